@@ -1,0 +1,131 @@
+#include "Memory/packetinternal.h"
+
+#include "Infra/assertionreporter.h"
+#include "Infra/printlog.h"
+#include "Memory/packet.h"
+#include "Memory/packetmanager.h"
+
+#include <cstdlib>
+#include <cstddef>
+#include <new>
+
+namespace Tarvo {
+namespace Memory {
+
+static_assert(alignof(OldPacketInternal) <= alignof(std::max_align_t),
+              "packet storage must fit the manager's alignment");
+
+OldPacketInternal* OldPacketInternal::create(OldPacketInternal* source, uint32_t offset,
+                                             uint32_t size, uint8_t extra)
+{
+    const uint32_t sourceSize = source ? source->m_size : 0;
+    // size is compared against the room after offset so that the sum cannot wrap.
+    if (!source || offset >= sourceSize || size > sourceSize - offset) {
+        Infra::PrintLog::log(Infra::PrintLog::kWarn, "Unknown", "Packet", "PacketInternal::create",
+                             165, "",
+                             "PacketInternal::create() offset or size is invalid!! huge_size:%zu, "
+                             "offset:%zu, size:%zu\n",
+                             static_cast<size_t>(sourceSize), static_cast<size_t>(offset),
+                             static_cast<size_t>(size));
+        return nullptr;
+    }
+
+    // One block: the extra area at its start, the storage object at its end.
+    const size_t alignment = PacketManagerInternal::instance()->alignment();
+    const size_t storageOffset = (size_t{extra} + alignment - 1) / alignment * alignment;
+    const size_t blockSize = storageOffset + sizeof(OldPacketInternal);
+    uint8_t* block = static_cast<uint8_t*>(std::malloc(blockSize));
+    CPacket* parent = block ? new (std::nothrow) CPacket : nullptr;
+    if (!parent) {
+        std::free(block);
+        Infra::PrintLog::log(Infra::PrintLog::kError, "Unknown", "Packet",
+                             "PacketInternal::create", 174, "",
+                             "PacketInternal::create(): malloc failured! size:%zu\n", blockSize);
+        return nullptr;
+    }
+
+    auto* packet = new (block + storageOffset) OldPacketInternal;
+    packet->m_kind = kView;
+    packet->m_buffer = source->m_buffer + offset;
+    packet->m_size = size;
+    packet->m_capacity = size;
+    packet->m_extra = block;
+    packet->m_extraSize = extra;
+    source->addRef();
+    parent->m_internal = source;
+    packet->m_parent = parent;
+    return packet;
+}
+
+OldPacketInternal* OldPacketInternal::wrap(uint8_t* buffer, uint32_t size,
+                                           const PacketDeleter& deleter)
+{
+    auto* packet = new (std::nothrow) OldPacketInternal;
+    if (!packet)
+        return nullptr;
+    packet->m_kind = kWrapped;
+    packet->m_buffer = buffer;
+    packet->m_size = size;
+    packet->m_capacity = size;
+    packet->m_deleter = deleter;
+    return packet;
+}
+
+void OldPacketInternal::addRef()
+{
+    m_refCount.fetch_add(1);
+}
+
+void OldPacketInternal::release()
+{
+    if (m_refCount.fetch_sub(1) == 1)
+        destroy(this);
+}
+
+void OldPacketInternal::destroy(OldPacketInternal* packet)
+{
+    switch (packet->m_kind) {
+    case kView: {
+        delete packet->m_parent;
+        uint8_t* block = packet->m_extra;
+        packet->~OldPacketInternal();
+        std::free(block);
+        break;
+    }
+    case kWrapped:
+        if (!packet->m_deleter.empty())
+            packet->m_deleter(packet->m_buffer, packet->m_size);
+        delete packet;
+        break;
+    case kManaged:
+        PacketManagerInternal::instance()->free(packet->m_buffer);
+        delete packet;
+        break;
+    default:
+        Infra::AssertionReporter::report("false", "PacketInternal::destroy(): unreachable!\n",
+                                         "PacketInternal::destroy", "Packet", 239);
+    }
+}
+
+uint32_t OldPacketInternal::append(const void* data, uint32_t length)
+{
+    uint32_t count = m_capacity - m_size;
+    if (length < count)
+        count = length;
+    if (count == 0 || !data)
+        return 0;
+    PacketManagerInternal::instance()->copy(m_buffer + m_size, data, count);
+    m_size += count;
+    return count;
+}
+
+bool OldPacketInternal::setSize(uint32_t size)
+{
+    if (size > m_capacity)
+        return false;
+    m_size = size;
+    return true;
+}
+
+} // namespace Memory
+} // namespace Tarvo
