@@ -1,0 +1,118 @@
+#include "downloadmanager.h"
+#include "httpserver.h"
+
+#include <QDir>
+#include <QFile>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+namespace {
+
+const int kTestTimeoutMs = 500;
+
+QByteArray ReadAll(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
+}
+
+bool Download(const QString& url, const QString& path)
+{
+    DownloadManager manager;
+    manager.SetDataTimeout(kTestTimeoutMs);
+    return manager.GetAndWait(QUrl(url, QUrl::TolerantMode), path, false, true);
+}
+
+QByteArray Body(int size)
+{
+    QByteArray body;
+    for (int i = 0; i < size; ++i)
+        body.append(static_cast<char>('a' + i % 26));
+    return body;
+}
+
+// Every failure must leave what was there before; only a complete 2xx body replaces it.
+TEST(DownloaderTest, OnlyACompleteAnswerReplacesTheTarget)
+{
+    const QByteArray body = Body(4000);
+    const struct {
+        const char* name;
+        HttpRoute route;
+        bool ok;
+    } cases[] = {
+        {"complete", {200, body, HttpRoute::Mode::Complete}, true},
+        {"empty body", {200, QByteArray(), HttpRoute::Mode::Complete}, true},
+        {"slow but steady", {200, body, HttpRoute::Mode::Trickle}, true},
+        {"not found", {404, "error page", HttpRoute::Mode::Complete}, false},
+        {"server error", {500, "error page", HttpRoute::Mode::Complete}, false},
+        {"redirect", {302, "moved", HttpRoute::Mode::Complete}, false},
+        {"closed half-way", {200, body, HttpRoute::Mode::CloseMidway}, false},
+        {"stalled half-way", {200, body, HttpRoute::Mode::StallMidway}, false},
+        {"no answer", {200, body, HttpRoute::Mode::Silent}, false},
+    };
+    LoopbackHttpServer server;
+    QTemporaryDir dir;
+    int n = 0;
+    for (const auto& c : cases) {
+        const QString path = QStringLiteral("/files/f%1.bin").arg(++n);
+        server.SetRoute(path, c.route);
+        const QString target = dir.filePath(QStringLiteral("f%1.bin").arg(n));
+        QFile old(target);
+        ASSERT_TRUE(old.open(QIODevice::WriteOnly));
+        old.write("installed");
+        old.close();
+
+        EXPECT_EQ(Download(server.Url(path), target), c.ok) << c.name;
+        EXPECT_EQ(ReadAll(target), c.ok ? c.route.body : QByteArray("installed")) << c.name;
+        EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files).size(), n) << c.name << ": temporary file left";
+    }
+}
+
+TEST(DownloaderTest, FileNameAndFolder)
+{
+    LoopbackHttpServer server;
+    server.SetFile(QStringLiteral("/dir/name.bin"), "named");
+    server.SetFile(QStringLiteral("/dir/"), "index");
+    QTemporaryDir dir;
+    const QString previous = QDir::currentPath();
+    QDir::setCurrent(dir.path());
+
+    DownloadManager manager;
+    // No path: the URL's file name in the current folder, "download" when it has none.
+    EXPECT_TRUE(manager.GetAndWait(QUrl(server.Url(QStringLiteral("//dir/name.bin"))), QString(), false, true));
+    EXPECT_EQ(ReadAll(dir.filePath(QStringLiteral("name.bin"))), QByteArray("named"));
+    EXPECT_TRUE(manager.GetAndWait(QUrl(server.Url(QStringLiteral("/dir/"))), QString(), false, true));
+    EXPECT_EQ(ReadAll(dir.filePath(QStringLiteral("download"))), QByteArray("index"));
+
+    // One missing folder level is made; two are not.
+    EXPECT_TRUE(manager.GetAndWait(QUrl(server.Url(QStringLiteral("/dir/name.bin"))),
+                                   dir.filePath(QStringLiteral("new/x.bin")), false, true));
+    EXPECT_EQ(ReadAll(dir.filePath(QStringLiteral("new/x.bin"))), QByteArray("named"));
+    EXPECT_FALSE(manager.GetAndWait(QUrl(server.Url(QStringLiteral("/dir/name.bin"))),
+                                    dir.filePath(QStringLiteral("a/b/x.bin")), false, true));
+    EXPECT_FALSE(QFile::exists(dir.filePath(QStringLiteral("a/b/x.bin"))));
+    QDir::setCurrent(previous);
+    EXPECT_EQ(server.Requests().size(), 3);   // a target that cannot be opened sends nothing
+}
+
+TEST(DownloaderTest, BusyManagerRefusesWhenAskedTo)
+{
+    LoopbackHttpServer server;
+    server.SetRoute(QStringLiteral("/slow"), HttpRoute{200, Body(800), HttpRoute::Mode::Trickle});
+    QTemporaryDir dir;
+    DownloadManager manager;
+    QSignalSpy finished(&manager, &DownloadManager::downloadFinished);
+    ASSERT_TRUE(manager.GetAndWait(QUrl(server.Url(QStringLiteral("/slow"))), dir.filePath(QStringLiteral("a")),
+                                   false, false));
+    EXPECT_FALSE(manager.GetAndWait(QUrl(server.Url(QStringLiteral("/slow"))), dir.filePath(QStringLiteral("b")),
+                                    true, true));
+    ASSERT_EQ(finished.size(), 1);
+    EXPECT_FALSE(finished.at(0).at(0).toBool());
+    // The first download goes on and completes.
+    EXPECT_TRUE(finished.wait(5000));
+    EXPECT_TRUE(finished.at(1).at(0).toBool());
+    EXPECT_EQ(ReadAll(dir.filePath(QStringLiteral("a"))), Body(800));
+}
+
+} // namespace

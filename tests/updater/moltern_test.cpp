@@ -1,0 +1,237 @@
+#include "qstringprint.h"
+#include "httpserver.h"
+#include "programfolder.h"
+
+#include <QFileInfo>
+#include <gtest/gtest.h>
+
+#include <cstdint>
+
+namespace {
+
+const char kUpgradeIni[] =
+    "[App]\n"
+    "DownloadDir=download\n"
+    "SavedUpgradeConfig=server.ini\n"
+    "ServerUpgradeConfig=upgrade/server.ini\n"
+    "AppVersionConfig=config/version.ini\n"
+    "Salvent=Salvent\n"
+    "SavedSetup=setup.bin\n"
+    "startEXE=Brevix\n"
+    "isFullUpgrade=1\n"
+    "[CompatibleModule]\n"
+    "libcompat.so=\n"
+    "[RequireRebootAppModule]\n"
+    "librestart.so=\n"
+    "librestart2=\n"
+    "[UpgradeModule]\n"
+    "stale.so=0.9\n";
+
+const char kVersionIni[] =
+    "[App]\n"
+    "SetupVersion=3.1\n"
+    "[ModuleVersion]\n"
+    "libplain.so=1.0\n"
+    "libcompat.so=2.0.0.0\n"
+    "libdown.so=2.0\n"
+    "libsame.so=1.0\n"
+    "libonlyhere.so=1.0\n"
+    "librestart.so=1.0\n"
+    "librestart2.so=1.0\n"
+    "plugins/libsub.so=1.0\n"
+    "Salvent=1.0\n";
+
+QByteArray ServerIni(const char* setupVersion, const char* modules)
+{
+    return QByteArray("[App]\nSetupVersion=") + setupVersion + "\nModuleUpgradePath=modules\nSetupPath=setup/full.bin\n"
+        + "[ModuleVersion]\n" + modules;
+}
+
+const char kAbsent[] = "<absent>";
+
+struct MolternCase {
+    const char* name;
+    QStringList arguments;                    // "{base}" is replaced by the server's address
+    QByteArray upgradeIni;
+    QByteArray versionIni;
+    QByteArray serverIni;                     // empty: the server answers 404
+    int exitCode;                             // as the client reads it
+    QList<QPair<QString, QString>> upgrade;   // expected upgrade.ini values ("{base}" expanded)
+    QList<QPair<QString, QString>> versions;  // expected version file values
+};
+
+const QStringList kDevice{QStringLiteral("{base}doc/page.html")};
+
+const MolternCase kCases[] = {
+    {"NoArgument", {}, kUpgradeIni, kVersionIni, ServerIni("3.1.0.0", ""), -2,
+     {{"UpgradeModule/stale.so", "0.9"}, {"App/ServerURL", kAbsent}, {"App/isFullUpgrade", "1"}}, {}},
+    {"InstallationValueMissing", kDevice, QByteArray(kUpgradeIni).replace("SavedUpgradeConfig=server.ini\n", ""),
+     kVersionIni, ServerIni("3.1.0.0", ""), 4,
+     {{"UpgradeError/upgradeConfig", "Invalid"}, {"UpgradeModule/stale.so", "0.9"}, {"App/ServerURL", kAbsent}}, {}},
+    {"InstalledVersionMissing", kDevice, kUpgradeIni, "[App]\nSetupVersion=\n", ServerIni("3.1.0.0", ""), 4,
+     {{"UpgradeError/AppVersionConfig", "Invalid"}, {"UpgradeModule/stale.so", kAbsent},
+      {"App/ServerURL", "{base}"}, {"App/isFullUpgrade", "0"}}, {}},
+    {"ServerConfigMissing", kDevice, kUpgradeIni, kVersionIni, QByteArray(), -1,
+     {{"DownloadFailed/upgrade/server.ini", "{base}/upgrade/server.ini"}, {"UpgradeModule/stale.so", kAbsent},
+      {"App/rebootAppRequired", "0"}}, {}},
+    {"ServerVersionMissing", kDevice, kUpgradeIni, kVersionIni, ServerIni("", "libplain.so=9\n"), 4,
+     {{"UpgradeError/ServerUpgradeConfig", "Invalid"}, {"UpgradeModule/libplain.so", kAbsent}}, {}},
+    {"InstalledIsNewer", kDevice, kUpgradeIni, QByteArray(kVersionIni).replace("=3.1\n", "=3.2\n"),
+     ServerIni("3.1.9.9", "libplain.so=9\n"), 0,
+     {{"App/isFullUpgrade", "0"}, {"UpgradeModule/libplain.so", kAbsent}}, {}},
+    {"ServerIsNewer", kDevice, kUpgradeIni, kVersionIni, ServerIni("3.10", "libplain.so=9\n"), 2,
+     {{"App/isFullUpgrade", "1"}, {"UpgradeModule/libplain.so", kAbsent}}, {}},
+    // Same major.minor, other last parts: the modules decide.
+    {"Modules", kDevice, kUpgradeIni, kVersionIni,
+     ServerIni("3.1.5.7",
+               "libplain.so=1.1\nlibcompat.so=1.9.0.0\nlibdown.so=1.9\nlibsame.so=1.0\nplugins/libsub.so=1.1\n"
+               "libnew.so=1.0\n"),
+     1,
+     {{"UpgradeModule/libplain.so", "1.1"}, {"UpgradeModule/libcompat.so", kAbsent},
+      {"UpgradeModule/libdown.so", "1.9"}, {"UpgradeModule/libsame.so", kAbsent},
+      {"UpgradeModule/plugins/libsub.so", "1.1"}, {"UpgradeModule/libnew.so", "1.0"},
+      {"UpgradeModule/libonlyhere.so", kAbsent}, {"UpgradeModule/stale.so", kAbsent},
+      {"App/rebootAppRequired", "0"}, {"App/isFullUpgrade", "0"}},
+     {{"ModuleVersion/libplain.so", "1.0"}}},
+    {"CompatibleModuleBehind", kDevice, kUpgradeIni, kVersionIni, ServerIni("3.1.0.0", "libcompat.so=2.0.0.1\n"), 1,
+     {{"UpgradeModule/libcompat.so", "2.0.0.1"}}, {}},
+    {"ModulesNeedingRestart", kDevice, kUpgradeIni, kVersionIni,
+     ServerIni("3.1.0.0", "librestart.so=1.1\nlibplain.so=1.1\nlibrestart2.so=1.1\n"), 3,
+     {{"UpgradeModule/librestart.so", "1.1"}, {"UpgradeModule/librestart2.so", "1.1"},
+      {"UpgradeModule/libplain.so", "1.1"}, {"App/rebootAppRequired", "1"}}, {}},
+    {"NothingDiffers", kDevice, kUpgradeIni, kVersionIni, ServerIni("3.1.0.0", "libsame.so=1.0\n"), 0,
+     {{"App/rebootAppRequired", "0"}}, {}},
+    {"NoModules", kDevice, kUpgradeIni, kVersionIni, ServerIni("3.1.0.0", ""), 0, {}, {}},
+    // A module key that climbs out of the program folder is refused, not offered.
+    {"UnsafeModuleKey", kDevice, kUpgradeIni, kVersionIni, ServerIni("3.1.0.0", "..\\evil.so=1.0\n"), 0,
+     {{"DownloadFailed/../evil.so", "{base}/modules/../evil.so"}, {"UpgradeModule/../evil.so", kAbsent}}, {}},
+};
+
+class MolternTest : public ::testing::TestWithParam<MolternCase> {};
+
+TEST_P(MolternTest, ExitCodeAndFindings)
+{
+    const MolternCase& c = GetParam();
+    LoopbackHttpServer server;
+    ProgramFolder folder;
+    folder.WriteFile(QStringLiteral("config/upgrade.ini"), c.upgradeIni);
+    folder.WriteFile(QStringLiteral("config/version.ini"), c.versionIni);
+    if (!c.serverIni.isEmpty())
+        server.SetFile(QStringLiteral("/upgrade/server.ini"), c.serverIni);
+
+    QStringList arguments;
+    for (const QString& argument : c.arguments)
+        arguments << QString(argument).replace(QStringLiteral("{base}"), server.BaseUrl());
+    const ProgramFolder::Run run = folder.RunProgram(QStringLiteral("Moltern"), arguments);
+    ASSERT_TRUE(run.finished);
+    EXPECT_EQ(static_cast<int8_t>(run.exitCode), c.exitCode) << run.errorOutput.toStdString();
+
+    for (const auto& expected : c.upgrade) {
+        EXPECT_EQ(folder.IniValue(QStringLiteral("config/upgrade.ini"), expected.first),
+                  QString(expected.second).replace(QStringLiteral("{base}"), server.BaseUrl()))
+            << expected.first.toStdString();
+    }
+    for (const auto& expected : c.versions)
+        EXPECT_EQ(folder.IniValue(QStringLiteral("config/version.ini"), expected.first), expected.second)
+            << expected.first.toStdString();
+    if (c.exitCode >= 0 && c.exitCode != 4) {
+        EXPECT_EQ(folder.ReadFile(QStringLiteral("download/server.ini")), c.serverIni);
+    }
+    EXPECT_FALSE(QFileInfo::exists(folder.Root() + QStringLiteral("/evil.so")));
+}
+
+INSTANTIATE_TEST_SUITE_P(Scenarios, MolternTest, ::testing::ValuesIn(kCases),
+                         [](const ::testing::TestParamInfo<MolternCase>& info) { return info.param.name; });
+
+TEST(MolternChecker, RequestsTheServerConfigurationUnderTheBaseAddress)
+{
+    LoopbackHttpServer server;
+    ProgramFolder folder;
+    folder.WriteFile(QStringLiteral("config/upgrade.ini"), kUpgradeIni);
+    folder.WriteFile(QStringLiteral("config/version.ini"), kVersionIni);
+    server.SetFile(QStringLiteral("/upgrade/server.ini"), ServerIni("3.1.0.0", ""));
+    // Only the host and port of the address count.
+    const QString address = QStringLiteral("https://127.0.0.1:%1/some/page?x=1").arg(server.Port());
+    const ProgramFolder::Run run = folder.RunProgram(QStringLiteral("Moltern"), {address, QStringLiteral("extra")});
+    EXPECT_EQ(run.exitCode, 0);
+    const QStringList requests = server.Requests();
+    ASSERT_EQ(requests.size(), 1);
+    EXPECT_EQ(QString(requests.first()).replace(QStringLiteral("//"), QStringLiteral("/")),
+              QStringLiteral("/upgrade/server.ini"));
+}
+
+// The installer cannot replace itself, so the checker does, and does not report it.
+TEST(MolternChecker, KeepsTheInstallerCurrent)
+{
+    LoopbackHttpServer server;
+    ProgramFolder folder;
+    folder.WriteFile(QStringLiteral("config/upgrade.ini"), kUpgradeIni);
+    folder.WriteFile(QStringLiteral("config/version.ini"), kVersionIni);
+    server.SetFile(QStringLiteral("/upgrade/server.ini"), ServerIni("3.1.0.0", "Salvent=1.1\nlibsame.so=1.0\n"));
+    server.SetFile(QStringLiteral("/modules/Salvent"), "new installer");
+
+    const ProgramFolder::Run run = folder.RunProgram(QStringLiteral("Moltern"), {server.BaseUrl()});
+    EXPECT_EQ(run.exitCode, 0);
+    EXPECT_EQ(folder.ReadFile(QStringLiteral("Salvent")), QByteArray("new installer"));
+    EXPECT_TRUE(QFileInfo(folder.Path(QStringLiteral("Salvent"))).isExecutable());
+    EXPECT_EQ(folder.IniValue(QStringLiteral("config/version.ini"), QStringLiteral("ModuleVersion/Salvent")),
+              QStringLiteral("1.1"));
+    EXPECT_EQ(folder.IniValue(QStringLiteral("config/upgrade.ini"), QStringLiteral("UpgradeModule/Salvent")),
+              QString::fromLatin1(kAbsent));
+}
+
+TEST(MolternChecker, FailedInstallerDownloadKeepsTheInstaller)
+{
+    LoopbackHttpServer server;
+    ProgramFolder folder;
+    folder.WriteFile(QStringLiteral("config/upgrade.ini"), kUpgradeIni);
+    folder.WriteFile(QStringLiteral("config/version.ini"), kVersionIni);
+    server.SetFile(QStringLiteral("/upgrade/server.ini"), ServerIni("3.1.0.0", "Salvent=1.1\nlibplain.so=1.1\n"));
+    server.SetRoute(QStringLiteral("/modules/Salvent"),
+                    HttpRoute{200, QByteArray(4096, 'x'), HttpRoute::Mode::CloseMidway});
+    const QByteArray before = folder.ReadFile(QStringLiteral("Salvent"));
+
+    const ProgramFolder::Run run = folder.RunProgram(QStringLiteral("Moltern"), {server.BaseUrl()});
+    EXPECT_EQ(run.exitCode, 1);   // the installer's failure does not change the answer
+    EXPECT_EQ(folder.ReadFile(QStringLiteral("Salvent")), before);
+    EXPECT_EQ(folder.IniValue(QStringLiteral("config/version.ini"), QStringLiteral("ModuleVersion/Salvent")),
+              QStringLiteral("1.0"));
+    EXPECT_EQ(folder.IniValue(QStringLiteral("config/upgrade.ini"), QStringLiteral("DownloadFailed/Salvent")),
+              server.BaseUrl() + QStringLiteral("/modules/Salvent"));
+}
+
+// A device that accepts the connection and never answers must not hold up the client.
+TEST(MolternChecker, GivesUpWhenNoDataArrives)
+{
+    LoopbackHttpServer server;
+    ProgramFolder folder;
+    folder.SetDataTimeoutMs(500);
+    folder.WriteFile(QStringLiteral("config/upgrade.ini"), kUpgradeIni);
+    folder.WriteFile(QStringLiteral("config/version.ini"), kVersionIni);
+    server.SetRoute(QStringLiteral("/upgrade/server.ini"), HttpRoute{200, "[App]\n", HttpRoute::Mode::Silent});
+
+    const ProgramFolder::Run run = folder.RunProgram(QStringLiteral("Moltern"), {server.BaseUrl()});
+    ASSERT_TRUE(run.finished);
+    EXPECT_EQ(static_cast<int8_t>(run.exitCode), -1);
+    EXPECT_EQ(folder.IniValue(QStringLiteral("config/upgrade.ini"), QStringLiteral("DownloadFailed/upgrade/server.ini")),
+              server.BaseUrl() + QStringLiteral("/upgrade/server.ini"));
+    EXPECT_FALSE(folder.Exists(QStringLiteral("download/server.ini")));
+}
+
+// Without a download folder the downloads land in the program folder, never in "/".
+TEST(MolternChecker, EmptyDownloadFolderMeansProgramFolder)
+{
+    LoopbackHttpServer server;
+    ProgramFolder folder;
+    folder.WriteFile(QStringLiteral("config/upgrade.ini"),
+                     QByteArray(kUpgradeIni).replace("DownloadDir=download\n", "DownloadDir=\n"));
+    folder.WriteFile(QStringLiteral("config/version.ini"), kVersionIni);
+    const QByteArray serverIni = ServerIni("3.1.0.0", "libplain.so=1.1\n");
+    server.SetFile(QStringLiteral("/upgrade/server.ini"), serverIni);
+
+    const ProgramFolder::Run run = folder.RunProgram(QStringLiteral("Moltern"), {server.BaseUrl()});
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_EQ(folder.ReadFile(QStringLiteral("server.ini")), serverIni);
+}
+
+} // namespace

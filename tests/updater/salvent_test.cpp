@@ -1,0 +1,248 @@
+#include "qstringprint.h"
+#include "httpserver.h"
+#include "programfolder.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QProcess>
+#include <QThread>
+#include <gtest/gtest.h>
+
+namespace {
+
+QByteArray UpgradeIni(const QString& client, const QString& base, int fullUpgrade, const QByteArray& modules)
+{
+    return QStringLiteral("[App]\nDownloadDir=download\nSavedUpgradeConfig=server.ini\n"
+                          "ServerUpgradeConfig=upgrade/server.ini\nAppVersionConfig=config/version.ini\n"
+                          "Salvent=Salvent\nSavedSetup=setup.bin\nstartEXE=%1\nServerURL=%2\n"
+                          "isFullUpgrade=%3\nrebootAppRequired=0\n[UpgradeModule]\n")
+               .arg(client, base)
+               .arg(fullUpgrade)
+               .toUtf8()
+        + modules;
+}
+
+const char kServerIni[] =
+    "[App]\nSetupVersion=3.1.2.0\nModuleUpgradePath=modules\nSetupPath=setup/full.bin\n"
+    "[libpkg.so_DependModule]\nlibpkg.so=plugins\npkgres.dat=plugins\n"
+    "[libdeep.so_DependModule]\nlibdeep.so=deep/er\n"
+    "[libevil.so_DependModule]\nevil.so=../outside\n";
+
+const char kVersionIni[] =
+    "[App]\nSetupVersion=3.1.0.0\n"
+    "[ModuleVersion]\nlibplain.so=1.0\nlibbroken.so=1.0\nlibstalled.so=1.0\nlibdeep.so=1.0\nlibevil.so=1.0\n";
+
+// An installation with a running fake client (started by the test) and, outside the program
+// folder, a second copy of it under the same name that must survive.
+class SalventTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        m_client = m_folder.UniqueName(QStringLiteral("fakecli"));
+        m_folder.InstallHelper(QStringLiteral(FAKE_CLIENT_PATH), m_client);
+        const QString bystander = m_folder.InstallHelper(QStringLiteral(FAKE_CLIENT_PATH),
+                                                         QStringLiteral("../elsewhere/") + m_client);
+        m_folder.WriteFile(QStringLiteral("config/version.ini"), kVersionIni);
+        m_folder.WriteFile(QStringLiteral("download/server.ini"), kServerIni);
+        m_folder.WriteFile(QStringLiteral("config/setting.ini"), "[App]\nlocalData=\n");
+        QDir().mkpath(m_folder.DataHome() + QLatin1Char('/') + m_client + QStringLiteral("/cache"));
+        QDir().mkpath(m_folder.DataHome() + QStringLiteral("/unrelated"));
+
+        m_running.start(m_folder.Path(m_client), QStringList());
+        m_bystander.start(bystander, QStringList());
+        ASSERT_TRUE(m_running.waitForStarted());
+        ASSERT_TRUE(m_bystander.waitForStarted());
+        ASSERT_TRUE(m_folder.WaitForMarker(m_folder.App(), m_client, 0, 5000));
+        m_firstPid = static_cast<pid_t>(m_running.processId());
+    }
+
+    void TearDown() override
+    {
+        for (QProcess* process : {&m_running, &m_bystander}) {
+            process->kill();
+            process->waitForFinished(5000);
+        }
+    }
+
+    ProgramFolder::Run RunSalvent()
+    {
+        const ProgramFolder::Run run = m_folder.RunProgram(QStringLiteral("Salvent"), {});
+        EXPECT_TRUE(run.finished);
+        EXPECT_EQ(run.exitCode, 0);
+        return run;
+    }
+
+    bool ClientStopped() { return m_running.waitForFinished(5000) || m_running.state() == QProcess::NotRunning; }
+
+    // A client started anew from the program folder (not the one the test started).
+    bool ClientRestarted()
+    {
+        if (!m_folder.WaitForMarker(m_folder.App(), m_client, m_firstPid, 5000))
+            return false;
+        for (pid_t pid : m_folder.MarkerPids(m_folder.App(), m_client)) {
+            if (pid != m_firstPid)
+                return m_folder.MarkerLines(m_folder.App(), m_client, pid).value(1)
+                    == QFileInfo(m_folder.App()).canonicalFilePath();
+        }
+        return false;
+    }
+
+    QString Version(const QString& key) const
+    {
+        return m_folder.IniValue(QStringLiteral("config/version.ini"), key);
+    }
+
+    LoopbackHttpServer m_server;
+    ProgramFolder m_folder;
+    QString m_client;
+    QProcess m_running;
+    QProcess m_bystander;
+    pid_t m_firstPid = 0;
+};
+
+TEST_F(SalventTest, InstallsModulesAndRestartsTheClient)
+{
+    m_folder.SetDataTimeoutMs(500);
+    m_folder.WriteFile(QStringLiteral("config/upgrade.ini"),
+                       UpgradeIni(m_client, m_server.BaseUrl(), 0,
+                                  "libplain.so=2.0\nlibpkg.so=3.0\nlibbroken.so=5.0\nlibstalled.so=6.0\n"
+                                  "libdeep.so=7.0\nlibevil.so=8.0\n..\\escape.so=9.0\n"));
+    for (const char* name : {"libplain.so", "libbroken.so", "libstalled.so"})
+        m_folder.WriteFile(QString::fromLatin1(name), QByteArray("old ") + name);
+    QDir().mkpath(m_folder.Path(QStringLiteral("download/deep")));   // downloadable, not installable
+
+    const QByteArray body(4096, 'z');
+    m_server.SetFile(QStringLiteral("/modules/libplain.so"), "new plain");
+    m_server.SetFile(QStringLiteral("/modules/plugins/libpkg.so"), "new pkg");
+    m_server.SetFile(QStringLiteral("/modules/plugins/pkgres.dat"), "new res");
+    m_server.SetRoute(QStringLiteral("/modules/libbroken.so"), HttpRoute{200, body, HttpRoute::Mode::CloseMidway});
+    m_server.SetRoute(QStringLiteral("/modules/libstalled.so"), HttpRoute{200, body, HttpRoute::Mode::StallMidway});
+    m_server.SetFile(QStringLiteral("/modules/deep/er/libdeep.so"), "new deep");
+    m_server.SetFile(QStringLiteral("/modules/../outside/evil.so"), "evil");
+    m_server.SetFile(QStringLiteral("/outside/evil.so"), "evil");
+
+    RunSalvent();
+
+    EXPECT_TRUE(ClientStopped());
+    EXPECT_EQ(m_bystander.state(), QProcess::Running);
+    EXPECT_TRUE(ClientRestarted());
+
+    // Installed, with versions.
+    EXPECT_EQ(m_folder.ReadFile(QStringLiteral("libplain.so")), QByteArray("new plain"));
+    EXPECT_EQ(m_folder.ReadFile(QStringLiteral("plugins/libpkg.so")), QByteArray("new pkg"));
+    EXPECT_EQ(m_folder.ReadFile(QStringLiteral("plugins/pkgres.dat")), QByteArray("new res"));
+    EXPECT_FALSE(m_folder.Exists(QStringLiteral("libpkg.so")));
+    EXPECT_EQ(Version(QStringLiteral("ModuleVersion/libplain.so")), QStringLiteral("2.0"));
+    EXPECT_EQ(Version(QStringLiteral("ModuleVersion/libpkg.so")), QStringLiteral("3.0"));
+    EXPECT_EQ(Version(QStringLiteral("App/SetupVersion")), QStringLiteral("3.1.2.0"));
+
+    // Downloads that broke off: installed file and version untouched, failure recorded.
+    const QString upgradeIni = QStringLiteral("config/upgrade.ini");
+    for (const char* name : {"libbroken.so", "libstalled.so"}) {
+        const QString key = QString::fromLatin1(name);
+        EXPECT_EQ(m_folder.ReadFile(key), QByteArray("old ") + name);
+        EXPECT_EQ(Version(QStringLiteral("ModuleVersion/") + key), QStringLiteral("1.0"));
+        EXPECT_EQ(m_folder.IniValue(upgradeIni, QStringLiteral("DownloadFailed/") + key),
+                  m_server.BaseUrl() + QStringLiteral("/modules/") + key);
+    }
+    // A folder two levels deep is not made: downloaded, not installed, version kept.
+    EXPECT_EQ(m_folder.ReadFile(QStringLiteral("download/deep/er/libdeep.so")), QByteArray("new deep"));
+    EXPECT_FALSE(m_folder.Exists(QStringLiteral("deep")));
+    EXPECT_EQ(Version(QStringLiteral("ModuleVersion/libdeep.so")), QStringLiteral("1.0"));
+    // Names that climb out of the program folder are refused.
+    EXPECT_FALSE(QFileInfo::exists(m_folder.Root() + QStringLiteral("/outside")));
+    EXPECT_FALSE(QFileInfo::exists(m_folder.Root() + QStringLiteral("/escape.so")));
+    EXPECT_EQ(m_folder.IniValue(upgradeIni, QStringLiteral("DownloadFailed/evil.so")),
+              m_server.BaseUrl() + QStringLiteral("/modules/../outside/evil.so"));
+    EXPECT_EQ(m_folder.IniValue(upgradeIni, QStringLiteral("DownloadFailed/../escape.so")),
+              m_server.BaseUrl() + QStringLiteral("/modules/../escape.so"));
+    EXPECT_EQ(Version(QStringLiteral("ModuleVersion/libevil.so")), QStringLiteral("1.0"));
+    EXPECT_FALSE(m_server.Requests().join(QLatin1Char(' ')).contains(QStringLiteral("outside")));
+    EXPECT_FALSE(m_server.Requests().join(QLatin1Char(' ')).contains(QStringLiteral("escape")));
+
+    // Local data: the client's folder goes, nothing else.
+    EXPECT_FALSE(QFileInfo::exists(m_folder.DataHome() + QLatin1Char('/') + m_client));
+    EXPECT_TRUE(QFileInfo::exists(m_folder.DataHome() + QStringLiteral("/unrelated")));
+    // The findings stay for the next check to reset.
+    EXPECT_EQ(m_folder.IniValue(upgradeIni, QStringLiteral("UpgradeModule/libplain.so")), QStringLiteral("2.0"));
+}
+
+// The local data folder named by the client settings goes; the home folder and the program
+// folder are never removed. An empty module list still stops and restarts the client.
+TEST_F(SalventTest, ClearsOnlyTheClientsDataFolder)
+{
+    const QString data = m_folder.Root() + QStringLiteral("/clientdata");
+    const struct {
+        QString localData;
+        QString folder;
+        bool removed;
+    } cases[] = {
+        {data, data, true},
+        {m_folder.Home(), m_folder.Home(), false},
+        {m_folder.App() + QStringLiteral("/"), m_folder.App(), false},
+        {QStringLiteral("config"), m_folder.Path(QStringLiteral("config")), false},
+    };
+    for (const auto& c : cases) {
+        QDir().mkpath(c.folder + QStringLiteral("/keep"));
+        m_folder.WriteFile(QStringLiteral("config/upgrade.ini"), UpgradeIni(m_client, m_server.BaseUrl(), 0, ""));
+        m_folder.WriteFile(QStringLiteral("config/setting.ini"), "[App]\nlocalData=" + c.localData.toUtf8() + "\n");
+        RunSalvent();
+        EXPECT_EQ(!QFileInfo::exists(c.folder + QStringLiteral("/keep")), c.removed) << c.localData.toStdString();
+        EXPECT_TRUE(QFileInfo::exists(m_folder.DataHome() + QLatin1Char('/') + m_client));
+    }
+    EXPECT_TRUE(ClientStopped());
+    EXPECT_EQ(m_bystander.state(), QProcess::Running);
+    EXPECT_TRUE(ClientRestarted());
+    EXPECT_EQ(Version(QStringLiteral("App/SetupVersion")), QStringLiteral("3.1.2.0"));
+}
+
+TEST_F(SalventTest, FullUpgradeStartsTheSetupInsteadOfTheClient)
+{
+    QFile setup(QStringLiteral(FAKE_SETUP_PATH));
+    ASSERT_TRUE(setup.open(QIODevice::ReadOnly));
+    m_server.SetFile(QStringLiteral("/setup/full.bin"), setup.readAll());
+    m_folder.WriteFile(QStringLiteral("config/upgrade.ini"),
+                       UpgradeIni(m_client, m_server.BaseUrl(), 1, "libplain.so=2.0\n"));
+
+    RunSalvent();
+
+    EXPECT_TRUE(ClientStopped());
+    EXPECT_EQ(m_bystander.state(), QProcess::Running);
+    const QString downloads = m_folder.Path(QStringLiteral("download"));
+    ASSERT_TRUE(m_folder.WaitForMarker(downloads, QStringLiteral("setup.bin"), 0, 5000));
+    const pid_t setupPid = m_folder.MarkerPids(downloads, QStringLiteral("setup.bin")).value(0);
+    EXPECT_EQ(m_folder.MarkerLines(downloads, QStringLiteral("setup.bin"), setupPid).value(1),
+              QFileInfo(m_folder.App()).canonicalFilePath());
+    QThread::msleep(200);
+    EXPECT_EQ(m_folder.MarkerPids(m_folder.App(), m_client).size(), 1);   // not restarted
+    EXPECT_FALSE(QFileInfo::exists(m_folder.DataHome() + QLatin1Char('/') + m_client));
+    EXPECT_EQ(m_folder.ReadFile(QStringLiteral("config/version.ini")), QByteArray(kVersionIni));
+    EXPECT_FALSE(m_folder.Exists(QStringLiteral("libplain.so")));
+}
+
+TEST_F(SalventTest, FailedSetupDownloadLeavesTheClientRunning)
+{
+    m_folder.SetDataTimeoutMs(500);
+    const struct {
+        const char* name;
+        HttpRoute route;
+    } cases[] = {
+        {"not found", HttpRoute{404, "no", HttpRoute::Mode::Complete}},
+        {"closed half-way", HttpRoute{200, QByteArray(4096, 's'), HttpRoute::Mode::CloseMidway}},
+        {"no answer", HttpRoute{200, "x", HttpRoute::Mode::Silent}},
+    };
+    for (const auto& c : cases) {
+        m_server.SetRoute(QStringLiteral("/setup/full.bin"), c.route);
+        m_folder.WriteFile(QStringLiteral("config/upgrade.ini"), UpgradeIni(m_client, m_server.BaseUrl(), 1, ""));
+        RunSalvent();
+        EXPECT_EQ(m_running.state(), QProcess::Running) << c.name;
+        EXPECT_FALSE(m_folder.Exists(QStringLiteral("download/setup.bin"))) << c.name;
+        EXPECT_EQ(m_folder.IniValue(QStringLiteral("config/upgrade.ini"), QStringLiteral("DownloadFailed/setup/full.bin")),
+                  m_server.BaseUrl() + QStringLiteral("/setup/full.bin"))
+            << c.name;
+    }
+    EXPECT_TRUE(QFileInfo::exists(m_folder.DataHome() + QLatin1Char('/') + m_client));
+}
+
+} // namespace

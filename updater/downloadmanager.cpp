@@ -1,0 +1,216 @@
+#include "downloadmanager.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QNetworkReply>
+#include <QNetworkRequest>
+#include <QSaveFile>
+
+#include <cstdio>
+
+namespace {
+
+void PrintLine(const char* format, const QString& first, const QString& second)
+{
+    std::fprintf(stderr, format, first.toLocal8Bit().constData(), second.toLocal8Bit().constData());
+    std::fflush(stderr);
+}
+
+int DataTimeoutFromEnvironment()
+{
+    bool ok = false;
+    const int value = qEnvironmentVariableIntValue("UPDATER_DATA_TIMEOUT_MS", &ok);
+    return (ok && value > 0) ? value : DownloadManager::DefaultDataTimeoutMs;
+}
+
+bool IsHttp(const QUrl& url)
+{
+    const QString scheme = url.scheme().toLower();
+    return scheme == QLatin1String("http") || scheme == QLatin1String("https");
+}
+
+} // namespace
+
+DownloadManager::DownloadManager()
+{
+    qRegisterMetaType<QList<QSslError>>("QList<QSslError>");
+    m_timer.setInterval(DefaultDataTimeoutMs);
+    m_timer.setSingleShot(true);
+    connect(&m_timer, &QTimer::timeout, this, &DownloadManager::timeout);
+}
+
+DownloadManager::~DownloadManager()
+{
+    m_timer.stop();
+    if (m_reply) {
+        m_reply->disconnect(this);
+        m_reply->abort();
+        m_reply->deleteLater();
+        m_reply = nullptr;
+    }
+    DropFile();
+}
+
+void DownloadManager::SetDataTimeout(int milliseconds)
+{
+    m_timer.setInterval(milliseconds);
+}
+
+void DownloadManager::DropFile()
+{
+    if (m_file) {
+        m_file->cancelWriting();
+        delete m_file;   // an uncommitted save file leaves the target untouched
+        m_file = nullptr;
+    }
+}
+
+QString DownloadManager::PrepareSaveFile(const QUrl& url, const QString& path)
+{
+    QString name = path;
+    if (name.isEmpty()) {
+        name = QFileInfo(url.path(QUrl::FullyDecoded)).fileName();
+        if (name.isEmpty())
+            name = QStringLiteral("download");
+    }
+    const QString folder = QFileInfo(name).absolutePath();
+    if (!QDir().exists(folder))
+        QDir().mkdir(folder);
+    return name;
+}
+
+bool DownloadManager::GetAndWait(const QUrl& url, const QString& path, bool abortIfBusy, bool wait)
+{
+    if (m_reply) {
+        if (abortIfBusy) {
+            emit downloadFinished(false);
+            return false;
+        }
+        m_reply->disconnect(this);
+        m_reply->abort();
+        m_reply->deleteLater();
+        m_reply = nullptr;
+    }
+    DropFile();
+    m_timer.stop();
+    m_success = false;
+    m_failed = false;
+    m_received = 0;
+
+    // The target is opened before the request goes out, so a failed open leaves nothing running.
+    const QString fileName = PrepareSaveFile(url, path);
+    m_file = new QSaveFile(fileName);
+    if (!m_file->open(QIODevice::WriteOnly)) {
+        PrintLine("Could not open %s for writing: %s\n", fileName, m_file->errorString());
+        DropFile();
+        emit downloadFinished(false);
+        return false;
+    }
+
+    m_reply = m_manager.get(QNetworkRequest(url));
+    m_url = m_reply->url();
+    connect(m_reply, &QNetworkReply::sslErrors, this, &DownloadManager::sslErrors);
+    connect(m_reply, &QNetworkReply::readyRead, this, &DownloadManager::readyRead);
+    connect(m_reply, &QNetworkReply::finished, this, &DownloadManager::finished);
+
+    m_timer.start();
+    if (!wait)
+        return true;
+    m_loop.exec(QEventLoop::ExcludeUserInputEvents);
+    m_timer.stop();
+    return m_success;
+}
+
+void DownloadManager::Fail(const QString& reason)
+{
+    if (!reason.isEmpty())
+        PrintLine("Download of %s failed: %s\n", m_url.toString(QUrl::FullyEncoded), reason);
+    m_failed = true;
+    if (m_reply)
+        m_reply->abort();   // runs finished() before returning
+}
+
+void DownloadManager::readyRead()
+{
+    if (!m_reply || m_failed)
+        return;
+    m_timer.start();   // restarted on every arrival: the time-out also covers a stalled transfer
+    const QByteArray data = m_reply->readAll();
+    if (!m_file) {
+        PrintLine("Download of %s failed: %s\n", m_url.toString(QUrl::FullyEncoded), QStringLiteral("file is null"));
+        return;
+    }
+    m_received += data.size();
+    if (m_file->write(data) != data.size())
+        Fail(m_file->errorString());
+}
+
+void DownloadManager::finished()
+{
+    QNetworkReply* reply = m_reply;
+    if (!reply)
+        return;
+    m_timer.stop();
+
+    bool ok = !m_failed && reply->error() == QNetworkReply::NoError;
+    if (!m_failed && reply->error() != QNetworkReply::NoError)
+        PrintLine("Download of %s failed: %s\n", m_url.toString(QUrl::FullyEncoded), reply->errorString());
+
+    if (ok && reply->bytesAvailable() > 0)
+        readyRead();
+    ok = ok && !m_failed;
+
+    if (ok && IsHttp(m_url)) {
+        const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+        if (status < 200 || status > 299) {
+            ok = false;
+            PrintLine("Download of %s failed: %s\n", m_url.toString(QUrl::FullyEncoded),
+                      QStringLiteral("HTTP status %1").arg(status));
+        }
+    }
+    if (ok) {
+        // A body cut short by a closed connection; a decoded body has its own length.
+        const QVariant length = reply->header(QNetworkRequest::ContentLengthHeader);
+        if (length.isValid() && !reply->hasRawHeader("Content-Encoding") && length.toLongLong() != m_received) {
+            ok = false;
+            PrintLine("Download of %s failed: %s\n", m_url.toString(QUrl::FullyEncoded),
+                      QStringLiteral("incomplete body"));
+        }
+    }
+    if (ok && m_file) {
+        ok = m_file->commit();
+        if (!ok)
+            PrintLine("Download of %s failed: %s\n", m_url.toString(QUrl::FullyEncoded), m_file->errorString());
+        delete m_file;
+        m_file = nullptr;
+    }
+    DropFile();
+    m_timer.stop();
+
+    m_reply = nullptr;
+    reply->disconnect(this);
+    reply->deleteLater();
+    m_success = ok;
+    emit downloadFinished(ok);
+    m_loop.quit();
+}
+
+void DownloadManager::sslErrors(const QList<QSslError>& errors)
+{
+    for (const QSslError& error : errors)
+        std::fprintf(stderr, "SSL error: %s\n", error.errorString().toLocal8Bit().constData());
+    std::fflush(stderr);
+}
+
+void DownloadManager::timeout()
+{
+    Fail(QString());
+    m_loop.quit();
+}
+
+bool DownloadFile(const QString& url, const QString& path)
+{
+    DownloadManager manager;
+    manager.SetDataTimeout(DataTimeoutFromEnvironment());
+    return manager.GetAndWait(QUrl(url, QUrl::TolerantMode), path, false, true);
+}

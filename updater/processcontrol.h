@@ -1,0 +1,14 @@
+#pragma once
+
+#include <QString>
+
+// Stops every process of this user whose executable is exactly `executable` (resolved path),
+// never this process: SIGKILL to each process id, then waits at most `waitMs` until all are
+// gone. An empty or missing path stops nothing. Returns the number of processes signalled.
+int StopProgramAt(const QString& executable, int waitMs);
+
+// Sets the execute bits that go with the file's read bits.
+bool MakeExecutable(const QString& path);
+
+// Starts the program by full path, detached, with `folder` as its current directory.
+bool StartProgramDetached(const QString& program, const QString& folder);

@@ -1,0 +1,229 @@
+// Salvent: fetches what the checker recorded, stops the client, puts the new files in place and
+// starts the client again, or starts the downloaded full setup instead.
+
+#include "downloadmanager.h"
+#include "fileinstall.h"
+#include "localdata.h"
+#include "processcontrol.h"
+#include "upgradeconfig.h"
+#include "versioncompare.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QSet>
+#include <QSettings>
+#include <QStandardPaths>
+#include <QThread>
+
+#include <csignal>
+#include <cstdio>
+
+namespace {
+
+const int StopWaitMs = 5000;
+const int SettleMs = 1000;
+
+// One file of a module: where it lies on the server, in the download folder and when installed.
+struct ModuleFile {
+    QString name;         // key that names it in the failure record
+    QString url;
+    QString downloaded;
+    QString installed;
+    QString folder;       // folder of a dependent file below the program folder
+    bool dependent;       // listed in the module's "_DependModule" group
+};
+
+// The files of module `key`: its own key, or the entries of its "_DependModule" group.
+QList<ModuleFile> FilesOfModule(QSettings& server, const QString& key, const QString& serverUrl,
+                                const QString& downloadDir, const QString& modulePath)
+{
+    QList<ModuleFile> files;
+    const QString moduleRoot = JoinPath(serverUrl, modulePath);
+    const QString dependGroup = key + UpgradeKeys::DependSuffix;
+    const QStringList dependents = GroupKeys(server, dependGroup);
+    if (dependents.isEmpty()) {
+        files.append({key, JoinPath(moduleRoot, key), JoinPath(downloadDir, key), key, QString(), false});
+        return files;
+    }
+    for (const QString& file : dependents) {
+        const QString folder = ReadString(server, JoinPath(dependGroup, file));
+        files.append({file, JoinPath(JoinPath(moduleRoot, folder), file),
+                      JoinPath(JoinPath(downloadDir, folder), file), JoinPath(folder, file), folder, true});
+    }
+    return files;
+}
+
+// Names from the server never lead outside the program folder (an empty folder would too).
+bool IsSafeModuleFile(const QString& key, const ModuleFile& file)
+{
+    return IsSafeRelativePath(key) && IsSafeRelativePath(file.name) && IsSafeRelativePath(file.installed)
+        && (!file.dependent || IsSafeRelativePath(file.folder));
+}
+
+void ClearLocalData(const QString& programFolder)
+{
+    QSettings client(UpgradeKeys::ClientSettingsFile, QSettings::IniFormat);
+    QString folder = ReadString(client, UpgradeKeys::LocalData);
+    if (folder.isEmpty()) {
+        QSettings upgrade(UpgradeKeys::UpgradeConfigFile, QSettings::IniFormat);
+        const QString exe = ReadString(upgrade, UpgradeKeys::StartExe);
+        if (exe.isEmpty())
+            return;
+        folder = DeriveClientDataFolder(QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation),
+                                        QCoreApplication::applicationName(), StripSuffix(exe));
+    }
+    if (!IsRemovableDataFolder(folder, QDir::homePath(), programFolder)) {
+        std::fprintf(stderr, "Refusing to remove local data folder '%s'\n", folder.toLocal8Bit().constData());
+        return;
+    }
+    QDir(folder).removeRecursively();
+}
+
+// Stops the client started from the program folder; never anything else.
+void StopClient(const QString& programFolder, const QString& exe)
+{
+    if (exe.isEmpty() || !IsSafeRelativePath(exe))
+        return;
+    StopProgramAt(QDir(programFolder).absoluteFilePath(exe), StopWaitMs);
+}
+
+void StartClient(const QString& programFolder, const QString& exe)
+{
+    if (exe.isEmpty() || !IsSafeRelativePath(exe))
+        return;
+    const QString program = QDir(programFolder).absoluteFilePath(exe);
+    MakeExecutable(program);
+    if (!StartProgramDetached(program, programFolder))
+        std::fprintf(stderr, "Could not start %s\n", program.toLocal8Bit().constData());
+}
+
+void InstallModules(bool stopAndRestart, const QString& programFolder, const QSet<QString>& downloaded)
+{
+    QSettings upgrade(UpgradeKeys::UpgradeConfigFile, QSettings::IniFormat);
+    const QString downloadDir = DownloadFolder(upgrade);
+    const QString exe = ReadString(upgrade, UpgradeKeys::StartExe);
+    QSettings versions(ReadString(upgrade, UpgradeKeys::AppVersionConfig), QSettings::IniFormat);
+    QSettings server(JoinPath(downloadDir, ReadString(upgrade, UpgradeKeys::SavedUpgradeConfig)),
+                     QSettings::IniFormat);
+
+    if (stopAndRestart) {
+        StopClient(programFolder, exe);
+        QThread::msleep(SettleMs);
+        ClearLocalData(programFolder);
+    }
+
+    const QString serverSetup = ReadString(server, UpgradeKeys::SetupVersion);
+    if (!CompareVersion(ReadString(versions, UpgradeKeys::SetupVersion), serverSetup))
+        versions.setValue(UpgradeKeys::SetupVersion, serverSetup);
+
+    const QString modulePath = ReadString(server, UpgradeKeys::ModuleUpgradePath);
+    for (const QString& key : GroupKeys(upgrade, UpgradeKeys::UpgradeModuleGroup)) {
+        const QList<ModuleFile> files = FilesOfModule(server, key, QString(), downloadDir, modulePath);
+        // A module whose files did not all arrive keeps its recorded version, so the next check
+        // offers it again; the files that did arrive are still installed.
+        bool complete = true;
+        QString version;
+        for (const ModuleFile& file : files) {
+            if (!downloaded.contains(file.downloaded) || !IsSafeModuleFile(key, file)) {
+                complete = false;
+                continue;
+            }
+            if (file.dependent && !QDir().exists(file.folder))
+                QDir().mkdir(QDir::current().absoluteFilePath(file.folder));
+            if (!ReplaceFile(file.downloaded, file.installed, false)) {
+                complete = false;
+                continue;
+            }
+            if (file.installed == exe)
+                MakeExecutable(file.installed);
+            const QString recorded = file.dependent
+                ? ReadString(upgrade, JoinPath(UpgradeKeys::UpgradeModuleGroup, file.name))
+                : ReadString(upgrade, JoinPath(UpgradeKeys::UpgradeModuleGroup, key));
+            if (!recorded.isEmpty())
+                version = recorded;
+        }
+        if (complete && !version.isEmpty())
+            versions.setValue(JoinPath(UpgradeKeys::ModuleVersionGroup, key), version);
+    }
+
+    if (stopAndRestart)
+        StartClient(programFolder, exe);
+}
+
+void InstallFullSetup(const QString& programFolder)
+{
+    QSettings upgrade(UpgradeKeys::UpgradeConfigFile, QSettings::IniFormat);
+    const QString setup = QDir(programFolder).absoluteFilePath(
+        JoinPath(DownloadFolder(upgrade), ReadString(upgrade, UpgradeKeys::SavedSetup)));
+    const QString exe = ReadString(upgrade, UpgradeKeys::StartExe);
+
+    StopClient(programFolder, exe);
+    QThread::msleep(SettleMs);
+    ClearLocalData(programFolder);
+
+    MakeExecutable(setup);
+    if (!StartProgramDetached(setup, programFolder)) {
+        // Without a setup running the user would be left with no client at all.
+        std::fprintf(stderr, "Could not start %s\n", setup.toLocal8Bit().constData());
+        StartClient(programFolder, exe);
+    }
+}
+
+void DownloadModules(QSettings& upgrade, QSettings& server, const QString& serverUrl,
+                     const QString& downloadDir, QSet<QString>* downloaded)
+{
+    const QString modulePath = ReadString(server, UpgradeKeys::ModuleUpgradePath);
+    for (const QString& key : GroupKeys(upgrade, UpgradeKeys::UpgradeModuleGroup)) {
+        for (const ModuleFile& file : FilesOfModule(server, key, serverUrl, downloadDir, modulePath)) {
+            if (!IsSafeModuleFile(key, file)) {
+                upgrade.setValue(JoinPath(UpgradeKeys::DownloadFailedGroup, file.name), file.url);
+                continue;
+            }
+            if (file.dependent) {
+                const QString folder = QDir::current().absoluteFilePath(JoinPath(downloadDir, file.folder));
+                if (!QDir().exists(folder))
+                    QDir().mkdir(folder);
+            }
+            if (DownloadFile(file.url, file.downloaded))
+                downloaded->insert(file.downloaded);
+            else
+                upgrade.setValue(JoinPath(UpgradeKeys::DownloadFailedGroup, file.name), file.url);
+        }
+    }
+}
+
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    // The parent holding our pipes is the client we are about to stop.
+    std::signal(SIGPIPE, SIG_IGN);
+
+    QCoreApplication app(argc, argv);
+    const QString programFolder = EnterProgramFolder();
+
+    QSettings upgrade(UpgradeKeys::UpgradeConfigFile, QSettings::IniFormat);
+    const QString downloadDir = DownloadFolder(upgrade);
+    const QString savedSetup = ReadString(upgrade, UpgradeKeys::SavedSetup);
+    const QString serverUrl = ReadString(upgrade, UpgradeKeys::ServerUrl);
+    QSettings server(JoinPath(downloadDir, ReadString(upgrade, UpgradeKeys::SavedUpgradeConfig)),
+                     QSettings::IniFormat);
+    const QString setupPath = ReadString(server, UpgradeKeys::SetupPath);
+
+    if (upgrade.value(UpgradeKeys::IsFullUpgrade).toInt() == 1) {
+        const QString url = JoinPath(serverUrl, setupPath);
+        if (DownloadFile(url, JoinPath(downloadDir, savedSetup))) {
+            upgrade.sync();
+            InstallFullSetup(programFolder);
+        } else {
+            upgrade.setValue(JoinPath(UpgradeKeys::DownloadFailedGroup, setupPath), url);
+        }
+        return 0;
+    }
+
+    QSet<QString> downloaded;
+    DownloadModules(upgrade, server, serverUrl, downloadDir, &downloaded);
+    upgrade.sync();   // the install step reads the same file through its own store
+    InstallModules(true, programFolder, downloaded);
+    return 0;
+}
