@@ -1,0 +1,34 @@
+// Run/level expansion and dequantisation of a residual block into a coefficient block stored
+// column by column (element N*u + v: horizontal frequency u, vertical frequency v).
+#pragma once
+#include <cstdint>
+
+enum coef_size { COEF_8X8, COEF_4X4, COEF_SIZES };
+
+// (run/level words, 16-byte aligned block, qp, word count, scan 0 frame / 1 field)
+typedef void (*coef_fn)(const uint32_t *words, int32_t *block, int32_t qp, int32_t count, int32_t scan);
+
+extern coef_fn coef_funcs[COEF_SIZES];
+
+struct coef_scan_entry {
+    uint8_t index;   // storage index N*u + v
+    uint8_t scale;   // (u mod 4) + 4 (v mod 4)
+};
+extern const coef_scan_entry coef_scan_table_4x4[2][16];
+extern const coef_scan_entry coef_scan_table_8x8[2][64];
+extern const uint8_t dequant_scale_table_4x4[7][16];
+extern const uint8_t dequant_scale_table_8x8[7][16];
+
+void coef_expand_dequant8x8(const uint32_t *words, int32_t *block, int32_t qp, int32_t count, int32_t scan);
+void coef_expand_dequant4x4(const uint32_t *words, int32_t *block, int32_t qp, int32_t count, int32_t scan);
+void coef_expand_dequant8x8_ssse3(const uint32_t *words, int32_t *block, int32_t qp, int32_t count, int32_t scan);
+void coef_expand_dequant4x4_ssse3(const uint32_t *words, int32_t *block, int32_t qp, int32_t count, int32_t scan);
+
+void coef_init(uint32_t cpu_flags);
+void coef_init_ssse3(uint32_t cpu_flags);
+
+// qp limited to the range whose shift stays below 32.
+static inline int32_t coef_qp_guard(int32_t qp)
+{
+    return qp < 0 ? 0 : qp > 7 * 32 - 1 ? 7 * 32 - 1 : qp;
+}

@@ -1,0 +1,106 @@
+// One decoder instance: everything a stream needs lives in or hangs off this record.
+#pragma once
+#include <cstdint>
+
+#include "frame.h"
+#include "lf_worker.h"
+#include "svacdec.h"
+
+constexpr int SVAC_KEY_MAX = 64;
+constexpr int SVAC_QUEUE_CAPACITY = 255;
+
+// Per-layer buffers of alloc_layer_buffers, in allocation order.
+enum layer_buffer {
+    LB_QP_ROW,            // W bytes
+    LB_CBP_ROW,           // W bytes
+    LB_KIND_ROW,          // 4 W
+    LB_MV_ROW0,           // 24 W + 12
+    LB_MV_ROW1,           // 24 W + 12
+    LB_INTRA_MODE_ROW,    // 24 W
+    LB_INTRA_LINE,        // 32 W + 32
+    LB_INTRA_LINE_CB,     // 20 W
+    LB_INTRA_LINE_CR,     // 20 W
+    LB_ROW_A,             // 4 W
+    LB_ROW_B,             // 4 W
+    LB_ROW_C,             // 4 W
+    LB_COLOCATED_MOTION,  // 48 W H
+    LB_COLOCATED_KIND,    // W H
+    LB_ROW_D,             // 4 W
+    LB_ROW_E,             // 4 W
+    LB_COUNT
+};
+
+struct layer_ctx {
+    frame_pool pool;
+    frame_buf *output;      // chosen for output by the last completed picture
+    frame_buf *cur;         // picture in decoding
+    frame_buf *ref0, *ref1; // newest reference, the one before
+    int32_t poc_cur, poc_last_out, poc_ref0, poc_ref1;
+    uint8_t *mb_plane[3];
+    uint8_t *buf[LB_COUNT];
+    int32_t picture_done;
+    int32_t mb_count;
+    int32_t first_mb, first_mb_x, first_mb_y;
+    int32_t luma_stride, chroma_stride;
+    int32_t blk_offset[20]; // four 8x8 origins, then sixteen 4x4 origins
+    int32_t idr_seen;
+    int16_t nb_default[2][6];
+};
+
+struct output_queue {
+    int32_t count;
+    frame_list list;        // head oldest, tail newest, cursor the next to hand out
+    int32_t id_counter;
+};
+
+struct decoder_ctx {
+    // Picture geometry and type
+    int32_t pic_type;
+    int32_t mb_width, mb_height;
+    int32_t width, height;
+    int32_t mb_total;
+    // Of the SPS in use: written on the picture that goes out
+    int32_t chroma_format;
+    int32_t bit_depth;
+    int32_t has_enhancement;
+
+    // Shared work buffers
+    uint8_t *pic_work_buf;
+    uint8_t *buf256;
+
+    // NAL unit being handled
+    int32_t nal_ref, nal_type, nal_encrypted, nal_auth, nal_auth_byte;
+    uint8_t *nal_work_buffer;
+    int32_t nal_work_capacity;
+    int32_t last_sps_id;
+
+    // Stream security
+    int32_t stream_encrypted;
+    uint8_t key[SVAC_KEY_MAX];
+    uint32_t key_len;
+    int32_t cipher_type, hash_type, sign_type;
+
+    // Slice header
+    int32_t prev_pic_num;
+
+    // Per call
+    int32_t layer_mask;
+    int32_t slice_count;
+    extension_data_record *ext;
+    int32_t cur_layer;
+
+    layer_ctx layer[2];
+    uint8_t *enh_buf;
+
+    lf_worker lf;
+    output_queue queue;
+};
+
+int decoder_ctx_init(decoder_ctx *ctx);
+int decoder_ctx_free(decoder_ctx *ctx);
+// 0, or -1 when a buffer cannot be allocated (the buffers made so far stay for the free).
+int alloc_layer_buffers(decoder_ctx *ctx);
+int reset_picture_state(decoder_ctx *ctx);
+
+// The walk over the NAL units of one input buffer; sets *got_picture.
+int32_t decode_nal_units(decoder_ctx *ctx, int32_t *got_picture, const uint8_t *data, int32_t length);

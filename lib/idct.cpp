@@ -1,0 +1,120 @@
+#include "idct.h"
+
+#include "dsp_init.h"
+
+idct_fn idct_funcs[IDCT_SIZES][IDCT_ROWS];
+
+namespace {
+
+// Sums wrap modulo 2^32: the arithmetic runs on unsigned values and only shifts and clips
+// look at the sign.
+using u32 = uint32_t;
+
+inline int32_t as_signed(u32 v) { return static_cast<int32_t>(v); }
+
+inline void transform4(const u32 a[4], u32 p[4])
+{
+    const u32 e0 = 4 * (a[0] + a[2]);
+    const u32 e1 = 4 * (a[0] - a[2]);
+    const u32 o0 = 5 * a[1] + 2 * a[3];
+    const u32 o1 = 2 * a[1] - 5 * a[3];
+    p[0] = e0 + o0;
+    p[1] = e1 + o1;
+    p[2] = e1 - o1;
+    p[3] = e0 - o0;
+}
+
+inline void transform8(const u32 a[8], u32 p[8])
+{
+    const u32 e0 = 8 * (a[0] + a[4]);
+    const u32 e1 = 8 * (a[0] - a[4]);
+    const u32 e2 = 10 * a[2] + 4 * a[6];
+    const u32 e3 = 4 * a[2] - 10 * a[6];
+    const u32 E0 = e0 + e2, E1 = e1 + e3, E2 = e1 - e3, E3 = e0 - e2;
+    const u32 O0 = 12 * a[1] + 10 * a[3] + 6 * a[5] + 3 * a[7];
+    const u32 O1 = 10 * a[1] - 3 * a[3] - 12 * a[5] - 6 * a[7];
+    const u32 O2 = 6 * a[1] - 12 * a[3] + 3 * a[5] + 10 * a[7];
+    const u32 O3 = 3 * a[1] - 6 * a[3] + 10 * a[5] - 12 * a[7];
+    p[0] = E0 + O0;
+    p[1] = E1 + O1;
+    p[2] = E2 + O2;
+    p[3] = E3 + O3;
+    p[4] = E3 - O3;
+    p[5] = E2 - O2;
+    p[6] = E1 - O1;
+    p[7] = E0 - O0;
+}
+
+template <typename pixel, int max>
+inline void add_clipped(uint8_t *row, int x, int32_t residual)
+{
+    pixel *p = reinterpret_cast<pixel *>(row) + x;
+    const int32_t v = *p + residual;
+    *p = static_cast<pixel>(v < 0 ? 0 : v > max ? max : v);
+}
+
+template <typename pixel, int max>
+void idct4x4(uint8_t *dst, int32_t *coef, int32_t stride)
+{
+    u32 a[4], p[4];
+    // Horizontal frequencies first, for each vertical frequency v; the result stays in coef.
+    for (int v = 0; v < 4; ++v) {
+        for (int u = 0; u < 4; ++u)
+            a[u] = static_cast<u32>(coef[4 * u + v]);
+        transform4(a, p);
+        for (int x = 0; x < 4; ++x)
+            coef[4 * x + v] = as_signed(p[x]);
+    }
+    for (int x = 0; x < 4; ++x) {
+        for (int v = 0; v < 4; ++v)
+            a[v] = static_cast<u32>(coef[4 * x + v]);
+        transform4(a, p);
+        for (int y = 0; y < 4; ++y)
+            add_clipped<pixel, max>(dst + y * static_cast<intptr_t>(stride), x, as_signed(p[y] + 512) >> 10);
+    }
+}
+
+template <typename pixel, int max>
+void idct8x8(uint8_t *dst, int32_t *coef, int32_t stride)
+{
+    u32 a[8], p[8];
+    for (int v = 0; v < 8; ++v) {
+        for (int u = 0; u < 8; ++u)
+            a[u] = static_cast<u32>(coef[8 * u + v]);
+        transform8(a, p);
+        for (int x = 0; x < 8; ++x)
+            coef[8 * x + v] = as_signed(p[x]) >> 3;
+    }
+    for (int x = 0; x < 8; ++x) {
+        for (int v = 0; v < 8; ++v)
+            a[v] = static_cast<u32>(coef[8 * x + v]);
+        transform8(a, p);
+        for (int y = 0; y < 8; ++y)
+            add_clipped<pixel, max>(dst + y * static_cast<intptr_t>(stride), x, as_signed(p[y] + 1024) >> 11);
+    }
+}
+
+} // namespace
+
+void idct4x4_add(uint8_t *dst, int32_t *coef, int32_t stride) { idct4x4<uint8_t, 255>(dst, coef, stride); }
+void idct4x4_add_9bit(uint8_t *dst, int32_t *coef, int32_t stride) { idct4x4<uint16_t, 511>(dst, coef, stride); }
+void idct4x4_add_10bit(uint8_t *dst, int32_t *coef, int32_t stride) { idct4x4<uint16_t, 1023>(dst, coef, stride); }
+void idct8x8_add(uint8_t *dst, int32_t *coef, int32_t stride) { idct8x8<uint8_t, 255>(dst, coef, stride); }
+void idct8x8_add_9bit(uint8_t *dst, int32_t *coef, int32_t stride) { idct8x8<uint16_t, 511>(dst, coef, stride); }
+void idct8x8_add_10bit(uint8_t *dst, int32_t *coef, int32_t stride) { idct8x8<uint16_t, 1023>(dst, coef, stride); }
+
+void idct_init(uint32_t cpu_flags)
+{
+    idct_funcs[IDCT_8X8][0] = idct8x8_add;
+    idct_funcs[IDCT_8X8][1] = idct8x8_add_9bit;
+    idct_funcs[IDCT_8X8][2] = idct8x8_add_10bit;
+    idct_funcs[IDCT_4X4][0] = idct4x4_add;
+    idct_funcs[IDCT_4X4][1] = idct4x4_add_9bit;
+    idct_funcs[IDCT_4X4][2] = idct4x4_add_10bit;
+    idct_init_ssse3(cpu_flags);
+}
+
+// The SSSE3 transforms replace row 0 here once they exist.
+void idct_init_ssse3(uint32_t)
+{
+}

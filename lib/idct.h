@@ -1,0 +1,21 @@
+// Inverse transforms added to the prediction in place, clipped to the sample range.
+#pragma once
+#include <cstdint>
+
+enum idct_size { IDCT_8X8, IDCT_4X4, IDCT_SIZES };
+constexpr int IDCT_ROWS = 3;   // bit depth - 8
+
+// (destination samples, 16-byte aligned coefficient block used as scratch, stride in bytes)
+typedef void (*idct_fn)(uint8_t *dst, int32_t *coef, int32_t stride);
+
+extern idct_fn idct_funcs[IDCT_SIZES][IDCT_ROWS];
+
+void idct4x4_add(uint8_t *dst, int32_t *coef, int32_t stride);
+void idct4x4_add_9bit(uint8_t *dst, int32_t *coef, int32_t stride);
+void idct4x4_add_10bit(uint8_t *dst, int32_t *coef, int32_t stride);
+void idct8x8_add(uint8_t *dst, int32_t *coef, int32_t stride);
+void idct8x8_add_9bit(uint8_t *dst, int32_t *coef, int32_t stride);
+void idct8x8_add_10bit(uint8_t *dst, int32_t *coef, int32_t stride);
+
+void idct_init(uint32_t cpu_flags);
+void idct_init_ssse3(uint32_t cpu_flags);

@@ -1,0 +1,23 @@
+// What the loop filter needs of one decoded macroblock; filled by the macroblock decoders,
+// read by the loop-filter worker.
+#pragma once
+#include <cstdint>
+
+struct lf_record {
+    uint8_t *luma, *cb, *cr;        // top-left samples of the macroblock
+    int32_t avail;                  // 1 left, 2 top, 4 top-right, 8 top-left
+    int32_t qp, qp_left, qp_top;
+    int32_t cbp, cbp_left, cbp_top;
+    int32_t kind, kind_left, kind_top;
+    int16_t motion[2][12][6];       // copy of the macroblock's motion cache, list 0 then list 1
+    int32_t lf_disabled;
+    int32_t luma_stride, chroma_stride;
+    int32_t chroma_format;
+    int32_t luma_shift;
+    int32_t alpha_offset, beta_offset;
+    int32_t mb_x, mb_y;
+    int32_t chroma_shift;
+};
+
+// Deblocks the macroblock of one record (runs on the worker thread).
+void mb_loop_filter(const lf_record *rec);

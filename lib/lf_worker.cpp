@@ -1,0 +1,171 @@
+#include "lf_worker.h"
+
+#include "decoder_ctx.h"
+#include "mem.h"
+
+int (*lf_thread_create)(pthread_t *, const pthread_attr_t *, void *(*)(void *), void *) = pthread_create;
+
+static lf_record *ring_alloc(int32_t row)
+{
+    return static_cast<lf_record *>(mem_malloc(sizeof(lf_record) * LF_RING_SLOTS * static_cast<size_t>(row)));
+}
+
+// Consumer: filters published rows in order; on stop it drains what was published, then ends.
+static void *lf_worker_main(void *arg)
+{
+    lf_worker *w = &static_cast<decoder_ctx *>(arg)->lf;
+    pthread_mutex_lock(&w->mutex);
+    for (;;) {
+        while (w->read == w->write && !w->stop)
+            pthread_cond_wait(&w->slot_filled, &w->mutex);
+        if (w->read == w->write)
+            break;
+        const lf_record *row = w->ring + static_cast<size_t>(w->read) * w->slot_capacity;
+        const int32_t count = w->slot_used[w->read];
+        const lf_filter_fn filter = w->filter;
+        pthread_mutex_unlock(&w->mutex);
+
+        for (int32_t i = 0; i < count; ++i)
+            filter(&row[i]);
+
+        pthread_mutex_lock(&w->mutex);
+        w->read = (w->read + 1) % LF_RING_SLOTS;
+        w->filtered += count;
+        if (w->filtered >= w->picture_mbs)
+            w->filtered = 0;
+        // Signalled per slot: a picture that ends early never reaches its macroblock count.
+        pthread_cond_broadcast(&w->picture_filtered);
+        pthread_cond_broadcast(&w->slot_freed);
+    }
+    pthread_mutex_unlock(&w->mutex);
+    return nullptr;
+}
+
+int lf_worker_start(decoder_ctx *ctx)
+{
+    lf_worker *w = &ctx->lf;
+    w->read = w->write = w->fill = w->filtered = 0;
+    w->stop = 0;
+    w->running = 0;
+    w->picture_mbs = 0;
+    w->filter = mb_loop_filter;
+    w->ring = ring_alloc(LF_DEFAULT_ROW);
+    if (!w->ring)
+        return -1;
+    w->slot_capacity = w->row_width = LF_DEFAULT_ROW;
+
+    int made = 0;
+    if (pthread_mutex_init(&w->mutex, nullptr) == 0) {
+        ++made;
+        if (pthread_cond_init(&w->slot_filled, nullptr) == 0) {
+            ++made;
+            if (pthread_cond_init(&w->slot_freed, nullptr) == 0) {
+                ++made;
+                if (pthread_cond_init(&w->picture_filtered, nullptr) == 0) {
+                    ++made;
+                    if (lf_thread_create(&w->thread, nullptr, lf_worker_main, ctx) == 0) {
+                        w->running = 1;
+                        return 0;
+                    }
+                }
+            }
+        }
+    }
+    if (made > 3) pthread_cond_destroy(&w->picture_filtered);
+    if (made > 2) pthread_cond_destroy(&w->slot_freed);
+    if (made > 1) pthread_cond_destroy(&w->slot_filled);
+    if (made > 0) pthread_mutex_destroy(&w->mutex);
+    mem_freep(&w->ring);
+    return -1;
+}
+
+void lf_worker_stop(decoder_ctx *ctx)
+{
+    lf_worker *w = &ctx->lf;
+    if (w->running) {
+        pthread_mutex_lock(&w->mutex);
+        w->stop = 1;
+        pthread_cond_broadcast(&w->slot_filled);
+        pthread_mutex_unlock(&w->mutex);
+        pthread_join(w->thread, nullptr);
+        w->running = 0;
+        pthread_cond_destroy(&w->picture_filtered);
+        pthread_cond_destroy(&w->slot_freed);
+        pthread_cond_destroy(&w->slot_filled);
+        pthread_mutex_destroy(&w->mutex);
+    }
+    mem_freep(&w->ring);
+}
+
+int lf_worker_reset(decoder_ctx *ctx)
+{
+    lf_worker *w = &ctx->lf;
+    if (ctx->mb_width < 1 || ctx->mb_height < 1)
+        return -2;
+    int result = 0;
+    pthread_mutex_lock(&w->mutex);
+    while (w->read != w->write)
+        pthread_cond_wait(&w->slot_freed, &w->mutex);
+    w->fill = w->read = w->write = w->filtered = 0;
+    if (ctx->mb_width > w->slot_capacity) {
+        // The worker is idle and holds no slot, so the ring can be replaced.
+        lf_record *grown = ring_alloc(ctx->mb_width);
+        if (grown) {
+            mem_free(w->ring);
+            w->ring = grown;
+            w->slot_capacity = ctx->mb_width;
+        } else {
+            result = -1;
+        }
+    }
+    if (result == 0) {
+        w->row_width = ctx->mb_width;
+        w->picture_mbs = ctx->mb_width * ctx->mb_height;
+    }
+    pthread_mutex_unlock(&w->mutex);
+    return result;
+}
+
+static void publish_row(lf_worker *w)
+{
+    w->slot_used[w->write] = w->fill;
+    w->fill = 0;
+    pthread_mutex_lock(&w->mutex);
+    w->write = (w->write + 1) % LF_RING_SLOTS;
+    pthread_cond_signal(&w->slot_filled);
+    pthread_mutex_unlock(&w->mutex);
+}
+
+lf_record *lf_worker_next_record(decoder_ctx *ctx)
+{
+    lf_worker *w = &ctx->lf;
+    if (w->fill >= w->slot_capacity)
+        publish_row(w);   // never write past a slot, whatever the caller's row length
+    if (w->fill == 0) {
+        pthread_mutex_lock(&w->mutex);
+        while ((w->write + 1) % LF_RING_SLOTS == w->read) {
+            ++w->producer_waits;
+            pthread_cond_wait(&w->slot_freed, &w->mutex);
+        }
+        pthread_mutex_unlock(&w->mutex);
+    }
+    return w->ring + static_cast<size_t>(w->write) * w->slot_capacity + w->fill++;
+}
+
+void lf_worker_flush(decoder_ctx *ctx)
+{
+    lf_worker *w = &ctx->lf;
+    if (w->fill == w->row_width)
+        publish_row(w);
+}
+
+void lf_worker_wait_idle(decoder_ctx *ctx)
+{
+    lf_worker *w = &ctx->lf;
+    if (w->fill > 0)
+        publish_row(w);   // the last, partial row of a picture that ended early
+    pthread_mutex_lock(&w->mutex);
+    while (w->read != w->write)
+        pthread_cond_wait(&w->picture_filtered, &w->mutex);
+    pthread_mutex_unlock(&w->mutex);
+}

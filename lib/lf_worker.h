@@ -1,0 +1,44 @@
+// Loop-filter worker: the decoding thread publishes complete macroblock rows of lf_records
+// into a ring of four slots; the instance's worker thread filters them in order.
+#pragma once
+#include <pthread.h>
+#include <cstdint>
+
+#include "lf_record.h"
+
+struct decoder_ctx;
+
+constexpr int LF_RING_SLOTS = 4;
+constexpr int LF_DEFAULT_ROW = 120;
+
+typedef void (*lf_filter_fn)(const lf_record *rec);
+
+struct lf_worker {
+    lf_record *ring;                 // LF_RING_SLOTS * slot_capacity records
+    int32_t slot_capacity;           // records per slot, at least the picture's mb_width
+    int32_t slot_used[LF_RING_SLOTS];// records published in each slot
+    int32_t fill;                    // records handed out in the slot being filled
+    int32_t row_width;               // mb_width of the picture being decoded
+    int32_t picture_mbs;             // macroblocks of that picture
+    pthread_t thread;
+    int32_t running;
+    int32_t filtered;                // macroblocks filtered in the current picture
+    pthread_mutex_t mutex;
+    int32_t read, write;
+    pthread_cond_t slot_filled, slot_freed, picture_filtered;
+    int32_t stop;
+    lf_filter_fn filter;             // mb_loop_filter, or a test's stand-in
+    int32_t producer_waits;          // times the producer waited for a free slot
+};
+
+int lf_worker_start(decoder_ctx *ctx);
+void lf_worker_stop(decoder_ctx *ctx);
+// Empties the ring for a new picture of ctx->mb_width x ctx->mb_height; 0, or -1 when the
+// ring cannot grow to the picture's width.
+int lf_worker_reset(decoder_ctx *ctx);
+lf_record *lf_worker_next_record(decoder_ctx *ctx);
+void lf_worker_flush(decoder_ctx *ctx);
+void lf_worker_wait_idle(decoder_ctx *ctx);
+
+// Test hook: thread creation used by lf_worker_start.
+extern int (*lf_thread_create)(pthread_t *, const pthread_attr_t *, void *(*)(void *), void *);

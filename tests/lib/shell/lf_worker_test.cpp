@@ -1,0 +1,230 @@
+// The loop-filter ring protocol, driven through the worker's filter hook.
+#include <gtest/gtest.h>
+
+#include <condition_variable>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include "decoder_ctx.h"
+#include "lf_worker.h"
+#include "mem.h"
+#include "svacdec.h"
+
+namespace {
+
+// What the stand-in filter saw, and a gate that can hold it at a given record.
+struct FilterLog {
+    std::mutex mutex;
+    std::condition_variable changed;
+    std::vector<int> seen;           // mb_y * 1000 + mb_x of each filtered record
+    int hold_at = -1;                // index in seen before which the filter waits
+    bool waiting = false;
+
+    void record(const lf_record *rec)
+    {
+        std::unique_lock<std::mutex> lock(mutex);
+        if (static_cast<int>(seen.size()) == hold_at) {
+            waiting = true;
+            changed.notify_all();
+            changed.wait(lock, [this] { return hold_at < 0; });
+            waiting = false;
+        }
+        if (rec->luma)
+            rec->luma[0] = static_cast<uint8_t>(rec->mb_x);   // touches the picture
+        seen.push_back(rec->mb_y * 1000 + rec->mb_x);
+        changed.notify_all();
+    }
+    void wait_until_held()
+    {
+        std::unique_lock<std::mutex> lock(mutex);
+        changed.wait(lock, [this] { return waiting; });
+    }
+    void release()
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        hold_at = -1;
+        changed.notify_all();
+    }
+    size_t count()
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        return seen.size();
+    }
+};
+
+FilterLog *log_in_use = nullptr;
+void logging_filter(const lf_record *rec) { log_in_use->record(rec); }
+
+class LoopFilterWorker : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        ZQ_SVAC_Dec_Init(0);
+        handle = ZQ_SVAC_Dec_Open();
+        ASSERT_NE(handle, nullptr);
+        ctx = static_cast<decoder_ctx *>(handle);
+        log_in_use = &log;
+        ctx->lf.filter = logging_filter;
+    }
+    void TearDown() override
+    {
+        log.release();
+        ZQ_SVAC_Dec_Close(handle);
+        log_in_use = nullptr;
+    }
+
+    void start_picture(int mb_width, int mb_height)
+    {
+        ctx->mb_width = mb_width;
+        ctx->mb_height = mb_height;
+        ASSERT_EQ(lf_worker_reset(ctx), 0);
+    }
+
+    // Decodes macroblocks the way the macroblock layer does: take a record, fill, flush.
+    void produce(int first, int count, uint8_t *plane = nullptr)
+    {
+        for (int a = first; a < first + count; ++a) {
+            lf_record *rec = lf_worker_next_record(ctx);
+            *rec = lf_record{};
+            rec->mb_x = a % ctx->mb_width;
+            rec->mb_y = a / ctx->mb_width;
+            rec->luma = plane ? plane + 16 * a : nullptr;
+            lf_worker_flush(ctx);
+        }
+    }
+
+    std::vector<int> expected(int mb_width, int count)
+    {
+        std::vector<int> v;
+        for (int a = 0; a < count; ++a)
+            v.push_back(a / mb_width * 1000 + a % mb_width);
+        return v;
+    }
+
+    int producer_waits()
+    {
+        pthread_mutex_lock(&ctx->lf.mutex);
+        int n = ctx->lf.producer_waits;
+        pthread_mutex_unlock(&ctx->lf.mutex);
+        return n;
+    }
+
+    FilterLog log;
+    void *handle = nullptr;
+    decoder_ctx *ctx = nullptr;
+};
+
+TEST_F(LoopFilterWorker, OneRowPictureIsFilteredBeforeIdle)
+{
+    start_picture(5, 1);
+    produce(0, 5);
+    lf_worker_wait_idle(ctx);
+    EXPECT_EQ(log.seen, expected(5, 5));
+}
+
+TEST_F(LoopFilterWorker, RowsAreFilteredInPictureOrder)
+{
+    struct Case { int w, h; };
+    for (Case c : {Case{1, 9}, Case{3, 4}, Case{11, 7}}) {
+        log.seen.clear();
+        start_picture(c.w, c.h);
+        produce(0, c.w * c.h);
+        lf_worker_wait_idle(ctx);
+        EXPECT_EQ(log.seen, expected(c.w, c.w * c.h)) << c.w << "x" << c.h;
+    }
+}
+
+TEST_F(LoopFilterWorker, ProducerBlocksWhenThreeRowsWait)
+{
+    start_picture(2, 4);
+    log.hold_at = 0;                 // the worker holds on the first record of row 1
+    produce(0, 6);                   // rows 1..3 published
+    log.wait_until_held();
+    EXPECT_EQ(producer_waits(), 0);
+
+    std::thread producer([&] { produce(6, 2); });
+    while (producer_waits() == 0)
+        std::this_thread::yield();
+    EXPECT_EQ(log.count(), 0u) << "row 4 cannot start before row 1 is filtered";
+    log.release();
+    producer.join();
+    lf_worker_wait_idle(ctx);
+    EXPECT_EQ(log.seen, expected(2, 8));
+}
+
+TEST_F(LoopFilterWorker, PictureThatEndsEarlyDoesNotHang)
+{
+    start_picture(3, 4);
+    log.hold_at = 0;
+    produce(0, 4);                   // one full row and one macroblock of the next
+    std::thread waiter([&] { lf_worker_wait_idle(ctx); });
+    log.wait_until_held();
+    log.release();
+    waiter.join();
+    EXPECT_EQ(log.seen, expected(3, 4)) << "the partial row is filtered too";
+
+    // The next picture starts from an empty ring.
+    log.seen.clear();
+    start_picture(3, 1);
+    produce(0, 3);
+    lf_worker_wait_idle(ctx);
+    EXPECT_EQ(log.seen, expected(3, 3));
+}
+
+TEST_F(LoopFilterWorker, ResetWaitsForPublishedRows)
+{
+    start_picture(4, 4);
+    log.hold_at = 1;
+    produce(0, 8);
+    log.wait_until_held();
+    std::thread reset([&] { start_picture(4, 2); });
+    log.release();
+    reset.join();
+    EXPECT_EQ(log.count(), 8u) << "rows published before the reset were filtered";
+}
+
+TEST_F(LoopFilterWorker, RowsWiderThan1920SamplesFitTheRing)
+{
+    const int widths[] = {121, 256, 512};
+    for (int w : widths) {
+        log.seen.clear();
+        start_picture(w, 5);
+        EXPECT_GE(ctx->lf.slot_capacity, w);
+        produce(0, w * 5);
+        lf_worker_wait_idle(ctx);
+        ASSERT_EQ(log.seen, expected(w, w * 5)) << w;
+    }
+}
+
+TEST_F(LoopFilterWorker, CloseMidPictureFiltersPublishedRowsBeforePicturesGo)
+{
+    layer_ctx &layer = ctx->layer[0];
+    layer.cur = frame_pool_get(&layer.pool, 64, 64, FRAME_FMT_420);
+    ASSERT_NE(layer.cur, nullptr);
+    start_picture(4, 4);
+    log.hold_at = 0;
+    produce(0, 10, layer.cur->plane[0]);   // two rows published, a third begun
+
+    std::thread closer([&] { ZQ_SVAC_Dec_Close(handle); });
+    log.wait_until_held();
+    log.release();
+    closer.join();
+    handle = nullptr;
+    EXPECT_EQ(log.seen, expected(4, 8));
+}
+
+TEST_F(LoopFilterWorker, FailedRingGrowthIsReported)
+{
+    ctx->mb_width = 300;
+    ctx->mb_height = 2;
+    mem_fail_countdown = 0;
+    EXPECT_EQ(lf_worker_reset(ctx), -1);
+    EXPECT_EQ(ctx->lf.slot_capacity, LF_DEFAULT_ROW);
+    start_picture(300, 2);
+    produce(0, 600);
+    lf_worker_wait_idle(ctx);
+    EXPECT_EQ(log.count(), 600u);
+}
+
+} // namespace
