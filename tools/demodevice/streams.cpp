@@ -1,0 +1,144 @@
+#include "streams.h"
+
+#include "packetfmt.h"
+
+#include <cerrno>
+#include <cmath>
+#include <cstdio>
+#include <sys/stat.h>
+
+namespace demodevice {
+
+namespace {
+
+std::vector<uint8_t> I420Picture(int w, int h, uint32_t frame)
+{
+    std::vector<uint8_t> pic(size_t(w) * h * 3 / 2);
+    const int bar = int(frame * 4 % uint32_t(w));
+    for (int y = 0; y < h; ++y) {
+        for (int x = 0; x < w; ++x)
+            pic[size_t(y) * w + x] = uint8_t(std::abs(x - bar) < 6 ? 235 : 16 + (x + y + int(frame)) % 200);
+    }
+    uint8_t *u = pic.data() + size_t(w) * h;
+    uint8_t *v = u + size_t(w / 2) * (h / 2);
+    for (int i = 0; i < (w / 2) * (h / 2); ++i) {
+        u[i] = uint8_t(128 + 60 * std::sin(0.05 * (i + frame)));
+        v[i] = uint8_t(128 + 60 * std::cos(0.03 * (i + frame)));
+    }
+    return pic;
+}
+
+}  // namespace
+
+std::vector<uint8_t> MakeStream(const StreamParams &params)
+{
+    std::vector<uint8_t> out;
+    const int frames = params.seconds * params.fps;
+    const int64_t endMs = params.startMs + int64_t(params.seconds) * 1000;
+    int64_t nextAudio = params.startMs;
+    uint32_t audioSeq = 0;
+    for (int f = 0; f < frames; ++f) {
+        const int64_t ts = params.startMs + f * 1000LL / params.fps;
+        while (params.audio && nextAudio <= ts && nextAudio < endMs) {
+            int16_t samples[320];
+            for (int i = 0; i < 320; ++i)
+                samples[i] = int16_t(2000.0 * std::sin(2.0 * M_PI * 440.0 * (audioSeq * 320 + i) / 8000.0));
+            packetfmt::PacketInfo a;
+            a.kind = packetfmt::kAudio;
+            a.encoding = packetfmt::kEncPcm16;
+            a.key = true;
+            a.channels = 1;
+            a.sampleRate = 8000;
+            a.sequence = audioSeq++;
+            a.timestampMs = nextAudio;
+            packetfmt::AppendPacket(a, samples, sizeof samples, out);
+            nextAudio += 40;
+        }
+        packetfmt::PacketInfo v;
+        v.kind = packetfmt::kVideo;
+        v.encoding = params.encoding;
+        v.key = f % params.gop == 0;
+        v.width = uint16_t(params.width);
+        v.height = uint16_t(params.height);
+        v.frameRate = uint8_t(params.fps);
+        v.sequence = uint32_t(f);
+        v.timestampMs = ts;
+        if (params.encoding == packetfmt::kEncI420) {
+            const std::vector<uint8_t> pic = I420Picture(params.width, params.height, uint32_t(f));
+            packetfmt::AppendPacket(v, pic.data(), pic.size(), out);
+        } else {
+            packetfmt::TestPicture t;
+            t.frameNumber = uint32_t(f);
+            t.timestampMs = ts;
+            t.width = uint16_t(params.width);
+            t.height = uint16_t(params.height);
+            const std::vector<uint8_t> payload = packetfmt::EncodeTestPicture(t);
+            packetfmt::AppendPacket(v, payload.data(), payload.size(), out);
+        }
+    }
+    return out;
+}
+
+bool WriteFile(const std::string &path, const std::vector<uint8_t> &bytes)
+{
+    const std::string temp = path + ".part";
+    FILE *f = std::fopen(temp.c_str(), "wb");
+    if (!f)
+        return false;
+    const bool written = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
+    if (std::fclose(f) != 0 || !written || std::rename(temp.c_str(), path.c_str()) != 0) {
+        std::remove(temp.c_str());
+        return false;
+    }
+    return true;
+}
+
+bool WriteText(const std::string &path, const std::string &text)
+{
+    return WriteFile(path, std::vector<uint8_t>(text.begin(), text.end()));
+}
+
+bool MakeDirs(const std::string &path)
+{
+    std::string partial;
+    size_t pos = 0;
+    while (pos != std::string::npos) {
+        pos = path.find('/', pos + 1);
+        partial = path.substr(0, pos);
+        if (!partial.empty() && mkdir(partial.c_str(), 0755) != 0 && errno != EEXIST)
+            return false;
+    }
+    return true;
+}
+
+std::vector<uint8_t> MakeBmp(int width, int height, int seed)
+{
+    const int rowBytes = (width * 3 + 3) & ~3;
+    const uint32_t dataSize = uint32_t(rowBytes * height);
+    std::vector<uint8_t> b(54 + dataSize, 0);
+    auto put32 = [&](size_t at, uint32_t v) {
+        for (int i = 0; i < 4; ++i)
+            b[at + i] = uint8_t(v >> (8 * i));
+    };
+    b[0] = 'B';
+    b[1] = 'M';
+    put32(2, uint32_t(b.size()));
+    put32(10, 54);
+    put32(14, 40);
+    put32(18, uint32_t(width));
+    put32(22, uint32_t(height));
+    b[26] = 1;
+    b[28] = 24;
+    put32(34, dataSize);
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+            uint8_t *p = &b[54 + size_t(y) * rowBytes + size_t(x) * 3];
+            p[0] = uint8_t(x * 4 + seed * 40);
+            p[1] = uint8_t(y * 5);
+            p[2] = uint8_t((x + y) * 3 + seed * 90);
+        }
+    }
+    return b;
+}
+
+}  // namespace demodevice
