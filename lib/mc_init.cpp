@@ -1,0 +1,179 @@
+// Installation of the motion-compensation and padding tables.
+#include "mc.h"
+#include "mc_kernels.h"
+
+luma_mc_fn luma_mc_put_funcs[N_MC_ROWS][N_LUMA_MC_SIZES][N_LUMA_MC_POSITIONS];
+luma_mc_fn luma_mc_avg_funcs[N_MC_ROWS][N_LUMA_MC_SIZES][N_LUMA_MC_POSITIONS];
+chroma_mc_fn chroma_mc_put_funcs[N_MC_ROWS][N_CHROMA_MC_WIDTHS];
+chroma_mc_fn chroma_mc_avg_funcs[N_MC_ROWS][N_CHROMA_MC_WIDTHS];
+pad_ref_fn pad_ref_block_funcs[N_PAD_REF_SLOTS];
+
+void mc_init(uint32_t cpu_flags)
+{
+    luma_mc_put_funcs[MC_ROW_8BIT][LUMA_MC_16X16][0] = luma_mc_put16x16_pos0;
+    luma_mc_put_funcs[MC_ROW_8BIT][LUMA_MC_16X16][1] = luma_mc_put16x16_pos1;
+    luma_mc_put_funcs[MC_ROW_8BIT][LUMA_MC_16X16][2] = luma_mc_put16x16_pos2;
+    luma_mc_put_funcs[MC_ROW_8BIT][LUMA_MC_16X16][3] = luma_mc_put16x16_pos3;
+    luma_mc_put_funcs[MC_ROW_8BIT][LUMA_MC_16X16][4] = luma_mc_put16x16_pos4;
+    luma_mc_put_funcs[MC_ROW_8BIT][LUMA_MC_16X16][5] = luma_mc_put16x16_pos5;
+    luma_mc_put_funcs[MC_ROW_8BIT][LUMA_MC_16X16][6] = luma_mc_put16x16_pos6;
+    luma_mc_put_funcs[MC_ROW_8BIT][LUMA_MC_16X16][7] = luma_mc_put16x16_pos7;
+    luma_mc_put_funcs[MC_ROW_8BIT][LUMA_MC_16X16][8] = luma_mc_put16x16_pos8;
+    luma_mc_put_funcs[MC_ROW_8BIT][LUMA_MC_16X16][9] = luma_mc_put16x16_pos9;
+    luma_mc_put_funcs[MC_ROW_8BIT][LUMA_MC_16X16][10] = luma_mc_put16x16_pos10;
+    luma_mc_put_funcs[MC_ROW_8BIT][LUMA_MC_16X16][11] = luma_mc_put16x16_pos11;
+    luma_mc_put_funcs[MC_ROW_8BIT][LUMA_MC_16X16][12] = luma_mc_put16x16_pos12;
+    luma_mc_put_funcs[MC_ROW_8BIT][LUMA_MC_16X16][13] = luma_mc_put16x16_pos13;
+    luma_mc_put_funcs[MC_ROW_8BIT][LUMA_MC_16X16][14] = luma_mc_put16x16_pos14;
+    luma_mc_put_funcs[MC_ROW_8BIT][LUMA_MC_16X16][15] = luma_mc_put16x16_pos15;
+
+    luma_mc_put_funcs[MC_ROW_8BIT][LUMA_MC_8X8][0] = luma_mc_put8x8_pos0;
+    luma_mc_put_funcs[MC_ROW_8BIT][LUMA_MC_8X8][1] = luma_mc_put8x8_pos1;
+    luma_mc_put_funcs[MC_ROW_8BIT][LUMA_MC_8X8][2] = luma_mc_put8x8_pos2;
+    luma_mc_put_funcs[MC_ROW_8BIT][LUMA_MC_8X8][3] = luma_mc_put8x8_pos3;
+    luma_mc_put_funcs[MC_ROW_8BIT][LUMA_MC_8X8][4] = luma_mc_put8x8_pos4;
+    luma_mc_put_funcs[MC_ROW_8BIT][LUMA_MC_8X8][5] = luma_mc_put8x8_pos5;
+    luma_mc_put_funcs[MC_ROW_8BIT][LUMA_MC_8X8][6] = luma_mc_put8x8_pos6;
+    luma_mc_put_funcs[MC_ROW_8BIT][LUMA_MC_8X8][7] = luma_mc_put8x8_pos7;
+    luma_mc_put_funcs[MC_ROW_8BIT][LUMA_MC_8X8][8] = luma_mc_put8x8_pos8;
+    luma_mc_put_funcs[MC_ROW_8BIT][LUMA_MC_8X8][9] = luma_mc_put8x8_pos9;
+    luma_mc_put_funcs[MC_ROW_8BIT][LUMA_MC_8X8][10] = luma_mc_put8x8_pos10;
+    luma_mc_put_funcs[MC_ROW_8BIT][LUMA_MC_8X8][11] = luma_mc_put8x8_pos11;
+    luma_mc_put_funcs[MC_ROW_8BIT][LUMA_MC_8X8][12] = luma_mc_put8x8_pos12;
+    luma_mc_put_funcs[MC_ROW_8BIT][LUMA_MC_8X8][13] = luma_mc_put8x8_pos13;
+    luma_mc_put_funcs[MC_ROW_8BIT][LUMA_MC_8X8][14] = luma_mc_put8x8_pos14;
+    luma_mc_put_funcs[MC_ROW_8BIT][LUMA_MC_8X8][15] = luma_mc_put8x8_pos15;
+
+    luma_mc_avg_funcs[MC_ROW_8BIT][LUMA_MC_16X16][0] = luma_mc_avg16x16_pos0;
+    luma_mc_avg_funcs[MC_ROW_8BIT][LUMA_MC_16X16][1] = luma_mc_avg16x16_pos1;
+    luma_mc_avg_funcs[MC_ROW_8BIT][LUMA_MC_16X16][2] = luma_mc_avg16x16_pos2;
+    luma_mc_avg_funcs[MC_ROW_8BIT][LUMA_MC_16X16][3] = luma_mc_avg16x16_pos3;
+    luma_mc_avg_funcs[MC_ROW_8BIT][LUMA_MC_16X16][4] = luma_mc_avg16x16_pos4;
+    luma_mc_avg_funcs[MC_ROW_8BIT][LUMA_MC_16X16][5] = luma_mc_avg16x16_pos5;
+    luma_mc_avg_funcs[MC_ROW_8BIT][LUMA_MC_16X16][6] = luma_mc_avg16x16_pos6;
+    luma_mc_avg_funcs[MC_ROW_8BIT][LUMA_MC_16X16][7] = luma_mc_avg16x16_pos7;
+    luma_mc_avg_funcs[MC_ROW_8BIT][LUMA_MC_16X16][8] = luma_mc_avg16x16_pos8;
+    luma_mc_avg_funcs[MC_ROW_8BIT][LUMA_MC_16X16][9] = luma_mc_avg16x16_pos9;
+    luma_mc_avg_funcs[MC_ROW_8BIT][LUMA_MC_16X16][10] = luma_mc_avg16x16_pos10;
+    luma_mc_avg_funcs[MC_ROW_8BIT][LUMA_MC_16X16][11] = luma_mc_avg16x16_pos11;
+    luma_mc_avg_funcs[MC_ROW_8BIT][LUMA_MC_16X16][12] = luma_mc_avg16x16_pos12;
+    luma_mc_avg_funcs[MC_ROW_8BIT][LUMA_MC_16X16][13] = luma_mc_avg16x16_pos13;
+    luma_mc_avg_funcs[MC_ROW_8BIT][LUMA_MC_16X16][14] = luma_mc_avg16x16_pos14;
+    luma_mc_avg_funcs[MC_ROW_8BIT][LUMA_MC_16X16][15] = luma_mc_avg16x16_pos15;
+
+    luma_mc_avg_funcs[MC_ROW_8BIT][LUMA_MC_8X8][0] = luma_mc_avg8x8_pos0;
+    luma_mc_avg_funcs[MC_ROW_8BIT][LUMA_MC_8X8][1] = luma_mc_avg8x8_pos1;
+    luma_mc_avg_funcs[MC_ROW_8BIT][LUMA_MC_8X8][2] = luma_mc_avg8x8_pos2;
+    luma_mc_avg_funcs[MC_ROW_8BIT][LUMA_MC_8X8][3] = luma_mc_avg8x8_pos3;
+    luma_mc_avg_funcs[MC_ROW_8BIT][LUMA_MC_8X8][4] = luma_mc_avg8x8_pos4;
+    luma_mc_avg_funcs[MC_ROW_8BIT][LUMA_MC_8X8][5] = luma_mc_avg8x8_pos5;
+    luma_mc_avg_funcs[MC_ROW_8BIT][LUMA_MC_8X8][6] = luma_mc_avg8x8_pos6;
+    luma_mc_avg_funcs[MC_ROW_8BIT][LUMA_MC_8X8][7] = luma_mc_avg8x8_pos7;
+    luma_mc_avg_funcs[MC_ROW_8BIT][LUMA_MC_8X8][8] = luma_mc_avg8x8_pos8;
+    luma_mc_avg_funcs[MC_ROW_8BIT][LUMA_MC_8X8][9] = luma_mc_avg8x8_pos9;
+    luma_mc_avg_funcs[MC_ROW_8BIT][LUMA_MC_8X8][10] = luma_mc_avg8x8_pos10;
+    luma_mc_avg_funcs[MC_ROW_8BIT][LUMA_MC_8X8][11] = luma_mc_avg8x8_pos11;
+    luma_mc_avg_funcs[MC_ROW_8BIT][LUMA_MC_8X8][12] = luma_mc_avg8x8_pos12;
+    luma_mc_avg_funcs[MC_ROW_8BIT][LUMA_MC_8X8][13] = luma_mc_avg8x8_pos13;
+    luma_mc_avg_funcs[MC_ROW_8BIT][LUMA_MC_8X8][14] = luma_mc_avg8x8_pos14;
+    luma_mc_avg_funcs[MC_ROW_8BIT][LUMA_MC_8X8][15] = luma_mc_avg8x8_pos15;
+
+    chroma_mc_put_funcs[MC_ROW_8BIT][CHROMA_MC_W8] = chroma_mc_put8;
+    chroma_mc_put_funcs[MC_ROW_8BIT][CHROMA_MC_W4] = chroma_mc_put4;
+    chroma_mc_put_funcs[MC_ROW_8BIT][CHROMA_MC_W2] = chroma_mc_put2;
+    chroma_mc_put_funcs[MC_ROW_8BIT][CHROMA_MC_W1] = chroma_mc_put1;
+
+    chroma_mc_avg_funcs[MC_ROW_8BIT][CHROMA_MC_W8] = chroma_mc_avg8;
+    chroma_mc_avg_funcs[MC_ROW_8BIT][CHROMA_MC_W4] = chroma_mc_avg4;
+    chroma_mc_avg_funcs[MC_ROW_8BIT][CHROMA_MC_W2] = chroma_mc_avg2;
+    chroma_mc_avg_funcs[MC_ROW_8BIT][CHROMA_MC_W1] = chroma_mc_avg1;
+
+    luma_mc_put_funcs[MC_ROW_10BIT][LUMA_MC_16X16][0] = luma_mc_put16x16_pos0_10bit;
+    luma_mc_put_funcs[MC_ROW_10BIT][LUMA_MC_16X16][1] = luma_mc_put16x16_pos1_10bit;
+    luma_mc_put_funcs[MC_ROW_10BIT][LUMA_MC_16X16][2] = luma_mc_put16x16_pos2_10bit;
+    luma_mc_put_funcs[MC_ROW_10BIT][LUMA_MC_16X16][3] = luma_mc_put16x16_pos3_10bit;
+    luma_mc_put_funcs[MC_ROW_10BIT][LUMA_MC_16X16][4] = luma_mc_put16x16_pos4_10bit;
+    luma_mc_put_funcs[MC_ROW_10BIT][LUMA_MC_16X16][5] = luma_mc_put16x16_pos5_10bit;
+    luma_mc_put_funcs[MC_ROW_10BIT][LUMA_MC_16X16][6] = luma_mc_put16x16_pos6_10bit;
+    luma_mc_put_funcs[MC_ROW_10BIT][LUMA_MC_16X16][7] = luma_mc_put16x16_pos7_10bit;
+    luma_mc_put_funcs[MC_ROW_10BIT][LUMA_MC_16X16][8] = luma_mc_put16x16_pos8_10bit;
+    luma_mc_put_funcs[MC_ROW_10BIT][LUMA_MC_16X16][9] = luma_mc_put16x16_pos9_10bit;
+    luma_mc_put_funcs[MC_ROW_10BIT][LUMA_MC_16X16][10] = luma_mc_put16x16_pos10_10bit;
+    luma_mc_put_funcs[MC_ROW_10BIT][LUMA_MC_16X16][11] = luma_mc_put16x16_pos11_10bit;
+    luma_mc_put_funcs[MC_ROW_10BIT][LUMA_MC_16X16][12] = luma_mc_put16x16_pos12_10bit;
+    luma_mc_put_funcs[MC_ROW_10BIT][LUMA_MC_16X16][13] = luma_mc_put16x16_pos13_10bit;
+    luma_mc_put_funcs[MC_ROW_10BIT][LUMA_MC_16X16][14] = luma_mc_put16x16_pos14_10bit;
+    luma_mc_put_funcs[MC_ROW_10BIT][LUMA_MC_16X16][15] = luma_mc_put16x16_pos15_10bit;
+
+    luma_mc_put_funcs[MC_ROW_10BIT][LUMA_MC_8X8][0] = luma_mc_put8x8_pos0_10bit;
+    luma_mc_put_funcs[MC_ROW_10BIT][LUMA_MC_8X8][1] = luma_mc_put8x8_pos1_10bit;
+    luma_mc_put_funcs[MC_ROW_10BIT][LUMA_MC_8X8][2] = luma_mc_put8x8_pos2_10bit;
+    luma_mc_put_funcs[MC_ROW_10BIT][LUMA_MC_8X8][3] = luma_mc_put8x8_pos3_10bit;
+    luma_mc_put_funcs[MC_ROW_10BIT][LUMA_MC_8X8][4] = luma_mc_put8x8_pos4_10bit;
+    luma_mc_put_funcs[MC_ROW_10BIT][LUMA_MC_8X8][5] = luma_mc_put8x8_pos5_10bit;
+    luma_mc_put_funcs[MC_ROW_10BIT][LUMA_MC_8X8][6] = luma_mc_put8x8_pos6_10bit;
+    luma_mc_put_funcs[MC_ROW_10BIT][LUMA_MC_8X8][7] = luma_mc_put8x8_pos7_10bit;
+    luma_mc_put_funcs[MC_ROW_10BIT][LUMA_MC_8X8][8] = luma_mc_put8x8_pos8_10bit;
+    luma_mc_put_funcs[MC_ROW_10BIT][LUMA_MC_8X8][9] = luma_mc_put8x8_pos9_10bit;
+    luma_mc_put_funcs[MC_ROW_10BIT][LUMA_MC_8X8][10] = luma_mc_put8x8_pos10_10bit;
+    luma_mc_put_funcs[MC_ROW_10BIT][LUMA_MC_8X8][11] = luma_mc_put8x8_pos11_10bit;
+    luma_mc_put_funcs[MC_ROW_10BIT][LUMA_MC_8X8][12] = luma_mc_put8x8_pos12_10bit;
+    luma_mc_put_funcs[MC_ROW_10BIT][LUMA_MC_8X8][13] = luma_mc_put8x8_pos13_10bit;
+    luma_mc_put_funcs[MC_ROW_10BIT][LUMA_MC_8X8][14] = luma_mc_put8x8_pos14_10bit;
+    luma_mc_put_funcs[MC_ROW_10BIT][LUMA_MC_8X8][15] = luma_mc_put8x8_pos15_10bit;
+
+    luma_mc_avg_funcs[MC_ROW_10BIT][LUMA_MC_16X16][0] = luma_mc_avg16x16_pos0_10bit;
+    luma_mc_avg_funcs[MC_ROW_10BIT][LUMA_MC_16X16][1] = luma_mc_avg16x16_pos1_10bit;
+    luma_mc_avg_funcs[MC_ROW_10BIT][LUMA_MC_16X16][2] = luma_mc_avg16x16_pos2_10bit;
+    luma_mc_avg_funcs[MC_ROW_10BIT][LUMA_MC_16X16][3] = luma_mc_avg16x16_pos3_10bit;
+    luma_mc_avg_funcs[MC_ROW_10BIT][LUMA_MC_16X16][4] = luma_mc_avg16x16_pos4_10bit;
+    luma_mc_avg_funcs[MC_ROW_10BIT][LUMA_MC_16X16][5] = luma_mc_avg16x16_pos5_10bit;
+    luma_mc_avg_funcs[MC_ROW_10BIT][LUMA_MC_16X16][6] = luma_mc_avg16x16_pos6_10bit;
+    luma_mc_avg_funcs[MC_ROW_10BIT][LUMA_MC_16X16][7] = luma_mc_avg16x16_pos7_10bit;
+    luma_mc_avg_funcs[MC_ROW_10BIT][LUMA_MC_16X16][8] = luma_mc_avg16x16_pos8_10bit;
+    luma_mc_avg_funcs[MC_ROW_10BIT][LUMA_MC_16X16][9] = luma_mc_avg16x16_pos9_10bit;
+    luma_mc_avg_funcs[MC_ROW_10BIT][LUMA_MC_16X16][10] = luma_mc_avg16x16_pos10_10bit;
+    luma_mc_avg_funcs[MC_ROW_10BIT][LUMA_MC_16X16][11] = luma_mc_avg16x16_pos11_10bit;
+    luma_mc_avg_funcs[MC_ROW_10BIT][LUMA_MC_16X16][12] = luma_mc_avg16x16_pos12_10bit;
+    luma_mc_avg_funcs[MC_ROW_10BIT][LUMA_MC_16X16][13] = luma_mc_avg16x16_pos13_10bit;
+    luma_mc_avg_funcs[MC_ROW_10BIT][LUMA_MC_16X16][14] = luma_mc_avg16x16_pos14_10bit;
+    luma_mc_avg_funcs[MC_ROW_10BIT][LUMA_MC_16X16][15] = luma_mc_avg16x16_pos15_10bit;
+
+    luma_mc_avg_funcs[MC_ROW_10BIT][LUMA_MC_8X8][0] = luma_mc_avg8x8_pos0_10bit;
+    luma_mc_avg_funcs[MC_ROW_10BIT][LUMA_MC_8X8][1] = luma_mc_avg8x8_pos1_10bit;
+    luma_mc_avg_funcs[MC_ROW_10BIT][LUMA_MC_8X8][2] = luma_mc_avg8x8_pos2_10bit;
+    luma_mc_avg_funcs[MC_ROW_10BIT][LUMA_MC_8X8][3] = luma_mc_avg8x8_pos3_10bit;
+    luma_mc_avg_funcs[MC_ROW_10BIT][LUMA_MC_8X8][4] = luma_mc_avg8x8_pos4_10bit;
+    luma_mc_avg_funcs[MC_ROW_10BIT][LUMA_MC_8X8][5] = luma_mc_avg8x8_pos5_10bit;
+    luma_mc_avg_funcs[MC_ROW_10BIT][LUMA_MC_8X8][6] = luma_mc_avg8x8_pos6_10bit;
+    luma_mc_avg_funcs[MC_ROW_10BIT][LUMA_MC_8X8][7] = luma_mc_avg8x8_pos7_10bit;
+    luma_mc_avg_funcs[MC_ROW_10BIT][LUMA_MC_8X8][8] = luma_mc_avg8x8_pos8_10bit;
+    luma_mc_avg_funcs[MC_ROW_10BIT][LUMA_MC_8X8][9] = luma_mc_avg8x8_pos9_10bit;
+    luma_mc_avg_funcs[MC_ROW_10BIT][LUMA_MC_8X8][10] = luma_mc_avg8x8_pos10_10bit;
+    luma_mc_avg_funcs[MC_ROW_10BIT][LUMA_MC_8X8][11] = luma_mc_avg8x8_pos11_10bit;
+    luma_mc_avg_funcs[MC_ROW_10BIT][LUMA_MC_8X8][12] = luma_mc_avg8x8_pos12_10bit;
+    luma_mc_avg_funcs[MC_ROW_10BIT][LUMA_MC_8X8][13] = luma_mc_avg8x8_pos13_10bit;
+    luma_mc_avg_funcs[MC_ROW_10BIT][LUMA_MC_8X8][14] = luma_mc_avg8x8_pos14_10bit;
+    luma_mc_avg_funcs[MC_ROW_10BIT][LUMA_MC_8X8][15] = luma_mc_avg8x8_pos15_10bit;
+
+    chroma_mc_put_funcs[MC_ROW_10BIT][CHROMA_MC_W8] = chroma_mc_put8_10bit;
+    chroma_mc_put_funcs[MC_ROW_10BIT][CHROMA_MC_W4] = chroma_mc_put4_10bit;
+    chroma_mc_put_funcs[MC_ROW_10BIT][CHROMA_MC_W2] = chroma_mc_put2_10bit;
+    chroma_mc_put_funcs[MC_ROW_10BIT][CHROMA_MC_W1] = chroma_mc_put1_10bit;
+
+    chroma_mc_avg_funcs[MC_ROW_10BIT][CHROMA_MC_W8] = chroma_mc_avg8_10bit;
+    chroma_mc_avg_funcs[MC_ROW_10BIT][CHROMA_MC_W4] = chroma_mc_avg4_10bit;
+    chroma_mc_avg_funcs[MC_ROW_10BIT][CHROMA_MC_W2] = chroma_mc_avg2_10bit;
+    chroma_mc_avg_funcs[MC_ROW_10BIT][CHROMA_MC_W1] = chroma_mc_avg1_10bit;
+
+    pad_ref_block_funcs[PAD_REF_8BIT] = pad_ref_block_8bit;
+    pad_ref_block_funcs[PAD_REF_16BIT] = pad_ref_block_10bit;
+
+    mc_init_ssse3(cpu_flags);
+}
+
+// The SSSE3 forms of the 8-bit luma entries and chroma widths 8 and 4 replace row 0 here once
+// they exist.
+void mc_init_ssse3(uint32_t)
+{
+}
