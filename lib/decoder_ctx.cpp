@@ -18,6 +18,7 @@ int decoder_ctx_init(decoder_ctx *ctx)
         layer.poc_last_out = -1;
     }
     ctx->prev_pic_num = -1;
+    ctx->frame_num = -1;
     ctx->last_sps_id = -1;
     ctx->queue = output_queue{};
     return lf_worker_start(ctx);
@@ -37,7 +38,11 @@ int decoder_ctx_free(decoder_ctx *ctx)
         frame_pool_destroy(&layer.pool);
         for (uint8_t *&buf : layer.buf)
             mem_freep(&buf);
+        mem_freep(&layer.region_map);
+        mem_freep(&layer.region_next);
     }
+    pps_free_arrays(ctx);
+    mem_freep(&ctx->mc_scratch);
     mem_freep(&ctx->enh_buf);
     mem_freep(&ctx->buf256);
     mem_freep(&ctx->pic_work_buf);
@@ -58,7 +63,7 @@ int alloc_layer_buffers(decoder_ctx *ctx)
     };
     layer_ctx &layer = ctx->layer[ctx->cur_layer];
     for (int i = 0; i < LB_COUNT; ++i) {
-        if (i == LB_ROW_D && !ctx->buf256 && !(ctx->buf256 = static_cast<uint8_t *>(mem_alloc(256))))
+        if (i == LB_LEFT_SLICE_IDS && !ctx->buf256 && !(ctx->buf256 = static_cast<uint8_t *>(mem_alloc(256))))
             return -1;
         if (!layer.buf[i] && !(layer.buf[i] = static_cast<uint8_t *>(mem_alloc(sizes[i])))) {
             // A half-made set must not look allocated: the first buffer marks it.
@@ -97,6 +102,10 @@ int reset_picture_state(decoder_ctx *ctx)
     layer.first_mb_x = a % ctx->mb_width;
     layer.first_mb_y = a / ctx->mb_width;
     const int64_t x = layer.first_mb_x, y = layer.first_mb_y;
+    layer.mb_x = layer.first_mb_x;
+    layer.mb_y = layer.first_mb_y;
+    layer.cur_mb_addr = a;
+    layer.mb_avail = 0;
     layer.mb_plane[0] = pic->plane[0] + 16 * y * l + 16 * s * x;
     if (pic->plane_count == 3) {
         layer.mb_plane[1] = pic->plane[1] + v * y * k + 8 * s * x;

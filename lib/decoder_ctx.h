@@ -2,8 +2,10 @@
 #pragma once
 #include <cstdint>
 
+#include "bitstream.h"
 #include "frame.h"
 #include "lf_worker.h"
+#include "param_sets.h"
 #include "svacdec.h"
 
 constexpr int SVAC_KEY_MAX = 64;
@@ -25,8 +27,8 @@ enum layer_buffer {
     LB_ROW_C,             // 4 W
     LB_COLOCATED_MOTION,  // 48 W H
     LB_COLOCATED_KIND,    // W H
-    LB_ROW_D,             // 4 W
-    LB_ROW_E,             // 4 W
+    LB_LEFT_SLICE_IDS,    // 4 W: slice number of the last macroblock finished in each column
+    LB_TOP_SLICE_IDS,     // 4 W: slice number recorded when a macroblock of the column began
     LB_COUNT
 };
 
@@ -45,6 +47,22 @@ struct layer_ctx {
     int32_t blk_offset[20]; // four 8x8 origins, then sixteen 4x4 origins
     int32_t idr_seen;
     int16_t nb_default[2][6];
+
+    // Macroblock addressing
+    int32_t mbs_left;           // macroblocks of the picture not yet decoded
+    int32_t roi_regions_left;   // rectangles whose macroblocks are not finished
+    int32_t mb_x, mb_y, cur_mb_addr;
+    int32_t mb_avail;           // 1 left, 2 top, 4 top-right, 8 top-left
+
+    // Region of every macroblock and the next address of the same region, built for one
+    // picture parameter set (by its generation), geometry and rectangle set.
+    int32_t *region_map, *region_next;
+    int32_t region_first_background;
+    int32_t region_map_mbs;
+    const pps_record *region_map_pps;
+    uint32_t region_map_generation;
+    const int32_t *region_map_rects;
+    int32_t region_map_width;
 };
 
 struct output_queue {
@@ -54,6 +72,8 @@ struct output_queue {
 };
 
 struct decoder_ctx {
+    bit_reader bs;
+
     // Picture geometry and type
     int32_t pic_type;
     int32_t mb_width, mb_height;
@@ -74,6 +94,13 @@ struct decoder_ctx {
     int32_t nal_work_capacity;
     int32_t last_sps_id;
 
+    // Parameter sets
+    sps_record sps[SVAC_MAX_SPS];
+    pps_record pps[SVAC_MAX_PPS];
+    sps_record *cur_sps;
+    pps_record *cur_pps;
+    uint32_t pps_generation;
+
     // Stream security
     int32_t stream_encrypted;
     uint8_t key[SVAC_KEY_MAX];
@@ -81,7 +108,28 @@ struct decoder_ctx {
     int32_t cipher_type, hash_type, sign_type;
 
     // Slice header
-    int32_t prev_pic_num;
+    int32_t pps_id;
+    int32_t frame_num;
+    int32_t prev_pic_num;       // frame_num of the slice before, -1 at start
+    int32_t idr_pic_id;
+    int32_t field_pic_flag;
+    int32_t pic_structure;      // -1 frame, 0 top field, 1 bottom field
+    int32_t first_mb_in_slice;
+    int32_t slice_type;         // 0 P, 1 B, 2 I
+    int32_t single_ref_flag;
+    int32_t fixed_slice_qp;
+    int32_t slice_qp_delta;
+    int32_t slice_qp;
+    int32_t mb_qp;
+    int32_t filter_param_flag;
+    int32_t alpha_offset, beta_offset;
+    int32_t lf_disabled;
+    // Layer geometry: base layer and the enhancement layer at twice its size; computed by the
+    // first slice of a two-layer stream after each picture parameter set.
+    int32_t base_mb_width, base_mb_height, base_width, base_height, base_mb_count;
+    int32_t enh_mb_width, enh_mb_height, enh_width, enh_height, enh_mb_count;
+    uint8_t *mc_scratch;
+    int32_t saved_top_left_slice;
 
     // Per call
     int32_t layer_mask;

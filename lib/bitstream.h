@@ -1,0 +1,164 @@
+// Bit reader over one NAL unit payload (emulation-prevention bytes removed), most significant
+// bit first, with the Exp-Golomb codes of the headers and of the VLC macroblock layer.
+#pragma once
+#include <array>
+#include <cstdint>
+
+#include "svac_assert.h"
+
+// Zeroed bytes kept behind every payload: a 32-bit window that starts up to 31 bits behind
+// the last payload bit stays inside them.
+constexpr int BIT_READER_PADDING = 8;
+
+struct bit_reader {
+    const uint8_t *data;    // payload start; set to end once a read starts behind the payload
+    const uint8_t *end;     // data + (length + 7) / 8
+    int32_t position;       // next bit, counted from bit 7 of the first byte
+    int32_t length;         // payload bits in front of the stop bit
+    const uint8_t *base;    // payload start, kept when the reader is exhausted
+    int32_t avail;          // readable bytes at base (payload and padding); the rest reads as 0
+};
+
+// Code length, ue(v) and se(v) value of a 9-bit prefix with at most 4 leading zeros (entries
+// 0..15 are never read), and floor(log2 x) of a byte (entry 0 is 0).
+extern const std::array<uint8_t, 512> ue_len_table;
+extern const std::array<uint8_t, 512> ue_value_table;
+extern const std::array<int8_t, 512> se_value_table;
+extern const std::array<uint8_t, 256> log2_table;
+
+// Points the reader at bytes whose payload holds bit_length bits; avail bytes may be read.
+inline void bit_reader_init(bit_reader *br, const uint8_t *buf, int32_t bit_length, int32_t avail)
+{
+    br->base = br->data = buf;
+    br->end = buf + (static_cast<int64_t>(bit_length) + 7) / 8;
+    br->position = 0;
+    br->length = bit_length;
+    br->avail = avail;
+}
+
+inline bool bit_reader_exhausted(const bit_reader *br) { return br->data == br->end; }
+inline int32_t bits_left(const bit_reader *br) { return br->length - br->position; }
+
+// Big-endian 32-bit window at a bit position, shifted so that its first bit is bit 31.
+inline uint32_t bit_window(const bit_reader *br, int32_t pos)
+{
+    const int32_t byte = pos >> 3;
+    uint32_t w;
+    if (byte >= 0 && byte + 4 <= br->avail) {
+        const uint8_t *p = br->base + byte;
+        w = (uint32_t(p[0]) << 24) | (uint32_t(p[1]) << 16) | (uint32_t(p[2]) << 8) | p[3];
+    } else {
+        w = 0;
+        for (int i = 0; i < 4; ++i) {
+            const int32_t at = byte + i;
+            w = (w << 8) | (at >= 0 && at < br->avail ? br->base[at] : 0u);
+        }
+    }
+    return w << (pos & 7);
+}
+
+inline bool bit_reader_check(bit_reader *br)
+{
+    if (br->position > br->length) {
+        br->data = br->end;
+        return false;
+    }
+    return true;
+}
+
+// n bits from 1 to 32 (wider reads than 25 bits take two windows); 0 bits read as 0.
+inline uint32_t read_bits(bit_reader *br, int n)
+{
+    if (n == 0)
+        return 0;
+    if (n < 0 || n > 32) {
+        SVAC_ASSERT(n>0 && n<=25);
+        return 0;
+    }
+    if (!bit_reader_check(br))
+        return 0;
+    uint32_t v;
+    if (n <= 25) {
+        v = bit_window(br, br->position) >> (32 - n);
+    } else {
+        const uint32_t high = bit_window(br, br->position) >> 16;
+        v = (high << (n - 16)) | (bit_window(br, br->position + 16) >> (32 - (n - 16)));
+    }
+    br->position += n;
+    return v;
+}
+
+inline void skip_bits(bit_reader *br, int n) { read_bits(br, n); }
+
+// No end test: behind the stop bit it yields zeros and never marks the reader exhausted.
+inline uint32_t read_bit(bit_reader *br)
+{
+    if (br->position > br->length)
+        return 0;
+    const uint32_t b = bit_window(br, br->position) >> 31;
+    br->position += 1;
+    return b;
+}
+
+inline int floor_log2(uint32_t x)
+{
+    int b = 0;
+    if (x >= 0x10000) {
+        x >>= 16;
+        b = 16;
+    }
+    if (x & 0xFF00) {
+        x >>= 8;
+        b += 8;
+    }
+    return b + log2_table[x];
+}
+
+// ue(v): codes of up to 15 leading zeros (values 0..65534); longer ones give -3.
+inline int32_t read_ue(bit_reader *br)
+{
+    if (!bit_reader_check(br))
+        return 0;
+    const uint32_t w = bit_window(br, br->position);
+    if (w >= (1u << 27)) {
+        const uint32_t p = w >> 23;
+        br->position += ue_len_table[p];
+        return ue_value_table[p];
+    }
+    const int log = 2 * floor_log2(w) - 31;
+    br->position += 32 - log;
+    if (!(log >= 0)) {
+        SVAC_ASSERT(log >= 0);
+        return -3;
+    }
+    return static_cast<int32_t>(w >> log) - 1;
+}
+
+// se(v): up to 31 leading zeros.
+inline int32_t read_se(bit_reader *br)
+{
+    if (!bit_reader_check(br))
+        return 0;
+    const uint32_t w = bit_window(br, br->position);
+    if (w >= (1u << 27)) {
+        const uint32_t p = w >> 23;
+        br->position += ue_len_table[p];
+        return se_value_table[p];
+    }
+    const int l = floor_log2(w);
+    const int z = 31 - l;
+    const uint32_t t = bit_window(br, br->position + z) >> l;
+    br->position += 2 * z + 1;
+    return (t & 1) ? -static_cast<int32_t>(t >> 1) : static_cast<int32_t>(t >> 1);
+}
+
+// Exp-Golomb code of order k. The caller checks the prefix against 2^31 >> k.
+inline uint32_t get_ue_code(bit_reader *br, int k)
+{
+    const uint32_t u = static_cast<uint32_t>(read_ue(br));
+    if (k > 0 && k < 32)
+        return (u << k) + read_bits(br, k);
+    return u;
+}
+
+inline void byte_align(bit_reader *br) { br->position = (br->position + 7) & ~7; }

@@ -1,0 +1,253 @@
+#include "mb_address.h"
+
+#include <algorithm>
+#include <vector>
+
+#include "decoder_ctx.h"
+#include "mem.h"
+
+namespace {
+
+bool map_current(const decoder_ctx *ctx, const layer_ctx &layer)
+{
+    const pps_record *pps = ctx->cur_pps;
+    return layer.region_map && layer.region_map_pps == pps && layer.region_map_generation == pps->generation &&
+           layer.region_map_rects == pps->cur_top_left && layer.region_map_width == ctx->mb_width &&
+           layer.region_map_mbs == ctx->mb_total;
+}
+
+int32_t scan_region(const decoder_ctx *ctx, int32_t addr)
+{
+    const pps_record *pps = ctx->cur_pps;
+    const int32_t w = ctx->mb_width;
+    if (!pps->cur_top_left || !pps->cur_bottom_right || w < 1)
+        return -1;
+    const int32_t x = addr % w, y = addr / w;
+    for (int32_t i = 0; i < pps->num_roi; ++i) {
+        const int32_t tl = pps->cur_top_left[i], br = pps->cur_bottom_right[i];
+        if (tl % w <= x && x <= br % w && tl / w <= y && y <= br / w)
+            return i;
+    }
+    return -1;
+}
+
+// Next column at or after x of row y that no rectangle has claimed yet (path-halving).
+int32_t next_free(int32_t *row_next, int32_t x)
+{
+    while (row_next[x] != x) {
+        row_next[x] = row_next[row_next[x]];
+        x = row_next[x];
+    }
+    return x;
+}
+
+} // namespace
+
+int32_t roi_region_of_mb(decoder_ctx *ctx, int32_t addr)
+{
+    const pps_record *pps = ctx->cur_pps;
+    if (!pps || pps->num_roi < 1)
+        return -1;
+    const layer_ctx &layer = ctx->layer[ctx->cur_layer];
+    if (addr >= 0 && addr < layer.region_map_mbs && map_current(ctx, layer))
+        return layer.region_map[addr];
+    return scan_region(ctx, addr);
+}
+
+int roi_map_update(decoder_ctx *ctx)
+{
+    const pps_record *pps = ctx->cur_pps;
+    layer_ctx &layer = ctx->layer[ctx->cur_layer];
+    if (!pps || pps->num_roi < 1 || !pps->cur_top_left || !pps->cur_bottom_right || map_current(ctx, layer))
+        return 0;
+    const int32_t w = ctx->mb_width, count = ctx->mb_total;
+    if (w < 1 || count < 1)
+        return 0;
+    const int32_t h = count / w;
+    if (layer.region_map_mbs != count) {
+        mem_freep(&layer.region_map);
+        mem_freep(&layer.region_next);
+        layer.region_map_mbs = 0;
+    }
+    if (!layer.region_map) {
+        layer.region_map = static_cast<int32_t *>(mem_malloc(sizeof(int32_t) * static_cast<size_t>(count)));
+        layer.region_next = static_cast<int32_t *>(mem_malloc(sizeof(int32_t) * static_cast<size_t>(count)));
+        if (!layer.region_map || !layer.region_next) {
+            mem_freep(&layer.region_map);
+            mem_freep(&layer.region_next);
+            return -1;
+        }
+        layer.region_map_mbs = count;
+    }
+    layer.region_map_pps = nullptr;
+
+    // Rectangles in index order; each cell keeps the first (lowest) index that covers it.
+    std::fill(layer.region_map, layer.region_map + count, -1);
+    std::vector<int32_t> free_col(static_cast<size_t>(h) * (w + 1));
+    for (int32_t y = 0; y < h; ++y)
+        for (int32_t x = 0; x <= w; ++x)
+            free_col[static_cast<size_t>(y) * (w + 1) + x] = x;
+    for (int32_t i = 0; i < pps->num_roi; ++i) {
+        const int32_t tl = pps->cur_top_left[i], br = pps->cur_bottom_right[i];
+        const int32_t x1 = std::max(tl % w, 0), x2 = std::min(br % w, w - 1);
+        const int32_t y1 = std::max(tl / w, 0), y2 = std::min(br / w, h - 1);
+        for (int32_t y = y1; x1 <= x2 && y <= y2; ++y) {
+            int32_t *row_next = free_col.data() + static_cast<size_t>(y) * (w + 1);
+            for (int32_t x = next_free(row_next, x1); x <= x2; x = next_free(row_next, x)) {
+                layer.region_map[y * w + x] = i;
+                row_next[x] = x + 1;
+            }
+        }
+    }
+    // Next address of the same region, from the end backwards.
+    std::vector<int32_t> following(static_cast<size_t>(pps->num_roi) + 1, count);
+    for (int32_t a = count - 1; a >= 0; --a) {
+        int32_t &next = following[static_cast<size_t>(layer.region_map[a] + 1)];
+        layer.region_next[a] = next;
+        next = a;
+    }
+    layer.region_first_background = following[0];
+    layer.region_map_pps = pps;
+    layer.region_map_generation = pps->generation;
+    layer.region_map_rects = pps->cur_top_left;
+    layer.region_map_width = w;
+    return 0;
+}
+
+// First address after addr in the given region, or the macroblock count.
+static int32_t next_in_region(decoder_ctx *ctx, int32_t addr, int32_t region)
+{
+    const layer_ctx &layer = ctx->layer[ctx->cur_layer];
+    const int32_t count = ctx->mb_total;
+    if (region < 0 && (!ctx->cur_pps || ctx->cur_pps->num_roi < 1))
+        return addr + 1;
+    if (addr >= 0 && addr < count && map_current(ctx, layer) && layer.region_map[addr] == region)
+        return layer.region_next[addr];
+    int32_t a = addr + 1;
+    while (a < count && roi_region_of_mb(ctx, a) != region)
+        ++a;
+    return a;
+}
+
+static int32_t first_background(decoder_ctx *ctx)
+{
+    const layer_ctx &layer = ctx->layer[ctx->cur_layer];
+    if (map_current(ctx, layer))
+        return layer.region_first_background;
+    int32_t a = 0;
+    while (a < ctx->mb_total && roi_region_of_mb(ctx, a) != -1)
+        ++a;
+    return a;
+}
+
+static int32_t *slice_ids(layer_ctx &layer, int which)
+{
+    return reinterpret_cast<int32_t *>(layer.buf[which]);
+}
+
+// Availability of the neighbours of the current macroblock of region r.
+static int32_t neighbour_avail(decoder_ctx *ctx, int32_t r)
+{
+    layer_ctx &layer = ctx->layer[ctx->cur_layer];
+    const int32_t w = ctx->mb_width, x = layer.mb_x, y = layer.mb_y, m = layer.cur_mb_addr;
+    const int32_t s = ctx->slice_count;
+    const bool roi = ctx->cur_sps && ctx->cur_sps->roi_flag;
+    const int32_t *left_ids = slice_ids(layer, LB_LEFT_SLICE_IDS);
+    const int32_t *top_ids = slice_ids(layer, LB_TOP_SLICE_IDS);
+    auto available = [&](bool exists, int32_t n, int32_t recorded_slice) {
+        if (!exists)
+            return false;
+        if (!roi)
+            return n >= ctx->first_mb_in_slice;
+        return roi_region_of_mb(ctx, n) == r && (r >= 0 || recorded_slice == s);
+    };
+    int32_t mask = 0;
+    if (available(x >= 1, m - 1, x >= 1 && left_ids ? left_ids[x - 1] : -1))
+        mask |= 1;
+    if (available(y >= 1, m - w, top_ids ? top_ids[x] : -1))
+        mask |= 2;
+    if (available(y >= 1 && x < w - 1, m - w + 1, x < w - 1 && top_ids ? top_ids[x + 1] : -1))
+        mask |= 4;
+    if (available(y >= 1 && x >= 1, m - w - 1, ctx->saved_top_left_slice))
+        mask |= 8;
+    return mask;
+}
+
+static void place_macroblock(decoder_ctx *ctx)
+{
+    layer_ctx &layer = ctx->layer[ctx->cur_layer];
+    const frame_buf *pic = layer.cur;
+    if (!pic || layer.cur_mb_addr >= ctx->mb_total)
+        return;
+    const int64_t b = ctx->bit_depth > 8 ? 2 : 1;
+    const int64_t x = layer.mb_x, y = layer.mb_y;
+    const int64_t rows = ctx->chroma_format == 2 ? 16 : 8;
+    layer.mb_plane[0] = pic->plane[0] + y * 16 * layer.luma_stride + x * 16 * b;
+    if (pic->plane_count == 3) {
+        layer.mb_plane[1] = pic->plane[1] + y * rows * layer.chroma_stride + x * 8 * b;
+        layer.mb_plane[2] = pic->plane[2] + y * rows * layer.chroma_stride + x * 8 * b;
+    }
+}
+
+int mb_advance(decoder_ctx *ctx)
+{
+    layer_ctx &layer = ctx->layer[ctx->cur_layer];
+    const int32_t w = ctx->mb_width, count = ctx->mb_total;
+    mb_keep_motion(ctx);
+    layer.mbs_left -= 1;
+    const int32_t r = roi_region_of_mb(ctx, layer.cur_mb_addr);
+    const int32_t a = next_in_region(ctx, layer.cur_mb_addr, r);
+    const int32_t nx = a < count ? a % w : 0;
+    const int32_t ny = a < count ? a / w : ctx->mb_height;
+    const bool row_changed = ny == layer.mb_y + 1;
+    if (layer.mbs_left == 0) {
+        layer.picture_done = 1;
+        layer.mbs_left = count;
+    } else {
+        layer.picture_done = 0;
+    }
+
+    int32_t *left_ids = slice_ids(layer, LB_LEFT_SLICE_IDS);
+    int32_t *top_ids = slice_ids(layer, LB_TOP_SLICE_IDS);
+    const int32_t s = ctx->slice_count;
+    const int32_t old_x = layer.mb_x;
+    if (top_ids && row_changed && nx == old_x)
+        top_ids[old_x] = s;
+    if (left_ids)
+        left_ids[old_x] = s;
+    layer.mb_x = nx;
+    layer.mb_y = ny;
+    layer.cur_mb_addr = a;
+    if (nx >= 1 && top_ids)
+        ctx->saved_top_left_slice = top_ids[nx - 1];
+    layer.mb_avail = neighbour_avail(ctx, r);
+    if (top_ids) {
+        top_ids[old_x] = s;
+        top_ids[nx] = s;
+    }
+    place_macroblock(ctx);
+
+    if (nx != 0 && !row_changed)
+        return 1;
+    mb_reset_left_context(ctx);
+    if (ny != ctx->mb_height)
+        return 1;
+
+    // The slice's region is finished.
+    if (!ctx->cur_sps || ctx->cur_sps->roi_flag != 1 || r == -1)
+        return 0;
+    layer.roi_regions_left -= 1;
+    if ((ctx->pic_type != 2 && ctx->pic_type != 3) || layer.roi_regions_left != 0)
+        return 0;
+    if (ctx->cur_pps->non_roi_skip_flag != 1)
+        return 0;
+    // Into the background, which P and B pictures then reconstruct as skipped.
+    const int32_t bg = first_background(ctx);
+    layer.cur_mb_addr = bg;
+    layer.mb_x = bg < count ? bg % w : 0;
+    layer.mb_y = bg < count ? bg / w : ctx->mb_height;
+    layer.mb_avail = neighbour_avail(ctx, -1);
+    place_macroblock(ctx);
+    layer.roi_regions_left = ctx->cur_pps->num_roi;
+    return bg < count ? 1 : 0;
+}
