@@ -5,6 +5,8 @@
 
 #include "ModuleRegistry.h"
 
+#include "customerinfor.h"
+#include "devicemgr.h"
 #include "exceldataformaterregistry.h"
 #include "logfacade.h"
 #include "loginit.h"
@@ -33,9 +35,9 @@ using Foundation::ModuleEntry;
 
 const ModuleEntry kContents[] = {
     //  1 CAudiOutputCtrl       "class Tolvane::CAudiOutputCtrl"
-    //  2 CCustomerInfor        "class Tolvane::ICustomerInfor"
+    /*  2 */ ModuleEntry::Service(&CCustomerInfor::CreateSvrObject),
     ModuleEntry::AtLoad(&RegisterRecordTranscoders),
-    //  3 CDeviceMgr            "class Tolvane::IDeviceMgr"
+    /*  3 */ ModuleEntry::Service(&CDeviceMgr::CreateSvrObject),
     //  4 CIVSFrameAnalyCtrl    "class Tolvane::CIVSFrameAnalyCtrl"
     //  5 CLocalPlayCtrl        "class Tolvane::CLocalPlayCtrl"
     ModuleEntry::Init(&SetUpModuleLogger),

@@ -1,0 +1,126 @@
+#include "quillnetstandin.h"
+
+#include <dlfcn.h>
+
+#include <gtest/gtest.h>
+
+#include <foundation/JsonRead.h>
+
+namespace devtest {
+
+namespace {
+
+void* g_library = nullptr;
+
+template <class Fn>
+Fn Control(const char* name)
+{
+    void* address = g_library ? dlsym(g_library, name) : nullptr;
+    EXPECT_NE(address, nullptr) << name;
+    return reinterpret_cast<Fn>(address);
+}
+
+}  // namespace
+
+const std::vector<std::string>& ClientFunctionNames()
+{
+    static const std::vector<std::string> names = {
+        "CLIENT_Init", "CLIENT_Cleanup", "CLIENT_GetLastError", "CLIENT_SetGDPREnable",
+        "CLIENT_SetNetworkParam", "CLIENT_SetAutoReconnect", "CLIENT_SetDVRMessCallBack",
+        "CLIENT_SetSubconnCallBack", "CLIENT_LogOpen", "CLIENT_LoginEx2", "CLIENT_Logout",
+        "CLIENT_QuerySystemInfo", "CLIENT_RealPlayEx", "CLIENT_SetRealDataCallBack", "CLIENT_StopRealPlay",
+        "CLIENT_GetStatiscFlux", "CLIENT_MakeKeyFrame", "CLIENT_PlayBackByRecordFileEx2",
+        "CLIENT_PlayBackByTimeEx2", "CLIENT_PlayBackBySecondaryAnalyse", "CLIENT_SetDeviceMode",
+        "CLIENT_StopPlayBack", "CLIENT_PausePlayBack", "CLIENT_SeekPlayBack",
+        "CLIENT_PlayBackControlDirection", "CLIENT_SetPlayBackSpeed", "CLIENT_DownloadByRecordFileEx2",
+        "CLIENT_DownloadByTimeEx", "CLIENT_StopDownload", "CLIENT_DownloadRemoteFile",
+        "CLIENT_DownloadPieceFile", "CLIENT_StartTalkEx", "CLIENT_StopTalkEx", "CLIENT_RecordStart",
+        "CLIENT_RecordStop", "CLIENT_AudioDec", "CLIENT_TalkSendData", "CLIENT_AttachConfigChange",
+        "CLIENT_DetachConfigChange", "CLIENT_TransmitInfoForWebEx", "CLIENT_AttachTransmitInfo",
+        "CLIENT_DetachTransmitInfo", "CLIENT_AttachVK", "CLIENT_DetachVK",
+    };
+    return names;
+}
+
+bool QuillnetStandIn::Load(std::string* error)
+{
+    if (g_library == nullptr) {
+        g_library = dlopen(QUILLNET_LIBRARY_PATH, RTLD_NOW | RTLD_LOCAL);
+        if (g_library == nullptr && error != nullptr) {
+            *error = dlerror();
+        }
+    }
+    return g_library != nullptr;
+}
+
+void QuillnetStandIn::FillResolveTable(testsupport::TestHost& host)
+{
+    for (const std::string& name : ClientFunctionNames()) {
+        void* address = dlsym(g_library, name.c_str());
+        EXPECT_NE(address, nullptr) << name;
+        host.SetFunction("Quillnet", name, address);
+    }
+}
+
+void QuillnetStandIn::StartScripted()
+{
+    Control<void (*)()>("QNSIM_Reset")();
+    Control<void (*)(int)>("QNSIM_SetMode")(QNSIM_MODE_SCRIPTED);
+    Control<void (*)(int)>("QNSIM_SetJournal")(1);
+    ClearJournal();
+}
+
+void QuillnetStandIn::ClearJournal()
+{
+    Control<void (*)()>("QNSIM_ClearJournal")();
+}
+
+Json::Value QuillnetStandIn::Journal()
+{
+    auto get = Control<int (*)(char*, int)>("QNSIM_GetJournal");
+    const int length = get(nullptr, 0);
+    std::string text(static_cast<size_t>(length) + 1, '\0');
+    get(&text[0], length + 1);
+    text.resize(static_cast<size_t>(length));
+    Json::Value journal;
+    EXPECT_TRUE(Foundation::JsonParse(text, journal)) << text;
+    return journal;
+}
+
+std::vector<std::string> QuillnetStandIn::CallNames()
+{
+    std::vector<std::string> names;
+    for (const Json::Value& entry : Journal()) {
+        names.push_back(entry["call"].asString());
+    }
+    return names;
+}
+
+std::vector<Json::Value> QuillnetStandIn::CallsOf(const std::string& function)
+{
+    std::vector<Json::Value> calls;
+    for (const Json::Value& entry : Journal()) {
+        if (entry["call"].asString() == function) {
+            calls.push_back(entry);
+        }
+    }
+    return calls;
+}
+
+void QuillnetStandIn::Script(const char* function, const char* outcome)
+{
+    ASSERT_EQ(Control<int (*)(const char*, const char*)>("QNSIM_Script")(function, outcome), 1)
+        << function << " " << outcome;
+}
+
+int QuillnetStandIn::FireDisconnect(long login, const char* ip, int port)
+{
+    return Control<int (*)(qn_handle, const char*, int)>("QNSIM_FireDisconnect")(login, ip, port);
+}
+
+int QuillnetStandIn::FireReconnect(long login, const char* ip, int port)
+{
+    return Control<int (*)(qn_handle, const char*, int)>("QNSIM_FireReconnect")(login, ip, port);
+}
+
+}  // namespace devtest
