@@ -1,0 +1,26 @@
+#pragma once
+// One video window: paints its window's last picture stretched over the widget (black when
+// there is none), then raises "frameDrawSignal" so overlays draw on top.
+
+#include <QWidget>
+
+namespace Sorquin {
+
+class CSorquin;
+
+class VideoWindow final : public QWidget {
+public:
+    VideoWindow(CSorquin* owner, int winID, QWidget* parent);
+
+    int WindowId() const { return m_winID; }
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+
+private:
+    CSorquin* m_owner;
+    int m_winID;
+};
+
+}  // namespace Sorquin
