@@ -1,0 +1,5 @@
+#include "downloaditem.h"
+
+DownloadItem::DownloadItem(QObject* parent) : QObject(parent) {}
+
+DownloadItem::~DownloadItem() = default;
