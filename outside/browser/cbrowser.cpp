@@ -1,10 +1,37 @@
 #include "cbrowser.h"
 
+#include "browserpage.h"
+#include "pagechannel.h"
+#include "pagescript.h"
+
+#include <QWebChannel>
+#include <QWebEngineProfile>
+#include <QWebEngineScript>
+#include <QWebEngineScriptCollection>
+
 #include <utility>
 
 CBrowser::CBrowser(QWidget* parent, int /*flags*/)
     : QWebEngineView(parent)
 {
+    auto* page = new BrowserPage(QWebEngineProfile::defaultProfile(), this);
+
+    auto* channel = new QWebChannel(page);
+    m_channelObject = new PageChannel(channel);
+    channel->registerObject(QStringLiteral("nativeBridgeChannel"), m_channelObject);
+    page->setWebChannel(channel, QWebEngineScript::MainWorld);
+    connect(m_channelObject.data(), &PageChannel::requested, this,
+            [this](const QString& text) { emit request(this, text); });
+
+    QWebEngineScript script;
+    script.setName(QStringLiteral("nativeBridge"));
+    script.setSourceCode(PageApiScript());
+    script.setInjectionPoint(QWebEngineScript::DocumentCreation);
+    script.setWorldId(QWebEngineScript::MainWorld);
+    script.setRunsOnSubFrames(false);
+    page->scripts().insert(script);
+
+    setPage(page);
 }
 
 CBrowser::~CBrowser() = default;
@@ -19,8 +46,8 @@ const CBrowser::CertificateErrorHandler& CBrowser::certificateErrorHandler() con
     return m_certificateErrorHandler;
 }
 
-void CBrowser::response(QString /*text*/)
+void CBrowser::response(QString text)
 {
-    // The page side of the exchange is attached by the page API; without it
-    // there is no page to hand the text to.
+    if (m_channelObject != nullptr)
+        m_channelObject->Deliver(text);
 }

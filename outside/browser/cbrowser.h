@@ -1,14 +1,17 @@
 #pragma once
 
+#include <QPointer>
 #include <QString>
 #include <QWebEngineView>
 
 #include <functional>
 
 class QWebEngineCertificateError;
+class PageChannel;
 
 // The embedded web view. A page call arrives as `request`; `response` hands
-// one text (a reply or an event) back to the page.
+// one text (a reply or an event) back to the page. Every page loaded here has
+// window.nativeBridge: request(text) sends, onmessage receives.
 class CBrowser : public QWebEngineView
 {
     Q_OBJECT
@@ -28,9 +31,11 @@ signals:
     void request(CBrowser* view, QString text);
 
 public slots:
-    // Hands one text to the page, in call order.
+    // Hands one text to the page, in call order. Texts sent while no page is
+    // connected are lost.
     virtual void response(QString text);
 
 private:
     CertificateErrorHandler m_certificateErrorHandler;
+    QPointer<PageChannel> m_channelObject;
 };

@@ -1,0 +1,219 @@
+<?xml version="1.0" encoding="utf-8"?>
+<!DOCTYPE TS>
+<TS version="2.1" language="zh_CN">
+<context>
+    <name>MainWindow</name>
+    <message>
+        <source>Fixed Toolbar</source>
+        <translation>固定工具栏</translation>
+    </message>
+    <message>
+        <source>Hidden Toolbar</source>
+        <translation>隐藏工具栏</translation>
+    </message>
+    <message>
+        <source>Find Upgrade</source>
+        <translation>发现新版本</translation>
+    </message>
+    <message>
+        <source>Download Upgrade</source>
+        <translation>下载更新</translation>
+    </message>
+    <message>
+        <source>installLbl</source>
+        <translation>检测到新版本客户端，是否立即安装？</translation>
+    </message>
+    <message>
+        <source>upgradeLbl</source>
+        <translation>检测到客户端组件更新，是否立即更新？</translation>
+    </message>
+    <message>
+        <source>downloading</source>
+        <translation>正在下载更新，请稍候……</translation>
+    </message>
+    <message>
+        <source>Yes</source>
+        <translation>是</translation>
+    </message>
+    <message>
+        <source>No</source>
+        <translation>否</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>取消</translation>
+    </message>
+    <message>
+        <source>OK</source>
+        <translation>确定</translation>
+    </message>
+    <message>
+        <source>Save File</source>
+        <translation>保存文件</translation>
+    </message>
+    <message>
+        <source>downloadSave</source>
+        <translation>是否保存文件“%1”？</translation>
+    </message>
+    <message>
+        <source>downloadSaveDetail</source>
+        <translation>文件将保存到下载文件夹。</translation>
+    </message>
+    <message>
+        <source>CertificateNotTrusted</source>
+        <translation>设备证书不受信任</translation>
+    </message>
+    <message>
+        <source>CertificateNotTrustedDetail</source>
+        <translation>无法验证 %1 的证书。仅在信任该设备时继续。</translation>
+    </message>
+    <message>
+        <source>CertificateError</source>
+        <translation>设备证书无效，无法打开页面。</translation>
+    </message>
+    <message>
+        <source>Proceed anyway</source>
+        <translation>继续访问</translation>
+    </message>
+    <message>
+        <source>Back to safety</source>
+        <translation>返回安全页面</translation>
+    </message>
+    <message>
+        <source>NonAero</source>
+        <translation>兼容模式</translation>
+    </message>
+    <message>
+        <source>NonAeroInformative</source>
+        <translation>桌面合成已关闭，客户端以兼容模式运行。</translation>
+    </message>
+    <message>
+        <source>Open Directory</source>
+        <translation>打开文件夹</translation>
+    </message>
+    <message>
+        <source>Open File</source>
+        <translation>打开文件</translation>
+    </message>
+    <message>
+        <source>Save As</source>
+        <translation>另存为</translation>
+    </message>
+</context>
+<context>
+    <name>TopToolbar</name>
+    <message>
+        <source>Close</source>
+        <translation>关闭</translation>
+    </message>
+    <message>
+        <source>Minisize</source>
+        <translation>最小化</translation>
+    </message>
+    <message>
+        <source>Maximize</source>
+        <translation>最大化</translation>
+    </message>
+    <message>
+        <source>Restore</source>
+        <translation>还原</translation>
+    </message>
+    <message>
+        <source>Fullscreen</source>
+        <translation>全屏</translation>
+    </message>
+    <message>
+        <source>ExitFullscreen</source>
+        <translation>退出全屏</translation>
+    </message>
+    <message>
+        <source>PleaseEnterURL</source>
+        <translation>请输入设备地址</translation>
+    </message>
+    <message>
+        <source>Menu</source>
+        <translation>菜单</translation>
+    </message>
+    <message>
+        <source>Go</source>
+        <translation>转到</translation>
+    </message>
+    <message>
+        <source>Refresh</source>
+        <translation>刷新</translation>
+    </message>
+    <message>
+        <source>Stop</source>
+        <translation>停止</translation>
+    </message>
+    <message>
+        <source>history</source>
+        <translation>历史记录</translation>
+    </message>
+    <message>
+        <source>Download</source>
+        <translation>下载</translation>
+    </message>
+    <message>
+        <source>TTS Settings</source>
+        <translation>语音设置</translation>
+    </message>
+    <message>
+        <source>Settings</source>
+        <translation>设置</translation>
+    </message>
+    <message>
+        <source>about</source>
+        <translation>关于</translation>
+    </message>
+</context>
+<context>
+    <name>TTSSetting</name>
+    <message>
+        <source>TTS Settings</source>
+        <translation>语音设置</translation>
+    </message>
+    <message>
+        <source>Enable TTS</source>
+        <translation>启用语音</translation>
+    </message>
+</context>
+<context>
+    <name>Settings</name>
+    <message>
+        <source>Settings</source>
+        <translation>设置</translation>
+    </message>
+    <message>
+        <source>GPUEnable</source>
+        <translation>启用GPU解码</translation>
+    </message>
+    <message>
+        <source>CompatibilityMode</source>
+        <translation>兼容模式</translation>
+    </message>
+    <message>
+        <source>SettingsChanged</source>
+        <translation>设置将在重启后生效。</translation>
+    </message>
+</context>
+<context>
+    <name>aboutInfo</name>
+    <message>
+        <source>About</source>
+        <translation>关于</translation>
+    </message>
+    <message>
+        <source>RI-ZIV</source>
+        <translation>Brevix</translation>
+    </message>
+    <message>
+        <source>about info</source>
+        <translation>网络视频监控设备客户端。</translation>
+    </message>
+    <message>
+        <source>version</source>
+        <translation>版本</translation>
+    </message>
+</context>
+</TS>

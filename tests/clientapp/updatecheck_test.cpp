@@ -1,0 +1,102 @@
+#include "recordingprompter.h"
+#include "windowfixture.h"
+
+#include <QElapsedTimer>
+#include <QFile>
+#include <QSignalSpy>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+// Puts a stand-in update checker into the application folder.
+void WriteChecker(const QString& folder, const QByteArray& script)
+{
+    QFile file(folder + QStringLiteral("/Moltern"));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write("#!/bin/sh\n" + script);
+    file.close();
+    file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+}
+
+void Enter(MainWindow& window, const char* address)
+{
+    window.EnterDevice(TopToolbar::Go, QUrl(QString::fromLatin1(address)));
+}
+
+TEST(UpdateCheck, ExitCodeDecidesThePrompt)
+{
+    struct Case
+    {
+        const char* script;
+        const char* detail;  // nullptr: no prompt
+    };
+    for (const Case& c : {Case{"exit 0", nullptr}, Case{"exit 4", nullptr}, Case{"exit 255", nullptr},
+                          Case{"kill -SEGV $$", nullptr}, Case{"exit 2", "installLbl"}, Case{"exit 1", "upgradeLbl"},
+                          Case{"exit 3", "upgradeLbl"}}) {
+        WindowFixture fixture;
+        WriteChecker(fixture.Folder(), c.script);
+        RecordingPrompter prompter(QMessageBox::No);
+        QSignalSpy loads(&fixture.Window(), &MainWindow::LoadURLSignal);
+        Enter(fixture.Window(), "http://127.0.0.1:9/");
+        ASSERT_TRUE(loads.wait(5000)) << c.script;
+        QTest::qWait(20);
+        if (c.detail == nullptr) {
+            EXPECT_TRUE(prompter.Asked().isEmpty()) << c.script;
+        } else {
+            ASSERT_EQ(prompter.Asked().size(), 1) << c.script;
+            EXPECT_EQ(prompter.Asked().first().informativeText, QString::fromLatin1(c.detail));
+        }
+        // Answered No or not asked: the page loads and the bridge exists.
+        EXPECT_NE(fixture.Window().Bridge(), nullptr) << c.script;
+    }
+}
+
+TEST(UpdateCheck, MissingCheckerLoadsThePage)
+{
+    WindowFixture fixture;
+    RecordingPrompter prompter(QMessageBox::Yes);
+    QSignalSpy loads(&fixture.Window(), &MainWindow::LoadURLSignal);
+    Enter(fixture.Window(), "http://127.0.0.1:9/");
+    ASSERT_TRUE(loads.wait(5000));
+    EXPECT_EQ(loads.first().at(0).toInt(), -2);
+    EXPECT_TRUE(prompter.Asked().isEmpty());
+}
+
+TEST(UpdateCheck, OnlyTheNewestAddressIsLoaded)
+{
+    WindowFixture fixture;
+    WriteChecker(fixture.Folder(), "case \"$1\" in *first*) sleep 1;; esac\nexit 0\n");
+    QSignalSpy loads(&fixture.Window(), &MainWindow::LoadURLSignal);
+    Enter(fixture.Window(), "http://127.0.0.1:9/first");
+    Enter(fixture.Window(), "http://127.0.0.1:9/second");
+    QTest::qWait(1600);
+    ASSERT_EQ(loads.size(), 1);
+    EXPECT_EQ(loads.first().at(1).toUrl(), QUrl(QStringLiteral("http://127.0.0.1:9/second")));
+}
+
+TEST(UpdateCheck, EnteringWhileStopShowsOnlyResetsTheButton)
+{
+    WindowFixture fixture;
+    QSignalSpy loads(&fixture.Window(), &MainWindow::LoadURLSignal);
+    fixture.Window().EnterDevice(TopToolbar::Stop, QUrl(QStringLiteral("http://127.0.0.1:9/")));
+    EXPECT_EQ(fixture.Window().Toolbar()->GoStatus(), TopToolbar::Refresh);
+    EXPECT_FALSE(loads.wait(300));
+}
+
+TEST(UpdateCheck, ClosingDoesNotWaitForAHangingChecker)
+{
+    QElapsedTimer timer;
+    {
+        WindowFixture fixture;
+        WriteChecker(fixture.Folder(), "exec sleep 60\n");
+        Enter(fixture.Window(), "http://127.0.0.1:9/");
+        QTest::qWait(200);
+        timer.start();
+    }
+    // The window ended the check after its grace period instead of hanging.
+    EXPECT_LT(timer.elapsed(), 30000);
+}
+
+}  // namespace
