@@ -46,8 +46,8 @@ std::vector<Line> filter_lines(const Kind &k, const EdgeCall &c, const std::vect
     const int reach = k.chroma ? 3 : 4; // samples on each side of the edge
     const int bps = sample_bytes(c.bit_depth);
     const size_t bytes = size_t(lines) * 2 * reach * bps;
-    GuardedRegion region(bytes);
-    uint8_t *window = at_head ? region.head() : region.tail(bytes);
+    GuardedBytes region(bytes);
+    uint8_t *window = at_head ? region.begin() : region.tail(bytes);
 
     // Sample i (-reach..reach-1) of line n, as an index into the window.
     auto index = [&](int n, int i) {
@@ -57,9 +57,9 @@ std::vector<Line> filter_lines(const Kind &k, const EdgeCall &c, const std::vect
         for (int i = -reach; i < reach; ++i)
             put_sample(window, c.bit_depth, index(n, i), in[size_t(n)][size_t(i + 4)]);
 
-    GuardedRegion pairs(16);
+    GuardedBytes pairs(16);
     uint8_t *clip = pairs.tail(2);
-    GuardedRegion strength_pair(16);
+    GuardedBytes strength_pair(16);
     uint8_t *strength = strength_pair.tail(2);
     clip[0] = c.clip[0];
     clip[1] = c.clip[1];

@@ -173,17 +173,17 @@ public:
     {
         const int bps = sample_bytes(bit_depth);
         if (w.last < w.first) {
-            m_ptr = at_head ? m_region.head() - bps : m_region.tail(0);
+            m_ptr = at_head ? m_region.begin() - bps : m_region.tail(0);
             return;
         }
-        m_ptr = at_head ? m_region.head() - w.first * bps : m_region.tail(size_t(w.last + 1) * bps);
+        m_ptr = at_head ? m_region.begin() - w.first * bps : m_region.tail(size_t(w.last + 1) * bps);
         for (int i = w.first; i <= w.last; ++i)
             put_sample(m_ptr, bit_depth, size_t(i), values[size_t(i)]);
     }
     const uint8_t *ptr() const { return m_ptr; }
 
 private:
-    GuardedRegion m_region;
+    GuardedBytes m_region;
     uint8_t *m_ptr = nullptr;
 };
 

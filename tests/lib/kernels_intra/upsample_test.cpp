@@ -41,7 +41,7 @@ public:
     {
         const int bps = sample_bytes(k.bit_depth);
         const size_t bytes = size_t(n + 3) * m_cols * bps;
-        uint8_t *window = at_head ? m_region.head() : m_region.tail(bytes);
+        uint8_t *window = at_head ? m_region.begin() : m_region.tail(bytes);
         for (int r = -1; r <= n + 1; ++r)
             for (int j = -1; j <= k.width() + 1; ++j)
                 put_sample(window, k.bit_depth, size_t(r + 1) * m_cols + (j + 1), sample(r, j));
@@ -53,7 +53,7 @@ public:
 
 private:
     int m_cols;
-    GuardedRegion m_region;
+    GuardedBytes m_region;
     const uint8_t *m_origin = nullptr;
     uint32_t m_stride = 0;
 };
@@ -189,7 +189,7 @@ TEST_F(Upsample, ClippedHalfSampleRowFeedsTheHorizontalFilter)
 
 TEST_F(Upsample, RowCountAboveEightIsRefusedWithTheAssertionLine)
 {
-    GuardedRegion unreadable(16);
+    GuardedBytes unreadable(16);
     const uint8_t *src = unreadable.tail(0);
     for (const Kernel &k : kKernels)
         for (int n : {9, 0, -3}) {
