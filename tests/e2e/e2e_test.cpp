@@ -1,15 +1,10 @@
 // Starts the real Brevix headless on a page served here, lets the page call
 // the client and the media module through window.nativeBridge, and checks the
 // answers, the module life cycle and the teardown order.
-#include "pageserver.h"
+#include "brevixrun.h"
 
 #include <QCoreApplication>
-#include <QDir>
-#include <QFile>
-#include <QProcess>
 #include <QSettings>
-#include <QTemporaryDir>
-#include <QTest>
 
 #include <gtest/gtest.h>
 
@@ -21,94 +16,26 @@
 
 namespace {
 
-QByteArray ReadFile(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-// A fresh application folder: the program and the modules, settings and
-// translations of the build, and the journaling window module.
-bool MakeAppFolder(const QString& folder)
-{
-    const QString bin = QStringLiteral(BREVIX_APP_DIR);
-    QDir dir(folder);
-    if (!dir.mkpath(QStringLiteral("config")) || !dir.mkpath(QStringLiteral("language")))
-        return false;
-    // Copied, so that the program's own folder is this one.
-    if (!QFile::copy(bin + QStringLiteral("/Brevix"), folder + QStringLiteral("/Brevix")))
-        return false;
-    QFile::setPermissions(folder + QStringLiteral("/Brevix"), QFileDevice::ExeOwner | QFileDevice::ReadOwner);
-    bool ok = QFile::link(bin + QStringLiteral("/libTolvane.so"), folder + QStringLiteral("/libTolvane.so"));
-    ok = QFile::link(QStringLiteral(E2E_FAKE_SORQUIN), folder + QStringLiteral("/libSorquin.so")) && ok;
-    ok = QFile::copy(bin + QStringLiteral("/config/version.ini"), folder + QStringLiteral("/config/version.ini")) && ok;
-    for (const char* language : {"zh-cn.qm", "en-us.qm"})
-        ok = QFile::copy(bin + QStringLiteral("/language/") + language, folder + QStringLiteral("/language/") + language)
-            && ok;
-    return ok;
-}
-
-std::string Styled(const Json::Value& value)
-{
-    return Json::StyledWriter().write(value);
-}
-
 TEST(EndToEnd, PageCallsTheClientAndTheMediaModule)
 {
-    QTemporaryDir temp;
-    ASSERT_TRUE(temp.isValid());
-    const QString app = temp.filePath(QStringLiteral("app"));
-    ASSERT_TRUE(MakeAppFolder(app));
-    const QString journal = temp.filePath(QStringLiteral("journal.txt"));
+    BrevixRun run(ReadFile(QStringLiteral(E2E_PAGE)));
+    ASSERT_TRUE(run.Prepare(QStringLiteral(E2E_FAKE_SORQUIN)));
+    const QString app = run.AppFolder();
+    const QString journal = run.TempPath(QStringLiteral("journal.txt"));
+    const QString address = run.Address();
+    run.SetEnv(QStringLiteral("BREVIX_E2E_JOURNAL"), journal);
 
-    PageServer server(ReadFile(QStringLiteral(E2E_PAGE)));
-    ASSERT_TRUE(server.Start());
-    const QString address = server.Address().toString();
-
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-    env.insert(QStringLiteral("QT_QUICK_BACKEND"), QStringLiteral("software"));
-    env.insert(QStringLiteral("QTWEBENGINE_DISABLE_SANDBOX"), QStringLiteral("1"));
-    env.insert(QStringLiteral("QT_LOGGING_RULES"), QStringLiteral("default.debug=false"));
-    env.insert(QStringLiteral("BREVIX_E2E_JOURNAL"), journal);
-    for (const char* variable : {"HOME", "XDG_DATA_HOME", "XDG_CACHE_HOME", "XDG_CONFIG_HOME", "XDG_RUNTIME_DIR"}) {
-        const QString path = temp.filePath(QStringLiteral("home/") + variable);
-        QDir().mkpath(path);
-        QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
-        env.insert(QString::fromLatin1(variable), path);
-    }
-
-    QProcess brevix;
-    brevix.setProcessEnvironment(env);
-    brevix.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    brevix.setStandardOutputFile(QProcess::nullDevice());
-    brevix.start(app + QStringLiteral("/Brevix"), {address, QStringLiteral("-Hf"), QStringLiteral("-user"),
-                                                   QStringLiteral("admin")});
-    ASSERT_TRUE(brevix.waitForStarted(5000));
-
-    QTRY_VERIFY_WITH_TIMEOUT(!server.Results().isEmpty() || brevix.state() == QProcess::NotRunning, 20000);
-    ASSERT_EQ(server.Results().size(), 1) << "the page posted nothing";
-
-    brevix.terminate();
-    ASSERT_TRUE(brevix.waitForFinished(15000));
-    EXPECT_EQ(brevix.exitStatus(), QProcess::NormalExit);
-    EXPECT_EQ(brevix.exitCode(), 0);
+    ASSERT_TRUE(run.Start({QStringLiteral("-Hf"), QStringLiteral("-user"), QStringLiteral("admin")}));
+    const QList<QByteArray> results = run.WaitForResults(20000);
+    ASSERT_EQ(results.size(), 1) << "the page posted nothing";
+    EXPECT_TRUE(run.Stop());
 
     // Replies carry their id; the asynchronous one may come at any place.
-    Json::Value answers;
-    ASSERT_TRUE(Json::Reader().parse(server.Results().first().toStdString(), answers));
-    ASSERT_TRUE(answers.isArray());
-    ASSERT_EQ(answers.size(), 5u);
-    std::map<int, std::string> replies;
-    std::vector<std::string> errors;
-    for (const Json::Value& answer : answers) {
-        ASSERT_TRUE(answer.isString());
-        Json::Value reply;
-        if (Json::Reader().parse(answer.asString(), reply) && reply.isObject() && reply["id"].isInt())
-            replies[reply["id"].asInt()] = answer.asString();
-        else
-            errors.push_back(answer.asString());
-    }
+    PageAnswers answers;
+    ASSERT_TRUE(SplitAnswers(results.first(), answers));
+    ASSERT_EQ(answers.count, 5u);
+    std::map<int, std::string>& replies = answers.replies;
+    const std::vector<std::string>& errors = answers.others;
 
     Json::Value args(Json::objectValue);
     args["id"] = 1;
