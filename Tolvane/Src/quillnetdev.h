@@ -106,6 +106,8 @@ private:
     static int OnMessage(int command, long loginHandle, const char* buffer, uint32_t length, const char* ip,
                          int port, void* user);
     static void OnSubconnect(int kind, long loginHandle, long subHandle, int status, void* user);
+    // Talk audio of the open talk: flag 1 from the device (played), 0 captured here (sent).
+    static void OnTalk(long talk, const char* buffer, uint32_t size, int32_t flag, void* user);
 
     void InitSdk();
     void CleanupSdk();

@@ -113,6 +113,11 @@ void QuillnetStandIn::Script(const char* function, const char* outcome)
         << function << " " << outcome;
 }
 
+void QuillnetStandIn::ClearScript()
+{
+    Control<void (*)()>("QNSIM_ClearScript")();
+}
+
 int QuillnetStandIn::FireDisconnect(long login, const char* ip, int port)
 {
     return Control<int (*)(qn_handle, const char*, int)>("QNSIM_FireDisconnect")(login, ip, port);
@@ -121,6 +126,56 @@ int QuillnetStandIn::FireDisconnect(long login, const char* ip, int port)
 int QuillnetStandIn::FireReconnect(long login, const char* ip, int port)
 {
     return Control<int (*)(qn_handle, const char*, int)>("QNSIM_FireReconnect")(login, ip, port);
+}
+
+int QuillnetStandIn::FireData(long handle, const void* buffer, uint32_t size)
+{
+    return Control<int (*)(qn_handle, const void*, uint32_t)>("QNSIM_FireData")(handle, buffer, size);
+}
+
+int QuillnetStandIn::FireRealData(long real, const void* buffer, uint32_t size)
+{
+    return Control<int (*)(qn_handle, const void*, uint32_t)>("QNSIM_FireRealData")(real, buffer, size);
+}
+
+int QuillnetStandIn::FirePosition(long handle, uint32_t total, int32_t done)
+{
+    return Control<int (*)(qn_handle, uint32_t, int32_t)>("QNSIM_FirePosition")(handle, total, done);
+}
+
+int QuillnetStandIn::FireConfigChange(long attach, const char* name, const char* json)
+{
+    return Control<int (*)(qn_handle, const char*, const char*)>("QNSIM_FireConfigChange")(attach, name, json);
+}
+
+int QuillnetStandIn::FireTransmit(long attach, const char* text, const void* binary, uint32_t binaryLength)
+{
+    return Control<int (*)(qn_handle, const char*, const void*, uint32_t)>("QNSIM_FireTransmit")(
+        attach, text, binary, binaryLength);
+}
+
+int QuillnetStandIn::FireTalk(long talk, const void* buffer, uint32_t size, int flag)
+{
+    return Control<int (*)(qn_handle, const void*, uint32_t, int)>("QNSIM_FireTalk")(talk, buffer, size, flag);
+}
+
+int QuillnetStandIn::FireVK(long attach, const void* data, uint32_t length)
+{
+    return Control<int (*)(qn_handle, const void*, uint32_t)>("QNSIM_FireVK")(attach, data, length);
+}
+
+void QuillnetStandIn::StartSimulated(const char* devicesFolder)
+{
+    Control<void (*)()>("QNSIM_Reset")();
+    Control<void (*)(const char*)>("QNSIM_SetDevicesFolder")(devicesFolder);
+    Control<void (*)(int)>("QNSIM_SetMode")(QNSIM_MODE_SIMULATE);
+    Control<void (*)(int)>("QNSIM_SetJournal")(1);
+    ClearJournal();
+}
+
+int QuillnetStandIn::ActiveStreams()
+{
+    return Control<int (*)()>("QNSIM_ActiveStreams")();
 }
 
 }  // namespace devtest

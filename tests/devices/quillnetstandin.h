@@ -38,9 +38,24 @@ public:
     static std::vector<Json::Value> CallsOf(const std::string& function);
     // Queues the outcome of the next call of the function; the outcome is JSON text.
     static void Script(const char* function, const char* outcome);
+    // Drops every queued outcome.
+    static void ClearScript();
 
     static int FireDisconnect(long login, const char* ip, int port);
     static int FireReconnect(long login, const char* ip, int port);
+    // Callbacks of a handle, run on a thread of the stand-in; -1 when it has no such callback.
+    static int FireData(long handle, const void* buffer, uint32_t size);
+    static int FireRealData(long real, const void* buffer, uint32_t size);
+    static int FirePosition(long handle, uint32_t total, int32_t done);
+    static int FireConfigChange(long attach, const char* name, const char* json);
+    static int FireTransmit(long attach, const char* text, const void* binary, uint32_t binaryLength);
+    static int FireTalk(long talk, const void* buffer, uint32_t size, int flag);
+    static int FireVK(long attach, const void* data, uint32_t length);
+
+    // Reset, simulated devices of the folder, journal on and empty.
+    static void StartSimulated(const char* devicesFolder);
+    // Streams still open or callbacks still running.
+    static int ActiveStreams();
 };
 
 // A test host whose resolve table holds the stand-in, which runs scripted with its journal on.
