@@ -42,6 +42,7 @@ int decoder_ctx_free(decoder_ctx *ctx)
         mem_freep(&layer.region_next);
     }
     pps_free_arrays(ctx);
+    sec_state_free(ctx);
     mem_freep(&ctx->mc_scratch);
     mem_freep(&ctx->enh_buf);
     mem_freep(&ctx->buf256);

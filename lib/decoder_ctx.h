@@ -5,7 +5,9 @@
 #include "bitstream.h"
 #include "frame.h"
 #include "lf_worker.h"
+#include "mb_work.h"
 #include "param_sets.h"
+#include "sec_param_set.h"
 #include "svacdec.h"
 
 constexpr int SVAC_KEY_MAX = 64;
@@ -22,8 +24,8 @@ enum layer_buffer {
     LB_INTRA_LINE,        // 32 W + 32
     LB_INTRA_LINE_CB,     // 20 W
     LB_INTRA_LINE_CR,     // 20 W
-    LB_ROW_A,             // 4 W
-    LB_ROW_B,             // 4 W
+    LB_ROW_A,             // 4 W: first chroma mode of each column
+    LB_ROW_B,             // 4 W: second chroma mode of each column (4:2:2)
     LB_ROW_C,             // 4 W
     LB_COLOCATED_MOTION,  // 48 W H
     LB_COLOCATED_KIND,    // W H
@@ -74,8 +76,14 @@ struct output_queue {
 struct decoder_ctx {
     bit_reader bs;
 
+    // Macroblock being decoded
+    mb_work mb;
+
     // Picture geometry and type
     int32_t pic_type;
+    // Distances to the references and their scales, per slice (direct_scale of I and P only)
+    int32_t ref_distance[2], ref_distance_scale[2], direct_scale[2], sym_scale;
+    int32_t dump_switch;        // debug switch of the picture type; read by nothing
     int32_t mb_width, mb_height;
     int32_t width, height;
     int32_t mb_total;
@@ -102,10 +110,11 @@ struct decoder_ctx {
     uint32_t pps_generation;
 
     // Stream security
-    int32_t stream_encrypted;
+    int32_t stream_encrypted;                   // encryption flag of the last security set
     uint8_t key[SVAC_KEY_MAX];
     uint32_t key_len;
-    int32_t cipher_type, hash_type, sign_type;
+    int32_t cipher_type, hash_type, sign_type;  // types of the objects held, -1 before any
+    sec_state sec;
 
     // Slice header
     int32_t pps_id;

@@ -32,11 +32,24 @@ typedef struct output_frame_rec {
     int32_t frame_id;        /* 0..254, the key for releasing the picture */
 } output_frame_rec;
 
-/* Surveillance extension data filled by each decode call. The record is addressed by byte
-   offsets: flags at 0, time at 4, typed blocks at 3248, plates at 4024, ID cards at 4668,
-   MAC/wifi addresses at 8312, perimeter guard at 9116 and its zones of 44 bytes from 9152. */
+/* Surveillance extension data filled by each decode call, addressed by byte offsets (all
+   values little-endian):
+     0     flags: 0x2 time, 0x20 car plate, 0x1001/0x1002/0x1004 typed block 0x20/0x21/0x22
+     4     time: eight 32-bit words (year, month, day, hour, minute, second, sub-second, last)
+     3248  typed blocks 0x20, 0x21, 0x22: 258 bytes each; byte 10 the data bytes kept, at most
+           244 from byte 14 (longer data is cut to the slot)
+     4024  car plate count, then 20 entries of 32 bytes from 4028
+     4668  ID card count, then 20 entries of 182 bytes from 4672 (fields at 0, 19, 50, 52, 92
+           and 162; the 24-byte field takes bytes 52-75)
+     8312  MAC/wifi count, then 100 entries of 8 bytes from 8316
+     9116  perimeter guard head of 36 bytes; its zone count (bytes 32-35) is the number of
+           zones stored from 9152, 44 bytes each.
+   The flags and the three counts are cleared by every call; the rest keeps its contents until
+   an item overwrites it. The record holds SVAC_EXT_MAX_PERIMETER_ZONES zones: a perimeter
+   guard with more stores that many and the call answers SVAC_ERR_TRUNCATED. Nothing is
+   written past SVAC_EXT_RECORD_SIZE bytes. */
 #define SVAC_EXT_MAX_PERIMETER_ZONES 64
-#define SVAC_EXT_RECORD_SIZE (9152 + 44 * SVAC_EXT_MAX_PERIMETER_ZONES)
+#define SVAC_EXT_RECORD_SIZE (9152 + 44 * SVAC_EXT_MAX_PERIMETER_ZONES)  /* 11968 bytes */
 typedef struct extension_data_record {
     unsigned char bytes[SVAC_EXT_RECORD_SIZE];
 } extension_data_record;

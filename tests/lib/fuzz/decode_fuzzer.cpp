@@ -1,8 +1,9 @@
 // Feeds arbitrary bytes to one decoder instance the way a host does. The first byte picks
-// the layer mask; the rest is the stream.
+// the layer mask and the key; the rest is the stream.
 #include <cstddef>
 #include <cstdint>
 
+#include "fuzz_key.h"
 #include "svacdec.h"
 
 namespace {
@@ -41,6 +42,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     if (!h)
         return 0;
     const int32_t mask = data[0] & 3;
+    if (const uint32_t key_size = fuzz_key_size(data[0]))
+        ZQ_SVAC_Set_Key(h, fuzz_key, key_size);
     const uint8_t *stream = data + 1;
     const size_t length = size - 1;
     size_t pos = 0;

@@ -1,10 +1,12 @@
 // Writes the seed streams of the decoder fuzz target into a folder: one file per stream, its
-// first byte the layer mask.
+// first byte the layer mask and the key selector (fuzz_key.h).
 #include <cstdio>
 #include <string>
 #include <vector>
 
+#include "fuzz_key.h"
 #include "svacwriter/svac_writer.h"
+#include "svacwriter/unit_encryptor.h"
 
 using namespace svacwriter;
 
@@ -12,7 +14,7 @@ namespace {
 
 struct Seed {
     std::string name;
-    int mask;
+    int mask;   // first byte: layer mask, key selector
     std::vector<NalUnit> units;
 };
 
@@ -23,6 +25,70 @@ SliceHeader slice(uint32_t frame_num, uint32_t type, uint32_t first_mb = 0)
     sh.slice_type = type;
     sh.first_mb_in_slice = first_mb;
     return sh;
+}
+
+// One extension unit with every kind of item.
+NalUnit all_items_unit()
+{
+    BitWriter w;
+    write_ext_type1(w, {{1, 2, 3, 4}});
+    write_ext_type2(w, {{5, 6}, {}});
+    write_ext_type3(w, {{1, 2, 3, 4}});
+    ExtTime t;
+    t.hour = 12;
+    t.has_date = true;
+    t.year = 24;
+    t.month = 2;
+    t.day = 29;
+    write_ext_time(w, t);
+    ExtPerimeter p;
+    p.width = 10;
+    p.values = {1, 2, 3, 1023};
+    p.zones.resize(3);
+    for (ExtZone &z : p.zones)
+        z.fields = {4, 5, 6, 7, 8, 1, 9, 0, 3, 1, 2};
+    write_ext_perimeter(w, p);
+    ExtIdCard card;
+    card.value = 0x1234;
+    write_ext_id_card(w, card);
+    ExtTypedBlock block;
+    block.subtype = 0x21;
+    block.data = {1, 2, 3, 4, 5};
+    write_ext_typed_block(w, block);
+    write_ext_car_plate(w, ExtCarPlate{});
+    ExtMacWifi macs;
+    macs.entries.resize(2);
+    write_ext_mac_wifi(w, macs);
+    return extension_unit(w);
+}
+
+// A stream whose units after the security parameter set are encrypted; the first byte of the
+// seed selects the key of that size.
+std::vector<NalUnit> secure_units(uint32_t cipher, uint32_t key_size, bool authenticated)
+{
+    Sps sps;
+    Pps pps;
+    SecParamSet set;
+    set.encryption_flag = true;
+    set.encryption_type = cipher;
+    set.authentication_flag = authenticated;
+    set.sign_type = authenticated ? 1 : 0;
+    set.auth_values = {7, 9};
+    std::vector<NalUnit> units = {sps_unit(sps), pps_unit(pps, sps), sec_param_set_unit(set)};
+    std::vector<NalUnit> plain = {all_items_unit(), slice_unit(slice(0, kSliceI), sps, pps, kNalIdrBase),
+                                  slice_unit(slice(1, kSliceP), sps, pps, kNalSliceBase)};
+    UnitEncryptor enc;
+    enc.set_key(cipher, fuzz_key, key_size);
+    for (NalUnit &u : plain) {
+        if (authenticated) {
+            u.header.authentication_flag = true;
+            u.header.authentication_byte = 0x5A;
+        }
+        if (!enc.encrypt(u) && u.error.empty())
+            u.error = "no key";
+        units.push_back(std::move(u));
+    }
+    return units;
 }
 
 std::vector<Seed> seeds()
@@ -102,6 +168,16 @@ std::vector<Seed> seeds()
         ext.put_bits(128, 8);
         out.push_back({"mono", 0, {sps_unit(sps), pps_unit(pps, sps), finish_unit(nal_header(kNalExtension), ext),
                                    slice_unit(sh, sps, pps, kNalIdrBase)}});
+    }
+    {
+        Sps sps;
+        Pps pps;
+        out.push_back({"ext_items", 0, {sps_unit(sps), pps_unit(pps, sps), all_items_unit(),
+                                        slice_unit(slice(0, kSliceI), sps, pps, kNalIdrBase)}});
+        // Key selectors in bits 2..3 of the first byte: 1 an 8-byte key, 2 16 bytes, 3 32 bytes.
+        out.push_back({"secure_des", 1 << 2, secure_units(kCipherDes, 8, false)});
+        out.push_back({"secure_aes", 2 << 2, secure_units(kCipherAes, 16, true)});
+        out.push_back({"secure_aes256", 3 << 2, secure_units(kCipherAes, 32, false)});
     }
     return out;
 }

@@ -13,8 +13,10 @@
 #define SVACWRITER_SVAC_WRITER_H
 
 #include "svacwriter/bit_writer.h"
+#include "svacwriter/ext_writer.h"
 #include "svacwriter/nal_writer.h"
 #include "svacwriter/param_sets.h"
+#include "svacwriter/sec_writer.h"
 #include "svacwriter/slice_header.h"
 
 #endif

@@ -1,0 +1,40 @@
+#include "lf_record_fill.h"
+
+#include <cstring>
+
+#include "decoder_ctx.h"
+#include "lf_record.h"
+
+lf_record *write_lf_record(decoder_ctx *ctx, int32_t kind)
+{
+    layer_ctx &layer = ctx->layer[ctx->cur_layer];
+    const mb_work &mb = ctx->mb;
+    const int32_t x = layer.mb_x;
+    lf_record *r = lf_worker_next_record(ctx);
+    r->luma = layer.mb_plane[0];
+    r->cb = layer.mb_plane[1];
+    r->cr = layer.mb_plane[2];
+    r->avail = layer.mb_avail;
+    r->qp = ctx->mb_qp;
+    r->qp_left = mb.left_qp;
+    r->qp_top = layer.buf[LB_QP_ROW][x];
+    r->cbp = mb.cbp;
+    r->cbp_left = mb.left_cbp;
+    r->cbp_top = layer.buf[LB_CBP_ROW][x];
+    r->kind = kind;
+    r->kind_left = mb.left_kind;
+    r->kind_top = reinterpret_cast<const int32_t *>(layer.buf[LB_KIND_ROW])[x];
+    static_assert(sizeof r->motion == sizeof mb.mv_cache, "motion copy");
+    std::memcpy(r->motion, mb.mv_cache, sizeof r->motion);
+    r->lf_disabled = ctx->lf_disabled;
+    r->luma_stride = layer.luma_stride;
+    r->chroma_stride = layer.chroma_stride;
+    r->chroma_format = ctx->chroma_format;
+    r->luma_shift = ctx->bit_depth - 8;
+    r->chroma_shift = ctx->bit_depth - 8;
+    r->alpha_offset = ctx->alpha_offset;
+    r->beta_offset = ctx->beta_offset;
+    r->mb_x = x;
+    r->mb_y = layer.mb_y;
+    return r;
+}

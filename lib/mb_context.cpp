@@ -1,0 +1,385 @@
+#include "mb_context.h"
+
+#include <cstdio>
+#include <cstring>
+#include <type_traits>
+
+#include "decoder_ctx.h"
+#include "mb_address.h"
+
+const uint8_t mode4_grid_pos[16] = {6, 7, 11, 12, 8, 9, 13, 14, 16, 17, 21, 22, 18, 19, 23, 24};
+const uint8_t mode8_grid_pos[4] = {4, 5, 7, 8};
+
+const int8_t intra_left_remap[8] = {0, -1, 6, -1, -1, 7, 6, 7};
+const int8_t intra_top_remap[8] = {-1, 1, 5, -1, -1, 5, 7, 7};
+const int8_t intra_chroma_left_remap[7] = {5, -1, 2, -1, 6, 5, 6};
+const int8_t intra_chroma_top_remap[7] = {4, 1, -1, -1, 4, 6, 6};
+
+namespace {
+
+const int16_t kUnavailable[MV_FIELDS] = {0, 0, 1, -1, 0, 0};
+
+void set_unavailable(int16_t *entry) { std::memcpy(entry, kUnavailable, sizeof kUnavailable); }
+
+int16_t (*mv_row(layer_ctx &layer, int list))[MV_FIELDS]
+{
+    return reinterpret_cast<int16_t(*)[MV_FIELDS]>(layer.buf[LB_MV_ROW0 + list]);
+}
+
+int32_t *intra_mode_row(layer_ctx &layer, int32_t x)
+{
+    return reinterpret_cast<int32_t *>(layer.buf[LB_INTRA_MODE_ROW]) + 6 * x;
+}
+
+void clear_left_modes(mb_work &mb)
+{
+    for (int r = 1; r <= 4; ++r)
+        mb.mode4[5 * r] = -1;
+    mb.mode8[3] = mb.mode8[6] = -1;
+}
+
+// 4x4 cell (cx, cy) of the macroblock, in the decoding rank of the block size in use.
+int cell_rank(int cx, int cy, bool small)
+{
+    if (small)
+        return ((cy >> 1) * 2 + (cx >> 1)) * 4 + (cy & 1) * 2 + (cx & 1);
+    return (cy >> 1) * 2 + (cx >> 1);
+}
+
+// Whether the samples of 4x4 cell (cx, cy), relative to the macroblock, are decoded and may
+// be used by the block of the given rank.
+bool cell_ready(int avail, int cx, int cy, int rank, bool small)
+{
+    if (cy < 0) {
+        if (cx < 0)
+            return avail & MB_TOP_LEFT;
+        if (cx < 4)
+            return avail & MB_TOP;
+        return cx < 8 && (avail & MB_TOP_RIGHT);
+    }
+    if (cx < 0)
+        return (avail & MB_LEFT) && cy < 4;
+    if (cx >= 4 || cy >= 4)
+        return false;
+    return cell_rank(cx, cy, small) < rank;
+}
+
+template <typename P>
+struct luma_source {
+    const P *line, *line_next;
+    const uint16_t *left_col;
+    P corner;
+    const uint8_t *mb;
+    int32_t stride;
+
+    P at(int dx, int dy) const
+    {
+        if (dy < 0) {
+            if (dx < 0)
+                return corner;
+            return dx < 16 ? line[dx] : line_next[dx - 16];
+        }
+        if (dx < 0)
+            return static_cast<P>(left_col[dy]);
+        return reinterpret_cast<const P *>(mb + dy * stride)[dx];
+    }
+};
+
+template <typename P>
+void gather_luma(decoder_ctx *ctx, int bx, int by, int n, int rank, bool small)
+{
+    layer_ctx &layer = ctx->layer[ctx->cur_layer];
+    mb_work &mb = ctx->mb;
+    const int avail = layer.mb_avail;
+    const P *line = reinterpret_cast<const P *>(layer.buf[LB_INTRA_LINE]) + 16 * layer.mb_x;
+    luma_source<P> src{line, line + 16, mb.left_col, P(0), layer.mb_plane[0], layer.luma_stride};
+    if (avail & MB_TOP_LEFT)
+        src.corner = (avail & MB_LEFT) ? static_cast<P>(mb.corner[0]) : line[-1];
+
+    P *t = reinterpret_cast<P *>(mb.top);
+    P *l = reinterpret_cast<P *>(mb.left);
+    const int cx = bx >> 2, cy = by >> 2, cells = n >> 2;
+    for (int i = 0; i < n; ++i) {
+        t[1 + i] = src.at(bx + i, by - 1);
+        l[1 + i] = src.at(bx - 1, by + i);
+    }
+    const bool above_right = cell_ready(avail, cx + cells, cy - 1, rank, small);
+    const bool below_left = cell_ready(avail, cx - 1, cy + cells, rank, small);
+    for (int i = 0; i < n; ++i) {
+        t[1 + n + i] = above_right ? src.at(bx + n + i, by - 1) : t[n];
+        l[1 + n + i] = below_left ? src.at(bx - 1, by + n + i) : l[n];
+    }
+    for (int i = 2 * n + 1; i < NB_ARRAY; ++i) {
+        t[i] = t[2 * n];
+        l[i] = l[2 * n];
+    }
+
+    if (bx == 0 && by == 0) {
+        P c;
+        if (avail & MB_TOP_LEFT)
+            c = src.corner;
+        else if ((avail & MB_LEFT) && (avail & MB_TOP))
+            c = static_cast<P>((l[1] + t[1] + 1) >> 1);
+        else if (avail & MB_LEFT)
+            c = l[1];
+        else if (avail & MB_TOP)
+            c = t[1];
+        else
+            c = static_cast<P>(1 << (ctx->bit_depth - 1));
+        t[0] = l[0] = c;
+    } else if (cell_ready(avail, cx - 1, cy - 1, rank, small)) {
+        t[0] = l[0] = src.at(bx - 1, by - 1);
+    } else {
+        t[0] = t[1];
+        l[0] = l[1];
+    }
+}
+
+template <typename P>
+void gather_chroma(decoder_ctx *ctx, int blk)
+{
+    layer_ctx &layer = ctx->layer[ctx->cur_layer];
+    mb_work &mb = ctx->mb;
+    const int avail = layer.mb_avail;
+    for (int p = 0; p < 2; ++p) {
+        P *t = reinterpret_cast<P *>(mb.top_c[p]);
+        P *l = reinterpret_cast<P *>(mb.left_c[p]);
+        const uint16_t *lc = mb.left_col_chroma[p];
+        if (blk == 0) {
+            const P *line = reinterpret_cast<const P *>(layer.buf[LB_INTRA_LINE_CB + p]) + 10 * layer.mb_x;
+            for (int i = 1; i <= 8; ++i) {
+                t[i] = line[i];
+                l[i] = static_cast<P>(lc[i]);
+            }
+            t[9] = (avail & MB_TOP_RIGHT) ? line[11] : t[8];
+            l[9] = l[8];
+            P c;
+            if (avail & MB_TOP_LEFT)
+                c = (avail & MB_LEFT) ? static_cast<P>(mb.corner[1 + p]) : line[-2];
+            else if ((avail & MB_LEFT) && (avail & MB_TOP))
+                c = static_cast<P>((l[1] + t[1] + 1) >> 1);
+            else if (avail & MB_TOP)
+                c = t[1];
+            else if (avail & MB_LEFT)
+                c = l[1];
+            else
+                c = static_cast<P>(1 << (ctx->bit_depth - 1));
+            t[0] = l[0] = c;
+        } else {
+            const P *row7 = reinterpret_cast<const P *>(layer.mb_plane[1 + p] + 7 * layer.chroma_stride);
+            for (int i = 1; i <= 8; ++i) {
+                t[i] = row7[i - 1];
+                l[i] = static_cast<P>(lc[10 + i]);
+            }
+            t[9] = t[8];
+            l[9] = l[8];
+            t[0] = l[0] = (avail & MB_LEFT) ? static_cast<P>(lc[8]) : t[1];
+        }
+    }
+}
+
+template <typename P>
+void keep_edges(decoder_ctx *ctx)
+{
+    layer_ctx &layer = ctx->layer[ctx->cur_layer];
+    mb_work &mb = ctx->mb;
+    P *line = reinterpret_cast<P *>(layer.buf[LB_INTRA_LINE]) + 16 * layer.mb_x;
+    const int32_t ls = layer.luma_stride;
+    const uint8_t *y = layer.mb_plane[0];
+    mb.corner[0] = line[15];
+    std::memcpy(line, y + 15 * ls, 16 * sizeof(P));
+    for (int r = 0; r < 16; ++r)
+        mb.left_col[r] = reinterpret_cast<const P *>(y + r * ls)[15];
+    if (ctx->chroma_format == 0)
+        return;
+    const int rows = ctx->chroma_format == 2 ? 16 : 8;
+    const int32_t cs = layer.chroma_stride;
+    for (int p = 0; p < 2; ++p) {
+        P *cline = reinterpret_cast<P *>(layer.buf[LB_INTRA_LINE_CB + p]) + 10 * layer.mb_x;
+        const uint8_t *c = layer.mb_plane[1 + p];
+        mb.corner[1 + p] = cline[8];
+        std::memcpy(cline + 1, c + (rows - 1) * cs, 8 * sizeof(P));
+        for (int r = 0; r < rows; ++r)
+            mb.left_col_chroma[p][1 + r + (r >= 8 ? 2 : 0)] = reinterpret_cast<const P *>(c + r * cs)[7];
+    }
+}
+
+int remap(const int8_t *table, int32_t mode, int count)
+{
+    const int m = mode >= 0 && mode < count ? table[mode] : -1;
+    if (m < 0) {
+        std::printf("Illegal intra prediction mode\n");
+        return 0;
+    }
+    return m;
+}
+
+} // namespace
+
+void mb_context_load(decoder_ctx *ctx)
+{
+    layer_ctx &layer = ctx->layer[ctx->cur_layer];
+    mb_work &mb = ctx->mb;
+    const int32_t x = layer.mb_x;
+    mb.cbp = 0;
+    std::memset(mb.cbp4x4, 0, sizeof mb.cbp4x4);
+    mb.base_pred_flag = 0;
+    for (auto &row : mb.b_pred_dir)
+        row[0] = row[2];
+
+    if (x == ctx->mb_width - 1)
+        layer.mb_avail &= ~MB_TOP_RIGHT;
+    const int avail = layer.mb_avail;
+    for (int list = 0; list < 2; ++list) {
+        int16_t(*cache)[MV_FIELDS] = mb.mv_cache + 12 * list;
+        int16_t(*row)[MV_FIELDS] = mv_row(layer, list);
+        std::memcpy(cache[1], row[2 * x], sizeof cache[1]);
+        std::memcpy(cache[2], row[2 * x + 1], sizeof cache[2]);
+        std::memcpy(cache[3], row[2 * x + 2], sizeof cache[3]);
+        if (!(avail & MB_TOP)) {
+            set_unavailable(cache[1]);
+            set_unavailable(cache[2]);
+        }
+        if (!(avail & MB_TOP_RIGHT))
+            set_unavailable(cache[3]);
+        if ((avail & MB_TOP_LEFT) && (avail & MB_LEFT))
+            continue;
+        if (avail & MB_TOP_LEFT)
+            std::memcpy(cache[0], row[2 * x - 1], sizeof cache[0]);
+        else
+            set_unavailable(cache[0]);
+        if (!(avail & MB_LEFT)) {
+            set_unavailable(cache[4]);
+            set_unavailable(cache[8]);
+        }
+    }
+
+    const int32_t *modes = intra_mode_row(layer, x);
+    for (int i = 0; i < 4; ++i)
+        mb.mode4[1 + i] = (avail & MB_TOP) ? modes[i] : -1;
+    mb.mode8[1] = (avail & MB_TOP) ? modes[4] : -1;
+    mb.mode8[2] = (avail & MB_TOP) ? modes[5] : -1;
+    if (!(avail & MB_LEFT)) {
+        clear_left_modes(mb);
+        mb.b_pred_dir[0][0] = mb.b_pred_dir[1][0] = -1;
+    }
+}
+
+void mb_neighbours(decoder_ctx *ctx, int blk, const uint8_t **top, const uint8_t **left)
+{
+    const int bx = 8 * (blk & 1), by = 8 * (blk >> 1);
+    if (ctx->bit_depth > 8)
+        gather_luma<uint16_t>(ctx, bx, by, 8, blk, false);
+    else
+        gather_luma<uint8_t>(ctx, bx, by, 8, blk, false);
+    *top = ctx->mb.top;
+    *left = ctx->mb.left;
+}
+
+void mb_neighbours_4x4(decoder_ctx *ctx, int blk, const uint8_t **top, const uint8_t **left)
+{
+    const int q = blk >> 2, i = blk & 3;
+    const int bx = 8 * (q & 1) + 4 * (i & 1), by = 8 * (q >> 1) + 4 * (i >> 1);
+    if (ctx->bit_depth > 8)
+        gather_luma<uint16_t>(ctx, bx, by, 4, blk, true);
+    else
+        gather_luma<uint8_t>(ctx, bx, by, 4, blk, true);
+    *top = ctx->mb.top;
+    *left = ctx->mb.left;
+}
+
+void mb_neighbours_chroma(decoder_ctx *ctx, int blk, const uint8_t **top_cb, const uint8_t **left_cb,
+                          const uint8_t **top_cr, const uint8_t **left_cr)
+{
+    if (ctx->bit_depth > 8)
+        gather_chroma<uint16_t>(ctx, blk);
+    else
+        gather_chroma<uint8_t>(ctx, blk);
+    *top_cb = ctx->mb.top_c[0];
+    *left_cb = ctx->mb.left_c[0];
+    *top_cr = ctx->mb.top_c[1];
+    *left_cr = ctx->mb.left_c[1];
+}
+
+void store_intra_pred_modes(decoder_ctx *ctx, int32_t *chroma_modes, int is_8x8)
+{
+    layer_ctx &layer = ctx->layer[ctx->cur_layer];
+    mb_work &mb = ctx->mb;
+    int32_t *row = intra_mode_row(layer, layer.mb_x);
+    if (is_8x8) {
+        int32_t *m = mb.mode8;
+        const int32_t m1 = m[5], m2 = m[7], m3 = m[8];
+        const int32_t stored[6] = {m2, m2, m3, m3, m2, m3};
+        std::memcpy(row, stored, sizeof stored);
+        mb.mode4[5] = mb.mode4[10] = m1;
+        mb.mode4[15] = mb.mode4[20] = m3;
+        mb.mode8[3] = m1;
+        mb.mode8[6] = m3;
+    } else {
+        auto r = [&mb](int y, int x) { return mb.mode4[5 * (y + 1) + x + 1]; };
+        const int32_t stored[6] = {r(3, 0), r(3, 1), r(3, 2), r(3, 3), r(2, 0), r(2, 2)};
+        std::memcpy(row, stored, sizeof stored);
+        const int32_t right[4] = {r(0, 3), r(1, 3), r(2, 3), r(3, 3)};
+        const int32_t m8[2] = {r(0, 2), r(2, 2)};
+        for (int i = 0; i < 4; ++i)
+            mb.mode4[5 * (i + 1)] = right[i];
+        mb.mode8[3] = m8[0];
+        mb.mode8[6] = m8[1];
+    }
+
+    const int avail = layer.mb_avail;
+    if (!(avail & MB_LEFT)) {
+        if (is_8x8) {
+            for (int pos : {4, 7})
+                mb.mode8[pos] = remap(intra_left_remap, mb.mode8[pos], 8);
+        } else {
+            for (int y = 0; y < 4; ++y)
+                mb.mode4[5 * (y + 1) + 1] = remap(intra_left_remap, mb.mode4[5 * (y + 1) + 1], 8);
+        }
+        for (int j = 0; j < 2; ++j)
+            chroma_modes[j] = remap(intra_chroma_left_remap, chroma_modes[j], 7);
+    }
+    if (!(avail & MB_TOP)) {
+        if (is_8x8) {
+            for (int pos : {4, 5})
+                mb.mode8[pos] = remap(intra_top_remap, mb.mode8[pos], 8);
+        } else {
+            for (int x = 0; x < 4; ++x)
+                mb.mode4[6 + x] = remap(intra_top_remap, mb.mode4[6 + x], 8);
+        }
+        chroma_modes[0] = remap(intra_chroma_top_remap, chroma_modes[0], 7);
+    }
+}
+
+void store_intra_edges(decoder_ctx *ctx)
+{
+    if (ctx->bit_depth > 8)
+        keep_edges<uint16_t>(ctx);
+    else
+        keep_edges<uint8_t>(ctx);
+}
+
+void mb_keep_motion(decoder_ctx *ctx)
+{
+    layer_ctx &layer = ctx->layer[ctx->cur_layer];
+    if (!layer.buf[LB_MV_ROW0])
+        return;
+    mb_work &mb = ctx->mb;
+    for (int list = 0; list < 2; ++list) {
+        int16_t(*cache)[MV_FIELDS] = mb.mv_cache + 12 * list;
+        for (int r = 0; r < 3; ++r)
+            std::memcpy(cache[4 * r], cache[4 * r + 2], sizeof cache[0]);
+        int16_t(*row)[MV_FIELDS] = mv_row(layer, list);
+        std::memcpy(row[2 * layer.mb_x], cache[9], sizeof cache[0]);
+        std::memcpy(row[2 * layer.mb_x + 1], cache[10], sizeof cache[0]);
+    }
+}
+
+void mb_reset_left_context(decoder_ctx *ctx)
+{
+    mb_work &mb = ctx->mb;
+    for (int list = 0; list < 2; ++list)
+        for (int r = 0; r < 3; ++r)
+            set_unavailable(mb.mv_cache[12 * list + 4 * r]);
+    clear_left_modes(mb);
+}

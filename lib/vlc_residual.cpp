@@ -1,0 +1,115 @@
+#include "vlc_residual.h"
+
+#include <cstdio>
+
+#include "coef.h"
+#include "decoder_ctx.h"
+#include "idct.h"
+#include "vlc_tables.h"
+
+namespace {
+
+// k-th order Exp-Golomb code number of at most 31 - k prefix bits: the value, or -1.
+int32_t read_code(bit_reader *br, int k)
+{
+    const int32_t u = read_ue(br);
+    if (u < 0)
+        return -1;
+    if (static_cast<uint32_t>(u) >= (1u << (31 - k))) {
+        std::printf("get_ue_code: value too larger\n");
+        return -1;
+    }
+    if (k > 0)
+        return static_cast<int32_t>((static_cast<uint32_t>(u) << k) + read_bits(br, k));
+    return u;
+}
+
+int read_block(decoder_ctx *ctx, const vlc2d_table *t, int escape_order, int32_t qp, uint8_t *dst,
+               int32_t stride, bool small)
+{
+    bit_reader *br = &ctx->bs;
+    mb_work &mb = ctx->mb;
+    const int max_pairs = small ? 17 : 65;
+    const int max_advance = small ? 16 : 64;
+    int n = 0;
+    while (n < max_pairs) {
+        const int32_t code = read_code(br, t->order);
+        if (code < 0)
+            return -8;
+        int32_t level, advance;
+        if (code < VLC2D_CODES) {
+            const vlc2d_entry &e = t->entries[code];
+            if (e.level == 0)
+                break;
+            level = e.level;
+            advance = e.advance;
+            t += e.step;
+        } else {
+            advance = ((code - VLC2D_CODES) >> 1) + 1;
+            if (advance > max_advance) {
+                std::printf("run %d is too large\n", advance);
+                return -8;
+            }
+            const int32_t esc = read_code(br, escape_order);
+            if (esc < 0)
+                return -8;
+            const int64_t magnitude =
+                static_cast<int64_t>(esc) + (advance > t->max_advance ? 1 : t->ref_level[advance - 1]);
+            while (magnitude > t->threshold)
+                ++t;
+            level = static_cast<int32_t>(code & 1 ? -magnitude : magnitude);
+        }
+        mb.pairs[n++] = static_cast<uint32_t>(advance) | (static_cast<uint32_t>(level) << 16);
+        if (bit_reader_exhausted(br))
+            return -11;
+    }
+    const int size = small ? COEF_4X4 : COEF_8X8;
+    coef_funcs[size](mb.pairs, mb.coef, qp, n, ctx->pic_structure != -1 ? 1 : 0);
+    idct_funcs[small ? IDCT_4X4 : IDCT_8X8][ctx->bit_depth - 8](dst, mb.coef, stride);
+    return 0;
+}
+
+} // namespace
+
+int vlc_read_coefs(decoder_ctx *ctx, const vlc2d_table *tables, int escape_order, int32_t qp, uint8_t *dst,
+                   int32_t stride)
+{
+    return read_block(ctx, tables, escape_order, qp, dst, stride, false);
+}
+
+int vlc_read_coefs2(decoder_ctx *ctx, const vlc2d_table *tables, int, int32_t qp, uint8_t *dst, int32_t stride)
+{
+    return read_block(ctx, tables, 1, qp, dst, stride, true);
+}
+
+int32_t chroma_qp(const decoder_ctx *ctx, int32_t qp)
+{
+    const int32_t offset = 7 * (ctx->bit_depth - 8);
+    int32_t q = qp - offset;
+    q = q < 0 ? 0 : q > 55 ? 55 : q;
+    return chroma_qp_table[q] + offset;
+}
+
+int32_t mb_qp_wrap(int64_t qp, int32_t bit_depth)
+{
+    const int64_t offset = 7 * (bit_depth - 8);
+    int64_t q = qp - offset;
+    if (q > 55 || q < 0)
+        q = ((q % 56) + 56) % 56;
+    return static_cast<int32_t>(offset + q);
+}
+
+int vlc_read_chroma_coefs(decoder_ctx *ctx)
+{
+    layer_ctx &layer = ctx->layer[ctx->cur_layer];
+    const int32_t qp = chroma_qp(ctx, ctx->mb_qp);
+    const int32_t cs = layer.chroma_stride;
+    for (int bit = 4; bit < 8; ++bit) {
+        if (!(ctx->mb.cbp & (1 << bit)))
+            continue;
+        uint8_t *dst = layer.mb_plane[1 + (bit & 1)] + (bit >= 6 ? 8 * cs : 0);
+        if (vlc_read_coefs(ctx, vlc2d_chroma_tables, 0, qp, dst, cs) != 0)
+            return -8;
+    }
+    return 0;
+}

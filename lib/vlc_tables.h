@@ -1,0 +1,36 @@
+// Constant tables of the Exp-Golomb macroblock layer: the adaptive two-dimensional residual
+// code tables, the coded-block-pattern maps and the chroma QP map.
+#pragma once
+#include <cstdint>
+
+constexpr int VLC2D_CODES = 59;           // code numbers of table entries; 59 and above escape
+constexpr int VLC2D_MAX_REF_LEVELS = 27;
+
+struct vlc2d_entry {
+    int8_t level;     // 0: end of block
+    int8_t advance;   // run + 1
+    int8_t step;      // tables to move on after this entry
+};
+
+struct vlc2d_table {
+    vlc2d_entry entries[VLC2D_CODES];
+    int8_t ref_level[VLC2D_MAX_REF_LEVELS];   // escape base level by advance - 1
+    int8_t order;                             // Exp-Golomb order of the code numbers
+    int32_t threshold;                        // largest absolute level this table serves
+    int8_t max_advance;                       // largest advance with a reference level
+};
+
+constexpr int VLC2D_INTRA_TABLES = 7;
+constexpr int VLC2D_INTER_TABLES = 7;
+constexpr int VLC2D_CHROMA_TABLES = 5;
+
+extern const vlc2d_table vlc2d_intra_tables[VLC2D_INTRA_TABLES];
+extern const vlc2d_table vlc2d_inter_tables[VLC2D_INTER_TABLES];
+extern const vlc2d_table vlc2d_chroma_tables[VLC2D_CHROMA_TABLES];
+
+// Coded block pattern by code number: [0] intra, [1] inter.
+extern const uint8_t cbp_map_420[64][2];
+extern const uint8_t cbp_map_4bit[16][2];
+
+// Chroma QP by luma QP index 0..55.
+extern const uint8_t chroma_qp_table[56];
