@@ -174,9 +174,14 @@ void RunLive(std::shared_ptr<Endpoint> ep, std::shared_ptr<const PacketList> pac
         }
     }
     const int64_t duration = std::max<int64_t>(list.back().info.timestampMs - first + interval, 1);
+    const unsigned generation = ep->Control().generation;
+    // The device starts sending, with its first key frame, once the client listens.
+    while (!ep->Current().real) {
+        if (!ep->SleepUntil(Clock::now() + std::chrono::milliseconds(5), generation))
+            return;
+    }
     const auto startWall = Clock::now();
     const int64_t startLocal = packetfmt::LocalNowMs();
-    const unsigned generation = ep->Control().generation;
     uint32_t videoSeq = 0, audioSeq = 0;
     std::vector<uint8_t> bytes;
     for (int64_t cycle = 0;; ++cycle) {

@@ -6,6 +6,8 @@
 #include <fstream>
 #include <iterator>
 #include <sys/stat.h>
+#include <chrono>
+#include <thread>
 
 namespace simtest {
 
@@ -207,6 +209,9 @@ void SimTest::SetUp()
 void SimTest::TearDown()
 {
     CLIENT_Cleanup();
+    // Configuration notices run on threads of their own that end just after their callback.
+    for (int i = 0; i < 200 && QNSIM_ActiveStreams() != 0; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
     EXPECT_EQ(QNSIM_ActiveStreams(), 0);
     QNSIM_Reset();
 }
