@@ -1,5 +1,7 @@
 #include "appfolder.h"
 
+#include "shellpaths.h"
+
 #include <QCoreApplication>
 #include <QFileInfo>
 #include <QMutex>
@@ -18,6 +20,8 @@ void Set(const QString& folder)
 {
     QMutexLocker lock(&g_mutex);
     g_folder = folder;
+    // The shell's widgets read their files from the same folder.
+    ShellPaths::SetApplicationFolder(folder);
 }
 
 QString Path()

@@ -3,9 +3,11 @@
 #include "aboutinfo.h"
 #include "appfolder.h"
 #include "clientprompts.h"
-#include "historystore.h"
+#include "downloadmanager.h"
+#include "historydialogholder.h"
+#include "historyinfo.h"
 #include "settingsdialog.h"
-#include "ttssetting.h"
+#include "speechservice.h"
 #include "updatechecker.h"
 
 #include <cbrowser.h>
@@ -21,15 +23,10 @@
 #include <QCloseEvent>
 #include <QDateTime>
 #include <QGuiApplication>
-#include <QMoveEvent>
-#include <QPainter>
 #include <QProcess>
-#include <QPushButton>
 #include <QScreen>
 #include <QSettings>
 #include <QStandardPaths>
-#include <QTimer>
-#include <QVBoxLayout>
 #include <QWebEngineCertificateError>
 #include <QWebEngineDownloadItem>
 #include <QWebEngineHistory>
@@ -79,8 +76,7 @@ bool SwitchNumber(const Json::Value& args, const char* key, int& number)
 
 MainWindow::MainWindow(const QString& address, bool compatibilityMode, int argc, Json::Value args,
                        QWidget* parent)
-    : QMainWindow(parent)
-    , m_compatibilityMode(compatibilityMode)
+    : MainFrame(address, SwitchIsSet(args, "Hb"), compatibilityMode, parent)
     , m_args(std::move(args))
 {
     m_hostContext.PostTask = fastdelegate::MakeDelegate(this, &MainWindow::PostTask);
@@ -88,90 +84,52 @@ MainWindow::MainWindow(const QString& address, bool compatibilityMode, int argc,
     m_worker = std::make_unique<CTaskWorker>();
     m_checker = std::make_unique<UpdateChecker>(AppFolder::Path() + QStringLiteral("/Moltern"));
 
-    setMinimumSize(800, 600);
     ApplyStartGeometry(argc, m_args);
-    setWindowFlags(Qt::FramelessWindowHint | Qt::WindowMinimizeButtonHint);
-    setAttribute(Qt::WA_TranslucentBackground);
-
-    const Qt::WindowFlags frameless = Qt::Window | Qt::FramelessWindowHint;
-    m_container = new QWidget(this, frameless);
-    m_pinButton = new QPushButton(m_container);
-    m_pinButton->setWindowFlags(frameless);
-    m_pinButton->setAttribute(Qt::WA_TranslucentBackground);
-    m_pinButton->setCheckable(true);
-    m_pinButton->setFixedSize(60, 10);
-    m_pinButton->setToolTip(tr("Fixed Toolbar"));
-    m_pinButton->setStyleSheet(QStringLiteral(
-        "QPushButton{border-image:url(:/toolbaricon/expandn.png);}"
-        "QPushButton:hover{border-image:url(:/toolbaricon/expandh.png);}"
-        "QPushButton:hover:checked{border-image:url(:/toolbaricon/collapseh.png);}"
-        "QPushButton:checked{border-image:url(:/toolbaricon/collapsen.png);}"));
-    m_pinButton->hide();
-    m_background = new QWidget(m_container);
-    m_background->move(0, m_toolbarHeight);
-    m_background->setStyleSheet(QString::fromLatin1(kDefaultBackground));
-    m_background->setAttribute(Qt::WA_StyledBackground);
+    BackgroundWidget()->setAttribute(Qt::WA_StyledBackground);
 
     m_view = new CBrowser(nullptr, 0);
     m_view->setCertificateErrorHandler(
         [this](const QWebEngineCertificateError& error) { return OnCertificateError(error); });
-    m_content = new QWidget(m_container);
-    m_content->setAttribute(Qt::WA_TranslucentBackground);
-    auto* contentLayout = new QVBoxLayout(m_content);
-    contentLayout->setContentsMargins(0, 0, 0, 0);
-    contentLayout->addWidget(m_view);
+    SetCentralView(m_view);
 
-    m_toolbar = new TopToolbar(address, SwitchIsSet(m_args, "Hb"), m_container);
-    m_toolbar->setMinimumHeight(m_toolbarHeight);
-    m_toolbar->setMaximumHeight(m_toolbarHeight);
-    m_speechTimer = new QTimer(this);
+    m_history = new HistoryDialogHolder(this);
+    m_speech = new SpeechService(AppFolder::SettingsFile(QStringLiteral("ttsSettings")), this);
 
-    if (!m_compatibilityMode) {
-        m_content->setWindowFlags(frameless);
-        m_toolbar->setWindowFlags(frameless);
-    } else {
-        auto* mainLayout = new QVBoxLayout(m_container);
-        mainLayout->setContentsMargins(0, 0, 0, 0);
-        mainLayout->setSpacing(0);
-        mainLayout->addWidget(m_toolbar);
-        mainLayout->addWidget(m_content);
-    }
-
-    InstallEventFilters(true);
-
-    connect(m_pinButton, &QPushButton::toggled, this, &MainWindow::ToolbarExpandBtnToggled);
     connect(m_view->page()->profile(), &QWebEngineProfile::downloadRequested, this,
             &MainWindow::downloadRequested);
     connect(m_view, &CBrowser::urlChanged, this, &MainWindow::OnUrlchange);
     connect(m_view, &CBrowser::titleChanged, this, &MainWindow::OnTitleChanged);
     connect(m_view, &CBrowser::loadFinished, this, &MainWindow::OnLoadFinished);
-    connect(m_toolbar, &TopToolbar::openUrl, this, &MainWindow::EnterDevice);
-    connect(m_toolbar, &TopToolbar::closeUrl, this, &MainWindow::LeaveDevice);
-    connect(m_toolbar, &TopToolbar::CloseWindow, this, &MainWindow::close);
-    connect(m_toolbar, &TopToolbar::MinSizeWindow, this, &MainWindow::onMinSizeWindow);
-    connect(m_toolbar, &TopToolbar::MaximizeWindow, this, &MainWindow::showMaximized);
-    connect(m_toolbar, &TopToolbar::RestoreWindow, this, &MainWindow::showNormal);
-    connect(m_toolbar, &TopToolbar::FullscreenWindow, this, &MainWindow::FullScreenCentralWnd);
-    connect(m_toolbar, &TopToolbar::MoveWindow, this, &MainWindow::MoveWindow);
-    connect(m_toolbar, &TopToolbar::ShowHistory, this, &MainWindow::ShowHistory);
-    connect(m_toolbar, &TopToolbar::ShowAbout, this, &MainWindow::ShowAbout);
-    connect(m_toolbar, &TopToolbar::ShowDownload, this, &MainWindow::ShowDownload);
-    connect(m_toolbar, &TopToolbar::ShowTTSSettings, this, &MainWindow::ShowTTSSettings);
-    connect(m_toolbar, &TopToolbar::ShowSettings, this, &MainWindow::ShowSettings);
+    TopToolbar* toolbar = Toolbar();
+    connect(toolbar, &TopToolbar::openUrl, this, &MainWindow::EnterDevice);
+    connect(toolbar, &TopToolbar::closeUrl, this, &MainWindow::LeaveDevice);
+    connect(toolbar, &TopToolbar::ShowHistory, this, &MainWindow::ShowHistory);
+    connect(toolbar, &TopToolbar::ShowAbout, this, &MainWindow::ShowAbout);
+    connect(toolbar, &TopToolbar::ShowDownload, this, &MainWindow::ShowDownload);
+    connect(toolbar, &TopToolbar::ShowTTSSettings, this, &MainWindow::ShowTTSSettings);
+    connect(toolbar, &TopToolbar::ShowSettings, this, &MainWindow::ShowSettings);
+    connect(m_history, &HistoryDialogHolder::SelectUrl, this, &MainWindow::OnSelectURL);
     connect(this, &MainWindow::LoadURLSignal, this, &MainWindow::LoadURL);
+    // The window module hears of moves, view activations and state changes
+    // once it is loaded.
+    connect(this, &MainFrame::WindowMoved, this, [this](int dx, int dy) {
+        if (m_sorquin)
+            m_sorquin->MoveWindows(dx, dy);
+    });
+    connect(this, &MainFrame::ViewActivated, this, [this] {
+        if (m_sorquin)
+            m_sorquin->ViewActivated();
+    });
+    connect(this, &MainFrame::WindowStateNotice, this, [this] {
+        if (m_sorquin)
+            m_sorquin->WindowStateChanged();
+    });
 
-    if (!SwitchIsSet(m_args, "Hf"))
-        m_toolbar->SetMaximized(true);
-    UpdateLayout();
-    m_content->show();
-    m_toolbar->show();
-    m_container->show();
-    setMouseTracking(true);
-    m_view->setMouseTracking(true);
-    m_container->setMouseTracking(true);
+    StartUp(!SwitchIsSet(m_args, "Hf"));
 
-    WriteUpdaterKeys();
-    m_toolbar->EnterDevice();
+    SaveCacheCleanerSettings(AppFolder::Path(), AppFolder::ApplicationName(),
+                             QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation));
+    toolbar->EnterDevice();
 
     const QString desktop = QStandardPaths::writableLocation(QStandardPaths::DesktopLocation);
     m_chooseDirFolder = desktop;
@@ -181,7 +139,6 @@ MainWindow::MainWindow(const QString& address, bool compatibilityMode, int argc,
 
 MainWindow::~MainWindow()
 {
-    InstallEventFilters(false);
     m_closing = true;
 
     if (m_sorquin) {
@@ -208,17 +165,15 @@ MainWindow::~MainWindow()
     m_methods.clear();
 
     delete m_view;
-    delete m_content;
-    delete m_toolbar;
-    delete m_background;
-    delete m_pinButton;
-    delete m_container;
 
     delete m_settings.data();
-    delete m_ttsSetting.data();
+    // The download list saves its rows, the speech settings their choices.
+    delete m_downloads.data();
+    delete m_speech;
+    m_speech = nullptr;
     delete m_about.data();
-    delete m_history.data();
-    delete m_speechTimer;
+    delete m_history;
+    m_history = nullptr;
 
     m_worker->Stop();
 }
@@ -256,42 +211,17 @@ void MainWindow::ApplyStartGeometry(int argc, const Json::Value& args)
     move(x, y);
 }
 
-void MainWindow::WriteUpdaterKeys()
-{
-    QSettings settings(AppFolder::SettingsFile(QStringLiteral("setting")), QSettings::IniFormat);
-    const QString name = AppFolder::ApplicationName();
-    settings.setValue(QStringLiteral("App/localData"),
-                      QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation));
-    settings.setValue(QStringLiteral("App/startEXE"), AppFolder::Path() + QLatin1Char('/') + name);
-    settings.setValue(QStringLiteral("App/pName"), name);
-}
-
-void MainWindow::InstallEventFilters(bool install)
-{
-    QList<QWidget*> widgets = findChildren<QWidget*>();
-    widgets.prepend(this);
-    for (QWidget* widget : widgets) {
-        if (install)
-            widget->installEventFilter(this);
-        else
-            widget->removeEventFilter(this);
-    }
-}
-
 void MainWindow::EnterDevice(TopToolbar::GoBtnStatus status, QUrl url)
 {
     const int request = ++s_requestCounter;
     m_view->stop();
     if (status == TopToolbar::Stop) {
-        m_toolbar->SetGoBtnStatus(TopToolbar::Refresh);
+        Toolbar()->SetGoBtnStatus(TopToolbar::Refresh);
         return;
     }
-    if (m_history != nullptr) {
-        m_history->close();
-        m_history->deleteLater();
-    }
+    m_history->Close();
     m_loadingPending = true;
-    m_toolbar->SetGoBtnStatus(TopToolbar::Stop);
+    Toolbar()->SetGoBtnStatus(TopToolbar::Stop);
     m_requestedUrl = url;
 
     for (int i = m_checks.size() - 1; i >= 0; --i) {
@@ -324,8 +254,8 @@ void MainWindow::LoadURL(int upgradeMode, QUrl url)
                                                                        Foundation::TypeName::IDeviceMgr);
         m_sorquin = Foundation::QueryHostService<ISorquin>(m_bridge->Context(), Foundation::TypeName::ISorquin);
         if (m_sorquin) {
-            m_sorquin->SetBackgroundWidget(m_background);
-            m_sorquin->SetContentWidget(m_content);
+            m_sorquin->SetBackgroundWidget(BackgroundWidget());
+            m_sorquin->SetContentWidget(ContentWidget());
         }
         PublishMethods();
         InitGpuFlag();
@@ -356,7 +286,7 @@ void MainWindow::InitGpuFlag()
 {
     QSettings config(AppFolder::SettingsFile(QStringLiteral("baseConfig")), QSettings::IniFormat);
     bool gpu = config.value(QStringLiteral("Config/GPU_ENABLE"), false).toBool();
-    if (m_compatibilityMode && gpu) {
+    if (IsCompatibilityMode() && gpu) {
         config.setValue(QStringLiteral("Config/GPU_ENABLE"), false);
         gpu = false;
     }
@@ -368,7 +298,7 @@ void MainWindow::OnUrlchange(QUrl url)
     m_view->history()->clear();
     if (!SameOrigin(url, m_deviceUrl)) {
         m_deviceUrl = url;
-        m_toolbar->SetAddress(url.toString());
+        Toolbar()->SetUrlText(url.toString());
     }
 }
 
@@ -385,9 +315,9 @@ void MainWindow::OnLoadFinished(bool ok)
     }
     if (!SameOrigin(current, m_deviceUrl)) {
         m_deviceUrl = current;
-        m_toolbar->SetAddress(current.toString());
+        Toolbar()->SetUrlText(current.toString());
     }
-    m_toolbar->SetGoBtnStatus(TopToolbar::Refresh);
+    Toolbar()->SetGoBtnStatus(TopToolbar::Refresh);
     AddToHistory(m_deviceUrl);
 }
 
@@ -408,7 +338,7 @@ void MainWindow::OnTitleChanged(QString /*title*/)
     if (m_deviceMgr)
         m_deviceMgr->LogoutDevice();
     m_loadingPending = false;
-    m_background->setStyleSheet(QString::fromLatin1(kDefaultBackground));
+    BackgroundWidget()->setStyleSheet(QString::fromLatin1(kDefaultBackground));
 }
 
 void MainWindow::LeaveDevice()
@@ -418,8 +348,8 @@ void MainWindow::LeaveDevice()
 
 void MainWindow::OnSelectURL(QUrl url)
 {
-    m_toolbar->SetAddress(url.toString());
-    m_toolbar->EnterDevice();
+    Toolbar()->SetUrlText(url.toString());
+    Toolbar()->EnterDevice();
 }
 
 QList<HistoryParam> MainWindow::GetHistoryList()
@@ -427,97 +357,10 @@ QList<HistoryParam> MainWindow::GetHistoryList()
     return ReadHistory(AppFolder::SettingsFile(QStringLiteral("history")), -1);
 }
 
-void MainWindow::UpdateLayout()
-{
-    if (m_container == nullptr)
-        return;
-    const QRect inner = m_fullScreen ? rect() : rect().adjusted(m_border, m_border, -m_border, -m_border);
-    const QPoint origin = mapToGlobal(inner.topLeft());
-    m_container->setGeometry(QRect(origin, inner.size()));
-    const int strip = m_toolbarShown ? m_toolbarHeight : 0;
-    if (!m_compatibilityMode) {
-        m_toolbar->setGeometry(QRect(origin, QSize(inner.width(), m_toolbarHeight)));
-        m_content->setGeometry(QRect(origin + QPoint(0, strip), QSize(inner.width(), inner.height() - strip)));
-    }
-    const QPoint before = m_background->pos();
-    m_background->setGeometry(0, strip, inner.width(), inner.height() - strip);
-    m_background->lower();
-    const QPoint moved = m_background->pos() - before;
-    if (m_sorquin && !moved.isNull())
-        m_sorquin->MoveWindows(moved.x(), moved.y());
-}
-
-void MainWindow::MoveWindow(const QPoint& movePoint, const QPoint& /*mousePoint*/)
-{
-    if (!isMaximized())
-        move(pos() + movePoint);
-}
-
-void MainWindow::FullScreenCentralWnd(bool bEnable)
-{
-    if (bEnable == m_fullScreen)
-        return;
-    m_fullScreen = bEnable;
-    if (bEnable) {
-        showFullScreen();
-    } else {
-        showNormal();
-    }
-    UpdateLayout();
-}
-
-void MainWindow::ToolbarExpandBtnToggled(bool bChecked)
-{
-    m_toolbarAutoHide = !bChecked;
-    m_pinButton->setToolTip(bChecked ? tr("Hidden Toolbar") : tr("Fixed Toolbar"));
-    UpdateLayout();
-}
-
-void MainWindow::onMinSizeWindow()
-{
-    showMinimized();
-}
-
-bool MainWindow::eventFilter(QObject* watched, QEvent* event)
-{
-    return QMainWindow::eventFilter(watched, event);
-}
-
-void MainWindow::paintEvent(QPaintEvent* event)
-{
-    QPainter painter(this);
-    painter.setRenderHint(QPainter::Antialiasing);
-    painter.setPen(Qt::transparent);
-    painter.setBrush(QColor(222, 222, 222, 255));
-    painter.drawRoundedRect(rect(), 4.0, 4.0, Qt::AbsoluteSize);
-    QMainWindow::paintEvent(event);
-}
-
-void MainWindow::resizeEvent(QResizeEvent* event)
-{
-    UpdateLayout();
-    QMainWindow::resizeEvent(event);
-}
-
-void MainWindow::moveEvent(QMoveEvent* event)
-{
-    UpdateLayout();
-    if (m_sorquin) {
-        const QPoint delta = event->pos() - event->oldPos();
-        m_sorquin->MoveWindows(delta.x(), delta.y());
-    }
-    QMainWindow::moveEvent(event);
-}
-
-void MainWindow::showEvent(QShowEvent* event)
-{
-    m_container->setAttribute(Qt::WA_Mapped);
-    QMainWindow::showEvent(event);
-}
-
 void MainWindow::closeEvent(QCloseEvent* event)
 {
-    QMainWindow::closeEvent(event);
+    MainFrame::closeEvent(event);
+    // The frame's parts are windows of their own: they go with it.
     if (event->isAccepted())
-        m_container->hide();
+        Container()->hide();
 }

@@ -1,6 +1,10 @@
 #pragma once
 
-#include "historystore.h"
+#include "aboutinfo.h"
+#include "downloadmanager.h"
+#include "historyfile.h"
+#include "mainframe.h"
+#include "settingsdialog.h"
 #include "toptoolbar.h"
 
 #include <foundation/HostContext.h>
@@ -9,9 +13,7 @@
 
 #include <QFuture>
 #include <QList>
-#include <QMainWindow>
 #include <QPointer>
-#include <QTextToSpeech>
 #include <QUrl>
 
 #include <json/value.h>
@@ -23,16 +25,13 @@
 
 class CBrowser;
 class CTaskWorker;
+class HistoryDialogHolder;
 class ISorquin;
-class QPushButton;
-class QTimer;
 class QWebEngineCertificateError;
 class QWebEngineDownloadItem;
 class RegistModule;
-class Settings;
-class TTSSetting;
+class SpeechService;
 class UpdateChecker;
-class aboutInfo;
 
 namespace Foundation {
 class IComInterface;
@@ -41,10 +40,10 @@ namespace Tolvane {
 class IDeviceMgr;
 }
 
-// The client's one top-level window: the tool bar and the web view, page
-// loading through the update check, the bridge to the modules and the
-// client's own published methods.
-class MainWindow : public QMainWindow
+// The client's one top-level window: the frame with the tool bar and the web
+// view, page loading through the update check, the bridge to the modules, the
+// client's own published methods and the sub-dialogs.
+class MainWindow : public MainFrame
 {
     Q_OBJECT
 
@@ -70,10 +69,13 @@ public:
     bool OnCertificateError(const QWebEngineCertificateError& error);
 
     CBrowser* Browser() const { return m_view; }
-    TopToolbar* Toolbar() const { return m_toolbar; }
-    QWidget* BackgroundWidget() const { return m_background; }
     RegistModule* Bridge() const { return m_bridge; }
-    bool IsCompatibilityMode() const { return m_compatibilityMode; }
+    // Sub-dialogs, null until first shown (the history dialog: while open).
+    QDialog* HistoryDialog() const;
+    Settings* SettingsDialog() const { return m_settings; }
+    aboutInfo* AboutDialog() const { return m_about; }
+    DownloadManager* Downloads() const { return m_downloads; }
+    SpeechService* Speech() const { return m_speech; }
 
 signals:
     void LoadURLSignal(int upgradeMode, QUrl url);
@@ -86,8 +88,6 @@ public slots:
     void OnTitleChanged(QString title);
     void OnSelectURL(QUrl url);
     void LeaveDevice();
-    void MoveWindow(const QPoint& movePoint, const QPoint& mousePoint);
-    void FullScreenCentralWnd(bool bEnable);
     void ShowHistory();
     void ShowAbout();
     void ShowDownload();
@@ -96,54 +96,38 @@ public slots:
     void SubDialogClosed();
     QList<HistoryParam> GetHistoryList();
     void OnUrlchange(QUrl url);
-    void ToolbarExpandBtnToggled(bool bChecked);
     void downloadRequested(QWebEngineDownloadItem* download);
     bool say(const char* text);
-    void onTtsStateChanged(QTextToSpeech::State state);
     void stopSay();
-    void onMinSizeWindow();
 
 protected:
-    bool eventFilter(QObject* watched, QEvent* event) override;
-    void paintEvent(QPaintEvent* event) override;
-    void resizeEvent(QResizeEvent* event) override;
-    void moveEvent(QMoveEvent* event) override;
-    void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 
 private:
     void ApplyStartGeometry(int argc, const Json::Value& args);
-    void UpdateLayout();
     void ShowUpgradePrompt(int upgradeMode, const QUrl& url);
     void PublishMethods();
     void InitGpuFlag();
-    void InstallEventFilters(bool install);
-    void WriteUpdaterKeys();
     void AddToHistory(const QUrl& url);
     void PrepareSubDialog();
+    DownloadManager* EnsureDownloads(QWidget* parent);
     // Runs f on the GUI thread and waits for it.
     template <class F>
     void OnGuiThread(F&& f);
 
-    const bool m_compatibilityMode;
     HostContext m_hostContext{};
     std::unique_ptr<CTaskWorker> m_worker;
     std::unique_ptr<UpdateChecker> m_checker;
     QList<QFuture<void>> m_checks;
     std::atomic<bool> m_closing{false};
 
-    QWidget* m_container = nullptr;
-    TopToolbar* m_toolbar = nullptr;
-    QWidget* m_content = nullptr;
-    QWidget* m_background = nullptr;
     CBrowser* m_view = nullptr;
-    QPushButton* m_pinButton = nullptr;
-    QTimer* m_speechTimer = nullptr;
 
-    QPointer<QWidget> m_history;
+    HistoryDialogHolder* m_history = nullptr;
     QPointer<Settings> m_settings;
-    QPointer<TTSSetting> m_ttsSetting;
     QPointer<aboutInfo> m_about;
+    QPointer<DownloadManager> m_downloads;
+    SpeechService* m_speech = nullptr;
 
     RegistModule* m_bridge = nullptr;
     Foundation::CSharedPtr<ISorquin> m_sorquin;
@@ -152,11 +136,6 @@ private:
 
     bool m_pageLoaded = false;
     bool m_loadingPending = false;
-    bool m_fullScreen = false;
-    bool m_toolbarAutoHide = false;
-    bool m_toolbarShown = true;
-    const int m_border = 4;
-    const int m_toolbarHeight = 40;
 
     QUrl m_requestedUrl;
     QUrl m_deviceUrl;
@@ -164,9 +143,6 @@ private:
     QString m_chooseFileFolder;
     QString m_saveFileFolder;
     Json::Value m_args;
-
-    QString m_sayText;
-    bool m_sayRepeat = false;
 
     static std::atomic<int> s_requestCounter;
 };

@@ -6,9 +6,14 @@
 #include "appfolder.h"
 #include "chosenpaths.h"
 #include "clientprompts.h"
+#include "downloadmanager.h"
 #include "filechooser.h"
 #include "filemethods.h"
+#include "historydialogholder.h"
+#include "historyinfo.h"
 #include "settingsdialog.h"
+#include "speechservice.h"
+#include "startupsettings.h"
 #include "ttssetting.h"
 
 #include <registmodule.h>
@@ -18,7 +23,6 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QThread>
-#include <QTimer>
 #include <QWebEngineCertificateError>
 #include <QWebEngineDownloadItem>
 
@@ -115,7 +119,7 @@ bool MainWindow::setBackgroundColor(int color)
                     .arg((color >> 8) & 0xff)
                     .arg((color >> 16) & 0xff);
     }
-    OnGuiThread([&] { m_background->setStyleSheet(style); });
+    OnGuiThread([&] { BackgroundWidget()->setStyleSheet(style); });
     return true;
 }
 
@@ -128,66 +132,21 @@ bool MainWindow::say(const char* text)
 {
     bool said = false;
     const QString words = QString::fromUtf8(text != nullptr ? text : "");
-    OnGuiThread([&] {
-        if (m_ttsSetting == nullptr) {
-            m_ttsSetting = new TTSSetting(nullptr);
-            m_ttsSetting->setModal(true);
-        }
-        QTextToSpeech* engine = m_ttsSetting->Engine();
-        if (!m_ttsSetting->IsSpeechEnabled() || engine == nullptr || m_ttsSetting->isVisible())
-            return;
-        engine->say(words);
-        said = true;
-    });
+    OnGuiThread([&] { said = m_speech->say(words); });
     return said;
 }
 
 bool MainWindow::say(const char* text, int seconds)
 {
-    stopSay();
-    if (!say(text))
-        return false;
-    if (seconds < 1)
-        return true;
+    bool said = false;
     const QString words = QString::fromUtf8(text != nullptr ? text : "");
-    OnGuiThread([&] {
-        QTextToSpeech* engine = m_ttsSetting != nullptr ? m_ttsSetting->Engine() : nullptr;
-        if (engine == nullptr)
-            return;
-        m_sayText = words;
-        m_sayRepeat = true;
-        connect(engine, &QTextToSpeech::stateChanged, this, &MainWindow::onTtsStateChanged, Qt::UniqueConnection);
-        m_speechTimer->setSingleShot(true);
-        m_speechTimer->setInterval(seconds * 1000);
-        connect(m_speechTimer, &QTimer::timeout, this, &MainWindow::stopSay, Qt::UniqueConnection);
-        m_speechTimer->start();
-    });
-    return true;
-}
-
-void MainWindow::onTtsStateChanged(QTextToSpeech::State state)
-{
-    if (state != QTextToSpeech::Ready)
-        return;
-    // Pause between repeats without blocking the GUI thread.
-    QTimer::singleShot(500, this, [this] {
-        if (m_sayRepeat)
-            say(m_sayText.toUtf8().constData());
-    });
+    OnGuiThread([&] { said = m_speech->say(words, seconds); });
+    return said;
 }
 
 void MainWindow::stopSay()
 {
-    OnGuiThread([&] {
-        if (m_ttsSetting == nullptr || !m_ttsSetting->IsSpeechEnabled() || m_ttsSetting->Engine() == nullptr)
-            return;
-        QTextToSpeech* engine = m_ttsSetting->Engine();
-        disconnect(engine, &QTextToSpeech::stateChanged, this, &MainWindow::onTtsStateChanged);
-        disconnect(m_speechTimer, &QTimer::timeout, this, &MainWindow::stopSay);
-        m_speechTimer->stop();
-        engine->stop();
-        m_sayRepeat = false;
-    });
+    OnGuiThread([&] { m_speech->stopSay(); });
 }
 
 bool MainWindow::OnCertificateError(const QWebEngineCertificateError& error)
@@ -195,74 +154,93 @@ bool MainWindow::OnCertificateError(const QWebEngineCertificateError& error)
     return ClientPrompts::AskCertificateError(error.isOverridable(), error.url().host());
 }
 
+DownloadManager* MainWindow::EnsureDownloads(QWidget* parent)
+{
+    if (m_downloads == nullptr) {
+        m_downloads = new DownloadManager(AppFolder::SettingsFile(QStringLiteral("downloadmanager")), parent);
+        m_downloads->setModal(true);
+    }
+    return m_downloads;
+}
+
 void MainWindow::downloadRequested(QWebEngineDownloadItem* download)
 {
-    // This build keeps no download list: downloads are refused.
-    if (download != nullptr)
+    if (download == nullptr)
+        return;
+    // Never over an existing file.
+    const QString path = DownloadManager::uniqueFileName(
+        QDir(download->downloadDirectory()).filePath(download->downloadFileName()));
+    const QFileInfo target(path);
+    download->setDownloadDirectory(target.absolutePath());
+    download->setDownloadFileName(target.fileName());
+
+    if (Prompts::Current().Ask(ClientPrompts::DownloadQuestion(target.fileName(), this)) != QMessageBox::Save) {
         download->cancel();
+        return;
+    }
+    EnsureDownloads(nullptr)->download(download);
+    download->accept();
+    Toolbar()->SetDownloadIndicator(1);
 }
 
 void MainWindow::PrepareSubDialog()
 {
-    if (m_toolbarAutoHide) {
-        m_toolbarShown = false;
-        m_toolbar->hide();
-        UpdateLayout();
-    }
+    if (IsToolbarAutoHide())
+        HideToolbar();
+}
+
+QDialog* MainWindow::HistoryDialog() const
+{
+    return m_history->Dialog();
 }
 
 void MainWindow::ShowHistory()
 {
-    if (m_history != nullptr) {
-        m_history->close();
-        m_history->deleteLater();
-    }
+    m_history->Close();
     PrepareSubDialog();
+    m_history->Open(GetHistoryList(), this);
 }
 
 void MainWindow::SubDialogClosed()
 {
-    if (m_history != nullptr)
-        m_history->deleteLater();
+    m_history->Close();
 }
 
 void MainWindow::ShowAbout()
 {
     PrepareSubDialog();
     if (m_about == nullptr) {
-        m_about = new aboutInfo(this);
+        m_about = new aboutInfo(this, [] { return StartupSettings::SetupVersion(); });
         m_about->setModal(true);
     }
-    m_about->open();
+    m_about->show();
 }
 
 void MainWindow::ShowDownload()
 {
     PrepareSubDialog();
-    m_toolbar->SetDownloadIndicator(false);
+    EnsureDownloads(this)->show();
+    Toolbar()->SetDownloadIndicator(0);
 }
 
 void MainWindow::ShowTTSSettings()
 {
     PrepareSubDialog();
-    if (m_ttsSetting == nullptr) {
-        m_ttsSetting = new TTSSetting(this);
-        m_ttsSetting->setModal(true);
-    }
-    m_ttsSetting->open();
+    m_speech->settingsDialog(this)->show();
 }
 
 void MainWindow::ShowSettings()
 {
     PrepareSubDialog();
     if (m_settings == nullptr) {
-        m_settings = new Settings(m_compatibilityMode, this);
+        m_settings = new Settings(IsCompatibilityMode(), this);
         m_settings->setModal(true);
-        // The bridge may come after the dialog: look it up at each change.
+        // Looked up at each change: a dialog opened before the first page
+        // load still reaches the modules once they are loaded.
         connect(m_settings.data(), &Settings::SetGPUEnable, this, [this](bool enable) {
             if (m_bridge != nullptr)
                 m_bridge->GPUEnableChange(enable);
         });
     }
-    m_settings->open();
+    m_settings->show();
 }

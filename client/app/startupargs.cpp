@@ -1,6 +1,6 @@
 #include "startupargs.h"
 
-#include "historystore.h"
+#include "historyfile.h"
 
 #include <QClipboard>
 #include <QFileInfo>

@@ -1,13 +1,13 @@
 #include "historyinfo.h"
 
 #include "customhoverlabel.h"
+#include "prompter.h"
 #include "shellpaths.h"
 #include "ui_historyinfo.h"
 
 #include <QCloseEvent>
 #include <QDate>
 #include <QLabel>
-#include <QMessageBox>
 #include <QPixmap>
 #include <QProcess>
 #include <QScrollBar>
@@ -17,41 +17,19 @@ namespace {
 const char* const kDayStyle = "<style> a {color:#272e36;font-weight:bold;font-size:12px;} </style><a>";
 const char* const kTimeStyle = "<style> a {color:#272e36;font-size:12px;} </style><a>";
 
-// A question box that keeps the size it is given.
-class FixedSizeBox : public QMessageBox
-{
-public:
-    FixedSizeBox(QWidget* parent, int w, int h)
-        : QMessageBox(parent)
-        , m_w(w)
-        , m_h(h)
-    {
-    }
-
-protected:
-    void resizeEvent(QResizeEvent* event) override
-    {
-        QMessageBox::resizeEvent(event);
-        setFixedSize(m_w, m_h);
-    }
-
-private:
-    int m_w;
-    int m_h;
-};
-
 bool AskCacheQuestion(QWidget* parent)
 {
-    FixedSizeBox box(parent, 350, 100);
-    box.setIcon(QMessageBox::Question);
-    box.setText(QString("<h3>%1</h3>").arg(historyinfo::tr("Cindel")));
-    box.setTextFormat(Qt::RichText);
-    box.setInformativeText(historyinfo::tr("CindelLbl"));
-    box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
-    box.setDefaultButton(QMessageBox::Yes);
-    box.setButtonText(QMessageBox::Yes, historyinfo::tr("Yes"));
-    box.setButtonText(QMessageBox::No, historyinfo::tr("No"));
-    return box.exec() == QMessageBox::Yes;
+    PromptSpec question;
+    question.icon = QMessageBox::Question;
+    question.text = QString("<h3>%1</h3>").arg(historyinfo::tr("Cindel"));
+    question.textFormat = Qt::RichText;
+    question.informativeText = historyinfo::tr("CindelLbl");
+    question.buttons = {{QMessageBox::Yes, historyinfo::tr("Yes")}, {QMessageBox::No, historyinfo::tr("No")}};
+    question.defaultButton = QMessageBox::Yes;
+    question.width = 350;
+    question.height = 100;
+    question.parent = parent;
+    return Prompts::Current().Ask(question) == QMessageBox::Yes;
 }
 
 } // namespace

@@ -84,12 +84,14 @@ protected:
     void showEvent(QShowEvent* event) override;
     void changeEvent(QEvent* event) override;
 
+    // Shows or hides the tool bar strip and lays out again.
+    void ShowToolbar();
+    void HideToolbar();
+
 private:
     bool IsView(QObject* watched) const;
     void ResizeByDrag(const QPoint& cursor);
     void SetRegion(int region);
-    void ShowToolbar();
-    void HideToolbar();
     void DockToolbar();
     void DetachToolbar();
     void InstallFilterOn(QWidget* root);

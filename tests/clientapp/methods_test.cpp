@@ -1,11 +1,14 @@
 #include "chosenpaths.h"
 #include "filechooser.h"
+#include "speechservice.h"
+#include "ttssetting.h"
 #include "windowfixture.h"
 
 #include <QDesktopServices>
 #include <QFile>
 #include <QSettings>
 #include <QTest>
+#include <QTextToSpeech>
 #include <QThread>
 
 #include <gtest/gtest.h>
@@ -195,11 +198,23 @@ TEST_F(ClientMethods, OnlyWebAddressesOpenInTheBrowser)
     EXPECT_EQ(catcher.opened.size(), 2);
 }
 
-TEST_F(ClientMethods, SpeechWithoutAnEngineAnswersFalse)
+TEST_F(ClientMethods, SpeechFollowsTheSpeechSettings)
 {
-    EXPECT_EQ(m_fixture.Result("say", Params(R"({"text":"hello"})")), Json::Value(false));
-    EXPECT_EQ(m_fixture.Result("say", Params(R"({"text":"hello","seconds":3})")), Json::Value(false));
+    const bool flite = QTextToSpeech::availableEngines().contains(QStringLiteral("flite"));
+    {
+        QSettings settings(AppFolder::SettingsFile(QStringLiteral("ttsSettings")), QSettings::IniFormat);
+        settings.setValue(QStringLiteral("TTS/engine"), QStringLiteral("flite"));
+        settings.setValue(QStringLiteral("TTS/enable"), flite ? int(Qt::Checked) : int(Qt::Unchecked));
+    }
+    // Spoken when speech is on and the settings are closed; never while they are open.
+    EXPECT_EQ(m_fixture.Result("say", Params(R"({"text":"hello"})")), Json::Value(flite));
+    EXPECT_EQ(m_fixture.Result("say", Params(R"({"text":"hello","seconds":3})"), true), Json::Value(flite));
     EXPECT_EQ(m_fixture.Result("stopSay", Json::Value(Json::objectValue)), Json::Value("null"));
+    m_fixture.Window().ShowTTSSettings();
+    EXPECT_EQ(m_fixture.Result("say", Params(R"({"text":"hello"})")), Json::Value(false));
+    EXPECT_EQ(m_fixture.Result("say", Params(R"({"text":"hello","seconds":0})")), Json::Value(false));
+    m_fixture.Window().Speech()->existingDialog()->close();
+
     EXPECT_EQ(m_fixture.Result("say", Params(R"({"text":"hello","seconds":"3"})")), Json::Value("no reply"));
     EXPECT_TRUE(m_fixture.Replies().last().startsWith(QStringLiteral("Method not exist:")));
 }

@@ -1,5 +1,5 @@
 #include "appfolder.h"
-#include "historystore.h"
+#include "historyfile.h"
 #include "startupargs.h"
 #include "startupsettings.h"
 

@@ -14,7 +14,15 @@
 
 #include <json/json.h>
 
+#include <functional>
 #include <memory>
+#include <ostream>
+
+// Readable texts in test failures.
+inline void PrintTo(const QString& text, std::ostream* os)
+{
+    *os << '"' << text.toStdString() << '"';
+}
 
 // A main window over a fresh application folder (no modules, no updater),
 // with the bridge made by loading a blank page; page requests go straight to
@@ -22,15 +30,20 @@
 class WindowFixture
 {
 public:
-    explicit WindowFixture(const std::vector<std::string>& argv = {"Brevix", "", "-Hf"})
+    // prepare runs on the fresh application folder before the window is made.
+    explicit WindowFixture(const std::vector<std::string>& argv = {"Brevix", "", "-Hf"},
+                           bool compatibilityMode = true,
+                           const std::function<void(const QString& folder)>& prepare = {})
     {
         QDir(m_folder.path()).mkpath(QStringLiteral("config"));
         AppFolder::Set(m_folder.path());
+        if (prepare)
+            prepare(m_folder.path());
         Json::Value args(Json::objectValue);
         args["ip"] = "";
         for (std::size_t i = 2; i < argv.size(); ++i)
             args[argv[i].substr(1)] = true;
-        m_window = std::make_unique<MainWindow>(QString(), true, static_cast<int>(argv.size()), args);
+        m_window = std::make_unique<MainWindow>(QString(), compatibilityMode, static_cast<int>(argv.size()), args);
     }
     ~WindowFixture()
     {

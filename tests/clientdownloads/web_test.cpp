@@ -1,3 +1,4 @@
+#include "attachmentserver.h"
 #include "downloadmanager.h"
 #include "downloadwidget.h"
 
@@ -7,8 +8,6 @@
 #include <QFile>
 #include <QSettings>
 #include <QSignalSpy>
-#include <QTcpServer>
-#include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QWebEngineDownloadItem>
@@ -19,33 +18,6 @@
 namespace {
 
 const QByteArray Body = "downloaded through the web view\n";
-
-// Answers every request on 127.0.0.1 with one attachment, "report.txt".
-class AttachmentServer : public QTcpServer
-{
-public:
-    AttachmentServer()
-    {
-        connect(this, &QTcpServer::newConnection, this, [this] {
-            while (QTcpSocket* socket = nextPendingConnection()) {
-                connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
-                connect(socket, &QTcpSocket::readyRead, socket, [socket] {
-                    const QByteArray request = socket->property("request").toByteArray() + socket->readAll();
-                    socket->setProperty("request", request);
-                    if (!request.contains("\r\n\r\n"))
-                        return;
-                    socket->setProperty("request", QByteArray());
-                    socket->write("HTTP/1.1 200 OK\r\n"
-                                  "Content-Type: application/octet-stream\r\n"
-                                  "Content-Disposition: attachment; filename=\"report.txt\"\r\n"
-                                  "Connection: close\r\n"
-                                  "Content-Length: " + QByteArray::number(Body.size()) + "\r\n\r\n" + Body);
-                    socket->disconnectFromHost();
-                });
-            }
-        });
-    }
-};
 
 void writeFile(const QString& path, const QByteArray& content)
 {
@@ -73,7 +45,7 @@ TEST(WebDownloadTest, LandsUnderAFreeNameBesideAnExistingFile)
         settings.setValue("downloadmanager/downloadDirectory", dir.filePath("target"));
     }
 
-    AttachmentServer server;
+    AttachmentServer server(Body);
     ASSERT_TRUE(server.listen(QHostAddress::LocalHost, 0));
 
     QWebEngineProfile profile;  // off the record
@@ -95,7 +67,7 @@ TEST(WebDownloadTest, LandsUnderAFreeNameBesideAnExistingFile)
                          item->accept();
                      });
 
-    view.load(QUrl(QString("http://127.0.0.1:%1/report.txt").arg(server.serverPort())));
+    view.load(server.Address());
     QTRY_VERIFY_WITH_TIMEOUT(!status.isEmpty() &&
                                  status.last().at(2).toInt() == DownloadManager::DownloadSucceeded,
                              30000);

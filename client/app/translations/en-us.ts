@@ -177,6 +177,42 @@
         <source>Enable TTS</source>
         <translation>Enable speech</translation>
     </message>
+    <message>
+        <source>Engine:</source>
+        <translation>Engine:</translation>
+    </message>
+    <message>
+        <source>Language:</source>
+        <translation>Language:</translation>
+    </message>
+    <message>
+        <source>Voice:</source>
+        <translation>Voice:</translation>
+    </message>
+    <message>
+        <source>Rate:</source>
+        <translation>Rate:</translation>
+    </message>
+    <message>
+        <source>Pitch:</source>
+        <translation>Pitch:</translation>
+    </message>
+    <message>
+        <source>Volume:</source>
+        <translation>Volume:</translation>
+    </message>
+    <message>
+        <source>This is a test text ...</source>
+        <translation>This is a test text ...</translation>
+    </message>
+    <message>
+        <source>Test</source>
+        <translation>Test</translation>
+    </message>
+    <message>
+        <source>Default</source>
+        <translation>Default</translation>
+    </message>
 </context>
 <context>
     <name>Settings</name>
@@ -214,6 +250,133 @@
     <message>
         <source>version</source>
         <translation>Version</translation>
+    </message>
+</context>
+<context>
+    <name>DownloadDialog</name>
+    <message>
+        <source>Downloads</source>
+        <translation>Downloads</translation>
+    </message>
+    <message>
+        <source>Clean up</source>
+        <translation>Clean up</translation>
+    </message>
+    <message>
+        <source>0 Items</source>
+        <translation>0 Items</translation>
+    </message>
+</context>
+<context>
+    <name>DownloadItem</name>
+    <message>
+        <source>Form</source>
+        <translation>Form</translation>
+    </message>
+    <message>
+        <source>Ico</source>
+        <translation>Ico</translation>
+    </message>
+    <message>
+        <source>Stop</source>
+        <translation>Stop</translation>
+    </message>
+</context>
+<context>
+    <name>DownloadManager</name>
+    <message>
+        <source>1 Download</source>
+        <translation>1 Download</translation>
+    </message>
+    <message>
+        <source>%1 Downloads</source>
+        <translation>%1 Downloads</translation>
+    </message>
+</context>
+<context>
+    <name>DownloadWidget</name>
+    <message>
+        <source>bytes</source>
+        <translation>bytes</translation>
+    </message>
+    <message>
+        <source>kB</source>
+        <translation>kB</translation>
+    </message>
+    <message>
+        <source>MB</source>
+        <translation>MB</translation>
+    </message>
+    <message>
+        <source>?</source>
+        <translation>?</translation>
+    </message>
+    <message>
+        <source>seconds</source>
+        <translation>seconds</translation>
+    </message>
+    <message>
+        <source>minutes</source>
+        <translation>minutes</translation>
+    </message>
+    <message>
+        <source>- %4 %5 remaining</source>
+        <translation>- %4 %5 remaining</translation>
+    </message>
+    <message>
+        <source>%1 of %2 (%3/sec) %4</source>
+        <translation>%1 of %2 (%3/sec) %4</translation>
+    </message>
+    <message>
+        <source>%1 of %2 - Stopped</source>
+        <translation>%1 of %2 - Stopped</translation>
+    </message>
+    <message>
+        <source>Show in folder</source>
+        <translation>Show in folder</translation>
+    </message>
+    <message>
+        <source>Download cancelled</source>
+        <translation>Download cancelled</translation>
+    </message>
+    <message>
+        <source>Download interrupted</source>
+        <translation>Download interrupted</translation>
+    </message>
+</context>
+<context>
+    <name>historyinfo</name>
+    <message>
+        <source>History</source>
+        <translation>History</translation>
+    </message>
+    <message>
+        <source>Clear</source>
+        <translation>Clear</translation>
+    </message>
+    <message>
+        <source>Cindel</source>
+        <translation>Clear cache</translation>
+    </message>
+    <message>
+        <source>CindelLbl</source>
+        <translation>The web cache and local storage are emptied. Go on?</translation>
+    </message>
+    <message>
+        <source>Yes</source>
+        <translation>Yes</translation>
+    </message>
+    <message>
+        <source>No</source>
+        <translation>No</translation>
+    </message>
+    <message>
+        <source>today</source>
+        <translation>Today</translation>
+    </message>
+    <message>
+        <source>yesterday</source>
+        <translation>Yesterday</translation>
     </message>
 </context>
 </TS>

@@ -177,6 +177,42 @@
         <source>Enable TTS</source>
         <translation>启用语音</translation>
     </message>
+    <message>
+        <source>Engine:</source>
+        <translation>引擎：</translation>
+    </message>
+    <message>
+        <source>Language:</source>
+        <translation>语言：</translation>
+    </message>
+    <message>
+        <source>Voice:</source>
+        <translation>语音：</translation>
+    </message>
+    <message>
+        <source>Rate:</source>
+        <translation>语速：</translation>
+    </message>
+    <message>
+        <source>Pitch:</source>
+        <translation>音调：</translation>
+    </message>
+    <message>
+        <source>Volume:</source>
+        <translation>音量：</translation>
+    </message>
+    <message>
+        <source>This is a test text ...</source>
+        <translation>这是一段测试文本……</translation>
+    </message>
+    <message>
+        <source>Test</source>
+        <translation>测试</translation>
+    </message>
+    <message>
+        <source>Default</source>
+        <translation>默认</translation>
+    </message>
 </context>
 <context>
     <name>Settings</name>
@@ -214,6 +250,133 @@
     <message>
         <source>version</source>
         <translation>版本</translation>
+    </message>
+</context>
+<context>
+    <name>DownloadDialog</name>
+    <message>
+        <source>Downloads</source>
+        <translation>下载</translation>
+    </message>
+    <message>
+        <source>Clean up</source>
+        <translation>清除</translation>
+    </message>
+    <message>
+        <source>0 Items</source>
+        <translation>0 项</translation>
+    </message>
+</context>
+<context>
+    <name>DownloadItem</name>
+    <message>
+        <source>Form</source>
+        <translation>窗体</translation>
+    </message>
+    <message>
+        <source>Ico</source>
+        <translation>图标</translation>
+    </message>
+    <message>
+        <source>Stop</source>
+        <translation>停止</translation>
+    </message>
+</context>
+<context>
+    <name>DownloadManager</name>
+    <message>
+        <source>1 Download</source>
+        <translation>1 个下载</translation>
+    </message>
+    <message>
+        <source>%1 Downloads</source>
+        <translation>%1 个下载</translation>
+    </message>
+</context>
+<context>
+    <name>DownloadWidget</name>
+    <message>
+        <source>bytes</source>
+        <translation>字节</translation>
+    </message>
+    <message>
+        <source>kB</source>
+        <translation>kB</translation>
+    </message>
+    <message>
+        <source>MB</source>
+        <translation>MB</translation>
+    </message>
+    <message>
+        <source>?</source>
+        <translation>?</translation>
+    </message>
+    <message>
+        <source>seconds</source>
+        <translation>秒</translation>
+    </message>
+    <message>
+        <source>minutes</source>
+        <translation>分钟</translation>
+    </message>
+    <message>
+        <source>- %4 %5 remaining</source>
+        <translation>- 剩余 %4 %5</translation>
+    </message>
+    <message>
+        <source>%1 of %2 (%3/sec) %4</source>
+        <translation>%1 / %2 (%3/秒) %4</translation>
+    </message>
+    <message>
+        <source>%1 of %2 - Stopped</source>
+        <translation>%1 / %2 - 已停止</translation>
+    </message>
+    <message>
+        <source>Show in folder</source>
+        <translation>在文件夹中显示</translation>
+    </message>
+    <message>
+        <source>Download cancelled</source>
+        <translation>下载已取消</translation>
+    </message>
+    <message>
+        <source>Download interrupted</source>
+        <translation>下载已中断</translation>
+    </message>
+</context>
+<context>
+    <name>historyinfo</name>
+    <message>
+        <source>History</source>
+        <translation>历史记录</translation>
+    </message>
+    <message>
+        <source>Clear</source>
+        <translation>清除</translation>
+    </message>
+    <message>
+        <source>Cindel</source>
+        <translation>清除缓存</translation>
+    </message>
+    <message>
+        <source>CindelLbl</source>
+        <translation>将清空网页缓存和本地存储，是否继续？</translation>
+    </message>
+    <message>
+        <source>Yes</source>
+        <translation>是</translation>
+    </message>
+    <message>
+        <source>No</source>
+        <translation>否</translation>
+    </message>
+    <message>
+        <source>today</source>
+        <translation>今天</translation>
+    </message>
+    <message>
+        <source>yesterday</source>
+        <translation>昨天</translation>
     </message>
 </context>
 </TS>

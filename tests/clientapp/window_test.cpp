@@ -1,0 +1,230 @@
+// The main window with the whole tool bar: the menu opens every sub-dialog,
+// the history dialog enters a chosen address, a page's download goes through
+// the question into the download list; screenshots of the menu and of the
+// history dialog over the window.
+#include "attachmentserver.h"
+#include "customhoverlabel.h"
+#include "custommenu.h"
+#include "downloadwidget.h"
+#include "recordingprompter.h"
+#include "speechservice.h"
+#include "ttssetting.h"
+#include "windowfixture.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QDateTime>
+#include <QFile>
+#include <QGuiApplication>
+#include <QLineEdit>
+#include <QPainter>
+#include <QPushButton>
+#include <QScreen>
+#include <QSettings>
+#include <QWebEngineProfile>
+#include <QWidgetAction>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+void WriteIni(const QString& folder, const char* file, const char* key, const QVariant& value)
+{
+    QSettings settings(folder + QStringLiteral("/config/") + QString::fromLatin1(file), QSettings::IniFormat);
+    settings.setValue(QString::fromLatin1(key), value);
+}
+
+QByteArray ReadFile(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("(missing)");
+}
+
+// The screen as the user would see it: the window, then the frame's parts
+// over it, then every other open window (menu, dialogs) on top.
+bool SaveScreen(MainWindow& window, const QString& name)
+{
+    QTest::qWait(200);
+    QList<QWidget*> order = {&window, window.Container(), window.ContentWidget(), window.Toolbar()};
+    for (QWidget* widget : QApplication::topLevelWidgets()) {
+        if (!order.contains(widget))
+            order << widget;
+    }
+    QImage shot(QGuiApplication::primaryScreen()->size(), QImage::Format_ARGB32);
+    shot.fill(Qt::black);
+    QPainter painter(&shot);
+    for (QWidget* widget : order) {
+        if (widget->isVisible() && widget->isWindow())
+            painter.drawPixmap(widget->geometry().topLeft(), widget->grab());
+    }
+    painter.end();
+    QDir().mkpath(QStringLiteral(SCREENSHOT_DIR));
+    return shot.save(QStringLiteral(SCREENSHOT_DIR "/") + name);
+}
+
+// A maximised window (not compatible: the frame's parts are windows of
+// their own) with the speech row in the menu and a known set-up version.
+class WindowShell : public ::testing::Test
+{
+protected:
+    WindowShell()
+        : m_fixture({"Brevix", ""}, false, [](const QString& folder) {
+            WriteIni(folder, "customCofig.ini", "Config/TTS", 1);
+        })
+    {
+    }
+
+    MainWindow& Window() { return m_fixture.Window(); }
+    CustomMenu* OpenMenu()
+    {
+        Window().Toolbar()->MenuPushed(true);
+        return Window().Toolbar()->Menu();
+    }
+
+    WindowFixture m_fixture;
+};
+
+TEST_F(WindowShell, EveryMenuRowOpensItsDialog)
+{
+    struct Row
+    {
+        const char* name;
+        std::function<QWidget*(MainWindow&)> dialog;
+    };
+    const std::vector<Row> rows = {
+        {"history", [](MainWindow& w) -> QWidget* { return w.HistoryDialog(); }},
+        {"Download", [](MainWindow& w) -> QWidget* { return w.Downloads(); }},
+        {"TTS Settings", [](MainWindow& w) -> QWidget* { return w.Speech()->existingDialog(); }},
+        {"Settings", [](MainWindow& w) -> QWidget* { return w.SettingsDialog(); }},
+        {"about", [](MainWindow& w) -> QWidget* { return w.AboutDialog(); }},
+    };
+    QStringList names;
+    for (const Row& row : rows)
+        names << QString::fromLatin1(row.name);
+    EXPECT_EQ(OpenMenu()->RowNames(), names);
+
+    for (const Row& row : rows) {
+        CustomMenu* menu = OpenMenu();
+        ASSERT_TRUE(menu->isVisible()) << row.name;
+        menu->GetAction(QString::fromLatin1(row.name))->trigger();
+        EXPECT_FALSE(menu->isVisible()) << row.name;
+        QWidget* dialog = row.dialog(Window());
+        ASSERT_NE(dialog, nullptr) << row.name;
+        EXPECT_TRUE(dialog->isVisible()) << row.name;
+        EXPECT_TRUE(dialog->isModal()) << row.name;
+        EXPECT_EQ(dialog->parentWidget(), &Window()) << row.name;
+        dialog->close();
+    }
+    EXPECT_TRUE(Window().AboutDialog()->VersionText().startsWith(QLatin1Char('V')));
+}
+
+TEST_F(WindowShell, MenuOpenOverTheWindow)
+{
+    CustomMenu* menu = OpenMenu();
+    ASSERT_TRUE(menu->isVisible());
+    // The menu hangs under the tool bar, inside the window.
+    const QRect bar(Window().Toolbar()->mapToGlobal(QPoint(0, 0)), Window().Toolbar()->size());
+    EXPECT_GE(menu->geometry().top(), bar.top() + 20);
+    EXPECT_TRUE(Window().geometry().contains(menu->geometry())) << menu->geometry().x() << "," << menu->geometry().y();
+    EXPECT_TRUE(SaveScreen(Window(), QStringLiteral("window-toolbar-menu.png")));
+
+    // Activating the view closes the menu.
+    QEvent activate(QEvent::WindowActivate);
+    QApplication::sendEvent(Window().Browser(), &activate);
+    EXPECT_FALSE(menu->isVisible());
+}
+
+// The web view makes its input child only once a page is shown; activating
+// that child still closes the menu.
+TEST_F(WindowShell, TheViewsLaterInputChildIsWatchedToo)
+{
+    QSignalSpy loaded(Window().Browser(), &CBrowser::loadFinished);
+    m_fixture.LoadBlank();
+    ASSERT_TRUE(loaded.wait(20000));
+    QWidget* input = Window().Browser()->focusProxy();
+    ASSERT_NE(input, nullptr);
+    ASSERT_NE(input, Window().Browser());
+
+    CustomMenu* menu = OpenMenu();
+    ASSERT_TRUE(menu->isVisible());
+    QEvent activate(QEvent::WindowActivate);
+    QApplication::sendEvent(input, &activate);
+    EXPECT_FALSE(menu->isVisible());
+}
+
+TEST_F(WindowShell, HistoryDialogEntersTheChosenAddress)
+{
+    const QString history = AppFolder::SettingsFile(QStringLiteral("history"));
+    const QDateTime now = QDateTime::currentDateTime();
+    AddHistoryEntry(history, {QUrl(QStringLiteral("http://127.0.0.1:9/yesterday")), now.addDays(-1)});
+    AddHistoryEntry(history, {QUrl(QStringLiteral("http://127.0.0.1:9/")), now});
+
+    Window().ShowHistory();
+    QDialog* dialog = Window().HistoryDialog();
+    ASSERT_NE(dialog, nullptr);
+    EXPECT_TRUE(dialog->isVisible());
+    EXPECT_EQ(dialog->parentWidget(), &Window());
+    const QList<CustomHoverLabel*> links = dialog->findChildren<CustomHoverLabel*>();
+    ASSERT_EQ(links.size(), 2);
+    EXPECT_TRUE(SaveScreen(Window(), QStringLiteral("window-history.png")));
+
+    // Choosing an address enters it and closes the dialog from inside its own
+    // signal; the dialog goes once control is back in the event loop.
+    QPointer<QDialog> watched(dialog);
+    emit links.first()->linkActivated(QStringLiteral("http://127.0.0.1:9/"));
+    EXPECT_EQ(Window().HistoryDialog(), nullptr);
+    EXPECT_EQ(Window().Toolbar()->findChild<QLineEdit*>()->text(), QStringLiteral("http://127.0.0.1:9"));
+    EXPECT_EQ(Window().Toolbar()->GoStatus(), TopToolbar::Stop);
+    QTRY_VERIFY(watched.isNull());
+
+    // Its own close button closes it as well.
+    Window().ShowHistory();
+    watched = Window().HistoryDialog();
+    ASSERT_FALSE(watched.isNull());
+    QTest::mouseClick(watched->findChild<QPushButton*>(QStringLiteral("closeButton")), Qt::LeftButton);
+    EXPECT_EQ(Window().HistoryDialog(), nullptr);
+    QTRY_VERIFY(watched.isNull());
+}
+
+TEST_F(WindowShell, ASavedDownloadLandsBesideAnExistingFile)
+{
+    QTemporaryDir target;
+    QFile existing(target.filePath(QStringLiteral("report.txt")));
+    ASSERT_TRUE(existing.open(QIODevice::WriteOnly));
+    existing.write("keep me");
+    existing.close();
+    Window().Browser()->page()->profile()->setDownloadPath(target.path());
+    const QByteArray body = "saved through the window\n";
+    AttachmentServer server(body);
+    ASSERT_TRUE(server.listen(QHostAddress::LocalHost, 0));
+
+    RecordingPrompter prompter(QMessageBox::Save);
+    Window().LoadURL(0, server.Address());
+    QTRY_VERIFY_WITH_TIMEOUT(Window().Downloads() != nullptr && Window().Downloads()->rowCount() == 1
+                                 && Window().Downloads()->row(0)->downloadedSuccessfully(),
+                             30000);
+    ASSERT_EQ(prompter.Asked().size(), 1);
+    EXPECT_EQ(prompter.Asked().first().width, 370);
+    const QString saved = target.filePath(QStringLiteral("report (1).txt"));
+    EXPECT_EQ(ReadFile(saved), body);
+    EXPECT_EQ(ReadFile(target.filePath(QStringLiteral("report.txt"))), QByteArray("keep me"));
+    // A list made for a download has no parent; the menu marks the download.
+    EXPECT_EQ(Window().Downloads()->parentWidget(), nullptr);
+    EXPECT_TRUE(Window().Toolbar()->Menu()->RowImage(QStringLiteral("Download")).contains(QStringLiteral("downloadnw")));
+
+    // Cancelled: nothing is written and no row is added.
+    prompter.SetAnswer(QMessageBox::Cancel);
+    Window().LoadURL(0, server.Address());
+    QTRY_COMPARE_WITH_TIMEOUT(prompter.Asked().size(), 2, 30000);
+    QTest::qWait(300);
+    EXPECT_EQ(Window().Downloads()->rowCount(), 1);
+    EXPECT_FALSE(QFile::exists(target.filePath(QStringLiteral("report (2).txt"))));
+
+    // Opening the list clears the mark.
+    Window().ShowDownload();
+    EXPECT_TRUE(Window().Downloads()->isVisible());
+    EXPECT_FALSE(Window().Toolbar()->Menu()->RowImage(QStringLiteral("Download")).contains(QStringLiteral("downloadnw")));
+    Window().Downloads()->close();
+}
+
+}  // namespace
