@@ -10,6 +10,7 @@
 #include "exceldataformaterregistry.h"
 #include "logfacade.h"
 #include "loginit.h"
+#include "playermgr.h"
 #include "recordtranscoderregistry.h"
 #include "timer.h"
 
@@ -44,7 +45,7 @@ const ModuleEntry kContents[] = {
     /*  6 */ ModuleEntry::Service(&CLogInit::CreateSvrObject),
     //  7 CPlaybackCtrl         "class Tolvane::CPlaybackCtrl"
     //  8 PlayerCtrl            "class Tolvane::PlayerCtrl"
-    //  9 CPlayerMgr            "class Tolvane::IPlayerMgr"
+    /*  9 */ ModuleEntry::Service(&CPlayerMgr::CreateSvrObject),
     // 10 CRealtimeStreamCtrl   "class Tolvane::CRealtimeStreamCtrl"
     // 11 CRecordVideoCtrl      "class Tolvane::CRecordVideoCtrl"
     // 12 CSingleGrabCtrl       "class Tolvane::CSingleGrabCtrl"
