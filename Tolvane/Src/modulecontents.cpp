@@ -11,7 +11,10 @@
 #include "logfacade.h"
 #include "loginit.h"
 #include "playermgr.h"
+#include "realtimestreamctrl.h"
 #include "recordtranscoderregistry.h"
+#include "recordvideoctrl.h"
+#include "rkvrecordtranscoder.h"
 #include "timer.h"
 
 namespace Tolvane {
@@ -20,7 +23,7 @@ namespace {
 // Registrations into the record transcoder registry.
 void RegisterRecordTranscoders()
 {
-    // RecordTranscoderRegistry::Register("rkv", <rkv transcoder factory>);
+    RecordTranscoderRegistry::Register(CRkvRecordTranscoder::kType, &CRkvRecordTranscoder::Create);
 }
 
 // Registrations into the spreadsheet formatter registry, in this order:
@@ -46,8 +49,8 @@ const ModuleEntry kContents[] = {
     //  7 CPlaybackCtrl         "class Tolvane::CPlaybackCtrl"
     //  8 PlayerCtrl            "class Tolvane::PlayerCtrl"
     /*  9 */ ModuleEntry::Service(&CPlayerMgr::CreateSvrObject),
-    // 10 CRealtimeStreamCtrl   "class Tolvane::CRealtimeStreamCtrl"
-    // 11 CRecordVideoCtrl      "class Tolvane::CRecordVideoCtrl"
+    /* 10 */ ModuleEntry::Service(&CRealtimeStreamCtrl::CreateSvrObject),
+    /* 11 */ ModuleEntry::Service(&CRecordVideoCtrl::CreateSvrObject),
     // 12 CSingleGrabCtrl       "class Tolvane::CSingleGrabCtrl"
     /* 13 */ ModuleEntry::Service(&CTimer::CreateSvrObject),
     // 14 CDownloadManager      "class Tolvane::CDownloadManager"
