@@ -3,6 +3,7 @@
 // callbacks below, which hand them to the caller's delegates.
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <memory>
 #include <new>
@@ -11,6 +12,7 @@
 #include <QDebug>
 #include <QFile>
 #include <QSaveFile>
+#include <QTemporaryFile>
 #include <QString>
 
 #include <foundation/JsonRead.h>
@@ -389,24 +391,34 @@ bool CQuillnetDev::StopDownload(long downloadHandle)
     return downloadHandle != 0 && QUILLNET_CALL(m_context, CLIENT_StopDownload, downloadHandle) != 0;
 }
 
+// The library writes into an empty temporary file beside the local file, which replaces
+// the local file only when the download succeeded; a failure keeps what was there.
 bool CQuillnetDev::DownloadRemoteFile(const char* remoteName, const char* localPath)
 {
-    {
-        QFile local(QString::fromLocal8Bit(TextOrEmpty(localPath)));
-        local.open(QIODevice::WriteOnly | QIODevice::Truncate);
+    const QString target = QString::fromLocal8Bit(TextOrEmpty(localPath));
+    QTemporaryFile part(target + QStringLiteral(".XXXXXX"));
+    if (target.isEmpty() || !part.open()) {
+        return false;
     }
+    part.close();
+    const QByteArray partPath = part.fileName().toLocal8Bit();
     qn_remote_file_in in{};
     in.size = sizeof(in);
     in.remote = remoteName;
-    in.local = localPath;
+    in.local = partPath.constData();
     qn_remote_file_out out{};
     out.size = sizeof(out);
     const bool ok = QUILLNET_CALL(m_context, CLIENT_DownloadRemoteFile, GetLoginHandle(), &in, &out,
                                   kRemoteFileWaitMs) != 0;
     if (!ok) {
         qDebug() << "CLIENT_DownloadRemoteFile CLIENT_GetLastError " << LastError(m_context);
+        return false;
     }
-    return ok;
+    if (std::rename(partPath.constData(), localPath) != 0) {
+        return false;
+    }
+    part.setAutoRemove(false);
+    return true;
 }
 
 // Piece by piece into a temporary file that replaces the local file only when all of it

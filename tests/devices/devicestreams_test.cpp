@@ -14,6 +14,8 @@
 #include <gtest/gtest.h>
 
 #include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 
 #include <foundation/HostCalls.h>
@@ -467,13 +469,19 @@ TEST_F(PieceDownload, RemoteFileIsWrittenByTheLibrary)
     EXPECT_EQ(ReadAll(Local()), "picture");
     const Json::Value args = OnlyCall("CLIENT_DownloadRemoteFile");
     EXPECT_EQ(args[1]["remote"].asString(), "/mnt/pic/a.bmp");
-    EXPECT_EQ(args[1]["local"].asString(), Local().toStdString());
+    // The library writes beside the local file, which is replaced only afterwards.
+    const std::string written = args[1]["local"].asString();
+    EXPECT_EQ(written.rfind(Local().toStdString() + ".", 0), 0u) << written;
+    EXPECT_FALSE(QFile::exists(QString::fromStdString(written)));
     EXPECT_EQ(args[3].asInt(), 4000);
 
+    // A failed download keeps the file that was there and leaves nothing beside it.
     QuillnetStandIn::Script("CLIENT_DownloadRemoteFile", R"({"result": 0, "lastError": 8})");
     MessageCapture messages;
     EXPECT_FALSE(Device().DownloadRemoteFile("/mnt/pic/a.bmp", Local().toLocal8Bit().constData()));
     EXPECT_TRUE(AnyLineContains(messages, "CLIENT_DownloadRemoteFile CLIENT_GetLastError  8"));
+    EXPECT_EQ(ReadAll(Local()), "picture");
+    EXPECT_EQ(QDir(QFileInfo(Local()).absolutePath()).entryList(QDir::Files).size(), 1);
 }
 
 class DeviceTalk : public devtest::ScriptedDeviceTest {
