@@ -10,6 +10,7 @@
 #include "exceldataformaterregistry.h"
 #include "logfacade.h"
 #include "loginit.h"
+#include "playerctrl.h"
 #include "playermgr.h"
 #include "realtimestreamctrl.h"
 #include "recordtranscoderregistry.h"
@@ -47,7 +48,7 @@ const ModuleEntry kContents[] = {
     ModuleEntry::Init(&SetUpModuleLogger),
     /*  6 */ ModuleEntry::Service(&CLogInit::CreateSvrObject),
     //  7 CPlaybackCtrl         "class Tolvane::CPlaybackCtrl"
-    //  8 PlayerCtrl            "class Tolvane::PlayerCtrl"
+    /*  8 */ ModuleEntry::Service(&PlayerCtrl::CreateSvrObject),
     /*  9 */ ModuleEntry::Service(&CPlayerMgr::CreateSvrObject),
     /* 10 */ ModuleEntry::Service(&CRealtimeStreamCtrl::CreateSvrObject),
     /* 11 */ ModuleEntry::Service(&CRecordVideoCtrl::CreateSvrObject),
