@@ -139,6 +139,7 @@ struct decoder_ctx {
     int32_t enh_mb_width, enh_mb_height, enh_width, enh_height, enh_mb_count;
     uint8_t *mc_scratch;
     int32_t saved_top_left_slice;
+    int32_t cur_top_slice;      // top_slice_ids entry of the current column before the current macroblock took it
 
     // Per call
     int32_t layer_mask;

@@ -210,7 +210,10 @@ int mb_advance(decoder_ctx *ctx)
     int32_t *left_ids = slice_ids(layer, LB_LEFT_SLICE_IDS);
     int32_t *top_ids = slice_ids(layer, LB_TOP_SLICE_IDS);
     const int32_t s = ctx->slice_count;
-    const int32_t old_x = layer.mb_x;
+    const int32_t old_x = layer.mb_x, old_y = layer.mb_y;
+    // The entry left of the new column was already taken over by the macroblock just decoded
+    // when that one was reached within this slice; the top-left slice is what it held before.
+    const bool left_entry_taken = nx == old_x + 1 && ny == old_y && layer.cur_mb_addr != layer.first_mb;
     if (top_ids && row_changed && nx == old_x)
         top_ids[old_x] = s;
     if (left_ids)
@@ -219,9 +222,10 @@ int mb_advance(decoder_ctx *ctx)
     layer.mb_y = ny;
     layer.cur_mb_addr = a;
     if (nx >= 1 && top_ids)
-        ctx->saved_top_left_slice = top_ids[nx - 1];
+        ctx->saved_top_left_slice = left_entry_taken ? ctx->cur_top_slice : top_ids[nx - 1];
     layer.mb_avail = neighbour_avail(ctx, r);
     if (top_ids) {
+        ctx->cur_top_slice = top_ids[nx];
         top_ids[old_x] = s;
         top_ids[nx] = s;
     }
@@ -247,6 +251,8 @@ int mb_advance(decoder_ctx *ctx)
     layer.mb_x = bg < count ? bg % w : 0;
     layer.mb_y = bg < count ? bg / w : ctx->mb_height;
     layer.mb_avail = neighbour_avail(ctx, -1);
+    if (top_ids && bg < count)
+        ctx->cur_top_slice = top_ids[layer.mb_x];
     place_macroblock(ctx);
     layer.roi_regions_left = ctx->cur_pps->num_roi;
     return bg < count ? 1 : 0;

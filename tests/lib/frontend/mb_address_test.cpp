@@ -100,6 +100,31 @@ TEST(MacroblockAddressing, RectangleAndBackgroundSlicesOfAnIPicture)
     EXPECT_EQ(w.d.outputs.size(), 1u);
 }
 
+TEST(MacroblockAddressing, ABackgroundSliceSeesNoNeighbourOutsideItself)
+{
+    // Background slices starting inside a row and at a row start, after the rectangle: the
+    // top-left neighbour of each macroblock in the slice's first row lies before the slice.
+    struct Case {
+        std::vector<SliceHeader> slices;
+        std::map<int32_t, int32_t> expected;
+    };
+    const Case cases[] = {
+        {{slice(0, kSliceI, 12), slice(0, kSliceI, 45)},
+         {{45, 0}, {46, L}, {47, L}, {49, L}, {54, L | TR}, {55, L | T | TR}, {56, L | T | TR | TL}}},
+        {{slice(0, kSliceI, 12), slice(0, kSliceI, 60)},
+         {{60, 0}, {61, L}, {62, L}, {70, T | TR}, {71, L | T | TR | TL}}},
+        {{slice(0, kSliceI, 17)},
+         {{17, 0}, {18, L}, {19, L}, {20, 0}, {21, L}, {26, TR}, {27, L | T | TR}, {28, L | T | TR | TL}}},
+    };
+    for (const Case &c : cases) {
+        Walk w(true, {kRect}, false, c.slices);
+        ASSERT_EQ(w.result, 0);
+        for (auto [addr, mask] : c.expected)
+            EXPECT_EQ(w.avail[addr], mask)
+                << "slice at " << c.slices.back().first_mb_in_slice << ", macroblock " << addr;
+    }
+}
+
 TEST(MacroblockAddressing, SkippedBackgroundFollowsTheLastRectangleOfAPPicture)
 {
     SliceHeader p = slice(1, kSliceP, 12);

@@ -33,7 +33,10 @@ std::vector<Case> cases()
             out.push_back({"plain", c});
             StreamConfig roi = config(6, 5, fmt, depth);
             roi.rects = {{7, 15}, {20, 28}};   // a 3x2 and a 3x2 rectangle, apart
+            roi.max_slices = 3;
             out.push_back({"regions", roi});
+            roi.rects_first = true;
+            out.push_back({"regions_first", roi});
             StreamConfig svc = config(3, 2, fmt, depth);
             svc.svc = true;
             out.push_back({"two_layers", svc});

@@ -18,22 +18,22 @@ struct SlicePlan {
     std::vector<uint32_t> addrs;
 };
 
-// Slices of one layer: without regions the raster order cut at random points; with regions the
-// background first (its own slices), then each rectangle as one slice.
-std::vector<SlicePlan> plan_slices(std::mt19937 &rng, const intra_model::LayerGeometry &g, uint32_t max_slices)
+// Slices of one layer: every region (the background and each rectangle) in raster order, cut
+// at random points; the background's slices before or after the rectangles'.
+std::vector<SlicePlan> plan_slices(std::mt19937 &rng, const intra_model::LayerGeometry &g, uint32_t max_slices,
+                                   bool rects_first)
 {
     const uint32_t count = g.mb_width * g.mb_height;
     std::vector<std::vector<uint32_t>> regions(g.rects.size() + 1);
     for (uint32_t a = 0; a < count; ++a)
         regions[static_cast<size_t>(intra_model::region_of(g, a) + 1)].push_back(a);
+    if (rects_first)
+        std::rotate(regions.begin(), regions.begin() + 1, regions.end());
     std::vector<SlicePlan> plans;
-    for (size_t r = 0; r < regions.size(); ++r) {
-        const auto &addrs = regions[r];
+    for (const auto &addrs : regions) {
         if (addrs.empty())
             continue;
-        // With regions every region is one slice: the top-left availability across background
-        // slices follows the slice-number rows, which this layout keeps out of the comparison.
-        const uint32_t slices = g.rects.empty() ? static_cast<uint32_t>(pick(rng, 1, static_cast<int32_t>(max_slices))) : 1;
+        const uint32_t slices = static_cast<uint32_t>(pick(rng, 1, static_cast<int32_t>(max_slices)));
         std::set<size_t> cuts;
         for (uint32_t s = 1; s < slices && addrs.size() > 1; ++s)
             cuts.insert(static_cast<size_t>(pick(rng, 1, static_cast<int32_t>(addrs.size()) - 1)));
@@ -177,7 +177,7 @@ Built build_stream(const StreamConfig &cfg)
             intra_model::AvailabilityTracker av(g);
             std::vector<intra_model::CodedSlice> coded;
             int32_t number = 0;
-            for (const SlicePlan &plan : plan_slices(rng, g, cfg.max_slices)) {
+            for (const SlicePlan &plan : plan_slices(rng, g, cfg.max_slices, cfg.rects_first)) {
                 ++number;
                 SliceHeader sh;
                 sh.frame_num = f;

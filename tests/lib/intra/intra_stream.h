@@ -20,6 +20,7 @@ struct StreamConfig {
     bool fixed_qp = false;
     uint32_t pictures = 2;
     uint32_t max_slices = 2;                     // slices per region (raster splits)
+    bool rects_first = false;                    // rectangle slices before the background's
     uint32_t seed = 1;
     uint32_t max_coefs = 8;                      // per block
     bool all_dc = false;                         // low-pass modes only, no residual

@@ -350,13 +350,17 @@ int32_t AvailabilityTracker::avail(uint32_t addr, int32_t slice_number, uint32_t
 {
     const int64_t w = g_.mb_width, x = addr % w, y = addr / w, m = addr;
     const int32_t r = g_.roi_flag ? region_of(g_, addr) : -1;
+    // A slice starts without neighbours, even one that continues a rectangle.
+    if (addr == first_mb)
+        return 0;
     auto available = [&](bool exists, int64_t n) {
         if (!exists)
             return false;
         if (!g_.roi_flag)
             return n >= static_cast<int64_t>(first_mb);
         const int32_t rn = region_of(g_, static_cast<uint32_t>(n));
-        return rn == r && (r >= 0 || slice_of_[static_cast<size_t>(n)] == slice_number);
+        const int32_t sn = slice_of_[static_cast<size_t>(n)];
+        return rn == r && sn >= 0 && (r >= 0 || sn == slice_number);
     };
     int32_t mask = 0;
     if (available(x >= 1, m - 1))
