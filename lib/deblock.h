@@ -50,3 +50,14 @@ void deblock_chroma_v_10bit(uint8_t *pix, int32_t stride, int32_t alpha, int32_t
                             const uint8_t *strength);
 void deblock_chroma_h_10bit(uint8_t *pix, int32_t stride, int32_t alpha, int32_t beta, const uint8_t *clip,
                             const uint8_t *strength);
+
+// SSSE3 forms of the 8-bit kernels (x86/deblock_ssse3.cpp). The vertical-edge forms read and
+// write back columns -4..3 of every line, chroma included.
+void deblock_luma_v_ssse3(uint8_t *pix, int32_t stride, int32_t alpha, int32_t beta, const uint8_t *clip,
+                          const uint8_t *strength);
+void deblock_luma_h_ssse3(uint8_t *pix, int32_t stride, int32_t alpha, int32_t beta, const uint8_t *clip,
+                          const uint8_t *strength);
+void deblock_chroma_v_ssse3(uint8_t *pix, int32_t stride, int32_t alpha, int32_t beta, const uint8_t *clip,
+                            const uint8_t *strength);
+void deblock_chroma_h_ssse3(uint8_t *pix, int32_t stride, int32_t alpha, int32_t beta, const uint8_t *clip,
+                            const uint8_t *strength);

@@ -18,7 +18,12 @@ void deblock_init(uint32_t cpu_flags)
     deblock_init_ssse3(cpu_flags);
 }
 
-// The SSSE3 forms of the 8-bit kernels replace row 0 here once they exist.
-void deblock_init_ssse3(uint32_t)
+void deblock_init_ssse3(uint32_t cpu_flags)
 {
+    if (!(cpu_flags & 0x80))
+        return;
+    deblock_funcs[DEBLOCK_LUMA_V][DEBLOCK_ROW_8BIT] = deblock_luma_v_ssse3;
+    deblock_funcs[DEBLOCK_LUMA_H][DEBLOCK_ROW_8BIT] = deblock_luma_h_ssse3;
+    deblock_funcs[DEBLOCK_CHROMA_V][DEBLOCK_ROW_8BIT] = deblock_chroma_v_ssse3;
+    deblock_funcs[DEBLOCK_CHROMA_H][DEBLOCK_ROW_8BIT] = deblock_chroma_h_ssse3;
 }

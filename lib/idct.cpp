@@ -114,7 +114,11 @@ void idct_init(uint32_t cpu_flags)
     idct_init_ssse3(cpu_flags);
 }
 
-// The SSSE3 transforms replace row 0 here once they exist.
-void idct_init_ssse3(uint32_t)
+// Row 0 only: there are no SSSE3 transforms of wider samples.
+void idct_init_ssse3(uint32_t cpu_flags)
 {
+    if (!(cpu_flags & 0x80))
+        return;
+    idct_funcs[IDCT_8X8][0] = idct8x8_add_ssse3;
+    idct_funcs[IDCT_4X4][0] = idct4x4_add_ssse3;
 }

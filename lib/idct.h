@@ -17,5 +17,10 @@ void idct8x8_add(uint8_t *dst, int32_t *coef, int32_t stride);
 void idct8x8_add_9bit(uint8_t *dst, int32_t *coef, int32_t stride);
 void idct8x8_add_10bit(uint8_t *dst, int32_t *coef, int32_t stride);
 
+// SSSE3 forms of the 8-bit transforms (x86/idct_ssse3.cpp). The 8x8 form leaves the horizontal
+// pass in the block, the 4x4 form leaves the block unchanged.
+void idct4x4_add_ssse3(uint8_t *dst, int32_t *coef, int32_t stride);
+void idct8x8_add_ssse3(uint8_t *dst, int32_t *coef, int32_t stride);
+
 void idct_init(uint32_t cpu_flags);
 void idct_init_ssse3(uint32_t cpu_flags);

@@ -98,6 +98,26 @@ void intra_pred8x8_d128_10bit(uint8_t *dst, const uint8_t *top, const uint8_t *l
 void intra_pred_chroma_plane(uint8_t *dst, const uint8_t *top, const uint8_t *left, int32_t stride);
 void intra_pred_chroma_plane_10bit(uint8_t *dst, const uint8_t *top, const uint8_t *left, int32_t stride);
 
+// SSSE3 forms of the 8-bit kernels (lib/x86/ipred_ssse3.cpp). They read fixed runs of the
+// neighbour arrays: 4x4 blocks elements 0..7 (DNLF 1..12), 8x8 blocks 0..15 (DNLF 1..24).
+void intra_pred4x4_vert_ssse3(uint8_t *dst, const uint8_t *top, const uint8_t *left, int32_t stride);
+void intra_pred4x4_horz_ssse3(uint8_t *dst, const uint8_t *top, const uint8_t *left, int32_t stride);
+void intra_pred4x4_lp_ssse3(uint8_t *dst, const uint8_t *top, const uint8_t *left, int32_t stride);
+void intra_pred4x4_dnlf_ssse3(uint8_t *dst, const uint8_t *top, const uint8_t *left, int32_t stride);
+void intra_pred4x4_dnrh_ssse3(uint8_t *dst, const uint8_t *top, const uint8_t *left, int32_t stride);
+void intra_pred4x4_lplf_ssse3(uint8_t *dst, const uint8_t *top, const uint8_t *left, int32_t stride);
+void intra_pred4x4_lptp_ssse3(uint8_t *dst, const uint8_t *top, const uint8_t *left, int32_t stride);
+void intra_pred4x4_d128_ssse3(uint8_t *dst, const uint8_t *top, const uint8_t *left, int32_t stride);
+void intra_pred8x8_vert_ssse3(uint8_t *dst, const uint8_t *top, const uint8_t *left, int32_t stride);
+void intra_pred8x8_horz_ssse3(uint8_t *dst, const uint8_t *top, const uint8_t *left, int32_t stride);
+void intra_pred8x8_lp_ssse3(uint8_t *dst, const uint8_t *top, const uint8_t *left, int32_t stride);
+void intra_pred8x8_dnlf_ssse3(uint8_t *dst, const uint8_t *top, const uint8_t *left, int32_t stride);
+void intra_pred8x8_dnrh_ssse3(uint8_t *dst, const uint8_t *top, const uint8_t *left, int32_t stride);
+void intra_pred8x8_lplf_ssse3(uint8_t *dst, const uint8_t *top, const uint8_t *left, int32_t stride);
+void intra_pred8x8_lptp_ssse3(uint8_t *dst, const uint8_t *top, const uint8_t *left, int32_t stride);
+void intra_pred8x8_d128_ssse3(uint8_t *dst, const uint8_t *top, const uint8_t *left, int32_t stride);
+void intra_pred_chroma_plane_ssse3(uint8_t *dst, const uint8_t *top, const uint8_t *left, int32_t stride);
+
 void upsample2x_luma(uint8_t *dst, const uint8_t *src, int32_t dst_stride, int32_t src_stride, int32_t n);
 void upsample2x_luma_9bit(uint8_t *dst, const uint8_t *src, int32_t dst_stride, int32_t src_stride,
                           int32_t n);

@@ -1,6 +1,7 @@
 // Installation of the motion-compensation and padding tables.
 #include "mc.h"
 #include "mc_kernels.h"
+#include "x86/mc_ssse3.h"
 
 luma_mc_fn luma_mc_put_funcs[N_MC_ROWS][N_LUMA_MC_SIZES][N_LUMA_MC_POSITIONS];
 luma_mc_fn luma_mc_avg_funcs[N_MC_ROWS][N_LUMA_MC_SIZES][N_LUMA_MC_POSITIONS];
@@ -172,8 +173,83 @@ void mc_init(uint32_t cpu_flags)
     mc_init_ssse3(cpu_flags);
 }
 
-// The SSSE3 forms of the 8-bit luma entries and chroma widths 8 and 4 replace row 0 here once
-// they exist.
-void mc_init_ssse3(uint32_t)
+// Row 0 only: every luma position of both sizes, chroma widths 8 and 4. Chroma widths 2 and 1,
+// row 2 and the padding routines keep their portable kernels.
+void mc_init_ssse3(uint32_t cpu_flags)
 {
+    if (!(cpu_flags & 0x80))
+        return;
+
+    luma_mc_put_funcs[MC_ROW_8BIT][LUMA_MC_16X16][0] = luma_mc16_put_ssse3_qpel_00;
+    luma_mc_put_funcs[MC_ROW_8BIT][LUMA_MC_16X16][1] = luma_mc16_put_ssse3_qpel_10;
+    luma_mc_put_funcs[MC_ROW_8BIT][LUMA_MC_16X16][2] = luma_mc16_put_ssse3_qpel_20;
+    luma_mc_put_funcs[MC_ROW_8BIT][LUMA_MC_16X16][3] = luma_mc16_put_ssse3_qpel_30;
+    luma_mc_put_funcs[MC_ROW_8BIT][LUMA_MC_16X16][4] = luma_mc16_put_ssse3_qpel_01;
+    luma_mc_put_funcs[MC_ROW_8BIT][LUMA_MC_16X16][5] = luma_mc16_put_ssse3_qpel_11;
+    luma_mc_put_funcs[MC_ROW_8BIT][LUMA_MC_16X16][6] = luma_mc16_put_ssse3_qpel_21;
+    luma_mc_put_funcs[MC_ROW_8BIT][LUMA_MC_16X16][7] = luma_mc16_put_ssse3_qpel_31;
+    luma_mc_put_funcs[MC_ROW_8BIT][LUMA_MC_16X16][8] = luma_mc16_put_ssse3_qpel_02;
+    luma_mc_put_funcs[MC_ROW_8BIT][LUMA_MC_16X16][9] = luma_mc16_put_ssse3_qpel_12;
+    luma_mc_put_funcs[MC_ROW_8BIT][LUMA_MC_16X16][10] = luma_mc16_put_ssse3_qpel_22;
+    luma_mc_put_funcs[MC_ROW_8BIT][LUMA_MC_16X16][11] = luma_mc16_put_ssse3_qpel_32;
+    luma_mc_put_funcs[MC_ROW_8BIT][LUMA_MC_16X16][12] = luma_mc16_put_ssse3_qpel_03;
+    luma_mc_put_funcs[MC_ROW_8BIT][LUMA_MC_16X16][13] = luma_mc16_put_ssse3_qpel_13;
+    luma_mc_put_funcs[MC_ROW_8BIT][LUMA_MC_16X16][14] = luma_mc16_put_ssse3_qpel_23;
+    luma_mc_put_funcs[MC_ROW_8BIT][LUMA_MC_16X16][15] = luma_mc16_put_ssse3_qpel_33;
+
+    luma_mc_put_funcs[MC_ROW_8BIT][LUMA_MC_8X8][0] = luma_mc8_put_ssse3_qpel_00;
+    luma_mc_put_funcs[MC_ROW_8BIT][LUMA_MC_8X8][1] = luma_mc8_put_ssse3_qpel_10;
+    luma_mc_put_funcs[MC_ROW_8BIT][LUMA_MC_8X8][2] = luma_mc8_put_ssse3_qpel_20;
+    luma_mc_put_funcs[MC_ROW_8BIT][LUMA_MC_8X8][3] = luma_mc8_put_ssse3_qpel_30;
+    luma_mc_put_funcs[MC_ROW_8BIT][LUMA_MC_8X8][4] = luma_mc8_put_ssse3_qpel_01;
+    luma_mc_put_funcs[MC_ROW_8BIT][LUMA_MC_8X8][5] = luma_mc8_put_ssse3_qpel_11;
+    luma_mc_put_funcs[MC_ROW_8BIT][LUMA_MC_8X8][6] = luma_mc8_put_ssse3_qpel_21;
+    luma_mc_put_funcs[MC_ROW_8BIT][LUMA_MC_8X8][7] = luma_mc8_put_ssse3_qpel_31;
+    luma_mc_put_funcs[MC_ROW_8BIT][LUMA_MC_8X8][8] = luma_mc8_put_ssse3_qpel_02;
+    luma_mc_put_funcs[MC_ROW_8BIT][LUMA_MC_8X8][9] = luma_mc8_put_ssse3_qpel_12;
+    luma_mc_put_funcs[MC_ROW_8BIT][LUMA_MC_8X8][10] = luma_mc8_put_ssse3_qpel_22;
+    luma_mc_put_funcs[MC_ROW_8BIT][LUMA_MC_8X8][11] = luma_mc8_put_ssse3_qpel_32;
+    luma_mc_put_funcs[MC_ROW_8BIT][LUMA_MC_8X8][12] = luma_mc8_put_ssse3_qpel_03;
+    luma_mc_put_funcs[MC_ROW_8BIT][LUMA_MC_8X8][13] = luma_mc8_put_ssse3_qpel_13;
+    luma_mc_put_funcs[MC_ROW_8BIT][LUMA_MC_8X8][14] = luma_mc8_put_ssse3_qpel_23;
+    luma_mc_put_funcs[MC_ROW_8BIT][LUMA_MC_8X8][15] = luma_mc8_put_ssse3_qpel_33;
+
+    luma_mc_avg_funcs[MC_ROW_8BIT][LUMA_MC_16X16][0] = luma_mc16_avg_ssse3_qpel_00;
+    luma_mc_avg_funcs[MC_ROW_8BIT][LUMA_MC_16X16][1] = luma_mc16_avg_ssse3_qpel_10;
+    luma_mc_avg_funcs[MC_ROW_8BIT][LUMA_MC_16X16][2] = luma_mc16_avg_ssse3_qpel_20;
+    luma_mc_avg_funcs[MC_ROW_8BIT][LUMA_MC_16X16][3] = luma_mc16_avg_ssse3_qpel_30;
+    luma_mc_avg_funcs[MC_ROW_8BIT][LUMA_MC_16X16][4] = luma_mc16_avg_ssse3_qpel_01;
+    luma_mc_avg_funcs[MC_ROW_8BIT][LUMA_MC_16X16][5] = luma_mc16_avg_ssse3_qpel_11;
+    luma_mc_avg_funcs[MC_ROW_8BIT][LUMA_MC_16X16][6] = luma_mc16_avg_ssse3_qpel_21;
+    luma_mc_avg_funcs[MC_ROW_8BIT][LUMA_MC_16X16][7] = luma_mc16_avg_ssse3_qpel_31;
+    luma_mc_avg_funcs[MC_ROW_8BIT][LUMA_MC_16X16][8] = luma_mc16_avg_ssse3_qpel_02;
+    luma_mc_avg_funcs[MC_ROW_8BIT][LUMA_MC_16X16][9] = luma_mc16_avg_ssse3_qpel_12;
+    luma_mc_avg_funcs[MC_ROW_8BIT][LUMA_MC_16X16][10] = luma_mc16_avg_ssse3_qpel_22;
+    luma_mc_avg_funcs[MC_ROW_8BIT][LUMA_MC_16X16][11] = luma_mc16_avg_ssse3_qpel_32;
+    luma_mc_avg_funcs[MC_ROW_8BIT][LUMA_MC_16X16][12] = luma_mc16_avg_ssse3_qpel_03;
+    luma_mc_avg_funcs[MC_ROW_8BIT][LUMA_MC_16X16][13] = luma_mc16_avg_ssse3_qpel_13;
+    luma_mc_avg_funcs[MC_ROW_8BIT][LUMA_MC_16X16][14] = luma_mc16_avg_ssse3_qpel_23;
+    luma_mc_avg_funcs[MC_ROW_8BIT][LUMA_MC_16X16][15] = luma_mc16_avg_ssse3_qpel_33;
+
+    luma_mc_avg_funcs[MC_ROW_8BIT][LUMA_MC_8X8][0] = luma_mc8_avg_ssse3_qpel_00;
+    luma_mc_avg_funcs[MC_ROW_8BIT][LUMA_MC_8X8][1] = luma_mc8_avg_ssse3_qpel_10;
+    luma_mc_avg_funcs[MC_ROW_8BIT][LUMA_MC_8X8][2] = luma_mc8_avg_ssse3_qpel_20;
+    luma_mc_avg_funcs[MC_ROW_8BIT][LUMA_MC_8X8][3] = luma_mc8_avg_ssse3_qpel_30;
+    luma_mc_avg_funcs[MC_ROW_8BIT][LUMA_MC_8X8][4] = luma_mc8_avg_ssse3_qpel_01;
+    luma_mc_avg_funcs[MC_ROW_8BIT][LUMA_MC_8X8][5] = luma_mc8_avg_ssse3_qpel_11;
+    luma_mc_avg_funcs[MC_ROW_8BIT][LUMA_MC_8X8][6] = luma_mc8_avg_ssse3_qpel_21;
+    luma_mc_avg_funcs[MC_ROW_8BIT][LUMA_MC_8X8][7] = luma_mc8_avg_ssse3_qpel_31;
+    luma_mc_avg_funcs[MC_ROW_8BIT][LUMA_MC_8X8][8] = luma_mc8_avg_ssse3_qpel_02;
+    luma_mc_avg_funcs[MC_ROW_8BIT][LUMA_MC_8X8][9] = luma_mc8_avg_ssse3_qpel_12;
+    luma_mc_avg_funcs[MC_ROW_8BIT][LUMA_MC_8X8][10] = luma_mc8_avg_ssse3_qpel_22;
+    luma_mc_avg_funcs[MC_ROW_8BIT][LUMA_MC_8X8][11] = luma_mc8_avg_ssse3_qpel_32;
+    luma_mc_avg_funcs[MC_ROW_8BIT][LUMA_MC_8X8][12] = luma_mc8_avg_ssse3_qpel_03;
+    luma_mc_avg_funcs[MC_ROW_8BIT][LUMA_MC_8X8][13] = luma_mc8_avg_ssse3_qpel_13;
+    luma_mc_avg_funcs[MC_ROW_8BIT][LUMA_MC_8X8][14] = luma_mc8_avg_ssse3_qpel_23;
+    luma_mc_avg_funcs[MC_ROW_8BIT][LUMA_MC_8X8][15] = luma_mc8_avg_ssse3_qpel_33;
+
+    chroma_mc_put_funcs[MC_ROW_8BIT][CHROMA_MC_W8] = chroma_mc8_put_ssse3;
+    chroma_mc_put_funcs[MC_ROW_8BIT][CHROMA_MC_W4] = chroma_mc4_put_ssse3;
+    chroma_mc_avg_funcs[MC_ROW_8BIT][CHROMA_MC_W8] = chroma_mc8_avg_ssse3;
+    chroma_mc_avg_funcs[MC_ROW_8BIT][CHROMA_MC_W4] = chroma_mc4_avg_ssse3;
 }

@@ -6,15 +6,17 @@
 #include <vector>
 
 #include "coef.h"
+#include "deblock.h"
 #include "idct.h"
+#include "ipred.h"
+#include "mc.h"
 #include "svacdec.h"
 
 namespace {
 
 enum class Ssse3 {
-    keeps,        // the same kernel under every feature word
-    replaces,     // a different kernel when bit 0x80 is set
-    replaces_later, // the SSSE3 form is not built yet: still the same kernel
+    keeps,     // the same kernel under every feature word
+    replaces,  // a different kernel when bit 0x80 is set
 };
 
 struct Slot {
@@ -45,14 +47,79 @@ std::vector<Slot> idct_slots()
     for (int size = 0; size < IDCT_SIZES; ++size)
         for (int row = 0; row < IDCT_ROWS; ++row)
             slots.push_back(slot(std::string("idct_funcs[") + sizes[size] + "][" + std::to_string(row) + "]",
-                                 &idct_funcs[size][row], row == 0 ? Ssse3::replaces_later : Ssse3::keeps));
+                                 &idct_funcs[size][row], row == 0 ? Ssse3::replaces : Ssse3::keeps));
+    return slots;
+}
+
+// Row 0 of the three single-block tables is replaced whole; row 1 stays empty.
+std::vector<Slot> intra_slots()
+{
+    std::vector<Slot> slots;
+    for (int row : {INTRA_ROW_8BIT, INTRA_ROW_10BIT}) {
+        const Ssse3 ssse3 = row == INTRA_ROW_8BIT ? Ssse3::replaces : Ssse3::keeps;
+        const std::string r = "[" + std::to_string(row) + "][";
+        for (int mode = 0; mode < N_INTRA_LUMA_MODES; ++mode) {
+            slots.push_back(slot("intra_pred4x4_funcs" + r + std::to_string(mode) + "]",
+                                 &intra_pred4x4_funcs[row][mode], ssse3));
+            slots.push_back(slot("intra_pred8x8_funcs" + r + std::to_string(mode) + "]",
+                                 &intra_pred8x8_funcs[row][mode], ssse3));
+        }
+        for (int mode = 0; mode < N_INTRA_CHROMA_MODES; ++mode)
+            slots.push_back(slot("intra_pred_chroma_funcs" + r + std::to_string(mode) + "]",
+                                 &intra_pred_chroma_funcs[row][mode], ssse3));
+    }
+    for (int row = 0; row < N_INTRA_ROWS; ++row) {
+        slots.push_back(slot("intra_pred_multi_funcs[" + std::to_string(row) + "]", &intra_pred_multi_funcs[row],
+                             Ssse3::keeps));
+        slots.push_back(slot("intra_pred_multi_chroma_funcs[" + std::to_string(row) + "]",
+                             &intra_pred_multi_chroma_funcs[row], Ssse3::keeps));
+    }
+    return slots;
+}
+
+// Row 0 of the motion-compensation tables: every luma slot and chroma widths 8 and 4; row 1
+// stays empty, row 2 and the padding routines keep their kernels.
+std::vector<Slot> mc_slots()
+{
+    std::vector<Slot> slots;
+    const char *sizes[N_LUMA_MC_SIZES] = {"16x16", "8x8"};
+    for (int row : {MC_ROW_8BIT, MC_ROW_10BIT}) {
+        const Ssse3 ssse3 = row == MC_ROW_8BIT ? Ssse3::replaces : Ssse3::keeps;
+        const std::string r = "[" + std::to_string(row) + "][";
+        for (int size = 0; size < N_LUMA_MC_SIZES; ++size)
+            for (int p = 0; p < N_LUMA_MC_POSITIONS; ++p) {
+                const std::string at = r + sizes[size] + "][" + std::to_string(p) + "]";
+                slots.push_back(slot("luma_mc_put_funcs" + at, &luma_mc_put_funcs[row][size][p], ssse3));
+                slots.push_back(slot("luma_mc_avg_funcs" + at, &luma_mc_avg_funcs[row][size][p], ssse3));
+            }
+        for (int w = 0; w < N_CHROMA_MC_WIDTHS; ++w) {
+            const Ssse3 chroma = w <= CHROMA_MC_W4 ? ssse3 : Ssse3::keeps;
+            const std::string at = r + std::to_string(w) + "]";
+            slots.push_back(slot("chroma_mc_put_funcs" + at, &chroma_mc_put_funcs[row][w], chroma));
+            slots.push_back(slot("chroma_mc_avg_funcs" + at, &chroma_mc_avg_funcs[row][w], chroma));
+        }
+    }
+    for (int i = 0; i < N_PAD_REF_SLOTS; ++i)
+        slots.push_back(slot("pad_ref_block_funcs[" + std::to_string(i) + "]", &pad_ref_block_funcs[i], Ssse3::keeps));
+    return slots;
+}
+
+// The four edge kinds of row 0 are replaced; row 1 stays empty, row 2 keeps its kernels.
+std::vector<Slot> deblock_slots()
+{
+    std::vector<Slot> slots;
+    const char *kinds[N_DEBLOCK_KINDS] = {"luma v", "luma h", "chroma v", "chroma h"};
+    for (int row : {DEBLOCK_ROW_8BIT, DEBLOCK_ROW_10BIT})
+        for (int kind = 0; kind < N_DEBLOCK_KINDS; ++kind)
+            slots.push_back(slot(std::string("deblock_funcs[") + kinds[kind] + "][" + std::to_string(row) + "]",
+                                 &deblock_funcs[kind][row], row == DEBLOCK_ROW_8BIT ? Ssse3::replaces : Ssse3::keeps));
     return slots;
 }
 
 std::vector<Slot> all_slots()
 {
     std::vector<Slot> all;
-    for (auto family : {coef_slots, idct_slots})
+    for (auto family : {coef_slots, idct_slots, intra_slots, mc_slots, deblock_slots})
         for (Slot &s : family())
             all.push_back(s);
     return all;
@@ -112,6 +179,12 @@ TEST(KernelTables, PortableKernelsAreTheNamedOnes)
     ZQ_SVAC_Dec_Init(0x80);
     EXPECT_EQ(coef_funcs[COEF_8X8], coef_expand_dequant8x8_ssse3);
     EXPECT_EQ(coef_funcs[COEF_4X4], coef_expand_dequant4x4_ssse3);
+    EXPECT_EQ(idct_funcs[IDCT_8X8][0], idct8x8_add_ssse3);
+    EXPECT_EQ(idct_funcs[IDCT_4X4][0], idct4x4_add_ssse3);
+    EXPECT_EQ(deblock_funcs[DEBLOCK_LUMA_V][DEBLOCK_ROW_8BIT], deblock_luma_v_ssse3);
+    EXPECT_EQ(deblock_funcs[DEBLOCK_LUMA_H][DEBLOCK_ROW_8BIT], deblock_luma_h_ssse3);
+    EXPECT_EQ(deblock_funcs[DEBLOCK_CHROMA_V][DEBLOCK_ROW_8BIT], deblock_chroma_v_ssse3);
+    EXPECT_EQ(deblock_funcs[DEBLOCK_CHROMA_H][DEBLOCK_ROW_8BIT], deblock_chroma_h_ssse3);
     ZQ_SVAC_Dec_Init(0);
 }
 

@@ -1,0 +1,141 @@
+// Prints nanoseconds per call of the portable and the SSSE3 kernel of each inverse-transform
+// and deblocking slot, and their ratio. Usage: pravenna_kernels_bench [rounds (default 2000)]
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <functional>
+#include <random>
+#include <vector>
+
+#include "cpu.h"
+#include "deblock.h"
+#include "idct.h"
+
+namespace {
+
+constexpr int kBatch = 64;       // blocks or edges per timed batch, all resident in L1
+constexpr int kRepetitions = 5;  // the median is printed
+
+using Clock = std::chrono::steady_clock;
+
+// Runs `batch` (kBatch calls) `rounds` times after `reset`, which is not timed; returns the
+// median over the repetitions of nanoseconds per call.
+double time_per_call(int rounds, const std::function<void()> &reset, const std::function<void()> &batch)
+{
+    std::vector<double> per_call;
+    for (int rep = 0; rep < kRepetitions; ++rep) {
+        Clock::duration spent{};
+        for (int r = 0; r < rounds; ++r) {
+            reset();
+            const auto start = Clock::now();
+            batch();
+            spent += Clock::now() - start;
+        }
+        per_call.push_back(std::chrono::duration<double, std::nano>(spent).count() / (double(rounds) * kBatch));
+    }
+    std::sort(per_call.begin(), per_call.end());
+    return per_call[per_call.size() / 2];
+}
+
+void report(const char *name, double portable, double ssse3)
+{
+    std::printf("%-34s %9.1f %9.1f %7.2fx\n", name, portable, ssse3, ssse3 > 0 ? portable / ssse3 : 0.0);
+}
+
+void bench_idct(int rounds, std::mt19937 &rng)
+{
+    struct Size {
+        const char *name;
+        idct_size size;
+        int n;
+    };
+    for (const Size &s : {Size{"idct8x8_8bit", IDCT_8X8, 8}, Size{"idct4x4_8bit", IDCT_4X4, 4}}) {
+        idct_init(0);
+        const idct_fn portable = idct_funcs[s.size][0];
+        idct_init(0x80);
+        const idct_fn ssse3 = idct_funcs[s.size][0];
+        // Realistic magnitudes: a few non-zero dequantised coefficients per block.
+        std::vector<int32_t> pristine(size_t(kBatch) * 64);
+        std::uniform_int_distribution<int> value(-2000, 2000), chance(0, 5);
+        for (int32_t &c : pristine)
+            c = chance(rng) == 0 ? value(rng) : 0;
+        alignas(16) static int32_t blocks[kBatch * 64];
+        std::vector<uint8_t> picture(size_t(kBatch) * 8 * 8, 128);
+        const int stride = kBatch * 8;
+        auto reset = [&] { std::memcpy(blocks, pristine.data(), sizeof blocks); };
+        auto run = [&](idct_fn fn) {
+            return [&, fn] {
+                for (int b = 0; b < kBatch; ++b)
+                    fn(picture.data() + b * 8, blocks + b * 64, stride);
+            };
+        };
+        report(s.name, time_per_call(rounds, reset, run(portable)), time_per_call(rounds, reset, run(ssse3)));
+    }
+}
+
+void bench_deblock(int rounds, std::mt19937 &rng)
+{
+    struct Kind {
+        const char *name;
+        DeblockEdgeKind kind;
+        bool vertical;
+    };
+    struct Strength {
+        const char *name;
+        uint8_t bs[2];
+    };
+    const Kind kinds[] = {{"luma v", DEBLOCK_LUMA_V, true},
+                          {"luma h", DEBLOCK_LUMA_H, false},
+                          {"chroma v", DEBLOCK_CHROMA_V, true},
+                          {"chroma h", DEBLOCK_CHROMA_H, false}};
+    const Strength strengths[] = {{"skip (0,0)", {0, 0}}, {"normal (2,2)", {2, 2}}, {"strong (3,3)", {3, 3}}};
+    // Smooth picture with small steps, so that most lines pass the gate.
+    const int stride = 32 * kBatch;
+    std::vector<uint8_t> pristine(size_t(stride) * 32);
+    std::uniform_int_distribution<int> noise(-3, 3);
+    for (size_t i = 0; i < pristine.size(); ++i)
+        pristine[i] = uint8_t(100 + (i % stride) / 8 % 2 * 6 + (i / stride) / 8 % 2 * 6 + noise(rng));
+    std::vector<uint8_t> picture(pristine.size());
+    const uint8_t clip[4] = {2, 2, 0, 0};
+    for (const Kind &k : kinds) {
+        deblock_init(0);
+        const deblock_fn portable = deblock_funcs[k.kind][DEBLOCK_ROW_8BIT];
+        deblock_init(0x80);
+        const deblock_fn ssse3 = deblock_funcs[k.kind][DEBLOCK_ROW_8BIT];
+        for (const Strength &s : strengths) {
+            auto reset = [&] { std::memcpy(picture.data(), pristine.data(), picture.size()); };
+            auto run = [&](deblock_fn fn) {
+                return [&, fn] {
+                    // Edges between 8x8 blocks, away from the picture border.
+                    for (int b = 0; b < kBatch; ++b) {
+                        uint8_t *edge = picture.data() + 8 * stride + 32 * b + (k.vertical ? 8 : 0);
+                        fn(edge, stride, 40, 10, clip, s.bs);
+                    }
+                };
+            };
+            char name[64];
+            std::snprintf(name, sizeof name, "deblock %s %s", k.name, s.name);
+            report(name, time_per_call(rounds, reset, run(portable)), time_per_call(rounds, reset, run(ssse3)));
+        }
+    }
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    if (!(cpu_detect() & 0x80)) {
+        std::printf("the processor lacks SSSE3: nothing to compare\n");
+        return 0;
+    }
+    const int rounds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 2000;
+    std::mt19937 rng(7);
+    std::printf("%-34s %9s %9s %8s\n", "slot (ns per call)", "portable", "ssse3", "ratio");
+    bench_idct(rounds, rng);
+    bench_deblock(rounds, rng);
+    idct_init(cpu_detect());
+    deblock_init(cpu_detect());
+    return 0;
+}

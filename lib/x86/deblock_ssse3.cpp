@@ -1,0 +1,350 @@
+// SSSE3 deblocking edge filters for 8-bit pictures. Luma filters 16 lines at once in byte
+// lanes, chroma 8 lines in 16-bit lanes; vertical edges are transposed into the layout of a
+// horizontal edge and back. Every result equals the portable kernels' exact integer formula.
+#include <tmmintrin.h>
+
+#include <algorithm>
+#include <cstddef>
+
+#include "deblock.h"
+
+namespace {
+
+// Samples across the edge, indexed like the rows above and below a horizontal edge.
+enum { P3, P2, P1, P0, Q0, Q1, Q2, Q3, EDGE_ROWS };
+
+inline __m128i pick(__m128i mask, __m128i yes, __m128i no)
+{
+    return _mm_or_si128(_mm_and_si128(mask, yes), _mm_andnot_si128(mask, no));
+}
+
+// ---- byte lanes (luma) ----
+
+inline __m128i bytes(int v) { return _mm_set1_epi8(static_cast<char>(v)); }
+
+inline __m128i absdiff8(__m128i a, __m128i b)
+{
+    return _mm_or_si128(_mm_subs_epu8(a, b), _mm_subs_epu8(b, a));
+}
+
+// All-ones lanes where d <= limit (unsigned bytes).
+inline __m128i at_most8(__m128i d, __m128i limit)
+{
+    return _mm_cmpeq_epi8(_mm_subs_epu8(d, limit), _mm_setzero_si128());
+}
+
+// Rounding averages overshoot the exact rounded mean by at most one; the exact result's low
+// bit is bit `shift` of the rounded sum, which the byte sum modulo 256 still holds.
+inline __m128i fix_low_bit(__m128i approx, __m128i sum, int shift)
+{
+    const __m128i one = bytes(1);
+    const __m128i bit = _mm_and_si128(_mm_srli_epi16(sum, shift), one);
+    return _mm_sub_epi8(approx, _mm_and_si128(_mm_xor_si128(approx, bit), one));
+}
+
+// (a + b + c + d + 2) >> 2
+inline __m128i mean4(__m128i a, __m128i b, __m128i c, __m128i d)
+{
+    const __m128i approx = _mm_avg_epu8(_mm_avg_epu8(a, b), _mm_avg_epu8(c, d));
+    const __m128i sum = _mm_add_epi8(_mm_add_epi8(_mm_add_epi8(a, b), _mm_add_epi8(c, d)), bytes(2));
+    return fix_low_bit(approx, sum, 2);
+}
+
+// (a + b + c + d + e + f + g + h + 4) >> 3
+inline __m128i mean8(__m128i a, __m128i b, __m128i c, __m128i d, __m128i e, __m128i f, __m128i g, __m128i h)
+{
+    const __m128i approx = _mm_avg_epu8(_mm_avg_epu8(_mm_avg_epu8(a, b), _mm_avg_epu8(c, d)),
+                                        _mm_avg_epu8(_mm_avg_epu8(e, f), _mm_avg_epu8(g, h)));
+    __m128i sum = _mm_add_epi8(_mm_add_epi8(_mm_add_epi8(a, b), _mm_add_epi8(c, d)),
+                               _mm_add_epi8(_mm_add_epi8(e, f), _mm_add_epi8(g, h)));
+    sum = _mm_add_epi8(sum, bytes(4));
+    return fix_low_bit(approx, sum, 3);
+}
+
+struct LumaLimits {
+    __m128i alpha_m1;   // alpha - 1: a difference d passes when d <= alpha - 1
+    __m128i beta_m1;
+    __m128i small_max;  // (alpha >> 2) + 1: the largest step the strong filter treats as small
+};
+
+LumaLimits luma_limits(int32_t alpha, int32_t beta)
+{
+    return {bytes(std::min(alpha, 256) - 1), bytes(std::min(beta, 256) - 1),
+            bytes(std::min((alpha >> 2) + 1, 255))};
+}
+
+inline __m128i luma_gate(const __m128i r[EDGE_ROWS], const LumaLimits &lim)
+{
+    return _mm_and_si128(at_most8(absdiff8(r[P0], r[Q0]), lim.alpha_m1),
+                         _mm_and_si128(at_most8(absdiff8(r[P1], r[P0]), lim.beta_m1),
+                                       at_most8(absdiff8(r[Q1], r[Q0]), lim.beta_m1)));
+}
+
+// Two bytes (one per half of the edge) spread over lanes 0..7 and 8..15.
+inline __m128i spread_halves(const uint8_t pair[2])
+{
+    const __m128i halves = _mm_setr_epi8(0, 0, 0, 0, 0, 0, 0, 0, 1, 1, 1, 1, 1, 1, 1, 1);
+    return _mm_shuffle_epi8(_mm_cvtsi32_si128(pair[0] | pair[1] << 8), halves);
+}
+
+// Normal filter; `on` marks the lines of halves with a non-zero strength.
+void luma_normal(__m128i r[EDGE_ROWS], const LumaLimits &lim, __m128i on, __m128i tc0)
+{
+    const __m128i one = bytes(1);
+    const __m128i gate = _mm_and_si128(luma_gate(r, lim), on);
+    const __m128i ap = _mm_and_si128(at_most8(absdiff8(r[P2], r[P0]), lim.beta_m1), gate);
+    const __m128i aq = _mm_and_si128(at_most8(absdiff8(r[Q2], r[Q0]), lim.beta_m1), gate);
+    const __m128i tc = _mm_adds_epu8(_mm_adds_epu8(tc0, _mm_and_si128(ap, one)), _mm_and_si128(aq, one));
+
+    // delta = (4(q0 - p0) + (p1 - q1) + 4) >> 3 = (q0 - p0) >> 1 + t - 32 with
+    // t = (((p1 - q1) >> 2) + 64 + ((q0 - p0) & 1) + 1) >> 1, so delta = m + t - 160 with
+    // m = ((q0 - p0) >> 1) + 128; it is split into its positive and negative parts.
+    const __m128i ones = _mm_cmpeq_epi8(one, one);
+    const __m128i m = _mm_avg_epu8(r[Q0], _mm_xor_si128(r[P0], ones));
+    const __m128i h = _mm_avg_epu8(r[P1], _mm_xor_si128(r[Q1], ones)); // ((p1 - q1) >> 1) + 128
+    const __m128i quarter = _mm_and_si128(_mm_srli_epi16(h, 1), bytes(0x7F));
+    const __m128i t = _mm_avg_epu8(quarter, _mm_and_si128(_mm_xor_si128(r[P0], r[Q0]), one));
+    const __m128i u = _mm_sub_epi8(bytes(160), t);
+    const __m128i up = _mm_and_si128(_mm_min_epu8(_mm_subs_epu8(m, u), tc), gate);
+    const __m128i down = _mm_and_si128(_mm_min_epu8(_mm_subs_epu8(u, m), tc), gate);
+
+    const __m128i p1 = mean4(r[P3], r[P2], r[P0], r[Q0]);
+    const __m128i q1 = mean4(r[Q3], r[Q2], r[Q0], r[P0]);
+    const __m128i p1_clipped = _mm_min_epu8(_mm_max_epu8(p1, _mm_subs_epu8(r[P1], tc0)), _mm_adds_epu8(r[P1], tc0));
+    const __m128i q1_clipped = _mm_min_epu8(_mm_max_epu8(q1, _mm_subs_epu8(r[Q1], tc0)), _mm_adds_epu8(r[Q1], tc0));
+
+    r[P0] = _mm_subs_epu8(_mm_adds_epu8(r[P0], up), down);
+    r[Q0] = _mm_adds_epu8(_mm_subs_epu8(r[Q0], up), down);
+    r[P1] = pick(ap, p1_clipped, r[P1]);
+    r[Q1] = pick(aq, q1_clipped, r[Q1]);
+}
+
+// Strong filter of every line.
+void luma_strong(__m128i r[EDGE_ROWS], const LumaLimits &lim)
+{
+    const __m128i gate = luma_gate(r, lim);
+    const __m128i small = _mm_and_si128(at_most8(absdiff8(r[P0], r[Q0]), lim.small_max), gate);
+    const __m128i full_p = _mm_and_si128(at_most8(absdiff8(r[P2], r[P0]), lim.beta_m1), small);
+    const __m128i full_q = _mm_and_si128(at_most8(absdiff8(r[Q2], r[Q0]), lim.beta_m1), small);
+    const __m128i p3 = r[P3], p2 = r[P2], p1 = r[P1], p0 = r[P0];
+    const __m128i q0 = r[Q0], q1 = r[Q1], q2 = r[Q2], q3 = r[Q3];
+
+    const __m128i p0_one = pick(gate, mean4(p1, p1, p0, q1), p0);
+    const __m128i q0_one = pick(gate, mean4(q1, q1, q0, p1), q0);
+    r[P0] = pick(full_p, mean8(p2, p1, p0, p0, p0, q0, q0, q1), p0_one);
+    r[P1] = pick(full_p, mean4(p2, p1, p0, q0), p1);
+    r[P2] = pick(full_p, mean8(p3, p3, p2, p2, p1, p1, p0, q0), p2);
+    r[Q0] = pick(full_q, mean8(q2, q1, q0, q0, q0, p0, p0, p1), q0_one);
+    r[Q1] = pick(full_q, mean4(q2, q1, q0, p0), q1);
+    r[Q2] = pick(full_q, mean8(q3, q3, q2, q2, q1, q1, q0, p0), q2);
+}
+
+enum class Pass { skip, normal, strong };
+
+inline Pass edge_pass(int32_t alpha, int32_t beta, const uint8_t *strength)
+{
+    if (alpha <= 0 || beta <= 0)
+        return Pass::skip;   // no line can pass the gate
+    if (strength[0] == 3)
+        return Pass::strong;
+    return (strength[0] | strength[1]) ? Pass::normal : Pass::skip;
+}
+
+void luma_filter(__m128i r[EDGE_ROWS], Pass pass, int32_t alpha, int32_t beta, const uint8_t *clip,
+                 const uint8_t *strength)
+{
+    const LumaLimits lim = luma_limits(alpha, beta);
+    if (pass == Pass::strong) {
+        luma_strong(r, lim);
+        return;
+    }
+    const __m128i on = _mm_xor_si128(_mm_cmpeq_epi8(spread_halves(strength), _mm_setzero_si128()), bytes(-1));
+    luma_normal(r, lim, on, spread_halves(clip));
+}
+
+// 8x8 byte transpose. Source row i is the low (or high) 8 bytes of in[i]; out[k] holds
+// column 2k in its low 8 bytes and column 2k + 1 in its high 8 bytes.
+template <bool High>
+inline void transpose8x8(const __m128i in[8], __m128i out[4])
+{
+    auto interleave = [](__m128i a, __m128i b) { return High ? _mm_unpackhi_epi8(a, b) : _mm_unpacklo_epi8(a, b); };
+    const __m128i t0 = interleave(in[0], in[1]);
+    const __m128i t1 = interleave(in[2], in[3]);
+    const __m128i t2 = interleave(in[4], in[5]);
+    const __m128i t3 = interleave(in[6], in[7]);
+    const __m128i u0 = _mm_unpacklo_epi16(t0, t1);
+    const __m128i u1 = _mm_unpackhi_epi16(t0, t1);
+    const __m128i u2 = _mm_unpacklo_epi16(t2, t3);
+    const __m128i u3 = _mm_unpackhi_epi16(t2, t3);
+    out[0] = _mm_unpacklo_epi32(u0, u2);
+    out[1] = _mm_unpackhi_epi32(u0, u2);
+    out[2] = _mm_unpacklo_epi32(u1, u3);
+    out[3] = _mm_unpackhi_epi32(u1, u3);
+}
+
+inline __m128i load8(const uint8_t *p) { return _mm_loadl_epi64(reinterpret_cast<const __m128i *>(p)); }
+inline void store8(uint8_t *p, __m128i v) { _mm_storel_epi64(reinterpret_cast<__m128i *>(p), v); }
+inline __m128i load16(const uint8_t *p) { return _mm_loadu_si128(reinterpret_cast<const __m128i *>(p)); }
+inline void store16(uint8_t *p, __m128i v) { _mm_storeu_si128(reinterpret_cast<__m128i *>(p), v); }
+
+// ---- 16-bit lanes (chroma) ----
+
+inline __m128i widen(__m128i v) { return _mm_unpacklo_epi8(v, _mm_setzero_si128()); }
+inline __m128i words(int v) { return _mm_set1_epi16(static_cast<short>(v)); }
+
+inline __m128i absdiff16(__m128i a, __m128i b) { return _mm_abs_epi16(_mm_sub_epi16(a, b)); }
+
+// Two bytes (one per half of the edge) zero-extended over 16-bit lanes 0..3 and 4..7.
+inline __m128i spread_halves16(const uint8_t pair[2])
+{
+    const __m128i halves = _mm_setr_epi8(0, -1, 0, -1, 0, -1, 0, -1, 1, -1, 1, -1, 1, -1, 1, -1);
+    return _mm_shuffle_epi8(_mm_cvtsi32_si128(pair[0] | pair[1] << 8), halves);
+}
+
+// Filters 8 chroma lines; p2 and q2 are read only by the strong filter. Returns the new p0
+// in the low and the new q0 in the high 8 bytes.
+__m128i chroma_filter(const __m128i r[EDGE_ROWS], Pass pass, int32_t alpha, int32_t beta, const uint8_t *clip,
+                      const uint8_t *strength)
+{
+    alpha = std::min(alpha, 1024);   // larger values pass every difference of 8-bit samples
+    beta = std::min(beta, 1024);
+    const __m128i p1 = r[P1], p0 = r[P0], q0 = r[Q0], q1 = r[Q1];
+    const __m128i beta_v = words(beta);
+    __m128i gate = _mm_and_si128(_mm_cmpgt_epi16(words(alpha), absdiff16(p0, q0)),
+                                 _mm_and_si128(_mm_cmpgt_epi16(beta_v, absdiff16(p1, p0)),
+                                               _mm_cmpgt_epi16(beta_v, absdiff16(q1, q0))));
+    __m128i new_p0, new_q0;
+    if (pass == Pass::strong) {
+        const __m128i p2 = r[P2], q2 = r[Q2];
+        const __m128i small = _mm_cmpgt_epi16(words((alpha >> 2) + 2), absdiff16(p0, q0));
+        const __m128i full_p = _mm_and_si128(small, _mm_cmpgt_epi16(beta_v, absdiff16(p2, p0)));
+        const __m128i full_q = _mm_and_si128(small, _mm_cmpgt_epi16(beta_v, absdiff16(q2, q0)));
+        const __m128i two = words(2), four = words(4);
+        // (p2 + p1 + 3p0 + 2q0 + q1 + 4) >> 3 and (2p1 + p0 + q1 + 2) >> 2, mirrored for q
+        const __m128i p0_full = _mm_srai_epi16(
+            _mm_add_epi16(_mm_add_epi16(_mm_add_epi16(p2, p1), _mm_add_epi16(_mm_add_epi16(p0, p0), p0)),
+                          _mm_add_epi16(_mm_add_epi16(_mm_add_epi16(q0, q0), q1), four)), 3);
+        const __m128i q0_full = _mm_srai_epi16(
+            _mm_add_epi16(_mm_add_epi16(_mm_add_epi16(q2, q1), _mm_add_epi16(_mm_add_epi16(q0, q0), q0)),
+                          _mm_add_epi16(_mm_add_epi16(_mm_add_epi16(p0, p0), p1), four)), 3);
+        const __m128i p0_one =
+            _mm_srai_epi16(_mm_add_epi16(_mm_add_epi16(_mm_add_epi16(p1, p1), p0), _mm_add_epi16(q1, two)), 2);
+        const __m128i q0_one =
+            _mm_srai_epi16(_mm_add_epi16(_mm_add_epi16(_mm_add_epi16(q1, q1), q0), _mm_add_epi16(p1, two)), 2);
+        new_p0 = pick(gate, pick(full_p, p0_full, p0_one), p0);
+        new_q0 = pick(gate, pick(full_q, q0_full, q0_one), q0);
+    } else {
+        const __m128i on = spread_halves16(strength);
+        gate = _mm_andnot_si128(_mm_cmpeq_epi16(on, _mm_setzero_si128()), gate);
+        const __m128i tc = _mm_add_epi16(spread_halves16(clip), words(1));
+        __m128i delta = _mm_add_epi16(_mm_slli_epi16(_mm_sub_epi16(q0, p0), 2), _mm_sub_epi16(p1, q1));
+        delta = _mm_srai_epi16(_mm_add_epi16(delta, words(4)), 3);
+        delta = _mm_min_epi16(_mm_max_epi16(delta, _mm_sub_epi16(_mm_setzero_si128(), tc)), tc);
+        delta = _mm_and_si128(delta, gate);
+        new_p0 = _mm_add_epi16(p0, delta);
+        new_q0 = _mm_sub_epi16(q0, delta);
+    }
+    return _mm_packus_epi16(new_p0, new_q0);
+}
+
+} // namespace
+
+void deblock_luma_h_ssse3(uint8_t *pix, int32_t stride, int32_t alpha, int32_t beta, const uint8_t *clip,
+                          const uint8_t *strength)
+{
+    const Pass pass = edge_pass(alpha, beta, strength);
+    if (pass == Pass::skip)
+        return;
+    const ptrdiff_t s = stride;
+    __m128i r[EDGE_ROWS];
+    for (int i = 0; i < EDGE_ROWS; ++i)
+        r[i] = load16(pix + (i - Q0) * s);
+    luma_filter(r, pass, alpha, beta, clip, strength);
+    const int first = pass == Pass::strong ? P2 : P1;
+    for (int i = first; i < EDGE_ROWS - first; ++i)
+        store16(pix + (i - Q0) * s, r[i]);
+}
+
+void deblock_luma_v_ssse3(uint8_t *pix, int32_t stride, int32_t alpha, int32_t beta, const uint8_t *clip,
+                          const uint8_t *strength)
+{
+    const Pass pass = edge_pass(alpha, beta, strength);
+    if (pass == Pass::skip)
+        return;
+    const ptrdiff_t s = stride;
+    uint8_t *left = pix - 4;
+    __m128i rows[16];
+    for (int y = 0; y < 16; ++y)
+        rows[y] = load8(left + y * s);
+    __m128i top[4], bottom[4];
+    transpose8x8<false>(rows, top);
+    transpose8x8<false>(rows + 8, bottom);
+    // r[k]: column k - 4 of all 16 lines
+    __m128i r[EDGE_ROWS];
+    for (int k = 0; k < 4; ++k) {
+        r[2 * k] = _mm_unpacklo_epi64(top[k], bottom[k]);
+        r[2 * k + 1] = _mm_unpackhi_epi64(top[k], bottom[k]);
+    }
+    luma_filter(r, pass, alpha, beta, clip, strength);
+    __m128i pairs[4];
+    transpose8x8<false>(r, pairs);
+    for (int k = 0; k < 4; ++k) {
+        store8(left + 2 * k * s, pairs[k]);
+        store8(left + (2 * k + 1) * s, _mm_srli_si128(pairs[k], 8));
+    }
+    transpose8x8<true>(r, pairs);
+    for (int k = 0; k < 4; ++k) {
+        store8(left + (8 + 2 * k) * s, pairs[k]);
+        store8(left + (9 + 2 * k) * s, _mm_srli_si128(pairs[k], 8));
+    }
+}
+
+void deblock_chroma_h_ssse3(uint8_t *pix, int32_t stride, int32_t alpha, int32_t beta, const uint8_t *clip,
+                            const uint8_t *strength)
+{
+    const Pass pass = edge_pass(alpha, beta, strength);
+    if (pass == Pass::skip)
+        return;
+    const ptrdiff_t s = stride;
+    const int reach = pass == Pass::strong ? 3 : 2;
+    __m128i r[EDGE_ROWS] = {};
+    for (int i = Q0 - reach; i < Q0 + reach; ++i)
+        r[i] = widen(load8(pix + (i - Q0) * s));
+    const __m128i edge = chroma_filter(r, pass, alpha, beta, clip, strength);
+    store8(pix - s, edge);
+    store8(pix, _mm_srli_si128(edge, 8));
+}
+
+void deblock_chroma_v_ssse3(uint8_t *pix, int32_t stride, int32_t alpha, int32_t beta, const uint8_t *clip,
+                            const uint8_t *strength)
+{
+    const Pass pass = edge_pass(alpha, beta, strength);
+    if (pass == Pass::skip)
+        return;
+    const ptrdiff_t s = stride;
+    uint8_t *left = pix - 4;
+    __m128i rows[8];
+    for (int y = 0; y < 8; ++y)
+        rows[y] = load8(left + y * s);
+    __m128i cols[4];   // cols[k]: columns 2k - 4 and 2k - 3
+    transpose8x8<false>(rows, cols);
+    __m128i r[EDGE_ROWS];
+    for (int k = 0; k < 4; ++k) {
+        r[2 * k] = widen(cols[k]);
+        r[2 * k + 1] = widen(_mm_srli_si128(cols[k], 8));
+    }
+    const __m128i edge = chroma_filter(r, pass, alpha, beta, clip, strength);
+    cols[1] = _mm_unpacklo_epi64(cols[1], edge);   // p1, new p0
+    cols[2] = _mm_unpackhi_epi64(edge, cols[2]);   // new q0, q1
+    __m128i back[8];
+    for (int k = 0; k < 4; ++k) {
+        back[2 * k] = cols[k];
+        back[2 * k + 1] = _mm_srli_si128(cols[k], 8);
+    }
+    __m128i pairs[4];
+    transpose8x8<false>(back, pairs);
+    for (int k = 0; k < 4; ++k) {
+        store8(left + 2 * k * s, pairs[k]);
+        store8(left + (2 * k + 1) * s, _mm_srli_si128(pairs[k], 8));
+    }
+}

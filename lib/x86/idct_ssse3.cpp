@@ -1,0 +1,157 @@
+// SSSE3 inverse transforms of 8-bit blocks: four 32-bit coefficients per vector, the
+// butterflies with shifts and adds (sums wrap modulo 2^32 like the portable kernels).
+#include <tmmintrin.h>
+
+#include <cstddef>
+#include <cstring>
+
+#include "idct.h"
+
+namespace {
+
+inline __m128i add(__m128i a, __m128i b) { return _mm_add_epi32(a, b); }
+inline __m128i sub(__m128i a, __m128i b) { return _mm_sub_epi32(a, b); }
+inline __m128i shl(__m128i a, int n) { return _mm_slli_epi32(a, n); }
+inline __m128i times3(__m128i a) { return add(shl(a, 1), a); }
+inline __m128i times5(__m128i a) { return add(shl(a, 2), a); }
+
+// Lane-wise 4-point transform; in and out may alias.
+inline void transform4(const __m128i c[4], __m128i out[4])
+{
+    const __m128i e0 = shl(add(c[0], c[2]), 2);
+    const __m128i e1 = shl(sub(c[0], c[2]), 2);
+    const __m128i o0 = add(times5(c[1]), shl(c[3], 1));
+    const __m128i o1 = sub(shl(c[1], 1), times5(c[3]));
+    out[0] = add(e0, o0);
+    out[1] = add(e1, o1);
+    out[2] = sub(e1, o1);
+    out[3] = sub(e0, o0);
+}
+
+// Lane-wise 8-point transform; in and out may alias.
+inline void transform8(const __m128i c[8], __m128i out[8])
+{
+    const __m128i s04 = shl(add(c[0], c[4]), 3);
+    const __m128i d04 = shl(sub(c[0], c[4]), 3);
+    const __m128i c2x2 = shl(c[2], 1), c6x2 = shl(c[6], 1);
+    const __m128i c2x10 = times5(c2x2), c6x10 = times5(c6x2);
+    const __m128i c2x4 = shl(c[2], 2), c6x4 = shl(c[6], 2);
+    const __m128i a0 = add(s04, add(c2x10, c6x4));
+    const __m128i a1 = add(d04, sub(c2x4, c6x10));
+    const __m128i a2 = sub(d04, sub(c2x4, c6x10));
+    const __m128i a3 = sub(s04, add(c2x10, c6x4));
+
+    const __m128i c1x3 = times3(c[1]), c3x3 = times3(c[3]), c5x3 = times3(c[5]), c7x3 = times3(c[7]);
+    const __m128i c1x5 = times5(c[1]), c3x5 = times5(c[3]), c5x5 = times5(c[5]), c7x5 = times5(c[7]);
+    // 12v = 3v << 2, 10v = 5v << 1, 6v = 3v << 1
+    const __m128i b0 = add(add(shl(c1x3, 2), shl(c3x5, 1)), add(shl(c5x3, 1), c7x3));
+    const __m128i b1 = sub(sub(shl(c1x5, 1), c3x3), add(shl(c5x3, 2), shl(c7x3, 1)));
+    const __m128i b2 = add(sub(shl(c1x3, 1), shl(c3x3, 2)), add(c5x3, shl(c7x5, 1)));
+    const __m128i b3 = add(sub(c1x3, shl(c3x3, 1)), sub(shl(c5x5, 1), shl(c7x3, 2)));
+
+    out[0] = add(a0, b0);
+    out[1] = add(a1, b1);
+    out[2] = add(a2, b2);
+    out[3] = add(a3, b3);
+    out[4] = sub(a3, b3);
+    out[5] = sub(a2, b2);
+    out[6] = sub(a1, b1);
+    out[7] = sub(a0, b0);
+}
+
+// 4x4 transpose of 32-bit lanes: out[j] lane k = in[k] lane j.
+inline void transpose4(__m128i a0, __m128i a1, __m128i a2, __m128i a3, __m128i *out[4])
+{
+    const __m128i t0 = _mm_unpacklo_epi32(a0, a1);
+    const __m128i t1 = _mm_unpacklo_epi32(a2, a3);
+    const __m128i t2 = _mm_unpackhi_epi32(a0, a1);
+    const __m128i t3 = _mm_unpackhi_epi32(a2, a3);
+    *out[0] = _mm_unpacklo_epi64(t0, t1);
+    *out[1] = _mm_unpackhi_epi64(t0, t1);
+    *out[2] = _mm_unpacklo_epi64(t2, t3);
+    *out[3] = _mm_unpackhi_epi64(t2, t3);
+}
+
+inline __m128i load4(const uint8_t *p)
+{
+    int32_t v;
+    std::memcpy(&v, p, 4);
+    return _mm_cvtsi32_si128(v);
+}
+
+inline void store4(uint8_t *p, __m128i v)
+{
+    const int32_t w = _mm_cvtsi128_si32(v);
+    std::memcpy(p, &w, 4);
+}
+
+// Residual words (16-bit, saturated) added to the bytes of the prediction, clipped to 0..255.
+inline __m128i add_residual(__m128i prediction8, __m128i residual16)
+{
+    const __m128i wide = _mm_unpacklo_epi8(prediction8, _mm_setzero_si128());
+    return _mm_packus_epi16(_mm_adds_epi16(wide, residual16), residual16);
+}
+
+} // namespace
+
+void idct4x4_add_ssse3(uint8_t *dst, int32_t *coef, int32_t stride)
+{
+    const auto *in = reinterpret_cast<const __m128i *>(coef);
+    // v[i] holds B[i][0..3]: the horizontal pass runs across the vectors, one lane per j.
+    __m128i v[4] = {_mm_load_si128(in), _mm_load_si128(in + 1), _mm_load_si128(in + 2), _mm_load_si128(in + 3)};
+    transform4(v, v);
+    __m128i w[4];
+    __m128i *wp[4] = {&w[0], &w[1], &w[2], &w[3]};
+    transpose4(v[0], v[1], v[2], v[3], wp);
+    // w[j] lane k = H[k][j]; the vertical pass gives rows of the block, one lane per column.
+    transform4(w, w);
+    const __m128i round = _mm_set1_epi32(512);
+    const ptrdiff_t s = stride;
+    for (int y = 0; y < 4; y += 2) {
+        const __m128i r0 = _mm_srai_epi32(add(w[y], round), 10);
+        const __m128i r1 = _mm_srai_epi32(add(w[y + 1], round), 10);
+        const __m128i residual = _mm_packs_epi32(r0, r1);
+        const __m128i prediction = _mm_unpacklo_epi32(load4(dst + y * s), load4(dst + (y + 1) * s));
+        const __m128i out = add_residual(prediction, residual);
+        store4(dst + y * s, out);
+        store4(dst + (y + 1) * s, _mm_srli_si128(out, 4));
+    }
+}
+
+void idct8x8_add_ssse3(uint8_t *dst, int32_t *coef, int32_t stride)
+{
+    auto *block = reinterpret_cast<__m128i *>(coef);
+    // h[half][k]: H[k][4 * half .. 4 * half + 3] after the horizontal pass and the shift by 3.
+    __m128i h[2][8];
+    for (int half = 0; half < 2; ++half) {
+        __m128i c[8];
+        for (int i = 0; i < 8; ++i)
+            c[i] = _mm_load_si128(block + 2 * i + half);
+        transform8(c, h[half]);
+        for (int k = 0; k < 8; ++k) {
+            h[half][k] = _mm_srai_epi32(h[half][k], 3);
+            _mm_store_si128(block + 2 * k + half, h[half][k]);
+        }
+    }
+
+    // w[half][j]: lanes k = 4 * half .. 4 * half + 3 of column j of H.
+    __m128i w[2][8];
+    for (int kh = 0; kh < 2; ++kh)
+        for (int jh = 0; jh < 2; ++jh) {
+            __m128i *out[4] = {&w[kh][4 * jh], &w[kh][4 * jh + 1], &w[kh][4 * jh + 2], &w[kh][4 * jh + 3]};
+            transpose4(h[jh][4 * kh], h[jh][4 * kh + 1], h[jh][4 * kh + 2], h[jh][4 * kh + 3], out);
+        }
+    transform8(w[0], w[0]);
+    transform8(w[1], w[1]);
+
+    const __m128i round = _mm_set1_epi32(1024);
+    const ptrdiff_t s = stride;
+    for (int y = 0; y < 8; ++y) {
+        const __m128i lo = _mm_srai_epi32(add(w[0][y], round), 11);
+        const __m128i hi = _mm_srai_epi32(add(w[1][y], round), 11);
+        uint8_t *row = dst + y * s;
+        const __m128i out = add_residual(_mm_loadl_epi64(reinterpret_cast<const __m128i *>(row)),
+                                         _mm_packs_epi32(lo, hi));
+        _mm_storel_epi64(reinterpret_cast<__m128i *>(row), out);
+    }
+}

@@ -1,0 +1,477 @@
+// SSSE3 motion compensation of 8-bit pictures: quarter-sample luma and eighth-sample chroma.
+// Every kernel gives exactly the samples of the portable kernel of its table slot.
+//
+// Filters (taps from the leftmost or topmost sample they read):
+//   HALF -1, 5, 5, -1       at -1 .. +2
+//   Q1   -1, -2, 96, 42, -7 at -2 .. +2
+//   Q3   -7, 42, 96, -2, -1 at -1 .. +3
+// One-stage sums are formed as signed 16-bit pair products (PMADDUBSW); the Q1/Q3 sum can leave
+// the 16-bit range only upwards, and the additions are ordered so that it then saturates to a
+// value that still shifts to 255. Two-stage sums that outgrow 16 bits are finished in 32 bits.
+// Destinations and sources may have any alignment.
+#include <tmmintrin.h>
+
+#include <cstddef>
+#include <cstring>
+
+#include "x86/mc_ssse3.h"
+
+namespace {
+
+enum class Filter { HALF, Q1, Q3 };
+
+// A signed byte pair (lo, hi) repeated over the vector, the second operand of PMADDUBSW.
+inline __m128i byte_pair(int lo, int hi)
+{
+    const unsigned word = (unsigned(lo) & 0xFF) | ((unsigned(hi) & 0xFF) << 8);
+    return _mm_set1_epi16(short(word));
+}
+
+// A signed 16-bit pair (lo, hi) repeated over the vector, the second operand of PMADDWD.
+inline __m128i word_pair(int lo, int hi)
+{
+    const unsigned dword = (unsigned(lo) & 0xFFFF) | ((unsigned(hi) & 0xFFFF) << 16);
+    return _mm_set1_epi32(int(dword));
+}
+
+inline __m128i load16(const uint8_t *p)
+{
+    return _mm_loadu_si128(reinterpret_cast<const __m128i *>(p));
+}
+
+inline __m128i load8(const uint8_t *p)
+{
+    return _mm_loadl_epi64(reinterpret_cast<const __m128i *>(p));
+}
+
+// Writes the low 8 bytes of p, or their rounded average with what dst holds.
+template <bool AVG>
+inline void store8(uint8_t *dst, __m128i p)
+{
+    if constexpr (AVG)
+        p = _mm_avg_epu8(p, load8(dst));
+    _mm_storel_epi64(reinterpret_cast<__m128i *>(dst), p);
+}
+
+template <bool AVG>
+inline void store16(uint8_t *dst, __m128i p)
+{
+    if constexpr (AVG)
+        p = _mm_avg_epu8(p, load16(dst));
+    _mm_storeu_si128(reinterpret_cast<__m128i *>(dst), p);
+}
+
+template <bool AVG>
+inline void store4(uint8_t *dst, __m128i p)
+{
+    if constexpr (AVG) {
+        int32_t d;
+        std::memcpy(&d, dst, sizeof d);
+        p = _mm_avg_epu8(p, _mm_cvtsi32_si128(d));
+    }
+    const int32_t v = _mm_cvtsi128_si32(p);
+    std::memcpy(dst, &v, sizeof v);
+}
+
+// Byte lanes 0..7 (HI: 8..15) of a and b interleaved, the pairs PMADDUBSW multiplies.
+template <bool HI>
+inline __m128i interleave(__m128i a, __m128i b)
+{
+    return HI ? _mm_unpackhi_epi8(a, b) : _mm_unpacklo_epi8(a, b);
+}
+
+template <bool HI>
+inline __m128i widen(__m128i a)
+{
+    return interleave<HI>(a, _mm_setzero_si128());
+}
+
+// Tap inputs: t[k] holds in byte lane x the k-th sample the filter reads for output x.
+
+// Unrounded HALF sum of eight outputs, -510 .. 2550.
+template <bool HI>
+inline __m128i half_sum(const __m128i *t)
+{
+    const __m128i a = _mm_maddubs_epi16(interleave<HI>(t[0], t[1]), byte_pair(-1, 5));
+    const __m128i b = _mm_maddubs_epi16(interleave<HI>(t[2], t[3]), byte_pair(5, -1));
+    return _mm_add_epi16(a, b);
+}
+
+// The Q1 or Q3 sum of eight outputs as two exact 16-bit parts: `big` holds the 96 tap, its
+// neighbour and the odd single tap (-765 .. 24480), `small` the other two taps (-1785 .. 10710).
+template <Filter F, bool HI>
+inline void quarter_parts(const __m128i *t, __m128i &big, __m128i &small)
+{
+    if constexpr (F == Filter::Q1) {
+        big = _mm_sub_epi16(_mm_maddubs_epi16(interleave<HI>(t[1], t[2]), byte_pair(-2, 96)), widen<HI>(t[0]));
+        small = _mm_maddubs_epi16(interleave<HI>(t[3], t[4]), byte_pair(42, -7));
+    } else {
+        big = _mm_sub_epi16(_mm_maddubs_epi16(interleave<HI>(t[2], t[3]), byte_pair(96, -2)), widen<HI>(t[4]));
+        small = _mm_maddubs_epi16(interleave<HI>(t[0], t[1]), byte_pair(-7, 42));
+    }
+}
+
+// Rounded one-stage prediction of eight outputs, 16-bit, before the clip of the final pack.
+template <Filter F, bool HI>
+inline __m128i one_stage(const __m128i *t)
+{
+    if constexpr (F == Filter::HALF) {
+        return _mm_srai_epi16(_mm_add_epi16(half_sum<HI>(t), _mm_set1_epi16(4)), 3);
+    } else {
+        __m128i big, small;
+        quarter_parts<F, HI>(t, big, small);
+        // big + 64 stays below 24545; only the last, saturating, addition can overflow, and
+        // then the exact value is at least 256 while 32767 >> 7 gives 255.
+        const __m128i sum = _mm_adds_epi16(_mm_add_epi16(big, _mm_set1_epi16(64)), small);
+        return _mm_srai_epi16(sum, 7);
+    }
+}
+
+constexpr int first_tap(Filter f)
+{
+    return f == Filter::Q1 ? -2 : -1;
+}
+
+constexpr int tap_count(Filter f)
+{
+    return f == Filter::HALF ? 4 : 5;
+}
+
+// The filter of a quarter-sample fraction 1, 2 or 3.
+constexpr Filter filter_of(int fraction)
+{
+    return fraction == 1 ? Filter::Q1 : fraction == 2 ? Filter::HALF : Filter::Q3;
+}
+
+// The tap inputs of eight horizontal outputs from one 16-byte load starting at the first tap.
+inline void horizontal_taps(__m128i row, __m128i *t)
+{
+    t[0] = row;
+    t[1] = _mm_srli_si128(row, 1);
+    t[2] = _mm_srli_si128(row, 2);
+    t[3] = _mm_srli_si128(row, 3);
+    t[4] = _mm_srli_si128(row, 4);
+}
+
+template <Filter F>
+inline __m128i horizontal(__m128i row)
+{
+    __m128i t[5];
+    horizontal_taps(row, t);
+    return one_stage<F, false>(t);
+}
+
+// Full-sample position: copy or average.
+template <int N, bool AVG>
+void luma_full(uint8_t *dst, const uint8_t *src, ptrdiff_t s)
+{
+    for (int y = 0; y < N; y++, src += s, dst += s) {
+        if constexpr (N == 16)
+            store16<AVG>(dst, load16(src));
+        else
+            store8<AVG>(dst, load8(src));
+    }
+}
+
+// Positions (1,0), (2,0), (3,0): one load per row per 8 outputs.
+template <Filter F, int N, bool AVG>
+void luma_horizontal(uint8_t *dst, const uint8_t *src, ptrdiff_t s)
+{
+    src += first_tap(F);
+    for (int y = 0; y < N; y++, src += s, dst += s) {
+        const __m128i left = horizontal<F>(load16(src));
+        if constexpr (N == 16)
+            store16<AVG>(dst, _mm_packus_epi16(left, horizontal<F>(load16(src + 8))));
+        else
+            store8<AVG>(dst, _mm_packus_epi16(left, left));
+    }
+}
+
+// Positions (0,1), (0,2), (0,3): a sliding set of rows, each loaded once.
+template <Filter F, int N, bool AVG>
+void luma_vertical(uint8_t *dst, const uint8_t *src, ptrdiff_t s)
+{
+    constexpr int taps = tap_count(F);
+    auto load = [](const uint8_t *p) { return N == 16 ? load16(p) : load8(p); };
+    const uint8_t *p = src + first_tap(F) * s;
+    __m128i t[5] = {};
+    for (int k = 0; k < taps - 1; k++, p += s)
+        t[k] = load(p);
+    for (int y = 0; y < N; y++, p += s, dst += s) {
+        t[taps - 1] = load(p);
+        const __m128i left = one_stage<F, false>(t);
+        if constexpr (N == 16)
+            store16<AVG>(dst, _mm_packus_epi16(left, one_stage<F, true>(t)));
+        else
+            store8<AVG>(dst, _mm_packus_epi16(left, left));
+        for (int k = 0; k + 1 < taps; k++)
+            t[k] = t[k + 1];
+    }
+}
+
+inline __m128i times5_epi16(__m128i v)
+{
+    return _mm_add_epi16(_mm_slli_epi16(v, 2), v);
+}
+
+inline __m128i times5_epi32(__m128i v)
+{
+    return _mm_add_epi32(_mm_slli_epi32(v, 2), v);
+}
+
+// Eight 32-bit sums, packed to bytes after (+512) >> 10.
+inline __m128i round10_pack(__m128i lo, __m128i hi)
+{
+    const __m128i r = _mm_set1_epi32(512);
+    lo = _mm_srai_epi32(_mm_add_epi32(lo, r), 10);
+    hi = _mm_srai_epi32(_mm_add_epi32(hi, r), 10);
+    const __m128i words = _mm_packs_epi32(lo, hi);
+    return _mm_packus_epi16(words, words);
+}
+
+// Q1 (or Q3) of five 16-bit rows h[0..4] in 32-bit lanes, four outputs (HI: the other four).
+template <Filter VF, bool HI>
+inline __m128i quarter_of_rows(const __m128i *h)
+{
+    auto pairs = [](__m128i a, __m128i b) { return HI ? _mm_unpackhi_epi16(a, b) : _mm_unpacklo_epi16(a, b); };
+    constexpr int w0 = VF == Filter::Q1 ? -1 : -7, w1 = VF == Filter::Q1 ? -2 : 42;
+    constexpr int w2 = 96, w3 = VF == Filter::Q1 ? 42 : -2, w4 = VF == Filter::Q1 ? -7 : -1;
+    const __m128i a = _mm_madd_epi16(pairs(h[0], h[1]), word_pair(w0, w1));
+    const __m128i b = _mm_madd_epi16(pairs(h[2], h[3]), word_pair(w2, w3));
+    const __m128i c = _mm_madd_epi16(pairs(h[4], h[4]), word_pair(w4, 0));
+    return _mm_add_epi32(_mm_add_epi32(a, b), c);
+}
+
+// Positions filtered horizontally with HALF first, one strip of 8 columns: (2,2) and the
+// diagonals vertically with HALF, (2,1) with Q1 and (2,3) with Q3. DIAG adds the full sample
+// EX columns right of and EY rows below the output before the single rounding.
+template <Filter VF, bool DIAG, int EX, int EY, bool AVG>
+void centre_strip(uint8_t *dst, const uint8_t *src, ptrdiff_t s, int rows)
+{
+    constexpr int taps = tap_count(VF);
+    const uint8_t *p = src - 1 + first_tap(VF) * s;
+    __m128i raw[5] = {}, h[5] = {};
+    auto filter_row = [&raw, &h](int k, const uint8_t *q) {
+        __m128i t[5];
+        raw[k] = load16(q);
+        horizontal_taps(raw[k], t);
+        h[k] = half_sum<false>(t);
+    };
+    for (int k = 0; k < taps - 1; k++, p += s)
+        filter_row(k, p);
+    for (int y = 0; y < rows; y++, p += s, dst += s) {
+        filter_row(taps - 1, p);
+        __m128i out;
+        if constexpr (VF == Filter::HALF) {
+            // 5 (h1 + h2) - (h0 + h3): -10200 .. 26520, exact.
+            const __m128i v = _mm_sub_epi16(times5_epi16(_mm_add_epi16(h[1], h[2])), _mm_add_epi16(h[0], h[3]));
+            __m128i words;
+            if constexpr (DIAG) {
+                // The raw rows start one column left of the block; row 1 is the output row.
+                const __m128i full = widen<false>(_mm_srli_si128(raw[1 + EY], 1 + EX));
+                // Saturates only where the exact sum is past 32767, which clips to 255 too.
+                const __m128i sum = _mm_adds_epi16(_mm_add_epi16(v, _mm_set1_epi16(64)), _mm_slli_epi16(full, 6));
+                words = _mm_srai_epi16(sum, 7);
+            } else {
+                words = _mm_srai_epi16(_mm_add_epi16(v, _mm_set1_epi16(32)), 6);
+            }
+            out = _mm_packus_epi16(words, words);
+        } else {
+            out = round10_pack(quarter_of_rows<VF, false>(h), quarter_of_rows<VF, true>(h));
+        }
+        store8<AVG>(dst, out);
+        for (int k = 0; k + 1 < taps; k++) {
+            raw[k] = raw[k + 1];
+            h[k] = h[k + 1];
+        }
+    }
+}
+
+// One row of Q1 or Q3 sums (up to 35190) as 32-bit lanes.
+struct WideRow {
+    __m128i lo, hi;
+};
+
+template <Filter HF>
+inline WideRow quarter_row(const uint8_t *p)
+{
+    __m128i t[5], big, small;
+    horizontal_taps(load16(p), t);
+    quarter_parts<HF, false>(t, big, small);
+    const __m128i ones = _mm_set1_epi16(1);
+    return {_mm_madd_epi16(_mm_unpacklo_epi16(big, small), ones),
+            _mm_madd_epi16(_mm_unpackhi_epi16(big, small), ones)};
+}
+
+// Positions (1,2) and (3,2), one strip of 8 columns: Q1 or Q3 across, HALF down, in 32 bits.
+template <Filter HF, bool AVG>
+void quarter_half_strip(uint8_t *dst, const uint8_t *src, ptrdiff_t s, int rows)
+{
+    const uint8_t *p = src + first_tap(HF) - s;
+    WideRow q[4];
+    for (int k = 0; k < 3; k++, p += s)
+        q[k] = quarter_row<HF>(p);
+    for (int y = 0; y < rows; y++, p += s, dst += s) {
+        q[3] = quarter_row<HF>(p);
+        const __m128i lo = _mm_sub_epi32(times5_epi32(_mm_add_epi32(q[1].lo, q[2].lo)), _mm_add_epi32(q[0].lo, q[3].lo));
+        const __m128i hi = _mm_sub_epi32(times5_epi32(_mm_add_epi32(q[1].hi, q[2].hi)), _mm_add_epi32(q[0].hi, q[3].hi));
+        store8<AVG>(dst, round10_pack(lo, hi));
+        q[0] = q[1];
+        q[1] = q[2];
+        q[2] = q[3];
+    }
+}
+
+// An N x N two-stage block as strips of 8 columns, left then right.
+template <typename Strip>
+inline void strips(Strip strip, int n, uint8_t *dst, const uint8_t *src, ptrdiff_t s)
+{
+    for (int x = 0; x < n; x += 8)
+        strip(dst + x, src + x, s, n);
+}
+
+// The kernel of position (DX, DY) for an N x N block.
+template <int DX, int DY, int N, bool AVG>
+void luma_mc(uint8_t *dst, const uint8_t *src, int32_t stride)
+{
+    const ptrdiff_t s = stride;
+    if constexpr (DX == 0 && DY == 0)
+        luma_full<N, AVG>(dst, src, s);
+    else if constexpr (DY == 0)
+        luma_horizontal<filter_of(DX), N, AVG>(dst, src, s);
+    else if constexpr (DX == 0)
+        luma_vertical<filter_of(DY), N, AVG>(dst, src, s);
+    else if constexpr (DY == 2 && DX != 2)
+        strips(quarter_half_strip<filter_of(DX), AVG>, N, dst, src, s);
+    else if constexpr (DX == 2)
+        strips(centre_strip<filter_of(DY), false, 0, 0, AVG>, N, dst, src, s);
+    else
+        strips(centre_strip<Filter::HALF, true, DX == 3, DY == 3, AVG>, N, dst, src, s);
+}
+
+// Bilinear chroma of a W-wide block: per row one load, the (s, s + 1) pairs by a one-byte
+// shift, weighed (w00, w10) as the upper and (w01, w11) as the lower row of an output row.
+template <int W, bool AVG>
+void chroma_mc(uint8_t *dst, const uint8_t *src, int32_t stride, int32_t h, int32_t x, int32_t y)
+{
+    if (h <= 0)
+        return;
+    const ptrdiff_t s = stride;
+    const __m128i upper_w = byte_pair((8 - x) * (8 - y), x * (8 - y));
+    const __m128i lower_w = byte_pair((8 - x) * y, x * y);
+    const __m128i round = _mm_set1_epi16(32);
+    auto pairs = [](const uint8_t *p) {
+        const __m128i row = W == 8 ? load16(p) : load8(p);
+        return _mm_unpacklo_epi8(row, _mm_srli_si128(row, 1));
+    };
+    __m128i upper = pairs(src);
+    for (int32_t j = 0; j < h; j++, dst += s) {
+        src += s;
+        const __m128i lower = pairs(src);
+        // At most 64 * 255 + 32: no saturation.
+        const __m128i sum = _mm_adds_epi16(_mm_adds_epi16(_mm_maddubs_epi16(upper, upper_w), round),
+                                           _mm_maddubs_epi16(lower, lower_w));
+        const __m128i words = _mm_srai_epi16(sum, 6);
+        const __m128i out = _mm_packus_epi16(words, words);
+        if constexpr (W == 8)
+            store8<AVG>(dst, out);
+        else
+            store4<AVG>(dst, out);
+        upper = lower;
+    }
+}
+
+} // namespace
+
+// Luma, 16x16 put.
+void luma_mc16_put_ssse3_qpel_00(uint8_t *dst, const uint8_t *src, int32_t stride) { luma_mc<0, 0, 16, false>(dst, src, stride); }
+void luma_mc16_put_ssse3_qpel_10(uint8_t *dst, const uint8_t *src, int32_t stride) { luma_mc<1, 0, 16, false>(dst, src, stride); }
+void luma_mc16_put_ssse3_qpel_20(uint8_t *dst, const uint8_t *src, int32_t stride) { luma_mc<2, 0, 16, false>(dst, src, stride); }
+void luma_mc16_put_ssse3_qpel_30(uint8_t *dst, const uint8_t *src, int32_t stride) { luma_mc<3, 0, 16, false>(dst, src, stride); }
+void luma_mc16_put_ssse3_qpel_01(uint8_t *dst, const uint8_t *src, int32_t stride) { luma_mc<0, 1, 16, false>(dst, src, stride); }
+void luma_mc16_put_ssse3_qpel_11(uint8_t *dst, const uint8_t *src, int32_t stride) { luma_mc<1, 1, 16, false>(dst, src, stride); }
+void luma_mc16_put_ssse3_qpel_21(uint8_t *dst, const uint8_t *src, int32_t stride) { luma_mc<2, 1, 16, false>(dst, src, stride); }
+void luma_mc16_put_ssse3_qpel_31(uint8_t *dst, const uint8_t *src, int32_t stride) { luma_mc<3, 1, 16, false>(dst, src, stride); }
+void luma_mc16_put_ssse3_qpel_02(uint8_t *dst, const uint8_t *src, int32_t stride) { luma_mc<0, 2, 16, false>(dst, src, stride); }
+void luma_mc16_put_ssse3_qpel_12(uint8_t *dst, const uint8_t *src, int32_t stride) { luma_mc<1, 2, 16, false>(dst, src, stride); }
+void luma_mc16_put_ssse3_qpel_22(uint8_t *dst, const uint8_t *src, int32_t stride) { luma_mc<2, 2, 16, false>(dst, src, stride); }
+void luma_mc16_put_ssse3_qpel_32(uint8_t *dst, const uint8_t *src, int32_t stride) { luma_mc<3, 2, 16, false>(dst, src, stride); }
+void luma_mc16_put_ssse3_qpel_03(uint8_t *dst, const uint8_t *src, int32_t stride) { luma_mc<0, 3, 16, false>(dst, src, stride); }
+void luma_mc16_put_ssse3_qpel_13(uint8_t *dst, const uint8_t *src, int32_t stride) { luma_mc<1, 3, 16, false>(dst, src, stride); }
+void luma_mc16_put_ssse3_qpel_23(uint8_t *dst, const uint8_t *src, int32_t stride) { luma_mc<2, 3, 16, false>(dst, src, stride); }
+void luma_mc16_put_ssse3_qpel_33(uint8_t *dst, const uint8_t *src, int32_t stride) { luma_mc<3, 3, 16, false>(dst, src, stride); }
+
+// Luma, 16x16 avg.
+void luma_mc16_avg_ssse3_qpel_00(uint8_t *dst, const uint8_t *src, int32_t stride) { luma_mc<0, 0, 16, true>(dst, src, stride); }
+void luma_mc16_avg_ssse3_qpel_10(uint8_t *dst, const uint8_t *src, int32_t stride) { luma_mc<1, 0, 16, true>(dst, src, stride); }
+void luma_mc16_avg_ssse3_qpel_20(uint8_t *dst, const uint8_t *src, int32_t stride) { luma_mc<2, 0, 16, true>(dst, src, stride); }
+void luma_mc16_avg_ssse3_qpel_30(uint8_t *dst, const uint8_t *src, int32_t stride) { luma_mc<3, 0, 16, true>(dst, src, stride); }
+void luma_mc16_avg_ssse3_qpel_01(uint8_t *dst, const uint8_t *src, int32_t stride) { luma_mc<0, 1, 16, true>(dst, src, stride); }
+void luma_mc16_avg_ssse3_qpel_11(uint8_t *dst, const uint8_t *src, int32_t stride) { luma_mc<1, 1, 16, true>(dst, src, stride); }
+void luma_mc16_avg_ssse3_qpel_21(uint8_t *dst, const uint8_t *src, int32_t stride) { luma_mc<2, 1, 16, true>(dst, src, stride); }
+void luma_mc16_avg_ssse3_qpel_31(uint8_t *dst, const uint8_t *src, int32_t stride) { luma_mc<3, 1, 16, true>(dst, src, stride); }
+void luma_mc16_avg_ssse3_qpel_02(uint8_t *dst, const uint8_t *src, int32_t stride) { luma_mc<0, 2, 16, true>(dst, src, stride); }
+void luma_mc16_avg_ssse3_qpel_12(uint8_t *dst, const uint8_t *src, int32_t stride) { luma_mc<1, 2, 16, true>(dst, src, stride); }
+void luma_mc16_avg_ssse3_qpel_22(uint8_t *dst, const uint8_t *src, int32_t stride) { luma_mc<2, 2, 16, true>(dst, src, stride); }
+void luma_mc16_avg_ssse3_qpel_32(uint8_t *dst, const uint8_t *src, int32_t stride) { luma_mc<3, 2, 16, true>(dst, src, stride); }
+void luma_mc16_avg_ssse3_qpel_03(uint8_t *dst, const uint8_t *src, int32_t stride) { luma_mc<0, 3, 16, true>(dst, src, stride); }
+void luma_mc16_avg_ssse3_qpel_13(uint8_t *dst, const uint8_t *src, int32_t stride) { luma_mc<1, 3, 16, true>(dst, src, stride); }
+void luma_mc16_avg_ssse3_qpel_23(uint8_t *dst, const uint8_t *src, int32_t stride) { luma_mc<2, 3, 16, true>(dst, src, stride); }
+void luma_mc16_avg_ssse3_qpel_33(uint8_t *dst, const uint8_t *src, int32_t stride) { luma_mc<3, 3, 16, true>(dst, src, stride); }
+
+// Luma, 8x8 put.
+void luma_mc8_put_ssse3_qpel_00(uint8_t *dst, const uint8_t *src, int32_t stride) { luma_mc<0, 0, 8, false>(dst, src, stride); }
+void luma_mc8_put_ssse3_qpel_10(uint8_t *dst, const uint8_t *src, int32_t stride) { luma_mc<1, 0, 8, false>(dst, src, stride); }
+void luma_mc8_put_ssse3_qpel_20(uint8_t *dst, const uint8_t *src, int32_t stride) { luma_mc<2, 0, 8, false>(dst, src, stride); }
+void luma_mc8_put_ssse3_qpel_30(uint8_t *dst, const uint8_t *src, int32_t stride) { luma_mc<3, 0, 8, false>(dst, src, stride); }
+void luma_mc8_put_ssse3_qpel_01(uint8_t *dst, const uint8_t *src, int32_t stride) { luma_mc<0, 1, 8, false>(dst, src, stride); }
+void luma_mc8_put_ssse3_qpel_11(uint8_t *dst, const uint8_t *src, int32_t stride) { luma_mc<1, 1, 8, false>(dst, src, stride); }
+void luma_mc8_put_ssse3_qpel_21(uint8_t *dst, const uint8_t *src, int32_t stride) { luma_mc<2, 1, 8, false>(dst, src, stride); }
+void luma_mc8_put_ssse3_qpel_31(uint8_t *dst, const uint8_t *src, int32_t stride) { luma_mc<3, 1, 8, false>(dst, src, stride); }
+void luma_mc8_put_ssse3_qpel_02(uint8_t *dst, const uint8_t *src, int32_t stride) { luma_mc<0, 2, 8, false>(dst, src, stride); }
+void luma_mc8_put_ssse3_qpel_12(uint8_t *dst, const uint8_t *src, int32_t stride) { luma_mc<1, 2, 8, false>(dst, src, stride); }
+void luma_mc8_put_ssse3_qpel_22(uint8_t *dst, const uint8_t *src, int32_t stride) { luma_mc<2, 2, 8, false>(dst, src, stride); }
+void luma_mc8_put_ssse3_qpel_32(uint8_t *dst, const uint8_t *src, int32_t stride) { luma_mc<3, 2, 8, false>(dst, src, stride); }
+void luma_mc8_put_ssse3_qpel_03(uint8_t *dst, const uint8_t *src, int32_t stride) { luma_mc<0, 3, 8, false>(dst, src, stride); }
+void luma_mc8_put_ssse3_qpel_13(uint8_t *dst, const uint8_t *src, int32_t stride) { luma_mc<1, 3, 8, false>(dst, src, stride); }
+void luma_mc8_put_ssse3_qpel_23(uint8_t *dst, const uint8_t *src, int32_t stride) { luma_mc<2, 3, 8, false>(dst, src, stride); }
+void luma_mc8_put_ssse3_qpel_33(uint8_t *dst, const uint8_t *src, int32_t stride) { luma_mc<3, 3, 8, false>(dst, src, stride); }
+
+// Luma, 8x8 avg.
+void luma_mc8_avg_ssse3_qpel_00(uint8_t *dst, const uint8_t *src, int32_t stride) { luma_mc<0, 0, 8, true>(dst, src, stride); }
+void luma_mc8_avg_ssse3_qpel_10(uint8_t *dst, const uint8_t *src, int32_t stride) { luma_mc<1, 0, 8, true>(dst, src, stride); }
+void luma_mc8_avg_ssse3_qpel_20(uint8_t *dst, const uint8_t *src, int32_t stride) { luma_mc<2, 0, 8, true>(dst, src, stride); }
+void luma_mc8_avg_ssse3_qpel_30(uint8_t *dst, const uint8_t *src, int32_t stride) { luma_mc<3, 0, 8, true>(dst, src, stride); }
+void luma_mc8_avg_ssse3_qpel_01(uint8_t *dst, const uint8_t *src, int32_t stride) { luma_mc<0, 1, 8, true>(dst, src, stride); }
+void luma_mc8_avg_ssse3_qpel_11(uint8_t *dst, const uint8_t *src, int32_t stride) { luma_mc<1, 1, 8, true>(dst, src, stride); }
+void luma_mc8_avg_ssse3_qpel_21(uint8_t *dst, const uint8_t *src, int32_t stride) { luma_mc<2, 1, 8, true>(dst, src, stride); }
+void luma_mc8_avg_ssse3_qpel_31(uint8_t *dst, const uint8_t *src, int32_t stride) { luma_mc<3, 1, 8, true>(dst, src, stride); }
+void luma_mc8_avg_ssse3_qpel_02(uint8_t *dst, const uint8_t *src, int32_t stride) { luma_mc<0, 2, 8, true>(dst, src, stride); }
+void luma_mc8_avg_ssse3_qpel_12(uint8_t *dst, const uint8_t *src, int32_t stride) { luma_mc<1, 2, 8, true>(dst, src, stride); }
+void luma_mc8_avg_ssse3_qpel_22(uint8_t *dst, const uint8_t *src, int32_t stride) { luma_mc<2, 2, 8, true>(dst, src, stride); }
+void luma_mc8_avg_ssse3_qpel_32(uint8_t *dst, const uint8_t *src, int32_t stride) { luma_mc<3, 2, 8, true>(dst, src, stride); }
+void luma_mc8_avg_ssse3_qpel_03(uint8_t *dst, const uint8_t *src, int32_t stride) { luma_mc<0, 3, 8, true>(dst, src, stride); }
+void luma_mc8_avg_ssse3_qpel_13(uint8_t *dst, const uint8_t *src, int32_t stride) { luma_mc<1, 3, 8, true>(dst, src, stride); }
+void luma_mc8_avg_ssse3_qpel_23(uint8_t *dst, const uint8_t *src, int32_t stride) { luma_mc<2, 3, 8, true>(dst, src, stride); }
+void luma_mc8_avg_ssse3_qpel_33(uint8_t *dst, const uint8_t *src, int32_t stride) { luma_mc<3, 3, 8, true>(dst, src, stride); }
+
+// Chroma.
+void chroma_mc8_put_ssse3(uint8_t *dst, const uint8_t *src, int32_t stride, int32_t h, int32_t x, int32_t y)
+{
+    chroma_mc<8, false>(dst, src, stride, h, x, y);
+}
+
+void chroma_mc4_put_ssse3(uint8_t *dst, const uint8_t *src, int32_t stride, int32_t h, int32_t x, int32_t y)
+{
+    chroma_mc<4, false>(dst, src, stride, h, x, y);
+}
+
+void chroma_mc8_avg_ssse3(uint8_t *dst, const uint8_t *src, int32_t stride, int32_t h, int32_t x, int32_t y)
+{
+    chroma_mc<8, true>(dst, src, stride, h, x, y);
+}
+
+void chroma_mc4_avg_ssse3(uint8_t *dst, const uint8_t *src, int32_t stride, int32_t h, int32_t x, int32_t y)
+{
+    chroma_mc<4, true>(dst, src, stride, h, x, y);
+}

@@ -1,0 +1,220 @@
+// The SSSE3 deblocking filters give the samples of the portable kernels of their slots.
+#include "../common/guarded_memory.h"
+#include "deblock.h"
+#include "simd_check.h"
+
+#include <gtest/gtest.h>
+
+#include <sys/mman.h>
+
+#include <algorithm>
+#include <array>
+#include <cstring>
+
+namespace {
+
+struct EdgeSlot {
+    const char *name;
+    DeblockEdgeKind kind;
+    bool chroma;
+    bool vertical;
+};
+
+const EdgeSlot kEdgeSlots[] = {
+    {"luma_vertical_8bit", DEBLOCK_LUMA_V, false, true},
+    {"luma_horizontal_8bit", DEBLOCK_LUMA_H, false, false},
+    {"chroma_vertical_8bit", DEBLOCK_CHROMA_V, true, true},
+    {"chroma_horizontal_8bit", DEBLOCK_CHROMA_H, true, false},
+};
+
+void PrintTo(const EdgeSlot &slot, std::ostream *os) { *os << slot.name; }
+
+struct Pair {
+    deblock_fn portable;
+    deblock_fn ssse3;
+};
+
+Pair kernels_of(DeblockEdgeKind kind)
+{
+    deblock_init(0);
+    const deblock_fn portable = deblock_funcs[kind][DEBLOCK_ROW_8BIT];
+    deblock_init(kSsse3);
+    const deblock_fn ssse3 = deblock_funcs[kind][DEBLOCK_ROW_8BIT];
+    deblock_init(cpu_detect());
+    return {portable, ssse3};
+}
+
+struct EdgeParams {
+    int alpha;
+    int beta;
+    uint8_t clip[2];
+    uint8_t strength[2];
+};
+
+EdgeParams random_params(Rng &rng)
+{
+    EdgeParams p;
+    p.alpha = int(rng.chance(30) ? rng.range(1, 255) : rng.range(1, 64));
+    p.beta = int(rng.chance(30) ? rng.range(1, 255) : rng.range(1, 18));
+    for (int h = 0; h < 2; ++h) {
+        p.clip[h] = uint8_t(rng.chance(85) ? rng.range(0, 13) : rng.range(0, 253));
+        p.strength[h] = uint8_t(rng.range(0, 3));
+    }
+    if (rng.chance(5))
+        p.strength[0] = p.strength[1] = 0;
+    // Outside what the decoder passes; the kernels still agree.
+    const std::vector<int> odd = {0, -3, 256, 300, 1000, 1023, 5000};
+    if (rng.chance(3))
+        p.alpha = rng.pick(odd);
+    if (rng.chance(3))
+        p.beta = rng.pick(odd);
+    if (rng.chance(2))
+        p.clip[rng.range(0, 1)] = 255;
+    return p;
+}
+
+int clamp_byte(int v) { return std::min(std::max(v, 0), 255); }
+
+// One line p3 p2 p1 p0 q0 q1 q2 q3, built so that the gate and the filter choices fall on both
+// sides of their thresholds.
+std::array<int, 8> random_line(const EdgeParams &e, Rng &rng)
+{
+    std::array<int, 8> s{};
+    switch (rng.range(0, 4)) {
+    case 0:   // anything
+        for (int &v : s)
+            v = rng.byte();
+        return s;
+    case 1: { // flat sides at the extremes
+        const int lo = int(rng.range(0, 3)), hi = int(rng.range(252, 255));
+        const bool up = rng.chance(50);
+        for (int i = 0; i < 8; ++i)
+            s[i] = (i < 4) == up ? lo : hi;
+        return s;
+    }
+    default: { // thresholds around alpha, beta and the small step
+        auto sign = [&] { return rng.chance(50) ? 1 : -1; };
+        auto near = [&](int limit) {
+            switch (rng.range(0, 3)) {
+            case 0: return limit - 1;
+            case 1: return limit;
+            default: return int(rng.range(0, std::max(limit - 1, 0)));
+            }
+        };
+        const int small = std::min((e.alpha >> 2) + 1 + int(rng.range(0, 1)), 255);
+        const int step = rng.chance(30) ? small : near(e.alpha);
+        const int p0 = rng.byte();
+        const int q0 = clamp_byte(p0 + sign() * step);
+        s[3] = p0;
+        s[4] = q0;
+        s[2] = clamp_byte(p0 + sign() * near(e.beta));
+        s[5] = clamp_byte(q0 + sign() * near(e.beta));
+        s[1] = clamp_byte(p0 + sign() * near(e.beta));
+        s[6] = clamp_byte(q0 + sign() * near(e.beta));
+        s[0] = clamp_byte(s[1] + int(rng.range(-12, 12)));
+        s[7] = clamp_byte(s[6] + int(rng.range(-12, 12)));
+        return s;
+    }
+    }
+}
+
+// Area of the samples a kernel may read: columns -4..3 of every line of a vertical edge,
+// rows -4..3 of a horizontal edge.
+struct EdgeArea {
+    int width;
+    int height;
+    uint8_t *pix(BandedPlane &plane, bool vertical) const
+    {
+        return plane.origin() + (vertical ? 4 : 4 * plane.stride);
+    }
+};
+
+void put_line(BandedPlane &plane, bool vertical, int line, const std::array<int, 8> &s)
+{
+    for (int i = 0; i < 8; ++i) {
+        const size_t at = vertical ? size_t(line) * plane.stride + i : size_t(i) * plane.stride + line;
+        plane.origin()[at] = uint8_t(s[size_t(i)]);
+    }
+}
+
+class DeblockSimd : public ::testing::TestWithParam<EdgeSlot> {};
+
+TEST_P(DeblockSimd, MatchesPortableKernel)
+{
+    if (!cpu_has_ssse3())
+        GTEST_SKIP() << "the processor lacks SSSE3";
+    const EdgeSlot &slot = GetParam();
+    const Pair k = kernels_of(slot.kind);
+    if (k.portable == k.ssse3)
+        GTEST_SKIP() << "no SSSE3 kernel in this slot";
+
+    const uint32_t seed = test_seed();
+    SCOPED_TRACE("seed " + std::to_string(seed));
+    Rng rng(seed);
+    const int lines = slot.chroma ? 8 : 16;
+    const EdgeArea area = slot.vertical ? EdgeArea{8, lines} : EdgeArea{lines, 8};
+    // The pairs end at a guard page: only their two bytes may be read.
+    GuardedBytes clip_page(16), strength_page(16);
+    uint8_t *clip = clip_page.tail(2);
+    uint8_t *strength = strength_page.tail(2);
+    const int stride_extras[] = {0, 1, 5, 8, 24};
+    int failures = 0;
+    for (int round = 0; round < test_rounds(6000) && failures < 5; ++round) {
+        const EdgeParams e = random_params(rng);
+        // Aligned rows (as the decoder passes them) on even rounds, any alignment on odd ones.
+        const bool aligned = round % 2 == 0;
+        const int width = area.width + 2 * BandedPlane::kMargin;
+        const int extra = aligned ? (16 - width % 16) % 16 + 16 * int(rng.range(0, 1)) : stride_extras[round % 5];
+        BandedPlane ref(area.width, area.height, extra, aligned ? 0 : int(rng.range(0, 15)), rng);
+        for (int n = 0; n < lines; ++n)
+            put_line(ref, slot.vertical, n, random_line(e, rng));
+        BandedPlane simd = ref;
+        std::memcpy(clip, e.clip, 2);
+        std::memcpy(strength, e.strength, 2);
+
+        k.portable(area.pix(ref, slot.vertical), ref.stride, e.alpha, e.beta, clip, strength);
+        k.ssse3(area.pix(simd, slot.vertical), simd.stride, e.alpha, e.beta, clip, strength);
+
+        const std::string diff = ref.first_difference(simd);
+        if (!diff.empty()) {
+            ++failures;
+            ADD_FAILURE() << slot.name << ": alpha " << e.alpha << ", beta " << e.beta << ", clip "
+                          << int(e.clip[0]) << "/" << int(e.clip[1]) << ", strength " << int(e.strength[0]) << "/"
+                          << int(e.strength[1]) << ", stride " << simd.stride << ", alignment " << simd.align
+                          << ", round " << round << ": " << diff;
+        }
+    }
+}
+
+// Strength (0, 0) and thresholds that no line can pass leave the picture unwritten: the
+// area is read-only during the call.
+TEST_P(DeblockSimd, WritesNothingWithoutWork)
+{
+    if (!cpu_has_ssse3())
+        GTEST_SKIP() << "the processor lacks SSSE3";
+    const EdgeSlot &slot = GetParam();
+    const Pair k = kernels_of(slot.kind);
+    if (k.portable == k.ssse3)
+        GTEST_SKIP() << "no SSSE3 kernel in this slot";
+
+    struct Case {
+        int alpha, beta;
+        uint8_t strength[2];
+    };
+    const Case cases[] = {{40, 10, {0, 0}}, {0, 10, {2, 2}}, {40, 0, {3, 3}}, {-5, 10, {1, 1}}};
+    const int stride = 32;
+    GuardedBytes region(size_t(stride) * 24);
+    uint8_t *base = region.begin();
+    for (size_t i = 0; i < size_t(stride) * 24; ++i)
+        base[i] = uint8_t(60 + (i % 3));   // smooth: every gate would pass
+    ASSERT_EQ(mprotect(base, size_t(stride) * 24, PROT_READ), 0);
+    const uint8_t clip[2] = {2, 2};
+    for (const Case &c : cases)
+        k.ssse3(base + 4 * stride + 4, stride, c.alpha, c.beta, clip, c.strength);
+    ASSERT_EQ(mprotect(base, size_t(stride) * 24, PROT_READ | PROT_WRITE), 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Slots, DeblockSimd, ::testing::ValuesIn(kEdgeSlots),
+                         [](const ::testing::TestParamInfo<EdgeSlot> &info) { return std::string(info.param.name); });
+
+} // namespace

@@ -1,0 +1,134 @@
+// The SSSE3 inverse transforms give the samples of the portable kernels of their slots.
+#include "idct.h"
+#include "simd_check.h"
+
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <cstring>
+
+namespace {
+
+struct IdctSlot {
+    const char *name;
+    idct_size size;
+    int n;
+};
+
+const IdctSlot kIdctSlots[] = {
+    {"idct8x8_8bit", IDCT_8X8, 8},
+    {"idct4x4_8bit", IDCT_4X4, 4},
+};
+
+void PrintTo(const IdctSlot &slot, std::ostream *os) { *os << slot.name; }
+
+struct Pair {
+    idct_fn portable;
+    idct_fn ssse3;
+};
+
+Pair kernels_of(idct_size size)
+{
+    idct_init(0);
+    const idct_fn portable = idct_funcs[size][0];
+    idct_init(kSsse3);
+    const idct_fn ssse3 = idct_funcs[size][0];
+    idct_init(cpu_detect());
+    return {portable, ssse3};
+}
+
+enum class Coefs { sparse, dense, full_range, extremes, dc_only };
+const char *const kCoefNames[] = {"sparse", "dense", "full 32-bit", "planted extremes", "dc only"};
+
+void fill_coefficients(int32_t *c, int count, Coefs kind, Rng &rng)
+{
+    std::memset(c, 0, sizeof(int32_t) * size_t(count));
+    switch (kind) {
+    case Coefs::sparse:
+        for (int i = 0; i < count; ++i)
+            if (rng.chance(25)) {
+                const int64_t bound = int64_t(1) << rng.range(0, 12);
+                c[i] = int32_t(rng.range(-bound, bound));
+            }
+        break;
+    case Coefs::dense:
+        for (int i = 0; i < count; ++i)
+            c[i] = int32_t(rng.range(-(1 << 22), 1 << 22));
+        break;
+    case Coefs::full_range:
+        for (int i = 0; i < count; ++i)
+            c[i] = int32_t(rng.range(INT32_MIN, INT32_MAX));
+        break;
+    case Coefs::extremes: {
+        const std::vector<int32_t> planted = {INT32_MAX, INT32_MIN, INT32_MAX - 7, INT32_MIN + 9, 1 << 30,
+                                              -(1 << 30), 0x10000, -0x10000};
+        for (int i = 0; i < count; ++i)
+            c[i] = int32_t(rng.range(-64, 64));
+        for (int k = rng.range(1, 4); k > 0; --k)
+            c[rng.range(0, count - 1)] = rng.pick(planted);
+        break;
+    }
+    case Coefs::dc_only:
+        c[0] = int32_t(rng.range(-300, 300));
+        break;
+    }
+}
+
+void fill_prediction(BandedPlane &plane, int n, Rng &rng)
+{
+    const int style = int(rng.range(0, 5));
+    if (style >= 3)
+        return;   // keep the random bytes
+    for (int y = 0; y < n; ++y)
+        for (int x = 0; x < n; ++x)
+            plane.origin()[y * plane.stride + x] =
+                style == 0 ? 0 : style == 1 ? 255 : ((x + y) & 1 ? 255 : 0);
+}
+
+class IdctSimd : public ::testing::TestWithParam<IdctSlot> {};
+
+TEST_P(IdctSimd, MatchesPortableKernel)
+{
+    if (!cpu_has_ssse3())
+        GTEST_SKIP() << "the processor lacks SSSE3";
+    const IdctSlot &slot = GetParam();
+    const Pair k = kernels_of(slot.size);
+    if (k.portable == k.ssse3)
+        GTEST_SKIP() << "no SSSE3 kernel in this slot";
+
+    const uint32_t seed = test_seed();
+    SCOPED_TRACE("seed " + std::to_string(seed));
+    Rng rng(seed);
+    const int count = slot.n * slot.n;
+    alignas(16) int32_t block[64];
+    alignas(16) int32_t ref_block[64];
+    alignas(16) int32_t simd_block[64];
+    const int stride_extras[] = {0, 1, 3, 8, 13, 40};
+    int failures = 0;
+    for (int round = 0; round < test_rounds(4000) && failures < 5; ++round) {
+        const Coefs kind = Coefs(round % 5);
+        fill_coefficients(block, count, kind, rng);
+        const int extra = stride_extras[round % 6];
+        const int align = int(rng.range(0, 15));
+        BandedPlane ref(slot.n, slot.n, extra, align, rng);
+        fill_prediction(ref, slot.n, rng);
+        BandedPlane simd = ref;
+        std::memcpy(ref_block, block, sizeof block);
+        std::memcpy(simd_block, block, sizeof block);
+
+        k.portable(ref.origin(), ref_block, ref.stride);
+        k.ssse3(simd.origin(), simd_block, simd.stride);
+
+        const std::string diff = ref.first_difference(simd);
+        if (!diff.empty()) {
+            ++failures;
+            ADD_FAILURE() << slot.name << ", " << kCoefNames[int(kind)] << " coefficients, stride "
+                          << simd.stride << ", alignment " << align << ", round " << round << ": " << diff;
+        }
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Slots, IdctSimd, ::testing::ValuesIn(kIdctSlots),
+                         [](const ::testing::TestParamInfo<IdctSlot> &info) { return std::string(info.param.name); });
+
+} // namespace
