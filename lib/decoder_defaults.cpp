@@ -1,11 +1,8 @@
 // Stages not linked into this build; their own definitions replace these at link time.
 #include "aec.h"
 #include "decoder_ctx.h"
-#include "lf_record.h"
 #include "mb_inter.h"
 #include "nal_walk.h"
-
-__attribute__((weak)) void mb_loop_filter(const lf_record *) {}
 
 // Inter macroblocks: refused until inter decoding is linked in.
 __attribute__((weak)) int decode_p_mb(decoder_ctx *, int32_t) { return -2; }

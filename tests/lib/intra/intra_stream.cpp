@@ -149,9 +149,11 @@ Built build_stream(const StreamConfig &cfg)
     pps.pic_init_qp = static_cast<uint32_t>(offset + pick(rng, 18, 38));
     pps.pic_init_qp_for_roi = static_cast<uint32_t>(offset + pick(rng, 18, 38));
     pps.rois = cfg.rects;
-    pps.loop_filter_disable_flag = true;
+    pps.loop_filter_disable_flag = !cfg.loop_filter;
     std::vector<NalUnit> units = {sps_unit(sps), pps_unit(pps, sps)};
 
+    // Filter offsets that a slice does not code stay those of the last slice that did.
+    int32_t alpha_offset = 0, beta_offset = 0;
     const int layers = cfg.svc ? 2 : 1;
     for (uint32_t f = 0; f < cfg.pictures; ++f) {
         intra_model::Picture base_pic;
@@ -186,10 +188,21 @@ Built build_stream(const StreamConfig &cfg)
                 sh.slice_type = kSliceI;
                 sh.fixed_slice_qp = cfg.fixed_qp;
                 sh.slice_qp_delta = pick(rng, -3, 3);
+                if (cfg.loop_filter) {
+                    sh.filter_param_flag = pick(rng, 0, 2) != 0;
+                    if (sh.filter_param_flag) {
+                        const int32_t reach = pick(rng, 0, 4) == 0 ? 40 : 6;
+                        sh.alpha_offset = alpha_offset = pick(rng, -reach, reach);
+                        sh.beta_offset = beta_offset = pick(rng, -reach, reach);
+                    }
+                }
                 const bool in_roi = sps.roi_flag && intra_model::region_of(g, plan.addrs.front()) >= 0;
                 intra_model::CodedSlice cs;
                 cs.first_mb = plan.addrs.front();
                 cs.fixed_qp = cfg.fixed_qp;
+                cs.loop_filter = cfg.loop_filter;
+                cs.alpha_offset = alpha_offset;
+                cs.beta_offset = beta_offset;
                 cs.slice_qp = static_cast<int32_t>(in_roi ? pps.pic_init_qp_for_roi : pps.pic_init_qp) + sh.slice_qp_delta;
                 BitWriter w;
                 write_slice_header(w, sh, sps, pps, nal_type);
@@ -211,7 +224,10 @@ Built build_stream(const StreamConfig &cfg)
                 units.push_back(finish_unit(nal_header(nal_type), w));
                 coded.push_back(std::move(cs));
             }
-            intra_model::Picture pic = intra_model::reconstruct(g, coded, enhancement ? &base_pic : nullptr);
+            uint64_t filtered = 0;
+            intra_model::Picture pic =
+                intra_model::reconstruct(g, coded, enhancement ? &base_pic : nullptr, &filtered);
+            out.filtered_samples += filtered;
             if (layer == 0)
                 base_pic = pic;
             out.expected[layer].push_back(std::move(pic));

@@ -24,6 +24,7 @@ struct StreamConfig {
     uint32_t seed = 1;
     uint32_t max_coefs = 8;                      // per block
     bool all_dc = false;                         // low-pass modes only, no residual
+    bool loop_filter = false;                    // deblocking on, with random slice offsets
 };
 
 struct Built {
@@ -31,6 +32,7 @@ struct Built {
     // Expected pictures per layer, in decoding order.
     std::vector<intra_model::Picture> expected[2];
     uint64_t macroblocks = 0;
+    uint64_t filtered_samples = 0;               // samples the model's deblocking changed
 };
 
 Built build_stream(const StreamConfig &cfg);

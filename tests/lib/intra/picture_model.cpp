@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "coef.h"
+#include "deblock_model.h"
 #include "idct.h"
 #include "ipred.h"
 #include "svacdec.h"
@@ -12,15 +13,25 @@ namespace intra_model {
 
 namespace {
 
+const uint8_t kChromaQp[56] = {0,  1,  2,  3,  4,  5,  6,  7,  8,  9,  10, 11, 12, 13, 14, 15, 16, 17, 18,
+                               19, 20, 21, 22, 23, 24, 25, 26, 27, 28, 29, 30, 31, 32, 33, 33, 34, 35, 35,
+                               36, 36, 37, 37, 38, 38, 39, 39, 39, 40, 40, 40, 41, 41, 41, 42, 42, 42};
+
+} // namespace
+
+int32_t chroma_qp_of(int32_t qp, int32_t depth)
+{
+    const int32_t o = 7 * (depth - 8);
+    return kChromaQp[std::clamp(qp - o, 0, 55)] + o;
+}
+
+namespace {
+
 // Substitutes for a missing left or top neighbour, by mode (-1: the mode needs that side).
 const int8_t kLumaNoLeft[8] = {0, -1, 6, -1, -1, 7, 6, 7};
 const int8_t kLumaNoTop[8] = {-1, 1, 5, -1, -1, 5, 7, 7};
 const int8_t kChromaNoLeft[7] = {5, -1, 2, -1, 6, 5, 6};
 const int8_t kChromaNoTop[7] = {4, 1, -1, -1, 4, 6, 6};
-
-const uint8_t kChromaQp[56] = {0,  1,  2,  3,  4,  5,  6,  7,  8,  9,  10, 11, 12, 13, 14, 15, 16, 17, 18,
-                               19, 20, 21, 22, 23, 24, 25, 26, 27, 28, 29, 30, 31, 32, 33, 33, 34, 35, 35,
-                               36, 36, 37, 37, 38, 38, 39, 39, 39, 40, 40, 40, 41, 41, 41, 42, 42, 42};
 
 int32_t substitute(const int8_t *no_left, const int8_t *no_top, int count, int32_t mode, bool left_missing,
                    bool top_missing, bool *illegal)
@@ -48,12 +59,6 @@ int32_t wrap_qp(int64_t qp, int32_t depth)
     int64_t q = qp - o;
     q = ((q % 56) + 56) % 56;
     return static_cast<int32_t>(o + q);
-}
-
-int32_t chroma_qp_of(int32_t qp, int32_t depth)
-{
-    const int32_t o = 7 * (depth - 8);
-    return kChromaQp[std::clamp(qp - o, 0, 55)] + o;
 }
 
 // A neighbour-sample array in the picture's sample width.
@@ -376,7 +381,8 @@ int32_t AvailabilityTracker::avail(uint32_t addr, int32_t slice_number, uint32_t
 
 void AvailabilityTracker::decoded(uint32_t addr, int32_t slice_number) { slice_of_[addr] = slice_number; }
 
-Picture reconstruct(const LayerGeometry &g, const std::vector<CodedSlice> &slices, const Picture *base)
+Picture reconstruct(const LayerGeometry &g, const std::vector<CodedSlice> &slices, const Picture *base,
+                    uint64_t *filtered)
 {
     if (!intra_pred4x4_funcs[0][0] || !coef_funcs[0])
         ZQ_SVAC_Dec_Init(0);   // the kernel tables
@@ -385,6 +391,7 @@ Picture reconstruct(const LayerGeometry &g, const std::vector<CodedSlice> &slice
                  g.bit_depth);
     AvailabilityTracker av(g);
     Reconstructor rec(g, pic, base);
+    std::vector<MbFilter> filter(static_cast<size_t>(g.mb_width) * g.mb_height);
     int32_t number = 0;
     for (const CodedSlice &s : slices) {
         ++number;
@@ -392,10 +399,16 @@ Picture reconstruct(const LayerGeometry &g, const std::vector<CodedSlice> &slice
         for (const CodedMb &cm : s.mbs) {
             if (cm.mb.cbp != 0 && !s.fixed_qp)
                 qp = wrap_qp(static_cast<int64_t>(qp) + cm.mb.qp_delta, g.bit_depth);
-            rec.macroblock(cm, av.avail(cm.addr, number, s.first_mb), qp);
+            const int32_t avail = av.avail(cm.addr, number, s.first_mb);
+            rec.macroblock(cm, avail, qp);
             av.decoded(cm.addr, number);
+            filter[cm.addr] = {true, s.loop_filter, cm.mb.kind == svacwriter::IntraKind::k4x4, qp, avail,
+                               s.alpha_offset, s.beta_offset};
         }
     }
+    const uint64_t changed = deblock_picture(g, filter, pic);
+    if (filtered)
+        *filtered = changed;
     return pic;
 }
 

@@ -33,6 +33,9 @@ struct CodedSlice {
     uint32_t first_mb = 0;
     int32_t slice_qp = 0;            // with the bit-depth offset
     bool fixed_qp = true;
+    bool loop_filter = false;        // the picture parameter set leaves the filter on
+    int32_t alpha_offset = 0;        // offsets in force for the slice
+    int32_t beta_offset = 0;
     std::vector<CodedMb> mbs;        // decoding order
 };
 
@@ -60,9 +63,14 @@ private:
     std::vector<int32_t> slice_of_;
 };
 
-// Reconstructs the slices in order. base: the reconstructed base-layer picture of the same
-// instant for an enhancement layer (null for a base layer).
-Picture reconstruct(const LayerGeometry &g, const std::vector<CodedSlice> &slices, const Picture *base);
+// Reconstructs the slices in order, then deblocks the picture where the slices ask for it.
+// base: the finished base-layer picture of the same instant for an enhancement layer (null for
+// a base layer). filtered, when given, receives the number of samples the deblocking changed.
+Picture reconstruct(const LayerGeometry &g, const std::vector<CodedSlice> &slices, const Picture *base,
+                    uint64_t *filtered = nullptr);
+
+// Chroma QP of a luma QP, both with the bit-depth offset.
+int32_t chroma_qp_of(int32_t qp, int32_t depth);
 
 // Mode substitution when a neighbour is missing, as the decoder applies it (-1: none).
 int32_t luma_substitute(int32_t mode, bool left_missing, bool top_missing);

@@ -1,0 +1,98 @@
+#include "lf_strength.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <initializer_list>
+
+#include "lf_record.h"
+#include "mb_work.h"
+#include "vlc_tables.h"
+
+namespace {
+
+bool is_intra(int32_t kind) { return kind == 0 || kind == 1; }
+
+bool coded(int32_t cbp, int bit) { return (cbp >> bit) & 1; }
+
+// Whether the vectors of two motion entries differ enough to show a block edge.
+bool moved(const int16_t *a, const int16_t *b)
+{
+    return std::abs(a[MV_X] - b[MV_X]) >= 4 || std::abs(a[MV_Y] - b[MV_Y]) >= 4 || a[MV_REF_IDX] != b[MV_REF_IDX];
+}
+
+// Strength of one half-edge between two 8x8 blocks of inter macroblocks: p and q the
+// entries of the two blocks in the motion copy, coded whether either block has residual.
+uint8_t inter_strength(const lf_record *r, bool coded_blocks, int p, int q)
+{
+    if (coded_blocks)
+        return 2;
+    const int lists = r->kind >= 7 ? 2 : 1;
+    for (int list = 0; list < lists; ++list)
+        if (moved(r->motion[list][p], r->motion[list][q]))
+            return 1;
+    return 0;
+}
+
+int64_t clip_index(int64_t v) { return std::clamp<int64_t>(v, 0, 55); }
+
+} // namespace
+
+void lf_boundary_strengths(const lf_record *r, lf_strengths *bs)
+{
+    *bs = lf_strengths{};
+    const bool intra = is_intra(r->kind);
+    if (r->avail & MB_LEFT) {
+        if (intra || is_intra(r->kind_left)) {
+            bs->left[0] = bs->left[1] = 3;
+        } else {
+            bs->left[0] = inter_strength(r, coded(r->cbp_left, 1) || coded(r->cbp, 0), 4, 5);
+            bs->left[1] = inter_strength(r, coded(r->cbp_left, 3) || coded(r->cbp, 2), 8, 9);
+        }
+    }
+    if (r->avail & MB_TOP) {
+        if (intra || is_intra(r->kind_top)) {
+            bs->top[0] = bs->top[1] = 3;
+        } else {
+            bs->top[0] = inter_strength(r, coded(r->cbp_top, 2) || coded(r->cbp, 0), 1, 5);
+            bs->top[1] = inter_strength(r, coded(r->cbp_top, 3) || coded(r->cbp, 1), 2, 6);
+        }
+    }
+    if (intra) {
+        bs->inner_v[0] = bs->inner_v[1] = bs->inner_h[0] = bs->inner_h[1] = 2;
+        if (r->kind == 0)
+            bs->inner4[0] = bs->inner4[1] = 2;
+        return;
+    }
+    bs->inner_v[0] = inter_strength(r, coded(r->cbp, 0) || coded(r->cbp, 1), 5, 6);
+    bs->inner_v[1] = inter_strength(r, coded(r->cbp, 2) || coded(r->cbp, 3), 9, 10);
+    bs->inner_h[0] = inter_strength(r, coded(r->cbp, 0) || coded(r->cbp, 2), 5, 9);
+    bs->inner_h[1] = inter_strength(r, coded(r->cbp, 1) || coded(r->cbp, 3), 6, 10);
+}
+
+bool lf_any_strength(const lf_strengths &bs)
+{
+    for (const uint8_t *pair : {bs.left, bs.inner_v, bs.top, bs.inner_h, bs.inner4})
+        if (pair[0] != 0 || pair[1] != 0)
+            return true;
+    return false;
+}
+
+bool lf_edge_thresholds(int32_t q, int32_t shift, int32_t alpha_offset, int32_t beta_offset, const uint8_t bs[2],
+                        lf_edge_params *out)
+{
+    // 64-bit: the offsets are whatever the slice header coded.
+    const int64_t base = int64_t(q) - 7 * int64_t(shift);
+    out->alpha = deblock_alpha_table[clip_index(base + alpha_offset)] << shift;
+    out->beta = deblock_beta_table[clip_index(base + beta_offset)] << shift;
+    for (int k = 0; k < 2; ++k) {
+        const int64_t t = bs[k] + base + alpha_offset;
+        const int64_t index = t < 1 ? 0 : std::min<int64_t>(t - 1, 55);
+        out->clip[k] = static_cast<uint8_t>(deblock_clip_table[index] << shift);
+    }
+    return out->alpha != 0 && out->beta != 0;
+}
+
+int32_t lf_chroma_qp(int32_t q, int32_t luma_shift, int32_t chroma_shift)
+{
+    return chroma_qp_table[clip_index(int64_t(q) - 7 * int64_t(luma_shift))] + 7 * chroma_shift;
+}

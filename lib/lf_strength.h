@@ -1,0 +1,37 @@
+// Loop-filter decisions: boundary strengths of a macroblock's edges and the thresholds of
+// one edge. No sample is touched here.
+#pragma once
+#include <cstdint>
+
+struct lf_record;
+
+// One byte per 8-sample half of each edge (upper/lower half of a vertical edge, left/right
+// half of a horizontal one): 0 none, 1 and 2 normal, 3 strong.
+struct lf_strengths {
+    uint8_t left[2];      // left macroblock edge
+    uint8_t inner_v[2];   // x = 8
+    uint8_t top[2];       // top macroblock edge
+    uint8_t inner_h[2];   // y = 8
+    uint8_t inner4[2];    // x = 4, 12 and y = 4, 12 of an I_4X4 macroblock
+};
+
+void lf_boundary_strengths(const lf_record *rec, lf_strengths *bs);
+bool lf_any_strength(const lf_strengths &bs);
+
+struct lf_edge_params {
+    int32_t alpha, beta;
+    uint8_t clip[2];
+};
+
+// Thresholds of an edge with QP q (bit-depth offset included) and depth shift s (bit depth
+// - 8); the clip value of each half follows its strength. False when alpha or beta is 0:
+// the edge is not filtered.
+bool lf_edge_thresholds(int32_t q, int32_t shift, int32_t alpha_offset, int32_t beta_offset, const uint8_t bs[2],
+                        lf_edge_params *out);
+
+// Chroma QP of a luma QP, both with their bit-depth offsets.
+int32_t lf_chroma_qp(int32_t q, int32_t luma_shift, int32_t chroma_shift);
+
+extern const uint8_t deblock_alpha_table[56];
+extern const uint8_t deblock_beta_table[56];
+extern const uint8_t deblock_clip_table[56];

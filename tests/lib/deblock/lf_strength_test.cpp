@@ -1,0 +1,164 @@
+// Loop-filter decisions: boundary strengths from a macroblock's record, and the thresholds
+// and clip values of an edge.
+#include <gtest/gtest.h>
+
+#include <array>
+#include <climits>
+#include <functional>
+
+#include "lf_record.h"
+#include "lf_strength.h"
+#include "mb_work.h"
+
+namespace {
+
+using Strengths = std::array<int, 10>;   // left, inner_v, top, inner_h, inner4 pairs
+
+// An inter (P_16X16) macroblock with inter neighbours on both sides, every vector zero and
+// every reference index 0.
+lf_record inter_record()
+{
+    lf_record r{};
+    r.avail = MB_LEFT | MB_TOP;
+    r.kind = r.kind_left = r.kind_top = 2;
+    return r;
+}
+
+Strengths strengths_of(const lf_record &r)
+{
+    lf_strengths bs;
+    lf_boundary_strengths(&r, &bs);
+    return {bs.left[0],    bs.left[1],    bs.inner_v[0], bs.inner_v[1], bs.top[0],
+            bs.top[1],     bs.inner_h[0], bs.inner_h[1], bs.inner4[0],  bs.inner4[1]};
+}
+
+struct StrengthCase {
+    const char *name;
+    std::function<void(lf_record &)> set;
+    Strengths want;
+};
+
+void move_entry(lf_record &r, int list, int entry, int field, int16_t v) { r.motion[list][entry][field] = v; }
+
+const StrengthCase kStrengthCases[] = {
+    {"intra 4x4 without neighbours", [](lf_record &r) { r.kind = 0; r.avail = 0; r.kind_left = r.kind_top = 0; },
+     {0, 0, 2, 2, 0, 0, 2, 2, 2, 2}},
+    {"intra 8x8 with neighbours", [](lf_record &r) { r.kind = 1; }, {3, 3, 2, 2, 3, 3, 2, 2, 0, 0}},
+    {"intra left neighbour", [](lf_record &r) { r.kind_left = 1; }, {3, 3, 0, 0, 0, 0, 0, 0, 0, 0}},
+    {"intra top neighbour", [](lf_record &r) { r.kind_top = 0; }, {0, 0, 0, 0, 3, 3, 0, 0, 0, 0}},
+    {"intra neighbours not available",
+     [](lf_record &r) {
+         r.kind_left = r.kind_top = 0;
+         r.avail = MB_TOP_LEFT | MB_TOP_RIGHT;
+     },
+     {0, 0, 0, 0, 0, 0, 0, 0, 0, 0}},
+    {"equal motion, nothing coded", [](lf_record &) {}, {0, 0, 0, 0, 0, 0, 0, 0, 0, 0}},
+    {"chroma bits only", [](lf_record &r) { r.cbp = r.cbp_left = r.cbp_top = 0xF0; }, {0, 0, 0, 0, 0, 0, 0, 0, 0, 0}},
+    {"left neighbour's upper right block", [](lf_record &r) { r.cbp_left = 2; }, {2, 0, 0, 0, 0, 0, 0, 0, 0, 0}},
+    {"left neighbour's lower right block", [](lf_record &r) { r.cbp_left = 8; }, {0, 2, 0, 0, 0, 0, 0, 0, 0, 0}},
+    {"left neighbour's far blocks", [](lf_record &r) { r.cbp_left = 5; }, {0, 0, 0, 0, 0, 0, 0, 0, 0, 0}},
+    {"upper neighbour's lower left block", [](lf_record &r) { r.cbp_top = 4; }, {0, 0, 0, 0, 2, 0, 0, 0, 0, 0}},
+    {"upper neighbour's lower right block", [](lf_record &r) { r.cbp_top = 8; }, {0, 0, 0, 0, 0, 2, 0, 0, 0, 0}},
+    {"upper neighbour's far blocks", [](lf_record &r) { r.cbp_top = 3; }, {0, 0, 0, 0, 0, 0, 0, 0, 0, 0}},
+    {"own upper left block", [](lf_record &r) { r.cbp = 1; }, {2, 0, 2, 0, 2, 0, 2, 0, 0, 0}},
+    {"own upper right block", [](lf_record &r) { r.cbp = 2; }, {0, 0, 2, 0, 0, 2, 0, 2, 0, 0}},
+    {"own lower left block", [](lf_record &r) { r.cbp = 4; }, {0, 2, 0, 2, 0, 0, 2, 0, 0, 0}},
+    {"own lower right block", [](lf_record &r) { r.cbp = 8; }, {0, 0, 0, 2, 0, 0, 0, 2, 0, 0}},
+    {"vector apart by 4 in x", [](lf_record &r) { move_entry(r, 0, 5, MV_X, 4); }, {1, 0, 1, 0, 1, 0, 1, 0, 0, 0}},
+    {"vector apart by 3 in x", [](lf_record &r) { move_entry(r, 0, 5, MV_X, -3); }, {0, 0, 0, 0, 0, 0, 0, 0, 0, 0}},
+    {"vector apart by 4 in y", [](lf_record &r) { move_entry(r, 0, 10, MV_Y, -4); }, {0, 0, 0, 1, 0, 0, 0, 1, 0, 0}},
+    {"vector apart by 3 in y", [](lf_record &r) { move_entry(r, 0, 10, MV_Y, 3); }, {0, 0, 0, 0, 0, 0, 0, 0, 0, 0}},
+    {"left neighbour's lower vector", [](lf_record &r) { move_entry(r, 0, 8, MV_Y, 7); }, {0, 1, 0, 0, 0, 0, 0, 0, 0, 0}},
+    {"upper neighbour's right vector", [](lf_record &r) { move_entry(r, 0, 2, MV_X, 9); }, {0, 0, 0, 0, 0, 1, 0, 0, 0, 0}},
+    {"other reference", [](lf_record &r) { move_entry(r, 0, 9, MV_REF_IDX, 1); }, {0, 1, 0, 1, 0, 0, 1, 0, 0, 0}},
+    {"distance and vector difference fields ignored",
+     [](lf_record &r) {
+         move_entry(r, 0, 5, MV_DISTANCE, 3);
+         move_entry(r, 0, 6, MV_MVD_X, 40);
+     },
+     {0, 0, 0, 0, 0, 0, 0, 0, 0, 0}},
+    {"coded block wins over motion",
+     [](lf_record &r) {
+         r.cbp = 1;
+         move_entry(r, 0, 5, MV_X, 8);
+     },
+     {2, 0, 2, 0, 2, 0, 2, 0, 0, 0}},
+    {"list 1 ignored in P", [](lf_record &r) { move_entry(r, 1, 5, MV_X, 8); }, {0, 0, 0, 0, 0, 0, 0, 0, 0, 0}},
+    {"list 1 compared in B",
+     [](lf_record &r) {
+         r.kind = 8;
+         move_entry(r, 1, 5, MV_X, 8);
+     },
+     {1, 0, 1, 0, 1, 0, 1, 0, 0, 0}},
+    {"list 1 reference in B skip",
+     [](lf_record &r) {
+         r.kind = 30;
+         move_entry(r, 1, 9, MV_REF_IDX, -1);
+     },
+     {0, 1, 0, 1, 0, 0, 1, 0, 0, 0}},
+};
+
+TEST(LoopFilterStrength, FromKindsCodedBlocksAndMotion)
+{
+    for (const StrengthCase &c : kStrengthCases) {
+        lf_record r = inter_record();
+        c.set(r);
+        EXPECT_EQ(strengths_of(r), c.want) << c.name;
+        lf_strengths bs;
+        lf_boundary_strengths(&r, &bs);
+        EXPECT_EQ(lf_any_strength(bs), c.want != Strengths{}) << c.name;
+    }
+}
+
+struct ThresholdCase {
+    int32_t q, shift, alpha_offset, beta_offset;
+    uint8_t bs[2];
+    bool filtered;
+    int32_t alpha, beta;
+    uint8_t clip[2];
+};
+
+const ThresholdCase kThresholdCases[] = {
+    {15, 0, 0, 0, {1, 1}, false, 0, 0, {0, 0}},        // below the tables' first non-zero entry
+    {16, 0, 0, 0, {1, 2}, true, 4, 2, {1, 1}},
+    {37, 0, 0, 0, {1, 2}, true, 56, 11, {2, 3}},       // clip index grows with the strength
+    {16, 0, -1, 0, {1, 1}, false, 0, 2, {0, 0}},
+    {16, 0, 0, -1, {1, 1}, false, 4, 0, {1, 1}},
+    {10, 0, 6, 6, {1, 2}, true, 4, 2, {1, 1}},
+    {40, 0, 5, -8, {2, 1}, true, 144, 9, {4, 4}},
+    {60, 0, 0, 0, {2, 3}, true, 255, 20, {7, 7}},      // indexes clipped at 55
+    {29, 2, 0, 0, {1, 1}, false, 0, 0, {0, 0}},        // 10-bit: lowered by 14
+    {43, 2, 0, 0, {1, 2}, true, 88, 28, {4, 8}},       // and scaled by 4
+    {40, 0, -30, 0, {1, 1}, false, 0, 13, {0, 0}},
+    {40, 0, INT32_MAX, INT32_MAX, {2, 2}, true, 255, 20, {7, 7}},
+    {40, 0, INT32_MIN, INT32_MIN, {2, 2}, false, 0, 0, {0, 0}},
+};
+
+TEST(LoopFilterThresholds, TablesOffsetsAndDepth)
+{
+    for (const ThresholdCase &c : kThresholdCases) {
+        lf_edge_params e;
+        const bool filtered = lf_edge_thresholds(c.q, c.shift, c.alpha_offset, c.beta_offset, c.bs, &e);
+        const std::string name = "q " + std::to_string(c.q) + " shift " + std::to_string(c.shift) + " offsets " +
+                                 std::to_string(c.alpha_offset) + "/" + std::to_string(c.beta_offset);
+        EXPECT_EQ(filtered, c.filtered) << name;
+        EXPECT_EQ(e.alpha, c.alpha) << name;
+        EXPECT_EQ(e.beta, c.beta) << name;
+        EXPECT_EQ(e.clip[0], c.clip[0]) << name;
+        EXPECT_EQ(e.clip[1], c.clip[1]) << name;
+    }
+}
+
+TEST(LoopFilterThresholds, ChromaQp)
+{
+    struct {
+        int32_t q, shift, want;
+    } const cases[] = {
+        {20, 0, 20}, {32, 0, 32}, {33, 0, 33}, {34, 0, 33}, {35, 0, 34}, {55, 0, 42},
+        {70, 0, 42}, {-3, 0, 0},  {54, 2, 51}, {10, 2, 14}, {69, 2, 56},
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(lf_chroma_qp(c.q, c.shift, c.shift), c.want) << c.q << " shift " << c.shift;
+}
+
+} // namespace
