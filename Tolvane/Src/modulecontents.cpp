@@ -5,18 +5,29 @@
 
 #include "ModuleRegistry.h"
 
+#include "audioutputctrl.h"
 #include "customerinfor.h"
 #include "devicemgr.h"
+#include "exceldataformatercity.h"
+#include "exceldataformaterevents.h"
+#include "exceldataformaterfaces.h"
+#include "exceldataformaterpeople.h"
 #include "exceldataformaterregistry.h"
+#include "exceldataformaterscenes.h"
+#include "exceldataformatervehicles.h"
+#include "localplayctrl.h"
 #include "logfacade.h"
 #include "loginit.h"
+#include "playbackctrl.h"
 #include "playerctrl.h"
 #include "playermgr.h"
 #include "realtimestreamctrl.h"
 #include "recordtranscoderregistry.h"
 #include "recordvideoctrl.h"
 #include "rkvrecordtranscoder.h"
+#include "singlegrabctrl.h"
 #include "timer.h"
+#include "watermark.h"
 
 namespace Tolvane {
 namespace {
@@ -33,30 +44,44 @@ void RegisterRecordTranscoders()
 // "ClassroomBehavior", "Operation", "HumanImage".
 void RegisterExcelDataFormaters()
 {
-    // RegisterExcelDataFormater("Face_Attr", <factory>); ...
+    RegisterExcelDataFormater("Face_Attr", &MakeExcelDataFormater<CExcelDataFormaterForFaceAttr>);
+    RegisterExcelDataFormater("Face_Image", &MakeExcelDataFormater<CExcelDataFormaterForFaceImage>);
+    RegisterExcelDataFormater("HumanTrait", &MakeExcelDataFormater<CExcelDataFormaterForHumanTrait>);
+    RegisterExcelDataFormater("ivs", &MakeExcelDataFormater<CExcelDataFormaterForIVS>);
+    RegisterExcelDataFormater("Deposit", &MakeExcelDataFormater<CExcelDataFormaterForDeposit>);
+    RegisterExcelDataFormater("MixedPlate", &MakeExcelDataFormater<CExcelDataFormaterForMixedPlate>);
+    RegisterExcelDataFormater("Non-Motor", &MakeExcelDataFormater<CExcelDataFormaterForNonMotorVehicle>);
+    RegisterExcelDataFormater("vehicle", &MakeExcelDataFormater<CExcelDataFormaterForVehicle>);
+    RegisterExcelDataFormater("ViolentThrow", &MakeExcelDataFormater<CExcelDataFormaterForViolentThrow>);
+    RegisterExcelDataFormater("CrowdDetection", &MakeExcelDataFormater<CExcelDataFormaterForCrowdDensity>);
+    RegisterExcelDataFormater("SmartKitchen", &MakeExcelDataFormater<CExcelDataFormaterForSmartKitchen>);
+    RegisterExcelDataFormater("IntelliCityMgr", &MakeExcelDataFormater<CExcelDataFormaterForIntelliCityMgr>);
+    RegisterExcelDataFormater("ClassroomBehavior", &MakeExcelDataFormater<CExcelDataFormaterForIntelliRoomMgr>);
+    RegisterExcelDataFormater("Operation", &MakeExcelDataFormater<CExcelDataFormaterForWorkOperation>);
+    RegisterExcelDataFormater("HumanImage", &MakeExcelDataFormater<CExcelDataFormaterForHumanImage>);
 }
 
 using Foundation::ModuleEntry;
 
 const ModuleEntry kContents[] = {
-    //  1 CAudiOutputCtrl       "class Tolvane::CAudiOutputCtrl"
+    /*  1 */ ModuleEntry::Service(&CAudiOutputCtrl::CreateSvrObject),
     /*  2 */ ModuleEntry::Service(&CCustomerInfor::CreateSvrObject),
     ModuleEntry::AtLoad(&RegisterRecordTranscoders),
     /*  3 */ ModuleEntry::Service(&CDeviceMgr::CreateSvrObject),
     //  4 CIVSFrameAnalyCtrl    "class Tolvane::CIVSFrameAnalyCtrl"
-    //  5 CLocalPlayCtrl        "class Tolvane::CLocalPlayCtrl"
+    /*  5 */ ModuleEntry::Service(&CLocalPlayCtrl::CreateSvrObject),
     ModuleEntry::Init(&SetUpModuleLogger),
     /*  6 */ ModuleEntry::Service(&CLogInit::CreateSvrObject),
-    //  7 CPlaybackCtrl         "class Tolvane::CPlaybackCtrl"
+    /*  7 */ ModuleEntry::Service(&CPlaybackCtrl::CreateSvrObject),
     /*  8 */ ModuleEntry::Service(&PlayerCtrl::CreateSvrObject),
     /*  9 */ ModuleEntry::Service(&CPlayerMgr::CreateSvrObject),
     /* 10 */ ModuleEntry::Service(&CRealtimeStreamCtrl::CreateSvrObject),
     /* 11 */ ModuleEntry::Service(&CRecordVideoCtrl::CreateSvrObject),
-    // 12 CSingleGrabCtrl       "class Tolvane::CSingleGrabCtrl"
+    /* 12 */ ModuleEntry::Service(&CSingleGrabCtrl::CreateSvrObject),
     /* 13 */ ModuleEntry::Service(&CTimer::CreateSvrObject),
     // 14 CDownloadManager      "class Tolvane::CDownloadManager"
     ModuleEntry::AtLoad(&RegisterExcelDataFormaters),
-    // 15 CWatermark            "class Tolvane::CWatermark"
+    /* 15 */ ModuleEntry::Service(&CWatermark::CreateSvrObject),
 };
 
 [[maybe_unused]] const bool g_contentsRegistered = Foundation::RegisterModuleContents(kContents);
