@@ -43,7 +43,8 @@ int decoder_ctx_free(decoder_ctx *ctx)
     }
     pps_free_arrays(ctx);
     sec_state_free(ctx);
-    mem_freep(&ctx->mc_scratch);
+    mem_freep(&ctx->pad_block_buf);
+    ctx->pad_block_cap = 0;
     mem_freep(&ctx->enh_buf);
     mem_freep(&ctx->buf256);
     mem_freep(&ctx->pic_work_buf);

@@ -1,7 +1,9 @@
 // One decoder instance: everything a stream needs lives in or hangs off this record.
 #pragma once
+#include <cstddef>
 #include <cstdint>
 
+#include "aec_engine.h"
 #include "bitstream.h"
 #include "frame.h"
 #include "lf_worker.h"
@@ -26,7 +28,7 @@ enum layer_buffer {
     LB_INTRA_LINE_CR,     // 20 W
     LB_ROW_A,             // 4 W: first chroma mode of each column
     LB_ROW_B,             // 4 W: second chroma mode of each column (4:2:2)
-    LB_ROW_C,             // 4 W
+    LB_ROW_C,             // 4 W: arithmetic-mode mb_type code of each column
     LB_COLOCATED_MOTION,  // 48 W H
     LB_COLOCATED_KIND,    // W H
     LB_LEFT_SLICE_IDS,    // 4 W: slice number of the last macroblock finished in each column
@@ -55,6 +57,7 @@ struct layer_ctx {
     int32_t roi_regions_left;   // rectangles whose macroblocks are not finished
     int32_t mb_x, mb_y, cur_mb_addr;
     int32_t mb_avail;           // 1 left, 2 top, 4 top-right, 8 top-left
+    int32_t mb_type_code;       // arithmetic-mode mb_type code of the last macroblock
 
     // Region of every macroblock and the next address of the same region, built for one
     // picture parameter set (by its generation), geometry and rectangle set.
@@ -75,6 +78,7 @@ struct output_queue {
 
 struct decoder_ctx {
     bit_reader bs;
+    aec_decoder aec;            // arithmetic entropy decoder of the slice
 
     // Macroblock being decoded
     mb_work mb;
@@ -137,7 +141,9 @@ struct decoder_ctx {
     // first slice of a two-layer stream after each picture parameter set.
     int32_t base_mb_width, base_mb_height, base_width, base_height, base_mb_count;
     int32_t enh_mb_width, enh_mb_height, enh_width, enh_height, enh_mb_count;
-    uint8_t *mc_scratch;
+    // Padded reference windows of motion compensation, sized for the luma stride at each picture start.
+    uint8_t *pad_block_buf;
+    size_t pad_block_cap;
     int32_t saved_top_left_slice;
     int32_t cur_top_slice;      // top_slice_ids entry of the current column before the current macroblock took it
 

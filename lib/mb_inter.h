@@ -4,6 +4,14 @@
 
 struct decoder_ctx;
 
-// 0, or a negative code. Until inter decoding is linked in, stand-ins refuse with -2.
+// 0, or a negative code: -2 bad syntax or failed prediction, -3 a B type above 30, -8
+// residual error, -11 data exhausted.
 int decode_p_mb(decoder_ctx *ctx, int32_t mb_type);
 int decode_b_mb(decoder_ctx *ctx, int32_t mb_type);
+
+// Temporal direct vectors of the 8x8 block at list-0 cache position pos (and pos + 12) from
+// the co-located block's entry col of the backward reference.
+void b_direct_mv(decoder_ctx *ctx, int pos, const int16_t *col);
+
+// Marks the macroblock as inter for the intra mode prediction of its neighbours.
+void clear_intra_mode_context(decoder_ctx *ctx);

@@ -303,14 +303,14 @@ int decode_intra_mb(decoder_ctx *ctx, int32_t mb_type)
 
     mb.chroma_mode[0] = mb.chroma_mode[1] = 0;
     if (!mb.base_pred_flag && ctx->chroma_format != 0) {
-        const int32_t m0 = aec ? aec_read_intra_chroma_pred_mode(ctx) : read_ue(br);
+        const int32_t m0 = aec ? aec_read_intra_chroma_pred_mode(ctx, 0) : read_ue(br);
         if (m0 < 0 || m0 > 6) {
             std::printf("illegal intra_chroma_pred_mode(%d)\n", m0);
             return -2;
         }
         mb.chroma_mode[0] = m0;
         if (ctx->chroma_format == 2) {
-            const int32_t m1 = aec ? aec_read_intra_chroma_pred_mode(ctx) : read_ue(br);
+            const int32_t m1 = aec ? aec_read_intra_chroma_pred_mode(ctx, 1) : read_ue(br);
             if (m1 < 0 || m1 > 6) {
                 std::printf("illegal intra_chroma_pred_mode_422\n");
                 return -2;

@@ -38,6 +38,8 @@ struct mb_work {
 
     int16_t mv_cache[MV_CACHE_ENTRIES][MV_FIELDS];
     int8_t b_pred_dir[2][3];     // per row: left slot, then the macroblock's two 8x8 blocks
+    int32_t b_pred_pos;          // grid position (1, 2, 4, 5) of the B block being decoded
+    int32_t current_mv_pos;      // motion cache position whose vector is being decoded
 
     alignas(16) int32_t coef[64];
     uint32_t pairs[65];

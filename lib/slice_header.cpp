@@ -5,6 +5,7 @@
 
 #include "decoder_ctx.h"
 #include "mb_address.h"
+#include "mc.h"
 #include "mem.h"
 
 namespace {
@@ -86,12 +87,9 @@ int start_picture(decoder_ctx *ctx, const sps_record &sps)
     layer.cur = frame_pool_get(&layer.pool, ctx->width, ctx->height, format);
     if (!layer.cur)
         return -1;
-    if (!ctx->mc_scratch) {
-        const size_t row = (static_cast<size_t>(std::abs(layer.cur->stride[0])) + 63) & ~size_t(31);
-        ctx->mc_scratch = static_cast<uint8_t *>(mem_alloc(row * 96));
-        if (!ctx->mc_scratch)
-            return -1;
-    }
+    // The enhancement layer's pictures are twice as wide: the window area follows every picture.
+    if (pad_block_buf_reserve(&ctx->pad_block_buf, &ctx->pad_block_cap, layer.cur->stride[0]) != 0)
+        return -1;
     return 0;
 }
 

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "aec.h"
 #include "coef.h"
 #include "decoder_ctx.h"
 #include "idct.h"
@@ -112,4 +113,67 @@ int vlc_read_chroma_coefs(decoder_ctx *ctx)
             return -8;
     }
     return 0;
+}
+
+int read_inter_cbp(decoder_ctx *ctx)
+{
+    mb_work &mb = ctx->mb;
+    bit_reader *br = &ctx->bs;
+    const int fmt = ctx->chroma_format;
+    auto refuse = [](int32_t code) {
+        std::printf("illegal inter cbp %d\n", code);
+        return -8;
+    };
+    if (ctx->cur_pps->aec_flag) {
+        const int32_t cbp = aec_read_cbp(ctx);
+        if (cbp < 0 || cbp > 63)
+            return refuse(cbp);
+        mb.cbp = cbp;
+        if (fmt == 2)
+            mb.cbp += (aec_read_cbp(ctx) & 15) * 16;
+        if (mb.cbp != 0 && !ctx->fixed_slice_qp)
+            ctx->mb_qp = mb_qp_wrap(static_cast<int64_t>(ctx->mb_qp) + aec_read_mb_qp_delta(ctx), ctx->bit_depth);
+        else
+            aec_clear_last_qp_delta(ctx);
+        return 0;
+    }
+    const int32_t code = read_ue(br);
+    if (code < 0 || code > 63)
+        return refuse(code);
+    // The 4-bit map has 16 codes; a larger code has no pattern there.
+    if (fmt != 1 && code > 15)
+        return refuse(code);
+    mb.cbp = fmt == 1 ? cbp_map_420[code][1] : cbp_map_4bit[code][1];
+    if (fmt == 2) {
+        const int32_t upper = read_ue(br);
+        if (upper < 0 || upper > 15)
+            return refuse(upper);
+        mb.cbp += cbp_map_4bit[upper][1] << 4;
+    }
+    if (mb.cbp != 0 && !ctx->fixed_slice_qp)
+        ctx->mb_qp = static_cast<int32_t>((static_cast<uint32_t>(ctx->mb_qp) + static_cast<uint32_t>(read_se(br))) & 63);
+    return 0;
+}
+
+int read_b_residual(decoder_ctx *ctx)
+{
+    layer_ctx &layer = ctx->layer[ctx->cur_layer];
+    const mb_work &mb = ctx->mb;
+    const int32_t ls = layer.luma_stride;
+    if (ctx->cur_pps->aec_flag) {
+        for (int i = 0; i < 4; ++i)
+            if (mb.cbp & (1 << i))
+                aec_read_coefs(ctx, ctx->mb_qp, layer.mb_plane[0] + layer.blk_offset[i], ls, 1);
+        const int32_t qp = chroma_qp(ctx, ctx->mb_qp);
+        const int32_t cs = layer.chroma_stride;
+        for (int bit = 4; bit < 8 && ctx->chroma_format != 0; ++bit)
+            if (mb.cbp & (1 << bit))
+                aec_read_coefs(ctx, qp, layer.mb_plane[1 + (bit & 1)] + (bit >= 6 ? 8 * cs : 0), cs, 0);
+        return 0;
+    }
+    for (int i = 0; i < 4; ++i)
+        if ((mb.cbp & (1 << i)) &&
+            vlc_read_coefs(ctx, vlc2d_inter_tables, 0, ctx->mb_qp, layer.mb_plane[0] + layer.blk_offset[i], ls) != 0)
+            return -8;
+    return vlc_read_chroma_coefs(ctx) ? -8 : 0;
 }

@@ -22,3 +22,10 @@ int32_t chroma_qp(const decoder_ctx *ctx, int32_t qp);
 // Luma QP after a change, kept inside the 56 entries of the QP tables above the bit-depth
 // offset: values above wrap down as the stream format asks, values below wrap up alike.
 int32_t mb_qp_wrap(int64_t qp, int32_t bit_depth);
+
+// Coded block pattern of an inter macroblock and its QP change: 0, or -8 for a pattern code
+// above 63.
+int read_inter_cbp(decoder_ctx *ctx);
+
+// Luma and chroma residual of an inter macroblock for its cbp bits: 0 or -8.
+int read_b_residual(decoder_ctx *ctx);

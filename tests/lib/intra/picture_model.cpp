@@ -412,6 +412,12 @@ Picture reconstruct(const LayerGeometry &g, const std::vector<CodedSlice> &slice
     return pic;
 }
 
+void reconstruct_intra_mb(const LayerGeometry &g, Picture &pic, const CodedMb &cm, int32_t avail, int32_t qp)
+{
+    Reconstructor rec(g, pic, nullptr);
+    rec.macroblock(cm, avail, qp);
+}
+
 int32_t luma_substitute(int32_t mode, bool left_missing, bool top_missing)
 {
     bool illegal = false;

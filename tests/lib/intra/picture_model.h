@@ -69,6 +69,10 @@ private:
 Picture reconstruct(const LayerGeometry &g, const std::vector<CodedSlice> &slices, const Picture *base,
                     uint64_t *filtered = nullptr);
 
+// One intra macroblock predicted and reconstructed into pic, neighbour samples from pic itself;
+// qp is the macroblock's QP after its change.
+void reconstruct_intra_mb(const LayerGeometry &g, Picture &pic, const CodedMb &cm, int32_t avail, int32_t qp);
+
 // Chroma QP of a luma QP, both with the bit-depth offset.
 int32_t chroma_qp_of(int32_t qp, int32_t depth);
 
