@@ -2,6 +2,7 @@
 
 #include "decoder_ctx.h"
 #include "mc.h"
+#include "x86/mc_ssse3.h"
 
 const uint8_t mc_shape_table[31] = {
     0,    0,    0,    0x43, 0x83, 0xC0, 0,    0xC0, 0,    0,    0,    // 0..10
@@ -27,13 +28,19 @@ const uint8_t *sample_at(const uint8_t *plane, int64_t x, int64_t y, int32_t str
                                              static_cast<uintptr_t>(x * (int64_t(1) << hbd) + y * stride));
 }
 
-// One list's prediction of a 16x16 (n 16) or 8x8 (n 8) block whose luma origin lies at
-// quarter-sample position (qx, qy) of the reference.
-void predict_block(const mc_setup &s, const frame_buf *ref, int n, uint8_t *const dst[3], int64_t qx, int64_t qy,
-                   luma_mc_fn const *luma, chroma_mc_fn chroma)
+// Whether a kernel reading rows y .. y + rows - 1 and bytes x * (1 << hbd) .. + bytes - 1 of each
+// stays inside a w x h plane.
+bool window_inside(int64_t x, int64_t y, int32_t bytes, int32_t rows, int64_t w, int64_t h, int hbd)
 {
-    if (!ref->plane[0])
-        return;
+    return x >= 0 && y >= 0 && (x << hbd) + bytes <= (w << hbd) && y + rows <= h;
+}
+
+// One list's prediction of a 16x16 (n 16) or 8x8 (n 8) block whose luma origin lies at
+// quarter-sample position (qx, qy) of the reference. cread is the bytes per row the chroma
+// kernel reads.
+void predict_block(const mc_setup &s, const frame_buf *ref, int n, uint8_t *const dst[3], int64_t qx, int64_t qy,
+                   luma_mc_fn const *luma, chroma_mc_fn chroma, int32_t cread)
+{
     const int64_t ix = qx >> 2, iy = qy >> 2;
     const int64_t mx = (qx & 7) ? 3 : 0, my = (qy & 7) ? 3 : 0;
     const bool pad = ix < mx || iy < my || ix + 16 > s.plane_w - mx || iy + 16 > s.plane_h - my;
@@ -50,16 +57,40 @@ void predict_block(const mc_setup &s, const frame_buf *ref, int n, uint8_t *cons
         return;
     const int64_t cx = qx >> 3, cy = qy >> (3 - s.c422);
     const int32_t fx = static_cast<int32_t>(qx & 7), fy = static_cast<int32_t>((qy * (1 << s.c422)) & 7);
-    const int32_t ch = (n == 16 ? 16 : 8) >> (1 - s.c422);
+    const int32_t cw = n / 2, ch = (n == 16 ? 16 : 8) >> (1 - s.c422);
+    const int32_t cplane_w = s.plane_w / 2, cplane_h = s.plane_h >> (1 - s.c422);
+    // The chroma kernels read h + 1 rows of cread bytes; the window is padded on its own since
+    // it reaches past the luma one.
+    const bool cpad = !window_inside(cx, cy, cread, ch + 1, cplane_w, cplane_h, s.hbd);
     for (int p = 1; p <= 2; ++p) {
         const uint8_t *csrc = sample_at(ref->plane[p], cx, cy, s.cs, s.hbd);
-        if (pad) {
-            pad_fn(s.scratch, csrc, s.cs, s.cs, 9, 9 + 8 * s.c422, static_cast<int32_t>(cx), static_cast<int32_t>(cy),
-                   s.plane_w / 2, s.plane_h >> (1 - s.c422));
+        if (cpad) {
+            pad_fn(s.scratch, csrc, s.cs, s.cs, cw + 1, ch + 1, static_cast<int32_t>(cx), static_cast<int32_t>(cy),
+                   cplane_w, cplane_h);
             csrc = s.scratch;
         }
         chroma(dst[p], csrc, s.cs, ch, fx, fy);
     }
+}
+
+// Bytes per row a chroma kernel of block width w reads from its source: whole vector loads for
+// the SSSE3 kernels, w + 1 samples for the portable ones.
+int32_t chroma_read_bytes(chroma_mc_fn fn, int32_t w, int hbd)
+{
+    if (fn == chroma_mc8_put_ssse3 || fn == chroma_mc8_avg_ssse3)
+        return 16;
+    if (fn == chroma_mc4_put_ssse3 || fn == chroma_mc4_avg_ssse3)
+        return 8;
+    return (w + 1) << hbd;
+}
+
+// A reference can serve the picture in decoding only with its geometry and every plane read.
+bool reference_fits(const frame_buf *ref, const frame_buf *cur, const mc_setup &s)
+{
+    if (!ref || !cur || !ref->plane[0] || ref->format != cur->format || ref->width != cur->width ||
+        ref->height != cur->height || ref->stride[0] != s.ls)
+        return false;
+    return !s.chroma || (ref->plane[1] && ref->plane[2] && ref->stride[1] == s.cs && ref->stride[2] == s.cs);
 }
 
 } // namespace
@@ -87,7 +118,7 @@ int inter_pred_mb(decoder_ctx *ctx, int32_t kind)
         const int32_t r = mb.mv_cache[pos][MV_REF_IDX];
         if (r < 0)
             return -1;
-        return r >= 2 || !refs[r] ? -2 : static_cast<int>(r);
+        return r >= 2 || !reference_fits(refs[r], layer.cur, s) ? -2 : static_cast<int>(r);
     };
 
     const int kind_index = kind >= 0 && kind < 31 ? kind : 0;
@@ -102,7 +133,7 @@ int inter_pred_mb(decoder_ctx *ctx, int32_t kind)
         if (r0 == -2)
             return -2;
         const bool has1 = mb.mv_cache[pos + 12][MV_REF_IDX] >= 0;
-        if (has1 && !refs[0])
+        if (has1 && !reference_fits(refs[0], layer.cur, s))
             return -2;
         const int bx = 8 * (b & 1), by = 8 * (b >> 1);
         const int cby = by >> (1 - s.c422);
@@ -114,15 +145,17 @@ int inter_pred_mb(decoder_ctx *ctx, int32_t kind)
         bool averaging = false;
         if (r0 >= 0) {
             const int16_t *e = mb.mv_cache[pos];
-            predict_block(s, refs[r0], n, dst, qx0 + e[MV_X], qy0 + e[MV_Y], luma_mc_put_funcs[s.row][size],
-                          chroma_mc_put_funcs[s.row][cslot]);
+            const chroma_mc_fn chroma = chroma_mc_put_funcs[s.row][cslot];
+            predict_block(s, refs[r0], n, dst, qx0 + e[MV_X], qy0 + e[MV_Y], luma_mc_put_funcs[s.row][size], chroma,
+                          chroma_read_bytes(chroma, n / 2, s.hbd));
             averaging = true;
         }
         if (has1) {
             const int16_t *e = mb.mv_cache[pos + 12];
+            const chroma_mc_fn chroma = (averaging ? chroma_mc_avg_funcs : chroma_mc_put_funcs)[s.row][cslot];
             predict_block(s, refs[0], n, dst, qx0 + e[MV_X], qy0 + e[MV_Y],
-                          (averaging ? luma_mc_avg_funcs : luma_mc_put_funcs)[s.row][size],
-                          (averaging ? chroma_mc_avg_funcs : chroma_mc_put_funcs)[s.row][cslot]);
+                          (averaging ? luma_mc_avg_funcs : luma_mc_put_funcs)[s.row][size], chroma,
+                          chroma_read_bytes(chroma, n / 2, s.hbd));
         }
     }
     return 0;

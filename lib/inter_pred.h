@@ -11,5 +11,6 @@ struct decoder_ctx;
 extern const uint8_t mc_shape_table[31];
 
 // 0, or -2 when a list-0 reference index is 2 or more or names a missing reference picture
-// (and when a list-1 vector meets a missing backward reference).
+// (and when a list-1 vector meets a missing backward reference); a reference whose size,
+// format, strides or planes differ from the picture in decoding counts as missing.
 int inter_pred_mb(decoder_ctx *ctx, int32_t kind);

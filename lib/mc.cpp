@@ -543,8 +543,12 @@ static void pad_ref_block(uint8_t *dst, const uint8_t *src, int32_t dst_stride, 
     MC_CHECK_OR_RETURN(start_x < end_x && block_w);
 
     const size_t w = size_t(end_x - start_x);
-    // Plane sample (bx + start_x, by + start_y), the first one inside the plane.
-    const uint8_t *first = src + (moved + ptrdiff_t(start_y) * src_stride + ptrdiff_t(start_x) * ps);
+    // Plane sample (bx + start_x, by + start_y), the first one inside the plane. src itself may
+    // lie outside the plane: the address is formed as an integer so that no pointer leaves it.
+    const ptrdiff_t to_first = moved + ptrdiff_t(start_y) * src_stride + ptrdiff_t(start_x) * ps;
+    const uint8_t *first =
+        reinterpret_cast<const uint8_t *>(reinterpret_cast<uintptr_t>(src) + static_cast<uintptr_t>(to_first));
+    MC_CHECK_OR_RETURN(first != nullptr);
     for (int64_t i = 0; i < block_h; i++) {
         const int64_t r = std::min(std::max(i, start_y), end_y - 1);
         uint8_t *drow = dst + ptrdiff_t(i) * dst_stride;
