@@ -8,6 +8,7 @@
 #include "audioutputctrl.h"
 #include "customerinfor.h"
 #include "devicemgr.h"
+#include "downloadmanager.h"
 #include "exceldataformatercity.h"
 #include "exceldataformaterevents.h"
 #include "exceldataformaterfaces.h"
@@ -15,6 +16,7 @@
 #include "exceldataformaterregistry.h"
 #include "exceldataformaterscenes.h"
 #include "exceldataformatervehicles.h"
+#include "ivsframeanalyctrl.h"
 #include "localplayctrl.h"
 #include "logfacade.h"
 #include "loginit.h"
@@ -68,7 +70,7 @@ const ModuleEntry kContents[] = {
     /*  2 */ ModuleEntry::Service(&CCustomerInfor::CreateSvrObject),
     ModuleEntry::AtLoad(&RegisterRecordTranscoders),
     /*  3 */ ModuleEntry::Service(&CDeviceMgr::CreateSvrObject),
-    //  4 CIVSFrameAnalyCtrl    "class Tolvane::CIVSFrameAnalyCtrl"
+    /*  4 */ ModuleEntry::Service(&CIVSFrameAnalyCtrl::CreateSvrObject),
     /*  5 */ ModuleEntry::Service(&CLocalPlayCtrl::CreateSvrObject),
     ModuleEntry::Init(&SetUpModuleLogger),
     /*  6 */ ModuleEntry::Service(&CLogInit::CreateSvrObject),
@@ -79,7 +81,7 @@ const ModuleEntry kContents[] = {
     /* 11 */ ModuleEntry::Service(&CRecordVideoCtrl::CreateSvrObject),
     /* 12 */ ModuleEntry::Service(&CSingleGrabCtrl::CreateSvrObject),
     /* 13 */ ModuleEntry::Service(&CTimer::CreateSvrObject),
-    // 14 CDownloadManager      "class Tolvane::CDownloadManager"
+    /* 14 */ ModuleEntry::Service(&CDownloadManager::CreateSvrObject),
     ModuleEntry::AtLoad(&RegisterExcelDataFormaters),
     /* 15 */ ModuleEntry::Service(&CWatermark::CreateSvrObject),
 };

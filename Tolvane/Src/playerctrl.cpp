@@ -8,8 +8,11 @@
 #include <foundation/JsonRead.h>
 #include <foundation/TypeNames.h>
 
+#include "localplayctrl.h"
 #include "logfacade.h"
+#include "playbackctrl.h"
 #include "realtimestreamctrl.h"
+#include "timetext.h"
 
 namespace Tolvane {
 
@@ -20,6 +23,94 @@ using LoginoutHandler = fastdelegate::FastDelegate<void(long)>;
 using GpuHandler = fastdelegate::FastDelegate<void(bool)>;
 
 constexpr int kMainStream = 2;
+
+class RegistryRecordingControl final : public IRecordingControl {
+public:
+    explicit RegistryRecordingControl(const Foundation::CSharedPtr<CPlaybackCtrl>& control) : m_control(control) {}
+    bool SetGpuFlag(bool flag) override { return m_control->SetGpuFlag(flag); }
+    bool Playback(int winID, const Json::Value& fileInfo, bool byTime) override
+    {
+        return m_control->Playback(winID, fileInfo, byTime);
+    }
+    bool Pause(int winID) override { return m_control->Pause(winID); }
+    bool Resume(int winID) override { return m_control->Resume(winID); }
+    bool StepForward(int winID) override { return m_control->StepForward(winID); }
+    bool StepBackward(int winID) override { return m_control->StepBackward(winID); }
+    bool SetSpeed(int winID, float speed) override { return m_control->SetSpeed(winID, speed); }
+    bool SeekByTime(int winID, int year, int month, int day, int hour, int minute, int second) override
+    {
+        return m_control->SeekByTime(winID, year, month, day, hour, minute, second);
+    }
+    bool SetPlayRefWin(int winID, bool enable) override { return m_control->SetPlayRefWin(winID, enable); }
+
+private:
+    Foundation::CSharedPtr<CPlaybackCtrl> m_control;
+};
+
+class RegistryLocalFileControl final : public ILocalFileControl {
+public:
+    explicit RegistryLocalFileControl(const Foundation::CSharedPtr<CLocalPlayCtrl>& control) : m_control(control) {}
+    bool SetGpuFlag(bool flag) override { return m_control->SetGpuFlag(flag); }
+    bool PlayFile(int winID, const char* path) override { return m_control->PlayFile(winID, path); }
+    bool Pause(int winID) override { return m_control->Pause(winID); }
+    bool Resume(int winID) override { return m_control->Resume(winID); }
+    bool Step(int winID) override { return m_control->Step(winID); }
+    bool SetSpeed(int winID, float speed) override { return m_control->SetSpeed(winID, speed); }
+
+private:
+    Foundation::CSharedPtr<CLocalPlayCtrl> m_control;
+};
+
+bool IsIntegral(const Json::Value& value)
+{
+    const Json::ValueType type = value.type();
+    return type == Json::intValue || type == Json::uintValue || type == Json::booleanValue;
+}
+
+bool IsNumeric(const Json::Value& value)
+{
+    return Foundation::JsonIsNumber(value) || value.isBool();
+}
+
+// Numbers and booleans as a double; anything else reads 0.
+double NumberOrZero(const Json::Value* value)
+{
+    if (value == nullptr) {
+        return 0.0;
+    }
+    if (value->isBool()) {
+        return value->asBool() ? 1.0 : 0.0;
+    }
+    return Foundation::JsonToDouble(*value);
+}
+
+// Numbers and booleans as an int (reals cut towards zero); anything else reads 0.
+int IntOrZero(const Json::Value* value)
+{
+    if (value == nullptr) {
+        return 0;
+    }
+    return value->isBool() ? (value->asBool() ? 1 : 0) : Foundation::JsonToInt(*value);
+}
+
+uint32_t UnsignedOrZero(const Json::Value* value)
+{
+    if (value != nullptr && value->type() == Json::uintValue) {
+        return static_cast<uint32_t>(value->asLargestUInt());
+    }
+    return static_cast<uint32_t>(IntOrZero(value));
+}
+
+std::string TextOrEmpty(const Json::Value* value)
+{
+    return value != nullptr ? Foundation::JsonStringOrEmpty(*value) : std::string();
+}
+
+bool IsDeviceTime(const std::string& text)
+{
+    DeviceTimeFields fields;
+    return ParseDeviceTimeText(fields, text.c_str());
+}
 
 }  // namespace
 
@@ -33,12 +124,26 @@ PlayerCtrl::PlayerCtrl(HostContext* context, const char* /*argument*/) : m_conte
     static const char* const kLiveTimeout[] = {"winID", "channel", "streamType", "timeout"};
     static const char* const kLiveSlave[] = {"winID", "channel", "slaveChannel", "streamType"};
     static const char* const kTypes[] = {"channel", "streamTypes"};
+    static const char* const kSpeed[] = {"winID", "speed"};
+    static const char* const kStep[] = {"winID", "forward"};
+    static const char* const kVod[] = {"winID", "fileInfo"};
+    static const char* const kFile[] = {"winID", "path"};
+    static const char* const kSeek[] = {"winID", "year", "month", "day", "hour", "minute", "second"};
+    static const char* const kRefWin[] = {"winID", "enable"};
     Publish("startPlayer", Foundation::MakeComMethod(this, &PlayerCtrl::startPlayer, kWin, true));
     Publish("stopPlayer", Foundation::MakeComMethod(this, &PlayerCtrl::stopPlayer, kWin, true));
+    Publish("pause", Foundation::MakeComMethod(this, &PlayerCtrl::pause, kWin, true));
+    Publish("resume", Foundation::MakeComMethod(this, &PlayerCtrl::resume, kWin, true));
+    Publish("setSpeed", Foundation::MakeComMethod(this, &PlayerCtrl::setSpeed, kSpeed, true));
+    Publish("stepFrame", Foundation::MakeComMethod(this, &PlayerCtrl::stepFrame, kStep, true));
     Publish("setRealStreamSource", Foundation::MakeComMethod(this, &PlayerCtrl::setRealStreamSource, kLive, true));
     Publish("setRealStreamSource",
             Foundation::MakeComMethod(this, &PlayerCtrl::setRealStreamSourceTimeout, kLiveTimeout, true));
+    Publish("setVodStreamSource", Foundation::MakeComMethod(this, &PlayerCtrl::setVodStreamSource, kVod, true));
+    Publish("setFileStreamSource", Foundation::MakeComMethod(this, &PlayerCtrl::setFileStreamSource, kFile, true));
     Publish("getResolution", Foundation::MakeComMethod(this, &PlayerCtrl::getResolution, kWin, true));
+    Publish("seekByTime", Foundation::MakeComMethod(this, &PlayerCtrl::seekByTime, kSeek, true));
+    Publish("setPlayRefWin", Foundation::MakeComMethod(this, &PlayerCtrl::setPlayRefWin, kRefWin, true));
     Publish("setRealStreamSourceWithSlave",
             Foundation::MakeComMethod(this, &PlayerCtrl::setRealStreamSourceWithSlave, kLiveSlave, true));
     Publish("setRealStreamTypes", Foundation::MakeComMethod(this, &PlayerCtrl::setRealStreamTypes, kTypes, true));
@@ -73,6 +178,10 @@ void PlayerCtrl::Publish(const char* name, Foundation::IComInterface* method)
 void PlayerCtrl::OnImplLoaded()
 {
     m_live = Foundation::QueryHostService<CRealtimeStreamCtrl>(m_context, Foundation::TypeName::CRealtimeStreamCtrl);
+    const auto playback = Foundation::QueryHostService<CPlaybackCtrl>(m_context, Foundation::TypeName::CPlaybackCtrl);
+    const auto local = Foundation::QueryHostService<CLocalPlayCtrl>(m_context, Foundation::TypeName::CLocalPlayCtrl);
+    SetControls(playback ? std::make_shared<RegistryRecordingControl>(playback) : nullptr,
+                local ? std::make_shared<RegistryLocalFileControl>(local) : nullptr);
     m_playerMgr = Foundation::QueryHostService<IPlayerMgr>(m_context, Foundation::TypeName::IPlayerMgr);
     m_sorquin = Foundation::QueryHostService<ISorquin>(m_context, Foundation::TypeName::ISorquin);
     Foundation::ConnectHostSignal(m_context, "deviceLoginoutSignal",
@@ -90,6 +199,13 @@ void PlayerCtrl::OnImplPreRelease()
                                      SorquinViewNodeHandler(this, &PlayerCtrl::OnViewNodeChange));
 }
 
+void PlayerCtrl::SetControls(std::shared_ptr<IRecordingControl> recording, std::shared_ptr<ILocalFileControl> local)
+{
+    QMutexLocker lock(&m_lock);
+    m_recording = std::move(recording);
+    m_local = std::move(local);
+}
+
 void PlayerCtrl::OnGpuChange(bool enable)
 {
     QMutexLocker lock(&m_lock);
@@ -99,6 +215,12 @@ void PlayerCtrl::OnGpuChange(bool enable)
 bool PlayerCtrl::IsPlaying(int winID) const
 {
     return m_playingWindows.count(winID) != 0;
+}
+
+int PlayerCtrl::PlayingKind(int winID) const
+{
+    auto found = m_playingWindows.find(winID);
+    return found != m_playingWindows.end() ? found->second : -1;
 }
 
 int PlayerCtrl::SubStreamFor(int channel) const
@@ -185,12 +307,181 @@ bool PlayerCtrl::startPlayer(int winID)
         const LiveSource& live = source->second;
         result = m_live->ConnectRealVideoByID(live.channel, live.slaveChannel, live.streamType, 0, winID,
                                               live.timeout, live.decoderStream);
+    } else if (kind->second == KindRecording) {
+        if (m_recordSources.count(winID) == 0 || !m_recording) {
+            return false;
+        }
+        result = StartRecording(winID);
+    } else if (kind->second == KindFile) {
+        if (m_fileSources.count(winID) == 0 || !m_local) {
+            return false;
+        }
+        result = StartFile(winID);
     }
     if (result) {
         m_playingWindows[winID] = kind->second;
     }
     m_pendingStarts[winID] = false;
     return result;
+}
+
+bool PlayerCtrl::StartRecording(int winID)
+{
+    const PlaybackFileInfo& info = m_recordSources[winID];
+    m_recording->SetGpuFlag(m_hardwareDecoding);
+    Json::Value request(Json::objectValue);
+    request["channel"] = info.channel;
+    request["startTime"] = info.startTime;
+    request["endTime"] = info.endTime;
+    request["seekTime"] = info.seekTime;
+    request["streamType"] = info.streamType;
+    request["speed"] = static_cast<double>(info.speed);
+    request["disk"] = Json::UInt(info.disk);
+    request["cluster"] = Json::UInt(info.cluster);
+    request["length"] = info.length;
+    request["filePath"] = info.filePath;
+    if (info.analysisTask != -1) {
+        request["AnalysisTask"] = info.analysisTask;
+    }
+    if (!m_recording->Playback(winID, request, info.byTime)) {
+        return false;
+    }
+    m_recording->SetSpeed(winID, info.speed);
+    return true;
+}
+
+bool PlayerCtrl::StartFile(int winID)
+{
+    m_local->SetGpuFlag(m_hardwareDecoding);
+    return m_local->PlayFile(winID, m_fileSources[winID].c_str());
+}
+
+bool PlayerCtrl::SetSource(int winID, int kind)
+{
+    m_sourceKinds[winID] = kind;
+    m_pendingStarts[winID] = true;
+    if (PlayingKind(winID) == kind) {
+        return startPlayer(winID);
+    }
+    return true;
+}
+
+bool PlayerCtrl::setVodStreamSource(int winID, const Json::Value& fileInfo)
+{
+    if (!m_sorquin || !m_sorquin->IsWindowValid(winID)) {
+        return false;
+    }
+    const Json::Value* channel = Foundation::JsonFind(fileInfo, "Channel");
+    const Json::Value* stream = Foundation::JsonFind(fileInfo, "VideoStream");
+    const Json::Value* start = Foundation::JsonFind(fileInfo, "StartTime");
+    const Json::Value* end = Foundation::JsonFind(fileInfo, "EndTime");
+    if (channel == nullptr || !channel->isInt() || stream == nullptr || !stream->isString() || start == nullptr
+        || !start->isString() || end == nullptr || !end->isString()) {
+        return false;
+    }
+    PlaybackFileInfo info;
+    info.channel = channel->asInt();
+    info.streamType = stream->asString();
+    info.startTime = start->asString();
+    info.endTime = end->asString();
+    info.seekTime = TextOrEmpty(Foundation::JsonFind(fileInfo, "SeekTime"));
+    info.filePath = TextOrEmpty(Foundation::JsonFind(fileInfo, "FilePath"));
+    info.disk = UnsignedOrZero(Foundation::JsonFind(fileInfo, "Disk"));
+    const Json::Value* cluster = Foundation::JsonFind(fileInfo, "Cluster");
+    info.cluster = UnsignedOrZero(cluster);
+    info.byTime = cluster == nullptr || !IsIntegral(*cluster);
+    info.length = NumberOrZero(Foundation::JsonFind(fileInfo, "Length"));
+    if (const Json::Value* task = Foundation::JsonFind(fileInfo, "AnalysisTask")) {
+        info.analysisTask = IntOrZero(task);
+    }
+    const Json::Value* speed = Foundation::JsonFind(fileInfo, "Speed");
+    if (speed != nullptr && IsNumeric(*speed)) {
+        info.speed = static_cast<float>(NumberOrZero(speed));
+    }
+    if (!IsDeviceTime(info.startTime) || !IsDeviceTime(info.endTime)) {
+        return false;
+    }
+    QMutexLocker lock(&m_lock);
+    m_recordSources[winID] = info;
+    return SetSource(winID, KindRecording);
+}
+
+bool PlayerCtrl::setFileStreamSource(int winID, const char* path)
+{
+    if (!m_sorquin || !m_sorquin->IsWindowValid(winID)) {
+        return false;
+    }
+    QMutexLocker lock(&m_lock);
+    m_fileSources[winID] = path != nullptr ? path : "";
+    return SetSource(winID, KindFile);
+}
+
+bool PlayerCtrl::pause(int winID)
+{
+    QMutexLocker lock(&m_lock);
+    switch (PlayingKind(winID)) {
+    case KindRecording:
+        return m_recording && m_recording->Pause(winID);
+    case KindFile:
+        return m_local && m_local->Pause(winID);
+    default:
+        return false;
+    }
+}
+
+bool PlayerCtrl::resume(int winID)
+{
+    QMutexLocker lock(&m_lock);
+    switch (PlayingKind(winID)) {
+    case KindRecording:
+        return m_recording && m_recording->Resume(winID);
+    case KindFile:
+        return m_local && m_local->Resume(winID);
+    default:
+        return false;
+    }
+}
+
+bool PlayerCtrl::setSpeed(int winID, float speed)
+{
+    QMutexLocker lock(&m_lock);
+    switch (PlayingKind(winID)) {
+    case KindRecording:
+        return m_recording && m_recording->SetSpeed(winID, speed);
+    case KindFile:
+        return speed > 0.0f && m_local && m_local->SetSpeed(winID, speed);
+    default:
+        return false;
+    }
+}
+
+bool PlayerCtrl::stepFrame(int winID, bool forward)
+{
+    QMutexLocker lock(&m_lock);
+    switch (PlayingKind(winID)) {
+    case KindRecording:
+        if (!m_recording) {
+            return false;
+        }
+        return forward ? m_recording->StepForward(winID) : m_recording->StepBackward(winID);
+    case KindFile:
+        return forward && m_local && m_local->Step(winID);
+    default:
+        return false;
+    }
+}
+
+bool PlayerCtrl::seekByTime(int winID, int year, int month, int day, int hour, int minute, int second)
+{
+    QMutexLocker lock(&m_lock);
+    return PlayingKind(winID) == KindRecording && m_recording
+           && m_recording->SeekByTime(winID, year, month, day, hour, minute, second);
+}
+
+bool PlayerCtrl::setPlayRefWin(int winID, bool enable)
+{
+    QMutexLocker lock(&m_lock);
+    return m_recording && m_recording->SetPlayRefWin(winID, enable);
 }
 
 bool PlayerCtrl::stopPlayer(int winID)
@@ -256,7 +547,9 @@ void PlayerCtrl::OnDeviceLoginout(long /*loginId*/)
 {
     QMutexLocker lock(&m_lock);
     m_pendingStarts.clear();
+    m_recordSources.clear();
     m_liveSources.clear();
+    m_fileSources.clear();
     m_sourceKinds.clear();
     m_playingWindows.clear();
     m_channelSubStreams.clear();

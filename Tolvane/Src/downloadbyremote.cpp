@@ -1,0 +1,113 @@
+#include "downloadbyremote.h"
+
+#include <QByteArray>
+#include <QDebug>
+#include <QFile>
+#include <QString>
+
+#include <foundation/JsonRead.h>
+
+#include "filehelpers.h"
+#include "texthelpers.h"
+
+namespace Tolvane {
+
+CDownloadByRemote::CDownloadByRemote(IDevice* device, const Json::Value& fileInfo, const std::string& folder,
+                                     const std::string& fileName, bool byPiece, bool adjustName)
+    : IDownload(device, fileInfo, folder, fileName, false), m_byPiece(byPiece), m_adjustName(adjustName)
+{
+}
+
+CDownloadByRemote::~CDownloadByRemote()
+{
+    Stop();
+}
+
+bool CDownloadByRemote::Start()
+{
+    if (m_device == nullptr || m_state.load() == StateFinished) {
+        SetState(StateFailed);
+        return false;
+    }
+    const Json::Value* path = Foundation::JsonFind(m_fileInfo, "FilePath");
+    const Json::Value* contents = Foundation::JsonFind(m_fileInfo, "FileContents");
+    const bool byPath = path != nullptr && path->isString();
+    if (!byPath && (contents == nullptr || !contents->isString())) {
+        SetState(StateFailed);
+        return false;
+    }
+    if (!MakePath(m_folder.c_str())) {
+        qDebug() << "CDownloadByRemote::Start: ERROR: MakeDir failed!" << "path:" << m_folder.c_str();
+        SetState(StateFailed);
+        return false;
+    }
+    QString local = QString::fromStdString(m_folder + "/" + m_fileName);
+    if (m_adjustName) {
+        local = MakeUniqueFileName(local.toLocal8Bit().constData());
+    }
+
+    if (byPath) {
+        const std::string remote = Foundation::JsonStringOrEmpty(*path);
+        const QByteArray localUtf8 = local.toUtf8();
+        bool ok = false;
+        if (m_byPiece) {
+            ok = m_device->DownloadPieceFile(remote.c_str(), localUtf8.constData());
+        } else {
+            ok = m_device->DownloadRemoteFile(Utf8ToLocal8Bit(QByteArray(remote.c_str())).constData(),
+                                              Utf8ToLocal8Bit(localUtf8).constData());
+        }
+        if (ok) {
+            m_progress = 100.0;
+        } else {
+            RemoveFile(local.toLocal8Bit().constData());
+        }
+        SetState(ok ? StateFinished : StateFailed);
+        return ok;
+    }
+
+    const bool ok = WriteContents(Foundation::JsonStringOrEmpty(*contents), local);
+    if (ok) {
+        m_progress = 100.0;
+    } else {
+        // A partial file is worth nothing: remove it and say so.
+        RemoveFile(local.toLocal8Bit().constData());
+    }
+    SetState(ok ? StateFinished : StateFailed);
+    return ok;
+}
+
+bool CDownloadByRemote::WriteContents(const std::string& text, const QString& localPath)
+{
+    static const std::string kPrefix = "base64,";
+    const std::string::size_type at = text.find(kPrefix);
+    const std::string encoded = at == std::string::npos ? text : text.substr(at + kPrefix.size());
+    const QByteArray bytes = QByteArray::fromBase64(QByteArray::fromStdString(encoded));
+    QFile file(localPath);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+        return false;
+    }
+    const bool written = file.write(bytes) == bytes.size() && file.flush();
+    file.close();
+    return written;
+}
+
+bool CDownloadByRemote::Stop()
+{
+    const int state = m_state.load();
+    if (state != StateFinished && state != StateFailed) {
+        SetState(StateFinished);
+    }
+    return true;
+}
+
+bool CDownloadByRemote::Pause()
+{
+    return false;
+}
+
+bool CDownloadByRemote::Resume()
+{
+    return false;
+}
+
+}  // namespace Tolvane

@@ -1,0 +1,103 @@
+#pragma once
+// One download job: everything one "download" or "aiSearchDownload" request asks for. The
+// job plans where every file goes (each item's "DownloadInfo"), hands the planned items to
+// its file worker, and for an intelligent search also owns the search on the device and one
+// spreadsheet per event kind. It has no thread and no lock of its own: its owner calls it
+// under the owner's locks; the search thread and the strategies' threads call back.
+//
+// States: 0 waiting, 2 running, 3 ended, 4 paused.
+
+#include <atomic>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <set>
+#include <string>
+
+#include <json/value.h>
+
+#include <foundation/FastDelegate.h>
+#include <foundation/HostContext.h>
+
+namespace Tolvane {
+
+class CAiSearcher;
+class CDownloadFileCtrl;
+class CExcelExporter;
+class CExcelRowBuilder;
+
+class CDownloadCtrl {
+public:
+    enum State { StateWaiting = 0, StateRunning = 2, StateEnded = 3, StatePaused = 4 };
+    enum SaveBits { SaveVideo = 1, SavePictures = 2, SaveSheets = 4 };
+    // (job, success of the video piece that just ended)
+    using FinishedHandler = fastdelegate::FastDelegate<void(CDownloadCtrl* job, bool success)>;
+
+    CDownloadCtrl(HostContext* context, const Json::Value& description, const std::string& saveFolder);
+    virtual ~CDownloadCtrl();
+    CDownloadCtrl(const CDownloadCtrl&) = delete;
+    CDownloadCtrl& operator=(const CDownloadCtrl&) = delete;
+
+    void SetFinishedHandler(const FinishedHandler& handler);
+    virtual bool Start();
+    virtual Json::Value GetProgress();
+    virtual bool Pause(const Json::Value& fileIds);
+    virtual bool Resume(const Json::Value& fileIds);
+    virtual bool Stop(const Json::Value& fileIds);
+
+    int OnSearchResult(CAiSearcher* search, const Json::Value& records);
+    bool OnFileFinished(CDownloadFileCtrl* worker, int fileId, bool success);
+    bool SetCellValue(int fileId, const std::string& key, const std::string& value);
+
+    bool IsSearchJob() const { return m_searchJob; }
+    const std::string& GetSavePath() const { return m_saveFolder; }
+    const std::string& GetJobFolder() const { return m_jobFolder; }
+    int GetSaveTypeBits() const { return m_saveBits; }
+    // The normalised description; "FileList" carries the plans.
+    const Json::Value& Description() const { return m_description; }
+
+    // Writes the item's plan into its "DownloadInfo".
+    void PlanFile(Json::Value& item);
+    static int SaveTypeBitsOf(const Json::Value& saveTypes);
+    // The folder of a search picture entry, by its name; empty for an entry without one.
+    static std::string PictureLabel(const std::string& entryName, const std::string& start, const std::string& group);
+
+protected:
+    // For jobs whose worker is made elsewhere (tests); the default job always has one.
+    CDownloadCtrl();
+
+private:
+    struct FileRow {
+        std::string key;
+        int row = 0;
+    };
+
+    void BuildRows(const Json::Value& records, Json::Value& out);
+    void PlanSearchPictures(Json::Value& item);
+    void PlanVideo(Json::Value& item);
+    static void DropDuplicateTarget(Json::Value& plan, const char* first, const char* second);
+
+    HostContext* m_context = nullptr;
+    std::unique_ptr<CDownloadFileCtrl> m_worker;
+    std::unique_ptr<CAiSearcher> m_search;
+    std::map<std::string, std::unique_ptr<CExcelExporter>> m_exporters;
+    std::map<std::string, std::unique_ptr<CExcelRowBuilder>> m_builders;
+    std::set<CExcelExporter*> m_exportersWithData;
+    Json::Value m_channelNames{Json::objectValue};
+    Json::Value m_description;
+    std::string m_saveFolder;
+    std::string m_jobFolder;
+    std::string m_aiTypeKey;
+    std::atomic<int> m_state{StateWaiting};
+    bool m_byTime = false;
+    bool m_searchJob = false;
+    int m_saveBits = 0;
+    std::set<std::string> m_excludedPaths;
+    FinishedHandler m_finishedHandler;
+    // Rows are made on the search thread and looked up from the strategies' threads.
+    std::mutex m_rowLock;
+    std::map<std::string, int> m_rowCounters;
+    std::map<int, FileRow> m_fileRows;
+};
+
+}  // namespace Tolvane

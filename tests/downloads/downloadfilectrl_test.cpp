@@ -1,0 +1,206 @@
+// The file worker with scripted pieces: pieces start in the byte order of their entry names,
+// only the video reports to the job, a file is settled once (also when a piece was paused),
+// stopped files count as deleted only, and a full worker refuses a batch.
+
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include <QThread>
+
+#include "download.h"
+#include "downloadfilectrl.h"
+#include "downloadfixture.h"
+
+namespace {
+
+using dltest::Parse;
+
+// A piece that ends when the test says so (or at once when it is told to).
+class ScriptedPiece : public Tolvane::IDownload {
+public:
+    ScriptedPiece(const std::string& name, bool endAtStart, int endState, std::vector<std::string>* started)
+        : IDownload(nullptr, Json::Value(), "", name, false), m_endAtStart(endAtStart), m_endState(endState),
+          m_started(started)
+    {
+    }
+    ~ScriptedPiece() override { Stop(); }
+    bool Start() override
+    {
+        m_started->push_back(m_fileName);
+        SetState(m_endAtStart ? m_endState : StateDownloading);
+        return true;
+    }
+    bool Stop() override
+    {
+        if (GetState() != StateFinished && GetState() != StateFailed) {
+            SetState(StateFinished);
+        }
+        return true;
+    }
+    bool Pause() override
+    {
+        SetState(StatePaused);
+        return true;
+    }
+    bool Resume() override
+    {
+        SetState(StateFinished);  // a resumed piece finishes at once
+        return true;
+    }
+
+private:
+    bool m_endAtStart;
+    int m_endState;
+    std::vector<std::string>* m_started;
+};
+
+class ScriptedWorker : public Tolvane::CDownloadFileCtrl {
+public:
+    ScriptedWorker(const Json::Value& items, int total) : CDownloadFileCtrl(nullptr, items, total) {}
+    ~ScriptedWorker() override { Shutdown(); }
+
+    std::vector<std::string> started;
+    std::string holdName;  // a piece of this file name stays running
+    int failState = 0;
+    std::string failName;
+
+protected:
+    Tolvane::IDownload* MakePiece(bool, Tolvane::IDevice*, const Json::Value&, const std::string&,
+                                  const std::string& fileName, bool) override
+    {
+        const bool hold = fileName == holdName;
+        const int end = fileName == failName ? Tolvane::IDownload::StateFailed : Tolvane::IDownload::StateFinished;
+        return new ScriptedPiece(fileName, !hold, end, &started);
+    }
+};
+
+struct Finished {
+    bool On(Tolvane::CDownloadFileCtrl*, int id, bool success)
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        calls.push_back({id, success});
+        return true;
+    }
+    std::mutex mutex;
+    std::vector<std::pair<int, bool>> calls;
+};
+
+Json::Value Entry(const std::string& saved, bool needed = true)
+{
+    Json::Value entry;
+    entry["FilePath"] = "/dev/" + saved;
+    entry["SavedFileName"] = "/tmp/out/" + saved;
+    entry["Needed"] = needed;
+    return entry;
+}
+
+bool WaitFor(const std::function<bool()>& done)
+{
+    for (int i = 0; i < 500; ++i) {
+        if (done()) {
+            return true;
+        }
+        QThread::msleep(5);
+    }
+    return false;
+}
+
+int Count(const Json::Value& progress, const char* list)
+{
+    return static_cast<int>(progress[list].size());
+}
+
+TEST(FileWorker, PiecesRunInNameOrderAndOnlyTheVideoReports)
+{
+    Json::Value items(Json::arrayValue);
+    Json::Value item;
+    item["DownloadInfo"]["Video"] = Entry("v0.rkv");
+    item["DownloadInfo"]["Pic_B"] = Entry("b0.jpg");
+    item["DownloadInfo"]["Pic_A"] = Entry("a0.jpg");
+    item["DownloadInfo"]["Other"] = Entry("o0.jpg", false);
+    items.append(item);
+    items.append(Json::Value(Json::objectValue));  // nothing needed: succeeded at once
+    Json::Value failing;
+    failing["DownloadInfo"]["Video"] = Entry("v2.rkv");
+    items.append(failing);
+
+    ScriptedWorker worker(items, 3);
+    worker.failName = "v2.rkv";
+    Finished finished;
+    worker.SetFileFinishedCallback(Tolvane::CDownloadFileCtrl::FileFinishedCallback(&finished, &Finished::On));
+    ASSERT_TRUE(worker.Start());
+    ASSERT_TRUE(WaitFor([&] { return worker.GetProgress()["Process"].asDouble() >= 100.0; }));
+
+    EXPECT_EQ(worker.started, (std::vector<std::string>{"a0.jpg", "b0.jpg", "v0.rkv", "v2.rkv"}));
+    EXPECT_EQ(finished.calls, (std::vector<std::pair<int, bool>>{{0, true}, {2, false}}));
+    const Json::Value progress = worker.GetProgress();
+    EXPECT_EQ(progress["SucceededFileIds"], Parse("[0, 1]"));
+    EXPECT_EQ(progress["FailedFileIds"], Parse("[2]"));
+    EXPECT_EQ(progress["TotalCount"].asInt(), 3);
+
+    worker.Stop(Json::Value());
+    EXPECT_FALSE(worker.Start());
+}
+
+TEST(FileWorker, PausedPieceSettlesItsFileOnceAndStoppedFilesCountAsDeletedOnly)
+{
+    Json::Value items(Json::arrayValue);
+    for (int i = 0; i < 3; ++i) {
+        Json::Value item;
+        item["DownloadInfo"]["Pic_A"] = Entry("a" + std::to_string(i) + ".jpg");
+        item["DownloadInfo"]["Video"] = Entry("v" + std::to_string(i) + ".rkv");
+        items.append(item);
+    }
+    ScriptedWorker worker(items, 3);
+    worker.holdName = "v0.rkv";
+    worker.Start();
+    ASSERT_TRUE(WaitFor([&] { return worker.started.size() == 2u; }));  // a0, then v0 runs
+
+    // Stopping a waiting file: deleted, never succeeded.
+    worker.Stop(Parse("[2]"));
+    // Pausing the running file holds its video; the file is not settled yet.
+    worker.Pause(Parse("[0]"));
+    ASSERT_TRUE(WaitFor([&] { return Count(worker.GetProgress(), "SucceededFileIds") == 1; }));  // file 1
+    Json::Value progress = worker.GetProgress();
+    EXPECT_EQ(progress["SucceededFileIds"], Parse("[1]"));
+    EXPECT_EQ(progress["DeletedFileIds"], Parse("[2]"));
+    ASSERT_EQ(progress["ProcessingStates"].size(), 1u);
+    EXPECT_EQ(progress["ProcessingStates"][0]["FileId"].asInt(), 0);
+    EXPECT_EQ(progress["ProcessingStates"][0]["State"].asInt(), 4);
+    EXPECT_LT(progress["Process"].asDouble(), 100.0);
+
+    worker.Resume(Json::Value());
+    ASSERT_TRUE(WaitFor([&] { return worker.GetProgress()["Process"].asDouble() >= 100.0; }));
+    progress = worker.GetProgress();
+    EXPECT_EQ(progress["SucceededFileIds"], Parse("[1, 0]"));
+    EXPECT_EQ(progress["FailedFileIds"], Parse("[]"));
+    EXPECT_EQ(worker.started, (std::vector<std::string>{"a0.jpg", "v0.rkv", "a1.jpg", "v1.rkv"}));
+}
+
+TEST(FileWorker, FullWorkerRefusesABatch)
+{
+    Json::Value items(Json::arrayValue);
+    for (int i = 0; i < 49; ++i) {
+        items.append(Json::Value(Json::objectValue));
+    }
+    ScriptedWorker worker(items, 100);  // not started: every file waits
+    Json::Value batch(Json::arrayValue);
+    for (int i = 0; i < 10; ++i) {
+        batch.append(Json::Value(Json::objectValue));
+    }
+    EXPECT_TRUE(worker.AddFiles(batch));
+    EXPECT_EQ(worker.WaitingCount(), 59);
+    EXPECT_FALSE(worker.AddFiles(batch));
+    EXPECT_EQ(worker.WaitingCount(), 59);
+}
+
+TEST(FileWorker, NothingToFetchIsDoneAtOnce)
+{
+    ScriptedWorker worker(Json::Value(Json::arrayValue), 0);
+    EXPECT_DOUBLE_EQ(worker.GetProgress()["Process"].asDouble(), 100.0);
+}
+
+}  // namespace

@@ -1,0 +1,173 @@
+// Download strategies against the scripted device library: the local file's extension picks
+// the record format, a raw transfer writes the blocks it takes (refused blocks come again),
+// pauses hold blocks back, the device's end and failure markers end the download, and remote
+// files are fetched or decoded from base64.
+
+#include <atomic>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include <QFile>
+
+#include "download.h"
+#include "downloadbyremote.h"
+#include "downloadfixture.h"
+
+namespace {
+
+using dltest::Parse;
+using dltest::ReadFile;
+using devtest::QuillnetStandIn;
+
+// Records every state a download reports.
+struct StateLog {
+    void On(Tolvane::IDownload*, int state) { states.push_back(state); }
+    Tolvane::IDownload::StateHandler Handler() { return Tolvane::IDownload::StateHandler(this, &StateLog::On); }
+    std::vector<int> states;
+};
+
+const char kItem[] = R"({"Channel": 2, "Length": 6, "StartTime": "2024-05-01 08:00:00",
+    "EndTime": "2024-05-01 08:01:00", "FilePath": "/mnt/rec/a.qvp"})";
+
+class Strategies : public dltest::DownloadTest {};
+
+TEST(RecordFormat, ExtensionPicksTheDataRecordType)
+{
+    const std::pair<const char*, int> cases[] = {
+        {"a.rkv", 0}, {"a.mp4", 5}, {"a.avi", 1}, {"a.ts", 9}, {"a.asf", 2},
+        {"a.flv", 0}, {"a.ps", 0},  {"a.MP4", 0}, {"noext", 0}, {"x.mp4.rkv", 0},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(Tolvane::IDownload::RecordFormatOf(c.first), c.second) << c.first;
+    }
+}
+
+TEST_F(Strategies, RawPlaybackWritesTakenBlocksHoldsThemWhilePausedAndEndsFinished)
+{
+    // A file of the same name exists: the download takes the counter form instead.
+    dltest::WriteFile(Folder() + "/clip.rkv", "old");
+    StateLog log;
+    Tolvane::CDownloadByPlayback download(Context(), &Device(), Parse(kItem), Folder(), "clip.rkv", false);
+    download.SetStateHandler(log.Handler());
+    ASSERT_TRUE(download.Start());
+    ASSERT_EQ(download.GetState(), Tolvane::IDownload::StateDownloading);
+
+    EXPECT_EQ(QuillnetStandIn::CallsOf("CLIENT_PlayBackByRecordFileEx2").size(), 1u);
+    const Json::Value speed = OnlyCall("CLIENT_SetPlayBackSpeed");
+    EXPECT_EQ(speed[1].asInt(), 6);
+    const long handle = QuillnetStandIn::CallsOf("CLIENT_SetPlayBackSpeed")[0]["args"][0].asInt64();
+
+    const unsigned char first[] = {1, 2, 3};
+    const unsigned char second[] = {4, 5, 6};
+    EXPECT_EQ(QuillnetStandIn::FireData(handle, first, 3), 0);  // opens the file, comes again
+    EXPECT_EQ(QuillnetStandIn::FireData(handle, first, 3), 1);
+    EXPECT_TRUE(download.Pause());
+    EXPECT_EQ(QuillnetStandIn::FireData(handle, second, 3), 0);
+    EXPECT_TRUE(download.Resume());
+    EXPECT_EQ(QuillnetStandIn::FireData(handle, second, 3), 1);
+    ASSERT_EQ(QuillnetStandIn::FirePosition(handle, 6, -1), 0);
+
+    EXPECT_EQ(download.GetState(), Tolvane::IDownload::StateFinished);
+    EXPECT_DOUBLE_EQ(download.GetProgressPercent(), 100.0);
+    EXPECT_EQ(ReadFile(Folder() + "/clip (1).rkv"), std::string("\x01\x02\x03\x04\x05\x06"));
+    EXPECT_EQ(ReadFile(Folder() + "/clip.rkv"), "old");
+    EXPECT_EQ(log.states, (std::vector<int>{2, 4, 2, 3}));
+}
+
+TEST_F(Strategies, TransferEndsAsTheDeviceSays)
+{
+    struct Case {
+        const char* what;
+        const char* script;  // outcome of opening the playback, or null
+        int position;        // fired after the start, 0 for none
+        bool stop;
+        int expected;
+    };
+    const Case cases[] = {
+        {"device refuses the transfer", R"({"result": 0})", 0, false, 5},
+        {"device reports a failure", nullptr, -2, false, 5},
+        {"stopped by the user", nullptr, 0, true, 3},
+        {"failed, then stopped", nullptr, -2, true, 5},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        QuillnetStandIn::ClearJournal();
+        if (c.script != nullptr) {
+            QuillnetStandIn::Script("CLIENT_PlayBackByRecordFileEx2", c.script);
+        }
+        StateLog log;
+        Tolvane::CDownloadByPlayback download(Context(), &Device(), Parse(kItem), Folder(), "x.rkv", false);
+        download.SetStateHandler(log.Handler());
+        download.Start();
+        const std::vector<Json::Value> speed = QuillnetStandIn::CallsOf("CLIENT_SetPlayBackSpeed");
+        if (c.position != 0) {
+            ASSERT_EQ(speed.size(), 1u);
+            QuillnetStandIn::FirePosition(speed[0]["args"][0].asInt64(), 6, c.position);
+        }
+        if (c.stop) {
+            EXPECT_TRUE(download.Stop());
+        }
+        EXPECT_EQ(download.GetState(), c.expected);
+        EXPECT_EQ(log.states.back(), c.expected);
+        QuillnetStandIn::ClearScript();
+    }
+}
+
+TEST_F(Strategies, NoDeviceFailsAtStart)
+{
+    StateLog log;
+    Tolvane::CDownloadByPlayback video(Context(), nullptr, Parse(kItem), Folder(), "x.rkv", false);
+    video.SetStateHandler(log.Handler());
+    EXPECT_FALSE(video.Start());
+    Tolvane::CDownloadByRemote remote(nullptr, Parse(R"({"FilePath": "/a.jpg"})"), Folder(), "a.jpg", false, false);
+    remote.SetStateHandler(log.Handler());
+    EXPECT_FALSE(remote.Start());
+    EXPECT_EQ(log.states, (std::vector<int>{5, 5}));
+}
+
+TEST_F(Strategies, RemoteContentsAreDecodedAndFailedFetchesLeaveNoFile)
+{
+    struct Case {
+        const char* what;
+        Json::Value info;
+        const char* script;  // outcome of CLIENT_DownloadRemoteFile, or null
+        bool ok;
+        const char* bytes;  // expected file content, null = no file
+    };
+    Json::Value prefixed;
+    prefixed["FileContents"] = "data:image/png;base64,aGVsbG8=";
+    Json::Value plain;
+    plain["FileContents"] = "aGVsbG8=";
+    Json::Value fetched;
+    fetched["FilePath"] = "/mnt/pic/a.jpg";
+    Json::Value neither;
+    neither["FilePath"] = 7;
+    const Case cases[] = {
+        {"content behind a prefix", prefixed, nullptr, true, "hello"},
+        {"content without prefix", plain, nullptr, true, "hello"},
+        {"fetched by path", fetched, R"({"data": "picture"})", true, "picture"},
+        {"fetch fails", fetched, R"({"result": 0, "lastError": 8})", false, nullptr},
+        {"no source text", neither, nullptr, false, nullptr},
+    };
+    int n = 0;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        if (c.script != nullptr) {
+            QuillnetStandIn::Script("CLIENT_DownloadRemoteFile", c.script);
+        }
+        const std::string name = "f" + std::to_string(n++) + ".bin";
+        Tolvane::CDownloadByRemote remote(&Device(), c.info, Folder() + "/sub", name, false, false);
+        EXPECT_EQ(remote.Start(), c.ok);
+        EXPECT_EQ(remote.GetState(), c.ok ? 3 : 5);
+        const std::string path = Folder() + "/sub/" + name;
+        if (c.bytes != nullptr) {
+            EXPECT_EQ(ReadFile(path), c.bytes);
+        } else {
+            EXPECT_FALSE(QFile::exists(QString::fromStdString(path)));
+        }
+        QuillnetStandIn::ClearScript();
+    }
+}
+
+}  // namespace
