@@ -28,6 +28,7 @@
 #include <ISorquin.h>
 
 #include "TestHost.h"
+#include "fakedevice.h"
 #include "fakeplayer.h"
 #include "logfacade.h"
 #include "playermgr.h"
@@ -38,40 +39,14 @@
 
 namespace livetest {
 
-class FakeSorquin final : public ISorquin {
+// Windows without handles.
+class FakeSorquin final : public testsupport::FakeSorquin {
 public:
-    void SetBackgroundWidget(QWidget*) override {}
-    void SetContentWidget(QWidget*) override {}
-    void ReleaseWindows() override {}
-    void MoveWindows(int, int) override {}
-    void ViewActivated() override {}
-    void WindowStateChanged() override {}
-    bool IsWindowValid(int winID) override
-    {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        return m_invalid.count(winID) == 0;
-    }
-    void* GetWindowHandle(int) override { return nullptr; }
-    bool ShowFrame(int, const unsigned char*, long, int, const SorquinFrameInfo*) override { return true; }
-    void SetVideoState(int, bool) override {}
-    void SetOverlayState(int, bool) override {}
-    bool SaveSnapshot(int, Json::Value) override { return false; }
-    std::string GetSnapshotData(int) override { return {}; }
-    QWidget* GetWindowWidget(int) override { return nullptr; }
-
-    void Invalidate(int winID)
-    {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        m_invalid.insert(winID);
-    }
-
-private:
-    std::mutex m_mutex;
-    std::set<int> m_invalid;
+    FakeSorquin() : testsupport::FakeSorquin(false) {}
 };
 
 // Live streams get handles 101, 102, ...; the calls are recorded.
-class FakeDevice final : public Tolvane::IDevice {
+class FakeDevice final : public testsupport::NullDevice {
 public:
     long ConnectRealvideo(int channel, int streamType, int, Tolvane::DeviceDataDelegate*) override
     {
@@ -85,7 +60,6 @@ public:
         stops.push_back(handle);
         return handle != 0;
     }
-    long GetStatiscFlux(long) override { return 0; }
     bool MakeKeyFrame(int channel, int subStream) override
     {
         std::lock_guard<std::mutex> lock(m_mutex);
@@ -109,64 +83,6 @@ public:
         return keyFrames;
     }
 
-    int LoginDevice(const char*, uint16_t, uint16_t, const char*, const char*, int, int) override { return 0; }
-    int LoginDeviceShort(const char*, uint16_t, uint16_t, const char*, const char*, int) override { return 0; }
-    int GetProtocol() override { return 0; }
-    bool LogoutDevice() override { return true; }
-    bool IsLogin() override { return true; }
-    long Playback(const Json::Value&, Tolvane::DevicePosDelegate*, Tolvane::DeviceDataDelegate*, bool, bool) override
-    {
-        return 0;
-    }
-    long PlaybackByFile(const Json::Value&, Tolvane::DevicePosDelegate*, Tolvane::DeviceDataDelegate*, bool) override
-    {
-        return 0;
-    }
-    long PlaybackByTime(const Json::Value&, Tolvane::DevicePosDelegate*, Tolvane::DeviceDataDelegate*, bool) override
-    {
-        return 0;
-    }
-    bool StopPlayBack(long) override { return false; }
-    bool SetPlayBackSpeed(long, int) override { return false; }
-    long DownloadByFile(const Json::Value&, const char*, const char*, Tolvane::DevicePosDelegate*,
-                        Tolvane::DeviceDataDelegate*) override
-    {
-        return 0;
-    }
-    long Reserved14(long, long, long, long, long, long, long) override { return 0; }
-    long Reserved15(long, long, long, long, long, long, long, long) override { return 0; }
-    long Reserved16(long, long, long) override { return 0; }
-    long Reserved17(long, long, long, long, long) override { return 0; }
-    long DownloadByTime(const Json::Value&, const char*, const char*, const char*, const char*,
-                        Tolvane::DevicePosDelegate*, Tolvane::DeviceDataDelegate*) override
-    {
-        return 0;
-    }
-    long Reserved19(long, long, long, long, long, long) override { return 0; }
-    bool StopDownload(long) override { return false; }
-    bool PausePlayBack(long, bool) override { return false; }
-    bool SeekPlayBack(long, int, int) override { return false; }
-    bool PlayBackControlDirection(long, int) override { return false; }
-    bool StartTalk(long) override { return false; }
-    bool StopTalk() override { return false; }
-    std::string Reserved26(long) override { return {}; }
-    bool Reserved27(long, long) override { return false; }
-    long GetLoginHandle() override { return 1; }
-    std::string GetDeviceIP() override { return "127.0.0.1"; }
-    long AttachConfigChange(const char*, Tolvane::DeviceConfigDelegate*, int) override { return 0; }
-    bool DetachConfigChange(long) override { return false; }
-    long AttachTransmitInfo(const Json::Value&, Json::Value*, Tolvane::DeviceTransmitDelegate*, int) override
-    {
-        return 0;
-    }
-    bool DetachTransmitInfo(long, const Json::Value&, Json::Value*, int) override { return false; }
-    bool TransmitInfoForWeb(const Json::Value&, Json::Value*, int) override { return false; }
-    bool DownloadRemoteFile(const char*, const char*) override { return false; }
-    bool DownloadPieceFile(const char*, const char*) override { return false; }
-    long AttachVK(int, Tolvane::DeviceVKDelegate*, int) override { return 0; }
-    bool SetSecurityKey(long, const char*, int) override { return false; }
-    Json::Value QuerySystemInfo() override { return Json::Value(); }
-
 private:
     std::mutex m_mutex;
     long m_nextHandle = 100;
@@ -175,20 +91,7 @@ private:
     std::vector<std::pair<int, int>> keyFrames;
 };
 
-class FakeDeviceMgr final : public Tolvane::IDeviceMgr {
-public:
-    explicit FakeDeviceMgr(Tolvane::IDevice* device) : m_device(device) {}
-    bool SetCGISessionID(int) override { return true; }
-    Tolvane::IDevice* GetDevice() override { return m_device; }
-    Tolvane::IDevice* GetDevice(long) override { return m_device; }
-    bool LogoutDevice() override { return true; }
-    Tolvane::IDevice* GetCurrentDevice() override { return m_loggedIn.load() ? m_device : nullptr; }
-    void SetLoggedIn(bool loggedIn) { m_loggedIn.store(loggedIn); }
-
-private:
-    Tolvane::IDevice* m_device;
-    std::atomic<bool> m_loggedIn{true};
-};
+using testsupport::FakeDeviceMgr;
 
 // The real player manager, recording service and live-stream control over the fakes. The
 // one-second tick is run by the tests themselves (no timer service is registered).

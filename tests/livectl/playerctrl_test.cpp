@@ -85,7 +85,7 @@ TEST_F(PlayerCtrlTest, AWindowStartsOncePerSourceAndStopsOnRequest)
 
 TEST_F(PlayerCtrlTest, RefusedRequestsAnswerFalseAndConnectNothing)
 {
-    sorquin->Invalidate(7);
+    sorquin->RemoveWindow(7);
     struct Case {
         const char* method;
         const char* params;

@@ -177,7 +177,7 @@ TEST_F(LiveTest, AWindowThatIsNoLongerValidIsDisconnected)
 {
     ShowLive(4);
     WaitReport(1);
-    sorquin->Invalidate(4);
+    sorquin->RemoveWindow(4);
     live->OnTimer(0);
     EXPECT_EQ(LiveModeOf(4), nullptr);
     EXPECT_EQ(device.Stops().size(), 1u);

@@ -32,51 +32,18 @@
 #include <ISorquin.h>
 
 #include "TestHost.h"
+#include "debugcapture.h"
+#include "fakedevice.h"
 #include "logfacade.h"
 #include "playmode.h"
 #include "recplay.h"
 
 namespace localtest {
 
-// Window handles are 0x1000 + window id.
-inline void* HandleOf(int winID)
-{
-    return reinterpret_cast<void*>(uintptr_t(0x1000 + winID));
-}
+using testsupport::FakeSorquin;
+using testsupport::HandleOf;
 
-class FakeSorquin final : public ISorquin {
-public:
-    void SetBackgroundWidget(QWidget*) override {}
-    void SetContentWidget(QWidget*) override {}
-    void ReleaseWindows() override {}
-    void MoveWindows(int, int) override {}
-    void ViewActivated() override {}
-    void WindowStateChanged() override {}
-    bool IsWindowValid(int winID) override
-    {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        return m_gone.count(winID) == 0;
-    }
-    void* GetWindowHandle(int winID) override { return HandleOf(winID); }
-    bool ShowFrame(int, const unsigned char*, long, int, const SorquinFrameInfo*) override { return true; }
-    void SetVideoState(int, bool) override {}
-    void SetOverlayState(int, bool) override {}
-    bool SaveSnapshot(int, Json::Value) override { return false; }
-    std::string GetSnapshotData(int) override { return {}; }
-    QWidget* GetWindowWidget(int) override { return nullptr; }
-
-    void RemoveWindow(int winID)
-    {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        m_gone.insert(winID);
-    }
-
-private:
-    std::mutex m_mutex;
-    std::set<int> m_gone;
-};
-
-class FakeDevice final : public Tolvane::IDevice {
+class FakeDevice final : public testsupport::NullDevice {
 public:
     std::atomic<int> startTalks{0};
     std::atomic<int> stopTalks{0};
@@ -92,81 +59,9 @@ public:
         ++stopTalks;
         return true;
     }
-
-    long ConnectRealvideo(int, int, int, Tolvane::DeviceDataDelegate*) override { return 0; }
-    bool StopRealvideo(long) override { return false; }
-    long GetStatiscFlux(long) override { return 0; }
-
-    int LoginDevice(const char*, uint16_t, uint16_t, const char*, const char*, int, int) override { return 0; }
-    int LoginDeviceShort(const char*, uint16_t, uint16_t, const char*, const char*, int) override { return 0; }
-    int GetProtocol() override { return 0; }
-    bool LogoutDevice() override { return true; }
-    bool IsLogin() override { return true; }
-    long Playback(const Json::Value&, Tolvane::DevicePosDelegate*, Tolvane::DeviceDataDelegate*, bool, bool) override
-    {
-        return 0;
-    }
-    long PlaybackByFile(const Json::Value&, Tolvane::DevicePosDelegate*, Tolvane::DeviceDataDelegate*, bool) override
-    {
-        return 0;
-    }
-    long PlaybackByTime(const Json::Value&, Tolvane::DevicePosDelegate*, Tolvane::DeviceDataDelegate*, bool) override
-    {
-        return 0;
-    }
-    bool StopPlayBack(long) override { return false; }
-    bool SetPlayBackSpeed(long, int) override { return false; }
-    long DownloadByFile(const Json::Value&, const char*, const char*, Tolvane::DevicePosDelegate*,
-                        Tolvane::DeviceDataDelegate*) override
-    {
-        return 0;
-    }
-    long Reserved14(long, long, long, long, long, long, long) override { return 0; }
-    long Reserved15(long, long, long, long, long, long, long, long) override { return 0; }
-    long Reserved16(long, long, long) override { return 0; }
-    long Reserved17(long, long, long, long, long) override { return 0; }
-    long DownloadByTime(const Json::Value&, const char*, const char*, const char*, const char*,
-                        Tolvane::DevicePosDelegate*, Tolvane::DeviceDataDelegate*) override
-    {
-        return 0;
-    }
-    long Reserved19(long, long, long, long, long, long) override { return 0; }
-    bool StopDownload(long) override { return false; }
-    bool PausePlayBack(long, bool) override { return false; }
-    bool SeekPlayBack(long, int, int) override { return false; }
-    bool PlayBackControlDirection(long, int) override { return false; }
-    std::string Reserved26(long) override { return {}; }
-    bool Reserved27(long, long) override { return false; }
-    long GetLoginHandle() override { return 1; }
-    std::string GetDeviceIP() override { return "127.0.0.1"; }
-    long AttachConfigChange(const char*, Tolvane::DeviceConfigDelegate*, int) override { return 0; }
-    bool DetachConfigChange(long) override { return false; }
-    long AttachTransmitInfo(const Json::Value&, Json::Value*, Tolvane::DeviceTransmitDelegate*, int) override
-    {
-        return 0;
-    }
-    bool DetachTransmitInfo(long, const Json::Value&, Json::Value*, int) override { return false; }
-    bool TransmitInfoForWeb(const Json::Value&, Json::Value*, int) override { return false; }
-    bool MakeKeyFrame(int, int) override { return false; }
-    bool DownloadRemoteFile(const char*, const char*) override { return false; }
-    bool DownloadPieceFile(const char*, const char*) override { return false; }
-    long AttachVK(int, Tolvane::DeviceVKDelegate*, int) override { return 0; }
-    bool SetSecurityKey(long, const char*, int) override { return false; }
-    Json::Value QuerySystemInfo() override { return Json::Value(); }
 };
 
-class FakeDeviceMgr final : public Tolvane::IDeviceMgr {
-public:
-    explicit FakeDeviceMgr(Tolvane::IDevice* device) : m_device(device) {}
-    bool SetCGISessionID(int) override { return true; }
-    Tolvane::IDevice* GetDevice() override { return m_device; }
-    Tolvane::IDevice* GetDevice(long) override { return m_device; }
-    bool LogoutDevice() override { return true; }
-    Tolvane::IDevice* GetCurrentDevice() override { return m_device; }
-
-private:
-    Tolvane::IDevice* m_device;
-};
+using testsupport::FakeDeviceMgr;
 
 // A timer service whose ticks the test runs.
 class FakeTimer final : public Tolvane::ITimer {
@@ -240,14 +135,7 @@ private:
     std::atomic<int>* m_deleted;
 };
 
-// Lines written to the debug output while a test runs.
-class DebugCapture {
-public:
-    DebugCapture();
-    ~DebugCapture();
-    std::vector<std::string> Lines() const;
-    bool Contains(const std::string& text) const;
-};
+using testsupport::DebugCapture;
 
 inline bool WaitUntil(const std::function<bool()>& done, int timeoutMs = 5000)
 {

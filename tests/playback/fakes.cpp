@@ -12,45 +12,6 @@
 
 namespace pbtest {
 
-namespace {
-
-std::mutex g_debugMutex;
-std::vector<std::string> g_debugLines;
-QtMessageHandler g_previousHandler = nullptr;
-
-void CaptureMessage(QtMsgType, const QMessageLogContext&, const QString& text)
-{
-    std::lock_guard<std::mutex> lock(g_debugMutex);
-    g_debugLines.push_back(text.toStdString());
-}
-
-}  // namespace
-
-DebugCapture::DebugCapture()
-{
-    {
-        std::lock_guard<std::mutex> lock(g_debugMutex);
-        g_debugLines.clear();
-    }
-    g_previousHandler = qInstallMessageHandler(&CaptureMessage);
-}
-
-DebugCapture::~DebugCapture()
-{
-    qInstallMessageHandler(g_previousHandler);
-}
-
-bool DebugCapture::Contains(const std::string& text) const
-{
-    std::lock_guard<std::mutex> lock(g_debugMutex);
-    for (const std::string& line : g_debugLines) {
-        if (line.find(text) != std::string::npos) {
-            return true;
-        }
-    }
-    return false;
-}
-
 Json::Value FileInfo(const std::string& start, const std::string& end)
 {
     Json::Value info(Json::objectValue);

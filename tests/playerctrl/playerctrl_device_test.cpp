@@ -21,6 +21,7 @@
 #include <play/playsdk.h>
 
 #include "TestHost.h"
+#include "sinksorquin.h"
 #include "devicemgr.h"
 #include "localplayctrl.h"
 #include "logfacade.h"
@@ -31,60 +32,9 @@
 
 namespace {
 
-const char* const kPlayFunctions[] = {
-    "PLAY_GetFreePort", "PLAY_EnableLargePicAdjustment", "PLAY_OpenStream", "PLAY_SetStreamOpenMode",
-    "PLAY_SetEngine", "PLAY_Play", "PLAY_SetPlaySpeed", "PLAY_SetPlayDirection", "PLAY_SetDemuxCallBack",
-    "PLAY_SetVisibleDecodeCallBack", "PLAY_SetDataCallBack", "PLAY_SetEncTypeChangeCallBackEx",
-    "PLAY_SetDisplayCallBack", "PLAY_RigisterDrawFun", "PLAY_SetColor", "PLAY_SetDisplayRegion",
-    "PLAY_InputData", "PLAY_GetBufferValue", "PLAY_ResetBuffer", "PLAY_ResetSourceBuffer", "PLAY_Flush",
-    "PLAY_Pause", "PLAY_OneByOne", "PLAY_Stop", "PLAY_CloseStream", "PLAY_ReleasePort", "PLAY_StopSoundShare",
-    "PLAY_PlaySoundShare", "PLAY_ChooseAudio", "PLAY_AdjustWaveAudio", "PLAY_OpenPlayGroup",
-    "PLAY_AddToPlayGroup", "PLAY_DelFromPlayGroup", "PLAY_PausePlayGroup", "PLAY_SetPlayGroupDirection",
-    "PLAY_SetPlayGroupSpeed", "PLAY_StepPlayGroup", "PLAY_ClosePlayGroup",
-};
-
-const char* const kClientFunctions[] = {
-    "CLIENT_Init", "CLIENT_Cleanup", "CLIENT_GetLastError", "CLIENT_SetGDPREnable", "CLIENT_SetNetworkParam",
-    "CLIENT_SetAutoReconnect", "CLIENT_SetDVRMessCallBack", "CLIENT_SetSubconnCallBack", "CLIENT_LogOpen",
-    "CLIENT_LoginEx2", "CLIENT_Logout", "CLIENT_QuerySystemInfo", "CLIENT_SetDeviceMode",
-    "CLIENT_PlayBackByTimeEx2", "CLIENT_PlayBackByRecordFileEx2", "CLIENT_StopPlayBack", "CLIENT_SetPlayBackSpeed",
-};
-
-// A window module with one window whose video sink counts the pictures drawn into it.
-class SinkSorquin final : public ISorquin {
-public:
-    SinkSorquin() { m_sink = PLAY_VIDEO_SINK{&SinkSorquin::Draw, this}; }
-
-    void SetBackgroundWidget(QWidget*) override {}
-    void SetContentWidget(QWidget*) override {}
-    void ReleaseWindows() override {}
-    void MoveWindows(int, int) override {}
-    void ViewActivated() override {}
-    void WindowStateChanged() override {}
-    bool IsWindowValid(int winID) override { return winID == 0; }
-    void* GetWindowHandle(int winID) override { return winID == 0 ? &m_sink : nullptr; }
-    bool ShowFrame(int, const unsigned char*, long, int, const SorquinFrameInfo*) override { return true; }
-    void SetVideoState(int, bool) override {}
-    void SetOverlayState(int, bool) override {}
-    bool SaveSnapshot(int, Json::Value) override { return false; }
-    std::string GetSnapshotData(int) override { return {}; }
-    QWidget* GetWindowWidget(int) override { return nullptr; }
-
-    std::atomic<int> pictures{0};
-    std::atomic<int> width{0};
-
-private:
-    static void Draw(void* user, const uint8_t* rgb32, int32_t width, int32_t, int32_t)
-    {
-        auto* self = static_cast<SinkSorquin*>(user);
-        if (rgb32 != nullptr) {
-            self->width.store(width);
-            ++self->pictures;
-        }
-    }
-
-    PLAY_VIDEO_SINK m_sink;
-};
+using testsupport::kClientFunctions;
+using testsupport::kPlayFunctions;
+using testsupport::SinkSorquin;
 
 bool WaitFor(const std::function<bool()>& done, int timeoutMs)
 {
@@ -159,17 +109,7 @@ private:
     template <std::size_t N>
     bool Fill(const char* path, const char* module, const char* const (&names)[N], void** handle)
     {
-        *handle = dlopen(path, RTLD_NOW | RTLD_LOCAL);
-        if (*handle == nullptr) {
-            ADD_FAILURE() << dlerror();
-            return false;
-        }
-        for (const char* name : names) {
-            void* address = dlsym(*handle, name);
-            EXPECT_NE(address, nullptr) << name;
-            m_host->SetFunction(module, name, address);
-        }
-        return true;
+        return testsupport::FillFromLibrary(*m_host, path, module, names, handle);
     }
 
     std::unique_ptr<testsupport::TestHost> m_host;

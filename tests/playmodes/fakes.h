@@ -22,18 +22,17 @@
 #include <ISorquin.h>
 
 #include "TestHost.h"
+#include "debugcapture.h"
+#include "fakedevice.h"
 #include "fakeplay.h"
 #include "logfacade.h"
 
 namespace playtest {
 
-// Window handles are 0x1000 + window id.
-inline void* HandleOf(int winID)
-{
-    return reinterpret_cast<void*>(uintptr_t(0x1000 + winID));
-}
+using testsupport::HandleOf;
 
-class FakeSorquin final : public ISorquin {
+// Keeps every frame shown and every video state change.
+class FakeSorquin final : public testsupport::FakeSorquin {
 public:
     struct Shown {
         int winID;
@@ -43,14 +42,6 @@ public:
         std::vector<uint32_t> pixels;  // a copy, as the real module keeps one
     };
 
-    void SetBackgroundWidget(QWidget*) override {}
-    void SetContentWidget(QWidget*) override {}
-    void ReleaseWindows() override {}
-    void MoveWindows(int, int) override {}
-    void ViewActivated() override {}
-    void WindowStateChanged() override {}
-    bool IsWindowValid(int) override { return true; }
-    void* GetWindowHandle(int winID) override { return HandleOf(winID); }
     bool ShowFrame(int winID, const unsigned char* rgb32, long size, int, const SorquinFrameInfo* info) override
     {
         Shown shown{winID, rgb32 != nullptr, size, info ? *info : SorquinFrameInfo{}, {}};
@@ -67,10 +58,6 @@ public:
         std::lock_guard<std::mutex> lock(m_mutex);
         m_events.push_back((showsVideo ? "video on " : "video off ") + std::to_string(winID));
     }
-    void SetOverlayState(int, bool) override {}
-    bool SaveSnapshot(int, Json::Value) override { return false; }
-    std::string GetSnapshotData(int) override { return {}; }
-    QWidget* GetWindowWidget(int) override { return nullptr; }
 
     std::vector<Shown> TakeShown()
     {
@@ -94,7 +81,7 @@ private:
 };
 
 // A device that answers live-stream requests from its fields and records them.
-class FakeDevice final : public Tolvane::IDevice {
+class FakeDevice final : public testsupport::NullDevice {
 public:
     long realHandle = 41;
     std::atomic<long> flux{0};
@@ -115,75 +102,9 @@ public:
         return handle != 0;
     }
     long GetStatiscFlux(long handle) override { return handle != 0 ? flux.load() : 0; }
-
-    int LoginDevice(const char*, uint16_t, uint16_t, const char*, const char*, int, int) override { return 0; }
-    int LoginDeviceShort(const char*, uint16_t, uint16_t, const char*, const char*, int) override { return 0; }
-    int GetProtocol() override { return 0; }
-    bool LogoutDevice() override { return true; }
-    bool IsLogin() override { return true; }
-    long Playback(const Json::Value&, Tolvane::DevicePosDelegate*, Tolvane::DeviceDataDelegate*, bool, bool) override
-    {
-        return 0;
-    }
-    long PlaybackByFile(const Json::Value&, Tolvane::DevicePosDelegate*, Tolvane::DeviceDataDelegate*, bool) override
-    {
-        return 0;
-    }
-    long PlaybackByTime(const Json::Value&, Tolvane::DevicePosDelegate*, Tolvane::DeviceDataDelegate*, bool) override
-    {
-        return 0;
-    }
-    bool StopPlayBack(long) override { return false; }
-    bool SetPlayBackSpeed(long, int) override { return false; }
-    long DownloadByFile(const Json::Value&, const char*, const char*, Tolvane::DevicePosDelegate*,
-                        Tolvane::DeviceDataDelegate*) override
-    {
-        return 0;
-    }
-    long Reserved14(long, long, long, long, long, long, long) override { return 0; }
-    long Reserved15(long, long, long, long, long, long, long, long) override { return 0; }
-    long Reserved16(long, long, long) override { return 0; }
-    long Reserved17(long, long, long, long, long) override { return 0; }
-    long DownloadByTime(const Json::Value&, const char*, const char*, const char*, const char*,
-                        Tolvane::DevicePosDelegate*, Tolvane::DeviceDataDelegate*) override
-    {
-        return 0;
-    }
-    long Reserved19(long, long, long, long, long, long) override { return 0; }
-    bool StopDownload(long) override { return false; }
-    bool PausePlayBack(long, bool) override { return false; }
-    bool SeekPlayBack(long, int, int) override { return false; }
-    bool PlayBackControlDirection(long, int) override { return false; }
-    bool StartTalk(long) override { return false; }
-    bool StopTalk() override { return false; }
-    std::string Reserved26(long) override { return {}; }
-    bool Reserved27(long, long) override { return false; }
-    long GetLoginHandle() override { return 1; }
-    std::string GetDeviceIP() override { return "127.0.0.1"; }
-    long AttachConfigChange(const char*, Tolvane::DeviceConfigDelegate*, int) override { return 0; }
-    bool DetachConfigChange(long) override { return false; }
-    long AttachTransmitInfo(const Json::Value&, Json::Value*, Tolvane::DeviceTransmitDelegate*, int) override
-    {
-        return 0;
-    }
-    bool DetachTransmitInfo(long, const Json::Value&, Json::Value*, int) override { return false; }
-    bool TransmitInfoForWeb(const Json::Value&, Json::Value*, int) override { return false; }
-    bool MakeKeyFrame(int, int) override { return false; }
-    bool DownloadRemoteFile(const char*, const char*) override { return false; }
-    bool DownloadPieceFile(const char*, const char*) override { return false; }
-    long AttachVK(int, Tolvane::DeviceVKDelegate*, int) override { return 0; }
-    bool SetSecurityKey(long, const char*, int) override { return false; }
-    Json::Value QuerySystemInfo() override { return Json::Value(); }
 };
 
-// Lines written to the debug output while a test runs.
-class DebugCapture {
-public:
-    DebugCapture();
-    ~DebugCapture();
-    std::vector<std::string> Lines() const;
-    bool Contains(const std::string& text) const;
-};
+using testsupport::DebugCapture;
 
 // A host with the recording player and scaler, the fake window module registered as
 // "class ISorquin", and the module logger.

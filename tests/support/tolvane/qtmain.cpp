@@ -1,5 +1,5 @@
-// The live-control and recording tests run inside an application object, as the module does
-// in the client (the program folder and the pool come from it).
+// Tests of the media module run inside an application object, as the module does in the
+// client (the program folder and the thread pool come from it).
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>

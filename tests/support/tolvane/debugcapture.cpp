@@ -1,13 +1,11 @@
-// The play-mode tests run inside an application object, as the module does in the client.
+#include "debugcapture.h"
+
 #include <mutex>
 
-#include <gtest/gtest.h>
+#include <QString>
+#include <QtGlobal>
 
-#include <QCoreApplication>
-
-#include "fakes.h"
-
-namespace playtest {
+namespace testsupport {
 
 namespace {
 
@@ -62,11 +60,4 @@ bool DebugCapture::Contains(const std::string& text) const
     return false;
 }
 
-}  // namespace playtest
-
-int main(int argc, char** argv)
-{
-    QCoreApplication app(argc, argv);
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}
+}  // namespace testsupport
