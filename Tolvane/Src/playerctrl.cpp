@@ -12,6 +12,7 @@
 #include "logfacade.h"
 #include "playbackctrl.h"
 #include "realtimestreamctrl.h"
+#include "stringsmanager.h"
 #include "timetext.h"
 
 namespace Tolvane {
@@ -130,6 +131,7 @@ PlayerCtrl::PlayerCtrl(HostContext* context, const char* /*argument*/) : m_conte
     static const char* const kFile[] = {"winID", "path"};
     static const char* const kSeek[] = {"winID", "year", "month", "day", "hour", "minute", "second"};
     static const char* const kRefWin[] = {"winID", "enable"};
+    static const char* const kTranslate[] = {"translate"};
     Publish("startPlayer", Foundation::MakeComMethod(this, &PlayerCtrl::startPlayer, kWin, true));
     Publish("stopPlayer", Foundation::MakeComMethod(this, &PlayerCtrl::stopPlayer, kWin, true));
     Publish("pause", Foundation::MakeComMethod(this, &PlayerCtrl::pause, kWin, true));
@@ -142,6 +144,7 @@ PlayerCtrl::PlayerCtrl(HostContext* context, const char* /*argument*/) : m_conte
     Publish("setVodStreamSource", Foundation::MakeComMethod(this, &PlayerCtrl::setVodStreamSource, kVod, true));
     Publish("setFileStreamSource", Foundation::MakeComMethod(this, &PlayerCtrl::setFileStreamSource, kFile, true));
     Publish("getResolution", Foundation::MakeComMethod(this, &PlayerCtrl::getResolution, kWin, true));
+    Publish("setTranslate", Foundation::MakeComMethod(this, &PlayerCtrl::setTranslate, kTranslate, true));
     Publish("seekByTime", Foundation::MakeComMethod(this, &PlayerCtrl::seekByTime, kSeek, true));
     Publish("setPlayRefWin", Foundation::MakeComMethod(this, &PlayerCtrl::setPlayRefWin, kRefWin, true));
     Publish("setRealStreamSourceWithSlave",
@@ -514,6 +517,11 @@ Json::Value PlayerCtrl::getResolution(int winID)
     answer["width"] = width;
     answer["height"] = height;
     return answer;
+}
+
+bool PlayerCtrl::setTranslate(const Json::Value& translate)
+{
+    return CStringsManager::instance()->insertStringToMap(translate);
 }
 
 bool PlayerCtrl::setRealStreamTypes(int channel, const Json::Value& streamTypes)

@@ -84,6 +84,8 @@ public:
     bool setRealStreamSourceWithSlave(int winID, int channel, int slaveChannel, const char* streamType);
     // {"width", "height"} of the window's last picture; zeros when it has none.
     Json::Value getResolution(int winID);
+    // Hands the page's key -> text object to the web-view library's text table.
+    bool setTranslate(const Json::Value& translate);
     // The sub-streams ("Extra1" ...) the channel offers; false for anything but an array of known names.
     bool setRealStreamTypes(int channel, const Json::Value& streamTypes);
     // A recording on the device: "Channel" (int), "VideoStream", "StartTime", "EndTime"

@@ -2,11 +2,12 @@
 
 #include <algorithm>
 #include <chrono>
-#include <cstdio>
 #include <map>
 #include <mutex>
 #include <sstream>
 #include <thread>
+
+#include "recordingplayer.h"
 
 namespace recplay {
 
@@ -18,11 +19,9 @@ struct PortState {
     void* visibleUser = nullptr;
 };
 
+testsupport::RecordingPlayer g_player(kPort);
 std::mutex g_mutex;
-std::vector<std::string> g_journal;
-std::map<std::string, int> g_results;
 std::map<int, PortState> g_ports;
-int g_freePort = kPort;
 bool g_refused = false;
 int g_refusals = 0;
 bool g_drained = true;
@@ -42,19 +41,12 @@ void Arg(std::ostringstream& out, const void* value) { out << Pointer(value); }
 void Arg(std::ostringstream& out, Cb value) { out << (value.p ? "cb" : "null"); }
 void Arg(std::ostringstream& out, User value) { out << (value.p ? "user" : "null"); }
 
-// Logs under the lock and answers the scripted result or the fallback.
+// Journals the call and answers the scripted result or the fallback.
 template <class... A>
 int Log(const char* name, int fallback, A... args)
 {
-    std::ostringstream out;
-    out << name << '(';
-    bool first = true;
-    ((out << (first ? "" : ","), Arg(out, args), first = false), ...);
-    out << ')';
-    std::lock_guard<std::mutex> lock(g_mutex);
-    g_journal.push_back(out.str());
-    auto found = g_results.find(name);
-    return found != g_results.end() ? found->second : fallback;
+    const auto write = [](std::ostringstream& out, auto value) { Arg(out, value); };
+    return g_player.Record(name, testsupport::CallText(name, write, args...), fallback);
 }
 
 template <class F>
@@ -66,8 +58,7 @@ const void* Fn(F f)
 int32_t GetFreePort(int32_t* port)
 {
     const int result = Log("PLAY_GetFreePort", 1);
-    std::lock_guard<std::mutex> lock(g_mutex);
-    *port = g_freePort;
+    *port = g_player.FreePort();
     return result;
 }
 int32_t OpenStream(int32_t port, const void* header, int32_t headerSize, int32_t bufferSize)
@@ -167,9 +158,8 @@ int32_t PlaySoundShare(int32_t port) { return Log("PLAY_PlaySoundShare", 1, port
 int32_t ChooseAudio(int32_t port, int32_t channel, int32_t enable)
 {
     // 256 calls per sound choice: only the chosen channels are logged.
-    std::lock_guard<std::mutex> lock(g_mutex);
     if (enable != 0) {
-        g_journal.push_back("PLAY_ChooseAudio(" + std::to_string(port) + "," + std::to_string(channel) + ",1)");
+        g_player.Append("PLAY_ChooseAudio(" + std::to_string(port) + "," + std::to_string(channel) + ",1)");
     }
     return 1;
 }
@@ -179,12 +169,7 @@ int32_t AdjustWaveAudio(int32_t port, int32_t volume) { return Log("PLAY_AdjustW
 
 std::string Pointer(const void* p)
 {
-    if (p == nullptr) {
-        return "null";
-    }
-    char text[32];
-    std::snprintf(text, sizeof text, "%p", p);
-    return text;
+    return testsupport::PointerText(p);
 }
 
 void FillResolveTable(testsupport::TestHost& host)
@@ -227,62 +212,29 @@ void FillResolveTable(testsupport::TestHost& host)
 
 void Reset()
 {
+    g_player.Reset();
     std::lock_guard<std::mutex> lock(g_mutex);
-    g_journal.clear();
-    g_results.clear();
     g_ports.clear();
-    g_freePort = kPort;
     g_refused = false;
     g_refusals = 0;
     g_drained = true;
     g_inputDelayMs = 0;
 }
 
-std::vector<std::string> Journal()
-{
-    std::lock_guard<std::mutex> lock(g_mutex);
-    return g_journal;
-}
+std::vector<std::string> Journal() { return g_player.Journal(); }
 
 std::vector<std::string> JournalWithout(const std::vector<std::string>& functions)
 {
-    std::vector<std::string> kept;
-    for (const std::string& entry : Journal()) {
-        const std::string name = entry.substr(0, entry.find('('));
-        if (std::find(functions.begin(), functions.end(), name) == functions.end()) {
-            kept.push_back(entry);
-        }
-    }
-    return kept;
+    return g_player.JournalWithout(functions);
 }
 
-std::vector<std::string> CallsOf(const std::string& function)
-{
-    std::vector<std::string> calls;
-    for (const std::string& entry : Journal()) {
-        if (entry.compare(0, function.size() + 1, function + "(") == 0) {
-            calls.push_back(entry);
-        }
-    }
-    return calls;
-}
+std::vector<std::string> CallsOf(const std::string& function) { return g_player.CallsOf(function); }
 
-int CountOf(const std::string& function)
-{
-    return static_cast<int>(CallsOf(function).size());
-}
+int CountOf(const std::string& function) { return g_player.CountOf(function); }
 
-void SetResult(const std::string& function, int result)
-{
-    std::lock_guard<std::mutex> lock(g_mutex);
-    g_results[function] = result;
-}
+void SetResult(const std::string& function, int result) { g_player.SetResult(function, result); }
 
-void SetFreePort(int port)
-{
-    std::lock_guard<std::mutex> lock(g_mutex);
-    g_freePort = port;
-}
+void SetFreePort(int port) { g_player.SetFreePort(port); }
 
 void SetInputRefused(bool refused)
 {

@@ -1,44 +1,28 @@
 #include "fakeplayer.h"
 
-#include <deque>
-#include <map>
-#include <mutex>
 #include <sstream>
 
 #include <play/playsdk.h>
+
+#include "recordingplayer.h"
 
 namespace fakeplayer {
 
 namespace {
 
-std::mutex g_mutex;
-std::vector<std::string> g_journal;
-std::map<std::string, int> g_results;
-std::map<std::string, std::deque<int>> g_sequences;
-int g_freePort = kPort;
+testsupport::RecordingPlayer g_player(kPort);
 
 void Arg(std::ostringstream& out, int value) { out << value; }
 void Arg(std::ostringstream& out, float value) { out << value; }
+// Pointers only as set or not: their values differ from run to run.
 void Arg(std::ostringstream& out, const void* value) { out << (value == nullptr ? "null" : "ptr"); }
 
+// Journals the call; scripted sequences are used up first, then the fixed result, else 1.
 template <class... A>
 int Log(const char* name, A... args)
 {
-    std::ostringstream out;
-    out << name << '(';
-    bool first = true;
-    ((out << (first ? "" : ","), Arg(out, args), first = false), ...);
-    out << ')';
-    std::lock_guard<std::mutex> lock(g_mutex);
-    g_journal.push_back(out.str());
-    auto sequence = g_sequences.find(name);
-    if (sequence != g_sequences.end() && !sequence->second.empty()) {
-        const int result = sequence->second.front();
-        sequence->second.pop_front();
-        return result;
-    }
-    auto found = g_results.find(name);
-    return found != g_results.end() ? found->second : 1;
+    const auto write = [](std::ostringstream& out, auto value) { Arg(out, value); };
+    return g_player.Record(name, testsupport::CallText(name, write, args...), 1);
 }
 
 template <class F>
@@ -51,8 +35,7 @@ const void* P(const void* p) { return p; }
 int32_t GetFreePort(int32_t* port)
 {
     const int result = Log("PLAY_GetFreePort");
-    std::lock_guard<std::mutex> lock(g_mutex);
-    *port = g_freePort;
+    *port = g_player.FreePort();
     return result;
 }
 int32_t EnableLargePicAdjustment(int32_t port, int32_t enable)
@@ -176,59 +159,23 @@ void FillResolveTable(testsupport::TestHost& host)
     }
 }
 
-void Reset()
-{
-    std::lock_guard<std::mutex> lock(g_mutex);
-    g_journal.clear();
-    g_results.clear();
-    g_sequences.clear();
-    g_freePort = kPort;
-}
+void Reset() { g_player.Reset(); }
 
-std::vector<std::string> Journal()
-{
-    std::lock_guard<std::mutex> lock(g_mutex);
-    return g_journal;
-}
+std::vector<std::string> Journal() { return g_player.Journal(); }
 
-void ClearJournal()
-{
-    std::lock_guard<std::mutex> lock(g_mutex);
-    g_journal.clear();
-}
+void ClearJournal() { g_player.ClearJournal(); }
 
-std::vector<std::string> CallsOf(const std::string& function)
-{
-    std::vector<std::string> calls;
-    for (const std::string& entry : Journal()) {
-        if (entry.compare(0, function.size() + 1, function + "(") == 0) {
-            calls.push_back(entry);
-        }
-    }
-    return calls;
-}
+std::vector<std::string> CallsOf(const std::string& function) { return g_player.CallsOf(function); }
 
-int CountOf(const std::string& function)
-{
-    return static_cast<int>(CallsOf(function).size());
-}
+int CountOf(const std::string& function) { return g_player.CountOf(function); }
 
-void SetResult(const std::string& function, int result)
-{
-    std::lock_guard<std::mutex> lock(g_mutex);
-    g_results[function] = result;
-}
+void SetResult(const std::string& function, int result) { g_player.SetResult(function, result); }
 
 void SetSequence(const std::string& function, const std::vector<int>& results)
 {
-    std::lock_guard<std::mutex> lock(g_mutex);
-    g_sequences[function] = std::deque<int>(results.begin(), results.end());
+    g_player.SetSequence(function, results);
 }
 
-void SetFreePort(int port)
-{
-    std::lock_guard<std::mutex> lock(g_mutex);
-    g_freePort = port;
-}
+void SetFreePort(int port) { g_player.SetFreePort(port); }
 
 }  // namespace fakeplayer

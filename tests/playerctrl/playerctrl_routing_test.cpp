@@ -1,6 +1,7 @@
 // The player control's recording and local-file windows through its page methods: the
 // starts and routed calls it makes to recording and local-file control fakes, the file
-// info it accepts, restarts, refused starts, the playing limit and a device logout.
+// info it accepts, restarts, refused starts, the playing limit, a device logout, and the
+// text table the page hands over.
 #include <memory>
 #include <mutex>
 #include <set>
@@ -20,6 +21,7 @@
 #include "TestHost.h"
 #include "playerctrl.h"
 #include "playermgr.h"
+#include "stringsmanager.h"
 
 namespace {
 
@@ -391,6 +393,32 @@ TEST_F(PlayerCtrlRoutingTest, ALogoutForgetsRecordingsAndFiles)
     EXPECT_FALSE(Start(1));
     EXPECT_FALSE(Start(2));
     EXPECT_EQ(Call("pause", R"({"winID":2})"), false);
+}
+
+// The table is process-wide: the keys here are used by no other case.
+TEST_F(PlayerCtrlRoutingTest, TranslateFillsTheTextTableWithStringsOnly)
+{
+    CStringsManager* table = CStringsManager::instance();
+    EXPECT_EQ(Call("setTranslate", R"({"translate":{"tr.play":"Abspielen","tr.count":3,"tr.list":["x"],
+        "tr.nested":{"a":"b"},"tr.empty":""}})"),
+              true);
+    EXPECT_EQ(table->getString("tr.play"), "Abspielen");
+    EXPECT_TRUE(table->contains("tr.empty"));
+    for (const char* skipped : {"tr.count", "tr.list", "tr.nested"})
+        EXPECT_FALSE(table->contains(skipped)) << skipped;
+    EXPECT_EQ(table->getString("tr.count", "fallback"), "fallback");
+
+    // A later table replaces texts under the same key and keeps the others.
+    EXPECT_EQ(Call("setTranslate", R"({"translate":{"tr.play":"Play \u00e9"}})"), true);
+    EXPECT_EQ(table->getString("tr.play"), QString::fromUtf8("Play \xc3\xa9"));
+    EXPECT_TRUE(table->contains("tr.empty"));
+
+    // Anything but an object is refused and changes nothing.
+    for (const char* params : {R"({"translate":"tr.play"})", R"({"translate":["tr.play","x"]})",
+                               R"({"translate":null})", R"({"translate":7})"}) {
+        EXPECT_EQ(Call("setTranslate", params), false) << params;
+        EXPECT_EQ(table->getString("tr.play"), QString::fromUtf8("Play \xc3\xa9")) << params;
+    }
 }
 
 }  // namespace

@@ -1,22 +1,20 @@
 #include "fakeplay.h"
 
-#include <cstdio>
 #include <cstring>
-#include <map>
 #include <mutex>
 #include <sstream>
 
 #include <play/playsdk.h>
 #include <swscale/swscale.h>
 
+#include "recordingplayer.h"
+
 namespace fakeplay {
 
 namespace {
 
+testsupport::RecordingPlayer g_player(kPort);
 std::mutex g_mutex;
-std::vector<std::string> g_journal;
-std::map<std::string, int> g_results;
-int g_freePort = kPort;
 int g_pictureWidth = 0;
 int g_pictureHeight = 0;
 int g_scaleHandles = 0;
@@ -29,15 +27,8 @@ void Arg(std::ostringstream& out, const char* value) { out << '"' << (value ? va
 template <class... A>
 int Log(const char* name, int fallback, A... args)
 {
-    std::ostringstream out;
-    out << name << '(';
-    bool first = true;
-    ((out << (first ? "" : ","), Arg(out, args), first = false), ...);
-    out << ')';
-    std::lock_guard<std::mutex> lock(g_mutex);
-    g_journal.push_back(out.str());
-    auto found = g_results.find(name);
-    return found != g_results.end() ? found->second : fallback;
+    const auto write = [](std::ostringstream& out, auto value) { Arg(out, value); };
+    return g_player.Record(name, testsupport::CallText(name, write, args...), fallback);
 }
 
 const void* P(const void* p) { return p; }
@@ -47,8 +38,7 @@ const void* Fn(F f) { return reinterpret_cast<const void*>(f); }
 int32_t GetFreePort(int32_t* port)
 {
     const int result = Log("PLAY_GetFreePort", 1);
-    std::lock_guard<std::mutex> lock(g_mutex);
-    *port = g_freePort;
+    *port = g_player.FreePort();
     return result;
 }
 int32_t SetSecurityKey(int32_t port, const char* key, int32_t length)
@@ -152,12 +142,7 @@ void ScaleClose(void* handle) { Log("SCALE_close", 0, P(handle)); }
 
 std::string Pointer(const void* p)
 {
-    if (p == nullptr) {
-        return "null";
-    }
-    char text[32];
-    std::snprintf(text, sizeof text, "%p", p);
-    return text;
+    return testsupport::PointerText(p);
 }
 
 void FillResolveTable(testsupport::TestHost& host)
@@ -201,53 +186,23 @@ void FillResolveTable(testsupport::TestHost& host)
 
 void Reset()
 {
+    g_player.Reset();
     std::lock_guard<std::mutex> lock(g_mutex);
-    g_journal.clear();
-    g_results.clear();
-    g_freePort = kPort;
     g_pictureWidth = 0;
     g_pictureHeight = 0;
 }
 
-std::vector<std::string> Journal()
-{
-    std::lock_guard<std::mutex> lock(g_mutex);
-    return g_journal;
-}
+std::vector<std::string> Journal() { return g_player.Journal(); }
 
-void ClearJournal()
-{
-    std::lock_guard<std::mutex> lock(g_mutex);
-    g_journal.clear();
-}
+void ClearJournal() { g_player.ClearJournal(); }
 
-std::vector<std::string> CallsOf(const std::string& function)
-{
-    std::vector<std::string> calls;
-    for (const std::string& entry : Journal()) {
-        if (entry.compare(0, function.size() + 1, function + "(") == 0) {
-            calls.push_back(entry);
-        }
-    }
-    return calls;
-}
+std::vector<std::string> CallsOf(const std::string& function) { return g_player.CallsOf(function); }
 
-int CountOf(const std::string& function)
-{
-    return static_cast<int>(CallsOf(function).size());
-}
+int CountOf(const std::string& function) { return g_player.CountOf(function); }
 
-void SetResult(const std::string& function, int result)
-{
-    std::lock_guard<std::mutex> lock(g_mutex);
-    g_results[function] = result;
-}
+void SetResult(const std::string& function, int result) { g_player.SetResult(function, result); }
 
-void SetFreePort(int port)
-{
-    std::lock_guard<std::mutex> lock(g_mutex);
-    g_freePort = port;
-}
+void SetFreePort(int port) { g_player.SetFreePort(port); }
 
 void SetPictureSize(int width, int height)
 {
