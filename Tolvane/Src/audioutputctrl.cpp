@@ -2,6 +2,7 @@
 
 #include <QDebug>
 #include <QMutex>
+#include <QMutexLocker>
 
 #include <foundation/HostCalls.h>
 #include <foundation/TypeNames.h>
@@ -13,28 +14,6 @@ namespace Tolvane {
 namespace {
 
 using HostHandler = fastdelegate::FastDelegate<void()>;
-
-// Locks a mutex that may be absent.
-class OptionalLocker {
-public:
-    explicit OptionalLocker(QMutex* mutex) : m_mutex(mutex)
-    {
-        if (m_mutex != nullptr) {
-            m_mutex->lock();
-        }
-    }
-    ~OptionalLocker()
-    {
-        if (m_mutex != nullptr) {
-            m_mutex->unlock();
-        }
-    }
-    OptionalLocker(const OptionalLocker&) = delete;
-    OptionalLocker& operator=(const OptionalLocker&) = delete;
-
-private:
-    QMutex* m_mutex;
-};
 
 }  // namespace
 
@@ -134,7 +113,7 @@ bool CAudiOutputCtrl::ControlTalking(int flag)
 bool CAudiOutputCtrl::setAudioParam(int winID, int audioMode, bool enable)
 {
     qDebug().nospace() << "winID:" << winID << "audioMode:" << audioMode << "enable:" << enable;
-    OptionalLocker managerLock(ManagerMutex());
+    QMutexLocker managerLock(ManagerMutex());
     std::lock_guard<std::recursive_mutex> lock(m_settingsLock);
     if (m_soundWindow != -1 && m_playerMgr) {
         if (IPlayMode* previous = m_playerMgr->GetOpenPlayMode(m_soundWindow)) {
@@ -155,7 +134,7 @@ bool CAudiOutputCtrl::setAudioParam(int winID, int audioMode, bool enable)
 
 bool CAudiOutputCtrl::setAudioVolume(int winID, int volume)
 {
-    OptionalLocker managerLock(ManagerMutex());
+    QMutexLocker managerLock(ManagerMutex());
     std::lock_guard<std::recursive_mutex> lock(m_settingsLock);
     IPlayMode* mode = m_playerMgr ? m_playerMgr->GetOpenPlayMode(winID) : nullptr;
     if (mode == nullptr || !mode->SetVolume(volume)) {
@@ -170,14 +149,14 @@ bool CAudiOutputCtrl::setAudioVolume(int winID, int volume)
 
 int CAudiOutputCtrl::getAudioVolume(int winID)
 {
-    OptionalLocker managerLock(ManagerMutex());
+    QMutexLocker managerLock(ManagerMutex());
     IPlayMode* mode = m_playerMgr ? m_playerMgr->GetOpenPlayMode(winID) : nullptr;
     return mode != nullptr ? mode->GetAudioState().volume : 0;
 }
 
 void CAudiOutputCtrl::Reapply(int winID, const bool* enable)
 {
-    OptionalLocker managerLock(ManagerMutex());
+    QMutexLocker managerLock(ManagerMutex());
     std::lock_guard<std::recursive_mutex> lock(m_settingsLock);
     auto found = m_settings.find(winID);
     if (found == m_settings.end()) {

@@ -2,6 +2,7 @@
 // the per-channel event subscription and the two workers that apply what the device sends.
 
 #include <QReadLocker>
+#include <QMutexLocker>
 #include <QThread>
 #include <QWriteLocker>
 
@@ -257,7 +258,7 @@ void CIVSFrameAnalyCtrl::ApplyConfigChange(long handle, const std::string& text)
         return;
     }
     const Json::Value table = *found;
-    OptionalLocker manager(ManagerMutex());
+    QMutexLocker manager(ManagerMutex());
     // Written here, so held for writing.
     QWriteLocker rules(&m_ruleLock);
     if (handle == m_ruleHandles[0] || handle == m_ruleHandles[1]) {

@@ -2,6 +2,7 @@
 
 #include <QDebug>
 #include <QMutex>
+#include <QMutexLocker>
 #include <QReadLocker>
 #include <QWriteLocker>
 
@@ -95,7 +96,7 @@ CIVSFrameAnalyCtrl::~CIVSFrameAnalyCtrl()
 
     {
         // No mode keeps a handler of a service that is gone.
-        OptionalLocker manager(ManagerMutex());
+        QMutexLocker manager(ManagerMutex());
         if (m_playerMgr) {
             for (const auto& window : m_playerMgr->GetModeMap()) {
                 for (const auto& mode : window.second) {
@@ -184,7 +185,7 @@ void CIVSFrameAnalyCtrl::OnImplPreRelease()
 
 void CIVSFrameAnalyCtrl::OnAttachPlayMode(int winID, IPlayMode* mode)
 {
-    OptionalLocker manager(ManagerMutex());
+    QMutexLocker manager(ManagerMutex());
     if (mode != nullptr && !ModeIsFiled(mode)) {
         return;  // already gone again
     }
@@ -198,13 +199,13 @@ void CIVSFrameAnalyCtrl::OnAttachPlayMode(int winID, IPlayMode* mode)
         record->second.slaveChannel = mode ? mode->GetSlaveChannel() : -1;
     }
     const DeviceActions actions = DecideWindowState(winID, mode);
-    manager.Unlock();
+    manager.unlock();
     RunDeviceActions(actions);
 }
 
 void CIVSFrameAnalyCtrl::OnPreClosingWnd(int winID)
 {
-    OptionalLocker manager(ManagerMutex());
+    QMutexLocker manager(ManagerMutex());
     IPlayMode* mode = m_playerMgr ? m_playerMgr->GetOpenPlayMode(winID) : nullptr;
     {
         QWriteLocker lock(&m_windowLock);
@@ -216,7 +217,7 @@ void CIVSFrameAnalyCtrl::OnPreClosingWnd(int winID)
         record->second.updateEnable(QString());
     }
     const DeviceActions actions = DecideWindowState(winID, mode);
-    manager.Unlock();
+    manager.unlock();
     RunDeviceActions(actions);
 }
 
@@ -295,7 +296,7 @@ bool CIVSFrameAnalyCtrl::ConfigureWindow(int winID, const QString& type, const J
 
     DeviceActions actions;
     {
-        OptionalLocker manager(ManagerMutex());
+        QMutexLocker manager(ManagerMutex());
         IPlayMode* mode = m_playerMgr ? m_playerMgr->GetOpenPlayMode(winID) : nullptr;
         {
             QWriteLocker lock(&m_windowLock);
@@ -378,7 +379,7 @@ int CIVSFrameAnalyCtrl::PollEvents(uint64_t /*timerID*/)
 {
     std::vector<std::pair<std::string, Json::Value>> events;
     {
-        OptionalLocker manager(ManagerMutex());
+        QMutexLocker manager(ManagerMutex());
         IDevice* device = CurrentDevice();
         if (device != nullptr && m_playerMgr) {
             for (IPlayMode* mode : m_playerMgr->GetDeviceModes(device)) {

@@ -2,6 +2,7 @@
 // drawing and device event data reaching the windows' overlays.
 
 #include <QReadLocker>
+#include <QMutexLocker>
 #include <QWriteLocker>
 
 #include <foundation/JsonRead.h>
@@ -57,7 +58,7 @@ void CIVSFrameAnalyCtrl::ApplyWindowState(int winID, IPlayMode* mode)
 {
     DeviceActions actions;
     {
-        OptionalLocker manager(ManagerMutex());
+        QMutexLocker manager(ManagerMutex());
         actions = DecideWindowState(winID, mode);
     }
     RunDeviceActions(actions);
@@ -225,7 +226,7 @@ void CIVSFrameAnalyCtrl::ApplyEventData(long handle, const std::string& text, co
             info = *member;
         }
     }
-    OptionalLocker manager(ManagerMutex());
+    QMutexLocker manager(ManagerMutex());
     QReadLocker rules(&m_ruleLock);
     int channel = -1;
     for (const auto& entry : m_channelRules) {

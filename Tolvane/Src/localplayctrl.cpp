@@ -2,6 +2,7 @@
 
 #include <QDateTime>
 #include <QMutex>
+#include <QMutexLocker>
 
 #include <foundation/HostCalls.h>
 #include <foundation/TypeNames.h>
@@ -18,28 +19,6 @@ namespace {
 using HostHandler = fastdelegate::FastDelegate<void()>;
 
 constexpr int64_t kTickMs = 1000;
-
-// Locks a mutex that may be absent.
-class OptionalLocker {
-public:
-    explicit OptionalLocker(QMutex* mutex) : m_mutex(mutex)
-    {
-        if (m_mutex != nullptr) {
-            m_mutex->lock();
-        }
-    }
-    ~OptionalLocker()
-    {
-        if (m_mutex != nullptr) {
-            m_mutex->unlock();
-        }
-    }
-    OptionalLocker(const OptionalLocker&) = delete;
-    OptionalLocker& operator=(const OptionalLocker&) = delete;
-
-private:
-    QMutex* m_mutex;
-};
 
 }  // namespace
 
@@ -125,28 +104,28 @@ bool CLocalPlayCtrl::PlayFile(int winID, const char* path)
 
 bool CLocalPlayCtrl::Pause(int winID)
 {
-    OptionalLocker lock(m_playerMgr ? m_playerMgr->GetMutex() : nullptr);
+    QMutexLocker lock(m_playerMgr ? m_playerMgr->GetMutex() : nullptr);
     CLocalPlayMode* mode = LocalModeOf(winID);
     return mode != nullptr && mode->Pause();
 }
 
 bool CLocalPlayCtrl::Resume(int winID)
 {
-    OptionalLocker lock(m_playerMgr ? m_playerMgr->GetMutex() : nullptr);
+    QMutexLocker lock(m_playerMgr ? m_playerMgr->GetMutex() : nullptr);
     CLocalPlayMode* mode = LocalModeOf(winID);
     return mode != nullptr && mode->Resume();
 }
 
 bool CLocalPlayCtrl::Step(int winID)
 {
-    OptionalLocker lock(m_playerMgr ? m_playerMgr->GetMutex() : nullptr);
+    QMutexLocker lock(m_playerMgr ? m_playerMgr->GetMutex() : nullptr);
     CLocalPlayMode* mode = LocalModeOf(winID);
     return mode != nullptr && mode->Step();
 }
 
 bool CLocalPlayCtrl::SetSpeed(int winID, float speed)
 {
-    OptionalLocker lock(m_playerMgr ? m_playerMgr->GetMutex() : nullptr);
+    QMutexLocker lock(m_playerMgr ? m_playerMgr->GetMutex() : nullptr);
     CLocalPlayMode* mode = LocalModeOf(winID);
     return mode != nullptr && mode->SetSpeed(speed);
 }
@@ -155,7 +134,7 @@ bool CLocalPlayCtrl::CloseWindowMode(int winID)
 {
     Json::Value state(Json::objectValue);
     {
-        OptionalLocker lock(m_playerMgr ? m_playerMgr->GetMutex() : nullptr);
+        QMutexLocker lock(m_playerMgr ? m_playerMgr->GetMutex() : nullptr);
         CLocalPlayMode* mode = LocalModeOf(winID);
         if (mode == nullptr) {
             return false;

@@ -6,6 +6,7 @@
 #include <QDateTime>
 #include <QDebug>
 #include <QMutex>
+#include <QMutexLocker>
 #include <QString>
 
 #include <foundation/HostCalls.h>
@@ -34,28 +35,6 @@ namespace {
 using HostHandler = fastdelegate::FastDelegate<void()>;
 using PreClosingHandler = fastdelegate::FastDelegate<void(int)>;
 
-// Locks a mutex that may be absent.
-class OptionalLocker {
-public:
-    explicit OptionalLocker(QMutex* mutex) : m_mutex(mutex)
-    {
-        if (m_mutex != nullptr) {
-            m_mutex->lock();
-        }
-    }
-    ~OptionalLocker()
-    {
-        if (m_mutex != nullptr) {
-            m_mutex->unlock();
-        }
-    }
-    OptionalLocker(const OptionalLocker&) = delete;
-    OptionalLocker& operator=(const OptionalLocker&) = delete;
-
-private:
-    QMutex* m_mutex;
-};
-
 QString CompactText(const Json::Value& value)
 {
     return QString::fromStdString(Foundation::JsonFastText(value)).trimmed();
@@ -80,7 +59,7 @@ CPlaybackCtrl::~CPlaybackCtrl()
     if (m_playerMgr) {
         // Modes that outlive the service must not call it any more.
         const IPlayMode::FrameDecodedHandler handler(this, &CPlaybackCtrl::OnFirstFrame);
-        OptionalLocker managerLock(ManagerMutex());
+        QMutexLocker managerLock(ManagerMutex());
         for (const auto& window : m_playerMgr->GetModeMap()) {
             auto found = window.second.find(ModeId::Playback);
             if (found != window.second.end()) {
@@ -314,7 +293,7 @@ bool CPlaybackCtrl::SetPlayRefWin(int winID, bool enable)
         return true;
     }
 
-    OptionalLocker managerLock(ManagerMutex());
+    QMutexLocker managerLock(ManagerMutex());
     QWriteLocker lock(&m_groupLock);
     if (m_playGroup != 0) {
         m_referenceWindow = winID;
@@ -430,7 +409,7 @@ int CPlaybackCtrl::OnProgressTimer(uint64_t)
     }
     Json::Value report(Json::arrayValue);
     {
-        OptionalLocker managerLock(ManagerMutex());
+        QMutexLocker managerLock(ManagerMutex());
         for (const auto& window : m_playerMgr->GetModeMap()) {
             const int winID = window.first;
             if (window.second.find(ModeId::Playback) == window.second.end()) {

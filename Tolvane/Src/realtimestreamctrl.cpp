@@ -1,4 +1,5 @@
 #include "realtimestreamctrl.h"
+#include <QMutexLocker>
 
 #include <algorithm>
 
@@ -22,28 +23,6 @@ constexpr const char kLogModule[] = "Tolvane";
 constexpr const char kStreamKey[] = "Stream";
 constexpr const char kDecoderStreamKey[] = "DecoderStream";
 
-// Locks a mutex that may be absent.
-class OptionalLocker {
-public:
-    explicit OptionalLocker(QMutex* mutex) : m_mutex(mutex)
-    {
-        if (m_mutex != nullptr) {
-            m_mutex->lock();
-        }
-    }
-    ~OptionalLocker()
-    {
-        if (m_mutex != nullptr) {
-            m_mutex->unlock();
-        }
-    }
-    OptionalLocker(const OptionalLocker&) = delete;
-    OptionalLocker& operator=(const OptionalLocker&) = delete;
-
-private:
-    QMutex* m_mutex;
-};
-
 }  // namespace
 
 CRealtimeStreamCtrl::CRealtimeStreamCtrl(HostContext* context, const char* /*argument*/) : m_context(context)
@@ -62,7 +41,7 @@ CRealtimeStreamCtrl::~CRealtimeStreamCtrl()
     OnImplPreRelease();
 
     const IPlayMode::FrameDecodedHandler handler(this, &CRealtimeStreamCtrl::OnFrameDecoded);
-    OptionalLocker managerLock(ManagerMutex());
+    QMutexLocker managerLock(ManagerMutex());
     QMutexLocker lock(&m_lock);
     if (m_playerMgr) {
         // Modes that outlive the control must not call it any more.
@@ -147,7 +126,7 @@ bool CRealtimeStreamCtrl::ConnectRealVideoByID(int channel, int slaveChannel, in
         return false;
     }
 
-    OptionalLocker managerLock(ManagerMutex());
+    QMutexLocker managerLock(ManagerMutex());
     QMutexLocker lock(&m_lock);
     DropPendingWindowLocked(winID);
     {
@@ -247,7 +226,7 @@ void CRealtimeStreamCtrl::OnFrameDecoded(IPlayMode* mode, long /*port*/)
 
     Json::Value report(Json::arrayValue);
     {
-        OptionalLocker managerLock(ManagerMutex());
+        QMutexLocker managerLock(ManagerMutex());
         QMutexLocker lock(&m_lock);
         auto pending = std::find(m_pendingModes.begin(), m_pendingModes.end(), mode);
         if (pending != m_pendingModes.end()) {

@@ -1,4 +1,5 @@
 #include "recordvideoctrl.h"
+#include <QMutexLocker>
 
 #include <cstring>
 #include <string>
@@ -23,28 +24,6 @@ using HostHandler = fastdelegate::FastDelegate<void()>;
 constexpr const char kDefaultType[] = "rkv";
 constexpr const char kLengthKey[] = "ManulRecordLength";
 constexpr const char kPathKey[] = "ManulRecordPath";
-
-// Locks a mutex that may be absent.
-class OptionalLocker {
-public:
-    explicit OptionalLocker(QMutex* mutex) : m_mutex(mutex)
-    {
-        if (m_mutex != nullptr) {
-            m_mutex->lock();
-        }
-    }
-    ~OptionalLocker()
-    {
-        if (m_mutex != nullptr) {
-            m_mutex->unlock();
-        }
-    }
-    OptionalLocker(const OptionalLocker&) = delete;
-    OptionalLocker& operator=(const OptionalLocker&) = delete;
-
-private:
-    QMutex* m_mutex;
-};
 
 // The element's integer "winID", if it has one.
 bool ReadWindowId(const Json::Value& element, int* winID)
@@ -78,7 +57,7 @@ CRecordVideoCtrl::~CRecordVideoCtrl()
                                      HostHandler(this, &CRecordVideoCtrl::OnImplPreRelease));
     OnImplPreRelease();
     {
-        OptionalLocker managerLock(ManagerMutex());
+        QMutexLocker managerLock(ManagerMutex());
         QMutexLocker lock(&m_lock);
         for (auto& entry : m_transcoders) {
             if (entry.second != nullptr) {
@@ -175,7 +154,7 @@ bool CRecordVideoCtrl::startRecord(const Json::Value& infos)
                                                                                    : std::string(kDefaultType);
 
         // Manager before recording lock, held across the start and the bookkeeping.
-        OptionalLocker managerLock(ManagerMutex());
+        QMutexLocker managerLock(ManagerMutex());
         QMutexLocker lock(&m_lock);
         const QDateTime now = Now();
         const QString path = QStringLiteral("%1/%2-%3_%4.%5")
@@ -203,7 +182,7 @@ bool CRecordVideoCtrl::StartWindowRecord(int winID, const char* type, const char
     if (type == nullptr || filePath == nullptr) {
         return false;
     }
-    OptionalLocker managerLock(ManagerMutex());
+    QMutexLocker managerLock(ManagerMutex());
     QMutexLocker lock(&m_lock);
     IPlayMode* mode = m_playerMgr ? m_playerMgr->GetOpenPlayMode(winID) : nullptr;
     PlayFrameRecord record;
