@@ -22,6 +22,7 @@ const int kBlockPos[4] = {5, 6, 9, 10};
 const int kBlockC[4] = {2, 3, 6, 5};
 
 const int16_t kUnsetEntry[MV_FIELDS] = {0, 0, 1, -3, 0, 0};
+const int16_t kListUnused[MV_FIELDS] = {0, 0, 1, -1, 0, 0};
 
 bool aec_mode(const decoder_ctx *ctx) { return ctx->cur_pps->aec_flag != 0; }
 
@@ -184,6 +185,9 @@ int decode_p_mb(decoder_ctx *ctx, int32_t t)
         return -2;
     mb_work &mb = ctx->mb;
     mb_context_load(ctx);
+    // List 1 is not used: a B picture before may have left its vectors here.
+    for (int pos : kBlockPos)
+        std::memcpy(mb.mv_cache[12 + pos], kListUnused, sizeof kListUnused);
     if (t == P_SKIP) {
         if (aec_mode(ctx))
             aec_record_mb_type_code(ctx, P_SKIP);

@@ -86,6 +86,16 @@ void predict(const Picture &ref, Picture &cur, const LayerGeometry &g, int n, in
     }
 }
 
+} // namespace
+
+void predict_block(const Picture &ref, Picture &cur, const LayerGeometry &g, int n, int32_t lx, int32_t ly,
+                   int64_t qx, int64_t qy)
+{
+    predict(ref, cur, g, n, lx, ly, qx, qy);
+}
+
+namespace {
+
 void residual(const svacwriter::CoefList &pairs, uint8_t *dst, int32_t stride, int32_t qp, int32_t depth)
 {
     std::vector<uint32_t> words;

@@ -46,6 +46,11 @@ struct References {
 // Vector component scaled from a neighbour's reference to the current one.
 int32_t scale_component(int32_t v, int32_t distance, int32_t neighbour_distance);
 
+// One list's prediction of an n x n luma block at luma sample (lx, ly) of cur, with its chroma,
+// from the quarter-sample position (qx, qy) of ref; reference samples outside are clamped.
+void predict_block(const Picture &ref, Picture &cur, const LayerGeometry &g, int n, int32_t lx, int32_t ly,
+                   int64_t qx, int64_t qy);
+
 // Reconstructs and (where the slices ask) deblocks a P picture. motion, when given, receives
 // the four block vectors of every macroblock (raster inside the macroblock).
 Picture reconstruct_p(const LayerGeometry &g, const std::vector<PSlice> &slices, const References &refs,

@@ -35,6 +35,114 @@ int p_partitions(PKind kind)
 
 void write_skip_run(BitWriter& w, uint32_t run) { w.put_ue(run); }
 
+namespace {
+
+// The coded block pattern, its QP change and the residual blocks of an inter macroblock.
+bool write_inter_residual(BitWriter& w, uint32_t cbp, int32_t qp_delta, const CoefList* luma, const CoefList* chroma,
+                          const PLayerParams& params)
+{
+    const uint32_t fmt = params.chroma_format;
+    const int32_t code = fmt == 1 ? inter_cbp_code_420(cbp & 63) : inter_cbp_code_4bit(cbp & 15);
+    const int32_t upper = fmt == 2 ? inter_cbp_code_4bit((cbp >> 4) & 15) : 0;
+    const uint32_t allowed = fmt == 1 ? 63u : fmt == 2 ? 255u : 15u;
+    if (code < 0 || upper < 0 || (cbp & ~allowed)) {
+        w.fail("inter macroblock: coded block pattern outside the map");
+        return false;
+    }
+    w.put_ue(static_cast<uint32_t>(code));
+    if (fmt == 2)
+        w.put_ue(static_cast<uint32_t>(upper));
+    if (cbp != 0 && !params.fixed_slice_qp)
+        w.put_se(qp_delta);
+    for (int i = 0; i < 4; ++i)
+        if ((cbp >> i) & 1 && !write_coef_block(w, VlcTableSet::kInterLuma, luma[i], false))
+            return false;
+    for (int bit = 4; bit < 8; ++bit)
+        if ((cbp >> bit) & 1 && !write_coef_block(w, VlcTableSet::kChroma, chroma[bit - 4], false))
+            return false;
+    return w.ok();
+}
+
+// Partition directions of types 11..28 in pairs of 16x8 and 8x16.
+const BDir kPairDirs[9][2] = {{kDirFwd, kDirFwd}, {kDirBwd, kDirBwd}, {kDirFwd, kDirBwd},
+                              {kDirBwd, kDirFwd}, {kDirFwd, kDirSym}, {kDirBwd, kDirSym},
+                              {kDirSym, kDirFwd}, {kDirSym, kDirBwd}, {kDirSym, kDirSym}};
+
+} // namespace
+
+void b_partition_dirs(uint32_t type, BDir dirs[2])
+{
+    const uint32_t pair = type >= 11 && type <= 28 ? (type - 11) / 2 : 0;
+    dirs[0] = kPairDirs[pair][0];
+    dirs[1] = kPairDirs[pair][1];
+}
+
+void b_block_dirs(uint32_t type, const uint32_t sub[4], BDir dirs[4])
+{
+    if (type == kBDirect || type == 30) {
+        for (int i = 0; i < 4; ++i)
+            dirs[i] = kDirDirect;
+    } else if (type <= kBSym16x16) {
+        for (int i = 0; i < 4; ++i)
+            dirs[i] = static_cast<BDir>(type - kBFwd16x16);
+    } else if (type < kB8x8) {
+        BDir p[2];
+        b_partition_dirs(type, p);
+        const bool wide = (type & 1) != 0;
+        for (int i = 0; i < 4; ++i)
+            dirs[i] = p[wide ? i >> 1 : i & 1];
+    } else {
+        static const BDir kSub[4] = {kDirDirect, kDirFwd, kDirBwd, kDirSym};
+        for (int i = 0; i < 4; ++i)
+            dirs[i] = kSub[sub[i] & 3];
+    }
+}
+
+int b_mvd_count(uint32_t type, const uint32_t sub[4])
+{
+    if (type == kBDirect)
+        return 0;
+    if (type <= kBSym16x16)
+        return 1;
+    if (type < kB8x8)
+        return 2;
+    int n = 0;
+    for (int i = 0; i < 4; ++i)
+        n += sub[i] != kSubDirect ? 1 : 0;
+    return n;
+}
+
+bool write_b_mb(BitWriter& w, const BMb& mb, const PLayerParams& params)
+{
+    if (mb.type < kBDirect || mb.type > kB8x8) {
+        w.fail("B macroblock: type outside 7..29");
+        return false;
+    }
+    w.put_ue(mb.type - kBDirect);
+    const int count = b_mvd_count(mb.type, mb.sub);
+    int refs = 0;   // reference indices coded before the first vector
+    if (mb.type == kB8x8) {
+        for (int i = 0; i < 4; ++i) {
+            if (mb.sub[i] > 3) {
+                w.fail("B macroblock: sub-type above 3");
+                return false;
+            }
+            w.put_bits(mb.sub[i], 2);
+        }
+        refs = count;
+    } else if (mb.type > kBDirect) {
+        refs = count;
+    }
+    if (params.field && !params.single_ref)
+        for (int i = 0; i < refs; ++i)
+            w.put_bit(false);
+    for (int i = 0; i < count; ++i) {
+        w.put_se(mb.mvd[i][0]);
+        w.put_se(mb.mvd[i][1]);
+    }
+    return write_inter_residual(w, mb.cbp, mb.qp_delta, mb.luma, mb.chroma, params);
+}
+
 bool write_p_mb(BitWriter& w, const PMb& mb, const PLayerParams& params)
 {
     const uint32_t fmt = params.chroma_format;

@@ -1,0 +1,72 @@
+// Streams of I, P and B pictures written macroblock by macroblock from syntax values, with the
+// pictures the intra and inter models reconstruct for the I and P pictures, and the expected
+// B picture from known block vectors.
+#pragma once
+#include <cstdint>
+#include <optional>
+#include <random>
+#include <vector>
+
+#include "inter_model.h"
+#include "svacwriter/mb_inter_writer.h"
+#include "svacwriter/svac_writer.h"
+
+namespace b_test {
+
+using intra_model::Picture;
+
+struct Geometry {
+    uint32_t mb_width = 4, mb_height = 3;
+    uint32_t chroma_format = 1;
+    int32_t bit_depth = 8;
+    bool loop_filter = false;
+};
+
+// A B macroblock as written: nullopt is a skipped macroblock.
+using BMbs = std::vector<std::optional<svacwriter::BMb>>;
+
+class StreamBuilder {
+public:
+    StreamBuilder(const Geometry &geometry, uint32_t seed);
+
+    // A textured I picture (IDR when it is the first), returned as the model reconstructs it.
+    const Picture &intra(uint32_t frame_num);
+    // A P picture of one macroblock per address (skipped or coded, reference 0 only).
+    const Picture &p(uint32_t frame_num, const std::vector<inter_model::PCodedMb> &mbs);
+    // A B picture, one entry per address.
+    void b(uint32_t frame_num, const BMbs &mbs);
+
+    std::vector<uint8_t> bytes() const;
+    const inter_model::LayerGeometry &layer() const { return g_; }
+    // References as a B picture sees them: [0] backward (newest I/P), [1] forward.
+    const Picture &ref(int i) const { return refs_[refs_.size() - 1 - static_cast<size_t>(i)]; }
+    uint32_t mb_count() const { return g_.mb_width * g_.mb_height; }
+    std::mt19937 &rng() { return rng_; }
+
+private:
+    void reference(Picture pic, uint32_t frame_num);
+
+    inter_model::LayerGeometry g_;
+    svacwriter::Sps sps_;
+    svacwriter::Pps pps_;
+    std::vector<svacwriter::NalUnit> units_;
+    std::vector<Picture> refs_;
+    std::vector<int32_t> ref_pocs_;
+    std::mt19937 rng_;
+};
+
+// Motion of one 8x8 block of a B macroblock: which lists predict it and their vectors.
+struct BBlock {
+    bool fwd = false, bwd = false;
+    int32_t fx = 0, fy = 0, bx = 0, by = 0;
+};
+
+// The B picture predicted from the forward and backward references with the given block
+// motion (4 per macroblock, raster inside it); both lists give the rounded average.
+Picture predict_b(const inter_model::LayerGeometry &g, const Picture &fwd, const Picture &bwd,
+                  const std::vector<BBlock> &blocks);
+
+// Block motion of a macroblock whose vectors are all zero, from its type's directions.
+void zero_motion(uint32_t type, const uint32_t sub[4], BBlock out[4]);
+
+} // namespace b_test
