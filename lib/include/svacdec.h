@@ -69,6 +69,10 @@ SVAC_API int32_t ZQ_SVAC_Dec_DeInit(void);
 SVAC_API void *ZQ_SVAC_Dec_Open(void);
 SVAC_API void ZQ_SVAC_Dec_Close(void *handle);
 SVAC_API int32_t ZQ_SVAC_Set_Key(void *handle, const unsigned char *key, uint32_t length);
+/* Decodes NAL units from in->data and returns the offset where it stopped (after at most one
+   completed picture, which is queued) or a negative code. The buffer must hold whole NAL units:
+   its end ends the last unit, so a unit split across two calls is decoded truncated. Pass the
+   bytes from the returned offset on in the next call, and drain the output queue after each. */
 SVAC_API int32_t ZQ_SVAC_Dec_Decode(void *handle, const decode_input *in, extension_data_record *ext);
 SVAC_API int32_t ZQ_SVACDEC_ZQ_SVAC_get_output_frame(void *handle, output_frame_rec *rec);
 SVAC_API int32_t ZQ_SVACDEC_ZQ_SVAC_release_output_frame(void *handle, const output_frame_rec *rec);
