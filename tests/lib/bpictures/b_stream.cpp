@@ -27,6 +27,31 @@ void StreamBuilder::reference(Picture pic, uint32_t frame_num)
     ref_pocs_.push_back(static_cast<int32_t>(2 * frame_num) & 511);
 }
 
+IntraMb StreamBuilder::textured_intra(const IntraModeMap &map, uint32_t x, uint32_t y, int32_t avail)
+{
+    const uint32_t mask = g_.chroma_format == 1 ? 63u : g_.chroma_format == 2 ? 255u : 15u;
+    IntraMb mb;
+    mb.kind = IntraKind::k8x8;
+    for (int i = 0; i < 4; ++i) {
+        // The predicted mode when it needs no missing neighbour, else a coded one that does not.
+        const int32_t pred = map.predict(x, y, avail & 1, avail & 2, mb.kind, mb.luma_modes, i);
+        mb.luma_modes[i] = pred;
+        for (int32_t m : {pred, 0, 1, 2, 3, 4})
+            if ((m == pred || (m < pred ? m : m - 1) <= 3) &&
+                intra_model::luma_substitute(m, (i & 1) == 0 && !(avail & 1), i < 2 && !(avail & 2)) >= 0) {
+                mb.luma_modes[i] = m;
+                break;
+            }
+    }
+    mb.chroma_modes[0] = mb.chroma_modes[1] = 6;   // usable with any neighbour missing
+    mb.cbp = mask;
+    for (int i = 0; i < 4; ++i)
+        mb.luma[i] = intra_test::random_coefs(rng_, 8, 12);
+    for (auto &c : mb.chroma)
+        c = intra_test::random_coefs(rng_, 8, 6);
+    return mb;
+}
+
 const Picture &StreamBuilder::intra(uint32_t frame_num)
 {
     const uint32_t nal = refs_.empty() ? kNalIdrBase : kNalSliceBase;
@@ -42,29 +67,10 @@ const Picture &StreamBuilder::intra(uint32_t frame_num)
     cs.loop_filter = !pps_.loop_filter_disable_flag;
     MbLayerParams params;
     params.chroma_format = g_.chroma_format;
-    const uint32_t mask = g_.chroma_format == 1 ? 63u : g_.chroma_format == 2 ? 255u : 15u;
     for (uint32_t a = 0; a < mb_count(); ++a) {
         const uint32_t x = a % g_.mb_width, y = a / g_.mb_width;
         const int32_t avail = av.avail(a, 1, 0);
-        IntraMb mb;
-        mb.kind = IntraKind::k8x8;
-        for (int i = 0; i < 4; ++i) {
-            // The predicted mode when it needs no missing neighbour, else a coded one that does not.
-            const int32_t pred = map.predict(x, y, avail & 1, avail & 2, mb.kind, mb.luma_modes, i);
-            mb.luma_modes[i] = pred;
-            for (int32_t m : {pred, 0, 1, 2, 3, 4})
-                if ((m == pred || (m < pred ? m : m - 1) <= 3) &&
-                    intra_model::luma_substitute(m, (i & 1) == 0 && !(avail & 1), i < 2 && !(avail & 2)) >= 0) {
-                    mb.luma_modes[i] = m;
-                    break;
-                }
-        }
-        mb.chroma_modes[0] = mb.chroma_modes[1] = 6;   // usable with any neighbour missing
-        mb.cbp = mask;
-        for (int i = 0; i < 4; ++i)
-            mb.luma[i] = intra_test::random_coefs(rng_, 8, 12);
-        for (auto &c : mb.chroma)
-            c = intra_test::random_coefs(rng_, 8, 6);
+        const IntraMb mb = textured_intra(map, x, y, avail);
         write_intra_mb(w, mb, params, map, x, y, avail & 1, avail & 2);
         av.decoded(a, 1);
         cs.mbs.push_back({a, mb});
@@ -89,15 +95,33 @@ const Picture &StreamBuilder::p(uint32_t frame_num, const std::vector<inter_mode
     PLayerParams params;
     params.chroma_format = g_.chroma_format;
     params.single_ref = true;
+    MbLayerParams iparams;
+    iparams.chroma_format = g_.chroma_format;
+    iparams.type_offset = 4;
+    IntraModeMap map(g_.mb_width, g_.mb_height);
+    intra_model::AvailabilityTracker av(g_);
+    IntraMb as_modes;   // what an inter macroblock leaves for intra mode prediction
+    for (int32_t &m : as_modes.luma_modes)
+        m = 2;
     uint32_t run = 0;
-    for (const inter_model::PCodedMb &cm : mbs) {
+    for (inter_model::PCodedMb cm : mbs) {
+        const uint32_t x = cm.addr % g_.mb_width, y = cm.addr / g_.mb_width;
+        const int32_t avail = av.avail(cm.addr, 1, 0);
         if (cm.kind == inter_model::MbKind::kSkip) {
             ++run;
+            map.store(x, y, as_modes);
         } else {
             write_skip_run(w, run);
             run = 0;
-            write_p_mb(w, cm.p, params);
+            if (cm.kind == inter_model::MbKind::kIntra) {
+                cm.intra = textured_intra(map, x, y, avail);
+                write_intra_mb(w, cm.intra, iparams, map, x, y, avail & 1, avail & 2);
+            } else {
+                write_p_mb(w, cm.p, params);
+                map.store(x, y, as_modes);
+            }
         }
+        av.decoded(cm.addr, 1);
         ps.mbs.push_back(cm);
     }
     if (run > 0)

@@ -31,7 +31,8 @@ public:
 
     // A textured I picture (IDR when it is the first), returned as the model reconstructs it.
     const Picture &intra(uint32_t frame_num);
-    // A P picture of one macroblock per address (skipped or coded, reference 0 only).
+    // A P picture of one macroblock per address (skipped, coded with reference 0 only, or
+    // intra: textured like the I pictures, whatever the entry holds).
     const Picture &p(uint32_t frame_num, const std::vector<inter_model::PCodedMb> &mbs);
     // A B picture, one entry per address.
     void b(uint32_t frame_num, const BMbs &mbs);
@@ -45,6 +46,7 @@ public:
 
 private:
     void reference(Picture pic, uint32_t frame_num);
+    svacwriter::IntraMb textured_intra(const svacwriter::IntraModeMap &map, uint32_t x, uint32_t y, int32_t avail);
 
     inter_model::LayerGeometry g_;
     svacwriter::Sps sps_;
