@@ -21,10 +21,10 @@ using svacwriter::PKind;
 int32_t pick(std::mt19937 &rng, int32_t lo, int32_t hi) { return std::uniform_int_distribution<int32_t>(lo, hi)(rng); }
 
 // Every macroblock P_16X16 with a random vector difference and no residual.
-std::vector<PCodedMb> moving_p(StreamBuilder &sb)
+std::vector<PCodedMb> moving_p(StreamBuilder &sb, int layer = 0)
 {
-    std::vector<PCodedMb> mbs(sb.mb_count());
-    for (uint32_t a = 0; a < sb.mb_count(); ++a) {
+    std::vector<PCodedMb> mbs(sb.mb_count(layer));
+    for (uint32_t a = 0; a < mbs.size(); ++a) {
         mbs[a].addr = a;
         mbs[a].kind = MbKind::kCoded;
         mbs[a].p.kind = PKind::k16x16;
@@ -367,6 +367,58 @@ TEST(BPicture, TwoBPicturesBetweenTheReferences)
         expect_equal(average, got.pictures[0][1], "B1");
         expect_equal(sb.ref(1), got.pictures[0][2], "B2");
         expect_equal(sb.ref(0), got.pictures[0][3], "P3");
+    }
+}
+
+} // namespace
+
+namespace {
+
+// Two layers, each with its own references, decoded interleaved: I0, P2 (moving, some intra
+// macroblocks), B1, P3 (zero vectors) per layer. The enhancement layer's P pictures equal the
+// inter model at twice the size, and a P picture after the other layer's B picture still
+// copies its own reference.
+TEST(TwoLayers, InterPicturesInTheEnhancementLayer)
+{
+    for (const Layout &layout : {kLayouts[0], kLayouts[1]}) {
+        SCOPED_TRACE(layout.name);
+        Geometry geo;
+        geo.mb_width = geo.mb_height = 2;
+        geo.chroma_format = layout.chroma_format;
+        geo.bit_depth = layout.bit_depth;
+        geo.loop_filter = true;
+        geo.svc = true;
+        StreamBuilder sb(geo, 57);
+        intra_model::Picture want[2][4];
+        for (int l = 0; l < 2; ++l)
+            want[l][0] = sb.intra(0, l);
+        for (int l = 0; l < 2; ++l) {
+            std::vector<PCodedMb> mbs = moving_p(sb, l);
+            for (size_t a = 1; a < mbs.size(); a += 3)
+                mbs[a].kind = MbKind::kIntra;
+            want[l][2] = want[l][3] = sb.p(2, mbs, l);
+        }
+        BMbs backward(sb.mb_count(0));
+        for (auto &mb : backward) {
+            BMb coded;
+            coded.type = 9;         // zero vectors: a copy of P2
+            mb = coded;
+        }
+        sb.b(1, backward, 0);
+        want[0][1] = want[0][2];
+        sb.b(1, BMbs(sb.mb_count(1)), 1);   // temporal direct from the moving P2
+        for (int l = 0; l < 2; ++l)
+            sb.p(3, still_p(sb.mb_count(l), true), l);
+        for (const intra_test::Decoded &got : decode_both(sb.bytes())) {
+            ASSERT_EQ(got.result, 0);
+            for (int l = 0; l < 2; ++l) {
+                ASSERT_EQ(got.pictures[l].size(), 4u) << "layer " << l;
+                for (int i = 0; i < 4; ++i)
+                    if (l == 0 || i != 1)
+                        expect_equal(want[l][i], got.pictures[l][i],
+                                     "layer " + std::to_string(l) + " picture " + std::to_string(i));
+            }
+        }
     }
 }
 

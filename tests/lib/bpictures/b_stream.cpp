@@ -12,24 +12,36 @@ StreamBuilder::StreamBuilder(const Geometry &geometry, uint32_t seed) : rng_(see
     sps_.bit_depth_luma_minus8 = sps_.bit_depth_chroma_minus8 = static_cast<uint32_t>(geometry.bit_depth - 8);
     sps_.mb_width = geometry.mb_width;
     sps_.mb_height = geometry.mb_height;
+    sps_.svc_flag = geometry.svc;
     pps_.pic_init_qp = static_cast<uint32_t>(7 * (geometry.bit_depth - 8) + 28);
     pps_.loop_filter_disable_flag = !geometry.loop_filter;
     units_ = {sps_unit(sps_), pps_unit(pps_, sps_)};
-    g_.mb_width = geometry.mb_width;
-    g_.mb_height = geometry.mb_height;
-    g_.chroma_format = geometry.chroma_format;
-    g_.bit_depth = geometry.bit_depth;
+    for (int l = 0; l < 2; ++l) {
+        inter_model::LayerGeometry &g = layers_[l].g;
+        g.mb_width = geometry.mb_width << l;
+        g.mb_height = geometry.mb_height << l;
+        g.chroma_format = geometry.chroma_format;
+        g.bit_depth = geometry.bit_depth;
+    }
 }
 
-void StreamBuilder::reference(Picture pic, uint32_t frame_num)
+void StreamBuilder::reference(Layer &layer, Picture pic, uint32_t frame_num)
 {
-    refs_.push_back(std::move(pic));
-    ref_pocs_.push_back(static_cast<int32_t>(2 * frame_num) & 511);
+    layer.refs.push_back(std::move(pic));
+    layer.ref_pocs.push_back(static_cast<int32_t>(2 * frame_num) & 511);
 }
 
-IntraMb StreamBuilder::textured_intra(const IntraModeMap &map, uint32_t x, uint32_t y, int32_t avail)
+uint32_t StreamBuilder::nal_type(int layer) const
 {
-    const uint32_t mask = g_.chroma_format == 1 ? 63u : g_.chroma_format == 2 ? 255u : 15u;
+    if (layers_[layer].refs.empty())
+        return layer ? kNalIdrEnh : kNalIdrBase;
+    return layer ? kNalSliceEnh : kNalSliceBase;
+}
+
+IntraMb StreamBuilder::textured_intra(const Layer &layer, const IntraModeMap &map, uint32_t x, uint32_t y,
+                                      int32_t avail)
+{
+    const uint32_t mask = layer.g.chroma_format == 1 ? 63u : layer.g.chroma_format == 2 ? 255u : 15u;
     IntraMb mb;
     mb.kind = IntraKind::k8x8;
     for (int i = 0; i < 4; ++i) {
@@ -52,60 +64,67 @@ IntraMb StreamBuilder::textured_intra(const IntraModeMap &map, uint32_t x, uint3
     return mb;
 }
 
-const Picture &StreamBuilder::intra(uint32_t frame_num)
+const Picture &StreamBuilder::intra(uint32_t frame_num, int layer)
 {
-    const uint32_t nal = refs_.empty() ? kNalIdrBase : kNalSliceBase;
+    Layer &ly = layers_[layer];
+    const inter_model::LayerGeometry &g = ly.g;
+    const uint32_t nal = nal_type(layer);
     BitWriter w;
     SliceHeader sh;
     sh.slice_type = kSliceI;
     sh.frame_num = frame_num;
     write_slice_header(w, sh, sps_, pps_, nal);
-    IntraModeMap map(g_.mb_width, g_.mb_height);
-    intra_model::AvailabilityTracker av(g_);
+    IntraModeMap map(g.mb_width, g.mb_height);
+    intra_model::AvailabilityTracker av(g);
     intra_model::CodedSlice cs;
     cs.slice_qp = static_cast<int32_t>(pps_.pic_init_qp);
     cs.loop_filter = !pps_.loop_filter_disable_flag;
     MbLayerParams params;
-    params.chroma_format = g_.chroma_format;
-    for (uint32_t a = 0; a < mb_count(); ++a) {
-        const uint32_t x = a % g_.mb_width, y = a / g_.mb_width;
+    params.chroma_format = g.chroma_format;
+    params.enhancement = layer == 1;
+    for (uint32_t a = 0; a < mb_count(layer); ++a) {
+        const uint32_t x = a % g.mb_width, y = a / g.mb_width;
         const int32_t avail = av.avail(a, 1, 0);
-        const IntraMb mb = textured_intra(map, x, y, avail);
+        const IntraMb mb = textured_intra(ly, map, x, y, avail);
         write_intra_mb(w, mb, params, map, x, y, avail & 1, avail & 2);
         av.decoded(a, 1);
         cs.mbs.push_back({a, mb});
     }
     units_.push_back(finish_unit(nal_header(nal), w));
-    reference(intra_model::reconstruct(g_, {cs}, nullptr), frame_num);
-    return refs_.back();
+    reference(ly, intra_model::reconstruct(g, {cs}, nullptr), frame_num);
+    return ly.refs.back();
 }
 
-const Picture &StreamBuilder::p(uint32_t frame_num, const std::vector<inter_model::PCodedMb> &mbs)
+const Picture &StreamBuilder::p(uint32_t frame_num, const std::vector<inter_model::PCodedMb> &mbs, int layer)
 {
+    Layer &ly = layers_[layer];
+    const inter_model::LayerGeometry &g = ly.g;
+    const uint32_t nal = nal_type(layer);
     BitWriter w;
     SliceHeader sh;
     sh.slice_type = kSliceP;
     sh.frame_num = frame_num;
     sh.single_ref_flag = true;
-    write_slice_header(w, sh, sps_, pps_, kNalSliceBase);
+    write_slice_header(w, sh, sps_, pps_, nal);
     inter_model::PSlice ps;
     ps.slice_qp = static_cast<int32_t>(pps_.pic_init_qp);
     ps.loop_filter = !pps_.loop_filter_disable_flag;
     ps.single_ref = true;
     PLayerParams params;
-    params.chroma_format = g_.chroma_format;
+    params.chroma_format = g.chroma_format;
     params.single_ref = true;
     MbLayerParams iparams;
-    iparams.chroma_format = g_.chroma_format;
+    iparams.chroma_format = g.chroma_format;
     iparams.type_offset = 4;
-    IntraModeMap map(g_.mb_width, g_.mb_height);
-    intra_model::AvailabilityTracker av(g_);
+    iparams.enhancement = layer == 1;
+    IntraModeMap map(g.mb_width, g.mb_height);
+    intra_model::AvailabilityTracker av(g);
     IntraMb as_modes;   // what an inter macroblock leaves for intra mode prediction
     for (int32_t &m : as_modes.luma_modes)
         m = 2;
     uint32_t run = 0;
     for (inter_model::PCodedMb cm : mbs) {
-        const uint32_t x = cm.addr % g_.mb_width, y = cm.addr / g_.mb_width;
+        const uint32_t x = cm.addr % g.mb_width, y = cm.addr / g.mb_width;
         const int32_t avail = av.avail(cm.addr, 1, 0);
         if (cm.kind == inter_model::MbKind::kSkip) {
             ++run;
@@ -114,7 +133,7 @@ const Picture &StreamBuilder::p(uint32_t frame_num, const std::vector<inter_mode
             write_skip_run(w, run);
             run = 0;
             if (cm.kind == inter_model::MbKind::kIntra) {
-                cm.intra = textured_intra(map, x, y, avail);
+                cm.intra = textured_intra(ly, map, x, y, avail);
                 write_intra_mb(w, cm.intra, iparams, map, x, y, avail & 1, avail & 2);
             } else {
                 write_p_mb(w, cm.p, params);
@@ -126,30 +145,31 @@ const Picture &StreamBuilder::p(uint32_t frame_num, const std::vector<inter_mode
     }
     if (run > 0)
         write_skip_run(w, run);
-    units_.push_back(finish_unit(nal_header(kNalSliceBase), w));
+    units_.push_back(finish_unit(nal_header(nal), w));
     const int32_t poc = static_cast<int32_t>(2 * frame_num) & 511;
     inter_model::References refs;
-    const size_t n = refs_.size();
-    refs.pic[0] = &refs_[n - 1];
-    refs.distance[0] = (poc - ref_pocs_[n - 1]) & 511;
+    const size_t n = ly.refs.size();
+    refs.pic[0] = &ly.refs[n - 1];
+    refs.distance[0] = (poc - ly.ref_pocs[n - 1]) & 511;
     if (n >= 2) {
-        refs.pic[1] = &refs_[n - 2];
-        refs.distance[1] = (poc - ref_pocs_[n - 2]) & 511;
+        refs.pic[1] = &ly.refs[n - 2];
+        refs.distance[1] = (poc - ly.ref_pocs[n - 2]) & 511;
     }
-    Picture pic = inter_model::reconstruct_p(g_, {ps}, refs);
-    reference(std::move(pic), frame_num);
-    return refs_.back();
+    Picture pic = inter_model::reconstruct_p(g, {ps}, refs);
+    reference(ly, std::move(pic), frame_num);
+    return ly.refs.back();
 }
 
-void StreamBuilder::b(uint32_t frame_num, const BMbs &mbs)
+void StreamBuilder::b(uint32_t frame_num, const BMbs &mbs, int layer)
 {
+    const uint32_t nal = nal_type(layer);
     BitWriter w;
     SliceHeader sh;
     sh.slice_type = kSliceB;
     sh.frame_num = frame_num;
-    write_slice_header(w, sh, sps_, pps_, kNalSliceBase);
+    write_slice_header(w, sh, sps_, pps_, nal);
     PLayerParams params;
-    params.chroma_format = g_.chroma_format;
+    params.chroma_format = layers_[layer].g.chroma_format;
     uint32_t run = 0;
     for (const auto &mb : mbs) {
         if (!mb) {
@@ -162,7 +182,7 @@ void StreamBuilder::b(uint32_t frame_num, const BMbs &mbs)
     }
     if (run > 0)
         write_skip_run(w, run);
-    units_.push_back(finish_unit(nal_header(kNalSliceBase), w));
+    units_.push_back(finish_unit(nal_header(nal), w));
 }
 
 std::vector<uint8_t> StreamBuilder::bytes() const { return make_stream(units_); }
