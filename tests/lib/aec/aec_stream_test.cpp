@@ -239,7 +239,7 @@ Streams build(const Config &cfg)
                     for (auto &mm : map)
                         mm.store(x, y, as_modes);
                 } else {
-                    const int left_dirs[2] = {-1, -1};
+                    const int left_dirs[2] = {(avail & 1) ? dirs[a - 1][1] : -1, (avail & 1) ? dirs[a - 1][3] : -1};
                     const BMb mb = random_b(rng, cfg, left_dirs);
                     BDir d[4];
                     b_block_dirs(mb.type, mb.sub, d);
