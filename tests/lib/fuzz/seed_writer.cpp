@@ -1,10 +1,12 @@
 // Writes the seed streams of the decoder fuzz target into a folder: one file per stream, its
 // first byte the layer mask and the key selector (fuzz_key.h).
+#include <algorithm>
 #include <cstdio>
 #include <string>
 #include <vector>
 
 #include "fuzz_key.h"
+#include "svacwriter/aec_mb_writer.h"
 #include "svacwriter/svac_writer.h"
 #include "svacwriter/unit_encryptor.h"
 
@@ -91,6 +93,119 @@ std::vector<NalUnit> secure_units(uint32_t cipher, uint32_t key_size, bool authe
     return units;
 }
 
+// A picture of 3x2 coded macroblocks in one slice, in Exp-Golomb or arithmetic mode: the
+// kinds of macroblock the picture type allows (I: I_8X8, I_4X4; P: the four partitionings,
+// skipped, intra; B: direct, one-direction, symmetric, two-partition, B_8X8, skipped, intra).
+NalUnit coded_slice(const Sps &sps, const Pps &pps, uint32_t nal, uint32_t frame_num, uint32_t type)
+{
+    const uint32_t fmt = sps.chroma_format;
+    const uint32_t all = fmt == 1 ? 63u : fmt == 2 ? 255u : 15u;
+    const AecPictureKind kind = type == kSliceI ? AecPictureKind::kI : type == kSliceP ? AecPictureKind::kP
+                                                                                       : AecPictureKind::kB;
+    BitWriter w;
+    SliceHeader sh = slice(frame_num, type);
+    write_slice_header(w, sh, sps, pps, nal);
+    if (pps.aec_flag)
+        w.align_zero();
+    MbLayerParams ip;
+    ip.chroma_format = fmt;
+    ip.type_offset = type == kSliceI ? 0 : type == kSliceP ? 4 : 23;
+    PLayerParams pp;
+    pp.chroma_format = fmt;
+    AecPictureState state(sps.mb_width, sps.mb_height);
+    AecSliceWriter aec(state, ip, kind, false);
+    IntraModeMap map(sps.mb_width, sps.mb_height);
+    IntraMb inter_modes;
+    for (int32_t &m : inter_modes.luma_modes)
+        m = 2;
+    const CoefList few = {{3, 1}, {-1, 2}, {1, 4}};
+    uint32_t run = 0;
+    for (uint32_t a = 0; a < sps.mb_width * sps.mb_height; ++a) {
+        const uint32_t x = a % sps.mb_width, y = a / sps.mb_width;
+        const int32_t avail = (x > 0 ? 1 : 0) | (y > 0 ? 2 : 0);
+        const uint32_t pick = (a + frame_num) % 6;
+        if (kind != AecPictureKind::kI && pick == 4) {
+            ++run;
+            if (pps.aec_flag)
+                aec.skip(a, avail);
+            map.store(x, y, inter_modes);
+            continue;
+        }
+        if (!pps.aec_flag && kind != AecPictureKind::kI)
+            write_skip_run(w, run);
+        run = 0;
+        if (kind == AecPictureKind::kI || pick == 5) {
+            IntraMb mb;
+            mb.kind = a % 2 ? IntraKind::k4x4 : IntraKind::k8x8;
+            for (int i = 0; i < 16; ++i)
+                mb.luma_modes[i] = map.predict(x, y, avail & 1, avail & 2, mb.kind, mb.luma_modes, i);
+            mb.cbp = all & 0x1Du;
+            for (uint8_t &c : mb.cbp4x4)
+                c = 5;
+            for (CoefList &l : mb.luma)
+                l = few;
+            for (CoefList &c : mb.chroma)
+                c = few;
+            if (pps.aec_flag)
+                aec.intra(a, avail, mb, map);
+            else
+                write_intra_mb(w, mb, ip, map, x, y, avail & 1, avail & 2);
+            continue;
+        }
+        if (kind == AecPictureKind::kP) {
+            PMb mb;
+            mb.kind = static_cast<PKind>(2 + pick % 4);
+            for (int i = 0; i < 4; ++i) {
+                mb.ref_idx[i] = 0;   // coded, one reference so far
+                mb.mvd[i][0] = 5 - 3 * i;
+                mb.mvd[i][1] = 2 * i - 3;
+            }
+            mb.cbp = all & 0x23u;
+            for (CoefList &l : mb.luma)
+                l = few;
+            for (CoefList &c : mb.chroma)
+                c = few;
+            if (pps.aec_flag)
+                aec.p(a, avail, mb);
+            else
+                write_p_mb(w, mb, pp);
+        } else {
+            // No block coded backward right of a symmetric one (see the arithmetic writer).
+            static const uint32_t kTypes[4] = {29, 9, 10, 16};
+            BMb mb;
+            mb.type = kTypes[pick];
+            const uint32_t sub[4] = {0, 1, 2, 3};
+            std::copy(sub, sub + 4, mb.sub);
+            for (int i = 0; i < 8; ++i) {
+                mb.mvd[i][0] = 4 - i;
+                mb.mvd[i][1] = 3 * i - 9;
+            }
+            mb.cbp = all & 0x16u;
+            for (CoefList &l : mb.luma)
+                l = few;
+            for (CoefList &c : mb.chroma)
+                c = few;
+            if (pps.aec_flag)
+                aec.b(a, avail, mb);
+            else
+                write_b_mb(w, mb, pp);
+        }
+        map.store(x, y, inter_modes);
+    }
+    if (pps.aec_flag)
+        aec.finish(w);
+    else if (run > 0)
+        write_skip_run(w, run);
+    return finish_unit(nal_header(nal), w);
+}
+
+// I0, P2, B1 of coded macroblocks.
+std::vector<NalUnit> coded_units(const Sps &sps, const Pps &pps)
+{
+    return {sps_unit(sps), pps_unit(pps, sps), coded_slice(sps, pps, kNalIdrBase, 0, kSliceI),
+            coded_slice(sps, pps, kNalSliceBase, 2, kSliceP), coded_slice(sps, pps, kNalSliceBase, 1, kSliceB)};
+}
+
 std::vector<Seed> seeds()
 {
     std::vector<Seed> out;
@@ -101,6 +216,21 @@ std::vector<Seed> seeds()
                                   slice_unit(slice(0, kSliceI), sps, pps, kNalIdrBase),
                                   slice_unit(slice(2, kSliceP), sps, pps, kNalSliceBase, StartCode::kThreeByte),
                                   slice_unit(slice(1, kSliceB), sps, pps, kNalSliceBase)}});
+    }
+    {
+        Sps sps;
+        sps.mb_width = 3;
+        sps.mb_height = 2;
+        Pps pps;
+        out.push_back({"ipb_coded", 0, coded_units(sps, pps)});
+        pps.aec_flag = true;
+        out.push_back({"ipb_arithmetic", 0, coded_units(sps, pps)});
+        sps.chroma_format = 2;
+        sps.bit_depth_luma_minus8 = sps.bit_depth_chroma_minus8 = 2;
+        pps.pic_init_qp = 40;
+        out.push_back({"ipb_arithmetic_422_10bit", 0, coded_units(sps, pps)});
+        pps.aec_flag = false;
+        out.push_back({"ipb_coded_422_10bit", 0, coded_units(sps, pps)});
     }
     {
         Sps sps;
