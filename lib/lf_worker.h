@@ -10,6 +10,7 @@ struct decoder_ctx;
 
 constexpr int LF_RING_SLOTS = 4;
 constexpr int LF_DEFAULT_ROW = 120;
+constexpr int LF_BATCH_ROWS = 2;      // waiting rows that wake an idle worker
 
 typedef void (*lf_filter_fn)(const lf_record *rec);
 
@@ -29,6 +30,9 @@ struct lf_worker {
     int32_t stop;
     lf_filter_fn filter;             // mb_loop_filter, or a test's stand-in
     int32_t producer_waits;          // times the producer waited for a free slot
+    int32_t worker_idle;             // the worker sleeps on slot_filled
+    int32_t producer_waiting;        // threads waiting on slot_freed
+    int32_t idle_waiting;            // threads waiting on picture_filtered
 };
 
 int lf_worker_start(decoder_ctx *ctx);

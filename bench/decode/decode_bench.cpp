@@ -10,6 +10,7 @@
 //   --save FILE                        write the stream that is decoded, then go on
 //   --yuv FILE                         write the decoded pictures (I420), then go on
 // The last line is machine-readable: "result <content> <macroblocks> <best seconds> <cpu seconds>".
+#include <sys/resource.h>
 #include <time.h>
 
 #include <chrono>
@@ -67,6 +68,13 @@ double cpu_seconds()
     return ts.tv_sec + ts.tv_nsec * 1e-9;
 }
 
+long context_switches()
+{
+    rusage u;
+    getrusage(RUSAGE_SELF, &u);
+    return u.ru_nvcsw + u.ru_nivcsw;
+}
+
 void write_picture(std::FILE *f, const output_frame_rec &rec)
 {
     for (int p = 0; p < 3; ++p) {
@@ -80,6 +88,7 @@ struct Run {
     uint32_t pictures = 0;
     uint64_t macroblocks = 0;
     double seconds = 0, cpu = 0;
+    long switches = 0;
 };
 
 Run decode(const std::vector<uint8_t> &stream, std::FILE *yuv)
@@ -99,6 +108,7 @@ Run decode(const std::vector<uint8_t> &stream, std::FILE *yuv)
             ZQ_SVACDEC_ZQ_SVAC_release_output_frame(h, &rec);
         }
     };
+    const long switches0 = context_switches();
     const double cpu0 = cpu_seconds();
     const auto start = std::chrono::steady_clock::now();
     size_t off = 0;
@@ -117,6 +127,7 @@ Run decode(const std::vector<uint8_t> &stream, std::FILE *yuv)
         take();
     run.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     run.cpu = cpu_seconds() - cpu0;
+    run.switches = context_switches() - switches0;
     ZQ_SVAC_Dec_Close(h);
     return run;
 }
@@ -165,8 +176,9 @@ int main(int argc, char **argv)
         const Run r = decode(stream, nullptr);
         if (r.pictures == 0)
             return 1;
-        std::printf("round %d: %u pictures in %.3f s (cpu %.3f s): %.0f macroblocks/s, %.2f ms cpu per picture\n",
-                    round + 1, r.pictures, r.seconds, r.cpu, r.macroblocks / r.seconds, 1e3 * r.cpu / r.pictures);
+        std::printf("round %d: %u pictures in %.3f s (cpu %.3f s): %.0f macroblocks/s, %.2f ms cpu and %.1f context "
+                    "switches per picture\n", round + 1, r.pictures, r.seconds, r.cpu, r.macroblocks / r.seconds,
+                    1e3 * r.cpu / r.pictures, double(r.switches) / r.pictures);
         if (round == 0 || r.seconds < best.seconds)
             best = r;
         cpu_total += r.cpu;
