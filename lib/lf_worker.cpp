@@ -199,3 +199,13 @@ void lf_worker_wait_idle(decoder_ctx *ctx)
     }
     pthread_mutex_unlock(&w->mutex);
 }
+
+void lf_worker_drain(decoder_ctx *ctx)
+{
+    lf_worker_wait_idle(ctx);
+    lf_worker *w = &ctx->lf;
+    pthread_mutex_lock(&w->mutex);
+    w->fill = w->read = w->write = w->filtered = 0;
+    w->picture_mbs = 0;
+    pthread_mutex_unlock(&w->mutex);
+}

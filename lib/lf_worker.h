@@ -43,6 +43,8 @@ int lf_worker_reset(decoder_ctx *ctx);
 lf_record *lf_worker_next_record(decoder_ctx *ctx);
 void lf_worker_flush(decoder_ctx *ctx);
 void lf_worker_wait_idle(decoder_ctx *ctx);
+// Filters what was handed out and empties the ring, as for a new instance.
+void lf_worker_drain(decoder_ctx *ctx);
 
 // Test hook: thread creation used by lf_worker_start.
 extern int (*lf_thread_create)(pthread_t *, const pthread_attr_t *, void *(*)(void *), void *);
