@@ -252,4 +252,6 @@ void mc_init_ssse3(uint32_t cpu_flags)
     chroma_mc_put_funcs[MC_ROW_8BIT][CHROMA_MC_W4] = chroma_mc4_put_ssse3;
     chroma_mc_avg_funcs[MC_ROW_8BIT][CHROMA_MC_W8] = chroma_mc8_avg_ssse3;
     chroma_mc_avg_funcs[MC_ROW_8BIT][CHROMA_MC_W4] = chroma_mc4_avg_ssse3;
+    chroma_mc_put_funcs[MC_ROW_8BIT][CHROMA_MC_W2] = chroma_mc2_put_ssse3;
+    chroma_mc_avg_funcs[MC_ROW_8BIT][CHROMA_MC_W2] = chroma_mc2_avg_ssse3;
 }

@@ -77,7 +77,7 @@ void bench_mc(int rounds, std::mt19937 &rng)
     const int widths[N_CHROMA_MC_WIDTHS] = {8, 4, 2, 1};
     for (int avg = 0; avg < 2; ++avg)
         for (int w = 0; w < N_CHROMA_MC_WIDTHS; ++w) {
-            const int h = std::max(widths[w], 2);
+            const int h = std::max(widths[w], 4);
             auto run = [&](chroma_mc_fn fn) {
                 return time_per_call(rounds, reset, [&, fn] {
                     for (int b = 0; b < kBatch; ++b)

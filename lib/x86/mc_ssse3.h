@@ -1,5 +1,6 @@
 // SSSE3 forms of the 8-bit motion-compensation kernels: luma, every quarter-sample position
-// in both block sizes, and chroma widths 8 and 4. Same arguments and samples as the
+// in both block sizes, and chroma widths 8, 4 and 2 (width 1 stays portable: gathering
+// single samples costs more than the vector saves). Same arguments and samples as the
 // portable kernels whose table slots they take.
 #pragma once
 
@@ -86,3 +87,8 @@ void chroma_mc8_avg_ssse3(uint8_t *dst, const uint8_t *src, int32_t stride, int3
                           int32_t y);
 void chroma_mc4_avg_ssse3(uint8_t *dst, const uint8_t *src, int32_t stride, int32_t h, int32_t x,
                           int32_t y);
+void chroma_mc2_put_ssse3(uint8_t *dst, const uint8_t *src, int32_t stride, int32_t h, int32_t x,
+                          int32_t y);
+void chroma_mc2_avg_ssse3(uint8_t *dst, const uint8_t *src, int32_t stride, int32_t h, int32_t x,
+                          int32_t y);
+

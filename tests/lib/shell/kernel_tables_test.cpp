@@ -77,7 +77,7 @@ std::vector<Slot> intra_slots()
     return slots;
 }
 
-// Row 0 of the motion-compensation tables: every luma slot and chroma widths 8 and 4; row 1
+// Row 0 of the motion-compensation tables: every luma slot and chroma widths 8, 4 and 2; row 1
 // stays empty, row 2 and the padding routines keep their kernels.
 std::vector<Slot> mc_slots()
 {
@@ -93,7 +93,7 @@ std::vector<Slot> mc_slots()
                 slots.push_back(slot("luma_mc_avg_funcs" + at, &luma_mc_avg_funcs[row][size][p], ssse3));
             }
         for (int w = 0; w < N_CHROMA_MC_WIDTHS; ++w) {
-            const Ssse3 chroma = w <= CHROMA_MC_W4 ? ssse3 : Ssse3::keeps;
+            const Ssse3 chroma = w <= CHROMA_MC_W2 ? ssse3 : Ssse3::keeps;
             const std::string at = r + std::to_string(w) + "]";
             slots.push_back(slot("chroma_mc_put_funcs" + at, &chroma_mc_put_funcs[row][w], chroma));
             slots.push_back(slot("chroma_mc_avg_funcs" + at, &chroma_mc_avg_funcs[row][w], chroma));
