@@ -200,11 +200,6 @@ void intra_pred4x4_lptp_ssse3(uint8_t *dst, const uint8_t *top, const uint8_t *,
     store_same4(dst, stride, lowpass_bytes(load8(top)));
 }
 
-void intra_pred4x4_d128_ssse3(uint8_t *dst, const uint8_t *, const uint8_t *, int32_t stride)
-{
-    store_same4(dst, stride, _mm_set1_epi8(char(0x80)));
-}
-
 void intra_pred8x8_vert_ssse3(uint8_t *dst, const uint8_t *top, const uint8_t *, int32_t stride)
 {
     store_same8(dst, stride, load8(top + 1));
@@ -263,11 +258,6 @@ void intra_pred8x8_dnrh_ssse3(uint8_t *dst, const uint8_t *top, const uint8_t *l
 void intra_pred8x8_lplf_ssse3(uint8_t *dst, const uint8_t *, const uint8_t *left, int32_t stride)
 {
     store_spread8(dst, stride, lowpass_bytes(load16(left)));
-}
-
-void intra_pred8x8_lptp_ssse3(uint8_t *dst, const uint8_t *top, const uint8_t *, int32_t stride)
-{
-    store_same8(dst, stride, lowpass_bytes(load16(top)));
 }
 
 void intra_pred8x8_d128_ssse3(uint8_t *dst, const uint8_t *, const uint8_t *, int32_t stride)

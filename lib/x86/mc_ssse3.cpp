@@ -489,7 +489,6 @@ void luma_mc16_avg_ssse3_qpel_23(uint8_t *dst, const uint8_t *src, int32_t strid
 void luma_mc16_avg_ssse3_qpel_33(uint8_t *dst, const uint8_t *src, int32_t stride) { luma_mc<3, 3, 16, true>(dst, src, stride); }
 
 // Luma, 8x8 put.
-void luma_mc8_put_ssse3_qpel_00(uint8_t *dst, const uint8_t *src, int32_t stride) { luma_mc<0, 0, 8, false>(dst, src, stride); }
 void luma_mc8_put_ssse3_qpel_10(uint8_t *dst, const uint8_t *src, int32_t stride) { luma_mc<1, 0, 8, false>(dst, src, stride); }
 void luma_mc8_put_ssse3_qpel_20(uint8_t *dst, const uint8_t *src, int32_t stride) { luma_mc<2, 0, 8, false>(dst, src, stride); }
 void luma_mc8_put_ssse3_qpel_30(uint8_t *dst, const uint8_t *src, int32_t stride) { luma_mc<3, 0, 8, false>(dst, src, stride); }

@@ -43,7 +43,6 @@ void luma_mc16_avg_ssse3_qpel_13(uint8_t *dst, const uint8_t *src, int32_t strid
 void luma_mc16_avg_ssse3_qpel_23(uint8_t *dst, const uint8_t *src, int32_t stride);
 void luma_mc16_avg_ssse3_qpel_33(uint8_t *dst, const uint8_t *src, int32_t stride);
 
-void luma_mc8_put_ssse3_qpel_00(uint8_t *dst, const uint8_t *src, int32_t stride);
 void luma_mc8_put_ssse3_qpel_10(uint8_t *dst, const uint8_t *src, int32_t stride);
 void luma_mc8_put_ssse3_qpel_20(uint8_t *dst, const uint8_t *src, int32_t stride);
 void luma_mc8_put_ssse3_qpel_30(uint8_t *dst, const uint8_t *src, int32_t stride);
