@@ -1,10 +1,14 @@
 #include "decoder_ctx.h"
 
+#include <cstddef>
 #include <cstring>
 
 #include "mem.h"
 
-int decoder_ctx_init(decoder_ctx *ctx)
+namespace {
+
+// The fields of a new instance that are not zero.
+void set_initial_state(decoder_ctx *ctx)
 {
     ctx->cipher_type = ctx->hash_type = ctx->sign_type = -1;
     std::memset(ctx->key, 0, sizeof ctx->key);
@@ -21,13 +25,11 @@ int decoder_ctx_init(decoder_ctx *ctx)
     ctx->frame_num = -1;
     ctx->last_sps_id = -1;
     ctx->queue = output_queue{};
-    return lf_worker_start(ctx);
 }
 
-int decoder_ctx_free(decoder_ctx *ctx)
+// Everything the instance owns but its worker.
+void release_state(decoder_ctx *ctx)
 {
-    // The worker may still be filtering into pictures: it goes first.
-    lf_worker_stop(ctx);
     frame_queue_release(&ctx->queue.list);
     ctx->queue.count = 0;
     for (layer_ctx &layer : ctx->layer) {
@@ -50,7 +52,35 @@ int decoder_ctx_free(decoder_ctx *ctx)
     mem_freep(&ctx->pic_work_buf);
     mem_freep(&ctx->nal_work_buffer);
     ctx->nal_work_capacity = 0;
+}
+
+} // namespace
+
+int decoder_ctx_init(decoder_ctx *ctx)
+{
+    set_initial_state(ctx);
+    return lf_worker_start(ctx);
+}
+
+int decoder_ctx_free(decoder_ctx *ctx)
+{
+    // The worker may still be filtering into pictures: it goes first.
+    lf_worker_stop(ctx);
+    release_state(ctx);
     return 0;
+}
+
+void decoder_ctx_reset(decoder_ctx *ctx)
+{
+    lf_worker_drain(ctx);
+    release_state(ctx);
+    // Back to the zeroed state of a new instance, but for the worker, which sleeps on its
+    // own mutex and conditions inside ctx->lf.
+    auto *bytes = reinterpret_cast<unsigned char *>(ctx);
+    const size_t lf_begin = offsetof(decoder_ctx, lf), lf_end = lf_begin + sizeof(lf_worker);
+    std::memset(bytes, 0, lf_begin);
+    std::memset(bytes + lf_end, 0, sizeof(decoder_ctx) - lf_end);
+    set_initial_state(ctx);
 }
 
 int alloc_layer_buffers(decoder_ctx *ctx)

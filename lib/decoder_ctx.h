@@ -162,6 +162,9 @@ struct decoder_ctx {
 
 int decoder_ctx_init(decoder_ctx *ctx);
 int decoder_ctx_free(decoder_ctx *ctx);
+// Returns an open instance to the state of a new one (no pictures, parameter sets, key or
+// queued output), keeping its worker thread and ring: cheap reuse across streams.
+void decoder_ctx_reset(decoder_ctx *ctx);
 // 0, or -1 when a buffer cannot be allocated (the buffers made so far stay for the free).
 int alloc_layer_buffers(decoder_ctx *ctx);
 int reset_picture_state(decoder_ctx *ctx);

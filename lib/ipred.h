@@ -107,14 +107,12 @@ void intra_pred4x4_dnlf_ssse3(uint8_t *dst, const uint8_t *top, const uint8_t *l
 void intra_pred4x4_dnrh_ssse3(uint8_t *dst, const uint8_t *top, const uint8_t *left, int32_t stride);
 void intra_pred4x4_lplf_ssse3(uint8_t *dst, const uint8_t *top, const uint8_t *left, int32_t stride);
 void intra_pred4x4_lptp_ssse3(uint8_t *dst, const uint8_t *top, const uint8_t *left, int32_t stride);
-void intra_pred4x4_d128_ssse3(uint8_t *dst, const uint8_t *top, const uint8_t *left, int32_t stride);
 void intra_pred8x8_vert_ssse3(uint8_t *dst, const uint8_t *top, const uint8_t *left, int32_t stride);
 void intra_pred8x8_horz_ssse3(uint8_t *dst, const uint8_t *top, const uint8_t *left, int32_t stride);
 void intra_pred8x8_lp_ssse3(uint8_t *dst, const uint8_t *top, const uint8_t *left, int32_t stride);
 void intra_pred8x8_dnlf_ssse3(uint8_t *dst, const uint8_t *top, const uint8_t *left, int32_t stride);
 void intra_pred8x8_dnrh_ssse3(uint8_t *dst, const uint8_t *top, const uint8_t *left, int32_t stride);
 void intra_pred8x8_lplf_ssse3(uint8_t *dst, const uint8_t *top, const uint8_t *left, int32_t stride);
-void intra_pred8x8_lptp_ssse3(uint8_t *dst, const uint8_t *top, const uint8_t *left, int32_t stride);
 void intra_pred8x8_d128_ssse3(uint8_t *dst, const uint8_t *top, const uint8_t *left, int32_t stride);
 void intra_pred_chroma_plane_ssse3(uint8_t *dst, const uint8_t *top, const uint8_t *left, int32_t stride);
 

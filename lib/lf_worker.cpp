@@ -5,19 +5,31 @@
 
 int (*lf_thread_create)(pthread_t *, const pthread_attr_t *, void *(*)(void *), void *) = pthread_create;
 
+// With the mutex held: wakes an idle worker when rows wait.
+static void wake_worker(lf_worker *w)
+{
+    if (w->worker_idle && w->read != w->write)
+        pthread_cond_signal(&w->slot_filled);
+}
+
 static lf_record *ring_alloc(int32_t row)
 {
     return static_cast<lf_record *>(mem_malloc(sizeof(lf_record) * LF_RING_SLOTS * static_cast<size_t>(row)));
 }
 
-// Consumer: filters published rows in order; on stop it drains what was published, then ends.
+// Consumer: filters published rows in order, taking every row that is waiting before it sleeps
+// again; on stop it drains what was published, then ends. The producer is signalled only when
+// it waits for a slot, and idle waiters only when the ring is empty.
 static void *lf_worker_main(void *arg)
 {
     lf_worker *w = &static_cast<decoder_ctx *>(arg)->lf;
     pthread_mutex_lock(&w->mutex);
     for (;;) {
-        while (w->read == w->write && !w->stop)
+        while (w->read == w->write && !w->stop) {
+            w->worker_idle = 1;
             pthread_cond_wait(&w->slot_filled, &w->mutex);
+            w->worker_idle = 0;
+        }
         if (w->read == w->write)
             break;
         const lf_record *row = w->ring + static_cast<size_t>(w->read) * w->slot_capacity;
@@ -33,9 +45,12 @@ static void *lf_worker_main(void *arg)
         w->filtered += count;
         if (w->filtered >= w->picture_mbs)
             w->filtered = 0;
-        // Signalled per slot: a picture that ends early never reaches its macroblock count.
-        pthread_cond_broadcast(&w->picture_filtered);
-        pthread_cond_broadcast(&w->slot_freed);
+        if (w->producer_waiting)
+            pthread_cond_broadcast(&w->slot_freed);
+        // Idle waiters are woken per emptied ring: a picture that ends early never reaches
+        // its macroblock count.
+        if (w->idle_waiting && w->read == w->write)
+            pthread_cond_broadcast(&w->picture_filtered);
     }
     pthread_mutex_unlock(&w->mutex);
     return nullptr;
@@ -47,6 +62,7 @@ int lf_worker_start(decoder_ctx *ctx)
     w->read = w->write = w->fill = w->filtered = 0;
     w->stop = 0;
     w->running = 0;
+    w->worker_idle = w->producer_waiting = w->idle_waiting = 0;
     w->picture_mbs = 0;
     w->filter = mb_loop_filter;
     w->ring = ring_alloc(LF_DEFAULT_ROW);
@@ -104,8 +120,12 @@ int lf_worker_reset(decoder_ctx *ctx)
         return -2;
     int result = 0;
     pthread_mutex_lock(&w->mutex);
-    while (w->read != w->write)
+    wake_worker(w);
+    while (w->read != w->write) {
+        ++w->producer_waiting;
         pthread_cond_wait(&w->slot_freed, &w->mutex);
+        --w->producer_waiting;
+    }
     w->fill = w->read = w->write = w->filtered = 0;
     if (ctx->mb_width > w->slot_capacity) {
         // The worker is idle and holds no slot, so the ring can be replaced.
@@ -126,13 +146,16 @@ int lf_worker_reset(decoder_ctx *ctx)
     return result;
 }
 
-static void publish_row(lf_worker *w)
+// Rows are handed over in batches: an idle worker is woken once LF_BATCH_ROWS rows wait (or
+// when forced, for a caller about to wait), so a one-core machine switches threads rarely.
+static void publish_row(lf_worker *w, bool force)
 {
     w->slot_used[w->write] = w->fill;
     w->fill = 0;
     pthread_mutex_lock(&w->mutex);
     w->write = (w->write + 1) % LF_RING_SLOTS;
-    pthread_cond_signal(&w->slot_filled);
+    if (w->worker_idle && (force || (w->write - w->read + LF_RING_SLOTS) % LF_RING_SLOTS >= LF_BATCH_ROWS))
+        pthread_cond_signal(&w->slot_filled);
     pthread_mutex_unlock(&w->mutex);
 }
 
@@ -140,12 +163,15 @@ lf_record *lf_worker_next_record(decoder_ctx *ctx)
 {
     lf_worker *w = &ctx->lf;
     if (w->fill >= w->slot_capacity)
-        publish_row(w);   // never write past a slot, whatever the caller's row length
+        publish_row(w, false);   // never write past a slot, whatever the caller's row length
     if (w->fill == 0) {
         pthread_mutex_lock(&w->mutex);
         while ((w->write + 1) % LF_RING_SLOTS == w->read) {
             ++w->producer_waits;
+            ++w->producer_waiting;
+            wake_worker(w);
             pthread_cond_wait(&w->slot_freed, &w->mutex);
+            --w->producer_waiting;
         }
         pthread_mutex_unlock(&w->mutex);
     }
@@ -156,16 +182,30 @@ void lf_worker_flush(decoder_ctx *ctx)
 {
     lf_worker *w = &ctx->lf;
     if (w->fill == w->row_width)
-        publish_row(w);
+        publish_row(w, false);
 }
 
 void lf_worker_wait_idle(decoder_ctx *ctx)
 {
     lf_worker *w = &ctx->lf;
     if (w->fill > 0)
-        publish_row(w);   // the last, partial row of a picture that ended early
+        publish_row(w, true);   // the last, partial row of a picture that ended early
     pthread_mutex_lock(&w->mutex);
-    while (w->read != w->write)
+    wake_worker(w);
+    while (w->read != w->write) {
+        ++w->idle_waiting;
         pthread_cond_wait(&w->picture_filtered, &w->mutex);
+        --w->idle_waiting;
+    }
+    pthread_mutex_unlock(&w->mutex);
+}
+
+void lf_worker_drain(decoder_ctx *ctx)
+{
+    lf_worker_wait_idle(ctx);
+    lf_worker *w = &ctx->lf;
+    pthread_mutex_lock(&w->mutex);
+    w->fill = w->read = w->write = w->filtered = 0;
+    w->picture_mbs = 0;
     pthread_mutex_unlock(&w->mutex);
 }

@@ -10,6 +10,7 @@ struct decoder_ctx;
 
 constexpr int LF_RING_SLOTS = 4;
 constexpr int LF_DEFAULT_ROW = 120;
+constexpr int LF_BATCH_ROWS = 2;      // waiting rows that wake an idle worker
 
 typedef void (*lf_filter_fn)(const lf_record *rec);
 
@@ -29,6 +30,9 @@ struct lf_worker {
     int32_t stop;
     lf_filter_fn filter;             // mb_loop_filter, or a test's stand-in
     int32_t producer_waits;          // times the producer waited for a free slot
+    int32_t worker_idle;             // the worker sleeps on slot_filled
+    int32_t producer_waiting;        // threads waiting on slot_freed
+    int32_t idle_waiting;            // threads waiting on picture_filtered
 };
 
 int lf_worker_start(decoder_ctx *ctx);
@@ -39,6 +43,8 @@ int lf_worker_reset(decoder_ctx *ctx);
 lf_record *lf_worker_next_record(decoder_ctx *ctx);
 void lf_worker_flush(decoder_ctx *ctx);
 void lf_worker_wait_idle(decoder_ctx *ctx);
+// Filters what was handed out and empties the ring, as for a new instance.
+void lf_worker_drain(decoder_ctx *ctx);
 
 // Test hook: thread creation used by lf_worker_start.
 extern int (*lf_thread_create)(pthread_t *, const pthread_attr_t *, void *(*)(void *), void *);

@@ -1,5 +1,6 @@
 #include "mb_context.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <type_traits>
@@ -64,60 +65,86 @@ bool cell_ready(int avail, int cx, int cy, int rank, bool small)
     return cell_rank(cx, cy, small) < rank;
 }
 
-template <typename P>
-struct luma_source {
-    const P *line, *line_next;
-    const uint16_t *left_col;
-    P corner;
-    const uint8_t *mb;
-    int32_t stride;
+// What the neighbour cells of a block need to be ready: -1 never (not yet decoded, or outside
+// the reach of the macroblock), else the availability bits that must all be set (0: a cell
+// of the macroblock itself, always decoded before the block).
+struct block_needs {
+    int8_t above_right, below_left, corner;
+    static bool ready(int avail, int8_t need) { return need >= 0 && (avail & need) == need; }
+};
 
-    P at(int dx, int dy) const
+int8_t cell_need(int cx, int cy, int rank, bool small)
+{
+    if (cell_ready(0, cx, cy, rank, small))
+        return 0;
+    for (int bit : {MB_LEFT, MB_TOP, MB_TOP_RIGHT, MB_TOP_LEFT})
+        if (cell_ready(bit, cx, cy, rank, small))
+            return static_cast<int8_t>(bit);
+    return -1;
+}
+
+struct needs_tables {
+    block_needs blk8[4], blk4[16];
+    needs_tables()
     {
-        if (dy < 0) {
-            if (dx < 0)
-                return corner;
-            return dx < 16 ? line[dx] : line_next[dx - 16];
+        for (int rank = 0; rank < 4; ++rank) {
+            const int cx = 2 * (rank & 1), cy = 2 * (rank >> 1);
+            blk8[rank] = {cell_need(cx + 2, cy - 1, rank, false), cell_need(cx - 1, cy + 2, rank, false),
+                          cell_need(cx - 1, cy - 1, rank, false)};
         }
-        if (dx < 0)
-            return static_cast<P>(left_col[dy]);
-        return reinterpret_cast<const P *>(mb + dy * stride)[dx];
+        for (int rank = 0; rank < 16; ++rank) {
+            const int q = rank >> 2, i = rank & 3;
+            const int cx = 2 * (q & 1) + (i & 1), cy = 2 * (q >> 1) + (i >> 1);
+            blk4[rank] = {cell_need(cx + 1, cy - 1, rank, true), cell_need(cx - 1, cy + 1, rank, true),
+                          cell_need(cx - 1, cy - 1, rank, true)};
+        }
     }
 };
 
+const needs_tables needs_of;
+
+// Fills top[0..NB_ARRAY) and left[0..NB_ARRAY) of the n x n luma block at (bx, by): the row
+// above and the column to the left are copied whole, the above-right and below-left halves
+// when their cells are ready (else the last sample is repeated), then the corner.
 template <typename P>
-void gather_luma(decoder_ctx *ctx, int bx, int by, int n, int rank, bool small)
+void gather_luma(decoder_ctx *ctx, int bx, int by, int n, const block_needs &needs)
 {
     layer_ctx &layer = ctx->layer[ctx->cur_layer];
     mb_work &mb = ctx->mb;
     const int avail = layer.mb_avail;
     const P *line = reinterpret_cast<const P *>(layer.buf[LB_INTRA_LINE]) + 16 * layer.mb_x;
-    luma_source<P> src{line, line + 16, mb.left_col, P(0), layer.mb_plane[0], layer.luma_stride};
-    if (avail & MB_TOP_LEFT)
-        src.corner = (avail & MB_LEFT) ? static_cast<P>(mb.corner[0]) : line[-1];
-
+    const uint8_t *plane = layer.mb_plane[0];
+    const int32_t stride = layer.luma_stride;
     P *t = reinterpret_cast<P *>(mb.top);
     P *l = reinterpret_cast<P *>(mb.left);
-    const int cx = bx >> 2, cy = by >> 2, cells = n >> 2;
-    for (int i = 0; i < n; ++i) {
-        t[1 + i] = src.at(bx + i, by - 1);
-        l[1 + i] = src.at(bx - 1, by + i);
-    }
-    const bool above_right = cell_ready(avail, cx + cells, cy - 1, rank, small);
-    const bool below_left = cell_ready(avail, cx - 1, cy + cells, rank, small);
-    for (int i = 0; i < n; ++i) {
-        t[1 + n + i] = above_right ? src.at(bx + n + i, by - 1) : t[n];
-        l[1 + n + i] = below_left ? src.at(bx - 1, by + n + i) : l[n];
-    }
-    for (int i = 2 * n + 1; i < NB_ARRAY; ++i) {
-        t[i] = t[2 * n];
-        l[i] = l[2 * n];
-    }
+    const bool above_right = needs.ready(avail, needs.above_right);
+    const bool below_left = needs.ready(avail, needs.below_left);
 
+    // Above: the unfiltered line buffer (which runs on into the next macroblock) for the top
+    // row of blocks, else the macroblock's own row by - 1.
+    const P *above = by == 0 ? line + bx : reinterpret_cast<const P *>(plane + (by - 1) * stride) + bx;
+    const int top_count = above_right ? 2 * n : n;
+    std::memcpy(t + 1, above, static_cast<size_t>(top_count) * sizeof(P));
+    std::fill(t + 1 + top_count, t + NB_ARRAY, t[top_count]);
+
+    const int left_count = below_left ? 2 * n : n;
+    if (bx == 0) {
+        for (int i = 0; i < left_count; ++i)
+            l[1 + i] = static_cast<P>(mb.left_col[by + i]);
+    } else {
+        const uint8_t *col = plane + by * stride + (bx - 1) * static_cast<int>(sizeof(P));
+        for (int i = 0; i < left_count; ++i)
+            l[1 + i] = *reinterpret_cast<const P *>(col + i * stride);
+    }
+    std::fill(l + 1 + left_count, l + NB_ARRAY, l[left_count]);
+
+    P corner = P(0);
+    if (avail & MB_TOP_LEFT)
+        corner = (avail & MB_LEFT) ? static_cast<P>(mb.corner[0]) : line[-1];
     if (bx == 0 && by == 0) {
         P c;
         if (avail & MB_TOP_LEFT)
-            c = src.corner;
+            c = corner;
         else if ((avail & MB_LEFT) && (avail & MB_TOP))
             c = static_cast<P>((l[1] + t[1] + 1) >> 1);
         else if (avail & MB_LEFT)
@@ -127,8 +154,15 @@ void gather_luma(decoder_ctx *ctx, int bx, int by, int n, int rank, bool small)
         else
             c = static_cast<P>(1 << (ctx->bit_depth - 1));
         t[0] = l[0] = c;
-    } else if (cell_ready(avail, cx - 1, cy - 1, rank, small)) {
-        t[0] = l[0] = src.at(bx - 1, by - 1);
+    } else if (needs.ready(avail, needs.corner)) {
+        P c;
+        if (by == 0)
+            c = line[bx - 1];
+        else if (bx == 0)
+            c = static_cast<P>(mb.left_col[by - 1]);
+        else
+            c = *reinterpret_cast<const P *>(plane + (by - 1) * stride + (bx - 1) * static_cast<int>(sizeof(P)));
+        t[0] = l[0] = c;
     } else {
         t[0] = t[1];
         l[0] = l[1];
@@ -269,9 +303,9 @@ void mb_neighbours(decoder_ctx *ctx, int blk, const uint8_t **top, const uint8_t
 {
     const int bx = 8 * (blk & 1), by = 8 * (blk >> 1);
     if (ctx->bit_depth > 8)
-        gather_luma<uint16_t>(ctx, bx, by, 8, blk, false);
+        gather_luma<uint16_t>(ctx, bx, by, 8, needs_of.blk8[blk]);
     else
-        gather_luma<uint8_t>(ctx, bx, by, 8, blk, false);
+        gather_luma<uint8_t>(ctx, bx, by, 8, needs_of.blk8[blk]);
     *top = ctx->mb.top;
     *left = ctx->mb.left;
 }
@@ -281,9 +315,9 @@ void mb_neighbours_4x4(decoder_ctx *ctx, int blk, const uint8_t **top, const uin
     const int q = blk >> 2, i = blk & 3;
     const int bx = 8 * (q & 1) + 4 * (i & 1), by = 8 * (q >> 1) + 4 * (i >> 1);
     if (ctx->bit_depth > 8)
-        gather_luma<uint16_t>(ctx, bx, by, 4, blk, true);
+        gather_luma<uint16_t>(ctx, bx, by, 4, needs_of.blk4[blk]);
     else
-        gather_luma<uint8_t>(ctx, bx, by, 4, blk, true);
+        gather_luma<uint8_t>(ctx, bx, by, 4, needs_of.blk4[blk]);
     *top = ctx->mb.top;
     *left = ctx->mb.left;
 }

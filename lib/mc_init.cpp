@@ -197,7 +197,7 @@ void mc_init_ssse3(uint32_t cpu_flags)
     luma_mc_put_funcs[MC_ROW_8BIT][LUMA_MC_16X16][14] = luma_mc16_put_ssse3_qpel_23;
     luma_mc_put_funcs[MC_ROW_8BIT][LUMA_MC_16X16][15] = luma_mc16_put_ssse3_qpel_33;
 
-    luma_mc_put_funcs[MC_ROW_8BIT][LUMA_MC_8X8][0] = luma_mc8_put_ssse3_qpel_00;
+    // The 8x8 full-sample copy keeps its portable kernel: the same eight loads and stores.
     luma_mc_put_funcs[MC_ROW_8BIT][LUMA_MC_8X8][1] = luma_mc8_put_ssse3_qpel_10;
     luma_mc_put_funcs[MC_ROW_8BIT][LUMA_MC_8X8][2] = luma_mc8_put_ssse3_qpel_20;
     luma_mc_put_funcs[MC_ROW_8BIT][LUMA_MC_8X8][3] = luma_mc8_put_ssse3_qpel_30;
@@ -252,4 +252,6 @@ void mc_init_ssse3(uint32_t cpu_flags)
     chroma_mc_put_funcs[MC_ROW_8BIT][CHROMA_MC_W4] = chroma_mc4_put_ssse3;
     chroma_mc_avg_funcs[MC_ROW_8BIT][CHROMA_MC_W8] = chroma_mc8_avg_ssse3;
     chroma_mc_avg_funcs[MC_ROW_8BIT][CHROMA_MC_W4] = chroma_mc4_avg_ssse3;
+    chroma_mc_put_funcs[MC_ROW_8BIT][CHROMA_MC_W2] = chroma_mc2_put_ssse3;
+    chroma_mc_avg_funcs[MC_ROW_8BIT][CHROMA_MC_W2] = chroma_mc2_avg_ssse3;
 }

@@ -1,157 +1,193 @@
-// Prints pictures and macroblocks per second for a 1920x1088 4:2:0 intra stream in VLC mode.
-// Usage: pravenna_decode_bench [pictures (default 30)] [rounds (default 3)] [cpu flags: auto|0]
-#include <algorithm>
+// Decoding benchmark: macroblocks per second and CPU time per picture of one decoder instance
+// (the decoding thread plus its loop-filter worker).
+//
+// pravenna_decode_bench [options]
+//   --content intra|ipp-low|ipp-high   writer-made stream (default intra)
+//   --stream FILE                      decode an SVAC elementary stream file instead
+//   --pictures N                       pictures of a writer-made stream (default 30)
+//   --rounds N                         timed decodes of the whole stream (default 3)
+//   --portable                         portable kernels only (cpu flags 0)
+//   --save FILE                        write the stream that is decoded, then go on
+//   --yuv FILE                         write the decoded pictures (I420), then go on
+// The last line is machine-readable: "result <content> <macroblocks> <best seconds> <cpu seconds>".
+#include <sys/resource.h>
+#include <time.h>
+
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <random>
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
+#include "bench_streams.h"
 #include "svacdec.h"
-#include "svacwriter/mb_writer.h"
-#include "svacwriter/svac_writer.h"
-
-using namespace svacwriter;
 
 namespace {
 
-constexpr uint32_t kMbWidth = 120, kMbHeight = 68;
+struct Options {
+    bench::Content content = bench::Content::kIntra;
+    std::string stream_file, save_file, yuv_file;
+    uint32_t pictures = 30;
+    int rounds = 3;
+    bool portable = false;
+};
 
-int pick(std::mt19937 &rng, int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); }
-
-CoefList coefs(std::mt19937 &rng, int n)
+bool parse(int argc, char **argv, Options *o)
 {
-    CoefList list;
-    int pos = -1;
-    const int count = pick(rng, 0, n == 8 ? 10 : 5);
-    std::vector<int> positions;
-    for (int i = 0; i < count; ++i)
-        positions.push_back(pick(rng, 0, n * n - 1));
-    std::sort(positions.begin(), positions.end());
-    positions.erase(std::unique(positions.begin(), positions.end()), positions.end());
-    for (int p : positions) {
-        list.push_back({pick(rng, 0, 1) ? pick(rng, 1, 6) : -pick(rng, 1, 6), static_cast<uint32_t>(p - pos)});
-        pos = p;
+    for (int i = 1; i < argc; ++i) {
+        const std::string a = argv[i];
+        const bool has_value = i + 1 < argc;
+        if (a == "--portable")
+            o->portable = true;
+        else if (a == "--content" && has_value) {
+            if (!bench::parse_content(argv[++i], &o->content))
+                return false;
+        } else if (a == "--stream" && has_value)
+            o->stream_file = argv[++i];
+        else if (a == "--save" && has_value)
+            o->save_file = argv[++i];
+        else if (a == "--yuv" && has_value)
+            o->yuv_file = argv[++i];
+        else if (a == "--pictures" && has_value)
+            o->pictures = static_cast<uint32_t>(std::atoi(argv[++i]));
+        else if (a == "--rounds" && has_value)
+            o->rounds = std::atoi(argv[++i]);
+        else
+            return false;
     }
-    std::reverse(list.begin(), list.end());
-    return list;
+    return o->pictures > 0 && o->rounds > 0;
 }
 
-// A mode for block i that needs no missing neighbour and that the syntax can code.
-int32_t mode_for(std::mt19937 &rng, int32_t pred, bool left_edge_missing, bool top_edge_missing)
+double cpu_seconds()
 {
-    std::vector<int32_t> options;
-    for (int32_t m : {pred, 0, 1, 2, 3, 4}) {
-        const int32_t rem = m < pred ? m : m - 1;
-        if (m != pred && (rem < 0 || rem > 3))
-            continue;
-        if (left_edge_missing && top_edge_missing && m != 2)
-            continue;
-        if (left_edge_missing && m != 0 && m != 2)
-            continue;
-        if (top_edge_missing && m != 1 && m != 2)
-            continue;
-        options.push_back(m);
-    }
-    return options[static_cast<size_t>(pick(rng, 0, static_cast<int>(options.size()) - 1))];
+    timespec ts;
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
+    return ts.tv_sec + ts.tv_nsec * 1e-9;
 }
 
-std::vector<uint8_t> make_stream(uint32_t pictures)
+long context_switches()
 {
-    std::mt19937 rng(2024);
-    Sps sps;
-    sps.mb_width = kMbWidth;
-    sps.mb_height = kMbHeight;
-    Pps pps;
-    pps.pic_init_qp = 30;
-    std::vector<NalUnit> units = {sps_unit(sps), pps_unit(pps, sps)};
-    for (uint32_t f = 0; f < pictures; ++f) {
-        SliceHeader sh;
-        sh.frame_num = f & 255;
-        sh.fixed_slice_qp = false;
-        const uint32_t type = f == 0 ? kNalIdrBase : kNalSliceBase;
-        BitWriter w;
-        write_slice_header(w, sh, sps, pps, type);
-        IntraModeMap map(kMbWidth, kMbHeight);
-        MbLayerParams params;
-        params.fixed_slice_qp = false;
-        for (uint32_t y = 0; y < kMbHeight; ++y)
-            for (uint32_t x = 0; x < kMbWidth; ++x) {
-                IntraMb mb;
-                mb.kind = pick(rng, 0, 3) == 0 ? IntraKind::k4x4 : IntraKind::k8x8;
-                const bool is8 = mb.kind == IntraKind::k8x8;
-                for (int i = 0; i < (is8 ? 4 : 16); ++i) {
-                    const bool left_edge = is8 ? (i & 1) == 0 : (i & 5) == 0;
-                    const bool top_edge = is8 ? i < 2 : (i & 10) == 0;
-                    const int32_t pred = map.predict(x, y, x > 0, y > 0, mb.kind, mb.luma_modes, i);
-                    mb.luma_modes[i] = mode_for(rng, pred, left_edge && x == 0, top_edge && y == 0);
-                }
-                mb.chroma_modes[0] = x == 0 && y == 0 ? 0 : x == 0 ? 4 : y == 0 ? 1 : pick(rng, 0, 6);
-                mb.cbp = static_cast<uint32_t>(pick(rng, 0, 63));
-                for (int k = 0; k < 4; ++k)
-                    mb.cbp4x4[k] = static_cast<uint8_t>(pick(rng, 0, 15));
-                mb.qp_delta = pick(rng, -1, 1);
-                for (int i = 0; i < (is8 ? 4 : 16); ++i)
-                    mb.luma[i] = coefs(rng, is8 ? 8 : 4);
-                for (auto &c : mb.chroma)
-                    c = coefs(rng, 8);
-                write_intra_mb(w, mb, params, map, x, y, x > 0, y > 0);
-            }
-        if (!w.ok()) {
-            std::fprintf(stderr, "writer: %s\n", w.error().c_str());
-            return {};
+    rusage u;
+    getrusage(RUSAGE_SELF, &u);
+    return u.ru_nvcsw + u.ru_nivcsw;
+}
+
+void write_picture(std::FILE *f, const output_frame_rec &rec)
+{
+    for (int p = 0; p < 3; ++p) {
+        const int w = p ? rec.width / 2 : rec.width, h = p ? rec.height / 2 : rec.height;
+        for (int y = 0; y < h; ++y)
+            std::fwrite(rec.plane[p] + static_cast<size_t>(y) * rec.stride[p], 1, static_cast<size_t>(w), f);
+    }
+}
+
+struct Run {
+    uint32_t pictures = 0;
+    uint64_t macroblocks = 0;
+    double seconds = 0, cpu = 0;
+    long switches = 0;
+};
+
+Run decode(const std::vector<uint8_t> &stream, std::FILE *yuv)
+{
+    Run run;
+    std::vector<uint8_t> ext(SVAC_EXT_RECORD_SIZE);
+    void *h = ZQ_SVAC_Dec_Open();
+    if (!h)
+        return run;
+    output_frame_rec rec;
+    auto take = [&] {
+        while (ZQ_SVACDEC_ZQ_SVAC_get_output_frame(h, &rec) == 0) {
+            ++run.pictures;
+            run.macroblocks += static_cast<uint64_t>(rec.width / 16) * static_cast<uint64_t>((rec.height + 15) / 16);
+            if (yuv && rec.bit_depth == 8 && rec.chroma_format == 1)
+                write_picture(yuv, rec);
+            ZQ_SVACDEC_ZQ_SVAC_release_output_frame(h, &rec);
         }
-        units.push_back(finish_unit(nal_header(type), w));
+    };
+    const long switches0 = context_switches();
+    const double cpu0 = cpu_seconds();
+    const auto start = std::chrono::steady_clock::now();
+    size_t off = 0;
+    while (off < stream.size()) {
+        decode_input in{stream.data() + off, static_cast<int32_t>(stream.size() - off), 0};
+        const int32_t r = ZQ_SVAC_Dec_Decode(h, &in, reinterpret_cast<extension_data_record *>(ext.data()));
+        take();
+        if (r <= 0) {
+            if (r < 0)
+                std::fprintf(stderr, "decode error %d\n", r);
+            break;
+        }
+        off += static_cast<size_t>(r);
     }
-    return svacwriter::make_stream(units);
+    while (ZQ_SVAC_Get_LastFrame(h, 0) == 1)
+        take();
+    run.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    run.cpu = cpu_seconds() - cpu0;
+    run.switches = context_switches() - switches0;
+    ZQ_SVAC_Dec_Close(h);
+    return run;
 }
 
 } // namespace
 
 int main(int argc, char **argv)
 {
-    const uint32_t pictures = argc > 1 ? static_cast<uint32_t>(std::atoi(argv[1])) : 30;
-    const int rounds = argc > 2 ? std::atoi(argv[2]) : 3;
-    const bool portable = argc > 3 && std::string(argv[3]) == "0";
-    const std::vector<uint8_t> stream = make_stream(pictures);
-    if (stream.empty())
-        return 1;
-    const uint32_t flags = portable ? 0 : ZQ_SVAC_Dec_GetCPUCaps();
-    ZQ_SVAC_Dec_Init(flags);
-    std::printf("stream: %u pictures of 1920x1088 4:2:0 intra, %zu bytes (%.1f kB per picture), cpu flags 0x%x\n",
-                pictures, stream.size(), stream.size() / 1024.0 / pictures, flags);
-    std::vector<uint8_t> ext(SVAC_EXT_RECORD_SIZE);
-    for (int round = 0; round < rounds; ++round) {
-        void *h = ZQ_SVAC_Dec_Open();
-        uint32_t out = 0;
-        const auto start = std::chrono::steady_clock::now();
-        size_t off = 0;
-        output_frame_rec rec;
-        while (off < stream.size()) {
-            decode_input in{stream.data() + off, static_cast<int32_t>(stream.size() - off), 0};
-            const int32_t r = ZQ_SVAC_Dec_Decode(h, &in, reinterpret_cast<extension_data_record *>(ext.data()));
-            while (ZQ_SVACDEC_ZQ_SVAC_get_output_frame(h, &rec) == 0) {
-                ++out;
-                ZQ_SVACDEC_ZQ_SVAC_release_output_frame(h, &rec);
-            }
-            if (r <= 0) {
-                if (r < 0)
-                    std::fprintf(stderr, "decode error %d\n", r);
-                break;
-            }
-            off += static_cast<size_t>(r);
-        }
-        while (ZQ_SVAC_Get_LastFrame(h, 0) == 1)
-            while (ZQ_SVACDEC_ZQ_SVAC_get_output_frame(h, &rec) == 0) {
-                ++out;
-                ZQ_SVACDEC_ZQ_SVAC_release_output_frame(h, &rec);
-            }
-        const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-        ZQ_SVAC_Dec_Close(h);
-        std::printf("round %d: %u pictures in %.3f s: %.1f pictures/s, %.0f macroblocks/s\n", round + 1, out, seconds,
-                    out / seconds, out * double(kMbWidth * kMbHeight) / seconds);
+    Options o;
+    if (!parse(argc, argv, &o)) {
+        std::fprintf(stderr, "usage: %s [--content intra|ipp-low|ipp-high | --stream FILE] [--pictures N] "
+                             "[--rounds N] [--portable] [--save FILE] [--yuv FILE]\n", argv[0]);
+        return 2;
     }
+    std::vector<uint8_t> stream;
+    std::string name;
+    if (!o.stream_file.empty()) {
+        std::ifstream in(o.stream_file, std::ios::binary);
+        stream.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+        name = "file";
+    } else {
+        stream = bench::make_stream(o.content, o.pictures);
+        name = bench::content_info(o.content).name;
+    }
+    if (stream.empty()) {
+        std::fprintf(stderr, "no stream\n");
+        return 1;
+    }
+    if (!o.save_file.empty()) {
+        std::ofstream out(o.save_file, std::ios::binary);
+        out.write(reinterpret_cast<const char *>(stream.data()), static_cast<std::streamsize>(stream.size()));
+    }
+    const uint32_t flags = o.portable ? 0 : ZQ_SVAC_Dec_GetCPUCaps();
+    ZQ_SVAC_Dec_Init(flags);
+
+    if (!o.yuv_file.empty()) {
+        std::FILE *f = std::fopen(o.yuv_file.c_str(), "wb");
+        if (!f)
+            return 1;
+        decode(stream, f);
+        std::fclose(f);
+    }
+    Run best;
+    double cpu_total = 0;
+    for (int round = 0; round < o.rounds; ++round) {
+        const Run r = decode(stream, nullptr);
+        if (r.pictures == 0)
+            return 1;
+        std::printf("round %d: %u pictures in %.3f s (cpu %.3f s): %.0f macroblocks/s, %.2f ms cpu and %.1f context "
+                    "switches per picture\n", round + 1, r.pictures, r.seconds, r.cpu, r.macroblocks / r.seconds,
+                    1e3 * r.cpu / r.pictures, double(r.switches) / r.pictures);
+        if (round == 0 || r.seconds < best.seconds)
+            best = r;
+        cpu_total += r.cpu;
+    }
+    std::printf("stream: %s, %u pictures, %zu bytes, %.1f bits per macroblock, cpu flags 0x%x\n", name.c_str(),
+                best.pictures, stream.size(), 8.0 * stream.size() / best.macroblocks, flags);
+    std::printf("best: %.0f macroblocks/s, %.2f ms cpu per picture (mean)\n", best.macroblocks / best.seconds,
+                1e3 * cpu_total / o.rounds / best.pictures);
+    std::printf("result %s %llu %.6f %.6f\n", name.c_str(), static_cast<unsigned long long>(best.macroblocks),
+                best.seconds, cpu_total / o.rounds);
     return 0;
 }

@@ -1,5 +1,7 @@
-// Prints nanoseconds per call of the portable and the SSSE3 kernel of each inverse-transform
-// and deblocking slot, and their ratio. Usage: pravenna_kernels_bench [rounds (default 2000)]
+// Prints nanoseconds per call of the portable and the SSSE3 kernel of every 8-bit slot of each
+// family (inverse transforms, deblocking, luma MC at all 16 positions, chroma MC at all widths,
+// intra prediction in every mode), and their ratio; "-" where the slot keeps its portable
+// kernel. Usage: pravenna_kernels_bench [rounds (default 2000)]
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -12,37 +14,13 @@
 #include "cpu.h"
 #include "deblock.h"
 #include "idct.h"
+#include "kernel_timing.h"
 
 namespace {
 
-constexpr int kBatch = 64;       // blocks or edges per timed batch, all resident in L1
-constexpr int kRepetitions = 5;  // the median is printed
-
-using Clock = std::chrono::steady_clock;
-
-// Runs `batch` (kBatch calls) `rounds` times after `reset`, which is not timed; returns the
-// median over the repetitions of nanoseconds per call.
-double time_per_call(int rounds, const std::function<void()> &reset, const std::function<void()> &batch)
-{
-    std::vector<double> per_call;
-    for (int rep = 0; rep < kRepetitions; ++rep) {
-        Clock::duration spent{};
-        for (int r = 0; r < rounds; ++r) {
-            reset();
-            const auto start = Clock::now();
-            batch();
-            spent += Clock::now() - start;
-        }
-        per_call.push_back(std::chrono::duration<double, std::nano>(spent).count() / (double(rounds) * kBatch));
-    }
-    std::sort(per_call.begin(), per_call.end());
-    return per_call[per_call.size() / 2];
-}
-
-void report(const char *name, double portable, double ssse3)
-{
-    std::printf("%-34s %9.1f %9.1f %7.2fx\n", name, portable, ssse3, ssse3 > 0 ? portable / ssse3 : 0.0);
-}
+using kbench::kBatch;
+using kbench::report;
+using kbench::time_per_call;
 
 void bench_idct(int rounds, std::mt19937 &rng)
 {
@@ -135,6 +113,8 @@ int main(int argc, char **argv)
     std::printf("%-34s %9s %9s %8s\n", "slot (ns per call)", "portable", "ssse3", "ratio");
     bench_idct(rounds, rng);
     bench_deblock(rounds, rng);
+    kbench::bench_mc(rounds, rng);
+    kbench::bench_intra(rounds, rng);
     idct_init(cpu_detect());
     deblock_init(cpu_detect());
     return 0;

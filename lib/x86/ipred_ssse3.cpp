@@ -62,6 +62,15 @@ inline __m128i lowpass8(__m128i a)
     return _mm_srli_epi16(sum, 2);
 }
 
+// The same low-pass in bytes, lane k for k = 0..13: with h = floor((a[k] + a[k+2]) / 2), the
+// rounded mean of h and a[k+1] equals (a[k] + 2 a[k+1] + a[k+2] + 2) >> 2.
+inline __m128i lowpass_bytes(__m128i a)
+{
+    const __m128i c = _mm_srli_si128(a, 2);
+    const __m128i h = _mm_sub_epi8(_mm_avg_epu8(a, c), _mm_and_si128(_mm_xor_si128(a, c), _mm_set1_epi8(1)));
+    return _mm_avg_epu8(h, _mm_srli_si128(a, 1));
+}
+
 // Byte k of `bytes` repeated at bytes 4k..4k+3 of the result, k = 0..3: one 4x4 row each.
 inline __m128i spread4(__m128i bytes)
 {
@@ -182,18 +191,13 @@ void intra_pred4x4_dnrh_ssse3(uint8_t *dst, const uint8_t *top, const uint8_t *l
 
 void intra_pred4x4_lplf_ssse3(uint8_t *dst, const uint8_t *, const uint8_t *left, int32_t stride)
 {
-    const __m128i fl = _mm_packus_epi16(lowpass8(load8(left)), _mm_setzero_si128());
+    const __m128i fl = lowpass_bytes(load8(left));
     store_rows4(dst, stride, spread4(fl));
 }
 
 void intra_pred4x4_lptp_ssse3(uint8_t *dst, const uint8_t *top, const uint8_t *, int32_t stride)
 {
-    store_same4(dst, stride, _mm_packus_epi16(lowpass8(load8(top)), _mm_setzero_si128()));
-}
-
-void intra_pred4x4_d128_ssse3(uint8_t *dst, const uint8_t *, const uint8_t *, int32_t stride)
-{
-    store_same4(dst, stride, _mm_set1_epi8(char(0x80)));
+    store_same4(dst, stride, lowpass_bytes(load8(top)));
 }
 
 void intra_pred8x8_vert_ssse3(uint8_t *dst, const uint8_t *top, const uint8_t *, int32_t stride)
@@ -253,12 +257,7 @@ void intra_pred8x8_dnrh_ssse3(uint8_t *dst, const uint8_t *top, const uint8_t *l
 
 void intra_pred8x8_lplf_ssse3(uint8_t *dst, const uint8_t *, const uint8_t *left, int32_t stride)
 {
-    store_spread8(dst, stride, _mm_packus_epi16(lowpass8(load16(left)), _mm_setzero_si128()));
-}
-
-void intra_pred8x8_lptp_ssse3(uint8_t *dst, const uint8_t *top, const uint8_t *, int32_t stride)
-{
-    store_same8(dst, stride, _mm_packus_epi16(lowpass8(load16(top)), _mm_setzero_si128()));
+    store_spread8(dst, stride, lowpass_bytes(load16(left)));
 }
 
 void intra_pred8x8_d128_ssse3(uint8_t *dst, const uint8_t *, const uint8_t *, int32_t stride)

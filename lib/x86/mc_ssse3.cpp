@@ -381,6 +381,75 @@ void chroma_mc(uint8_t *dst, const uint8_t *src, int32_t stride, int32_t h, int3
     }
 }
 
+inline __m128i load_u32(const uint8_t *p)
+{
+    int32_t v;
+    std::memcpy(&v, p, sizeof v);
+    return _mm_cvtsi32_si128(v);
+}
+
+inline int load_u16(const uint8_t *p)
+{
+    uint16_t v;
+    std::memcpy(&v, p, sizeof v);
+    return v;
+}
+
+inline void store_u16(uint8_t *p, int v)
+{
+    const uint16_t w = uint16_t(v);
+    std::memcpy(p, &w, sizeof w);
+}
+
+// Weighs the (s, s + 1) pairs of the upper and lower source rows of each output sample.
+inline __m128i chroma_weigh(__m128i upper, __m128i lower, __m128i upper_w, __m128i lower_w)
+{
+    const __m128i sum = _mm_adds_epi16(_mm_adds_epi16(_mm_maddubs_epi16(upper, upper_w), _mm_set1_epi16(32)),
+                                       _mm_maddubs_epi16(lower, lower_w));
+    const __m128i words = _mm_srai_epi16(sum, 6);
+    return _mm_packus_epi16(words, words);
+}
+
+// Bilinear chroma of a 2-wide block, four rows per weighing: one 4-byte load per source row
+// (bytes 0..3; byte 3 unused).
+template <bool AVG>
+void chroma_mc_w2(uint8_t *dst, const uint8_t *src, int32_t stride, int32_t h, int32_t x, int32_t y)
+{
+    const ptrdiff_t s = stride;
+    const __m128i upper_w = byte_pair((8 - x) * (8 - y), x * (8 - y));
+    const __m128i lower_w = byte_pair((8 - x) * y, x * y);
+    const __m128i pairs = _mm_setr_epi8(0, 1, 1, 2, 4, 5, 5, 6, 8, 9, 9, 10, 12, 13, 13, 14);
+    __m128i r0 = load_u32(src);
+    for (int32_t j = 0; j < h; j += 4) {
+        const int n = h - j < 4 ? h - j : 4;
+        const uint8_t *p = src + (j + 1) * s;
+        const __m128i zero = _mm_setzero_si128();
+        const __m128i r1 = load_u32(p);
+        const __m128i r2 = n > 1 ? load_u32(p + s) : zero;
+        const __m128i r3 = n > 2 ? load_u32(p + 2 * s) : zero;
+        const __m128i r4 = n > 3 ? load_u32(p + 3 * s) : zero;
+        const __m128i r12 = _mm_unpacklo_epi32(r1, r2);
+        const __m128i upper = _mm_unpacklo_epi64(_mm_unpacklo_epi32(r0, r1), _mm_unpacklo_epi32(r2, r3));
+        const __m128i lower = _mm_unpacklo_epi64(r12, _mm_unpacklo_epi32(r3, r4));
+        __m128i out = chroma_weigh(_mm_shuffle_epi8(upper, pairs), _mm_shuffle_epi8(lower, pairs), upper_w, lower_w);
+        uint8_t *d = dst + j * s;
+        if constexpr (AVG) {
+            const __m128i old = _mm_setr_epi16(short(load_u16(d)), short(n > 1 ? load_u16(d + s) : 0),
+                                               short(n > 2 ? load_u16(d + 2 * s) : 0),
+                                               short(n > 3 ? load_u16(d + 3 * s) : 0), 0, 0, 0, 0);
+            out = _mm_avg_epu8(out, old);
+        }
+        store_u16(d, _mm_extract_epi16(out, 0));
+        if (n > 1)
+            store_u16(d + s, _mm_extract_epi16(out, 1));
+        if (n > 2)
+            store_u16(d + 2 * s, _mm_extract_epi16(out, 2));
+        if (n > 3)
+            store_u16(d + 3 * s, _mm_extract_epi16(out, 3));
+        r0 = n > 3 ? r4 : r0;
+    }
+}
+
 } // namespace
 
 // Luma, 16x16 put.
@@ -420,7 +489,6 @@ void luma_mc16_avg_ssse3_qpel_23(uint8_t *dst, const uint8_t *src, int32_t strid
 void luma_mc16_avg_ssse3_qpel_33(uint8_t *dst, const uint8_t *src, int32_t stride) { luma_mc<3, 3, 16, true>(dst, src, stride); }
 
 // Luma, 8x8 put.
-void luma_mc8_put_ssse3_qpel_00(uint8_t *dst, const uint8_t *src, int32_t stride) { luma_mc<0, 0, 8, false>(dst, src, stride); }
 void luma_mc8_put_ssse3_qpel_10(uint8_t *dst, const uint8_t *src, int32_t stride) { luma_mc<1, 0, 8, false>(dst, src, stride); }
 void luma_mc8_put_ssse3_qpel_20(uint8_t *dst, const uint8_t *src, int32_t stride) { luma_mc<2, 0, 8, false>(dst, src, stride); }
 void luma_mc8_put_ssse3_qpel_30(uint8_t *dst, const uint8_t *src, int32_t stride) { luma_mc<3, 0, 8, false>(dst, src, stride); }
@@ -474,4 +542,15 @@ void chroma_mc8_avg_ssse3(uint8_t *dst, const uint8_t *src, int32_t stride, int3
 void chroma_mc4_avg_ssse3(uint8_t *dst, const uint8_t *src, int32_t stride, int32_t h, int32_t x, int32_t y)
 {
     chroma_mc<4, true>(dst, src, stride, h, x, y);
+}
+
+void chroma_mc2_put_ssse3(uint8_t *dst, const uint8_t *src, int32_t stride, int32_t h, int32_t x, int32_t y)
+{
+    chroma_mc_w2<false>(dst, src, stride, h, x, y);
+}
+
+
+void chroma_mc2_avg_ssse3(uint8_t *dst, const uint8_t *src, int32_t stride, int32_t h, int32_t x, int32_t y)
+{
+    chroma_mc_w2<true>(dst, src, stride, h, x, y);
 }

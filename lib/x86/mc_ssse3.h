@@ -1,5 +1,6 @@
 // SSSE3 forms of the 8-bit motion-compensation kernels: luma, every quarter-sample position
-// in both block sizes, and chroma widths 8 and 4. Same arguments and samples as the
+// in both block sizes, and chroma widths 8, 4 and 2 (width 1 stays portable: gathering
+// single samples costs more than the vector saves). Same arguments and samples as the
 // portable kernels whose table slots they take.
 #pragma once
 
@@ -42,7 +43,6 @@ void luma_mc16_avg_ssse3_qpel_13(uint8_t *dst, const uint8_t *src, int32_t strid
 void luma_mc16_avg_ssse3_qpel_23(uint8_t *dst, const uint8_t *src, int32_t stride);
 void luma_mc16_avg_ssse3_qpel_33(uint8_t *dst, const uint8_t *src, int32_t stride);
 
-void luma_mc8_put_ssse3_qpel_00(uint8_t *dst, const uint8_t *src, int32_t stride);
 void luma_mc8_put_ssse3_qpel_10(uint8_t *dst, const uint8_t *src, int32_t stride);
 void luma_mc8_put_ssse3_qpel_20(uint8_t *dst, const uint8_t *src, int32_t stride);
 void luma_mc8_put_ssse3_qpel_30(uint8_t *dst, const uint8_t *src, int32_t stride);
@@ -86,3 +86,8 @@ void chroma_mc8_avg_ssse3(uint8_t *dst, const uint8_t *src, int32_t stride, int3
                           int32_t y);
 void chroma_mc4_avg_ssse3(uint8_t *dst, const uint8_t *src, int32_t stride, int32_t h, int32_t x,
                           int32_t y);
+void chroma_mc2_put_ssse3(uint8_t *dst, const uint8_t *src, int32_t stride, int32_t h, int32_t x,
+                          int32_t y);
+void chroma_mc2_avg_ssse3(uint8_t *dst, const uint8_t *src, int32_t stride, int32_t h, int32_t x,
+                          int32_t y);
+

@@ -1,8 +1,13 @@
-// Feeds arbitrary bytes to one decoder instance the way a host does. The first byte picks
-// the layer mask and the key; the rest is the stream.
+// Feeds arbitrary bytes to a decoder instance the way a host does. The first byte picks the
+// layer mask and the key; the rest is the stream. One instance serves every input, reset to
+// the state of a new one after each (opening one per input would start a worker thread each
+// time); FUZZ_FRESH_INSTANCE=1 in the environment opens and closes one per input instead.
 #include <cstddef>
 #include <cstdint>
 
+#include <cstdlib>
+
+#include "decoder_ctx.h"
 #include "fuzz_key.h"
 #include "svacdec.h"
 
@@ -38,7 +43,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     if (size < 1)
         return 0;
     static extension_data_record ext;
-    void *h = ZQ_SVAC_Dec_Open();
+    static const bool fresh = std::getenv("FUZZ_FRESH_INSTANCE") && *std::getenv("FUZZ_FRESH_INSTANCE") == '1';
+    static void *shared = fresh ? nullptr : ZQ_SVAC_Dec_Open();
+    void *h = fresh ? ZQ_SVAC_Dec_Open() : shared;
     if (!h)
         return 0;
     const int32_t mask = data[0] & 3;
@@ -62,6 +69,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         while (ZQ_SVAC_Get_LastFrame(h, layer) == 1)
             drain(h);
     }
-    ZQ_SVAC_Dec_Close(h);
+    if (fresh)
+        ZQ_SVAC_Dec_Close(h);
+    else
+        decoder_ctx_reset(static_cast<decoder_ctx *>(h));
     return 0;
 }

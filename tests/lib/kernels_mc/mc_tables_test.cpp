@@ -59,8 +59,8 @@ TEST(McTables, RowsEightAndTenFilledNineEmpty)
     EXPECT_NE(pad_ref_block_funcs[PAD_REF_8BIT], pad_ref_block_funcs[PAD_REF_16BIT]);
 }
 
-// Only bit 0x80 may change anything, only in row 0 of the luma tables and chroma widths 8
-// and 4; the last installation wins.
+// Only bit 0x80 may change anything, only in row 0 of the luma tables and chroma widths 8,
+// 4 and 2; the last installation wins.
 TEST(McTables, FeatureWordSelectsOnlyTheEightBitSlots)
 {
     mc_init(0);
@@ -79,7 +79,7 @@ TEST(McTables, FeatureWordSelectsOnlyTheEightBitSlots)
             }
     for (int row = 0; row < N_MC_ROWS; row++)
         for (int w = 0; w < N_CHROMA_MC_WIDTHS; w++) {
-            if (row == MC_ROW_8BIT && w <= CHROMA_MC_W4)
+            if (row == MC_ROW_8BIT && w <= CHROMA_MC_W2)
                 continue;
             const size_t i = size_t(row * N_CHROMA_MC_WIDTHS + w);
             EXPECT_EQ(simd.chroma_put[i], portable.chroma_put[i]) << row << " " << w;

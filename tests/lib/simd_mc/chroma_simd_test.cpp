@@ -11,14 +11,14 @@ using simd_mc::ChromaPair;
 class ChromaSimdSlot : public testing::TestWithParam<ChromaPair> {};
 
 // Every fraction pair, the decoder's heights and the edge heights (1, and 0 or below, where
-// nothing is written); the source is exactly the h + 1 rows of 16 (8) bytes the SSSE3
-// kernels may read.
+// nothing is written); the source is exactly the h + 1 rows of 16, 8 or 4 bytes (widths 8, 4,
+// 2) the SSSE3 kernels may read.
 TEST_P(ChromaSimdSlot, SameBytesAsPortable)
 {
     if (!simd_mc::cpu_has_ssse3())
         GTEST_SKIP() << "processor without SSSE3";
     const ChromaPair &k = GetParam();
-    const int read_w = k.width == 8 ? 16 : 8;
+    const int read_w = k.width == 8 ? 16 : k.width == 4 ? 8 : 4;
     std::mt19937 rng(unsigned(std::hash<std::string>()(k.name)));
     int trial = 0;
 
@@ -58,13 +58,13 @@ std::string slot_name(const testing::TestParamInfo<ChromaPair> &info)
 INSTANTIATE_TEST_SUITE_P(Replaced, ChromaSimdSlot, testing::ValuesIn(simd_mc::differing_chroma_slots()),
                          slot_name);
 
-// Bit 0x80 must give chroma widths 8 and 4, put and avg, an SSSE3 kernel.
-TEST(ChromaSimdSlots, WidthsEightAndFourAreReplaced)
+// Bit 0x80 must give chroma widths 8, 4 and 2, put and avg, an SSSE3 kernel.
+TEST(ChromaSimdSlots, WidthsEightFourAndTwoAreReplaced)
 {
     const std::vector<ChromaPair> pairs = simd_mc::differing_chroma_slots();
-    ASSERT_EQ(pairs.size(), 4u);
+    ASSERT_EQ(pairs.size(), 6u);
     for (const ChromaPair &k : pairs)
-        EXPECT_TRUE(k.width == 8 || k.width == 4) << k.name;
+        EXPECT_TRUE(k.width == 8 || k.width == 4 || k.width == 2) << k.name;
 }
 
 } // namespace
