@@ -49,6 +49,8 @@ CDeviceMgr::~CDeviceMgr()
         device->LogoutDevice();
         delete device;
     }
+    // Nobody reaches the signal of a manager that is gone.
+    Foundation::RemoveHostSignal(m_context, "deviceLoginoutSignal", &m_deviceLoginoutSignal);
     for (Foundation::IComInterface* method : m_methods) {
         delete method;
     }
