@@ -203,6 +203,22 @@ TEST_F(DeviceManager, ReleaseSignalsLogsOutThenCleansUp)
     EXPECT_EQ(calls.back(), "CLIENT_Cleanup");
 }
 
+TEST_F(DeviceManager, ReleaseTakesItsAndTheDevicesSignalsOffTheHost)
+{
+    // A service released later disconnects from these by name: it must find nothing dead.
+    const char* const names[] = {"deviceLoginoutSignal", "DeviceDisconnect", "DeviceHaveReConnect"};
+    for (const char* name : names) {
+        ASSERT_TRUE(Host().HasSignal(name)) << name;
+    }
+    seen.manager = nullptr;
+    ReleaseManager();
+    Host().ClearMethods();
+    Host().ClearObjects();
+    for (const char* name : names) {
+        EXPECT_EQ(Host().SignalCount(name), 0) << name;
+    }
+}
+
 TEST_F(DeviceManager, SystemInfoOfTheDevice)
 {
     ASSERT_EQ(Result("LoginDevice", kLogin), Json::Value(0));
