@@ -49,6 +49,8 @@ CDeviceMgr::~CDeviceMgr()
         device->LogoutDevice();
         delete device;
     }
+    // Nobody reaches the signal of a manager that is gone.
+    Foundation::RemoveHostSignal(m_context, "deviceLoginoutSignal", &m_deviceLoginoutSignal);
     for (Foundation::IComInterface* method : m_methods) {
         delete method;
     }
@@ -132,7 +134,14 @@ int CDeviceMgr::LoginDeviceEx(const char* ip, int port, const char* userName, co
         return kNoDevice;
     }
     const uint16_t devicePort = static_cast<uint16_t>(port);
-    return device->LoginDevice(ip, devicePort, devicePort, userName, password, loginSpacCap, capParam);
+    const long previous = device->GetLoginHandle();
+    const int result = device->LoginDevice(ip, devicePort, devicePort, userName, password, loginSpacCap, capParam);
+    if (previous != 0 && device->GetLoginHandle() != previous) {
+        // The login of other credentials ended the session that was open, failed or not:
+        // its users let go of it as at a logout.
+        m_deviceLoginoutSignal.Emit(previous);
+    }
+    return result;
 }
 
 Json::Value CDeviceMgr::QueryDeviceSystemInfo()

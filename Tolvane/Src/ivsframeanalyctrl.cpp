@@ -146,10 +146,12 @@ void CIVSFrameAnalyCtrl::OnImplLoaded()
                                   PlayModeSignalHandler(this, &CIVSFrameAnalyCtrl::OnAttachPlayMode));
     Foundation::ConnectHostSignal(m_context, "preClosingWndVideoSignal",
                                   PreClosingWndHandler(this, &CIVSFrameAnalyCtrl::OnPreClosingWnd));
-    Foundation::ConnectHostSignal(m_context, "DeviceDisconnect",
-                                  ConnectionHandler(this, &CIVSFrameAnalyCtrl::OnDeviceDisconnect));
-    Foundation::ConnectHostSignal(m_context, "DeviceHaveReConnect",
-                                  ConnectionHandler(this, &CIVSFrameAnalyCtrl::OnDeviceReconnect));
+    if (!m_deviceSignalsConnected.exchange(true)) {
+        Foundation::ConnectHostSignal(m_context, "DeviceDisconnect",
+                                      ConnectionHandler(this, &CIVSFrameAnalyCtrl::OnDeviceDisconnect));
+        Foundation::ConnectHostSignal(m_context, "DeviceHaveReConnect",
+                                      ConnectionHandler(this, &CIVSFrameAnalyCtrl::OnDeviceReconnect));
+    }
     Foundation::ConnectHostSignal(m_context, "ViewNodeChange",
                                   SorquinViewNodeHandler(this, &CIVSFrameAnalyCtrl::OnViewNodeChange));
     Foundation::ConnectHostSignal(m_context, "FISH_Calibrate",
@@ -168,10 +170,14 @@ void CIVSFrameAnalyCtrl::OnImplPreRelease()
                                      PlayModeSignalHandler(this, &CIVSFrameAnalyCtrl::OnAttachPlayMode));
     Foundation::DisconnectHostSignal(m_context, "preClosingWndVideoSignal",
                                      PreClosingWndHandler(this, &CIVSFrameAnalyCtrl::OnPreClosingWnd));
-    Foundation::DisconnectHostSignal(m_context, "DeviceDisconnect",
-                                     ConnectionHandler(this, &CIVSFrameAnalyCtrl::OnDeviceDisconnect));
-    Foundation::DisconnectHostSignal(m_context, "DeviceHaveReConnect",
-                                     ConnectionHandler(this, &CIVSFrameAnalyCtrl::OnDeviceReconnect));
+    // The device's own signals are let go of here, once: the device may be gone by the
+    // time this service is destroyed.
+    if (m_deviceSignalsConnected.exchange(false)) {
+        Foundation::DisconnectHostSignal(m_context, "DeviceDisconnect",
+                                         ConnectionHandler(this, &CIVSFrameAnalyCtrl::OnDeviceDisconnect));
+        Foundation::DisconnectHostSignal(m_context, "DeviceHaveReConnect",
+                                         ConnectionHandler(this, &CIVSFrameAnalyCtrl::OnDeviceReconnect));
+    }
     Foundation::DisconnectHostSignal(m_context, "ViewNodeChange",
                                      SorquinViewNodeHandler(this, &CIVSFrameAnalyCtrl::OnViewNodeChange));
     Foundation::DisconnectHostSignal(m_context, "FISH_Calibrate",

@@ -180,6 +180,7 @@ private:
 
     Foundation::CSharedPtr<ITimer> m_timer;
     uint64_t m_timerID = 0;
+    std::atomic<bool> m_deviceSignalsConnected{false};
     std::atomic<bool> m_stop{false};
     std::atomic<int> m_splitCount{0};
 

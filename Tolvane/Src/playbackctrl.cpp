@@ -148,8 +148,12 @@ bool CPlaybackCtrl::Playback(int winID, const Json::Value& fileInfo, bool byTime
     const Json::Value* speed = Foundation::JsonFind(fileInfo, "speed");
     const bool reverse = speed != nullptr && Foundation::JsonIsNumber(*speed) && speed->asDouble() < 0.0;
 
-    if (CPlaybackMode* mode = ModeOf(winID)) {
-        return mode->Playback(device, fileInfo, byTime, reverse, false);
+    {
+        // The window's mode is used under the manager's mutex: a close cannot delete it meanwhile.
+        QMutexLocker managerLock(ManagerMutex());
+        if (CPlaybackMode* mode = ModeOf(winID)) {
+            return mode->Playback(device, fileInfo, byTime, reverse, false);
+        }
     }
     if (!m_playerMgr) {
         return false;
@@ -177,6 +181,7 @@ bool CPlaybackCtrl::Playback(int winID, const Json::Value& fileInfo, bool byTime
 
 bool CPlaybackCtrl::Pause(int winID)
 {
+    QMutexLocker managerLock(ManagerMutex());
     CPlaybackMode* mode = ModeOf(winID);
     if (mode == nullptr) {
         return false;
@@ -192,6 +197,7 @@ bool CPlaybackCtrl::Pause(int winID)
 
 bool CPlaybackCtrl::Resume(int winID)
 {
+    QMutexLocker managerLock(ManagerMutex());
     CPlaybackMode* mode = ModeOf(winID);
     if (mode == nullptr) {
         return false;
@@ -207,6 +213,7 @@ bool CPlaybackCtrl::Resume(int winID)
 
 bool CPlaybackCtrl::StepForward(int winID)
 {
+    QMutexLocker managerLock(ManagerMutex());
     CPlaybackMode* mode = ModeOf(winID);
     if (mode == nullptr) {
         return false;
@@ -229,6 +236,7 @@ bool CPlaybackCtrl::StepForward(int winID)
 
 bool CPlaybackCtrl::StepBackward(int winID)
 {
+    QMutexLocker managerLock(ManagerMutex());
     CPlaybackMode* mode = ModeOf(winID);
     if (mode == nullptr) {
         return false;
@@ -251,6 +259,7 @@ bool CPlaybackCtrl::StepBackward(int winID)
 
 bool CPlaybackCtrl::SetSpeed(int winID, float speed)
 {
+    QMutexLocker managerLock(ManagerMutex());
     CPlaybackMode* mode = ModeOf(winID);
     if (mode == nullptr || !mode->SetSpeed(speed, true)) {
         return false;
@@ -272,6 +281,7 @@ bool CPlaybackCtrl::SetSpeed(int winID, float speed)
 
 bool CPlaybackCtrl::SeekByTime(int winID, int year, int month, int day, int hour, int minute, int second)
 {
+    QMutexLocker managerLock(ManagerMutex());
     CPlaybackMode* mode = ModeOf(winID);
     return mode != nullptr && mode->SeekByTime(year, month, day, hour, minute, second);
 }
@@ -325,6 +335,7 @@ bool CPlaybackCtrl::SetPlayRefWin(int winID, bool enable)
 
 bool CPlaybackCtrl::CloseWindowMode(int winID)
 {
+    QMutexLocker managerLock(ManagerMutex());
     CPlaybackMode* mode = ModeOf(winID);
     if (mode == nullptr) {
         return false;
@@ -341,6 +352,7 @@ bool CPlaybackCtrl::CloseWindowMode(int winID)
 
 void CPlaybackCtrl::OnPreClosingWnd(int winID)
 {
+    QMutexLocker managerLock(ManagerMutex());
     CPlaybackMode* mode = ModeOf(winID);
     if (mode == nullptr) {
         return;

@@ -5,7 +5,8 @@
 // a second ("PlayProcessInfo") and closes the playback of windows that have gone.
 //
 // Lock order: the player manager's mutex, then the group lock (recursive read-write, write
-// only while the group opens or closes). Nothing else is locked under the group lock.
+// only while the group opens or closes). Nothing else is locked under the group lock. Every
+// operation on a window uses its mode under the manager's mutex, so no close deletes it meanwhile.
 
 #include <atomic>
 #include <cstdint>

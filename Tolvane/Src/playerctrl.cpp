@@ -553,6 +553,33 @@ bool PlayerCtrl::setRealStreamTypes(int channel, const Json::Value& streamTypes)
 
 void PlayerCtrl::OnDeviceLoginout(long /*loginId*/)
 {
+    // The live video of the session that ends stops with it: each window showing it is
+    // cleared as "stopPlayer" clears it, and no switch still waiting for a picture goes on.
+    std::vector<int> liveWindows;
+    if (m_playerMgr) {
+        QMutexLocker managerLock(m_playerMgr->GetMutex());
+        for (const auto& window : m_playerMgr->GetModeMap()) {
+            if (window.second.count(ModeId::RealVideo) != 0) {
+                liveWindows.push_back(window.first);
+            }
+        }
+    }
+    for (int winID : liveWindows) {
+        m_playerMgr->CloseWindow(winID);
+    }
+    if (m_live) {
+        std::vector<int> sourceWindows;
+        {
+            QMutexLocker lock(&m_lock);
+            for (const auto& source : m_liveSources) {
+                sourceWindows.push_back(source.first);
+            }
+        }
+        for (int winID : sourceWindows) {
+            m_live->DropPendingWindow(winID);
+        }
+    }
+
     QMutexLocker lock(&m_lock);
     m_pendingStarts.clear();
     m_recordSources.clear();
@@ -587,7 +614,8 @@ void PlayerCtrl::SwitchToSubStreams()
     for (auto& entry : m_liveSources) {
         const int winID = entry.first;
         LiveSource& source = entry.second;
-        if (static_cast<int>(m_playingWindows.size()) >= kPlayingLimit && !IsPlaying(winID)) {
+        // Only windows that play live now: a stopped or never started source stays as it is.
+        if (PlayingKind(winID) != KindLive) {
             continue;
         }
         if (source.streamType > kMainStream) {

@@ -34,6 +34,9 @@ CQuillnetDev::~CQuillnetDev()
 {
     // No logout here: the device manager logs out before it destroys the device.
     CleanupSdk();
+    // Nobody reaches the signals of a device that is gone.
+    Foundation::RemoveHostSignal(m_context, "DeviceDisconnect", &m_deviceDisconnect);
+    Foundation::RemoveHostSignal(m_context, "DeviceHaveReConnect", &m_deviceHaveReConnect);
 }
 
 void CQuillnetDev::InitSdk()

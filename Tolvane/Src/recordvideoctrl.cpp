@@ -1,5 +1,6 @@
 #include "recordvideoctrl.h"
 #include <QMutexLocker>
+#include <QRegularExpression>
 
 #include <cstring>
 #include <string>
@@ -24,6 +25,7 @@ using HostHandler = fastdelegate::FastDelegate<void()>;
 constexpr const char kDefaultType[] = "rkv";
 constexpr const char kLengthKey[] = "ManulRecordLength";
 constexpr const char kPathKey[] = "ManulRecordPath";
+constexpr int64_t kLengthCheckMs = 1000;
 
 // The element's integer "winID", if it has one.
 bool ReadWindowId(const Json::Value& element, int* winID)
@@ -84,12 +86,21 @@ void CRecordVideoCtrl::OnImplLoaded()
 {
     m_playerMgr = Foundation::QueryHostService<IPlayerMgr>(m_context, Foundation::TypeName::IPlayerMgr);
     m_customer = Foundation::QueryHostService<ICustomerInfor>(m_context, Foundation::TypeName::ICustomerInfor);
+    m_timer = Foundation::QueryHostService<ITimer>(m_context, Foundation::TypeName::ITimer);
+    if (m_timer && m_timerId == 0) {
+        ITimer::Handler tick(this, &CRecordVideoCtrl::OnLengthTimer);
+        m_timerId = m_timer->SetTimer(tick, kLengthCheckMs);
+    }
     Foundation::ConnectHostSignal(m_context, "detachPlayModeSignal",
                                   PlayModeSignalHandler(this, &CRecordVideoCtrl::OnDetachPlayMode));
 }
 
 void CRecordVideoCtrl::OnImplPreRelease()
 {
+    if (m_timer && m_timerId != 0) {
+        m_timer->DestroyTimer(m_timerId);
+    }
+    m_timerId = 0;
     Foundation::DisconnectHostSignal(m_context, "detachPlayModeSignal",
                                      PlayModeSignalHandler(this, &CRecordVideoCtrl::OnDetachPlayMode));
 }
@@ -157,8 +168,11 @@ bool CRecordVideoCtrl::startRecord(const Json::Value& infos)
         QMutexLocker managerLock(ManagerMutex());
         QMutexLocker lock(&m_lock);
         const QDateTime now = Now();
+        // The name stays a file name inside the folder, cleaned as snapshot names are.
+        static const QRegularExpression kForbidden(QStringLiteral("[/:*?\"<>|]"));
+        const QString cleanName = QString::fromStdString(name->asString()).remove(kForbidden);
         const QString path = QStringLiteral("%1/%2-%3_%4.%5")
-                                 .arg(QString::fromLocal8Bit(folder.c_str()), QString::fromStdString(name->asString()),
+                                 .arg(QString::fromLocal8Bit(folder.c_str()), cleanName,
                                       QString::number(winID), now.toString(QStringLiteral("yyyyMMddhhmmss")),
                                       QString::fromStdString(type));
         const bool ok = StartWindowRecord(winID, type.c_str(), path.toUtf8().constData());
@@ -282,13 +296,33 @@ int CRecordVideoCtrl::GetRecordState(int winID)
     if (!held->second->IsRecording()) {
         return StateNone;
     }
-    auto started = m_startTimes.find(winID);
-    auto length = m_lengths.find(winID);
-    if (started != m_startTimes.end() && length != m_lengths.end()
-        && Now() >= started->second.addSecs(qint64(length->second) * 60)) {
+    if (PastLengthLocked(winID)) {
         StopWindowRecord(winID);
     }
     return StateRecording;
+}
+
+bool CRecordVideoCtrl::PastLengthLocked(int winID) const
+{
+    auto started = m_startTimes.find(winID);
+    auto length = m_lengths.find(winID);
+    return started != m_startTimes.end() && length != m_lengths.end()
+           && Now() >= started->second.addSecs(qint64(length->second) * 60);
+}
+
+int CRecordVideoCtrl::OnLengthTimer(uint64_t /*timerId*/)
+{
+    QMutexLocker lock(&m_lock);
+    std::vector<int> ended;
+    for (const auto& entry : m_transcoders) {
+        if (entry.second != nullptr && entry.second->IsRecording() && PastLengthLocked(entry.first)) {
+            ended.push_back(entry.first);
+        }
+    }
+    for (int winID : ended) {
+        StopWindowRecord(winID);
+    }
+    return 1;
 }
 
 }  // namespace Tolvane

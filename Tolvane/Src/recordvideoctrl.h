@@ -2,8 +2,8 @@
 // Manual recording: what a video window shows is written to a file through a record
 // transcoder on the port of the window's open play mode. The page starts and stops windows
 // with "startRecord" and "stopRecord"; a recording also ends when its mode leaves the
-// window, when its length limit is reached (checked when its state is asked) and when the
-// service goes.
+// window, when its length limit is reached (checked when its state is asked and once a
+// second for every recording window, whatever plays in it) and when the service goes.
 //
 // Locks: the player manager's mutex is always taken before this service's lock (the
 // manager raises "detachPlayModeSignal" under its mutex, and the live-stream control asks
@@ -25,6 +25,7 @@
 
 #include <tolvane/ICustomerInfor.h>
 #include <tolvane/IPlayerMgr.h>
+#include <tolvane/ITimer.h>
 
 namespace Tolvane {
 
@@ -52,6 +53,8 @@ public:
     bool StopWindowRecord(int winID);
     // 0 none, 1 recording, 2 the last start failed; stops a recording past its length limit.
     int GetRecordState(int winID);
+    // Stops every recording past its length limit; answers 1 to stay armed.
+    int OnLengthTimer(uint64_t timerId);
 
     void OnImplLoaded();
     void OnImplPreRelease();
@@ -65,6 +68,8 @@ private:
     // Locks the player manager's mutex when there is a manager.
     QMutex* ManagerMutex() const;
     void RequestKeyFrame(IPlayMode* mode);
+    // True when the window's recording has reached its length limit; under the lock.
+    bool PastLengthLocked(int winID) const;
 
     HostContext* m_context;
     Foundation::CSharedPtr<IPlayerMgr> m_playerMgr;
@@ -72,6 +77,8 @@ private:
     std::map<int, QDateTime> m_startTimes;
     std::map<int, int> m_lengths;                     // minutes
     Foundation::CSharedPtr<ICustomerInfor> m_customer;
+    Foundation::CSharedPtr<ITimer> m_timer;
+    uint64_t m_timerId = 0;
     mutable QMutex m_lock{QMutex::Recursive};
     std::function<QDateTime()> m_clock;
     std::vector<Foundation::IComInterface*> m_methods;  // published, owned

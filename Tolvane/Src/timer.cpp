@@ -117,22 +117,28 @@ uint64_t CTimer::SetTimer(Handler& handler, int64_t interval)
 
 bool CTimer::DestroyTimer(uint64_t id)
 {
-    std::lock_guard<Foundation::CMutex> mapGuard(m_mapLock);
-    auto found = m_entries.find(id);
-    if (found == m_entries.end()) {
-        return true;
-    }
-    qDebug() << "CTimer::DestroyTimer:" << id;
-    Entry* entry = found->second.get();
-    std::lock_guard<Foundation::CMutex> heapGuard(m_heapLock);
-    if (entry->state == kActive) {
-        entry->state = kDisabled;
-        if (!entry->fired) {
-            // A disabled entry belongs at the top: the next scan takes it off at once.
-            std::make_heap(m_heap.begin(), m_heap.end(), Later());
-            m_wakeUp.Post();
+    {
+        std::lock_guard<Foundation::CMutex> mapGuard(m_mapLock);
+        auto found = m_entries.find(id);
+        if (found == m_entries.end()) {
+            return true;
+        }
+        qDebug() << "CTimer::DestroyTimer:" << id;
+        Entry* entry = found->second.get();
+        std::lock_guard<Foundation::CMutex> heapGuard(m_heapLock);
+        if (entry->state == kActive) {
+            entry->state = kDisabled;
+            if (!entry->fired) {
+                // A disabled entry belongs at the top: the next scan takes it off at once.
+                std::make_heap(m_heap.begin(), m_heap.end(), Later());
+                m_wakeUp.Post();
+            }
         }
     }
+    // A run of the handler under way ends before the caller may free what it uses; no new
+    // run starts, the entry being disabled. The handler's own thread does not wait for itself.
+    std::unique_lock<std::mutex> run(m_runLock);
+    m_runDone.wait(run, [&] { return m_runningId != id || m_runningThread == std::this_thread::get_id(); });
     return true;
 }
 
@@ -241,6 +247,11 @@ void CTimer::TimingTaskProc()
             }
             state = entry->state;
             handler = entry->handler;
+            if (state == kActive) {
+                std::lock_guard<std::mutex> run(m_runLock);
+                m_runningId = entry->id;
+                m_runningThread = std::this_thread::get_id();
+            }
         }
         if (state == kActive) {
             int answer = 0;
@@ -251,6 +262,12 @@ void CTimer::TimingTaskProc()
                     answer = 0;
                 }
             }
+            {
+                std::lock_guard<std::mutex> run(m_runLock);
+                m_runningId = 0;
+                m_runningThread = std::thread::id();
+            }
+            m_runDone.notify_all();
             if (answer > 0) {
                 std::lock_guard<Foundation::CMutex> heapGuard(m_heapLock);
                 entry->fired = false;

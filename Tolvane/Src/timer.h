@@ -6,15 +6,19 @@
 // fired flag and state. The timing thread waits on its wake-up semaphore with no lock
 // held; SetTimer, re-arms, DestroyTimer and shut-down post it.
 //
-// A timing task still queued when the service goes finds it detached and does nothing.
+// DestroyTimer called from outside the timer's handler returns only after a run of that
+// handler that is under way has returned; from inside the handler it does not wait. A
+// timing task still queued when the service goes finds it detached and does nothing.
 // The destructor waits for a pass that is running, so the service must not be released
 // from inside one of its own handlers.
 
 #include <atomic>
+#include <condition_variable>
 #include <cstdint>
 #include <map>
 #include <memory>
 #include <mutex>
+#include <thread>
 #include <vector>
 
 #include <foundation/HostContext.h>
@@ -84,6 +88,13 @@ private:
     Foundation::CSharedPtr<Foundation::ITask> m_task;
     std::shared_ptr<TaskLink> m_link;
     uint64_t m_lastId = 0;
+
+    // The timer whose handler runs now (0: none) and the thread running it; taken after
+    // the heap lock.
+    std::mutex m_runLock;
+    std::condition_variable m_runDone;
+    uint64_t m_runningId = 0;
+    std::thread::id m_runningThread;
 };
 
 }  // namespace Tolvane

@@ -169,6 +169,22 @@ TEST_F(DeviceManager, LogoutRaisesTheLoginoutSignalBeforeLoggingOut)
     EXPECT_EQ(QuillnetStandIn::CallsOf("CLIENT_Logout").size(), 1u);
 }
 
+TEST_F(DeviceManager, ALoginOfOtherCredentialsEndsTheOpenSessionForItsUsers)
+{
+    ASSERT_EQ(Result("LoginDevice", kLogin), Json::Value(0));
+    const long handle = Manager().GetDevice()->GetLoginHandle();
+    // The same credentials again: the session stays, nobody is told.
+    ASSERT_EQ(Result("LoginDevice", kLogin), Json::Value(0));
+    EXPECT_TRUE(seen.handles.empty());
+
+    // Other credentials that fail: the old session ended all the same.
+    QuillnetStandIn::Script("CLIENT_LoginEx2", R"({"error": 1, "lockLeft": 4})");
+    const char other[] = R"({"ip": "10.0.0.1", "port": 37777, "userName": "guest", "password": "x", "loginSpacCap": 2})";
+    EXPECT_EQ(Result("LoginDevice", other), Json::Value(104));
+    EXPECT_EQ(seen.handles, std::vector<long>{handle});
+    EXPECT_EQ(Manager().GetCurrentDevice(), nullptr);
+}
+
 TEST_F(DeviceManager, ReleaseSignalsLogsOutThenCleansUp)
 {
     ASSERT_EQ(Result("LoginDevice", kLogin), Json::Value(0));
@@ -185,6 +201,22 @@ TEST_F(DeviceManager, ReleaseSignalsLogsOutThenCleansUp)
     ASSERT_FALSE(calls.empty());
     EXPECT_EQ(calls.front(), "CLIENT_Logout");
     EXPECT_EQ(calls.back(), "CLIENT_Cleanup");
+}
+
+TEST_F(DeviceManager, ReleaseTakesItsAndTheDevicesSignalsOffTheHost)
+{
+    // A service released later disconnects from these by name: it must find nothing dead.
+    const char* const names[] = {"deviceLoginoutSignal", "DeviceDisconnect", "DeviceHaveReConnect"};
+    for (const char* name : names) {
+        ASSERT_TRUE(Host().HasSignal(name)) << name;
+    }
+    seen.manager = nullptr;
+    ReleaseManager();
+    Host().ClearMethods();
+    Host().ClearObjects();
+    for (const char* name : names) {
+        EXPECT_EQ(Host().SignalCount(name), 0) << name;
+    }
 }
 
 TEST_F(DeviceManager, SystemInfoOfTheDevice)

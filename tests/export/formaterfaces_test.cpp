@@ -153,6 +153,10 @@ TEST(HumanTraitFormater, Cells)
     const CellCase cases[] = {
         {"HasBag", R"({"SummaryNew": {"Value": {"HumanAttributes": {"HasBag": 1, "Bag": 3}}}})", "1"},
         {"HasBag", R"({"SummaryNew": {"Value": {"HumanAttributes": {"HasBag": 2}}}})", "2"},
+        // The device's largest number, and a negative one, shifted without overflow.
+        {"HasBag", R"({"SummaryNew": {"Value": {"HumanAttributes": {"HasBag": 2, "Bag": 9223372036854775807}}}})",
+         "9223372036854775808"},
+        {"HasHat", R"({"SummaryNew": {"Value": {"HumanAttributes": {"HasHat": 2, "Cap": -5}}}})", "-4"},
         {"HasHat", R"({"SummaryNew": {"Value": {"HumanAttributes": {"HasHat": 2, "Hat": 5, "Cap": 0}}}})", "1"},
         {"Bag", R"({"SummaryNew": {"Value": {"HumanAttributes": {"Bag": 2, "Cap": 5}}}})", "2"},
         // Without body attributes the body columns come from the value itself.

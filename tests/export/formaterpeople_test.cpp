@@ -87,6 +87,8 @@ TEST(HumanImageFormater, FullRowAndCarriedObjects)
     const CellCase cases[] = {
         {"HasBag", R"({"Human": {"HasBag": 2}})", "2"},
         {"HasBag", R"({"Human": {"HasBag": 1, "Bag": 3}})", "1"},
+        {"HasBag", R"({"Human": {"HasBag": 2, "Bag": 9223372036854775807}})", "9223372036854775808"},
+        {"HasHat", R"({"Human": {"HasHat": 2, "Cap": -9223372036854775808}})", "-9223372036854775807"},
         {"hasbag", R"({"Human": {"hasbag": 2, "bag": 3, "Bag": 7}})", "4"},
         {"HasHat", R"({"Human": {"HasHat": 2, "Hat": 9}})", "2"},
         {"SnapTime", R"({"StartTime": "S"})", "NA"},

@@ -139,12 +139,64 @@ TEST_F(PlayerCtrlTest, MoreThanFourWindowsLowerTheMainStream)
     EXPECT_EQ(StreamTypeOf(2), 3);
 }
 
+TEST_F(PlayerCtrlTest, AFifthWindowLowersOnlyTheWindowsPlayingLive)
+{
+    for (int winID = 0; winID < 4; ++winID) {
+        control->OnViewNodeChange(winID, ViewNodeJoined);
+    }
+    ASSERT_TRUE(Live(0, 0, "Main"));
+    ASSERT_TRUE(Start(0));  // plays the main stream
+    ASSERT_TRUE(Live(1, 0, "Main"));
+    ASSERT_TRUE(Start(1));
+    ASSERT_TRUE(Stop(1));  // stopped by the page
+    ASSERT_TRUE(Live(2, 0, "Main"));  // set, never started
+    EXPECT_EQ(device.ConnectCount(), 2u);
+
+    control->OnViewNodeChange(4, ViewNodeJoined);
+    EXPECT_EQ(device.ConnectCount(), 3u);  // window 0 only
+    EXPECT_EQ(StreamTypeOf(0), 3);
+    auto* lowered = dynamic_cast<Tolvane::CRealVideoMode*>(LiveModeOf(0));
+    ASSERT_NE(lowered, nullptr);
+    EXPECT_TRUE(lowered->GetDecoderStream());
+    EXPECT_EQ(LiveModeOf(1), nullptr);
+    EXPECT_EQ(LiveModeOf(2), nullptr);
+
+    // The windows left alone still answer their controls: the stopped one stays stopped,
+    // the other starts when the page asks, with its source as set.
+    EXPECT_FALSE(Stop(1));
+    ASSERT_TRUE(Start(2));
+    EXPECT_EQ(StreamTypeOf(2), 2);
+    EXPECT_EQ(device.ConnectCount(), 4u);
+}
+
 TEST_F(PlayerCtrlTest, ALogoutForgetsEverySource)
 {
     ASSERT_TRUE(Live(1, 0, "Main"));
     control->OnDeviceLoginout(1);
     EXPECT_FALSE(Start(1));
     EXPECT_EQ(device.ConnectCount(), 0u);
+}
+
+TEST_F(PlayerCtrlTest, ALogoutClosesTheLiveVideoOfEveryWindow)
+{
+    for (int winID : {1, 2}) {
+        ASSERT_TRUE(Live(winID, 0, "Main"));
+        ASSERT_TRUE(Start(winID));
+        fakeplayer::FirePicture(fakeplayer::LastPort(), 352, 288);
+    }
+    QThreadPool::globalInstance()->waitForDone();
+    ASSERT_EQ(Call("getResolution", R"({"winID":1})")["width"], 352);
+
+    control->OnDeviceLoginout(1);
+    for (int winID : {1, 2}) {
+        SCOPED_TRACE(winID);
+        EXPECT_EQ(LiveModeOf(winID), nullptr);
+        const Json::Value size = Call("getResolution", "{\"winID\":" + std::to_string(winID) + "}");
+        EXPECT_EQ(size["width"], 0);
+        EXPECT_EQ(size["height"], 0);
+        EXPECT_FALSE(Stop(winID));  // nothing shows there any more
+    }
+    EXPECT_EQ(device.Stops().size(), 2u);
 }
 
 }  // namespace

@@ -10,6 +10,8 @@
 #include <QFile>
 
 #include "fakes.h"
+#include "playlibrary.h"
+#include "playmode.h"
 #include "recordtranscoder.h"
 #include "recordtranscoderregistry.h"
 #include "rkvrecordtranscoder.h"
@@ -233,6 +235,89 @@ TEST_F(RecordTest, AFailedStartClosesTheRecordingItReplaces)
     const QStringList files = Files();
     ASSERT_EQ(files.size(), 1);
     EXPECT_NE(files[0], FileName(9, kStart));
+}
+
+// A window of another kind (playback, local file) as the recording sees it: an open mode on
+// a port of its own that has shown a picture.
+class OtherKindMode final : public Tolvane::CPlayMode {
+public:
+    OtherKindMode(HostContext* context, const char* modeId) : CPlayMode(context, nullptr, false), m_modeId(modeId)
+    {
+        int32_t port = 0;
+        PLAY_CALL(m_context, PLAY_GetFreePort, &port);
+        PLAY_CALL(m_context, PLAY_SetVisibleDecodeCallBack, port, &CPlayMode::VisibleDecodeCallBack,
+                  static_cast<void*>(this));
+        m_port.store(port);
+        m_open.store(true);
+        m_status.store(StatusPlaying);
+    }
+    ~OtherKindMode() override { EndLifetime(); }
+    const char* GetModeID() override { return m_modeId; }
+    bool Close() override
+    {
+        m_open.store(false);
+        m_status.store(StatusClosed);
+        return true;
+    }
+
+private:
+    const char* m_modeId;
+};
+
+TEST_F(RecordTest, TheLengthLimitEndsRecordingsOfEveryKindWithoutTheLiveTick)
+{
+    struct Case {
+        const char* kind;
+        int winID;
+    };
+    const Case cases[] = {{Tolvane::ModeId::RealVideo, 20}, {Tolvane::ModeId::Playback, 21},
+                          {Tolvane::ModeId::LocalPlay, 22}};
+    for (const Case& c : cases) {
+        if (c.winID == 20) {
+            ShowLive(c.winID);
+        } else {
+            auto* mode = new OtherKindMode(Context(), c.kind);
+            ASSERT_TRUE(manager->AttachPlayMode(c.winID, mode));
+            fakeplayer::FirePicture(mode->GetPort());
+            QThreadPool::globalInstance()->waitForDone();
+        }
+        ASSERT_TRUE(Call("startRecord", Infos({c.winID}, 1)));
+    }
+    m_now = kStart.addSecs(59);
+    recording->OnLengthTimer(0);
+    for (const Case& c : cases) {
+        EXPECT_TRUE(QFile::exists(QString::fromStdString(Folder()) + "/" + FileName(c.winID, kStart))) << c.kind;
+    }
+    m_now = kStart.addSecs(60);
+    recording->OnLengthTimer(0);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.kind);
+        EXPECT_FALSE(QFile::exists(QString::fromStdString(Folder()) + "/" + FileName(c.winID, kStart)));
+        EXPECT_EQ(recording->GetRecordState(c.winID), CRecordVideoCtrl::StateNone);
+    }
+    EXPECT_EQ(Files().size(), 3);  // each closed under its final name
+}
+
+TEST_F(RecordTest, ANameCannotLeaveTheRecordingFolder)
+{
+    ShowLive(13);
+    const QDir folder(QString::fromStdString(Folder()));
+    ASSERT_TRUE(folder.mkpath("inner"));
+    const std::string inner = Folder() + "/inner";
+    ASSERT_TRUE(Call("startRecord", R"({"infos":[{"winID":13,"name":"../../x:y*?\"<>|z","ManulRecordPath":")" + inner
+                                        + R"("}]})"));
+    ASSERT_TRUE(recording->StopWindowRecord(13));
+    // Nothing where the climbing name points (two folders up from "inner").
+    QDir above(QString::fromStdString(inner));
+    ASSERT_TRUE(above.cd("../.."));
+    const QStringList climbed = above.entryList({"x*-13_*"}, QDir::Files);
+    for (const QString& name : climbed) {
+        above.remove(name);
+    }
+    EXPECT_EQ(climbed, QStringList());
+    const QStringList written = QDir(QString::fromStdString(inner)).entryList(QDir::Files | QDir::Hidden);
+    ASSERT_EQ(written.size(), 1);
+    EXPECT_TRUE(written[0].startsWith("....xyz-13_20240305091500")) << written[0].toStdString();
 }
 
 TEST_F(RecordTest, AnEmptyFolderFallsBackToTheProgramsVideoFolder)

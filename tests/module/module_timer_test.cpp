@@ -217,6 +217,60 @@ TEST_F(ModuleTimer, DestroyingWhileTheTaskIsQueuedIsSafe)
     }
 }
 
+// A handler that takes a while, and may destroy its own timer.
+class SlowHandler {
+public:
+    Tolvane::ITimer* timer = nullptr;
+    bool destroysItself = false;
+    std::atomic<uint64_t> id{0};
+    std::atomic<bool> returned{false};
+
+    int OnTimer(uint64_t timerId)
+    {
+        {
+            std::lock_guard<std::mutex> guard(m_lock);
+            m_entered = true;
+        }
+        m_changed.notify_all();
+        if (destroysItself) {
+            timer->DestroyTimer(timerId);
+        } else {
+            std::this_thread::sleep_for(300ms);
+        }
+        returned.store(true);
+        return 1;
+    }
+    bool WaitEntered()
+    {
+        std::unique_lock<std::mutex> lock(m_lock);
+        return m_changed.wait_for(lock, std::chrono::milliseconds(kGenerousMs), [&] { return m_entered; });
+    }
+
+private:
+    std::mutex m_lock;
+    std::condition_variable m_changed;
+    bool m_entered = false;
+};
+
+TEST_F(ModuleTimer, DestroyingWaitsForTheRunningHandlerButNotFromInsideIt)
+{
+    SlowHandler slow;
+    Tolvane::ITimer::Handler handler(&slow, &SlowHandler::OnTimer);
+    const uint64_t id = timer->SetTimer(handler, 5);
+    ASSERT_TRUE(slow.WaitEntered());
+    EXPECT_TRUE(timer->DestroyTimer(id));
+    EXPECT_TRUE(slow.returned.load());  // not before the running handler returned
+
+    SlowHandler self;
+    self.timer = timer.get();
+    self.destroysItself = true;
+    Tolvane::ITimer::Handler own(&self, &SlowHandler::OnTimer);
+    const uint64_t ownId = timer->SetTimer(own, 5);
+    ASSERT_TRUE(messages.WaitFor(Line("CTimer::TimingTaskProc: state == disable:", ownId)));
+    EXPECT_TRUE(self.returned.load());
+    ASSERT_TRUE(Host().WaitIdle(kGenerousMs));
+}
+
 TEST_F(ModuleTimer, IdleServiceDoesNotSpin)
 {
     first.Answer(0);

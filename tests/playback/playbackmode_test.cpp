@@ -72,6 +72,8 @@ TEST_F(PlaybackModeTest, FirstPlaybackOpensThePortInOrderAndStartsTheDeviceStrea
     EXPECT_EQ(mode->GetStartTimeText(), "2024-05-01 08:00:00");
     EXPECT_EQ(log.statuses, std::vector<int>{IPlayMode::StatusPlaying});
     EXPECT_STREQ(mode->GetModeID(), "class Tolvane::CPlaybackMode");
+    // The manager closes the mode after this frame is gone: the log must not hear of it.
+    mode->DetachStatus(IPlayMode::StatusHandler(&log, &StatusLog::On));
     manager->AttachPlayMode(0, mode);
 }
 
