@@ -83,6 +83,7 @@ bool CAiSearcher::Start()
     m_started = true;
     m_finderId = CreateFinder();
     if (m_finderId == 0) {
+        m_finished = true;
         return true;
     }
     if (FindFile(m_finderId)) {
@@ -90,6 +91,7 @@ bool CAiSearcher::Start()
     } else {
         DestroyFinder(m_finderId);
         m_finderId = 0;
+        m_finished = true;
     }
     return true;
 }
@@ -192,6 +194,7 @@ void CAiSearcher::Worker()
             m_stop = true;
         }
     }
+    m_finished = true;
     DestroyFinder(m_finderId);
 }
 

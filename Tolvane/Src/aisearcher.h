@@ -44,6 +44,9 @@ public:
     bool SetResultSink(const AiSearchResultSink& sink);
     // Creates the finder and starts the search; false once stopped or already started.
     bool Start();
+    // True once started and no more batches will come: the device had no more, the wanted
+    // number was reached, a request failed, or no search could run at all.
+    bool IsFinished() const { return m_finished.load(); }
 
 private:
     uint32_t CreateFinder();
@@ -71,6 +74,7 @@ private:
     std::mutex m_lifeLock;  // Start against destruction
     bool m_started = false;
     std::atomic<bool> m_cancel{false};  // set by the destructor only
+    std::atomic<bool> m_finished{false};
     std::mutex m_waitLock;
     std::condition_variable m_wake;
 };

@@ -159,6 +159,10 @@ void CDownloadNormal::StartConverting(Json::Value& info)
             const std::string path = m_folder + "/" + m_fileName;
             PLAY_CALL(context, PLAY_StartDataRecord, m_port, Utf8ToLocal8BitStd(path.c_str()).c_str(),
                       m_recordFormat);
+            {
+                std::lock_guard<std::mutex> lock(m_outputLock);
+                m_outputPath = QString::fromStdString(path);
+            }
             SetState(StateDownloading);
             return;
         }
@@ -220,7 +224,7 @@ bool CDownloadNormal::OnData(const unsigned char* data, uint32_t size, uint32_t 
         return false;
     }
 
-    std::lock_guard<std::mutex> lock(m_outputLock);
+    std::unique_lock<std::mutex> lock(m_outputLock);
     if (reserved != 0 || m_output == nullptr) {
         m_output = CloseQFile(m_output);
         if (!MakePath(m_folder.c_str())) {
@@ -232,25 +236,51 @@ bool CDownloadNormal::OnData(const unsigned char* data, uint32_t size, uint32_t 
         m_output = OpenQFile(path.toLocal8Bit().constData(), "wb");
         if (m_output == nullptr) {
             qDebug() << "CDownloadNormal::Start: ERROR: OpenFileIO failed!" << "fileName:" << path;
+            lock.unlock();
             SetState(StateFailed);
+            return false;
         }
+        m_outputPath = path;
         // The device delivers a refused block again.
         return false;
     }
     for (int attempt = 0; attempt < kWriteAttempts; ++attempt) {
-        if (WriteQFile(m_output, reinterpret_cast<const char*>(data), size) != -1) {
+        if (WriteOutput(reinterpret_cast<const char*>(data), size) != -1) {
             m_downloadedSize += size;
             return true;
         }
     }
+    // The disk takes no more: refusing the block would have the device offer it for ever.
+    qDebug() << "CDownloadNormal::OnData: ERROR: write failed!" << "fileName:" << m_outputPath;
+    m_output = CloseQFile(m_output);
+    DiscardOutput();
+    lock.unlock();
+    SetState(StateFailed);
     return false;
+}
+
+qint64 CDownloadNormal::WriteOutput(const char* data, qint64 size)
+{
+    return WriteQFile(m_output, data, size);
+}
+
+void CDownloadNormal::DiscardOutput()
+{
+    if (!m_outputPath.isEmpty()) {
+        RemoveFileIfExists(m_outputPath.toLocal8Bit().constData());
+    }
 }
 
 void CDownloadNormal::OnPosition(uint32_t /*total*/, int32_t downloaded)
 {
     if (downloaded == -1 || downloaded == -2) {
         // Everything received is on disk before anyone hears of the end.
-        CloseOutput();
+        if (!CloseOutput() && downloaded == -1) {
+            qDebug() << "CDownloadNormal::OnPosition: ERROR: the file could not be completed";
+            DiscardLockedOutput();
+            SetState(StateFailed);
+            return;
+        }
     }
     if (downloaded == -1) {
         if (m_totalSize.load() != 0) {
@@ -286,10 +316,18 @@ bool CDownloadNormal::Resume()
     return true;
 }
 
-void CDownloadNormal::CloseOutput()
+bool CDownloadNormal::CloseOutput()
 {
     std::lock_guard<std::mutex> lock(m_outputLock);
+    const bool written = m_output == nullptr || (m_output->flush() && m_output->error() == QFileDevice::NoError);
     m_output = CloseQFile(m_output);
+    return written;
+}
+
+void CDownloadNormal::DiscardLockedOutput()
+{
+    std::lock_guard<std::mutex> lock(m_outputLock);
+    DiscardOutput();
 }
 
 bool CDownloadNormal::Stop()
@@ -323,7 +361,12 @@ bool CDownloadNormal::Shutdown(bool onlyWithHandle)
         ReleasePort();
     }
     const int state = m_state.load();
-    if (state != StateFinished && state != StateFailed) {
+    if (state == StateDownloading || state == StatePaused) {
+        // Cut off before the device's end of data (stopped, or the player stalled): the file
+        // is a truncated copy, so it goes and the download counts as failed.
+        DiscardLockedOutput();
+        SetState(StateFailed);
+    } else if (state != StateFinished && state != StateFailed) {
         SetState(StateFinished);
     }
     return true;

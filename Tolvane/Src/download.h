@@ -13,6 +13,8 @@
 #include <string>
 #include <thread>
 
+#include <QString>
+
 #include <json/value.h>
 
 #include <foundation/FastDelegate.h>
@@ -85,7 +87,13 @@ protected:
     // Stop's steps; also run by the destructors, where the transfer is stopped only while
     // a handle is held.
     bool Shutdown(bool onlyWithHandle);
-    void CloseOutput();
+    // False when buffered bytes could not be written.
+    bool CloseOutput();
+    // Removes the file written so far; the caller holds the output lock.
+    void DiscardOutput();
+    void DiscardLockedOutput();
+    // One write of a block to the output file; -1 on failure.
+    virtual qint64 WriteOutput(const char* data, qint64 size);
     void StartConverting(Json::Value& fileInfo);
     void ReleasePort();
     // Stops on a thread of its own after the player kept refusing data.
@@ -98,6 +106,7 @@ protected:
     DeviceDataDelegate m_dataSink;
     DevicePosDelegate m_positionSink;
     QFile* m_output = nullptr;
+    QString m_outputPath;  // the file being written, once known
     std::mutex m_outputLock;  // the output file is written on the device's thread
     std::mutex m_stopLock;
 };

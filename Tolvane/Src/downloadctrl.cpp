@@ -65,6 +65,28 @@ std::string GroupOf(const Json::Value& item)
     return std::to_string(ReadUnsigned(JsonMember(info, "GroupID")));
 }
 
+// The item's "SaveName". Without one: a video takes the last component of its "FilePath"
+// (either slash) with the ".rkv" extension, else the clip name of its channel and span; a
+// picture takes that component as it is, ".jpg" added when it has no extension.
+std::string SaveNameOf(const Json::Value& item, bool video)
+{
+    const std::string saveName = Text(item, "SaveName");
+    if (!saveName.empty()) {
+        return saveName;
+    }
+    const std::string path = Text(item, "FilePath");
+    const std::size_t slash = path.find_last_of("/\\");
+    const QFileInfo last(QString::fromStdString(slash == std::string::npos ? path : path.substr(slash + 1)));
+    if (video) {
+        return last.completeBaseName().isEmpty() ? VideoFileName(item, Json::Value())
+                                                 : last.completeBaseName().toStdString() + ".rkv";
+    }
+    if (last.fileName().isEmpty() || !last.suffix().isEmpty()) {
+        return last.fileName().toStdString();
+    }
+    return last.fileName().toStdString() + ".jpg";
+}
+
 void CompactLog(const char* prefix, const Json::Value& value)
 {
     qDebug() << prefix << Foundation::JsonFastText(value).c_str();
@@ -238,7 +260,7 @@ void CDownloadCtrl::PlanFile(Json::Value& item)
         } else if (!Text(item, "FilePath").empty()) {
             Json::Value entry(Json::objectValue);
             entry["FilePath"] = Text(item, "FilePath");
-            entry["SavedFileName"] = m_saveFolder + "/" + Text(item, "SaveName");
+            entry["SavedFileName"] = m_saveFolder + "/" + SaveNameOf(item, false);
             entry["Needed"] = true;
             item["DownloadInfo"]["Pic"] = entry;
         }
@@ -302,16 +324,40 @@ void CDownloadCtrl::PlanVideo(Json::Value& item)
     entry["StartTime"] = start;
     entry["EndTime"] = end;
     if (m_searchJob) {
-        const std::string path = m_jobFolder + "/video/" + VideoFileName(item, m_channelNames);
-        entry["SavedFileName"] = MakeUniqueFileName(path.c_str()).toStdString();
+        entry["SavedFileName"] = ReserveFileName(m_jobFolder + "/video/" + VideoFileName(item, m_channelNames));
         entry["ByTime"] = true;
     } else {
-        const std::string path = m_saveFolder + "/" + Text(item, "SaveName");
-        entry["SavedFileName"] = MakeUniqueFileName(path.c_str()).toStdString();
+        entry["SavedFileName"] = ReserveFileName(m_saveFolder + "/" + SaveNameOf(item, true));
         entry["ByTime"] = m_byTime;
     }
     entry["Needed"] = true;
     item["DownloadInfo"]["Video"] = entry;
+}
+
+std::string CDownloadCtrl::ReserveFileName(const std::string& path)
+{
+    std::lock_guard<std::mutex> lock(m_nameLock);
+    const QString original = QString::fromStdString(path);
+    QString suffix = QFileInfo(original).suffix();
+    if (!suffix.isEmpty()) {
+        suffix.prepend(QLatin1Char('.'));
+    }
+    const QString base = original.left(original.size() - suffix.size());
+    QString name = original;
+    for (int counter = 1; QFileInfo::exists(name) || m_reservedNames.count(name.toStdString()) != 0; ++counter) {
+        name = QStringLiteral("%1 (%2)%3").arg(base, QString::number(counter), suffix);
+    }
+    m_reservedNames.insert(name.toStdString());
+    return name.toStdString();
+}
+
+void CDownloadCtrl::ReleaseFileNames(const Json::Value& items)
+{
+    std::lock_guard<std::mutex> lock(m_nameLock);
+    for (const Json::Value& item : items) {
+        const Json::Value video = JsonMember(JsonMember(item, "DownloadInfo"), "Video");
+        m_reservedNames.erase(Text(video, "SavedFileName"));
+    }
 }
 
 void CDownloadCtrl::DropDuplicateTarget(Json::Value& plan, const char* first, const char* second)
@@ -345,6 +391,15 @@ void CDownloadCtrl::BuildRows(const Json::Value& records, Json::Value& out)
             if (!row.isNull()) {
                 out[m_aiTypeKey]["Data"].append(row);
                 fileRow.row = m_rowCounters[m_aiTypeKey]++;
+                fileRow.links.push_back("VideoName");
+                const Json::Value plan = JsonMember(record, "DownloadInfo");
+                if (plan.isObject()) {
+                    for (const std::string& name : plan.getMemberNames()) {
+                        if (name != "Video" && name != "Pic" && name.compare(0, 4, "Pic_") != 0) {
+                            fileRow.links.push_back(name);
+                        }
+                    }
+                }
             }
         }
         m_fileRows[index++] = fileRow;
@@ -404,8 +459,10 @@ int CDownloadCtrl::OnSearchResult(CAiSearcher* /*search*/, const Json::Value& re
         }
     }
     if (!m_worker || !m_worker->AddFiles(kept)) {
+        ReleaseFileNames(kept);  // planned again when the batch comes again
         return 0;
     }
+    m_delivered += static_cast<int>(kept.size());
     Json::Value rows(Json::objectValue);
     BuildRows(kept, rows);
     for (auto& exporter : m_exporters) {
@@ -430,6 +487,27 @@ bool CDownloadCtrl::OnFileFinished(CDownloadFileCtrl* /*worker*/, int fileId, bo
         m_finishedHandler(this, success);
     }
     return true;
+}
+
+void CDownloadCtrl::MarkUnfinishedRows(const Json::Value& succeededIds)
+{
+    std::set<int> done;
+    for (const Json::Value& id : succeededIds) {
+        done.insert(Foundation::JsonToInt(id));
+    }
+    std::map<int, FileRow> rows;
+    {
+        std::lock_guard<std::mutex> lock(m_rowLock);
+        rows = m_fileRows;
+    }
+    for (const auto& entry : rows) {
+        if (done.count(entry.first) != 0) {
+            continue;
+        }
+        for (const std::string& key : entry.second.links) {
+            SetCellValue(entry.first, key, "NA");
+        }
+    }
 }
 
 bool CDownloadCtrl::SetCellValue(int fileId, const std::string& key, const std::string& value)
@@ -459,6 +537,17 @@ bool CDownloadCtrl::SetCellValue(int fileId, const std::string& key, const std::
     return true;
 }
 
+void CDownloadCtrl::SettleSearchTotal()
+{
+    // The search may deliver fewer records than wanted (the device has fewer, or some were
+    // excluded); the job then ends once those are accounted for.
+    if (m_totalSettled || !m_search || !m_search->IsFinished() || !m_worker) {
+        return;
+    }
+    m_totalSettled = true;
+    m_worker->SetTotalCount(m_delivered.load());
+}
+
 Json::Value CDownloadCtrl::GetProgress()
 {
     if (!m_worker) {
@@ -467,6 +556,7 @@ Json::Value CDownloadCtrl::GetProgress()
         record["State"] = StateEnded;
         return record;
     }
+    SettleSearchTotal();
     Json::Value record = m_worker->GetProgress();
     if (Foundation::JsonToInt(JsonMember(record, "Process")) >= 100) {
         m_state = StateEnded;
@@ -507,6 +597,10 @@ bool CDownloadCtrl::Stop(const Json::Value& fileIds)
     // hands batches to the worker) goes before the worker.
     m_state = StateEnded;
     m_search.reset();
+    if (m_worker) {
+        m_worker->Shutdown();
+        MarkUnfinishedRows(JsonMember(m_worker->GetProgress(), "SucceededFileIds"));
+    }
     m_worker.reset();
     for (auto& exporter : m_exporters) {
         const std::string path = exporter.second->GetFilePath();

@@ -13,6 +13,7 @@
 #include <mutex>
 #include <set>
 #include <string>
+#include <vector>
 
 #include <json/value.h>
 
@@ -70,12 +71,20 @@ private:
     struct FileRow {
         std::string key;
         int row = 0;
+        std::vector<std::string> links;  // columns that link to the file's downloads
     };
 
     void BuildRows(const Json::Value& records, Json::Value& out);
     void PlanSearchPictures(Json::Value& item);
     void PlanVideo(Json::Value& item);
     static void DropDuplicateTarget(Json::Value& plan, const char* first, const char* second);
+    // A name for a file of this job: free on disk and not handed to another of its files.
+    std::string ReserveFileName(const std::string& path);
+    void ReleaseFileNames(const Json::Value& items);
+    // Once the search has ended, the job's total is what it delivered.
+    void SettleSearchTotal();
+    // Stopped before they were complete: their rows link to nothing.
+    void MarkUnfinishedRows(const Json::Value& succeededIds);
 
     HostContext* m_context = nullptr;
     std::unique_ptr<CDownloadFileCtrl> m_worker;
@@ -98,6 +107,10 @@ private:
     std::mutex m_rowLock;
     std::map<std::string, int> m_rowCounters;
     std::map<int, FileRow> m_fileRows;
+    std::mutex m_nameLock;
+    std::set<std::string> m_reservedNames;
+    std::atomic<int> m_delivered{0};  // records the search handed to the worker
+    bool m_totalSettled = false;
 };
 
 }  // namespace Tolvane

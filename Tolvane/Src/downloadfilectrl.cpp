@@ -326,16 +326,19 @@ bool CDownloadFileCtrl::Pause(const Json::Value& ids)
         }
         if (pauseCurrent) {
             m_current.download->Pause();
-            m_pausedPieces[id] = m_current;
+            m_pausedPieces.emplace(id, m_current);
             m_current = Piece();
             m_pieceDone.release();
         } else if (m_waiting.count(id) != 0) {
             m_pausedWaiting[id] = m_waiting[id];
             m_waiting.erase(id);
-        } else if (m_resumedPieces.count(id) != 0) {
-            m_resumedPieces[id].download->Pause();
-            m_pausedPieces[id] = m_resumedPieces[id];
-            m_resumedPieces.erase(id);
+        } else {
+            const auto range = m_resumedPieces.equal_range(id);
+            for (auto it = range.first; it != range.second; ++it) {
+                it->second.download->Pause();
+                m_pausedPieces.emplace(id, it->second);
+            }
+            m_resumedPieces.erase(range.first, range.second);
         }
     }
     return true;
@@ -350,7 +353,9 @@ bool CDownloadFileCtrl::Resume(const Json::Value& ids)
             list.push_back(entry.first);
         }
         for (const auto& entry : m_pausedPieces) {
-            list.push_back(entry.first);
+            if (list.empty() || list.back() != entry.first) {
+                list.push_back(entry.first);
+            }
         }
     } else {
         list = IdsOf(ids);
@@ -366,10 +371,13 @@ bool CDownloadFileCtrl::Resume(const Json::Value& ids)
         } else if (m_pausedWaiting.count(id) != 0) {
             m_waiting[id] = m_pausedWaiting[id];
             m_pausedWaiting.erase(id);
-        } else if (m_pausedPieces.count(id) != 0) {
-            m_resumedPieces[id] = m_pausedPieces[id];
-            m_pausedPieces.erase(id);
         }
+        // Every paused piece of the file, also while another of its pieces runs.
+        const auto range = m_pausedPieces.equal_range(id);
+        for (auto it = range.first; it != range.second; ++it) {
+            m_resumedPieces.emplace(id, it->second);
+        }
+        m_pausedPieces.erase(range.first, range.second);
     }
     m_workSignal.release();
     return true;
@@ -403,16 +411,12 @@ bool CDownloadFileCtrl::Stop(const Json::Value& ids)
         }
         m_waiting.erase(id);
         m_pausedWaiting.erase(id);
-        auto resumed = m_resumedPieces.find(id);
-        if (resumed != m_resumedPieces.end()) {
-            delete resumed->second.download;
-            m_resumedPieces.erase(resumed);
-        } else {
-            auto paused = m_pausedPieces.find(id);
-            if (paused != m_pausedPieces.end()) {
-                delete paused->second.download;
-                m_pausedPieces.erase(paused);
+        for (auto* pieces : {&m_resumedPieces, &m_pausedPieces}) {
+            const auto range = pieces->equal_range(id);
+            for (auto it = range.first; it != range.second; ++it) {
+                delete it->second.download;
             }
+            pieces->erase(range.first, range.second);
         }
     }
     return true;
@@ -459,7 +463,7 @@ Json::Value CDownloadFileCtrl::GetProgress()
         state["State"] = StatePaused;
         states.append(state);
     }
-    auto addPieces = [&states](const std::map<int, Piece>& pieces, int fileState) {
+    auto addPieces = [&states](const std::multimap<int, Piece>& pieces, int fileState) {
         for (const auto& entry : pieces) {
             Json::Value state(Json::objectValue);
             state["FileId"] = entry.first;

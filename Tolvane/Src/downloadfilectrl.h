@@ -52,6 +52,8 @@ public:
     // The total of the job may be set once the number of files is known for certain.
     void SetTotalCount(int totalCount);
     int WaitingCount();
+    // Stops all and waits for the thread; the progress record then holds the final lists.
+    void Shutdown();
 
     void OnDownloadFinished(IDownload* download, int state);
 
@@ -59,8 +61,6 @@ protected:
     // Makes the strategy of one plan entry; the worker owns the result.
     virtual IDownload* MakePiece(bool video, IDevice* device, const Json::Value& item, const std::string& folder,
                                  const std::string& fileName, bool byTime);
-    // Waits for the thread; derived classes call it from their destructors.
-    void Shutdown();
 
 private:
     struct Piece {
@@ -93,8 +93,9 @@ private:
     QSemaphore m_pieceDone{0};
     Piece m_current;
     std::list<Piece> m_remaining;
-    std::map<int, Piece> m_pausedPieces;
-    std::map<int, Piece> m_resumedPieces;
+    // A file may hold several: a paused piece stays paused while the file's next one runs.
+    std::multimap<int, Piece> m_pausedPieces;
+    std::multimap<int, Piece> m_resumedPieces;
     bool m_stop = false;
     FileFinishedCallback m_callback;
 

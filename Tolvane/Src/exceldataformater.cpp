@@ -8,6 +8,7 @@
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <QString>
+#include <QUrl>
 
 #include "exceldatafields.h"
 
@@ -159,7 +160,7 @@ std::string IExcelDataFormater::PictureLink(const std::string& key, const Json::
     if (saved.empty()) {
         return std::string();
     }
-    return "file://" + ToUtf8(QDir(FromUtf8(m_saveFolder)).relativeFilePath(FromUtf8(saved)));
+    return FileLink(saved);
 }
 
 std::string IExcelDataFormater::Translate(const std::string& text) const
@@ -181,6 +182,12 @@ std::string ChannelLabel(const Json::Value& record, const Json::Value& channelNa
         text = IntText(Member(record, "Channel"));
     }
     return Has(channelNames, text) ? Text(Member(channelNames, text)) : text;
+}
+
+std::string FileLink(const std::string& path)
+{
+    const QString absolute = QFileInfo(FromUtf8(path)).absoluteFilePath();
+    return ToUtf8(QUrl::fromLocalFile(absolute).toString());
 }
 
 std::string SanitizeFileName(const std::string& text)

@@ -43,7 +43,7 @@ protected:
                     const std::string& subFolder, Json::Value& record, bool force) const;
     // The page's value map for the column ("Age" by ranges), else raw.
     std::string TranslateValue(const std::string& key, const std::string& raw) const;
-    // "file://" and the saved path relative to the save folder, or empty.
+    // The absolute file URL of the saved path, or empty.
     std::string PictureLink(const std::string& key, const Json::Value& record) const;
     // The page's "Translate" text for an event-type key, else the key itself.
     std::string Translate(const std::string& text) const;
@@ -75,6 +75,9 @@ IExcelDataFormater* MakeExcelDataFormater(const Json::Value& parameters, const s
 // The record's channel number in decimal ("channel", else "Channel"), replaced by its name
 // from channelNames when there is one.
 std::string ChannelLabel(const Json::Value& record, const Json::Value& channelNames);
+// The absolute "file:///..." URL of a local path, as a spreadsheet program resolves it
+// wherever the sheet is opened from.
+std::string FileLink(const std::string& path);
 // Without any of / : * ? " < > | # and at most 255 characters long.
 std::string SanitizeFileName(const std::string& text);
 // "<channel>_<start>_<end>_20S.rkv" with times as yyyyMMddhhmmss; equal start and end

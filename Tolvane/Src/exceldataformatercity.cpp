@@ -41,10 +41,10 @@ std::string CExcelDataFormaterForIntelliCityMgr::FormatCell(const std::string& k
                                 : Member(value, "ViolationDuration"));
     } else if (KeyIs(key, "OriginalPicPath")) {
         const Json::Value& first = Element(Member(value, "OriginalPicInfo"), 0);
-        text = "file://" + PictureRoot() + "/" + GroupFolder("OriginalPic", record, first) + "/";
+        text = FileLink(PictureRoot() + "/" + GroupFolder("OriginalPic", record, first)) + "/";
     } else if (KeyIs(key, "MosaicPicPath")) {
         const Json::Value& first = Element(Member(value, "MosaicPicInfo"), 0);
-        text = "file://" + PictureRoot() + "/" + GroupFolder("MosaicPic", record, first) + "/";
+        text = FileLink(PictureRoot() + "/" + GroupFolder("MosaicPic", record, first)) + "/";
     } else {
         text = PictureLink(key, record);
     }

@@ -1,5 +1,6 @@
 #include "spreadsheetsheet.h"
 
+#include <QUrl>
 #include <QXmlStreamWriter>
 
 #include <foundation/JsonRead.h>
@@ -18,6 +19,12 @@ constexpr double kColumnPadding = 3.75;
 bool IsLink(const QString& text)
 {
     return text.startsWith(QLatin1String("file://"), Qt::CaseInsensitive);
+}
+
+// A text inside a formula's string literal.
+QString FormulaText(QString text)
+{
+    return text.replace(QLatin1Char('"'), QStringLiteral("\"\""));
 }
 
 QString Number(double value)
@@ -259,7 +266,13 @@ QByteArray SpreadsheetSheet::ToXml() const
                 xml.writeAttribute(QStringLiteral("ss:StyleID"), QStringLiteral("Link"));
             }
             if (IsLink(text)) {
-                xml.writeAttribute(QStringLiteral("ss:HRef"), text);
+                // The link attribute, and the same link as a formula, which spreadsheet
+                // programs that skip the attribute on import still resolve.
+                const QString target = QUrl(text).toString(QUrl::FullyEncoded);
+                xml.writeAttribute(QStringLiteral("ss:HRef"), target);
+                xml.writeAttribute(QStringLiteral("ss:Formula"),
+                                   QStringLiteral("=HYPERLINK(\"%1\",\"%2\")")
+                                       .arg(FormulaText(target), FormulaText(text)));
             }
             xml.writeStartElement(QStringLiteral("Data"));
             xml.writeAttribute(QStringLiteral("ss:Type"), cell.number ? QStringLiteral("Number") : QStringLiteral("String"));

@@ -49,6 +49,17 @@ TEST_F(Jobs, PlainJobsPlanPicturesAndWidenedVideoSpans)
          R"({"FilePath": "/r/3", "SaveName": "3.rkv", "StartTime": "", "Time": "2024-01-01 23:59:55"})",
          R"({"Video": {"FilePath": "/r/3", "StartTime": "2024-01-01 23:59:45",
              "EndTime": "2024-01-02 00:00:05", "SavedFileName": "S/3.rkv", "ByTime": false, "Needed": true}})"},
+        {"video without a save name takes the device file's name", "video",
+         R"({"FilePath": "/mnt/rec/2024-05-01/ch0-1.qvp", "StartTime": "2024-01-01 10:00:00",
+             "EndTime": "2024-01-01 10:05:00"})",
+         R"({"Video": {"FilePath": "/mnt/rec/2024-05-01/ch0-1.qvp", "StartTime": "2024-01-01 10:00:00",
+             "EndTime": "2024-01-01 10:05:00", "SavedFileName": "S/ch0-1.rkv", "ByTime": false, "Needed": true}})"},
+        {"video without a save name or path is named by its span", "video",
+         R"({"Channel": 2, "StartTime": "2024-01-01 10:00:00", "EndTime": "2024-01-01 10:05:00"})",
+         R"({"Video": {"FilePath": "", "StartTime": "2024-01-01 10:00:00", "EndTime": "2024-01-01 10:05:00",
+             "SavedFileName": "S/2_20240101100000_20240101100500_20S.rkv", "ByTime": false, "Needed": true}})"},
+        {"picture without a save name", "jpg", R"({"FilePath": "C:\\pics\\b.bmp"})",
+         R"({"Pic": {"FilePath": "C:\\pics\\b.bmp", "SavedFileName": "S/b.bmp", "Needed": true}})"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -68,6 +79,34 @@ TEST_F(Jobs, VideoNeverOverwritesAnExistingFile)
     const Json::Value video = job.Description()["FileList"][0]["DownloadInfo"]["Video"];
     EXPECT_EQ(video["SavedFileName"].asString(), Folder() + "/v (1).rkv");
     EXPECT_TRUE(video["ByTime"].asBool());
+}
+
+// Each file of a job gets a target of its own, so what a row links is what was written.
+TEST_F(Jobs, FilesOfOneJobNeverShareATarget)
+{
+    const char* record = R"({"Channel": 0, "FilePath": "/r/a", "StartTime": "2024-05-01 08:00:00",
+        "EndTime": "2024-05-01 08:01:00", "SaveName": "v.rkv"})";
+    Json::Value files(Json::arrayValue);
+    files.append(Parse(record));
+    files.append(Parse(record));
+
+    Tolvane::CDownloadCtrl plain(Context(), PlainDescription("video", false, files), Folder());
+    EXPECT_EQ(plain.Description()["FileList"][0]["DownloadInfo"]["Video"]["SavedFileName"].asString(),
+              Folder() + "/v.rkv");
+    EXPECT_EQ(plain.Description()["FileList"][1]["DownloadInfo"]["Video"]["SavedFileName"].asString(),
+              Folder() + "/v (1).rkv");
+
+    Json::Value description = PlainDescription("rkv", false, files);
+    description["SearchParam"]["Condition"] =
+        Parse(R"({"StartTime": "2024-05-01 00:00:00", "EndTime": "2024-05-02 00:00:00"})");
+    description["SearchParam"]["ToTalNum"] = 2;
+    description["ExcelParam"]["SubPath"] = "aisearch";
+    Tolvane::CDownloadCtrl search(Context(), description, Folder());
+    const std::string video = search.GetJobFolder() + "/video/0_20240501080000_20240501080100_20S";
+    EXPECT_EQ(search.Description()["FileList"][0]["DownloadInfo"]["Video"]["SavedFileName"].asString(),
+              video + ".rkv");
+    EXPECT_EQ(search.Description()["FileList"][1]["DownloadInfo"]["Video"]["SavedFileName"].asString(),
+              video + " (1).rkv");
 }
 
 TEST(PictureLabels, EntryNamesPickTheFolder)

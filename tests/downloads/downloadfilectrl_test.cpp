@@ -3,6 +3,7 @@
 // stopped files count as deleted only, and a full worker refuses a batch.
 
 #include <mutex>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -63,7 +64,7 @@ public:
     ~ScriptedWorker() override { Shutdown(); }
 
     std::vector<std::string> started;
-    std::string holdName;  // a piece of this file name stays running
+    std::set<std::string> holdNames;  // pieces of these file names stay running
     int failState = 0;
     std::string failName;
 
@@ -71,7 +72,7 @@ protected:
     Tolvane::IDownload* MakePiece(bool, Tolvane::IDevice*, const Json::Value&, const std::string&,
                                   const std::string& fileName, bool) override
     {
-        const bool hold = fileName == holdName;
+        const bool hold = holdNames.count(fileName) != 0;
         const int end = fileName == failName ? Tolvane::IDownload::StateFailed : Tolvane::IDownload::StateFinished;
         return new ScriptedPiece(fileName, !hold, end, &started);
     }
@@ -155,7 +156,7 @@ TEST(FileWorker, PausedPieceSettlesItsFileOnceAndStoppedFilesCountAsDeletedOnly)
         items.append(item);
     }
     ScriptedWorker worker(items, 3);
-    worker.holdName = "v0.rkv";
+    worker.holdNames = {"v0.rkv"};
     worker.Start();
     ASSERT_TRUE(WaitFor([&] { return worker.started.size() == 2u; }));  // a0, then v0 runs
 
@@ -178,6 +179,29 @@ TEST(FileWorker, PausedPieceSettlesItsFileOnceAndStoppedFilesCountAsDeletedOnly)
     EXPECT_EQ(progress["SucceededFileIds"], Parse("[1, 0]"));
     EXPECT_EQ(progress["FailedFileIds"], Parse("[]"));
     EXPECT_EQ(worker.started, (std::vector<std::string>{"a0.jpg", "v0.rkv", "a1.jpg", "v1.rkv"}));
+}
+
+// The file's video runs while its picture is paused; resuming the file resumes both.
+TEST(FileWorker, ResumingAFileResumesEveryPausedPieceOfIt)
+{
+    Json::Value items(Json::arrayValue);
+    Json::Value item;
+    item["DownloadInfo"]["Pic_A"] = Entry("a0.jpg");
+    item["DownloadInfo"]["Video"] = Entry("v0.rkv");
+    items.append(item);
+    ScriptedWorker worker(items, 1);
+    worker.holdNames = {"a0.jpg", "v0.rkv"};
+    worker.Start();
+    ASSERT_TRUE(WaitFor([&] { return worker.started.size() == 1u; }));
+    worker.Pause(Parse("[0]"));
+    ASSERT_TRUE(WaitFor([&] { return worker.started.size() == 2u; }));  // v0 runs now
+
+    worker.Resume(Parse("[0]"));
+    ASSERT_TRUE(WaitFor([&] { return worker.GetProgress()["Process"].asDouble() >= 100.0; }))
+        << worker.GetProgress().toStyledString();
+    const Json::Value progress = worker.GetProgress();
+    EXPECT_EQ(progress["SucceededFileIds"], Parse("[0]"));
+    EXPECT_EQ(progress["ProcessingStates"], Parse("[]"));
 }
 
 TEST(FileWorker, FullWorkerRefusesABatch)

@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <QFile>
+#include <QThread>
 
 #include "download.h"
 #include "downloadbyremote.h"
@@ -87,7 +88,7 @@ TEST_F(Strategies, TransferEndsAsTheDeviceSays)
     const Case cases[] = {
         {"device refuses the transfer", R"({"result": 0})", 0, false, 5},
         {"device reports a failure", nullptr, -2, false, 5},
-        {"stopped by the user", nullptr, 0, true, 3},
+        {"stopped by the user before the end of data", nullptr, 0, true, 5},
         {"failed, then stopped", nullptr, -2, true, 5},
     };
     for (const Case& c : cases) {
@@ -112,6 +113,98 @@ TEST_F(Strategies, TransferEndsAsTheDeviceSays)
         EXPECT_EQ(log.states.back(), c.expected);
         QuillnetStandIn::ClearScript();
     }
+}
+
+// Writes fail once the disk is full.
+class FullDiskPlayback : public Tolvane::CDownloadByPlayback {
+public:
+    using CDownloadByPlayback::CDownloadByPlayback;
+    std::atomic<int> writesLeft{1};
+
+protected:
+    qint64 WriteOutput(const char* data, qint64 size) override
+    {
+        if (writesLeft-- <= 0) {
+            return -1;
+        }
+        return CDownloadByPlayback::WriteOutput(data, size);
+    }
+};
+
+TEST_F(Strategies, FailingWritesEndTheDownloadAsFailedWithoutItsFile)
+{
+    StateLog log;
+    FullDiskPlayback download(Context(), &Device(), Parse(kItem), Folder(), "full.rkv", false);
+    download.SetStateHandler(log.Handler());
+    ASSERT_TRUE(download.Start());
+    const long handle = QuillnetStandIn::CallsOf("CLIENT_SetPlayBackSpeed")[0]["args"][0].asInt64();
+    const unsigned char block[] = {1, 2, 3};
+    EXPECT_EQ(QuillnetStandIn::FireData(handle, block, 3), 0);  // opens the file
+    EXPECT_EQ(QuillnetStandIn::FireData(handle, block, 3), 1);
+    ASSERT_TRUE(QFile::exists(QString::fromStdString(Folder() + "/full.rkv")));
+    EXPECT_EQ(QuillnetStandIn::FireData(handle, block, 3), 0);  // the disk is full
+    EXPECT_EQ(download.GetState(), Tolvane::IDownload::StateFailed);
+    EXPECT_FALSE(QFile::exists(QString::fromStdString(Folder() + "/full.rkv")));
+    EXPECT_EQ(QuillnetStandIn::FireData(handle, block, 3), 0);  // offered again: still refused
+    EXPECT_EQ(log.states, (std::vector<int>{2, 5}));
+}
+
+// A player whose input never drains; the data record writes a file at once.
+namespace stalled {
+int32_t GetFreePort(int32_t* port)
+{
+    *port = 1;
+    return 1;
+}
+int32_t One(int32_t) { return 1; }
+int32_t Zero(int32_t) { return 0; }
+int32_t OpenMode(int32_t, int32_t) { return 1; }
+int32_t OpenStream(int32_t, const void*, int32_t, int32_t) { return 1; }
+int32_t Play(int32_t, void*) { return 1; }
+int32_t InputData(int32_t, const void*, int32_t) { return 0; }
+int32_t BufferValue(int32_t, int32_t) { return 0; }
+int32_t StartDataRecord(int32_t, const char* path, int32_t)
+{
+    dltest::WriteFile(path, "partial");
+    return 1;
+}
+}  // namespace stalled
+
+TEST_F(Strategies, StalledConversionEndsAsFailedWithoutItsFile)
+{
+    const std::pair<const char*, void*> functions[] = {
+        {"PLAY_GetFreePort", reinterpret_cast<void*>(&stalled::GetFreePort)},
+        {"PLAY_SetStreamOpenMode", reinterpret_cast<void*>(&stalled::OpenMode)},
+        {"PLAY_OpenStream", reinterpret_cast<void*>(&stalled::OpenStream)},
+        {"PLAY_Play", reinterpret_cast<void*>(&stalled::Play)},
+        {"PLAY_StartDataRecord", reinterpret_cast<void*>(&stalled::StartDataRecord)},
+        {"PLAY_InputData", reinterpret_cast<void*>(&stalled::InputData)},
+        {"PLAY_GetSourceBufferRemain", reinterpret_cast<void*>(&stalled::Zero)},
+        {"PLAY_GetBufferValue", reinterpret_cast<void*>(&stalled::BufferValue)},
+        {"PLAY_StopDataRecord", reinterpret_cast<void*>(&stalled::One)},
+        {"PLAY_Stop", reinterpret_cast<void*>(&stalled::One)},
+        {"PLAY_CloseStream", reinterpret_cast<void*>(&stalled::One)},
+        {"PLAY_ReleasePort", reinterpret_cast<void*>(&stalled::One)},
+    };
+    for (const auto& f : functions) {
+        Host().SetFunction("play", f.first, f.second);
+    }
+    StateLog log;
+    Tolvane::CDownloadByPlayback download(Context(), &Device(), Parse(kItem), Folder(), "clip.mp4", false);
+    download.SetStateHandler(log.Handler());
+    ASSERT_TRUE(download.Start());
+    ASSERT_EQ(download.GetState(), Tolvane::IDownload::StateDownloading);
+    const std::string path = Folder() + "/clip.mp4";
+    ASSERT_TRUE(QFile::exists(QString::fromStdString(path)));
+
+    const long handle = QuillnetStandIn::CallsOf("CLIENT_SetPlayBackSpeed")[0]["args"][0].asInt64();
+    const unsigned char block[] = {1, 2, 3};
+    EXPECT_EQ(QuillnetStandIn::FireData(handle, block, 3), 0);  // refused until the stop
+    for (int i = 0; i < 3000 && download.GetState() == Tolvane::IDownload::StateDownloading; ++i) {
+        QThread::msleep(10);
+    }
+    EXPECT_EQ(download.GetState(), Tolvane::IDownload::StateFailed);
+    EXPECT_FALSE(QFile::exists(QString::fromStdString(path)));
 }
 
 TEST_F(Strategies, NoDeviceFailsAtStart)

@@ -189,18 +189,21 @@ TEST(FormaterPictures, RegisteredWithSavedNameAndNeededFlag)
     EXPECT_EQ(list, Parse("[1]"));
 }
 
-TEST(FormaterPictures, LinksRelativeToTheSaveFolder)
+// Links are absolute file URLs: "file://" followed by a relative path would name a host.
+TEST(FormaterPictures, LinksAreAbsoluteFileUrls)
 {
     auto probe = Probe(Parameters({}));
     Json::Value record = Parse(R"({"channel": 1, "DownloadInfo": {
         "Video": {"SavedFileName": "/srv/export/result/1_x.rkv"},
         "Empty": {"FilePath": "a"},
-        "Elsewhere": {"SavedFileName": "/srv/other/p.jpg"}}})");
+        "Elsewhere": {"SavedFileName": "/srv/other/p.jpg"},
+        "Odd": {"SavedFileName": "/srv/export/job (1)/50%/a#b.jpg"}}})");
     probe->AddPicture("FacePic", "/mnt/a.jpg", "facePic", record, false);
-    EXPECT_EQ(probe->PictureLink("FacePic", record), "file://result/facePic/1_a.jpg");
-    EXPECT_EQ(probe->PictureLink("VideoName", record), "file://result/1_x.rkv");
-    EXPECT_EQ(probe->PictureLink("videoname", record), "file://result/1_x.rkv");
-    EXPECT_EQ(probe->PictureLink("Elsewhere", record), "file://../other/p.jpg");
+    EXPECT_EQ(probe->PictureLink("FacePic", record), "file:///srv/export/result/facePic/1_a.jpg");
+    EXPECT_EQ(probe->PictureLink("VideoName", record), "file:///srv/export/result/1_x.rkv");
+    EXPECT_EQ(probe->PictureLink("videoname", record), "file:///srv/export/result/1_x.rkv");
+    EXPECT_EQ(probe->PictureLink("Elsewhere", record), "file:///srv/other/p.jpg");
+    EXPECT_EQ(probe->PictureLink("Odd", record), "file:///srv/export/job (1)/50%25/a%23b.jpg");
     EXPECT_EQ(probe->PictureLink("facepic", record), "");
     EXPECT_EQ(probe->PictureLink("Empty", record), "");
     EXPECT_EQ(probe->PictureLink("FacePic", Parse(R"({"DownloadInfo": 3})")), "");

@@ -16,19 +16,19 @@ TEST(IvsFormater, FullRowAndObjectFolders)
     EXPECT_EQ(RowOf<CExcelDataFormaterForIVS>(kIvs.keys, kIvs.record, R"({"ObjectType": {"vehicle": "Motor vehicle"}})",
                                               R"({"CrossLine": "Line crossing"})"),
               (Strings{"2", "2020-06-01 12:00:00", "Line crossing", "Motor vehicle", "Car",
-                       "file://result/vehiclePic/2_o.jpg", "file://result/globalPic/2_t.jpg"}));
+                       "file:///srv/export/result/vehiclePic/2_o.jpg", "file:///srv/export/result/globalPic/2_t.jpg"}));
 
     const CellCase cases[] = {
         {"ObjectPic", R"({"Summary": {"IVS": {"ObjectType": "HUMAN", "ImageInfo": {"FilePath": "/o.jpg"}}}})",
-         "file://result/humanPic/_o.jpg"},
+         "file:///srv/export/result/humanPic/_o.jpg"},
         {"ObjectPic", R"({"Summary": {"IVS": {"ObjectType": "NonMotor", "ImageInfo": {"FilePath": "/o.jpg"}}}})",
-         "file://result/non-MotorPic/_o.jpg"},
+         "file:///srv/export/result/non-MotorPic/_o.jpg"},
         {"ObjectPic", R"({"Summary": {"IVS": {"ImageInfo": {"FilePath": "/o.jpg"}}}})",
-         "file://result/unknownTypePic/_o.jpg"},
+         "file:///srv/export/result/unknownTypePic/_o.jpg"},
         {"ObjectPic", R"({"Summary": {"IVS": {"ObjectType": 1, "ImageInfo": {"FilePath": "/o.jpg"}}}})",
-         "file://result/unknownTypePic/_o.jpg"},
+         "file:///srv/export/result/unknownTypePic/_o.jpg"},
         // Without "Summary" the scene picture and the record's own members still show.
-        {"TargetPic", R"({"FilePath": "/t.jpg"})", "file://result/globalPic/_t.jpg"},
+        {"TargetPic", R"({"FilePath": "/t.jpg"})", "file:///srv/export/result/globalPic/_t.jpg"},
         {"Type", R"({"FilePath": "/t.jpg"})", "NA"},
         {"ObjectType", R"({"SummaryNew": {"IVS": {"ObjectType": "Human"}}})", "NA"},
         {"Category", R"({"Summary": [{"IVS": {"Category": null}}]})", "NA"},
@@ -42,11 +42,11 @@ TEST(IvsFormater, FullRowAndObjectFolders)
 TEST(DepositAndParkingFormaters, FullRows)
 {
     EXPECT_EQ(RowOf<CExcelDataFormaterForDeposit>(kDeposit.keys, kDeposit.record),
-              (Strings{"4", "2020-06-02 12:00:00", "Deposit", "Hall", "80", "2", "file://result/globalPic/4_t.jpg"}));
+              (Strings{"4", "2020-06-02 12:00:00", "Deposit", "Hall", "80", "2", "file:///srv/export/result/globalPic/4_t.jpg"}));
     EXPECT_EQ(RowOf<CExcelDataFormaterForMixedPlate>(kMixedPlate.keys, kMixedPlate.record,
                                                      R"({"ParkingSpaceStatus": {"1": "Occupied"}})"),
               (Strings{"5", "2020-06-03 12:00:00", "ParkingSpace", "A-12", "ABC123", "Occupied", "0",
-                       "file://result/platePic/5_p.jpg", "file://result/globalPic/5_g.jpg"}));
+                       "file:///srv/export/result/platePic/5_p.jpg", "file:///srv/export/result/globalPic/5_g.jpg"}));
 }
 
 TEST(DepositAndParkingFormaters, MissingValueRegistersNoPicture)
@@ -66,19 +66,19 @@ TEST(DepositAndParkingFormaters, MissingValueRegistersNoPicture)
 TEST(SceneFormaters, FullRows)
 {
     EXPECT_EQ(RowOf<CExcelDataFormaterForViolentThrow>(kViolentThrow.keys, kViolentThrow.record),
-              (Strings{"9", "2020-08-01 01:00:00", "HighToss", "Tower A", "NA", "file://result/globalPic/9_g.jpg"}));
+              (Strings{"9", "2020-08-01 01:00:00", "HighToss", "Tower A", "NA", "file:///srv/export/result/globalPic/9_g.jpg"}));
     EXPECT_EQ(RowOf<CExcelDataFormaterForCrowdDensity>(kCrowdDensity.keys, kCrowdDensity.record, "{}", "{}",
                                                        R"({"10": "Square"})"),
-              (Strings{"10", "NA", "Square", "2020-08-02 01:00:00", "NA", "file://result/globalPic/Square_g.jpg"}));
+              (Strings{"10", "NA", "Square", "2020-08-02 01:00:00", "NA", "file:///srv/export/result/globalPic/Square_g.jpg"}));
     EXPECT_EQ(RowOf<CExcelDataFormaterForSmartKitchen>(kSmartKitchen.keys, kSmartKitchen.record,
                                                        R"({"Mask": {"1": "Worn"}})"),
               (Strings{"11", "2020-08-03 01:00:00", "Kitchen", "Worn", "0", "2", "Hot line",
-                       "file://result/facePic/11_f.jpg", "file://result/humanTargetPic/11_h.jpg",
-                       "file://result/globalPic/11_s.jpg"}));
+                       "file:///srv/export/result/facePic/11_f.jpg", "file:///srv/export/result/humanTargetPic/11_h.jpg",
+                       "file:///srv/export/result/globalPic/11_s.jpg"}));
     const std::string rules = R"({"CoatColor": {"Yellow": "Safety yellow"}, "Helmet": {"Safety yellow": "x"}})";
     EXPECT_EQ(RowOf<CExcelDataFormaterForWorkOperation>(kWorkOperation.keys, kWorkOperation.record, rules),
-              (Strings{"12", "2020-08-04 01:00:00", "Helmet", "Safety yellow", "file://result/humanPic/12_h.jpg",
-                       "file://result/globalPic/12_s.jpg"}));
+              (Strings{"12", "2020-08-04 01:00:00", "Helmet", "Safety yellow", "file:///srv/export/result/humanPic/12_h.jpg",
+                       "file:///srv/export/result/globalPic/12_s.jpg"}));
 }
 
 TEST(SceneFormaters, Cells)

@@ -21,8 +21,8 @@ TEST(FaceAttrFormater, FullRow)
     EXPECT_EQ(RowOf<CExcelDataFormaterForFaceAttr>(kFaceAttr.keys, kFaceAttr.record, rules, translate, kNames),
               (Strings{"Gate/1", "2020-05-01 08:00:00", "Known face", "Male", "Smile", "Adult", "1", "2", "NA",
                        "87%", "Eng", "C1", "S9", "D2", "Mgr", "Ops", "Li", "IC", "3301", "3301", "3301", "3301",
-                       "Staff", "7", "file://result/facePic/Gate1_f1.jpg", "file://result/faceDBPic/Gate1_p1.jpg",
-                       "file://result/globalPic/Gate1_s1.jpg", "NA"}));
+                       "Staff", "7", "file:///srv/export/result/facePic/Gate1_f1.jpg", "file:///srv/export/result/faceDBPic/Gate1_p1.jpg",
+                       "file:///srv/export/result/globalPic/Gate1_s1.jpg", "NA"}));
 }
 
 TEST(FaceAttrFormater, Cells)
@@ -59,7 +59,7 @@ TEST(FaceAttrFormater, Cells)
         {"TaskName", R"({})", "0"},
         {"TaskName", R"({"TaskID": -1})", "4294967295"},
         {"Name", R"({"SummaryNew": "garbage"})", "NA"},
-        {"FacePic", R"({"FilePath": "/a/b.jpg", "channel": 3})", "file://result/facePic/Gate1_b.jpg"},
+        {"FacePic", R"({"FilePath": "/a/b.jpg", "channel": 3})", "file:///srv/export/result/facePic/Gate1_b.jpg"},
         {"TargetPic", R"({"SummaryNew": [{"Value": {"ImageInfo": {"FilePath": ""}}}]})", "NA"},
     };
     for (const CellCase& c : cases) {
@@ -79,8 +79,8 @@ TEST(FaceImageFormater, FullRowWithAttributeList)
     EXPECT_EQ(RowOf<CExcelDataFormaterForFaceImage>(kFaceImageWithAttributes.keys, kFaceImageWithAttributes.record,
                                                     rules, translate, kNames),
               (Strings{"Gate/1", "2020-05-01 08:00:00", "Face analysis", "91%", "VIP", "Wang", "Male", "Smile",
-                       "Adult", "No mask", "0", "NA", "12", "file://result/facePic/Gate1_f2.jpg",
-                       "file://result/globalPic/Gate1_s2.jpg"}));
+                       "Adult", "No mask", "0", "NA", "12", "file:///srv/export/result/facePic/Gate1_f2.jpg",
+                       "file:///srv/export/result/globalPic/Gate1_s2.jpg"}));
 }
 
 TEST(FaceImageFormater, FullRowWithoutAttributeList)
@@ -89,8 +89,8 @@ TEST(FaceImageFormater, FullRowWithoutAttributeList)
     const std::string translate = R"({"FacePicAnalyse": "Face analysis"})";
     EXPECT_EQ(RowOf<CExcelDataFormaterForFaceImage>(kFaceImage.keys, kFaceImage.record, rules, translate, kNames),
               (Strings{"Gate/1", "2020-05-02 09:00:00", "Face analysis", "Male", "NA", "Zhao", "17", "1", "2", "NA",
-                       "Blacklist", "80", "Day shift", "file://result/facePic/Gate1_p3.jpg",
-                       "file://result/globalPic/Gate1_s3.jpg"}));
+                       "Blacklist", "80", "Day shift", "file:///srv/export/result/facePic/Gate1_p3.jpg",
+                       "file:///srv/export/result/globalPic/Gate1_s3.jpg"}));
 }
 
 TEST(FaceImageFormater, Cells)
@@ -143,9 +143,9 @@ TEST(HumanTraitFormater, FullRow)
     const std::string translate = R"({"HumanTrait": "Person"})";
     EXPECT_EQ(RowOf<CExcelDataFormaterForHumanTrait>(kHumanTrait.keys, kHumanTrait.record, rules, translate),
               (Strings{"1", "2020-05-03 10:00:00", "Person", "1", "33", "Calm", "1", "0", "1", "1", "1",
-                       "Backpack", "1", "NA", "Red", "NA", "9", "file://result/facePic/1_f.jpg",
-                       "file://result/globalPic/1_fs.jpg", "file://result/humanPic/1_h.jpg",
-                       "file://result/globalPic/1_hs.jpg"}));
+                       "Backpack", "1", "NA", "Red", "NA", "9", "file:///srv/export/result/facePic/1_f.jpg",
+                       "file:///srv/export/result/globalPic/1_fs.jpg", "file:///srv/export/result/humanPic/1_h.jpg",
+                       "file:///srv/export/result/globalPic/1_hs.jpg"}));
 }
 
 TEST(HumanTraitFormater, Cells)

@@ -20,7 +20,7 @@ TEST(CityManagementFormater, FullRowWithFolderLinks)
               (Strings{"13", "Parking", "2020-09-01", "B777", "1 Main St", "4", "Corner", "600",
                        "file:///srv/export/result/OriginalPic/20200901063000_7/",
                        "file:///srv/export/result/MosaicPic/20200901063000_7/",
-                       "file://result/OriginalPic/20200901063000_8/13_o2.jpg", "NA"}));
+                       "file:///srv/export/result/OriginalPic/20200901063000_8/13_o2.jpg", "NA"}));
 }
 
 TEST(CityManagementFormater, EveryGroupPictureIsNeeded)
@@ -62,8 +62,8 @@ TEST(ClassroomFormater, FullRowAndCells)
                                                          R"({"Age": {"Teen": [13, 19]}})",
                                                          R"({"HandRaise": "Raises hand"})"),
               (Strings{"14", "2020-09-02 08:00:00", "87%", "Teen", "NA", "0", "NA", "1", "NA", "Chen",
-                       "Raises hand", "3", "0", "Class 1", "NA", "file://result/facePic/14_f.jpg",
-                       "file://result/globalPic/14_s.jpg"}));
+                       "Raises hand", "3", "0", "Class 1", "NA", "file:///srv/export/result/facePic/14_f.jpg",
+                       "file:///srv/export/result/globalPic/14_s.jpg"}));
     const CellCase cases[] = {
         {"Similarity", R"({"SummaryNew": {"Value": {"Candidate": {}}}})", "NA"},
         {"ActionType", R"({"SummaryNew": {"Value": {"Action": 5}}})", "NA"},
@@ -81,9 +81,9 @@ TEST(HumanImageFormater, FullRowAndCarriedObjects)
     EXPECT_EQ(RowOf<CExcelDataFormaterForHumanImage>(kHumanImage.keys, kHumanImage.record,
                                                      R"({"HasBag": {"4": "Backpack"}})"),
               (Strings{"15", "2020-10-01 10:00:00", "FacePicAnalyse", "1", "40", "Happy", "Sun", "1", "NA",
-                       "Backpack", "2", "NA", "Green", "Staff", "66", "2", "file://result/facePic/15_f.jpg",
-                       "file://result/globalPic/15_s.jpg", "file://result/humanPic/15_h.jpg",
-                       "file://result/globalPic/15_s.jpg"}));
+                       "Backpack", "2", "NA", "Green", "Staff", "66", "2", "file:///srv/export/result/facePic/15_f.jpg",
+                       "file:///srv/export/result/globalPic/15_s.jpg", "file:///srv/export/result/humanPic/15_h.jpg",
+                       "file:///srv/export/result/globalPic/15_s.jpg"}));
     const CellCase cases[] = {
         {"HasBag", R"({"Human": {"HasBag": 2}})", "2"},
         {"HasBag", R"({"Human": {"HasBag": 1, "Bag": 3}})", "1"},

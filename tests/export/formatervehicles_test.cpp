@@ -15,8 +15,8 @@ TEST(NonMotorFormater, FullRowAndCells)
 {
     EXPECT_EQ(RowOf<CExcelDataFormaterForNonMotorVehicle>(kNonMotor.keys, kNonMotor.record),
               (Strings{"6", "2020-07-01 07:00:00", "NonMotorDetect", "2", "Black", "Bicycle", "1", "3",
-                       "file://result/facePic/6_f.jpg", "file://result/non-MotorPic/6_v.jpg",
-                       "file://result/globalPic/6_t.jpg"}));
+                       "file:///srv/export/result/facePic/6_f.jpg", "file:///srv/export/result/non-MotorPic/6_v.jpg",
+                       "file:///srv/export/result/globalPic/6_t.jpg"}));
     const CellCase cases[] = {
         {"Occupancy", R"({"SummaryNew": {"Value": {}}})", "NA"},
         {"Occupancy", R"({"SummaryNew": {"Value": {"NumOfCycling": 0}}})", "0"},
@@ -39,16 +39,16 @@ TEST(VehicleFormater, FullRowWithValue)
                                                   R"({"TrafficJunction": "Junction"})"),
               (Strings{"7", "2020-07-02 07:00:00", "Junction", "\u4eacA12345", "\u4eac", "CN", "Yellow", "2", "3",
                        "4", "5", "Fastened", "1", "0", "Down", "11", "2019", "Tissue box+Pendant", "Watch", "Black",
-                       "4", "Pump 3", "8", "file://result/platePic/7_p.jpg", "file://result/vehiclePic/7_v.jpg",
-                       "file://result/globalPic/7_t.jpg"}));
+                       "4", "Pump 3", "8", "file:///srv/export/result/platePic/7_p.jpg", "file:///srv/export/result/vehiclePic/7_v.jpg",
+                       "file:///srv/export/result/globalPic/7_t.jpg"}));
 }
 
 TEST(VehicleFormater, FullRowOfAnOlderRecord)
 {
     EXPECT_EQ(RowOf<CExcelDataFormaterForVehicle>(kTrafficCar.keys, kTrafficCar.record),
               (Strings{"TrafficJunction", "NA", "NA", "Blue", "SUV", "Tesla", "1", "NA", "1", "0",
-                       "file://result/platePic/8_p.jpg", "file://result/vehiclePic/8_v.jpg",
-                       "file://result/globalPic/8_t.jpg"}));
+                       "file:///srv/export/result/platePic/8_p.jpg", "file:///srv/export/result/vehiclePic/8_v.jpg",
+                       "file:///srv/export/result/globalPic/8_t.jpg"}));
 }
 
 TEST(VehicleFormater, Cells)

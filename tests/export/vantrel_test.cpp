@@ -40,6 +40,7 @@ struct ReadBack {
     QString sheetName;
     std::vector<std::vector<QString>> rows;  // cell texts, gaps as empty texts
     std::map<std::pair<int, int>, QString> links;  // (row, column) from 1 -> link
+    std::map<std::pair<int, int>, QString> formulas;
     std::map<int, double> columnWidths;
     std::vector<double> rowHeights;
 };
@@ -82,6 +83,10 @@ ReadBack Read(const QString& path)
             const QStringRef link = attributes.value(kNamespace, QStringLiteral("HRef"));
             if (!link.isEmpty()) {
                 sheet.links[{static_cast<int>(sheet.rows.size()), column}] = link.toString();
+            }
+            const QStringRef formula = attributes.value(kNamespace, QStringLiteral("Formula"));
+            if (!formula.isEmpty()) {
+                sheet.formulas[{static_cast<int>(sheet.rows.size()), column}] = formula.toString();
             }
         } else if (name == QLatin1String("Data")) {
             std::vector<QString>& row = sheet.rows.back();
@@ -211,6 +216,27 @@ TEST_F(VantrelModule, CellsReplaceAndExtendAfterTheRows)
                                             {"", "late"}}));
     EXPECT_EQ(sheet.links.count({2, 3}), 0u);
     EXPECT_EQ(sheet.links.count({3, 3}), 1u);
+}
+
+// A link cell carries an encoded target, also as a formula that programs which skip the
+// link attribute on import still resolve; its text stays as given.
+TEST_F(VantrelModule, LinksAreEncodedAndWrittenAsFormulasToo)
+{
+    const std::string path = PathOf("links.xls");
+    ASSERT_TRUE(m_writer->Open(path, "Links"));
+    ASSERT_TRUE(m_writer->AppendRow(
+        path, Parse(R"({"Data": [{"Content": ["file:///srv/job (1)/a b.rkv", "file:///srv/say \"hi\".jpg"]}]})")));
+    EXPECT_TRUE(m_writer->Close(path));
+
+    const ReadBack sheet = Read(QString::fromStdString(path));
+    ASSERT_TRUE(sheet.error.isEmpty()) << sheet.error.toStdString();
+    EXPECT_EQ(sheet.rows, (std::vector<Row>{{"file:///srv/job (1)/a b.rkv", "file:///srv/say \"hi\".jpg"}}));
+    EXPECT_EQ(sheet.links, (std::map<std::pair<int, int>, QString>{
+                               {{1, 1}, "file:///srv/job%20(1)/a%20b.rkv"}, {{1, 2}, "file:///srv/say%20%22hi%22.jpg"}}));
+    EXPECT_EQ(sheet.formulas,
+              (std::map<std::pair<int, int>, QString>{
+                  {{1, 1}, "=HYPERLINK(\"file:///srv/job%20(1)/a%20b.rkv\",\"file:///srv/job (1)/a b.rkv\")"},
+                  {{1, 2}, "=HYPERLINK(\"file:///srv/say%20%22hi%22.jpg\",\"file:///srv/say \"\"hi\"\".jpg\")"}}));
 }
 
 TEST_F(VantrelModule, OneSheetPerPathUntilTheLastClose)

@@ -9,6 +9,7 @@
 #include <QFile>
 #include <QLibrary>
 #include <QTemporaryDir>
+#include <QUrl>
 #include <QXmlStreamReader>
 
 #include <gtest/gtest.h>
@@ -138,7 +139,8 @@ TEST_F(VantrelExport, RowsAndLaterCellsReachTheSheet)
     const Rows rows = ReadSheet(path, &sheetName);
     EXPECT_EQ(sheetName, "Deposits");
     EXPECT_EQ(rows, (Rows{{"Location", "Time", "Type", "NA", "Video"},
-                          {"Gate", "2024-05-01 08:00:00", "Left object", "Hall <A&B>", "file://video/0.rkv"},
+                          {"Gate", "2024-05-01 08:00:00", "Left object", "Hall <A&B>",
+                           QUrl::fromLocalFile(QString::fromStdString(jobFolder + "/video/0.rkv")).toString()},
                           {"Yard", "2024-05-01 08:00:01", "Left object", "Hall <A&B>", "NA"}}));
 }
 
