@@ -4,6 +4,7 @@
 #include "smallfs.h"
 
 #include <QFileInfo>
+#include <QProcess>
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -267,6 +268,32 @@ TEST(MolternChecker, ConfigurationMustArriveBeforeTheDeadline)
     EXPECT_EQ(folder.IniValue(QStringLiteral("config/upgrade.ini"), QStringLiteral("DownloadFailed/upgrade/server.ini")),
               server.BaseUrl() + QStringLiteral("/upgrade/server.ini"));
     EXPECT_FALSE(folder.Exists(QStringLiteral("download/server.ini")));
+}
+
+// The demo device offers an update only when asked to: without its update tree the
+// application folder has no update configuration and nothing is offered.
+TEST(MolternChecker, DemoDeviceUpdateTreeIsOptional)
+{
+    for (const bool tree : {false, true}) {
+        LoopbackHttpServer server;
+        ProgramFolder folder;
+        folder.WriteFile(QStringLiteral("config/version.ini"), "[App]\nSetupVersion=1.0.0\n");
+        QStringList arguments{folder.Path(QStringLiteral("devices"))};
+        if (tree)
+            arguments << QStringLiteral("--update-tree");
+        QDir().mkpath(arguments.first());
+        ASSERT_EQ(QProcess::execute(QStringLiteral(DEMO_DEVICE_PATH), arguments), 0);
+        for (const char* file : {"upgrade/server.ini", "modules/whatsnew.txt"}) {
+            const QString path = QStringLiteral("devices/demo/www/") + QLatin1String(file);
+            if (folder.Exists(path))
+                server.SetFile(QLatin1Char('/') + QLatin1String(file), folder.ReadFile(path));
+        }
+
+        const ProgramFolder::Run run = folder.RunProgram(QStringLiteral("Moltern"), {server.BaseUrl()});
+        EXPECT_EQ(run.exitCode, tree ? 1 : 4) << tree;
+        EXPECT_EQ(folder.IniValue(QStringLiteral("config/upgrade.ini"), QStringLiteral("UpgradeModule/whatsnew.txt")),
+                  tree ? QStringLiteral("1.1") : QStringLiteral("<absent>"));
+    }
 }
 
 // Without a download folder the downloads land in the program folder, never in "/".
