@@ -1,4 +1,5 @@
 #include "downloadmanager.h"
+#include "fileinstall.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -16,11 +17,11 @@ void PrintLine(const char* format, const QString& first, const QString& second)
     std::fflush(stderr);
 }
 
-int DataTimeoutFromEnvironment()
+int MillisecondsFromEnvironment(const char* name, int fallback)
 {
     bool ok = false;
-    const int value = qEnvironmentVariableIntValue("UPDATER_DATA_TIMEOUT_MS", &ok);
-    return (ok && value > 0) ? value : DownloadManager::DefaultDataTimeoutMs;
+    const int value = qEnvironmentVariableIntValue(name, &ok);
+    return (ok && value > 0) ? value : fallback;
 }
 
 bool IsHttp(const QUrl& url)
@@ -37,11 +38,14 @@ DownloadManager::DownloadManager()
     m_timer.setInterval(DefaultDataTimeoutMs);
     m_timer.setSingleShot(true);
     connect(&m_timer, &QTimer::timeout, this, &DownloadManager::timeout);
+    m_deadline.setSingleShot(true);
+    connect(&m_deadline, &QTimer::timeout, this, &DownloadManager::deadlinePassed);
 }
 
 DownloadManager::~DownloadManager()
 {
     m_timer.stop();
+    m_deadline.stop();
     if (m_reply) {
         m_reply->disconnect(this);
         m_reply->abort();
@@ -93,6 +97,7 @@ bool DownloadManager::GetAndWait(const QUrl& url, const QString& path, bool abor
     }
     DropFile();
     m_timer.stop();
+    m_deadline.stop();
     m_success = false;
     m_failed = false;
     m_received = 0;
@@ -108,16 +113,20 @@ bool DownloadManager::GetAndWait(const QUrl& url, const QString& path, bool abor
     }
 
     m_reply = m_manager.get(QNetworkRequest(url));
+    m_reply->setReadBufferSize(ReadBufferBytes);   // the network pauses while the disk catches up
     m_url = m_reply->url();
     connect(m_reply, &QNetworkReply::sslErrors, this, &DownloadManager::sslErrors);
     connect(m_reply, &QNetworkReply::readyRead, this, &DownloadManager::readyRead);
     connect(m_reply, &QNetworkReply::finished, this, &DownloadManager::finished);
 
     m_timer.start();
+    if (m_deadlineMs > 0)
+        m_deadline.start(m_deadlineMs);
     if (!wait)
         return true;
     m_loop.exec(QEventLoop::ExcludeUserInputEvents);
     m_timer.stop();
+    m_deadline.stop();
     return m_success;
 }
 
@@ -141,8 +150,9 @@ void DownloadManager::readyRead()
         return;
     }
     m_received += data.size();
-    if (m_file->write(data) != data.size())
-        Fail(m_file->errorString());
+    QString error;
+    if (!WriteAll(*m_file, data, m_file->fileName(), &error))
+        Fail(error);
 }
 
 void DownloadManager::finished()
@@ -151,6 +161,7 @@ void DownloadManager::finished()
     if (!reply)
         return;
     m_timer.stop();
+    m_deadline.stop();
 
     bool ok = !m_failed && reply->error() == QNetworkReply::NoError;
     if (!m_failed && reply->error() != QNetworkReply::NoError)
@@ -178,9 +189,10 @@ void DownloadManager::finished()
         }
     }
     if (ok && m_file) {
-        ok = m_file->commit();
+        QString error;
+        ok = CommitSaveFile(*m_file, &error);
         if (!ok)
-            PrintLine("Download of %s failed: %s\n", m_url.toString(QUrl::FullyEncoded), m_file->errorString());
+            PrintLine("Download of %s failed: %s\n", m_url.toString(QUrl::FullyEncoded), error);
         delete m_file;
         m_file = nullptr;
     }
@@ -208,9 +220,23 @@ void DownloadManager::timeout()
     m_loop.quit();
 }
 
+void DownloadManager::deadlinePassed()
+{
+    Fail(QStringLiteral("no complete answer within %1 ms").arg(m_deadline.interval()));
+    m_loop.quit();
+}
+
 bool DownloadFile(const QString& url, const QString& path)
 {
     DownloadManager manager;
-    manager.SetDataTimeout(DataTimeoutFromEnvironment());
+    manager.SetDataTimeout(MillisecondsFromEnvironment("UPDATER_DATA_TIMEOUT_MS", DownloadManager::DefaultDataTimeoutMs));
+    return manager.GetAndWait(QUrl(url, QUrl::TolerantMode), path, false, true);
+}
+
+bool DownloadFileBefore(const QString& url, const QString& path, int deadlineMs)
+{
+    DownloadManager manager;
+    manager.SetDataTimeout(MillisecondsFromEnvironment("UPDATER_DATA_TIMEOUT_MS", DownloadManager::DefaultDataTimeoutMs));
+    manager.SetDeadline(MillisecondsFromEnvironment("UPDATER_CONFIG_DEADLINE_MS", deadlineMs));
     return manager.GetAndWait(QUrl(url, QUrl::TolerantMode), path, false, true);
 }

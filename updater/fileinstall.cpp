@@ -1,14 +1,218 @@
 #include "fileinstall.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
+#include <QTemporaryFile>
 
 #include <sys/stat.h>
+#include <sys/statvfs.h>
+#include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 
-bool ReplaceFile(const QString& source, const QString& destination, bool keep)
+namespace {
+
+bool IsDiskFullErrno(int code)
+{
+    return code == ENOSPC || code == EDQUOT;
+}
+
+// The folder's file system has no block left for this user.
+bool IsFolderFull(const QString& path)
+{
+    struct statvfs info;
+    const QByteArray folder = QFile::encodeName(QFileInfo(path).absolutePath());
+    return ::statvfs(folder.constData(), &info) == 0 && info.f_bavail == 0;
+}
+
+// Flushes and syncs an open file; the disk may refuse only now.
+bool FlushAndSync(QFileDevice& file, const QString& path, QString* error)
+{
+    errno = 0;
+    if (!file.flush()) {
+        *error = WriteFailureText(file, path);
+        return false;
+    }
+    errno = 0;
+    if (::fsync(file.handle()) != 0) {
+        const int code = errno;
+        *error = IsDiskFullErrno(code) ? QString::fromLocal8Bit(std::strerror(ENOSPC))
+                                       : QString::fromLocal8Bit(std::strerror(code));
+        return false;
+    }
+    return true;
+}
+
+bool StartsLikeAProgram(const QString& path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
+    const QByteArray head = file.read(4);
+    return head.startsWith("\x7f" "ELF") || head.startsWith("#!");
+}
+
+// Execute bits that go with the read bits.
+mode_t WithExecuteBits(mode_t mode)
+{
+    if (mode & S_IRUSR)
+        mode |= S_IXUSR;
+    if (mode & S_IRGRP)
+        mode |= S_IXGRP;
+    if (mode & S_IROTH)
+        mode |= S_IXOTH;
+    return mode;
+}
+
+} // namespace
+
+QString WriteFailureText(const QFileDevice& file, const QString& path)
+{
+    const int code = errno;
+    if (IsDiskFullErrno(code) || IsFolderFull(path))
+        return QString::fromLocal8Bit(std::strerror(ENOSPC));
+    const QString text = file.errorString();
+    if (text.isEmpty() || text == QLatin1String("Unknown error"))
+        return code != 0 ? QString::fromLocal8Bit(std::strerror(code)) : QStringLiteral("write failed");
+    return text;
+}
+
+bool WriteAll(QFileDevice& file, const QByteArray& data, const QString& path, QString* error)
+{
+    errno = 0;
+    if (file.write(data) == data.size())
+        return true;
+    *error = WriteFailureText(file, path);
+    return false;
+}
+
+bool CommitSaveFile(QSaveFile& file, QString* error)
+{
+    // A failed flush inside commit() would go unnoticed: the save would be committed truncated.
+    if (!FlushAndSync(file, file.fileName(), error)) {
+        file.cancelWriting();
+        file.commit();   // discards the temporary file
+        return false;
+    }
+    if (!file.commit()) {
+        *error = WriteFailureText(file, file.fileName());
+        return false;
+    }
+    return true;
+}
+
+struct FileSetInstall::Staged {
+    QString destination;
+    QString backup;        // hard link to the file it replaces, while the set is committed
+    std::unique_ptr<QTemporaryFile> file;
+    bool existed = false;
+    bool replaced = false;
+};
+
+FileSetInstall::FileSetInstall() = default;
+
+FileSetInstall::~FileSetInstall() = default;   // the temporary files remove themselves
+
+bool FileSetInstall::Fail(const QString& path, const QString& reason)
+{
+    if (m_error.isEmpty())
+        m_error = path + QStringLiteral(": ") + reason;
+    return false;
+}
+
+bool FileSetInstall::Add(const QString& source, const QString& destination)
+{
+    QFile in(source);
+    if (!in.open(QIODevice::ReadOnly))
+        return Fail(source, in.errorString());
+    const QFileInfo target(destination);
+    auto staged = std::make_unique<Staged>();
+    staged->destination = target.absoluteFilePath();
+    staged->existed = target.exists();
+    staged->file = std::make_unique<QTemporaryFile>(target.absolutePath() + QStringLiteral("/.")
+                                                    + target.fileName() + QStringLiteral(".XXXXXX"));
+    QTemporaryFile& out = *staged->file;
+    if (!out.open())
+        return Fail(destination, out.errorString());
+
+    struct stat modeSource;
+    const QByteArray modeFrom = QFile::encodeName(staged->existed ? destination : source);
+    mode_t mode = ::stat(modeFrom.constData(), &modeSource) == 0 ? (modeSource.st_mode & 07777) : 0644;
+    if (!staged->existed && StartsLikeAProgram(source))
+        mode = WithExecuteBits(mode);
+    ::fchmod(out.handle(), mode);
+
+    QString error;
+    while (!in.atEnd()) {
+        const QByteArray chunk = in.read(1 << 16);
+        if (chunk.isEmpty() && in.error() != QFileDevice::NoError)
+            return Fail(source, in.errorString());
+        if (!WriteAll(out, chunk, destination, &error))
+            return Fail(destination, error);
+    }
+    if (!FlushAndSync(out, destination, &error))
+        return Fail(destination, error);
+    m_files.push_back(std::move(staged));
+    return true;
+}
+
+bool FileSetInstall::Commit()
+{
+    if (!m_error.isEmpty())
+        return false;
+    for (size_t i = 0; i < m_files.size(); ++i) {
+        Staged& staged = *m_files[i];
+        const QByteArray destination = QFile::encodeName(staged.destination);
+        if (staged.existed) {
+            // The old file stays reachable under a second name until the whole set is in place.
+            staged.backup = staged.file->fileName() + QStringLiteral(".old");
+            if (::link(destination.constData(), QFile::encodeName(staged.backup).constData()) != 0) {
+                const int code = errno;
+                staged.backup.clear();
+                Fail(staged.destination, QString::fromLocal8Bit(std::strerror(code)));
+                RollBack(i);
+                return false;
+            }
+        }
+        if (::rename(QFile::encodeName(staged.file->fileName()).constData(), destination.constData()) != 0) {
+            const int code = errno;
+            Fail(staged.destination, QString::fromLocal8Bit(std::strerror(code)));
+            RollBack(i + 1);
+            return false;
+        }
+        staged.file->setAutoRemove(false);   // it is the destination now
+        staged.replaced = true;
+    }
+    for (const auto& staged : m_files) {
+        if (!staged->backup.isEmpty())
+            ::unlink(QFile::encodeName(staged->backup).constData());
+    }
+    m_files.clear();
+    return true;
+}
+
+void FileSetInstall::RollBack(size_t count)
+{
+    for (size_t i = 0; i < count && i < m_files.size(); ++i) {
+        Staged& staged = *m_files[i];
+        const QByteArray destination = QFile::encodeName(staged.destination);
+        if (staged.replaced) {
+            if (!staged.backup.isEmpty())
+                ::rename(QFile::encodeName(staged.backup).constData(), destination.constData());
+            else if (!staged.existed)
+                ::unlink(destination.constData());
+        } else if (!staged.backup.isEmpty()) {
+            ::unlink(QFile::encodeName(staged.backup).constData());
+        }
+    }
+    m_files.clear();
+}
+
+bool ReplaceFile(const QString& source, const QString& destination, bool keep, QString* error)
 {
     const QFileInfo sourceInfo(source);
     const QFileInfo destinationInfo(destination);
@@ -19,30 +223,13 @@ bool ReplaceFile(const QString& source, const QString& destination, bool keep)
     if (destinationInfo.exists() && sourceInfo.canonicalFilePath() == destinationInfo.canonicalFilePath())
         return true;
 
-    QFile in(source);
-    if (!in.open(QIODevice::ReadOnly))
-        return false;
-    QSaveFile out(destination);
-    if (!out.open(QIODevice::WriteOnly)) {
-        std::fprintf(stderr, "Could not open %s for writing: %s\n", destination.toLocal8Bit().constData(),
-                     out.errorString().toLocal8Bit().constData());
-        return false;
-    }
-    struct stat modeSource;
-    const QByteArray modeFrom = QFile::encodeName(destinationInfo.exists() ? destination : source);
-    if (::stat(modeFrom.constData(), &modeSource) == 0)
-        ::fchmod(out.handle(), modeSource.st_mode & 07777);
-
-    while (!in.atEnd()) {
-        const QByteArray chunk = in.read(1 << 16);
-        if (chunk.isEmpty() && in.error() != QFileDevice::NoError)
-            break;
-        if (out.write(chunk) != chunk.size())
-            break;
-    }
-    if (in.error() != QFileDevice::NoError || out.error() != QFileDevice::NoError) {
-        out.cancelWriting();
-        return false;
-    }
-    return out.commit();
+    FileSetInstall install;
+    if (install.Add(source, destination) && install.Commit())
+        return true;
+    std::fprintf(stderr, "Could not install %s: %s\n", destination.toLocal8Bit().constData(),
+                 install.Error().toLocal8Bit().constData());
+    std::fflush(stderr);
+    if (error)
+        *error = install.Error();
+    return false;
 }

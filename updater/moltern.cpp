@@ -13,6 +13,10 @@
 
 namespace {
 
+// The client waits for the check before it loads the page: the server configuration must
+// arrive whole within this time, however steadily it trickles.
+const int ConfigDeadlineMs = 10000;
+
 enum UpgradeCheckResult {
     NoArgument = -2,
     DownloadFailed = -1,
@@ -42,9 +46,12 @@ void UpdateInstaller(CheckContext& context, const QString& key, const QString& s
         context.upgrade.setValue(JoinPath(UpgradeKeys::DownloadFailedGroup, key), url);
         return;
     }
-    if (ReplaceFile(downloaded, key, false)) {
+    QString error;
+    if (ReplaceFile(downloaded, key, false, &error)) {
         MakeExecutable(key);
         context.versions.setValue(JoinPath(UpgradeKeys::ModuleVersionGroup, key), serverVersion);
+    } else {
+        context.upgrade.setValue(JoinPath(UpgradeKeys::InstallFailedGroup, key), error);
     }
 }
 
@@ -106,6 +113,7 @@ UpgradeCheckResult Check(const QString& baseUrl)
     upgrade.remove(UpgradeKeys::UpgradeModuleGroup);
     upgrade.remove(UpgradeKeys::UpgradeErrorGroup);
     upgrade.remove(UpgradeKeys::DownloadFailedGroup);
+    upgrade.remove(UpgradeKeys::InstallFailedGroup);
     upgrade.setValue(UpgradeKeys::IsFullUpgrade, 0);
     upgrade.setValue(UpgradeKeys::RebootAppRequired, 0);
     upgrade.setValue(UpgradeKeys::ServerUrl, baseUrl);
@@ -119,7 +127,7 @@ UpgradeCheckResult Check(const QString& baseUrl)
 
     const QString serverConfigUrl = JoinPath(baseUrl, serverConfig);
     const QString savedConfigPath = JoinPath(downloadDir, savedConfig);
-    if (!DownloadFile(serverConfigUrl, savedConfigPath)) {
+    if (!DownloadFileBefore(serverConfigUrl, savedConfigPath, ConfigDeadlineMs)) {
         upgrade.setValue(JoinPath(UpgradeKeys::DownloadFailedGroup, serverConfig), serverConfigUrl);
         return DownloadFailed;
     }

@@ -56,8 +56,12 @@ int StopProgramAt(const QString& executable, int waitMs)
 {
     if (executable.isEmpty() || !QFileInfo(executable).isAbsolute())
         return 0;
-    const QString canonical = QFileInfo(executable).canonicalFilePath();
-    const QString cleaned = QDir::cleanPath(executable);
+    // The kernel names a process's executable by its resolved path; a link never shows there.
+    const QFileInfo file(QDir::cleanPath(executable));
+    const QString folder = QFileInfo(file.absolutePath()).canonicalFilePath();
+    if (folder.isEmpty() || file.fileName().isEmpty())
+        return 0;
+    const QString exact = folder + QLatin1Char('/') + file.fileName();
     const long long ownUid = static_cast<long long>(::getuid());
     const pid_t ownPid = ::getpid();
 
@@ -74,7 +78,7 @@ int StopProgramAt(const QString& executable, int waitMs)
             continue;
         if (target.endsWith(DeletedSuffix))
             target.chop(DeletedSuffix.size());
-        if (target != canonical && target != cleaned)
+        if (target != exact)
             continue;
         if (RealUid(procDir) != ownUid)
             continue;

@@ -2,8 +2,9 @@
 
 #include <QString>
 
-// Stops every process of this user whose executable is exactly `executable` (resolved path),
-// never this process: SIGKILL to each process id, then waits at most `waitMs` until all are
+// Stops every process of this user whose executable is exactly the file `executable`, never
+// this process: its folder is resolved, the file itself is not, so a program folder entry
+// that is a link to a program elsewhere matches no process of that program; SIGKILL to each process id, then waits at most `waitMs` until all are
 // gone. An empty or missing path stops nothing. Returns the number of processes signalled.
 int StopProgramAt(const QString& executable, int waitMs);
 

@@ -10,6 +10,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFileInfo>
 #include <QSet>
 #include <QSettings>
 #include <QStandardPaths>
@@ -62,21 +63,50 @@ bool IsSafeModuleFile(const QString& key, const ModuleFile& file)
 
 void ClearLocalData(const QString& programFolder)
 {
+    QSettings upgrade(UpgradeKeys::UpgradeConfigFile, QSettings::IniFormat);
+    const QString clientName = ClientNameFromProgram(ReadString(upgrade, UpgradeKeys::StartExe));
     QSettings client(UpgradeKeys::ClientSettingsFile, QSettings::IniFormat);
     QString folder = ReadString(client, UpgradeKeys::LocalData);
     if (folder.isEmpty()) {
-        QSettings upgrade(UpgradeKeys::UpgradeConfigFile, QSettings::IniFormat);
-        const QString exe = ReadString(upgrade, UpgradeKeys::StartExe);
-        if (exe.isEmpty())
+        if (clientName.isEmpty())
             return;
         folder = DeriveClientDataFolder(QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation),
-                                        QCoreApplication::applicationName(), StripSuffix(exe));
+                                        QCoreApplication::applicationName(), clientName);
     }
-    if (!IsRemovableDataFolder(folder, QDir::homePath(), programFolder)) {
-        std::fprintf(stderr, "Refusing to remove local data folder '%s'\n", folder.toLocal8Bit().constData());
+    QString why;
+    const QString target = ClientDataFolder(folder, clientName,
+                                            QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation),
+                                            programFolder, &why);
+    if (target.isEmpty()) {
+        std::fprintf(stderr, "Refusing to remove local data folder '%s': %s\n", folder.toLocal8Bit().constData(),
+                     why.toLocal8Bit().constData());
         return;
     }
-    QDir(folder).removeRecursively();
+    QDir(target).removeRecursively();
+}
+
+// Whether App/startEXE may be stopped and started as the client: empty (no client to handle)
+// or a file inside the program folder that is not one of the updaters.
+bool IsClientProgram(const QString& programFolder, const QString& exe)
+{
+    if (exe.isEmpty())
+        return true;
+    if (!IsSafeRelativePath(exe) || ClientNameFromProgram(exe).isEmpty())
+        return false;
+    const QFileInfo program(QDir(programFolder).absoluteFilePath(exe));
+    if (program.isDir())
+        return false;
+    const QString resolved = program.canonicalFilePath();
+    const QDir folder(programFolder);
+    for (const QString& updater : {QCoreApplication::applicationFilePath(),
+                                   folder.absoluteFilePath(QStringLiteral("Salvent")),
+                                   folder.absoluteFilePath(QStringLiteral("Moltern"))}) {
+        const QFileInfo info(updater);
+        if (QDir::cleanPath(program.absoluteFilePath()) == QDir::cleanPath(info.absoluteFilePath())
+            || (!resolved.isEmpty() && resolved == info.canonicalFilePath()))
+            return false;
+    }
+    return true;
 }
 
 // Stops the client started from the program folder; never anything else.
@@ -119,31 +149,40 @@ void InstallModules(bool stopAndRestart, const QString& programFolder, const QSe
     const QString modulePath = ReadString(server, UpgradeKeys::ModuleUpgradePath);
     for (const QString& key : GroupKeys(upgrade, UpgradeKeys::UpgradeModuleGroup)) {
         const QList<ModuleFile> files = FilesOfModule(server, key, QString(), downloadDir, modulePath);
-        // A module whose files did not all arrive keeps its recorded version, so the next check
-        // offers it again; the files that did arrive are still installed.
+        // A module is installed whole or not at all: a module whose files did not all arrive
+        // keeps its files and its version, and the next check offers it again.
         bool complete = true;
-        QString version;
-        for (const ModuleFile& file : files) {
-            if (!downloaded.contains(file.downloaded) || !IsSafeModuleFile(key, file)) {
-                complete = false;
-                continue;
-            }
-            if (file.dependent && !QDir().exists(file.folder))
-                QDir().mkdir(QDir::current().absoluteFilePath(file.folder));
-            if (!ReplaceFile(file.downloaded, file.installed, false)) {
-                complete = false;
-                continue;
-            }
-            if (file.installed == exe)
-                MakeExecutable(file.installed);
-            const QString recorded = file.dependent
-                ? ReadString(upgrade, JoinPath(UpgradeKeys::UpgradeModuleGroup, file.name))
-                : ReadString(upgrade, JoinPath(UpgradeKeys::UpgradeModuleGroup, key));
-            if (!recorded.isEmpty())
-                version = recorded;
+        for (const ModuleFile& file : files)
+            complete = complete && downloaded.contains(file.downloaded) && IsSafeModuleFile(key, file);
+        if (!complete) {
+            std::fprintf(stderr, "Module %s not installed: not all of its files arrived\n",
+                         key.toLocal8Bit().constData());
+            continue;
         }
-        if (complete && !version.isEmpty())
-            versions.setValue(JoinPath(UpgradeKeys::ModuleVersionGroup, key), version);
+        FileSetInstall install;
+        QStringList madeFolders;
+        bool staged = true;
+        for (const ModuleFile& file : files) {
+            if (file.dependent && !QDir().exists(file.folder)) {
+                const QString folder = QDir::current().absoluteFilePath(file.folder);
+                if (QDir().mkdir(folder))
+                    madeFolders.append(folder);
+            }
+            if (!install.Add(file.downloaded, file.installed)) {
+                staged = false;
+                break;
+            }
+        }
+        if (!staged || !install.Commit()) {
+            std::fprintf(stderr, "Module %s not installed: %s\n", key.toLocal8Bit().constData(),
+                         install.Error().toLocal8Bit().constData());
+            upgrade.setValue(JoinPath(UpgradeKeys::InstallFailedGroup, key), install.Error());
+            for (const QString& folder : madeFolders)
+                QDir().rmdir(folder);
+            continue;
+        }
+        versions.setValue(JoinPath(UpgradeKeys::ModuleVersionGroup, key),
+                          ReadString(upgrade, JoinPath(UpgradeKeys::UpgradeModuleGroup, key)));
     }
 
     if (stopAndRestart)
@@ -203,6 +242,14 @@ int main(int argc, char* argv[])
     const QString programFolder = EnterProgramFolder();
 
     QSettings upgrade(UpgradeKeys::UpgradeConfigFile, QSettings::IniFormat);
+    const QString exe = ReadString(upgrade, UpgradeKeys::StartExe);
+    if (!IsClientProgram(programFolder, exe)) {
+        // Starting an updater as the client would chain updates without end.
+        std::fprintf(stderr, "Refusing '%s' as the client: not a program of the client in %s\n",
+                     exe.toLocal8Bit().constData(), programFolder.toLocal8Bit().constData());
+        upgrade.setValue(QStringLiteral("UpgradeError/startEXE"), UpgradeKeys::Invalid);
+        return 0;
+    }
     const QString downloadDir = DownloadFolder(upgrade);
     const QString savedSetup = ReadString(upgrade, UpgradeKeys::SavedSetup);
     const QString serverUrl = ReadString(upgrade, UpgradeKeys::ServerUrl);

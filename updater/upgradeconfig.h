@@ -29,6 +29,7 @@ inline const QString LocalData = QStringLiteral("App/localData");
 inline const QString UpgradeModuleGroup = QStringLiteral("UpgradeModule");
 inline const QString UpgradeErrorGroup = QStringLiteral("UpgradeError");
 inline const QString DownloadFailedGroup = QStringLiteral("DownloadFailed");
+inline const QString InstallFailedGroup = QStringLiteral("InstallFailed");
 inline const QString CompatibleModuleGroup = QStringLiteral("CompatibleModule");
 inline const QString RequireRebootGroup = QStringLiteral("RequireRebootAppModule");
 inline const QString ModuleVersionGroup = QStringLiteral("ModuleVersion");

@@ -1,5 +1,6 @@
 #include "appfolder.h"
 #include "mainwindow.h"
+#include "scriptedprompter.h"
 #include "startupargs.h"
 #include "startupsettings.h"
 #include "terminationwatcher.h"
@@ -45,12 +46,17 @@ int main(int argc, char** argv)
     const bool compatibilityMode =
         StartupSettings::ReadCompatibilityMode(StartupSettings::CompositingManagerRunning());
 
+    const std::unique_ptr<ScriptedPrompter> scripted = ScriptedPrompter::FromEnvironment();
+    if (scripted)
+        Prompts::SetCurrent(scripted.get());
+
     auto termination = std::make_unique<TerminationWatcher>();
     auto* window = new MainWindow(address, compatibilityMode, argc, *args, nullptr);
     window->show();
 
     const int code = QApplication::exec();
     delete window;
+    Prompts::SetCurrent(nullptr);
     termination.reset();
     translator.reset();
     args.reset();

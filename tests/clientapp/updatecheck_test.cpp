@@ -1,8 +1,12 @@
+#include "clientprompts.h"
 #include "recordingprompter.h"
+#include "scriptedprompter.h"
 #include "windowfixture.h"
 
 #include <QElapsedTimer>
 #include <QFile>
+#include <QTemporaryDir>
+#include <QTimer>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -97,6 +101,38 @@ TEST(UpdateCheck, ClosingDoesNotWaitForAHangingChecker)
     }
     // The window ended the check after its grace period instead of hanging.
     EXPECT_LT(timer.elapsed(), 30000);
+}
+
+// Runs driven by tests answer from a script; the journal carries the place in the script
+// from one run of the client to the next (a client restarted by the installer goes on where
+// the first one stopped).
+TEST(UpdateCheck, ScriptedAnswersGoOnAcrossRuns)
+{
+    QTemporaryDir dir;
+    const QString journal = dir.filePath(QStringLiteral("prompts.txt"));
+    const QStringList script{QStringLiteral("Yes"), QStringLiteral("Wait"), QStringLiteral("No")};
+    const PromptSpec question = ClientPrompts::UpgradeQuestion(1, nullptr);
+    const PromptSpec notice = ClientPrompts::DownloadingNotice(nullptr);
+
+    {
+        ScriptedPrompter first(journal, script);
+        EXPECT_EQ(first.Ask(question), QMessageBox::Yes);
+        // "Wait" keeps the box open until the program ends.
+        QTimer::singleShot(50, [] { QMetaObject::invokeMethod(QCoreApplication::instance(), "aboutToQuit"); });
+        EXPECT_EQ(first.Ask(notice), QMessageBox::Cancel);
+    }
+    ScriptedPrompter restarted(journal, script);
+    EXPECT_EQ(restarted.Ask(question), QMessageBox::No);
+    EXPECT_EQ(restarted.Ask(question), QMessageBox::Yes);   // past the script: the default button
+
+    QFile file(journal);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QStringList lines = QString::fromUtf8(file.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    ASSERT_EQ(lines.size(), 4);
+    EXPECT_EQ(lines[0], QStringLiteral("Yes\t") + question.text + QLatin1Char('\t') + question.informativeText);
+    EXPECT_TRUE(lines[1].startsWith(QStringLiteral("Wait\t") + notice.text));
+    EXPECT_TRUE(lines[2].startsWith(QStringLiteral("No\t")));
+    EXPECT_TRUE(lines[3].startsWith(QStringLiteral("Yes\t")));
 }
 
 }  // namespace

@@ -60,6 +60,11 @@ void PageServer::Serve(QTcpSocket* socket)
         status = "200 OK";
         body = m_page;
         type = "text/html; charset=utf-8";
+    } else if (method == "GET" && m_files.contains(QByteArray(path).replace("//", "/"))) {
+        m_requests << path;
+        status = "200 OK";
+        body = m_files.value(QByteArray(path).replace("//", "/"));
+        type = "application/octet-stream";
     } else if (method == "POST" && path == "/results") {
         m_results << buffer.mid(headerEnd + 4, length);
         status = "204 No Content";

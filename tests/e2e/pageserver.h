@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QList>
+#include <QMap>
 #include <QTcpServer>
 #include <QUrl>
 
@@ -19,6 +20,9 @@ public:
     bool Start();
     QUrl Address() const;
     const QList<QByteArray>& Results() const { return m_results; }
+    // Further files answered to GET; runs of "/" in request paths count as one.
+    void SetFile(const QByteArray& path, const QByteArray& body) { m_files.insert(path, body); }
+    const QList<QByteArray>& Requests() const { return m_requests; }
 
 protected:
     void incomingConnection(qintptr descriptor) override;
@@ -28,4 +32,6 @@ private:
 
     QByteArray m_page;
     QList<QByteArray> m_results;
+    QMap<QByteArray, QByteArray> m_files;
+    QList<QByteArray> m_requests;
 };

@@ -3,6 +3,7 @@
 #include "upgradeconfig.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -77,36 +78,75 @@ TEST(LocalDataTest, ClientFolderDerivedFromOwnFolder)
               QString());
 }
 
-TEST(LocalDataTest, OnlyAClientDataFolderMayBeRemoved)
+TEST(LocalDataTest, ClientNameFromProgram)
+{
+    const struct {
+        const char* program;
+        const char* name;
+    } cases[] = {
+        {"Brevix", "Brevix"}, {"Brevix.exe", "Brevix"}, {"/opt/app/Brevix.exe", "Brevix"},
+        {"../Brevix", "Brevix"},   // the folder part never becomes part of the name
+        {"..", ""}, {".", ""}, {"", ""}, {"dir/", ""}, {"a.b.c", "a.b"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(ClientNameFromProgram(QString::fromLatin1(c.program)), QString::fromLatin1(c.name)) << c.program;
+}
+
+// Only the client's own folder inside the user's data location may go: never another
+// application's data, the data location itself, the home folder, the program folder or its
+// config, whatever links or dot segments lead there.
+TEST(LocalDataTest, OnlyTheClientsOwnDataFolderMayBeRemoved)
 {
     QTemporaryDir root;
     const QString home = root.filePath(QStringLiteral("home"));
+    const QString data = home + QStringLiteral("/.local/share");
     const QString program = root.filePath(QStringLiteral("opt/app"));
-    QDir().mkpath(home + QStringLiteral("/.local/share/Brevix"));
-    QDir().mkpath(program);
-    QFile::link(home, root.filePath(QStringLiteral("homelink")));
+    for (const QString& folder : {data + QStringLiteral("/Brevix"), data + QStringLiteral("/Org/Brevix"),
+                                  data + QStringLiteral("/Other"), home + QStringLiteral("/Documents"),
+                                  home + QStringLiteral("/.config"), program + QStringLiteral("/config"),
+                                  data + QStringLiteral("/inst/Brevix/app")})
+        QDir().mkpath(folder);
+    QDir().mkpath(data + QStringLiteral("/trap"));
+    QFile::link(home, data + QStringLiteral("/trap/Brevix"));        // named like the client, leads home
+    QFile::link(data, root.filePath(QStringLiteral("datalink")));   // the data location through a link
 
+    const QString own = QFileInfo(data + QStringLiteral("/Brevix")).canonicalFilePath();
     const struct {
         QString folder;
-        bool removable;
+        QString client;
+        QString program;
+        QString removed;   // empty: refused
     } cases[] = {
-        {home + QStringLiteral("/.local/share/Brevix"), true},
-        {root.filePath(QStringLiteral("elsewhere/data")), true},
-        {QString(), false},
-        {QStringLiteral("   "), false},
-        {QStringLiteral("data/Brevix"), false},
-        {QStringLiteral("/"), false},
-        {QStringLiteral("//"), false},
-        {home, false},
-        {home + QStringLiteral("/"), false},
-        {root.filePath(QStringLiteral("homelink")), false},   // the home folder through a link
-        {root.path(), false},                                 // ancestor of both
-        {program, false},
-        {root.filePath(QStringLiteral("opt")), false},
-        {program + QStringLiteral("/../app"), false},
+        {data + QStringLiteral("/Brevix"), QStringLiteral("Brevix"), program, own},
+        {data + QStringLiteral("/Brevix/"), QStringLiteral("Brevix"), program, own},
+        {data + QStringLiteral("/Other/../Brevix"), QStringLiteral("Brevix"), program, own},
+        {root.filePath(QStringLiteral("datalink/Brevix")), QStringLiteral("Brevix"), program, own},
+        {data + QStringLiteral("/Org/Brevix"), QStringLiteral("Brevix"), program,
+         QFileInfo(data + QStringLiteral("/Org/Brevix")).canonicalFilePath()},
+        {data + QStringLiteral("/NotYet/Brevix"), QStringLiteral("Brevix"), program,
+         QFileInfo(data).canonicalFilePath() + QStringLiteral("/NotYet/Brevix")},
+        {data, QStringLiteral("Brevix"), program, QString()},
+        {data + QStringLiteral("/Brevix/.."), QStringLiteral("Brevix"), program, QString()},
+        {data + QStringLiteral("/Other"), QStringLiteral("Brevix"), program, QString()},
+        {data + QStringLiteral("/trap/Brevix"), QStringLiteral("Brevix"), program, QString()},
+        {home + QStringLiteral("/Documents"), QStringLiteral("Documents"), program, QString()},
+        {home + QStringLiteral("/.config"), QStringLiteral(".config"), program, QString()},
+        {home, QStringLiteral("home"), program, QString()},
+        {program + QStringLiteral("/config"), QStringLiteral("config"), program, QString()},
+        {program, QStringLiteral("app"), program, QString()},
+        {data + QStringLiteral("/inst/Brevix"), QStringLiteral("Brevix"),
+         data + QStringLiteral("/inst/Brevix/app"), QString()},   // holds the program folder
+        {data + QStringLiteral("/Brevix"), QString(), program, QString()},
+        {QStringLiteral("share/Brevix"), QStringLiteral("Brevix"), program, QString()},
+        {QString(), QStringLiteral("Brevix"), program, QString()},
+        {QStringLiteral("/"), QStringLiteral("Brevix"), program, QString()},
     };
-    for (const auto& c : cases)
-        EXPECT_EQ(IsRemovableDataFolder(c.folder, home, program), c.removable) << c.folder.toStdString();
+    for (const auto& c : cases) {
+        QString why;
+        EXPECT_EQ(ClientDataFolder(c.folder, c.client, data, c.program, &why), c.removed)
+            << c.folder.toStdString() << " as " << c.client.toStdString();
+        EXPECT_EQ(why.isEmpty(), !c.removed.isEmpty()) << c.folder.toStdString();
+    }
 }
 
 } // namespace

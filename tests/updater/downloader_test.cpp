@@ -1,8 +1,10 @@
 #include "downloadmanager.h"
 #include "httpserver.h"
+#include "smallfs.h"
 
 #include <QDir>
 #include <QFile>
+#include <QProcess>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -66,6 +68,64 @@ TEST(DownloaderTest, OnlyACompleteAnswerReplacesTheTarget)
         EXPECT_EQ(Download(server.Url(path), target), c.ok) << c.name;
         EXPECT_EQ(ReadAll(target), c.ok ? c.route.body : QByteArray("installed")) << c.name;
         EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files).size(), n) << c.name << ": temporary file left";
+    }
+}
+
+// The disk fills up during the download: the old file stays and nothing half-written is left.
+TEST(DownloaderTest, FullDiskKeepsTheOldFile)
+{
+    QTemporaryDir dir;
+    SmallFileSystem small;
+    QString why;
+    if (!small.Mount(dir.filePath(QStringLiteral("small")), 1 << 20, &why))
+        GTEST_SKIP() << "no small file system: " << why.toStdString();
+    const QString target = dir.filePath(QStringLiteral("small/module.so"));
+    QFile old(target);
+    ASSERT_TRUE(old.open(QIODevice::WriteOnly));
+    old.write("installed");
+    old.close();
+    ASSERT_TRUE(small.FillLeaving(200 * 1024));
+    LoopbackHttpServer server;
+    server.SetFile(QStringLiteral("/module.so"), Body(300000));
+
+    EXPECT_FALSE(Download(server.Url(QStringLiteral("/module.so")), target));
+    EXPECT_EQ(ReadAll(target), QByteArray("installed"));
+    EXPECT_EQ(QDir(dir.filePath(QStringLiteral("small"))).entryList(QDir::Files | QDir::Hidden).size(), 2);
+}
+
+// A download far larger than memory should need: the reply's buffer is bounded, so the
+// process stays small however large the file.
+TEST(DownloaderTest, LargeDownloadKeepsMemoryBounded)
+{
+    const qint64 size = 300LL * 1000 * 1000;
+    const qint64 boundKib = 64 * 1024;
+    LoopbackHttpServer server;
+    HttpRoute route;
+    route.mode = HttpRoute::Mode::Generated;
+    route.size = size;
+    server.SetRoute(QStringLiteral("/big.bin"), route);
+    QTemporaryDir dir;
+    const QString target = dir.filePath(QStringLiteral("big.bin"));
+
+    QProcess fetch;
+    fetch.start(QStringLiteral(UPDATER_FETCH_PATH), {server.Url(QStringLiteral("/big.bin")), target});
+    ASSERT_TRUE(fetch.waitForFinished(110000));
+    EXPECT_EQ(fetch.exitCode(), 0) << fetch.readAllStandardError().toStdString();
+    const QByteArray output = fetch.readAllStandardOutput();
+    const int at = output.indexOf("peak-rss-kib ");
+    ASSERT_GE(at, 0) << output.toStdString();
+    const qint64 peakKib = output.mid(at + 13).trimmed().split('\n').value(0).toLongLong();
+    EXPECT_GT(peakKib, 0);
+    EXPECT_LT(peakKib, boundKib) << "peak resident size " << peakKib << " KiB";
+
+    QFile file(target);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.size(), size);
+    for (const qint64 position : {qint64(0), qint64(65535), qint64(65536), size / 2 + 12345, size - 1}) {
+        ASSERT_TRUE(file.seek(position));
+        char byte = 0;
+        ASSERT_TRUE(file.getChar(&byte));
+        EXPECT_EQ(byte, GeneratedByte(position)) << position;
     }
 }
 

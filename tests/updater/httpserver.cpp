@@ -18,13 +18,22 @@ QString NormalPath(const QString& path)
     return normal;
 }
 
-QByteArray Header(int status, int length)
+QByteArray Header(int status, qint64 length)
 {
     return QByteArray("HTTP/1.1 ") + QByteArray::number(status) + " Test\r\nContent-Type: application/octet-stream\r\n"
         + "Content-Length: " + QByteArray::number(length) + "\r\nConnection: close\r\n\r\n";
 }
 
+const qint64 kPatternBytes = 1 << 16;
+const qint64 kGeneratedBacklog = 1 << 20;
+
 } // namespace
+
+char GeneratedByte(qint64 index)
+{
+    const qint64 i = index % kPatternBytes;
+    return static_cast<char>((i * 7 + i / 251) & 0xff);
+}
 
 LoopbackHttpServer::LoopbackHttpServer()
 {
@@ -162,5 +171,44 @@ void HttpWorker::Answer(QTcpSocket* socket, const QString& path)
         timer->start(150);
         break;
     }
+    case HttpRoute::Mode::Drip: {
+        socket->write(Header(route.status, body.size()));
+        auto* timer = new QTimer(socket);
+        auto sent = std::make_shared<int>(0);
+        connect(timer, &QTimer::timeout, socket, [socket, timer, body, sent] {
+            socket->write(body.mid(*sent, 1));
+            if (++*sent >= body.size()) {
+                timer->stop();
+                socket->disconnectFromHost();
+            }
+        });
+        timer->start(100);
+        break;
     }
+    case HttpRoute::Mode::Generated:
+        socket->write(Header(route.status, route.size));
+        Generate(socket, route.size);
+        break;
+    }
+}
+
+// Keeps about a megabyte queued on the socket until `size` bytes are out, so the server's own
+// memory stays small whatever the size.
+void HttpWorker::Generate(QTcpSocket* socket, qint64 size)
+{
+    QByteArray pattern(kPatternBytes, 0);
+    for (qint64 i = 0; i < kPatternBytes; ++i)
+        pattern[static_cast<int>(i)] = GeneratedByte(i);
+    auto sent = std::make_shared<qint64>(0);
+    auto refill = [socket, size, sent, pattern] {
+        while (*sent < size && socket->bytesToWrite() < kGeneratedBacklog) {
+            const qint64 piece = std::min(kPatternBytes, size - *sent);
+            socket->write(pattern.constData(), piece);   // each piece starts at a pattern boundary
+            *sent += piece;
+        }
+        if (*sent >= size && socket->bytesToWrite() == 0)
+            socket->disconnectFromHost();
+    };
+    connect(socket, &QTcpSocket::bytesWritten, socket, refill);
+    refill();
 }

@@ -19,13 +19,18 @@ struct HttpRoute {
         StallMidway,    // full Content-Length, half the body, then nothing more
         Silent,         // the request is read and never answered
         Trickle,        // the body in small pieces, one every 150 ms
+        Drip,           // the body one byte every 100 ms
+        Generated,      // `size` bytes of a repeating pattern, written as the connection drains
     };
     int status = 200;
     QByteArray body;
     Mode mode = Mode::Complete;
+    qint64 size = 0;
 };
 
 class HttpWorker;
+
+char GeneratedByte(qint64 index);
 
 // An HTTP server on 127.0.0.1 (port chosen by the system) running in its own thread, so the
 // test thread may block on a child process while it serves. Paths are matched with runs of
@@ -68,6 +73,7 @@ private:
     void OnConnection();
     void OnReadable(QTcpSocket* socket);
     void Answer(QTcpSocket* socket, const QString& path);
+    void Generate(QTcpSocket* socket, qint64 size);
 
     QTcpServer* m_server;
     mutable QMutex m_mutex;

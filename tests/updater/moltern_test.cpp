@@ -1,8 +1,10 @@
 #include "qstringprint.h"
 #include "httpserver.h"
 #include "programfolder.h"
+#include "smallfs.h"
 
 #include <QFileInfo>
+#include <QProcess>
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -216,6 +218,82 @@ TEST(MolternChecker, GivesUpWhenNoDataArrives)
     EXPECT_EQ(folder.IniValue(QStringLiteral("config/upgrade.ini"), QStringLiteral("DownloadFailed/upgrade/server.ini")),
               server.BaseUrl() + QStringLiteral("/upgrade/server.ini"));
     EXPECT_FALSE(folder.Exists(QStringLiteral("download/server.ini")));
+}
+
+// The installer lies on a full disk: the copy cannot be completed, so the old installer stays
+// whole, no version is recorded and the failure is reported.
+TEST(MolternChecker, InstallerOnAFullDiskStaysAsItWas)
+{
+    LoopbackHttpServer server;
+    ProgramFolder folder;
+    SmallFileSystem small;
+    QString why;
+    if (!small.Mount(folder.Path(QStringLiteral("full")), 1 << 20, &why))
+        GTEST_SKIP() << "no small file system: " << why.toStdString();
+    folder.WriteFile(QStringLiteral("full/Salvent"), "old installer");
+    ASSERT_TRUE(small.FillLeaving(200 * 1024));
+    folder.WriteFile(QStringLiteral("config/upgrade.ini"),
+                     QByteArray(kUpgradeIni).replace("Salvent=Salvent\n", "Salvent=full/Salvent\n"));
+    folder.WriteFile(QStringLiteral("config/version.ini"), kVersionIni);
+    server.SetFile(QStringLiteral("/upgrade/server.ini"), ServerIni("3.1.0.0", "full/Salvent=1.1\n"));
+    server.SetFile(QStringLiteral("/modules/full/Salvent"), QByteArray(300000, 's'));
+
+    const ProgramFolder::Run run = folder.RunProgram(QStringLiteral("Moltern"), {server.BaseUrl()});
+    EXPECT_EQ(run.exitCode, 0);
+    EXPECT_TRUE(run.errorOutput.contains("No space left on device")) << run.errorOutput.toStdString();
+    EXPECT_EQ(folder.ReadFile(QStringLiteral("full/Salvent")), QByteArray("old installer"));
+    EXPECT_EQ(folder.IniValue(QStringLiteral("config/version.ini"), QStringLiteral("ModuleVersion/full/Salvent")),
+              QString::fromLatin1(kAbsent));
+    EXPECT_TRUE(folder.IniValue(QStringLiteral("config/upgrade.ini"), QStringLiteral("InstallFailed/full/Salvent"))
+                    .contains(QStringLiteral("No space left on device")));
+}
+
+// A server that trickles the configuration never stalls long enough for the data time-out;
+// the overall deadline still ends the check, so the page load is not held.
+TEST(MolternChecker, ConfigurationMustArriveBeforeTheDeadline)
+{
+    LoopbackHttpServer server;
+    ProgramFolder folder;
+    folder.SetEnvironment(QStringLiteral("UPDATER_CONFIG_DEADLINE_MS"), QStringLiteral("1500"));
+    folder.WriteFile(QStringLiteral("config/upgrade.ini"), kUpgradeIni);
+    folder.WriteFile(QStringLiteral("config/version.ini"), kVersionIni);
+    // At one byte per 100 ms this would take well over the time the test waits for a run.
+    server.SetRoute(QStringLiteral("/upgrade/server.ini"),
+                    HttpRoute{200, ServerIni("3.1.0.0", "") + QByteArray(900, ';'), HttpRoute::Mode::Drip});
+
+    const ProgramFolder::Run run = folder.RunProgram(QStringLiteral("Moltern"), {server.BaseUrl()});
+    ASSERT_TRUE(run.finished);
+    EXPECT_EQ(static_cast<int8_t>(run.exitCode), -1);
+    EXPECT_TRUE(run.errorOutput.contains("no complete answer within 1500 ms")) << run.errorOutput.toStdString();
+    EXPECT_EQ(folder.IniValue(QStringLiteral("config/upgrade.ini"), QStringLiteral("DownloadFailed/upgrade/server.ini")),
+              server.BaseUrl() + QStringLiteral("/upgrade/server.ini"));
+    EXPECT_FALSE(folder.Exists(QStringLiteral("download/server.ini")));
+}
+
+// The demo device offers an update only when asked to: without its update tree the
+// application folder has no update configuration and nothing is offered.
+TEST(MolternChecker, DemoDeviceUpdateTreeIsOptional)
+{
+    for (const bool tree : {false, true}) {
+        LoopbackHttpServer server;
+        ProgramFolder folder;
+        folder.WriteFile(QStringLiteral("config/version.ini"), "[App]\nSetupVersion=1.0.0\n");
+        QStringList arguments{folder.Path(QStringLiteral("devices"))};
+        if (tree)
+            arguments << QStringLiteral("--update-tree");
+        QDir().mkpath(arguments.first());
+        ASSERT_EQ(QProcess::execute(QStringLiteral(DEMO_DEVICE_PATH), arguments), 0);
+        for (const char* file : {"upgrade/server.ini", "modules/whatsnew.txt"}) {
+            const QString path = QStringLiteral("devices/demo/www/") + QLatin1String(file);
+            if (folder.Exists(path))
+                server.SetFile(QLatin1Char('/') + QLatin1String(file), folder.ReadFile(path));
+        }
+
+        const ProgramFolder::Run run = folder.RunProgram(QStringLiteral("Moltern"), {server.BaseUrl()});
+        EXPECT_EQ(run.exitCode, tree ? 1 : 4) << tree;
+        EXPECT_EQ(folder.IniValue(QStringLiteral("config/upgrade.ini"), QStringLiteral("UpgradeModule/whatsnew.txt")),
+                  tree ? QStringLiteral("1.1") : QStringLiteral("<absent>"));
+    }
 }
 
 // Without a download folder the downloads land in the program folder, never in "/".

@@ -95,6 +95,9 @@ ProgramFolder::Run ProgramFolder::RunProgram(const QString& name, const QStringL
         environment.insert(QStringLiteral("UPDATER_DATA_TIMEOUT_MS"), QString::number(m_dataTimeoutMs));
     else
         environment.remove(QStringLiteral("UPDATER_DATA_TIMEOUT_MS"));
+    environment.remove(QStringLiteral("UPDATER_CONFIG_DEADLINE_MS"));
+    for (const QString& name : m_environment.keys())
+        environment.insert(name, m_environment.value(name));
 
     QProcess process;
     process.setProcessEnvironment(environment);

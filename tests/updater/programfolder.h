@@ -35,6 +35,7 @@ public:
     QString UniqueName(const QString& stem) const;
 
     void SetDataTimeoutMs(int milliseconds) { m_dataTimeoutMs = milliseconds; }
+    void SetEnvironment(const QString& name, const QString& value) { m_environment.insert(name, value); }
 
     struct Run {
         int exitCode = 0;       // as the parent sees it: -1 and -2 arrive as 255 and 254
@@ -55,4 +56,5 @@ private:
 
     QTemporaryDir m_root;
     int m_dataTimeoutMs = 0;
+    QProcessEnvironment m_environment;
 };

@@ -1,6 +1,7 @@
 #include "qstringprint.h"
 #include "httpserver.h"
 #include "programfolder.h"
+#include "smallfs.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -26,11 +27,14 @@ const char kServerIni[] =
     "[App]\nSetupVersion=3.1.2.0\nModuleUpgradePath=modules\nSetupPath=setup/full.bin\n"
     "[libpkg.so_DependModule]\nlibpkg.so=plugins\npkgres.dat=plugins\n"
     "[libdeep.so_DependModule]\nlibdeep.so=deep/er\n"
-    "[libevil.so_DependModule]\nevil.so=../outside\n";
+    "[libevil.so_DependModule]\nevil.so=../outside\n"
+    "[libhalf.so_DependModule]\nlibhalf.so=plugins\nhalfres.dat=plugins\n"
+    "[skin.pak_DependModule]\nskin1.dat=skins\nskin2.dat=skins\n";
 
 const char kVersionIni[] =
     "[App]\nSetupVersion=3.1.0.0\n"
-    "[ModuleVersion]\nlibplain.so=1.0\nlibbroken.so=1.0\nlibstalled.so=1.0\nlibdeep.so=1.0\nlibevil.so=1.0\n";
+    "[ModuleVersion]\nlibplain.so=1.0\nlibbroken.so=1.0\nlibstalled.so=1.0\nlibdeep.so=1.0\nlibevil.so=1.0\n"
+    "libhalf.so=1.0\nskin.pak=1.0\n";
 
 // An installation with a running fake client (started by the test) and, outside the program
 // folder, a second copy of it under the same name that must survive.
@@ -107,7 +111,8 @@ TEST_F(SalventTest, InstallsModulesAndRestartsTheClient)
     m_folder.WriteFile(QStringLiteral("config/upgrade.ini"),
                        UpgradeIni(m_client, m_server.BaseUrl(), 0,
                                   "libplain.so=2.0\nlibpkg.so=3.0\nlibbroken.so=5.0\nlibstalled.so=6.0\n"
-                                  "libdeep.so=7.0\nlibevil.so=8.0\n..\\escape.so=9.0\n"));
+                                  "libdeep.so=7.0\nlibevil.so=8.0\n..\\escape.so=9.0\n"
+                                  "libhalf.so=5.5\nskin.pak=4.0\nnewtool=1.2\n"));
     for (const char* name : {"libplain.so", "libbroken.so", "libstalled.so"})
         m_folder.WriteFile(QString::fromLatin1(name), QByteArray("old ") + name);
     QDir().mkpath(m_folder.Path(QStringLiteral("download/deep")));   // downloadable, not installable
@@ -121,6 +126,13 @@ TEST_F(SalventTest, InstallsModulesAndRestartsTheClient)
     m_server.SetFile(QStringLiteral("/modules/deep/er/libdeep.so"), "new deep");
     m_server.SetFile(QStringLiteral("/modules/../outside/evil.so"), "evil");
     m_server.SetFile(QStringLiteral("/outside/evil.so"), "evil");
+    m_folder.WriteFile(QStringLiteral("plugins/libhalf.so"), "old half");
+    m_server.SetFile(QStringLiteral("/modules/plugins/libhalf.so"), "new half");   // its other file is missing
+    m_server.SetFile(QStringLiteral("/modules/skins/skin1.dat"), "skin one");
+    m_server.SetFile(QStringLiteral("/modules/skins/skin2.dat"), "skin two");
+    QFile program(QStringLiteral(FAKE_SETUP_PATH));
+    ASSERT_TRUE(program.open(QIODevice::ReadOnly));
+    m_server.SetFile(QStringLiteral("/modules/newtool"), program.readAll());
 
     RunSalvent();
 
@@ -136,6 +148,20 @@ TEST_F(SalventTest, InstallsModulesAndRestartsTheClient)
     EXPECT_EQ(Version(QStringLiteral("ModuleVersion/libplain.so")), QStringLiteral("2.0"));
     EXPECT_EQ(Version(QStringLiteral("ModuleVersion/libpkg.so")), QStringLiteral("3.0"));
     EXPECT_EQ(Version(QStringLiteral("App/SetupVersion")), QStringLiteral("3.1.2.0"));
+
+    // Installed through dependent files none of which is an upgrade key: the version is recorded.
+    EXPECT_EQ(m_folder.ReadFile(QStringLiteral("skins/skin1.dat")), QByteArray("skin one"));
+    EXPECT_EQ(m_folder.ReadFile(QStringLiteral("skins/skin2.dat")), QByteArray("skin two"));
+    EXPECT_EQ(Version(QStringLiteral("ModuleVersion/skin.pak")), QStringLiteral("4.0"));
+    // A new program that replaces nothing can be run.
+    EXPECT_TRUE(QFileInfo(m_folder.Path(QStringLiteral("newtool"))).isExecutable());
+    EXPECT_EQ(Version(QStringLiteral("ModuleVersion/newtool")), QStringLiteral("1.2"));
+    // One of a module's files missing: none of them is installed, the old module stays whole.
+    EXPECT_EQ(m_folder.ReadFile(QStringLiteral("plugins/libhalf.so")), QByteArray("old half"));
+    EXPECT_FALSE(m_folder.Exists(QStringLiteral("plugins/halfres.dat")));
+    EXPECT_EQ(Version(QStringLiteral("ModuleVersion/libhalf.so")), QStringLiteral("1.0"));
+    EXPECT_EQ(m_folder.IniValue(QStringLiteral("config/upgrade.ini"), QStringLiteral("DownloadFailed/halfres.dat")),
+              m_server.BaseUrl() + QStringLiteral("/modules/plugins/halfres.dat"));
 
     // Downloads that broke off: installed file and version untouched, failure recorded.
     const QString upgradeIni = QStringLiteral("config/upgrade.ini");
@@ -168,33 +194,104 @@ TEST_F(SalventTest, InstallsModulesAndRestartsTheClient)
     EXPECT_EQ(m_folder.IniValue(upgradeIni, QStringLiteral("UpgradeModule/libplain.so")), QStringLiteral("2.0"));
 }
 
-// The local data folder named by the client settings goes; the home folder and the program
-// folder are never removed. An empty module list still stops and restarts the client.
+// Only the client's own data folder goes, the one named by the client settings or derived
+// from the client's name; other applications' data, the data location itself, the home folder
+// and anything of the program folder are refused. An empty module list still stops and
+// restarts the client.
 TEST_F(SalventTest, ClearsOnlyTheClientsDataFolder)
 {
-    const QString data = m_folder.Root() + QStringLiteral("/clientdata");
+    const QString own = m_folder.DataHome() + QLatin1Char('/') + m_client;
     const struct {
         QString localData;
         QString folder;
         bool removed;
     } cases[] = {
-        {data, data, true},
+        {QString(), own, true},
+        {own, own, true},
+        {m_folder.DataHome() + QStringLiteral("/Org/") + m_client, m_folder.DataHome() + QStringLiteral("/Org/") + m_client,
+         true},
+        {m_folder.Home() + QStringLiteral("/Documents"), m_folder.Home() + QStringLiteral("/Documents"), false},
+        {m_folder.Home() + QStringLiteral("/.config"), m_folder.Home() + QStringLiteral("/.config"), false},
+        {m_folder.DataHome(), m_folder.DataHome(), false},
+        {m_folder.DataHome() + QStringLiteral("/unrelated"), m_folder.DataHome() + QStringLiteral("/unrelated"), false},
+        {m_folder.Root() + QStringLiteral("/clientdata"), m_folder.Root() + QStringLiteral("/clientdata"), false},
         {m_folder.Home(), m_folder.Home(), false},
         {m_folder.App() + QStringLiteral("/"), m_folder.App(), false},
         {QStringLiteral("config"), m_folder.Path(QStringLiteral("config")), false},
+        {m_folder.Path(QStringLiteral("config")), m_folder.Path(QStringLiteral("config")), false},
     };
     for (const auto& c : cases) {
         QDir().mkpath(c.folder + QStringLiteral("/keep"));
         m_folder.WriteFile(QStringLiteral("config/upgrade.ini"), UpgradeIni(m_client, m_server.BaseUrl(), 0, ""));
         m_folder.WriteFile(QStringLiteral("config/setting.ini"), "[App]\nlocalData=" + c.localData.toUtf8() + "\n");
-        RunSalvent();
+        const ProgramFolder::Run run = RunSalvent();
         EXPECT_EQ(!QFileInfo::exists(c.folder + QStringLiteral("/keep")), c.removed) << c.localData.toStdString();
-        EXPECT_TRUE(QFileInfo::exists(m_folder.DataHome() + QLatin1Char('/') + m_client));
+        EXPECT_EQ(run.errorOutput.contains("Refusing to remove"), !c.removed) << c.localData.toStdString();
     }
+    EXPECT_TRUE(QFileInfo::exists(m_folder.Path(QStringLiteral("config/upgrade.ini"))));
     EXPECT_TRUE(ClientStopped());
     EXPECT_EQ(m_bystander.state(), QProcess::Running);
     EXPECT_TRUE(ClientRestarted());
     EXPECT_EQ(Version(QStringLiteral("App/SetupVersion")), QStringLiteral("3.1.2.0"));
+}
+
+// App/startEXE must name the client: an updater (which would restart itself without end), a
+// folder or a file outside the program folder is refused, and nothing is stopped, removed,
+// fetched or started.
+TEST_F(SalventTest, RefusesAnythingButTheClient)
+{
+    m_folder.WriteFile(QStringLiteral("libplain.so"), "old plain");
+    m_server.SetFile(QStringLiteral("/modules/libplain.so"), "new plain");
+    for (const QString& exe : {QStringLiteral("Salvent"), QStringLiteral("./Salvent"), QStringLiteral("Moltern"),
+                               QStringLiteral("config"), QStringLiteral("../elsewhere/") + m_client}) {
+        m_folder.WriteFile(QStringLiteral("config/upgrade.ini"),
+                           UpgradeIni(exe, m_server.BaseUrl(), 0, "libplain.so=2.0\n"));
+        const ProgramFolder::Run run = RunSalvent();
+        EXPECT_TRUE(run.errorOutput.contains("Refusing")) << exe.toStdString();
+        EXPECT_EQ(m_folder.IniValue(QStringLiteral("config/upgrade.ini"), QStringLiteral("UpgradeError/startEXE")),
+                  QStringLiteral("Invalid"))
+            << exe.toStdString();
+    }
+    EXPECT_EQ(m_running.state(), QProcess::Running);
+    EXPECT_EQ(m_bystander.state(), QProcess::Running);
+    EXPECT_TRUE(m_server.Requests().isEmpty());
+    EXPECT_EQ(m_folder.ReadFile(QStringLiteral("libplain.so")), QByteArray("old plain"));
+    EXPECT_TRUE(QFileInfo::exists(m_folder.DataHome() + QLatin1Char('/') + m_client));
+    EXPECT_EQ(m_folder.MarkerPids(m_folder.App(), m_client).size(), 1);
+}
+
+// The install folder is on a full disk: the module cannot be written whole, so the old one
+// stays, no version is recorded and the failure is reported. A download onto the full disk
+// fails the same way. The client is started again either way.
+TEST_F(SalventTest, FullInstallFolderKeepsTheOldModule)
+{
+    SmallFileSystem small;
+    QString why;
+    if (!small.Mount(m_folder.Path(QStringLiteral("full")), 1 << 20, &why))
+        GTEST_SKIP() << "no small file system: " << why.toStdString();
+    m_folder.WriteFile(QStringLiteral("full/libbig.so"), "old big");
+    ASSERT_TRUE(small.FillLeaving(200 * 1024));
+    m_folder.WriteFile(QStringLiteral("config/version.ini"), "[App]\nSetupVersion=3.1.2.0\n[ModuleVersion]\nfull/libbig.so=1.0\n");
+    m_server.SetFile(QStringLiteral("/modules/full/libbig.so"), QByteArray(300000, 'b'));
+
+    const struct {
+        const char* downloadDir;
+        const char* failedGroup;
+    } cases[] = {{"download", "InstallFailed/full/libbig.so"}, {"full/dl", "DownloadFailed/full/libbig.so"}};
+    for (const auto& c : cases) {
+        m_folder.WriteFile(QStringLiteral("config/upgrade.ini"),
+                           UpgradeIni(m_client, m_server.BaseUrl(), 0, "full/libbig.so=2.0\n")
+                               .replace("DownloadDir=download", QByteArray("DownloadDir=") + c.downloadDir));
+        m_folder.WriteFile(QString::fromLatin1(c.downloadDir) + QStringLiteral("/server.ini"), kServerIni);
+        const ProgramFolder::Run run = RunSalvent();
+        EXPECT_TRUE(run.errorOutput.contains("No space left on device")) << run.errorOutput.toStdString();
+        EXPECT_EQ(m_folder.ReadFile(QStringLiteral("full/libbig.so")), QByteArray("old big")) << c.downloadDir;
+        EXPECT_EQ(Version(QStringLiteral("ModuleVersion/full/libbig.so")), QStringLiteral("1.0")) << c.downloadDir;
+        EXPECT_NE(m_folder.IniValue(QStringLiteral("config/upgrade.ini"), QString::fromLatin1(c.failedGroup)),
+                  QStringLiteral("<absent>"))
+            << c.downloadDir;
+    }
+    EXPECT_TRUE(ClientRestarted());
 }
 
 TEST_F(SalventTest, FullUpgradeStartsTheSetupInsteadOfTheClient)

@@ -1,7 +1,9 @@
-// Writes the demo device folder: DemoDevice <devices-folder> creates <devices-folder>/demo/.
+// Writes the demo device folder: DemoDevice <devices-folder> [--update-tree] creates
+// <devices-folder>/demo/; with --update-tree its web folder also offers an update.
 #include "demopage.h"
 #include "packetfmt.h"
 #include "streams.h"
+#include "updatetree.h"
 
 #include <json/json.h>
 
@@ -118,8 +120,9 @@ Json::Value ConfigTables()
 
 int main(int argc, char **argv)
 {
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: DemoDevice <devices-folder>\n");
+    const bool updateTree = argc == 3 && std::string(argv[2]) == "--update-tree";
+    if (argc != 2 && !updateTree) {
+        std::fprintf(stderr, "usage: DemoDevice <devices-folder> [--update-tree]\n");
         return 2;
     }
     const std::string root = std::string(argv[1]) + "/demo";
@@ -204,6 +207,8 @@ int main(int argc, char **argv)
     builder["indentation"] = "  ";
     ok = WriteText(root + "/device.json", Json::writeString(builder, device) + "\n") && ok;
     ok = WriteText(root + "/www/index.html", kDemoPage) && ok;
+    if (updateTree)
+        ok = WriteUpdateTree(root + "/www", std::string(argv[1]) + "/..") && ok;
     if (!ok) {
         std::fprintf(stderr, "DemoDevice: writing %s failed\n", root.c_str());
         return 1;

@@ -1,0 +1,97 @@
+#include "scriptedprompter.h"
+
+#include <QCoreApplication>
+#include <QEventLoop>
+#include <QFile>
+
+#include <utility>
+
+namespace {
+
+QMessageBox::StandardButton ButtonNamed(const QString& name)
+{
+    if (name == QLatin1String("Yes"))
+        return QMessageBox::Yes;
+    if (name == QLatin1String("No"))
+        return QMessageBox::No;
+    if (name == QLatin1String("Ok"))
+        return QMessageBox::Ok;
+    if (name == QLatin1String("Cancel"))
+        return QMessageBox::Cancel;
+    return QMessageBox::NoButton;
+}
+
+QString NameOf(QMessageBox::StandardButton button)
+{
+    switch (button) {
+    case QMessageBox::Yes:
+        return QStringLiteral("Yes");
+    case QMessageBox::No:
+        return QStringLiteral("No");
+    case QMessageBox::Ok:
+        return QStringLiteral("Ok");
+    case QMessageBox::Cancel:
+        return QStringLiteral("Cancel");
+    default:
+        return QStringLiteral("None");
+    }
+}
+
+QMessageBox::StandardButton Unscripted(const PromptSpec& spec)
+{
+    if (spec.defaultButton != QMessageBox::NoButton)
+        return spec.defaultButton;
+    for (QMessageBox::StandardButton candidate : {QMessageBox::No, QMessageBox::Cancel, QMessageBox::Ok}) {
+        for (const auto& button : spec.buttons) {
+            if (button.first == candidate)
+                return candidate;
+        }
+    }
+    return spec.buttons.isEmpty() ? QMessageBox::NoButton : spec.buttons.first().first;
+}
+
+}  // namespace
+
+std::unique_ptr<ScriptedPrompter> ScriptedPrompter::FromEnvironment()
+{
+    const QString journal = qEnvironmentVariable("BREVIX_TEST_PROMPTS");
+    if (journal.isEmpty())
+        return nullptr;
+    return std::make_unique<ScriptedPrompter>(
+        journal, qEnvironmentVariable("BREVIX_TEST_ANSWERS").split(QLatin1Char(','), Qt::SkipEmptyParts));
+}
+
+ScriptedPrompter::ScriptedPrompter(QString journal, QStringList answers)
+    : m_journal(std::move(journal)), m_answers(std::move(answers))
+{
+}
+
+QMessageBox::StandardButton ScriptedPrompter::Ask(const PromptSpec& spec)
+{
+    QFile journal(m_journal);
+    int asked = 0;
+    if (journal.open(QIODevice::ReadOnly))
+        asked = journal.readAll().count('\n');
+    journal.close();
+
+    const QString scripted = m_answers.value(asked).trimmed();
+    const bool wait = scripted == QLatin1String("Wait");
+    QMessageBox::StandardButton answer = ButtonNamed(scripted);
+    if (answer == QMessageBox::NoButton && !wait)
+        answer = Unscripted(spec);
+
+    if (journal.open(QIODevice::WriteOnly | QIODevice::Append)) {
+        const QString line = (wait ? QStringLiteral("Wait") : NameOf(answer)) + QLatin1Char('\t') + spec.text
+            + QLatin1Char('\t') + spec.informativeText + QLatin1Char('\n');
+        journal.write(line.toUtf8());
+        journal.close();
+    }
+    if (wait) {
+        // As a box nobody answers: open until the program is ended.
+        QEventLoop loop;
+        QObject::connect(QCoreApplication::instance(), &QCoreApplication::aboutToQuit, &loop, &QEventLoop::quit);
+        loop.exec();
+        return Unscripted(spec);
+    }
+    return answer;
+}
