@@ -1,6 +1,7 @@
 #include "registmodule.h"
 
 #include "modulemanager.h"
+#include "requestlog.h"
 #include "taskworker.h"
 
 #include <cbrowser.h>
@@ -53,6 +54,23 @@ int ReadRequestId(const Json::Value& root)
     default:
         return 0;
     }
+}
+
+// The reply of the overload that fits. A published method answers nothing only
+// when its call failed (it threw): the page gets the failed call, and no
+// same-named method of another table runs in its place.
+std::string InvokeChosen(const Foundation::IComInterface& method, const std::string& request,
+                         const Json::Value& root)
+{
+    std::string reply;
+    try {
+        reply = method.Invoke(ReadRequestId(root), request.c_str());
+    } catch (...) {
+        reply.clear();
+    }
+    if (reply.empty())
+        reply = ErrorText("Json context error:%1", request).toUtf8().toStdString();
+    return reply;
 }
 
 bool IsRequestObject(const Json::Value& root)
@@ -251,8 +269,9 @@ void RegistModule::StopRequests()
 bool RegistModule::ExecuteRequest(std::string request, Json::Value root)
 {
     try {
-        qDebug().noquote() << "strReq" << QString::fromStdString(request);
-        qDebug().noquote() << "request" << QString::fromStdString(Foundation::JsonStyledText(root));
+        qDebug().noquote() << "strReq" << QString::fromStdString(MaskedRequestText(request));
+        qDebug().noquote() << "request"
+                           << QString::fromStdString(Foundation::JsonStyledText(MaskedRequest(root)));
 
         std::string reply = InvokeMethod(m_tables[2], request, root);
         if (reply.empty())
@@ -292,10 +311,10 @@ std::string RegistModule::InvokeMethod(const MethodTable& table, const std::stri
             if (styled.empty())
                 styled = Foundation::JsonStyledText(root);
             if (overload->CheckParamsText(count, styled.c_str()))
-                return overload->Invoke(ReadRequestId(root), request.c_str());
+                return InvokeChosen(*overload, request, root);
         }
     } catch (...) {
-        // A method that throws counts as no fitting overload.
+        // A check that throws counts as no fitting overload.
     }
     return std::string();
 }

@@ -34,7 +34,9 @@ QString aboutInfo::VersionText() const
     return m_ui->label_VersionValue->text();
 }
 
-void aboutInfo::showEvent(QShowEvent*)
+void aboutInfo::showEvent(QShowEvent* event)
 {
+    // The base centres the dialog over its parent.
+    QDialog::showEvent(event);
     m_ui->label_VersionValue->setText(QString("V%1").arg(m_versionSource()));
 }

@@ -10,8 +10,11 @@ const char* const kOctet = "(([0-9])|([1-9][0-9])|(1[0-9][0-9])|(2[0-4][0-9])|(2
 const char* const kIPv4Template = "((%1\\.){3}%1)";
 const char* const kIPv6Group = "([0-9a-fA-F]{4})";
 const char* const kIPv6Template = "((%1:){7}(%1|%2))";
+// A label is matched atomically: it can end only where its run of name
+// characters ends, so trying its other splits can never succeed, and would
+// make the match time grow with a power of the text's length.
 const char* const kHostName =
-    "((([A-Za-z0-9-]+([A-Za-z0-9-_]*[A-Za-z0-9-]+)?)\\.)+([A-Za-z]{2,}))|(localhost)";
+    "((((?>[A-Za-z0-9-]+([A-Za-z0-9-_]*[A-Za-z0-9-]+)?))\\.)+([A-Za-z]{2,}))|(localhost)";
 const char* const kPort = "(([0-9])|([1-9][0-9]{1,3})|([1-5][0-9]{4})|(6[0-4][0-9]{3})|"
                           "(65[0-4][0-9]{2})|(655[0-2][0-9])|(6553[0-5]))";
 const char* const kAddressTemplate =

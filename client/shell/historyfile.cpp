@@ -28,6 +28,21 @@ void WriteEntry(QSettings& settings, const HistoryParam& entry)
     settings.setValue(kTimeKey, entry.time.toString(kTimeFormat));
 }
 
+// Opens the array for reading; its size as stored, cut to the highest entry
+// present, so a damaged "size" neither reads nor writes far past the entries.
+int BeginReadHistory(QSettings& settings)
+{
+    const int stored = settings.beginReadArray(kArray);
+    int highest = 0;
+    for (const QString& group : settings.childGroups()) {
+        bool ok = false;
+        const int number = group.toInt(&ok);
+        if (ok && number > highest && number <= stored)
+            highest = number;
+    }
+    return highest;
+}
+
 } // namespace
 
 bool AddHistoryEntry(const QString& path, const HistoryParam& entry)
@@ -36,7 +51,7 @@ bool AddHistoryEntry(const QString& path, const HistoryParam& entry)
     int n = 0;
     {
         QSettings settings(path, QSettings::IniFormat);
-        n = settings.beginReadArray(kArray);
+        n = BeginReadHistory(settings);
         const QString newUrl = entry.url.toString();
         for (int i = n - 1; i >= 0; --i) {
             settings.setArrayIndex(i);
@@ -78,7 +93,7 @@ QList<HistoryParam> ReadHistory(const QString& path, int maxCount)
 {
     QList<HistoryParam> list;
     QSettings settings(path, QSettings::IniFormat);
-    const int size = settings.beginReadArray(kArray);
+    const int size = BeginReadHistory(settings);
     for (int i = size - 1; i >= 0; --i) {
         if (maxCount != -1 && list.size() >= maxCount)
             break;

@@ -4,6 +4,7 @@
 
 #include <QAbstractButton>
 #include <QEventLoop>
+#include <QTextDocument>
 
 
 namespace {
@@ -23,6 +24,27 @@ QMessageBox::StandardButton EscapeOf(const PromptSpec& spec)
     return QMessageBox::NoButton;
 }
 
+// A plain text whose long unbroken runs (a file name) may wrap anywhere: a
+// zero-width space between their characters, so a box of fixed width shows
+// them whole on several lines.
+QString WrappableText(const QString& text, Qt::TextFormat format)
+{
+    constexpr int kLongRun = 16;
+    if (format == Qt::RichText || (format == Qt::AutoText && Qt::mightBeRichText(text)))
+        return text;
+    QString wrappable;
+    int run = 0;
+    for (int i = 0; i < text.size(); ++i) {
+        const QChar c = text.at(i);
+        run = c.isSpace() ? 0 : run + 1;
+        wrappable += c;
+        const bool splitsPair = c.isHighSurrogate() && i + 1 < text.size() && text.at(i + 1).isLowSurrogate();
+        if (run >= kLongRun && !splitsPair && i + 1 < text.size() && !text.at(i + 1).isSpace())
+            wrappable += QChar(0x200B);
+    }
+    return wrappable;
+}
+
 }  // namespace
 
 QMessageBox::StandardButton BoxPrompter::Ask(const PromptSpec& spec)
@@ -32,13 +54,14 @@ QMessageBox::StandardButton BoxPrompter::Ask(const PromptSpec& spec)
     if (spec.width > 0 && spec.height > 0) {
         auto* fixed = new KOVRMessageBox(spec.parent);
         fixed->SetFixedBoxSize(spec.width, spec.height);
+        fixed->SetFitHeightToText(true);
         box = fixed;
     } else {
         box = new QMessageBox(spec.parent);
     }
     box->setIcon(spec.icon);
     box->setTextFormat(spec.textFormat);
-    box->setText(spec.text);
+    box->setText(spec.width > 0 ? WrappableText(spec.text, spec.textFormat) : spec.text);
     box->setInformativeText(spec.informativeText);
     for (const auto& button : spec.buttons) {
         box->addButton(button.first);

@@ -9,6 +9,7 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QLoggingCategory>
 #include <QTemporaryDir>
 #include <QThread>
 
@@ -106,6 +107,12 @@ public:
     std::string First(int) { return "first"; }
     std::string Second(int) { return "second"; }
     std::string ByText(std::string) { return "text"; }
+    bool Fails(int) { throw std::runtime_error("device gone"); }
+    std::string Fallback(int)
+    {
+        ++fallbacks;
+        return "fallback";
+    }
     bool Blocked()
     {
         onGuiThread = QThread::currentThread() == qApp->thread();
@@ -116,6 +123,7 @@ public:
 
     int lastWindow = -1;
     int touched = 0;
+    int fallbacks = 0;
     std::string received;
     Gate gate;
     std::atomic<bool> onGuiThread{true};
@@ -180,10 +188,14 @@ protected:
         Add(2, "Twice", MakeComMethod(&m_service, &Service::First, kX));
         Add(2, "Twice", MakeComMethod(&m_service, &Service::Second, kX));
         Add(2, "Twice", MakeComMethod(&m_service, &Service::ByText, kX));
-        // A method that answers nothing, or throws, lets the next table answer.
+        // A fitting method that answers nothing, or throws, has failed: the
+        // same-named method of a later table must not run in its place.
         Add(3, "Hollow", new OddMethod(false));
-        Add(1, "Hollow", MakeComMethod(&m_service, &Service::PickX1, kX));
+        Add(1, "Hollow", MakeComMethod(&m_service, &Service::Fallback, kX));
         Add(3, "Thrower", new OddMethod(true));
+        Add(1, "Thrower", MakeComMethod(&m_service, &Service::Fallback, kX));
+        Add(3, "Failing", MakeComMethod(&m_service, &Service::Fails, kX));
+        Add(2, "Failing", MakeComMethod(&m_service, &Service::Fallback, kX));
     }
 
     // Runs one request; the texts handed to the sending view and to the page.
@@ -246,7 +258,13 @@ TEST_F(BridgeTest, ErrorTextsGoToTheirReceivers)
         {R"({"method":"Answer","params":{"extra":1},"id":1})", {},
          {R"(Method not exist:{"method":"Answer","params":{"extra":1},"id":1})"}},
         {R"({"method":"Thrower","params":{"x":1},"id":1})", {},
-         {R"(Method not exist:{"method":"Thrower","params":{"x":1},"id":1})"}},
+         {R"(Json context error:{"method":"Thrower","params":{"x":1},"id":1})"}},
+        {R"({"method":"Failing","params":{"x":1},"id":1})", {},
+         {R"(Json context error:{"method":"Failing","params":{"x":1},"id":1})"}},
+        {R"({"method":"Hollow","params":{"x":1},"id":1})", {},
+         {R"(Json context error:{"method":"Hollow","params":{"x":1},"id":1})"}},
+        {R"({"method":"Failing","params":{"y":1},"id":1})", {},
+         {R"(Method not exist:{"method":"Failing","params":{"y":1},"id":1})"}},
         {R"({"method":"Gone %1 %2","params":{},"id":1})", {},
          {R"(Method not exist:{"method":"Gone %1 %2","params":{},"id":1})"}},
         {"{\"method\":\"Kamera ✓ 摄像机\",\"params\":{},\"id\":1}", {},
@@ -302,6 +320,72 @@ TEST_F(BridgeTest, RepliesCarryTheResultAndTheRangeCheckedId)
     EXPECT_EQ(m_service.touched, 1);
 }
 
+TEST_F(BridgeTest, FailedCallsRunNoOtherTable)
+{
+    for (const char* name : {"Thrower", "Failing", "Hollow"}) {
+        Call(std::string(R"({"method":")") + name + R"(","params":{"x":1},"id":1})");
+        Call(std::string(R"({"method":")") + name + R"(","params":{"x":1},"id":1,"async":true})");
+        ASSERT_TRUE(WaitForWeb(1)) << name;
+    }
+    EXPECT_EQ(m_service.fallbacks, 0);
+}
+
+namespace {
+
+std::vector<std::string> g_debugLines;
+QLoggingCategory::CategoryFilter g_previousFilter = nullptr;
+
+// Debug output of the default category on, whatever the environment's rules.
+void DefaultDebugOn(QLoggingCategory* category)
+{
+    if (g_previousFilter != nullptr)
+        g_previousFilter(category);
+    if (qstrcmp(category->categoryName(), "default") == 0)
+        category->setEnabled(QtDebugMsg, true);
+}
+
+void RecordDebug(QtMsgType type, const QMessageLogContext&, const QString& text)
+{
+    if (type == QtDebugMsg)
+        g_debugLines.push_back(text.toStdString());
+}
+
+}  // namespace
+
+TEST_F(BridgeTest, DebugOutputMasksPasswords)
+{
+    const struct
+    {
+        std::string request;
+        std::string logged;  // the "strReq" line
+    } cases[] = {
+        {R"({"method":"Nope","params":{"user":"admin","password":"s3cret"},"id":1})",
+         R"(strReq {"method":"Nope","params":{"user":"admin","password":"***"},"id":1})"},
+        {R"({"method":"Nope","params":{"info":[{"PassWord" : 12345}],"passwords":"x"},"id":2})",
+         R"(strReq {"method":"Nope","params":{"info":[{"PassWord" : "***"}],"passwords":"x"},"id":2})"},
+        {R"({"method":"Nope","params":{"PASSWORD":{"old":"a","new":"b"},"x":"password"},"id":3})",
+         R"(strReq {"method":"Nope","params":{"PASSWORD":"***","x":"password"},"id":3})"},
+        {R"({"method":"Nope","params":{"password":"\"quoted\" \\"},"id":4})",
+         R"(strReq {"method":"Nope","params":{"password":"***"},"id":4})"},
+    };
+    g_previousFilter = QLoggingCategory::installFilter(DefaultDebugOn);
+    const QtMessageHandler previous = qInstallMessageHandler(RecordDebug);
+    for (const auto& c : cases) {
+        g_debugLines.clear();
+        Call(c.request);
+        ASSERT_EQ(g_debugLines.size(), 2u) << c.request;
+        EXPECT_EQ(g_debugLines[0], c.logged);
+        const std::string& styled = g_debugLines[1];
+        EXPECT_EQ(styled.rfind("request ", 0), 0u) << styled;
+        for (const char* secret : {"s3cret", "12345", "quoted", "\"old\""})
+            EXPECT_EQ(styled.find(secret), std::string::npos) << styled;
+        // The request itself reaches the method unmasked.
+        EXPECT_EQ(m_web, Texts{"Method not exist:" + c.request});
+    }
+    qInstallMessageHandler(previous);
+    QLoggingCategory::installFilter(g_previousFilter);
+}
+
 TEST_F(BridgeTest, OverloadChoiceAcrossTablesAndWithinOne)
 {
     const struct
@@ -318,7 +402,6 @@ TEST_F(BridgeTest, OverloadChoiceAcrossTablesAndWithinOne)
         {"Pick", R"({})", ""},
         {"Twice", R"({"x":1})", "first"},             // first registered wins
         {"Twice", R"({"x":"one"})", "text"},
-        {"Hollow", R"({"x":1})", "x table 1"},        // an empty reply searches on
     };
     for (const auto& c : cases) {
         const std::string request =

@@ -5,12 +5,14 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QCoreApplication>
+#include <QLabel>
 #include <QTimer>
 #include <QTranslator>
 
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <string>
 
 namespace {
 
@@ -49,7 +51,8 @@ TEST(MessageBox, ShownPromptAnswersTheClickedButtonOrItsEscape)
     PromptSpec spec = ClientPrompts::UpgradeQuestion(2, nullptr);
 
     WhenBoxShows([](QMessageBox* box) {
-        EXPECT_EQ(box->size(), QSize(350, 100));
+        EXPECT_EQ(box->width(), 350);
+        EXPECT_GE(box->height(), 100);
         box->button(QMessageBox::Yes)->click();
     });
     EXPECT_EQ(prompter.Ask(spec), QMessageBox::Yes);
@@ -72,6 +75,47 @@ TEST(MessageBox, UpgradeQuestionNamesTheKindOfUpgrade)
     const PromptSpec download = ClientPrompts::DownloadQuestion(QStringLiteral("clip.rkv"), nullptr);
     EXPECT_EQ(QSize(download.width, download.height), QSize(370, 100));
     EXPECT_EQ(download.defaultButton, QMessageBox::Save);
+}
+
+// Every text of the fixed-size questions gets the height it needs at the
+// box's fixed width, in each language.
+TEST(MessageBox, FixedBoxesShowTheirWholeText)
+{
+    const QString fileName = QStringLiteral("record_2024-03-09_08-00-00_channel-12.rkv");
+    for (const char* language : {"en-us", "zh-cn"}) {
+        QTranslator translator;
+        ASSERT_TRUE(translator.load(QStringLiteral(BREVIX_APP_DIR "/language/%1.qm").arg(language)));
+        QCoreApplication::installTranslator(&translator);
+        const PromptSpec specs[] = {
+            ClientPrompts::UpgradeQuestion(2, nullptr),
+            ClientPrompts::UpgradeQuestion(1, nullptr),
+            ClientPrompts::DownloadingNotice(nullptr),
+            ClientPrompts::DownloadQuestion(fileName, nullptr),
+        };
+        for (const PromptSpec& spec : specs) {
+            const std::string trace = std::string(language) + ": " + spec.informativeText.toStdString();
+            int texts = 0;
+            WhenBoxShows([&](QMessageBox* box) {
+                EXPECT_EQ(box->width(), spec.width) << trace;
+                for (QLabel* label : box->findChildren<QLabel*>()) {
+                    if (!label->isVisible() || label->text().isEmpty())
+                        continue;
+                    ++texts;
+                    const int needed = label->hasHeightForWidth() ? label->heightForWidth(label->width())
+                                                                  : label->sizeHint().height();
+                    EXPECT_LE(needed, label->height()) << trace << " / " << label->text().toStdString();
+                    EXPECT_LE(label->sizeHint().width() > label->width() ? label->minimumSizeHint().width() : 0,
+                              label->width())
+                        << trace << " / " << label->text().toStdString();
+                    EXPECT_TRUE(box->rect().contains(label->geometry())) << trace;
+                }
+                box->close();
+            });
+            BoxPrompter().Ask(spec);
+            EXPECT_EQ(texts, 2) << trace;
+        }
+        QCoreApplication::removeTranslator(&translator);
+    }
 }
 
 TEST(CertificatePrompt, OnlyYesOnAnOverridableErrorProceeds)

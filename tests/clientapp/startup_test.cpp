@@ -3,7 +3,12 @@
 #include "startupargs.h"
 #include "startupsettings.h"
 
+#include <QApplication>
 #include <QClipboard>
+#include <QGlyphRun>
+#include <QRawFont>
+#include <QTextLayout>
+#include <QTranslator>
 #include <QDir>
 #include <QFile>
 #include <QGuiApplication>
@@ -138,6 +143,35 @@ TEST_F(StartupFolder, LanguageAndItsFiles)
     EXPECT_EQ(StartupSettings::ReadLanguage(), QStringLiteral("EN-US"));
     EXPECT_EQ(StartupSettings::GetLanguageFilePath(QStringLiteral("EN-US")),
               m_dir.path() + QStringLiteral("/language/en-us.qm"));
+}
+
+// The default language's texts are drawn with real glyphs: some installed font
+// covers every character of a translated menu row (glyph 0 is the missing-glyph
+// box).
+TEST(DefaultLanguage, MenuTextsHaveGlyphs)
+{
+    QTranslator translator;
+    ASSERT_TRUE(translator.load(QStringLiteral(BREVIX_APP_DIR "/language/zh-cn.qm")));
+    const QFont previous = QApplication::font();
+    StartupSettings::SetApplicationFont(QStringLiteral("zh-cn"));
+    for (const char* key : {"history", "about"}) {
+        const QString text = translator.translate("TopToolbar", key);
+        ASSERT_FALSE(text.isEmpty()) << key;
+        ASSERT_NE(text, QString::fromLatin1(key));
+        QTextLayout layout(text, QApplication::font());
+        layout.beginLayout();
+        layout.createLine();
+        layout.endLayout();
+        int glyphs = 0;
+        for (const QGlyphRun& run : layout.glyphRuns()) {
+            for (quint32 index : run.glyphIndexes()) {
+                ++glyphs;
+                EXPECT_NE(index, 0u) << text.toStdString() << " in " << run.rawFont().familyName().toStdString();
+            }
+        }
+        EXPECT_EQ(glyphs, text.size()) << text.toStdString();
+    }
+    QApplication::setFont(previous);
 }
 
 TEST_F(StartupFolder, CompatibilityModeFollowsTheCompositorUnlessStored)

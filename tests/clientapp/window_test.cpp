@@ -16,6 +16,7 @@
 #include <QDateTime>
 #include <QFile>
 #include <QGuiApplication>
+#include <QImage>
 #include <QLineEdit>
 #include <QPainter>
 #include <QPushButton>
@@ -25,6 +26,8 @@
 #include <QWidgetAction>
 
 #include <gtest/gtest.h>
+
+#include <cstdlib>
 
 namespace {
 
@@ -113,6 +116,11 @@ TEST_F(WindowShell, EveryMenuRowOpensItsDialog)
         EXPECT_TRUE(dialog->isVisible()) << row.name;
         EXPECT_TRUE(dialog->isModal()) << row.name;
         EXPECT_EQ(dialog->parentWidget(), &Window()) << row.name;
+        // Centred over the main window, less the frame Qt assumes for a
+        // window not yet framed (at most 10 px across, 40 px down).
+        const QPoint offset = dialog->geometry().center() - Window().geometry().center();
+        EXPECT_LE(std::abs(offset.x()), 10) << row.name;
+        EXPECT_LE(std::abs(offset.y()), 40) << row.name;
         dialog->close();
     }
     EXPECT_TRUE(Window().AboutDialog()->VersionText().startsWith(QLatin1Char('V')));
@@ -228,3 +236,30 @@ TEST_F(WindowShell, ASavedDownloadLandsBesideAnExistingFile)
 }
 
 }  // namespace
+
+// Buttons side by side in the tool bar show different images.
+TEST(ToolbarImages, NeighbouringWindowButtonsDiffer)
+{
+    const std::pair<const char*, const char*> pairs[] = {
+        {"max", "fullscreen"}, {"normal", "efullscreen"}, {"max", "normal"}, {"fullscreen", "efullscreen"}};
+    for (const auto& pair : pairs) {
+        for (const char* state : {"n", "h", "s"}) {
+            const QImage first(QStringLiteral(":/toolbaricon/%1%2.png").arg(pair.first, state));
+            const QImage second(QStringLiteral(":/toolbaricon/%1%2.png").arg(pair.second, state));
+            ASSERT_FALSE(first.isNull()) << pair.first << state;
+            ASSERT_FALSE(second.isNull()) << pair.second << state;
+            // Pixels drawn in one image and not in the other, and the reverse.
+            int onlyFirst = 0;
+            int onlySecond = 0;
+            for (int y = 0; y < first.height(); ++y) {
+                for (int x = 0; x < first.width(); ++x) {
+                    const bool a = qAlpha(first.pixel(x, y)) > 128;
+                    const bool b = qAlpha(second.pixel(x, y)) > 128;
+                    onlyFirst += a && !b;
+                    onlySecond += b && !a;
+                }
+            }
+            EXPECT_GE(onlyFirst + onlySecond, 12) << pair.first << " / " << pair.second << " " << state;
+        }
+    }
+}

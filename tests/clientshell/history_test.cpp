@@ -132,6 +132,39 @@ TEST_F(HistoryFileTest, UnreadableTimeStopsTheSearch)
     EXPECT_FALSE(read[1].time.isValid());
 }
 
+TEST_F(HistoryFileTest, SizeBeyondTheEntriesIsCutToThem)
+{
+    const struct
+    {
+        const char* size;
+        QStringList read;  // newest first, before the next visit
+    } cases[] = {
+        {"2147483647", {"http://10.0.0.3", "http://10.0.0.2", "http://10.0.0.1"}},
+        {"4", {"http://10.0.0.3", "http://10.0.0.2", "http://10.0.0.1"}},
+        {"2", {"http://10.0.0.2", "http://10.0.0.1"}},
+        {"-5", {}},
+        {"many", {}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.size);
+        QFile file(m_path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write(QByteArray("[History]\n"
+                              "1\\IP=http://10.0.0.1\n1\\Time=2024-03-09 08:00:00\n"
+                              "2\\IP=http://10.0.0.2\n2\\Time=2024-03-09 09:00:00\n"
+                              "3\\IP=http://10.0.0.3\n3\\Time=2024-03-09 10:00:00\n"
+                              "size=") + c.size + "\n");
+        file.close();
+        EXPECT_EQ(Urls(ReadHistory(m_path, -1)), c.read);
+
+        // The next visit goes right after the entries read, and keeps them.
+        Add("http://10.0.0.9", 0, "08:00:00");
+        EXPECT_EQ(Urls(ReadHistory(m_path, -1)), QStringList("http://10.0.0.9") + c.read);
+        EXPECT_EQ(QSettings(m_path, QSettings::IniFormat).value("History/size").toInt(),
+                  c.read.size() + 1);
+    }
+}
+
 TEST_F(HistoryFileTest, ReadsAtMostTheNewestEntriesAsked)
 {
     EXPECT_TRUE(ReadHistory(m_path, 1).isEmpty());

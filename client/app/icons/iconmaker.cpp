@@ -40,8 +40,21 @@ void DrawGlyph(QPainter& p, const QString& stem, int w, int h)
         p.drawLine(box.topLeft(), box.bottomRight());
         p.drawLine(box.topRight(), box.bottomLeft());
     } else if (stem == "fullscreen" || stem == "efullscreen") {
-        const qreal d = stem == "fullscreen" ? 0 : box.width() / 3;
-        p.drawRect(box.adjusted(d, d, -d, -d));
+        // Four corner marks with diagonal arrows: out to the corners to enter
+        // full screen, in from them to leave it; no square, unlike "max".
+        const bool enter = stem == "fullscreen";
+        const qreal arm = box.height() / 3;
+        for (int corner = 0; corner < 4; ++corner) {
+            const qreal sx = (corner & 1) ? 1 : -1;
+            const qreal sy = (corner & 2) ? 1 : -1;
+            const QPointF outer(sx > 0 ? box.right() : box.left(), sy > 0 ? box.bottom() : box.top());
+            const QPointF inner(c.x() + sx * arm * 0.6, c.y() + sy * arm * 0.6);
+            const QPointF tip = enter ? outer : inner;
+            const qreal toward = enter ? -1 : 1;
+            p.drawLine(inner, outer);
+            p.drawLine(tip, tip + QPointF(toward * sx * arm, 0));
+            p.drawLine(tip, tip + QPointF(0, toward * sy * arm));
+        }
     } else if (stem == "go") {
         p.drawLine(QPointF(box.left(), c.y()), QPointF(box.right(), c.y()));
         p.drawLine(QPointF(c.x(), box.top()), QPointF(box.right(), c.y()));
