@@ -17,6 +17,7 @@ namespace {
 const char *kAddress = "127.0.0.1";
 const int kPort = 37777;
 const char *kDay = "2024-05-01";
+const char *kDemoStreamKey = "Demo-Key-0123456";
 
 int64_t At(const char *clock)
 {
@@ -116,6 +117,14 @@ Json::Value ConfigTables()
     return config;
 }
 
+// Channel 5: SVAC with encrypted slices; the player needs kDemoStreamKey to show it.
+StreamParams EncryptedLive()
+{
+    StreamParams p{packetfmt::kEncSvac, 704, 576, 25, At("00:00:00"), 4, 25, false};
+    p.key = kDemoStreamKey;
+    return p;
+}
+
 }  // namespace
 
 int main(int argc, char **argv)
@@ -146,13 +155,13 @@ int main(int argc, char **argv)
         const char *stream;
         StreamParams params;
     };
-    StreamParams main0{packetfmt::kEncTestPic, 704, 576, 25, At("00:00:00"), 10, 25, true};
+    StreamParams main0{packetfmt::kEncSvac, 704, 576, 25, At("00:00:00"), 10, 25, true};
     StreamParams extra0{packetfmt::kEncTestPic, 352, 288, 15, At("00:00:00"), 10, 15, false};
-    StreamParams main1{packetfmt::kEncTestPic, 1280, 720, 25, At("00:00:00"), 10, 1, false};
-    StreamParams main2{packetfmt::kEncTestPic, 1920, 1080, 20, At("00:00:00"), 10, 1, false};
+    StreamParams main1{packetfmt::kEncSvac, 1280, 720, 25, At("00:00:00"), 10, 25, false};
+    StreamParams main2{packetfmt::kEncSvac, 1920, 1080, 20, At("00:00:00"), 10, 20, false};
     StreamParams i420{packetfmt::kEncI420, 176, 144, 5, At("00:00:00"), 2, 1, false};
     const Live lives[] = {{0, "Main", main0}, {0, "Extra1", extra0}, {1, "Main", main1},
-                          {2, "Main", main2}, {3, "Main", i420}};
+                          {2, "Main", main2}, {3, "Main", i420}, {4, "Main", EncryptedLive()}};
     for (const Live &l : lives) {
         const std::string file = "streams/live-ch" + std::to_string(l.channel) + "-" + l.stream + ".qvp";
         ok = WriteFile(root + "/" + file, MakeStream(l.params)) && ok;
@@ -163,10 +172,10 @@ int main(int argc, char **argv)
     }
 
     // Recordings of one day.
-    StreamParams r0{packetfmt::kEncTestPic, 704, 576, 25, At("08:00:00"), 60, 25, true};
-    StreamParams r0b{packetfmt::kEncTestPic, 704, 576, 25, At("08:10:00"), 60, 25, false};
+    StreamParams r0{packetfmt::kEncSvac, 704, 576, 25, At("08:00:00"), 60, 25, true};
+    StreamParams r0b{packetfmt::kEncSvac, 704, 576, 25, At("08:10:00"), 60, 25, false};
     StreamParams r0x{packetfmt::kEncTestPic, 352, 288, 15, At("08:00:00"), 60, 15, false};
-    StreamParams r1{packetfmt::kEncTestPic, 1280, 720, 25, At("09:30:00"), 60, 1, false};
+    StreamParams r1{packetfmt::kEncSvac, 1280, 720, 25, At("09:30:00"), 60, 25, false};
     StreamParams r3{packetfmt::kEncI420, 176, 144, 5, At("08:00:00"), 3, 1, false};
     const Rec recs[] = {{0, "Main", "08:00:00", 60, r0}, {0, "Main", "08:10:00", 60, r0b},
                         {0, "Extra1", "08:00:00", 60, r0x}, {1, "Main", "09:30:00", 60, r1},

@@ -1,10 +1,16 @@
 #include "streams.h"
 
 #include "packetfmt.h"
+#include "picture.h"
+#include "svacenc/encoder.h"
 
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
+#include <algorithm>
+#include <atomic>
+#include <memory>
+#include <thread>
 #include <sys/stat.h>
 
 namespace demodevice {
@@ -30,6 +36,87 @@ std::vector<uint8_t> I420Picture(int w, int h, uint32_t frame)
 
 }  // namespace
 
+svacenc::Config SvacConfig(const StreamParams &params)
+{
+    svacenc::Config config;
+    config.width = params.width;
+    config.height = params.height;
+    config.gop = params.gop;
+    config.target_bits = params.bitsPerPicture > 0 ? params.bitsPerPicture : params.width * params.height / 40;
+    config.qp = 28;
+    config.min_qp = 24;
+    config.search_range = 8;
+    if (!params.key.empty()) {
+        config.cipher = 2;
+        config.key.assign(params.key.begin(), params.key.end());
+    }
+    return config;
+}
+
+int64_t FrameTime(const StreamParams &params, int frame)
+{
+    return params.startMs + frame * 1000LL / params.fps;
+}
+
+bool EncodeSvacChunk(const StreamParams &params, int chunk, std::vector<svacenc::Coded> *coded,
+                     std::vector<svacenc::Yuv> *recon)
+{
+    const int frames = params.seconds * params.fps;
+    const int length = kSvacChunkGops * std::max(1, params.gop);
+    const int first = chunk * length, last = std::min(frames, first + length);
+    svacenc::Encoder encoder(SvacConfig(params));
+    if (!encoder.ok()) {
+        std::fprintf(stderr, "DemoDevice: %s\n", encoder.error().c_str());
+        return false;
+    }
+    for (int f = first; f < last; ++f) {
+        packetfmt::TestPicture t;
+        t.frameNumber = uint32_t(f);
+        t.timestampMs = FrameTime(params, f);
+        t.width = uint16_t(params.width);
+        t.height = uint16_t(params.height);
+        const std::vector<uint8_t> payload = packetfmt::EncodeTestPicture(t);
+        const play::PicturePtr drawn = play::DrawTestPicture(payload.data(), payload.size());
+        svacenc::Yuv picture;
+        if (!drawn || !picture.allocate(params.width, params.height) || drawn->data.size() != picture.data.size())
+            return false;
+        picture.data = drawn->data;
+        svacenc::Coded c;
+        if (!encoder.encode(picture, &c)) {
+            std::fprintf(stderr, "DemoDevice: %s\n", encoder.error().c_str());
+            return false;
+        }
+        if (coded)
+            (*coded)[size_t(f)] = std::move(c);
+        if (recon)
+            recon->push_back(encoder.reconstruction());
+    }
+    return true;
+}
+
+bool EncodeSvacStream(const StreamParams &params, std::vector<svacenc::Coded> *coded)
+{
+    const int frames = params.seconds * params.fps;
+    const int length = kSvacChunkGops * std::max(1, params.gop);
+    const int chunks = (frames + length - 1) / length;
+    coded->assign(size_t(frames), svacenc::Coded());
+    std::atomic<int> next{0};
+    std::atomic<bool> ok{true};
+    auto work = [&] {
+        for (int c = next++; c < chunks && ok; c = next++)
+            if (!EncodeSvacChunk(params, c, coded, nullptr))
+                ok = false;
+    };
+    const int threads = int(std::min<unsigned>(4, std::max(1u, std::thread::hardware_concurrency())));
+    std::vector<std::thread> pool;
+    for (int i = 1; i < std::min(threads, chunks); ++i)
+        pool.emplace_back(work);
+    work();
+    for (std::thread &t : pool)
+        t.join();
+    return ok;
+}
+
 std::vector<uint8_t> MakeStream(const StreamParams &params)
 {
     std::vector<uint8_t> out;
@@ -37,8 +124,11 @@ std::vector<uint8_t> MakeStream(const StreamParams &params)
     const int64_t endMs = params.startMs + int64_t(params.seconds) * 1000;
     int64_t nextAudio = params.startMs;
     uint32_t audioSeq = 0;
+    std::vector<svacenc::Coded> coded;
+    if (params.encoding == packetfmt::kEncSvac && !EncodeSvacStream(params, &coded))
+        return {};
     for (int f = 0; f < frames; ++f) {
-        const int64_t ts = params.startMs + f * 1000LL / params.fps;
+        const int64_t ts = FrameTime(params, f);
         while (params.audio && nextAudio <= ts && nextAudio < endMs) {
             int16_t samples[320];
             for (int i = 0; i < 320; ++i)
@@ -63,7 +153,10 @@ std::vector<uint8_t> MakeStream(const StreamParams &params)
         v.frameRate = uint8_t(params.fps);
         v.sequence = uint32_t(f);
         v.timestampMs = ts;
-        if (params.encoding == packetfmt::kEncI420) {
+        if (params.encoding == packetfmt::kEncSvac) {
+            v.key = coded[size_t(f)].key;
+            packetfmt::AppendPacket(v, coded[size_t(f)].stream.data(), coded[size_t(f)].stream.size(), out);
+        } else if (params.encoding == packetfmt::kEncI420) {
             const std::vector<uint8_t> pic = I420Picture(params.width, params.height, uint32_t(f));
             packetfmt::AppendPacket(v, pic.data(), pic.size(), out);
         } else {

@@ -1,0 +1,264 @@
+// The encoder's streams through the decoder library's exported interface: every decoded
+// picture equals the encoder's reconstruction, sample for sample, in both entropy modes.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "svacdec.h"
+#include "svacenc/encoder.h"
+
+namespace {
+
+using svacenc::Coded;
+using svacenc::Config;
+using svacenc::Encoder;
+using svacenc::Entropy;
+using svacenc::Yuv;
+
+// Moving content with edges, gradients, texture and a patch of noise, so that intra modes,
+// vectors, skipped macroblocks and residuals all occur.
+Yuv scene(int w, int h, int frame)
+{
+    Yuv p;
+    p.allocate(w, h);
+    uint32_t noise = 12345u + uint32_t(frame) * 7919u;
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            int v = 40 + (x * 3 + y * 2) % 120;
+            const int sx = x - 3 * frame, sy = y - frame;
+            if (sx > w / 4 && sx < w / 2 && sy > h / 4 && sy < h / 2)
+                v = 220 - ((sx ^ sy) & 15) * 4;
+            if (x > w - w / 5 && y > h - h / 5) {
+                noise = noise * 1103515245u + 12345u;
+                v = int(noise >> 24);
+            }
+            p.plane(0)[size_t(y) * w + x] = uint8_t(v);
+        }
+    for (int c = 1; c <= 2; ++c)
+        for (int y = 0; y < h / 2; ++y)
+            for (int x = 0; x < w / 2; ++x)
+                p.plane(c)[size_t(y) * (w / 2) + x] =
+                    uint8_t(128 + 50 * std::sin(0.07 * x * c + 0.05 * y + (x > w / 4 ? 0.2 * frame : 0)));
+    return p;
+}
+
+struct Decoded {
+    int width = 0, height = 0;
+    std::vector<uint8_t> data;   // tight I420
+};
+
+class Decoder {
+public:
+    Decoder()
+    {
+        ZQ_SVAC_Dec_Init(ZQ_SVAC_Dec_GetCPUCaps());
+        handle_ = ZQ_SVAC_Dec_Open();
+    }
+    ~Decoder() { ZQ_SVAC_Dec_Close(handle_); }
+    void set_key(const std::vector<uint8_t> &key) { ZQ_SVAC_Set_Key(handle_, key.data(), uint32_t(key.size())); }
+
+    // Feeds one picture's units; the first negative result, or 0.
+    int32_t feed(const std::vector<uint8_t> &bytes)
+    {
+        size_t offset = 0;
+        while (offset < bytes.size()) {
+            const decode_input in{bytes.data() + offset, int32_t(bytes.size() - offset), 0};
+            const int32_t used = ZQ_SVAC_Dec_Decode(handle_, &in, &ext_);
+            take();
+            if (used < 0)
+                return used;
+            if (used == 0)
+                break;
+            offset += size_t(used);
+        }
+        return 0;
+    }
+    std::vector<Decoded> frames;
+
+private:
+    void take()
+    {
+        output_frame_rec rec{};
+        while (ZQ_SVACDEC_ZQ_SVAC_get_output_frame(handle_, &rec) == 0) {
+            Decoded d;
+            d.width = rec.width;
+            d.height = rec.height;
+            for (int p = 0; p < 3; ++p) {
+                const int w = p ? rec.width / 2 : rec.width, h = p ? rec.height / 2 : rec.height;
+                for (int y = 0; y < h; ++y)
+                    d.data.insert(d.data.end(), rec.plane[p] + size_t(y) * rec.stride[p],
+                                  rec.plane[p] + size_t(y) * rec.stride[p] + w);
+            }
+            frames.push_back(std::move(d));
+            ZQ_SVACDEC_ZQ_SVAC_release_output_frame(handle_, &rec);
+            rec = output_frame_rec{};
+        }
+    }
+    void *handle_ = nullptr;
+    extension_data_record ext_{};
+};
+
+// First differing sample as text, or empty.
+std::string first_difference(const Decoded &d, const Yuv &r)
+{
+    if (d.width != r.width || d.height != r.height)
+        return "size " + std::to_string(d.width) + "x" + std::to_string(d.height) + " against " +
+               std::to_string(r.width) + "x" + std::to_string(r.height);
+    for (size_t i = 0; i < r.data.size(); ++i)
+        if (d.data[i] != r.data[i])
+            return "sample " + std::to_string(i) + ": " + std::to_string(d.data[i]) + " against " +
+                   std::to_string(r.data[i]);
+    return {};
+}
+
+struct Encoded {
+    std::vector<Coded> coded;
+    std::vector<Yuv> recon;
+};
+
+Encoded encode(const Config &config, int count)
+{
+    Encoded run;
+    Encoder encoder(config);
+    EXPECT_TRUE(encoder.ok()) << encoder.error();
+    for (int f = 0; f < count && encoder.ok(); ++f) {
+        Coded coded;
+        EXPECT_TRUE(encoder.encode(scene(config.width, config.height, f), &coded)) << encoder.error();
+        run.coded.push_back(std::move(coded));
+        run.recon.push_back(encoder.reconstruction());
+    }
+    return run;
+}
+
+struct Case {
+    const char *name;
+    int width, height, gop, qp, pictures;
+    Entropy entropy;
+};
+
+class EncoderMatchesDecoder : public ::testing::TestWithParam<Case> {};
+
+TEST_P(EncoderMatchesDecoder, EveryPictureEqualsTheReconstruction)
+{
+    const Case &c = GetParam();
+    Config config;
+    config.width = c.width;
+    config.height = c.height;
+    config.gop = c.gop;
+    config.qp = c.qp;
+    config.entropy = c.entropy;
+    const Encoded run = encode(config, c.pictures);
+    ASSERT_EQ(run.coded.size(), size_t(c.pictures));
+
+    int skipped = 0, key = 0;
+    for (const Coded &coded : run.coded) {
+        skipped += coded.skipped;
+        key += coded.key;
+    }
+    EXPECT_EQ(key, (c.pictures + c.gop - 1) / c.gop);
+    if (c.gop > 1 && c.qp > 20) {
+        EXPECT_GT(skipped, 0) << "the static part of the scene is skipped";
+    }
+
+    Decoder decoder;
+    for (size_t i = 0; i < run.coded.size(); ++i)
+        ASSERT_EQ(decoder.feed(run.coded[i].stream), 0) << "picture " << i;
+    ASSERT_EQ(decoder.frames.size(), run.recon.size());
+    for (size_t i = 0; i < run.recon.size(); ++i)
+        EXPECT_EQ(first_difference(decoder.frames[i], run.recon[i]), "") << "picture " << i;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Streams, EncoderMatchesDecoder,
+    ::testing::Values(Case{"IntraOnlyVlc", 80, 64, 1, 28, 3, Entropy::kVlc},
+                      Case{"IntraOnlyArithmetic", 80, 64, 1, 28, 3, Entropy::kArithmetic},
+                      Case{"GopVlc", 96, 80, 4, 30, 9, Entropy::kVlc},
+                      Case{"GopArithmetic", 96, 80, 4, 30, 9, Entropy::kArithmetic},
+                      // Large levels and escapes at QP 0, nearly nothing at QP 51.
+                      Case{"FineQpVlc", 64, 48, 3, 0, 4, Entropy::kVlc},
+                      Case{"FineQpArithmetic", 64, 48, 3, 0, 4, Entropy::kArithmetic},
+                      Case{"CoarseQpVlc", 64, 48, 3, 51, 4, Entropy::kVlc},
+                      // A height the decoder crops (736 coded rows shown as 720).
+                      Case{"CroppedHeight", 1280, 720, 2, 34, 2, Entropy::kVlc}),
+    [](const ::testing::TestParamInfo<Case> &info) { return std::string(info.param.name); });
+
+TEST(EncoderRateControl, HoldsTheTargetOverTheStream)
+{
+    Config config;
+    config.width = 176;
+    config.height = 144;
+    config.gop = 10;
+    config.qp = 10;   // far too fine for the target at first
+    for (int target : {8000, 30000}) {
+        config.target_bits = target;
+        const Encoded run = encode(config, 60);
+        uint64_t bits = 0;
+        for (size_t i = 20; i < run.coded.size(); ++i)
+            bits += run.coded[i].stream.size() * 8;
+        const double average = double(bits) / double(run.coded.size() - 20);
+        EXPECT_GT(average, 0.6 * target) << target;
+        EXPECT_LT(average, 1.4 * target) << target;
+    }
+}
+
+TEST(EncoderEncryption, DecodesWithTheKeyAndNotWithout)
+{
+    Config config;
+    config.width = 64;
+    config.height = 48;
+    config.gop = 3;
+    config.cipher = 2;
+    config.key = std::vector<uint8_t>(16, 0x5A);
+    config.key[3] = 7;
+    const Encoded run = encode(config, 5);
+
+    Decoder keyed;
+    keyed.set_key(config.key);
+    for (const Coded &coded : run.coded)
+        ASSERT_EQ(keyed.feed(coded.stream), 0);
+    ASSERT_EQ(keyed.frames.size(), run.recon.size());
+    for (size_t i = 0; i < run.recon.size(); ++i)
+        EXPECT_EQ(first_difference(keyed.frames[i], run.recon[i]), "") << "picture " << i;
+
+    Decoder keyless;
+    EXPECT_EQ(keyless.feed(run.coded[0].stream), SVAC_ERR_NOKEY);
+    for (size_t i = 1; i < run.coded.size(); ++i)
+        keyless.feed(run.coded[i].stream);
+    EXPECT_TRUE(keyless.frames.empty());
+}
+
+TEST(EncoderConfig, RefusesWhatItCannotEncode)
+{
+    struct Bad {
+        int width, height, gop;
+        uint32_t cipher;
+        size_t key_size;
+    };
+    const Bad bad[] = {{70, 64, 4, 0, 0},     {64, 50, 4, 0, 0},   {1920, 1000, 4, 0, 0}, {0, 0, 4, 0, 0},
+                       {64, 64, 0, 0, 0},     {64, 64, 4, 2, 10},  {64, 64, 4, 1, 16},    {64, 64, 4, 3, 16}};
+    for (const Bad &b : bad) {
+        Config config;
+        config.width = b.width;
+        config.height = b.height;
+        config.gop = b.gop;
+        config.cipher = b.cipher;
+        config.key.assign(b.key_size, 1);
+        Encoder encoder(config);
+        EXPECT_FALSE(encoder.ok()) << b.width << "x" << b.height;
+        EXPECT_FALSE(encoder.error().empty());
+        Coded coded;
+        EXPECT_FALSE(encoder.encode(scene(64, 64, 0), &coded));
+    }
+    Config config;
+    config.width = 64;
+    config.height = 64;
+    Encoder encoder(config);
+    Coded coded;
+    EXPECT_FALSE(encoder.encode(scene(64, 48, 0), &coded)) << "a picture of another size";
+    EXPECT_TRUE(encoder.encode(scene(64, 64, 0), &coded)) << "the encoder goes on after a refused picture";
+}
+
+} // namespace

@@ -1,0 +1,96 @@
+// Test-side SVAC encoder: 8-bit 4:2:0 pictures in, one decodable stream and the decoder's
+// reconstruction of each picture out.
+//
+//   svacenc::Config config;
+//   config.width = 704;
+//   config.height = 576;
+//   config.target_bits = 40000;       // per picture; 0 keeps config.qp
+//   svacenc::Encoder encoder(config);
+//   svacenc::Coded coded;
+//   encoder.encode(picture, &coded);  // coded.stream: the picture's units
+//   encoder.reconstruction();         // what a decoder outputs for it
+//
+// Key pictures are IDR pictures that carry the parameter sets (and the security parameter set
+// of an encrypted stream), so a decoder can start at any of them. Other pictures are P
+// pictures that refer to the picture before. Macroblocks are I_8X8 in key pictures, P_16X16 or
+// skipped in P pictures, with whole-sample vectors; the loop filter is off.
+#ifndef SVACENC_ENCODER_H
+#define SVACENC_ENCODER_H
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace svacenc {
+
+// 8-bit 4:2:0 picture: Y, Cb, Cr planes tightly packed.
+struct Yuv {
+    int width = 0;
+    int height = 0;
+    std::vector<uint8_t> data;
+
+    // False for a size that is not even or outside 2..8192.
+    bool allocate(int w, int h);
+    int stride(int plane) const { return plane == 0 ? width : width / 2; }
+    int rows(int plane) const { return plane == 0 ? height : height / 2; }
+    uint8_t *plane(int p) { return data.data() + offset(p); }
+    const uint8_t *plane(int p) const { return data.data() + offset(p); }
+
+private:
+    size_t offset(int p) const;
+};
+
+enum class Entropy { kVlc, kArithmetic };
+
+struct Config {
+    // Width a multiple of 16; height a multiple of 16, or 1080, 720, 540 or 360 with the width
+    // that a decoder crops back to that height (1920, 1280, 960, 640).
+    int width = 0;
+    int height = 0;
+    int gop = 25;                 // a key picture every gop pictures; 1: key pictures only
+    int qp = 30;                  // 0..55; the starting QP under rate control
+    int target_bits = 0;          // average bits per picture; 0: every picture at qp
+    int min_qp = 8;
+    int max_qp = 51;
+    int search_range = 16;        // whole samples around each candidate
+    Entropy entropy = Entropy::kVlc;
+    // Encrypted slices: cipher 1 DES (8-byte key) or 2 AES (16, 24 or 32 bytes); 0 none.
+    uint32_t cipher = 0;
+    std::vector<uint8_t> key;
+};
+
+struct Coded {
+    std::vector<uint8_t> stream;  // the picture's units, start codes included
+    bool key = false;
+    int qp = 0;
+    int skipped = 0;              // skipped macroblocks
+};
+
+class Encoder {
+public:
+    explicit Encoder(const Config &config);
+    ~Encoder();
+    Encoder(const Encoder &) = delete;
+    Encoder &operator=(const Encoder &) = delete;
+
+    // False when the configuration was refused; error() says why.
+    bool ok() const;
+    const std::string &error() const;
+
+    // Encodes the next picture (a key picture at each gop boundary, or when asked). False,
+    // with error() set, for a picture of another size or a failed unit.
+    bool encode(const Yuv &picture, Coded *out, bool force_key = false);
+    // The decoder's output for the last encoded picture, at the size a decoder hands out.
+    const Yuv &reconstruction() const;
+    int pictures() const;
+
+    struct State;
+
+private:
+    std::unique_ptr<State> s_;
+};
+
+} // namespace svacenc
+
+#endif

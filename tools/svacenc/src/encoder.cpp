@@ -1,0 +1,841 @@
+#include "svacenc/encoder.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <cmath>
+#include <cstring>
+
+#include "kernels.h"
+#include "svacwriter/aec_writer.h"
+#include "svacwriter/mb_inter_writer.h"
+#include "svacwriter/mb_writer.h"
+#include "svacwriter/sec_writer.h"
+#include "svacwriter/svac_writer.h"
+#include "svacwriter/unit_encryptor.h"
+
+namespace svacenc {
+
+bool Yuv::allocate(int w, int h)
+{
+    if (w < 2 || h < 2 || w > 8192 || h > 8192 || (w | h) & 1)
+        return false;
+    width = w;
+    height = h;
+    data.assign(size_t(w) * h * 3 / 2, 0);
+    return true;
+}
+
+size_t Yuv::offset(int p) const
+{
+    const size_t luma = size_t(width) * height;
+    return p == 0 ? 0 : p == 1 ? luma : luma + luma / 4;
+}
+
+namespace {
+
+using namespace svacwriter;
+namespace k = kernels;
+
+// Remaps of a luma or chroma mode when the left or upper macroblock is missing; -1: the mode
+// cannot be used there.
+const int8_t kLumaLeftRemap[8] = {0, -1, 6, -1, -1, 7, 6, 7};
+const int8_t kLumaTopRemap[8] = {-1, 1, 5, -1, -1, 5, 7, 7};
+const int8_t kChromaLeftRemap[7] = {5, -1, 2, -1, 6, 5, 6};
+const int8_t kChromaTopRemap[7] = {4, 1, -1, -1, 4, 6, 6};
+
+// Padded picture: planes of whole macroblocks.
+struct Planes {
+    int w = 0, h = 0;   // luma
+    std::vector<uint8_t> p[3];
+
+    void allocate(int lw, int lh)
+    {
+        w = lw;
+        h = lh;
+        p[0].assign(size_t(w) * h, 0);
+        p[1].assign(size_t(w / 2) * (h / 2), 128);
+        p[2].assign(size_t(w / 2) * (h / 2), 128);
+    }
+    int stride(int plane) const { return plane ? w / 2 : w; }
+    int height(int plane) const { return plane ? h / 2 : h; }
+    uint8_t *at(int plane, int x, int y) { return p[plane].data() + size_t(y) * stride(plane) + x; }
+    const uint8_t *at(int plane, int x, int y) const { return p[plane].data() + size_t(y) * stride(plane) + x; }
+    uint8_t clamped(int plane, int x, int y) const
+    {
+        x = std::min(std::max(x, 0), stride(plane) - 1);
+        y = std::min(std::max(y, 0), height(plane) - 1);
+        return *at(plane, x, y);
+    }
+};
+
+struct Mv {
+    int x = 0, y = 0;   // quarter samples
+    bool operator==(const Mv &o) const { return x == o.x && y == o.y; }
+    bool operator!=(const Mv &o) const { return !(*this == o); }
+};
+
+// What later macroblocks need of a coded one.
+struct MbInfo {
+    Mv mv;
+    Mv mvd;
+    int cbp = 0;
+    int chroma_mode = 0;
+};
+
+int ue_bits(uint32_t v)
+{
+    int n = 0;
+    for (uint32_t x = v + 1; x > 1; x >>= 1)
+        ++n;
+    return 2 * n + 1;
+}
+
+int se_bits(int v) { return ue_bits(v > 0 ? 2u * uint32_t(v) - 1 : 2u * uint32_t(-v)); }
+
+bool display_crop(int width, int padded_height, int *height)
+{
+    struct Fix {
+        int w, h, shown;
+    };
+    static const Fix kFixes[] = {{1920, 1088, 1080}, {1280, 736, 720}, {640, 368, 360}, {960, 544, 540}};
+    for (const Fix &f : kFixes)
+        if (f.w == width && f.h == padded_height) {
+            *height = f.shown;
+            return true;
+        }
+    *height = padded_height;
+    return false;
+}
+
+// Coefficient pairs of a block's levels (scan order), highest frequency first.
+CoefList vlc_pairs(const int16_t *levels)
+{
+    CoefList out;
+    int prev = -1;
+    for (int p = 0; p < 64; ++p)
+        if (levels[p]) {
+            out.push_back(CoefPair{levels[p], uint32_t(p - prev)});
+            prev = p;
+        }
+    std::reverse(out.begin(), out.end());
+    return out;
+}
+
+std::vector<AecCoef> aec_pairs(const int16_t *levels)
+{
+    std::vector<AecCoef> out;
+    for (const CoefPair &p : vlc_pairs(levels))
+        out.push_back(AecCoef{p.level, int32_t(p.advance) - 1});
+    return out;
+}
+
+} // namespace
+
+struct Encoder::State {
+    Config cfg;
+    std::string error;
+    bool configured = false;
+    int mbw = 0, mbh = 0;
+    int shown_height = 0;
+    Planes src, cur, ref;
+    Yuv recon;
+    int count = 0;          // pictures encoded
+    int since_key = 0;      // pictures since the last key picture
+    int idr_id = 0;
+    int qp = 30;            // P-picture QP under rate control
+    int64_t debt = 0;       // bits above the target so far
+    int key_qp = 30;        // key-picture QP under rate control
+    double key_bits = 0, p_bits = 0;
+    bool have_ref = false;
+    std::vector<MbInfo> info;
+    UnitEncryptor encryptor;
+
+    // Per picture.
+    int pic_qp = 0;
+    bool aec = false;
+
+    Sps sps() const
+    {
+        Sps s;
+        s.profile = 0x11;
+        s.level_idc = 0x20;
+        s.mb_width = uint32_t(mbw);
+        s.mb_height = uint32_t(mbh);
+        return s;
+    }
+    Pps pps() const
+    {
+        Pps p;
+        p.aec_flag = cfg.entropy == Entropy::kArithmetic;
+        p.pic_init_qp = 26;
+        p.loop_filter_disable_flag = true;
+        return p;
+    }
+
+    bool left(int mx) const { return mx > 0; }
+    bool top(int my) const { return my > 0; }
+
+    // ---- intra -------------------------------------------------------------------------
+
+    // Neighbours of 8x8 luma block blk of macroblock (mx, my), read from the picture being
+    // built, with the substitutions of missing samples a decoder makes.
+    void gather_luma(int mx, int my, int blk, int *t, int *l) const
+    {
+        const bool L = left(mx), T = top(my), TL = L && T, TR = T && mx + 1 < mbw;
+        const int bx = 8 * (blk & 1), by = 8 * (blk >> 1);
+        const int ox = 16 * mx, oy = 16 * my;
+        auto sample = [&](int dx, int dy) -> int {
+            const int x = ox + dx, y = oy + dy;
+            if (x < 0 || y < 0 || x >= cur.w || y >= cur.h)
+                return 128;   // never used by an allowed mode
+            return *cur.at(0, x, y);
+        };
+        // Whether the 4x4 cell (cx, cy) is decoded before block `blk`.
+        auto ready = [&](int cx, int cy) {
+            if (cy < 0) {
+                if (cx < 0)
+                    return TL;
+                if (cx < 4)
+                    return T;
+                return cx < 8 && TR;
+            }
+            if (cx < 0)
+                return L && cy < 4;
+            if (cx >= 4 || cy >= 4)
+                return false;
+            return (cy >> 1) * 2 + (cx >> 1) < blk;
+        };
+        const int cx = bx >> 2, cy = by >> 2;
+        for (int i = 0; i < 8; ++i) {
+            t[1 + i] = sample(bx + i, by - 1);
+            l[1 + i] = sample(bx - 1, by + i);
+        }
+        const bool above_right = ready(cx + 2, cy - 1);
+        const bool below_left = ready(cx - 1, cy + 2);
+        for (int i = 0; i < 8; ++i) {
+            t[9 + i] = above_right ? sample(bx + 8 + i, by - 1) : t[8];
+            l[9 + i] = below_left ? sample(bx - 1, by + 8 + i) : l[8];
+        }
+        for (int i = 17; i < k::kNeighbours; ++i) {
+            t[i] = t[16];
+            l[i] = l[16];
+        }
+        if (blk == 0) {
+            int c;
+            if (TL)
+                c = sample(-1, -1);
+            else if (L)
+                c = l[1];
+            else if (T)
+                c = t[1];
+            else
+                c = 128;
+            t[0] = l[0] = c;
+        } else if (ready(cx - 1, cy - 1)) {
+            t[0] = l[0] = sample(bx - 1, by - 1);
+        } else {
+            t[0] = t[1];
+            l[0] = l[1];
+        }
+    }
+
+    void gather_chroma(int plane, int mx, int my, int *t, int *l) const
+    {
+        const bool L = left(mx), T = top(my), TL = L && T, TR = T && mx + 1 < mbw;
+        const int ox = 8 * mx, oy = 8 * my;
+        for (int i = 1; i <= 8; ++i) {
+            t[i] = T ? *cur.at(plane, ox + i - 1, oy - 1) : 128;
+            l[i] = L ? *cur.at(plane, ox - 1, oy + i - 1) : 128;
+        }
+        t[9] = TR ? *cur.at(plane, ox + 8, oy - 1) : t[8];
+        l[9] = l[8];
+        int c;
+        if (TL)
+            c = *cur.at(plane, ox - 1, oy - 1);
+        else if (T)
+            c = t[1];
+        else if (L)
+            c = l[1];
+        else
+            c = 128;
+        t[0] = l[0] = c;
+        for (int i = 10; i < k::kNeighbours; ++i) {
+            t[i] = t[9];
+            l[i] = l[9];
+        }
+    }
+
+    static int sad8(const uint8_t *a, int as, const uint8_t *b, int bs)
+    {
+        int s = 0;
+        for (int y = 0; y < 8; ++y)
+            for (int x = 0; x < 8; ++x)
+                s += std::abs(int(a[y * as + x]) - int(b[y * bs + x]));
+        return s;
+    }
+
+    int lambda() const { return std::max(1, (1 << (pic_qp / 7)) * 2); }
+
+    // Chooses, predicts and codes one intra macroblock into cur. Fills the syntax values.
+    void intra_mb(int mx, int my, IntraModeMap &modes, IntraMb &mb, int16_t levels[6][64])
+    {
+        const bool L = left(mx), T = top(my);
+        mb = IntraMb();
+        mb.kind = IntraKind::k8x8;
+        const int qp = pic_qp;
+        const int cqp = k::kChromaQp[qp];
+        int t[k::kNeighbours], l[k::kNeighbours];
+        uint8_t pred[64];
+        for (int blk = 0; blk < 4; ++blk) {
+            const int bx = 16 * mx + 8 * (blk & 1), by = 16 * my + 8 * (blk >> 1);
+            gather_luma(mx, my, blk, t, l);
+            const int32_t predicted = modes.predict(uint32_t(mx), uint32_t(my), L, T, IntraKind::k8x8, mb.luma_modes, blk);
+            int best_mode = -1, best_cost = 0;
+            for (int mode = 0; mode <= 4; ++mode) {
+                int kernel = mode;
+                if (!L && (blk == 0 || blk == 2))
+                    kernel = kLumaLeftRemap[kernel];
+                if (kernel >= 0 && !T && (blk == 0 || blk == 1))
+                    kernel = kLumaTopRemap[kernel];
+                if (kernel < 0)
+                    continue;
+                k::predict_luma8x8(kernel, t, l, pred, 8);
+                const int cost = sad8(src.at(0, bx, by), src.w, pred, 8) + lambda() * (mode == predicted ? 1 : 3);
+                if (best_mode < 0 || cost < best_cost) {
+                    best_mode = mode;
+                    best_cost = cost;
+                }
+            }
+            int kernel = best_mode;
+            if (!L && (blk == 0 || blk == 2))
+                kernel = kLumaLeftRemap[kernel];
+            if (!T && (blk == 0 || blk == 1))
+                kernel = kLumaTopRemap[kernel];
+            mb.luma_modes[blk] = best_mode;
+            uint8_t *dst = cur.at(0, bx, by);
+            k::predict_luma8x8(kernel, t, l, dst, cur.w);
+            if (k::quantise8x8(src.at(0, bx, by), src.w, dst, cur.w, qp, 1.0f / 3, levels[blk])) {
+                mb.cbp |= 1 << blk;
+                k::reconstruct8x8(levels[blk], qp, dst, cur.w);
+            }
+        }
+        // Chroma: one mode for both planes.
+        int tc[2][k::kNeighbours], lc[2][k::kNeighbours];
+        for (int p = 0; p < 2; ++p)
+            gather_chroma(1 + p, mx, my, tc[p], lc[p]);
+        int best_mode = -1, best_cost = 0, best_kernel = 0;
+        for (int mode = 0; mode <= 3; ++mode) {
+            int kernel = mode;
+            if (!L)
+                kernel = kChromaLeftRemap[kernel];
+            if (kernel >= 0 && !T)
+                kernel = kChromaTopRemap[kernel];
+            if (kernel < 0)
+                continue;
+            int cost = lambda() * (mode == 0 ? 1 : 3);
+            for (int p = 0; p < 2; ++p) {
+                k::predict_chroma8x8(kernel, tc[p], lc[p], pred, 8);
+                cost += sad8(src.at(1 + p, 8 * mx, 8 * my), src.w / 2, pred, 8);
+            }
+            if (best_mode < 0 || cost < best_cost) {
+                best_mode = mode;
+                best_cost = cost;
+                best_kernel = kernel;
+            }
+        }
+        mb.chroma_modes[0] = best_mode;
+        for (int p = 0; p < 2; ++p) {
+            uint8_t *dst = cur.at(1 + p, 8 * mx, 8 * my);
+            k::predict_chroma8x8(best_kernel, tc[p], lc[p], dst, cur.w / 2);
+            if (k::quantise8x8(src.at(1 + p, 8 * mx, 8 * my), src.w / 2, dst, cur.w / 2, cqp, 1.0f / 3, levels[4 + p])) {
+                mb.cbp |= 16 << p;
+                k::reconstruct8x8(levels[4 + p], cqp, dst, cur.w / 2);
+            }
+        }
+        for (int b = 0; b < 4; ++b)
+            if (mb.cbp & (1 << b))
+                mb.luma[b] = vlc_pairs(levels[b]);
+        for (int p = 0; p < 2; ++p)
+            if (mb.cbp & (16 << p))
+                mb.chroma[p] = vlc_pairs(levels[4 + p]);
+    }
+
+    // ---- inter -------------------------------------------------------------------------
+
+    // The vector a decoder predicts for a 16x16 partition (reference 0, all neighbours inter
+    // with the same reference distance, so no scaling changes them).
+    Mv predict_mv(int mx, int my) const
+    {
+        struct N {
+            bool has = false;
+            Mv mv;
+        };
+        auto at = [&](int x, int y) {
+            N n;
+            if (x >= 0 && y >= 0 && x < mbw && y <= my) {
+                n.has = true;
+                n.mv = info[size_t(y) * mbw + x].mv;
+            }
+            return n;
+        };
+        const N a = at(mx - 1, my);
+        const N b = my > 0 ? at(mx, my - 1) : N{};
+        N c = my > 0 && mx + 1 < mbw ? at(mx + 1, my - 1) : N{};
+        if (!c.has)
+            c = my > 0 && mx > 0 ? at(mx - 1, my - 1) : N{};
+        if (!a.has && b.has && !c.has)
+            return b.mv;
+        if (!a.has && !b.has && c.has)
+            return c.mv;
+        if (a.has && !b.has && !c.has)
+            return a.mv;
+        const Mv v[3] = {a.mv, b.mv, c.mv};
+        auto span = [&](int i, int j) { return std::abs(v[i].x - v[j].x) + std::abs(v[i].y - v[j].y); };
+        const int vab = span(0, 1), vbc = span(1, 2), vca = span(2, 0);
+        int m;
+        if (vab <= vbc)
+            m = vca < vbc ? std::max(vca, vab) : vbc;
+        else
+            m = vca > vbc ? std::min(vab, vca) : vbc;
+        return m == vab ? v[2] : m == vbc ? v[0] : v[1];
+    }
+
+    // Luma SAD of the 16x16 macroblock against the reference at a whole-sample vector.
+    int sad16(int mx, int my, int vx, int vy, int limit) const
+    {
+        const int ox = 16 * mx, oy = 16 * my;
+        const int rx = ox + vx, ry = oy + vy;
+        const bool inside = rx >= 0 && ry >= 0 && rx + 16 <= ref.w && ry + 16 <= ref.h;
+        int s = 0;
+        for (int y = 0; y < 16; ++y) {
+            const uint8_t *a = src.at(0, ox, oy + y);
+            if (inside) {
+                const uint8_t *b = ref.at(0, rx, ry + y);
+                for (int x = 0; x < 16; ++x)
+                    s += std::abs(int(a[x]) - int(b[x]));
+            } else {
+                for (int x = 0; x < 16; ++x)
+                    s += std::abs(int(a[x]) - int(ref.clamped(0, rx + x, ry + y)));
+            }
+            if (s >= limit)
+                return s;
+        }
+        return s;
+    }
+
+    // Motion-compensated prediction of the macroblock into cur.
+    void predict_inter(int mx, int my, Mv mv)
+    {
+        const int ox = 16 * mx, oy = 16 * my;
+        const int ix = ox + (mv.x >> 2), iy = oy + (mv.y >> 2);
+        const bool inside = ix >= 0 && iy >= 0 && ix + 16 <= ref.w && iy + 16 <= ref.h;
+        for (int y = 0; y < 16; ++y) {
+            uint8_t *d = cur.at(0, ox, oy + y);
+            if (inside) {
+                std::memcpy(d, ref.at(0, ix, iy + y), 16);
+                continue;
+            }
+            for (int x = 0; x < 16; ++x)
+                d[x] = ref.clamped(0, ix + x, iy + y);
+        }
+        const int qx = 64 * mx + mv.x, qy = 64 * my + mv.y;
+        const int cx = qx >> 3, cy = qy >> 3, fx = qx & 7, fy = qy & 7;
+        const int w00 = (8 - fx) * (8 - fy), w10 = fx * (8 - fy), w01 = (8 - fx) * fy, w11 = fx * fy;
+        // Samples with weight 0 are not read, so a vector at the last column stays inside.
+        const bool cinside = cx >= 0 && cy >= 0 && cx + 8 + (fx != 0) <= ref.w / 2 && cy + 8 + (fy != 0) <= ref.h / 2;
+        for (int p = 1; p <= 2; ++p)
+            for (int y = 0; y < 8; ++y) {
+                uint8_t *d = cur.at(p, 8 * mx, 8 * my + y);
+                if (cinside && fx == 0 && fy == 0) {
+                    std::memcpy(d, ref.at(p, cx, cy + y), 8);
+                    continue;
+                }
+                for (int x = 0; x < 8; ++x) {
+                    const int s00 = ref.clamped(p, cx + x, cy + y), s01 = ref.clamped(p, cx + x + 1, cy + y);
+                    const int s10 = ref.clamped(p, cx + x, cy + y + 1), s11 = ref.clamped(p, cx + x + 1, cy + y + 1);
+                    d[x] = uint8_t((w00 * s00 + w10 * s01 + w01 * s10 + w11 * s11 + 32) >> 6);
+                }
+            }
+    }
+
+    // Whether the prediction in cur equals the source: nothing to code.
+    bool unchanged(int mx, int my) const
+    {
+        for (int y = 0; y < 16; ++y)
+            if (std::memcmp(cur.at(0, 16 * mx, 16 * my + y), src.at(0, 16 * mx, 16 * my + y), 16))
+                return false;
+        for (int p = 1; p <= 2; ++p)
+            for (int y = 0; y < 8; ++y)
+                if (std::memcmp(cur.at(p, 8 * mx, 8 * my + y), src.at(p, 8 * mx, 8 * my + y), 8))
+                    return false;
+        return true;
+    }
+
+    // Residual of the predicted macroblock in cur: cbp, levels, reconstruction in place.
+    int inter_residual(int mx, int my, int16_t levels[6][64])
+    {
+        const int qp = pic_qp, cqp = k::kChromaQp[qp];
+        int cbp = 0;
+        for (int b = 0; b < 4; ++b) {
+            const int bx = 16 * mx + 8 * (b & 1), by = 16 * my + 8 * (b >> 1);
+            uint8_t *dst = cur.at(0, bx, by);
+            if (k::quantise8x8(src.at(0, bx, by), src.w, dst, cur.w, qp, 1.0f / 6, levels[b]))
+                cbp |= 1 << b;
+        }
+        for (int p = 0; p < 2; ++p) {
+            uint8_t *dst = cur.at(1 + p, 8 * mx, 8 * my);
+            if (k::quantise8x8(src.at(1 + p, 8 * mx, 8 * my), src.w / 2, dst, cur.w / 2, cqp, 1.0f / 6, levels[4 + p]))
+                cbp |= 16 << p;
+        }
+        return cbp;
+    }
+
+    void apply_residual(int mx, int my, int cbp, int16_t levels[6][64])
+    {
+        const int qp = pic_qp, cqp = k::kChromaQp[qp];
+        for (int b = 0; b < 4; ++b)
+            if (cbp & (1 << b))
+                k::reconstruct8x8(levels[b], qp, cur.at(0, 16 * mx + 8 * (b & 1), 16 * my + 8 * (b >> 1)), cur.w);
+        for (int p = 0; p < 2; ++p)
+            if (cbp & (16 << p))
+                k::reconstruct8x8(levels[4 + p], cqp, cur.at(1 + p, 8 * mx, 8 * my), cur.w / 2);
+    }
+
+    // Whole-sample motion search around the candidates; returns the vector in quarter samples.
+    Mv search(int mx, int my, Mv pred)
+    {
+        const int range = std::max(1, cfg.search_range);
+        const int lam = lambda();
+        auto cost_of = [&](int vx, int vy, int limit) {
+            const int bits = se_bits(4 * vx - pred.x) + se_bits(4 * vy - pred.y);
+            return sad16(mx, my, vx, vy, limit) + lam * bits;
+        };
+        const int px = pred.x >> 2, py = pred.y >> 2;
+        auto in_range = [&](int vx, int vy) { return std::abs(vx) <= range && std::abs(vy) <= range; };
+        int bx = 0, by = 0;
+        int best = cost_of(0, 0, 1 << 30);
+        auto consider = [&](int vx, int vy) {
+            if (!in_range(vx, vy) || (vx == bx && vy == by))
+                return false;
+            const int c = cost_of(vx, vy, best);
+            if (c < best) {
+                best = c;
+                bx = vx;
+                by = vy;
+                return true;
+            }
+            return false;
+        };
+        consider(px, py);
+        if (mx > 0) {
+            const Mv &a = info[size_t(my) * mbw + mx - 1].mv;
+            consider(a.x >> 2, a.y >> 2);
+        }
+        if (my > 0) {
+            const Mv &b = info[size_t(my - 1) * mbw + mx].mv;
+            consider(b.x >> 2, b.y >> 2);
+        }
+        for (int step = 8; step >= 1; step >>= 1) {
+            for (int rounds = 0; rounds < 2 * range; ++rounds) {
+                const int cx = bx, cy = by;
+                bool moved = false;
+                moved |= consider(cx + step, cy);
+                moved |= consider(cx - step, cy);
+                moved |= consider(cx, cy + step);
+                moved |= consider(cx, cy - step);
+                if (!moved)
+                    break;
+            }
+        }
+        return Mv{4 * bx, 4 * by};
+    }
+};
+
+Encoder::Encoder(const Config &config) : s_(new State)
+{
+    State &s = *s_;
+    s.cfg = config;
+    const Config &c = s.cfg;
+    s.qp = std::min(std::max(c.qp, 0), 55);
+    s.key_qp = s.qp;
+    s.aec = c.entropy == Entropy::kArithmetic;
+    if (c.width < 16 || c.height < 16 || c.width % 16 || c.width > 4096 || c.height > 4096) {
+        s.error = "picture width must be a multiple of 16 (16..4096), height 16..4096";
+        return;
+    }
+    s.mbw = c.width / 16;
+    s.mbh = (c.height + 15) / 16;
+    int shown = 0;
+    const bool cropped = display_crop(c.width, 16 * s.mbh, &shown);
+    if (shown != c.height || (c.height % 16 && !cropped)) {
+        s.error = "picture height must be a multiple of 16 or one a decoder crops to";
+        return;
+    }
+    if (c.gop < 1) {
+        s.error = "gop must be at least 1";
+        return;
+    }
+    if (c.min_qp < 0 || c.max_qp > 55 || c.min_qp > c.max_qp) {
+        s.error = "QP limits must lie within 0..55";
+        return;
+    }
+    if (c.cipher != 0 && !s.encryptor.set_key(c.cipher, c.key.data(), c.key.size())) {
+        s.error = "cipher 1 takes an 8-byte key, cipher 2 a 16, 24 or 32-byte key";
+        return;
+    }
+    s.shown_height = shown;
+    s.src.allocate(16 * s.mbw, 16 * s.mbh);
+    s.cur.allocate(16 * s.mbw, 16 * s.mbh);
+    s.ref.allocate(16 * s.mbw, 16 * s.mbh);
+    s.info.assign(size_t(s.mbw) * s.mbh, MbInfo());
+    s.configured = true;
+}
+
+Encoder::~Encoder() = default;
+
+bool Encoder::ok() const { return s_->configured; }
+const std::string &Encoder::error() const { return s_->error; }
+const Yuv &Encoder::reconstruction() const { return s_->recon; }
+int Encoder::pictures() const { return s_->count; }
+
+bool Encoder::encode(const Yuv &picture, Coded *out, bool force_key)
+{
+    State &s = *s_;
+    if (!ok())
+        return false;
+    if (picture.width != s.cfg.width || picture.height != s.cfg.height ||
+        picture.data.size() != size_t(picture.width) * picture.height * 3 / 2) {
+        s.error = "picture size differs from the configured size";
+        return false;
+    }
+    // Source into whole macroblocks, edges repeated.
+    for (int p = 0; p < 3; ++p) {
+        const int w = picture.stride(p), h = picture.rows(p);
+        for (int y = 0; y < s.src.height(p); ++y) {
+            const uint8_t *row = picture.plane(p) + size_t(std::min(y, h - 1)) * w;
+            uint8_t *d = s.src.at(p, 0, y);
+            std::memcpy(d, row, size_t(w));
+            for (int x = w; x < s.src.stride(p); ++x)
+                d[x] = row[w - 1];
+        }
+    }
+
+    const bool key = force_key || !s.have_ref || s.since_key >= s.cfg.gop || s.cfg.gop == 1;
+    if (key)
+        s.since_key = 0;
+    const int frame_num = s.since_key & 255;
+    s.pic_qp = key ? s.key_qp : s.qp;
+    s.pic_qp = std::min(std::max(s.pic_qp, s.cfg.min_qp), s.cfg.max_qp);
+    if (s.cfg.target_bits <= 0)
+        s.pic_qp = std::min(std::max(s.cfg.qp, 0), 55);
+
+    const Sps sps = s.sps();
+    const Pps pps = s.pps();
+    std::vector<NalUnit> units;
+    if (key) {
+        if (s.cfg.cipher) {
+            SecParamSet sec;
+            sec.encryption_flag = true;
+            sec.encryption_type = s.cfg.cipher;
+            units.push_back(sec_param_set_unit(sec));
+        }
+        units.push_back(sps_unit(sps));
+        units.push_back(pps_unit(pps, sps));
+    }
+
+    SliceHeader sh;
+    sh.pps_id = 0;
+    sh.frame_num = uint32_t(frame_num);
+    sh.idr_pic_id = uint32_t(s.idr_id & 0xFFFF);
+    sh.first_mb_in_slice = 0;
+    sh.slice_type = key ? kSliceI : kSliceP;
+    sh.single_ref_flag = true;
+    sh.fixed_slice_qp = true;
+    sh.slice_qp_delta = s.pic_qp - int(pps.pic_init_qp);
+    const uint32_t nal_type = key ? kNalIdrBase : kNalSliceBase;
+
+    BitWriter w;
+    write_slice_header(w, sh, sps, pps, nal_type);
+    AecSyntaxWriter aec;
+    if (s.aec)
+        w.align_zero();
+
+    const int total = s.mbw * s.mbh;
+    IntraModeMap modes(uint32_t(s.mbw), uint32_t(s.mbh));
+    int16_t levels[6][64];
+    int skipped = 0, run = 0;
+    for (int addr = 0; addr < total; ++addr) {
+        const int mx = addr % s.mbw, my = addr / s.mbw;
+        MbInfo &mi = s.info[size_t(addr)];
+        const bool L = mx > 0, T = my > 0;
+        AecCbpNeighbours nb;
+        nb.left = L;
+        nb.top = T;
+        nb.left_cbp = L ? s.info[size_t(addr - 1)].cbp : 0;
+        nb.top_cbp = T ? s.info[size_t(addr - s.mbw)].cbp : 0;
+        if (key) {
+            IntraMb mb;
+            s.intra_mb(mx, my, modes, mb, levels);
+            mi = MbInfo();
+            mi.cbp = int(mb.cbp);
+            mi.chroma_mode = mb.chroma_modes[0];
+            if (!s.aec) {
+                MbLayerParams params;
+                if (!write_intra_mb(w, mb, params, modes, uint32_t(mx), uint32_t(my), L, T))
+                    break;
+                continue;
+            }
+            aec.mb_type_i(1);
+            for (int b = 0; b < 4; ++b) {
+                const int32_t pred = modes.predict(uint32_t(mx), uint32_t(my), L, T, IntraKind::k8x8, mb.luma_modes, b);
+                const int32_t mode = mb.luma_modes[b];
+                aec.pred_mode_flag(mode == pred);
+                if (mode != pred)
+                    aec.intra_luma_pred_mode(uint32_t(mode < pred ? mode : mode - 1));
+            }
+            const int inc = (L && s.info[size_t(addr - 1)].chroma_mode != 0) + (T && s.info[size_t(addr - s.mbw)].chroma_mode != 0);
+            aec.intra_chroma_pred_mode(uint32_t(mb.chroma_modes[0]), inc);
+            aec.cbp(mb.cbp, nb);
+            for (int b = 0; b < 4; ++b)
+                if (mb.cbp & (1u << b))
+                    aec.coefs(aec_pairs(levels[b]), true, false, false);
+            for (int p = 0; p < 2; ++p)
+                if (mb.cbp & (16u << p))
+                    aec.coefs(aec_pairs(levels[4 + p]), false, false, false);
+            modes.store(uint32_t(mx), uint32_t(my), mb);
+            aec.end_of_slice(addr + 1 == total);
+            continue;
+        }
+
+        // P macroblock: skipped when the predicted vector leaves nothing to code.
+        const Mv pred = s.predict_mv(mx, my);
+        const Mv left_mvd = L ? s.info[size_t(addr - 1)].mvd : Mv{};
+        s.predict_inter(mx, my, pred);
+        int cbp = s.unchanged(mx, my) ? 0 : s.inter_residual(mx, my, levels);
+        Mv mv = pred;
+        if (cbp) {
+            mv = s.search(mx, my, pred);
+            if (mv != pred) {
+                s.predict_inter(mx, my, mv);
+                cbp = s.inter_residual(mx, my, levels);
+            }
+        }
+        mi = MbInfo();
+        mi.mv = mv;
+        if (mv == pred && cbp == 0) {
+            ++skipped;
+            ++run;
+            if (s.aec) {
+                aec.mb_skip_run(1);
+                aec.end_of_slice(addr + 1 == total);
+            }
+            continue;
+        }
+        s.apply_residual(mx, my, cbp, levels);
+        mi.mvd = Mv{mv.x - pred.x, mv.y - pred.y};
+        mi.cbp = cbp;
+        if (!s.aec) {
+            write_skip_run(w, uint32_t(run));
+            run = 0;
+            PMb mb;
+            mb.kind = PKind::k16x16;
+            mb.mvd[0][0] = mi.mvd.x;
+            mb.mvd[0][1] = mi.mvd.y;
+            mb.cbp = uint32_t(cbp);
+            for (int b = 0; b < 4; ++b)
+                if (cbp & (1 << b))
+                    mb.luma[b] = vlc_pairs(levels[b]);
+            for (int p = 0; p < 2; ++p)
+                if (cbp & (16 << p))
+                    mb.chroma[p] = vlc_pairs(levels[4 + p]);
+            PLayerParams params;
+            params.single_ref = true;
+            if (!write_p_mb(w, mb, params))
+                break;
+            continue;
+        }
+        aec.mb_skip_run(0);
+        aec.mb_type_p(0);
+        auto mvd_inc = [](int m) { return m < 2 ? 0 : m < 16 ? 1 : 2; };
+        aec.mvd(mi.mvd.x, 0, mvd_inc(std::abs(left_mvd.x)));
+        aec.mvd(mi.mvd.y, 1, mvd_inc(std::abs(left_mvd.y)));
+        aec.cbp(uint32_t(cbp), nb);
+        for (int b = 0; b < 4; ++b)
+            if (cbp & (1 << b))
+                aec.coefs(aec_pairs(levels[b]), true, false, false);
+        for (int p = 0; p < 2; ++p)
+            if (cbp & (16 << p))
+                aec.coefs(aec_pairs(levels[4 + p]), false, false, false);
+        aec.end_of_slice(addr + 1 == total);
+    }
+    if (!s.aec && run > 0)
+        write_skip_run(w, uint32_t(run));
+    if (s.aec) {
+        const std::vector<uint8_t> data = aec.finish();
+        if (data.empty())
+            w.fail("arithmetic coder: " + aec.encoder().error());
+        w.put_bytes(data.data(), data.size());
+    }
+    if (!w.ok()) {
+        s.error = "slice: " + w.error();
+        return false;
+    }
+    NalUnit slice = finish_unit(nal_header(nal_type), w);
+    if (s.cfg.cipher && !s.encryptor.encrypt(slice)) {
+        s.error = "slice encryption failed: " + slice.error;
+        return false;
+    }
+    units.push_back(std::move(slice));
+
+    Coded coded;
+    if (!concat_units(units, &coded.stream)) {
+        s.error = "a unit could not be written";
+        return false;
+    }
+    coded.key = key;
+    coded.qp = s.pic_qp;
+    coded.skipped = skipped;
+
+    // Rate control: each picture type has its QP and its share of a group's bits, the key
+    // picture's share from the ratio of key to P-picture bits seen so far; each QP moves
+    // towards its share by half the logarithmic error, corrected by the debt of the stream.
+    if (s.cfg.target_bits > 0) {
+        const double bits = double(coded.stream.size()) * 8;
+        const double target = s.cfg.target_bits;
+        s.debt += int64_t(bits - target);
+        if (key)
+            s.key_bits = bits;
+        else
+            s.p_bits = s.p_bits > 0 ? 0.8 * s.p_bits + 0.2 * bits : bits;
+        const double ratio = s.key_bits > 0 && s.p_bits > 0 ? std::min(std::max(s.key_bits / s.p_bits, 1.0), 40.0) : 8.0;
+        const int gop = std::min(s.cfg.gop, 250);
+        const double group = target * gop;
+        const double share = key ? group * ratio / (ratio + gop - 1) : group / (ratio + gop - 1);
+        const double correction = std::min(std::max(1.0 - double(s.debt) / (2 * group), 0.5), 1.5);
+        const double error = std::log2(bits / std::max(1.0, share * correction));
+        const int step = int(std::lround(std::min(std::max(3.5 * error, -4.0), 4.0)));
+        int &qp = key ? s.key_qp : s.qp;
+        qp = std::min(std::max(qp + step, s.cfg.min_qp), s.cfg.max_qp);
+        if (s.debt > 4 * int64_t(group))
+            s.debt = 4 * int64_t(group);
+        if (s.debt < -4 * int64_t(group))
+            s.debt = -4 * int64_t(group);
+    }
+
+    std::swap(s.cur, s.ref);
+    s.have_ref = true;
+    if (key)
+        ++s.idr_id;
+    ++s.since_key;
+    ++s.count;
+    // What a decoder shows: the reference just made, cropped.
+    if (s.recon.width != s.cfg.width || s.recon.height != s.shown_height)
+        s.recon.allocate(s.cfg.width, s.shown_height);
+    for (int p = 0; p < 3; ++p)
+        for (int y = 0; y < s.recon.rows(p); ++y)
+            std::memcpy(s.recon.plane(p) + size_t(y) * s.recon.stride(p), s.ref.at(p, 0, y), size_t(s.recon.stride(p)));
+    *out = std::move(coded);
+    return true;
+}
+
+} // namespace svacenc

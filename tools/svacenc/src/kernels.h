@@ -1,0 +1,37 @@
+// Sample arithmetic of the encoder: the decoder's dequantisation, inverse transform, intra
+// prediction and chroma interpolation, and the forward transform and quantiser that invert them.
+#ifndef SVACENC_KERNELS_H
+#define SVACENC_KERNELS_H
+
+#include <cstdint>
+
+namespace svacenc {
+namespace kernels {
+
+// Scan position -> coefficient index 8u + v (u horizontal, v vertical frequency).
+extern const uint8_t kScanIndex[64];
+extern const uint8_t kScanScale[64];          // dequantisation scale column of each position
+extern const uint8_t kDequant[7][16];
+extern const uint8_t kChromaQp[56];
+
+// Residual of one 8x8 block quantised at qp: levels in scan order; returns the number of
+// non-zero levels. deadzone is the rounding offset in level units (0..0.5).
+int quantise8x8(const uint8_t *src, int src_stride, const uint8_t *pred, int pred_stride, int qp,
+                float deadzone, int16_t levels[64]);
+// Dequantises the levels and adds their inverse transform to dst, as a decoder does.
+void reconstruct8x8(const int16_t levels[64], int qp, uint8_t *dst, int stride);
+
+// Neighbour arrays of an 8x8 block: [0] the corner, [1..8] the row above (or column left),
+// [9..16] the row above right (column below left), repeated from [16] on.
+constexpr int kNeighbours = 20;
+
+// Intra prediction of an 8x8 block. Luma kernels 0..7: vertical, horizontal, low-pass average,
+// down-left, down-right, low-pass left, low-pass top, mid-grey. Chroma modes 0..6 map onto
+// them, mode 3 is the plane prediction.
+void predict_luma8x8(int kernel, const int *top, const int *left, uint8_t *dst, int stride);
+void predict_chroma8x8(int kernel_mode, const int *top, const int *left, uint8_t *dst, int stride);
+
+} // namespace kernels
+} // namespace svacenc
+
+#endif
