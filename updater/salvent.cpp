@@ -64,8 +64,10 @@ bool IsSafeModuleFile(const QString& key, const ModuleFile& file)
 void ClearLocalData(const QString& programFolder)
 {
     QSettings upgrade(UpgradeKeys::UpgradeConfigFile, QSettings::IniFormat);
-    const QString clientName = ClientNameFromProgram(ReadString(upgrade, UpgradeKeys::StartExe));
     QSettings client(UpgradeKeys::ClientSettingsFile, QSettings::IniFormat);
+    QString clientName = ClientNameFromProgram(ReadString(upgrade, UpgradeKeys::StartExe));
+    if (clientName.isEmpty())
+        clientName = ClientNameFromProgram(ReadString(client, UpgradeKeys::ProgramName));
     QString folder = ReadString(client, UpgradeKeys::LocalData);
     if (folder.isEmpty()) {
         if (clientName.isEmpty())

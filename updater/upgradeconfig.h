@@ -25,6 +25,7 @@ inline const QString SetupVersion = QStringLiteral("App/SetupVersion");
 inline const QString ModuleUpgradePath = QStringLiteral("App/ModuleUpgradePath");
 inline const QString SetupPath = QStringLiteral("App/SetupPath");
 inline const QString LocalData = QStringLiteral("App/localData");
+inline const QString ProgramName = QStringLiteral("App/pName");
 
 inline const QString UpgradeModuleGroup = QStringLiteral("UpgradeModule");
 inline const QString UpgradeErrorGroup = QStringLiteral("UpgradeError");
