@@ -132,9 +132,11 @@ void StartClient(const QString& programFolder, const QString& exe)
 void InstallModules(bool stopAndRestart, const QString& programFolder, const QSet<QString>& downloaded)
 {
     QSettings upgrade(UpgradeKeys::UpgradeConfigFile, QSettings::IniFormat);
+    const SettingsWriter upgradeWriter(upgrade);
     const QString downloadDir = DownloadFolder(upgrade);
     const QString exe = ReadString(upgrade, UpgradeKeys::StartExe);
     QSettings versions(ReadString(upgrade, UpgradeKeys::AppVersionConfig), QSettings::IniFormat);
+    const SettingsWriter versionsWriter(versions);
     QSettings server(JoinPath(downloadDir, ReadString(upgrade, UpgradeKeys::SavedUpgradeConfig)),
                      QSettings::IniFormat);
 
@@ -244,6 +246,7 @@ int main(int argc, char* argv[])
     const QString programFolder = EnterProgramFolder();
 
     QSettings upgrade(UpgradeKeys::UpgradeConfigFile, QSettings::IniFormat);
+    const SettingsWriter upgradeWriter(upgrade);
     const QString exe = ReadString(upgrade, UpgradeKeys::StartExe);
     if (!IsClientProgram(programFolder, exe)) {
         // Starting an updater as the client would chain updates without end.
@@ -262,7 +265,7 @@ int main(int argc, char* argv[])
     if (upgrade.value(UpgradeKeys::IsFullUpgrade).toInt() == 1) {
         const QString url = JoinPath(serverUrl, setupPath);
         if (DownloadFile(url, JoinPath(downloadDir, savedSetup))) {
-            upgrade.sync();
+            SyncSettings(upgrade);
             InstallFullSetup(programFolder);
         } else {
             upgrade.setValue(JoinPath(UpgradeKeys::DownloadFailedGroup, setupPath), url);
@@ -272,7 +275,7 @@ int main(int argc, char* argv[])
 
     QSet<QString> downloaded;
     DownloadModules(upgrade, server, serverUrl, downloadDir, &downloaded);
-    upgrade.sync();   // the install step reads the same file through its own store
+    SyncSettings(upgrade);   // the install step reads the same file through its own store
     InstallModules(true, programFolder, downloaded);
     return 0;
 }

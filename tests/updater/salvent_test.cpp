@@ -294,6 +294,29 @@ TEST_F(SalventTest, FullInstallFolderKeepsTheOldModule)
     EXPECT_TRUE(ClientRestarted());
 }
 
+// The update configuration and the version file lie on a disk with no space left: the files
+// the settings store cannot write whole keep their previous content.
+TEST_F(SalventTest, FullConfigFolderKeepsItsFiles)
+{
+    const QByteArray upgradeIni = UpgradeIni(m_client, m_server.BaseUrl(), 0, "libplain.so=2.0\nlibgone.so=3.0\n");
+    const QByteArray settingIni = m_folder.ReadFile(QStringLiteral("config/setting.ini"));
+    SmallFileSystem small;
+    QString why;
+    if (!small.Mount(m_folder.Path(QStringLiteral("config")), 256 * 1024, &why))
+        GTEST_SKIP() << "no small file system: " << why.toStdString();
+    m_folder.WriteFile(QStringLiteral("config/upgrade.ini"), upgradeIni);
+    m_folder.WriteFile(QStringLiteral("config/version.ini"), kVersionIni);
+    m_folder.WriteFile(QStringLiteral("config/setting.ini"), settingIni);
+    ASSERT_TRUE(small.FillLeaving(0));
+    m_server.SetFile(QStringLiteral("/modules/libplain.so"), "new plain");   // libgone.so: 404
+
+    const ProgramFolder::Run run = RunSalvent();
+    EXPECT_TRUE(run.errorOutput.contains("Could not write")) << run.errorOutput.toStdString();
+    EXPECT_EQ(m_folder.ReadFile(QStringLiteral("config/upgrade.ini")), upgradeIni);
+    EXPECT_EQ(m_folder.ReadFile(QStringLiteral("config/version.ini")), QByteArray(kVersionIni));
+    EXPECT_TRUE(ClientRestarted());
+}
+
 TEST_F(SalventTest, FullUpgradeStartsTheSetupInsteadOfTheClient)
 {
     QFile setup(QStringLiteral(FAKE_SETUP_PATH));
