@@ -189,6 +189,9 @@ void InstallModules(bool stopAndRestart, const QString& programFolder, const QSe
                           ReadString(upgrade, JoinPath(UpgradeKeys::UpgradeModuleGroup, key)));
     }
 
+    // The restarted client checks at once: what was installed must be on disk by then.
+    SyncSettings(versions);
+    SyncSettings(upgrade);
     if (stopAndRestart)
         StartClient(programFolder, exe);
 }
