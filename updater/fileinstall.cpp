@@ -107,9 +107,10 @@ bool CommitSaveFile(QSaveFile& file, QString* error)
 
 struct FileSetInstall::Staged {
     QString destination;
-    QString backup;        // hard link to the file it replaces, while the set is committed
+    QString backup;        // the file it replaces, kept under a second name while the set is committed
     std::unique_ptr<QTemporaryFile> file;
     bool existed = false;
+    bool movedAway = false;   // the backup is the old file itself, no longer at the destination
     bool replaced = false;
 };
 
@@ -170,12 +171,21 @@ bool FileSetInstall::Commit()
         if (staged.existed) {
             // The old file stays reachable under a second name until the whole set is in place.
             staged.backup = staged.file->fileName() + QStringLiteral(".old");
-            if (::link(destination.constData(), QFile::encodeName(staged.backup).constData()) != 0) {
-                const int code = errno;
-                staged.backup.clear();
-                Fail(staged.destination, QString::fromLocal8Bit(std::strerror(code)));
-                RollBack(i);
-                return false;
+            const QByteArray backup = QFile::encodeName(staged.backup);
+            if (::link(destination.constData(), backup.constData()) != 0) {
+                int code = errno;
+                // Without hard links a plain file is moved aside instead (never a folder).
+                struct stat old;
+                if (::lstat(destination.constData(), &old) == 0 && S_ISREG(old.st_mode)
+                    && ::rename(destination.constData(), backup.constData()) == 0) {
+                    staged.movedAway = true;
+                } else {
+                    code = errno != 0 ? errno : code;
+                    staged.backup.clear();
+                    Fail(staged.destination, QString::fromLocal8Bit(std::strerror(code)));
+                    RollBack(i);
+                    return false;
+                }
             }
         }
         if (::rename(QFile::encodeName(staged.file->fileName()).constData(), destination.constData()) != 0) {
@@ -200,13 +210,14 @@ void FileSetInstall::RollBack(size_t count)
     for (size_t i = 0; i < count && i < m_files.size(); ++i) {
         Staged& staged = *m_files[i];
         const QByteArray destination = QFile::encodeName(staged.destination);
-        if (staged.replaced) {
+        const QByteArray backup = QFile::encodeName(staged.backup);
+        if (staged.replaced || staged.movedAway) {
             if (!staged.backup.isEmpty())
-                ::rename(QFile::encodeName(staged.backup).constData(), destination.constData());
+                ::rename(backup.constData(), destination.constData());
             else if (!staged.existed)
                 ::unlink(destination.constData());
         } else if (!staged.backup.isEmpty()) {
-            ::unlink(QFile::encodeName(staged.backup).constData());
+            ::unlink(backup.constData());
         }
     }
     m_files.clear();

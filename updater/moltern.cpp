@@ -99,6 +99,7 @@ UpgradeCheckResult CheckModules(CheckContext& context)
 UpgradeCheckResult Check(const QString& baseUrl)
 {
     QSettings upgrade(UpgradeKeys::UpgradeConfigFile, QSettings::IniFormat);
+    const SettingsWriter upgradeWriter(upgrade);
     const QString downloadDir = DownloadFolder(upgrade);
     const QString savedConfig = ReadString(upgrade, UpgradeKeys::SavedUpgradeConfig);
     const QString serverConfig = ReadString(upgrade, UpgradeKeys::ServerUpgradeConfig);
@@ -119,6 +120,7 @@ UpgradeCheckResult Check(const QString& baseUrl)
     upgrade.setValue(UpgradeKeys::ServerUrl, baseUrl);
 
     QSettings versions(versionFile, QSettings::IniFormat);
+    const SettingsWriter versionsWriter(versions);
     const QString installedVersion = ReadString(versions, UpgradeKeys::SetupVersion);
     if (installedVersion.isEmpty()) {
         upgrade.setValue(QStringLiteral("UpgradeError/AppVersionConfig"), UpgradeKeys::Invalid);

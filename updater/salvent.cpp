@@ -64,8 +64,10 @@ bool IsSafeModuleFile(const QString& key, const ModuleFile& file)
 void ClearLocalData(const QString& programFolder)
 {
     QSettings upgrade(UpgradeKeys::UpgradeConfigFile, QSettings::IniFormat);
-    const QString clientName = ClientNameFromProgram(ReadString(upgrade, UpgradeKeys::StartExe));
     QSettings client(UpgradeKeys::ClientSettingsFile, QSettings::IniFormat);
+    QString clientName = ClientNameFromProgram(ReadString(upgrade, UpgradeKeys::StartExe));
+    if (clientName.isEmpty())
+        clientName = ClientNameFromProgram(ReadString(client, UpgradeKeys::ProgramName));
     QString folder = ReadString(client, UpgradeKeys::LocalData);
     if (folder.isEmpty()) {
         if (clientName.isEmpty())
@@ -130,9 +132,11 @@ void StartClient(const QString& programFolder, const QString& exe)
 void InstallModules(bool stopAndRestart, const QString& programFolder, const QSet<QString>& downloaded)
 {
     QSettings upgrade(UpgradeKeys::UpgradeConfigFile, QSettings::IniFormat);
+    const SettingsWriter upgradeWriter(upgrade);
     const QString downloadDir = DownloadFolder(upgrade);
     const QString exe = ReadString(upgrade, UpgradeKeys::StartExe);
     QSettings versions(ReadString(upgrade, UpgradeKeys::AppVersionConfig), QSettings::IniFormat);
+    const SettingsWriter versionsWriter(versions);
     QSettings server(JoinPath(downloadDir, ReadString(upgrade, UpgradeKeys::SavedUpgradeConfig)),
                      QSettings::IniFormat);
 
@@ -185,6 +189,9 @@ void InstallModules(bool stopAndRestart, const QString& programFolder, const QSe
                           ReadString(upgrade, JoinPath(UpgradeKeys::UpgradeModuleGroup, key)));
     }
 
+    // The restarted client checks at once: what was installed must be on disk by then.
+    SyncSettings(versions);
+    SyncSettings(upgrade);
     if (stopAndRestart)
         StartClient(programFolder, exe);
 }
@@ -242,6 +249,7 @@ int main(int argc, char* argv[])
     const QString programFolder = EnterProgramFolder();
 
     QSettings upgrade(UpgradeKeys::UpgradeConfigFile, QSettings::IniFormat);
+    const SettingsWriter upgradeWriter(upgrade);
     const QString exe = ReadString(upgrade, UpgradeKeys::StartExe);
     if (!IsClientProgram(programFolder, exe)) {
         // Starting an updater as the client would chain updates without end.
@@ -260,7 +268,7 @@ int main(int argc, char* argv[])
     if (upgrade.value(UpgradeKeys::IsFullUpgrade).toInt() == 1) {
         const QString url = JoinPath(serverUrl, setupPath);
         if (DownloadFile(url, JoinPath(downloadDir, savedSetup))) {
-            upgrade.sync();
+            SyncSettings(upgrade);
             InstallFullSetup(programFolder);
         } else {
             upgrade.setValue(JoinPath(UpgradeKeys::DownloadFailedGroup, setupPath), url);
@@ -270,7 +278,7 @@ int main(int argc, char* argv[])
 
     QSet<QString> downloaded;
     DownloadModules(upgrade, server, serverUrl, downloadDir, &downloaded);
-    upgrade.sync();   // the install step reads the same file through its own store
+    SyncSettings(upgrade);   // the install step reads the same file through its own store
     InstallModules(true, programFolder, downloaded);
     return 0;
 }

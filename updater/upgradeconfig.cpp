@@ -2,9 +2,49 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QSettings>
 #include <QRegularExpression>
 #include <QUrl>
+
+#include <unistd.h>
+
+#include <cstdio>
+
+bool SyncSettings(QSettings& settings)
+{
+    const QString path = QFileInfo(settings.fileName()).absoluteFilePath();
+    const QByteArray file = QFile::encodeName(path);
+    const QByteArray previous = QFile::encodeName(path + QStringLiteral(".previous"));
+    const QByteArray check = QFile::encodeName(path + QStringLiteral(".check"));
+    ::unlink(previous.constData());
+    // A second name for the old file costs no space, so it survives a full disk.
+    const bool kept = ::link(file.constData(), previous.constData()) == 0;
+    settings.sync();
+
+    // Read back under another name: the store shares what it parsed among stores of one path.
+    bool whole = settings.status() == QSettings::NoError;
+    ::unlink(check.constData());
+    if (whole && ::link(file.constData(), check.constData()) == 0) {
+        QSettings written(QFile::decodeName(check), QSettings::IniFormat);
+        const QStringList keys = settings.allKeys();
+        whole = written.allKeys().size() == keys.size();
+        for (const QString& key : keys)
+            whole = whole && written.value(key).toString() == settings.value(key).toString();
+        ::unlink(check.constData());
+    }
+    if (!whole) {
+        if (kept)
+            ::rename(previous.constData(), file.constData());
+        std::fprintf(stderr, "Could not write %s (disk full?); %s\n", file.constData(),
+                     kept ? "the previous file is kept" : "it may be incomplete");
+        return false;
+    }
+    if (kept)
+        ::unlink(previous.constData());
+    return true;
+}
 
 QString JoinPath(const QString& first, const QString& second)
 {

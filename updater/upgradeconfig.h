@@ -25,6 +25,7 @@ inline const QString SetupVersion = QStringLiteral("App/SetupVersion");
 inline const QString ModuleUpgradePath = QStringLiteral("App/ModuleUpgradePath");
 inline const QString SetupPath = QStringLiteral("App/SetupPath");
 inline const QString LocalData = QStringLiteral("App/localData");
+inline const QString ProgramName = QStringLiteral("App/pName");
 
 inline const QString UpgradeModuleGroup = QStringLiteral("UpgradeModule");
 inline const QString UpgradeErrorGroup = QStringLiteral("UpgradeError");
@@ -36,6 +37,24 @@ inline const QString ModuleVersionGroup = QStringLiteral("ModuleVersion");
 inline const QString DependSuffix = QStringLiteral("_DependModule");
 inline const QString Invalid = QStringLiteral("Invalid");
 } // namespace UpgradeKeys
+
+// Writes the store out. The settings store may commit a short file when the disk is full; when
+// the file does not read back with every value, the previous file is put back and the call
+// returns false.
+bool SyncSettings(QSettings& settings);
+
+// Syncs its store that way when it goes; declare it after the store.
+class SettingsWriter
+{
+public:
+    explicit SettingsWriter(QSettings& settings) : m_settings(settings) {}
+    ~SettingsWriter() { SyncSettings(m_settings); }
+    SettingsWriter(const SettingsWriter&) = delete;
+    SettingsWriter& operator=(const SettingsWriter&) = delete;
+
+private:
+    QSettings& m_settings;
+};
 
 // Joins two path or URL pieces with exactly one "/" and normalises nothing.
 QString JoinPath(const QString& first, const QString& second);

@@ -1,7 +1,6 @@
 #include "scriptedprompter.h"
 
 #include <QCoreApplication>
-#include <QEventLoop>
 #include <QFile>
 
 #include <utility>
@@ -90,8 +89,16 @@ QMessageBox::StandardButton ScriptedPrompter::Ask(const PromptSpec& spec)
         // As a box nobody answers: open until the program is ended.
         QEventLoop loop;
         QObject::connect(QCoreApplication::instance(), &QCoreApplication::aboutToQuit, &loop, &QEventLoop::quit);
+        m_waiting = &loop;
         loop.exec();
+        m_waiting = nullptr;
         return Unscripted(spec);
     }
     return answer;
+}
+
+void ScriptedPrompter::EndWaiting()
+{
+    if (m_waiting != nullptr)
+        m_waiting->quit();
 }

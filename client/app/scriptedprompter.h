@@ -2,6 +2,7 @@
 
 #include "prompter.h"
 
+#include <QEventLoop>
 #include <QString>
 #include <QStringList>
 
@@ -23,8 +24,11 @@ public:
     ScriptedPrompter(QString journal, QStringList answers);
 
     QMessageBox::StandardButton Ask(const PromptSpec& spec) override;
+    // Closes a box kept open by "Wait", as the end of the program does.
+    void EndWaiting();
 
 private:
     QString m_journal;
     QStringList m_answers;
+    QEventLoop* m_waiting = nullptr;
 };

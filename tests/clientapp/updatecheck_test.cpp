@@ -118,7 +118,7 @@ TEST(UpdateCheck, ScriptedAnswersGoOnAcrossRuns)
         ScriptedPrompter first(journal, script);
         EXPECT_EQ(first.Ask(question), QMessageBox::Yes);
         // "Wait" keeps the box open until the program ends.
-        QTimer::singleShot(50, [] { QMetaObject::invokeMethod(QCoreApplication::instance(), "aboutToQuit"); });
+        QTimer::singleShot(50, [&first] { first.EndWaiting(); });
         EXPECT_EQ(first.Ask(notice), QMessageBox::Cancel);
     }
     ScriptedPrompter restarted(journal, script);

