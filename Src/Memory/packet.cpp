@@ -16,6 +16,11 @@ CPacket::CPacket(void* buffer, uint32_t size, const Deleter& deleter)
         deleter(static_cast<uint8_t*>(buffer), size);
 }
 
+CPacket::CPacket(PacketManagerInternal& manager, uint32_t size, uint8_t extraSize)
+{
+    m_internal = OldPacketInternal::allocate(&manager, size, extraSize);
+}
+
 CPacket::CPacket(const CPacket& source, uint32_t offset, uint32_t size, uint8_t extraSize)
 {
     PacketManagerInternal::instance();

@@ -21,6 +21,9 @@ public:
     CPacket();
     // Wraps buffer; with an empty deleter the buffer is never freed by the packet.
     CPacket(void* buffer, uint32_t size, const Deleter& deleter = Deleter());
+    // Empty storage of at least size bytes from the manager, with extraSize bytes of
+    // extra area; without storage when the manager has no room.
+    CPacket(PacketManagerInternal& manager, uint32_t size, uint8_t extraSize = 0);
     // Views bytes [offset, offset + size) of source, with extraSize bytes of
     // extra area. An invalid range leaves the packet without storage.
     CPacket(const CPacket& source, uint32_t offset, uint32_t size, uint8_t extraSize);

@@ -57,6 +57,49 @@ OldPacketInternal* OldPacketInternal::create(OldPacketInternal* source, uint32_t
     return packet;
 }
 
+OldPacketInternal* OldPacketInternal::allocate(PacketManagerInternal* manager, uint32_t size,
+                                               uint8_t extra)
+{
+    if (!manager)
+        return nullptr;
+    const bool extraFromManager = manager->policy() == PacketManagerInternal::kPolicyPoolAndExtra;
+    size_t given = size;
+    uint8_t* buffer = static_cast<uint8_t*>(manager->allocate(given));
+    if (!buffer)
+        return nullptr;
+
+    uint8_t* extraArea = nullptr;
+    OldPacketInternal* packet = nullptr;
+    if (extraFromManager) {
+        size_t extraGiven = extra;
+        extraArea = extra ? static_cast<uint8_t*>(manager->allocate(extraGiven)) : nullptr;
+        packet = (extraArea || !extra) ? new (std::nothrow) OldPacketInternal : nullptr;
+        if (!packet && extraArea)
+            manager->free(extraArea);
+    } else {
+        // One heap block: the extra area at its start, the storage object at its end.
+        const size_t alignment = manager->alignment();
+        const size_t storageOffset = (size_t{extra} + alignment - 1) / alignment * alignment;
+        uint8_t* block = static_cast<uint8_t*>(std::malloc(storageOffset + sizeof(OldPacketInternal)));
+        if (block) {
+            packet = new (block + storageOffset) OldPacketInternal;
+            extraArea = block;
+        }
+    }
+    if (!packet) {
+        manager->free(buffer);
+        return nullptr;
+    }
+    packet->m_kind = kManaged;
+    packet->m_manager = manager;
+    packet->m_buffer = buffer;
+    packet->m_size = 0;
+    packet->m_capacity = given > UINT32_MAX ? UINT32_MAX : uint32_t(given);
+    packet->m_extra = extraArea;
+    packet->m_extraSize = extra;
+    return packet;
+}
+
 OldPacketInternal* OldPacketInternal::wrap(uint8_t* buffer, uint32_t size,
                                            const PacketDeleter& deleter)
 {
@@ -97,10 +140,20 @@ void OldPacketInternal::destroy(OldPacketInternal* packet)
             packet->m_deleter(packet->m_buffer, packet->m_size);
         delete packet;
         break;
-    case kManaged:
-        PacketManagerInternal::instance()->free(packet->m_buffer);
-        delete packet;
+    case kManaged: {
+        PacketManagerInternal* manager = packet->m_manager;
+        manager->free(packet->m_buffer);
+        if (manager->policy() == PacketManagerInternal::kPolicyPoolAndExtra) {
+            if (packet->m_extra)
+                manager->free(packet->m_extra);
+            delete packet;
+        } else {
+            uint8_t* block = packet->m_extra;
+            packet->~OldPacketInternal();
+            std::free(block);
+        }
         break;
+    }
     default:
         Infra::AssertionReporter::report("false", "PacketInternal::destroy(): unreachable!\n",
                                          "PacketInternal::destroy", "Packet", 239);
@@ -114,7 +167,8 @@ uint32_t OldPacketInternal::append(const void* data, uint32_t length)
         count = length;
     if (count == 0 || !data)
         return 0;
-    PacketManagerInternal::instance()->copy(m_buffer + m_size, data, count);
+    PacketManagerInternal* manager = m_manager ? m_manager : PacketManagerInternal::instance();
+    manager->copy(m_buffer + m_size, data, count);
     m_size += count;
     return count;
 }

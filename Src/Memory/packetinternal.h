@@ -13,6 +13,7 @@ namespace Tarvo {
 namespace Memory {
 
 class CPacket;
+class PacketManagerInternal;
 
 using PacketDeleter = Infra::TFunction2<void, uint8_t*, uint32_t>;
 
@@ -30,6 +31,10 @@ public:
     // extra bytes; null (after a log line) when the range is invalid or memory runs out.
     static OldPacketInternal* create(OldPacketInternal* source, uint32_t offset, uint32_t size,
                                      uint8_t extra);
+    // Storage of at least size bytes taken from the manager (capacity: what it gave),
+    // empty, with an extra area of extra bytes (from the manager too under policy 3);
+    // null when the manager has no room.
+    static OldPacketInternal* allocate(PacketManagerInternal* manager, uint32_t size, uint8_t extra);
     // Wraps an outside buffer; null when memory runs out.
     static OldPacketInternal* wrap(uint8_t* buffer, uint32_t size, const PacketDeleter& deleter);
 
@@ -58,6 +63,7 @@ private:
     uint8_t m_extraSize = 0;
     uint8_t m_kind = kWrapped;
     CPacket* m_parent = nullptr;
+    PacketManagerInternal* m_manager = nullptr; // managed storage only
     PacketDeleter m_deleter;
 };
 

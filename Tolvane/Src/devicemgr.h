@@ -1,6 +1,7 @@
 #pragma once
 // The device manager service: owns the module's one device object, publishes the login
-// methods to the page and raises "deviceLoginoutSignal" when a login ends.
+// methods to the page and raises "deviceLoginoutSignal" when a login ends (a logout, a
+// login of other credentials that ended the open session, the manager going).
 //
 // The device pointer is set in the constructor and, when that failed, by the first login;
 // the device lock guards only that pointer and is never held while calling the device.

@@ -4,7 +4,9 @@
 // live-stream control, the playback control and the local play control do the playing. A
 // window is started once for each source set. Pause, resume, speed, single frames and
 // seeking go to the control of the kind that plays in the window. While the page shows more
-// than four windows, live windows asking for the main stream get a sub-stream instead.
+// than four windows, live windows asking for the main stream get a sub-stream instead, and
+// the windows playing live then are lowered. When a login ends, the live video of every
+// window is closed and every source forgotten.
 //
 // One recursive lock guards every window record; starts and the routed controls run under
 // it (a setter restarts a playing window under it), so it is taken before the controls' and

@@ -211,20 +211,37 @@ TEST_F(LiveRecordSimTest, ARecordingOfTheLiveStreamDecodesToTheFramesShown)
     }
     std::this_thread::sleep_for(std::chrono::seconds(3));
     ASSERT_NE(m_host->CallMethod("stopRecord", R"({"infos":[{"winID":0}]})").find("true"), std::string::npos);
-    Play<PLAY_SetDecCallBack_fn>("PLAY_SetDecCallBack", livePort, PLAY_DecCallBack(nullptr));
 
     const QStringList files = QDir(m_folder.path()).entryList({"live-0_*-*.rkv"}, QDir::Files);
     ASSERT_EQ(files.size(), 1) << reply;
     Replay(m_folder.filePath(files[0]).toStdString());
-
-    std::map<int64_t, uint64_t> live, replayed;
-    {
-        std::lock_guard<std::mutex> lock(g_live.mutex);
-        live = g_live.frames;
-    }
+    std::map<int64_t, uint64_t> replayed;
     {
         std::lock_guard<std::mutex> lock(g_replayed.mutex);
         replayed = g_replayed.frames;
+    }
+    ASSERT_FALSE(replayed.empty());
+
+    // The live port decodes the last recorded frames a little after they were recorded:
+    // its callback stays until it has shown the last one.
+    const int64_t lastRecorded = replayed.rbegin()->first;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    bool shownLast = false;
+    while (!shownLast && std::chrono::steady_clock::now() < deadline) {
+        {
+            std::lock_guard<std::mutex> lock(g_live.mutex);
+            shownLast = g_live.frames.count(lastRecorded) != 0;
+        }
+        if (!shownLast) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+    }
+    Play<PLAY_SetDecCallBack_fn>("PLAY_SetDecCallBack", livePort, PLAY_DecCallBack(nullptr));
+
+    std::map<int64_t, uint64_t> live;
+    {
+        std::lock_guard<std::mutex> lock(g_live.mutex);
+        live = g_live.frames;
     }
     ASSERT_GE(replayed.size(), 20u) << "live frames: " << live.size();
     for (const auto& frame : replayed) {
