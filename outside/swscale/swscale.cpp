@@ -12,6 +12,7 @@ constexpr int32_t kMaxSide = 16384;
 
 struct Scaler {
     SCALE_PARAMS params;
+    scalecore::Converter converter;
 };
 
 bool ValidSide(int32_t v) { return v > 0 && v <= kMaxSide; }
@@ -29,14 +30,18 @@ SCALE_EXPORT void *SCALE_open(const SCALE_PARAMS *params)
         return nullptr;
     if (params->dstStride != 0 && params->dstStride < params->dstWidth)
         return nullptr;
-    return new (std::nothrow) Scaler{*params};
+    Scaler *scaler = new (std::nothrow) Scaler;
+    if (scaler)
+        scaler->params = *params;
+    return scaler;
 }
 
 SCALE_EXPORT int32_t SCALE_start(void *handle, const SCALE_PLANES *src, const SCALE_PLANES *dst)
 {
     if (!handle || !src || !dst || !dst->plane[0])
         return -1;
-    const SCALE_PARAMS &p = static_cast<Scaler *>(handle)->params;
+    Scaler *scaler = static_cast<Scaler *>(handle);
+    const SCALE_PARAMS &p = scaler->params;
     scalecore::YuvPicture in;
     for (int i = 0; i < 3; ++i) {
         in.plane[i] = src->plane[i];
@@ -49,7 +54,7 @@ SCALE_EXPORT int32_t SCALE_start(void *handle, const SCALE_PLANES *src, const SC
     if (linePixels < p.dstWidth)
         return -1;
     uint8_t *out = const_cast<uint8_t *>(dst->plane[0]);
-    return scalecore::ToRgb32(in, out, p.dstWidth, p.dstHeight, size_t(linePixels) * 4) ? 0 : -1;
+    return scaler->converter.Run(in, out, p.dstWidth, p.dstHeight, size_t(linePixels) * 4) ? 0 : -1;
 }
 
 SCALE_EXPORT void SCALE_close(void *handle)

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <mutex>
 #include <jpeglib.h>
 
@@ -43,6 +44,15 @@ std::vector<uint8_t> BandsPacket()
 }
 
 const Rgb kBands[3] = {{255, 255, 255}, {255, 0, 0}, {128, 128, 128}};
+
+// Within the scaler's tolerance (3 levels per channel) of the hand-computed colour.
+::testing::AssertionResult Near(int r, int g, int b, const Rgb &want)
+{
+    if (std::abs(r - want.r) <= 3 && std::abs(g - want.g) <= 3 && std::abs(b - want.b) <= 3)
+        return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << "got " << r << " " << g << " " << b << ", want " << want.r << " "
+                                         << want.g << " " << want.b;
+}
 
 uint32_t Get32(const std::vector<uint8_t> &b, size_t at)
 {
@@ -100,8 +110,7 @@ TEST_F(Files, BmpSnapshotHoldsTheShownPicture)
         for (int x = 0; x < 48; ++x) {
             const uint8_t *px = bmp.data() + offset + size_t(row) * rowBytes + size_t(x) * 3;
             const Rgb &want = kBands[x / 16];
-            ASSERT_EQ((std::vector<int>{px[2], px[1], px[0]}), (std::vector<int>{want.r, want.g, want.b}))
-                << "row " << row << " column " << x;
+            ASSERT_TRUE(Near(px[2], px[1], px[0], want)) << "row " << row << " column " << x;
         }
     }
 }
@@ -138,8 +147,7 @@ TEST_F(Files, WindowSinksReceiveTheShownPictureAndTheirRegion)
         ASSERT_EQ((std::vector<int>{p[0], p[1], p[2]}), (std::vector<int>{48, 16, 48 * 4}));
         for (int x = 0; x < 48; ++x) {
             const Rgb &want = kBands[x / 16];
-            ASSERT_EQ((std::vector<int>{p[3 + 3 * x], p[4 + 3 * x], p[5 + 3 * x]}),
-                      (std::vector<int>{want.r, want.g, want.b})) << x;
+            ASSERT_TRUE(Near(p[3 + 3 * x], p[4 + 3 * x], p[5 + 3 * x], want)) << x;
         }
     }
 
@@ -158,8 +166,8 @@ TEST_F(Files, WindowSinksReceiveTheShownPictureAndTheirRegion)
     std::lock_guard<std::mutex> lk(main.mutex);
     ASSERT_EQ(main.pictures.size(), 1u);
     const auto &zoomed = main.pictures.front();
-    EXPECT_EQ((std::vector<int>{zoomed[0], zoomed[1], zoomed[3], zoomed[4], zoomed[5]}),
-              (std::vector<int>{16, 16, 255, 0, 0}));
+    EXPECT_EQ((std::vector<int>{zoomed[0], zoomed[1]}), (std::vector<int>{16, 16}));
+    EXPECT_TRUE(Near(zoomed[3], zoomed[4], zoomed[5], kBands[1]));
     std::lock_guard<std::mutex> lk2(second.mutex);
     EXPECT_EQ(second.pictures.front()[0], 48);
 }

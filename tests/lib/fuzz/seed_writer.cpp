@@ -137,7 +137,7 @@ NalUnit coded_slice(const Sps &sps, const Pps &pps, uint32_t nal, uint32_t frame
         if (kind == AecPictureKind::kI || pick == 5) {
             IntraMb mb;
             mb.kind = a % 2 ? IntraKind::k4x4 : IntraKind::k8x8;
-            for (int i = 0; i < 16; ++i)
+            for (int i = 0; i < (mb.kind == IntraKind::k8x8 ? 4 : 16); ++i)
                 mb.luma_modes[i] = map.predict(x, y, avail & 1, avail & 2, mb.kind, mb.luma_modes, i);
             mb.cbp = all & 0x1Du;
             for (uint8_t &c : mb.cbp4x4)

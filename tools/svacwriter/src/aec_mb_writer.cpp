@@ -118,6 +118,10 @@ bool AecSliceWriter::intra(uint32_t addr, int32_t avail, const IntraMb& mb, Intr
     if (fmt != 0) {
         const Mb *l = left(), *t = top();
         for (int h = 0; h < (fmt == 2 ? 2 : 1); ++h) {
+            if (mb.chroma_modes[h] < 0 || mb.chroma_modes[h] > 3) {
+                error_ = "arithmetic mode: chroma mode outside 0..3";
+                return false;
+            }
             const int a = l && l->chroma_mode[h] != 0;
             int b;
             if (fmt != 2)

@@ -5,17 +5,19 @@
 //   BitWriter w;
 //   write_slice_header(w, sh, sps, pps, nal_type);
 //   w.align_zero();
-//   AecSliceWriter s(picture, params, kind);     // picture: shared by the picture's slices
+//   AecSliceWriter s(picture, params, kind, single_ref);   // picture: shared by its slices
 //   s.intra(addr, avail, mb, modes);  s.skip(addr, avail);  s.p(...);  s.b(...)
-//   s.finish(w);                                 // end of slice, bytes appended
+//   s.finish(w);                                           // end of slice, bytes appended
 //
-// Limits of what it can code (it fails the writer instead): every coded residual block holds at
-// least one coefficient; a B block coded backward whose left neighbour is symmetric (the
-// neighbour's derived vector difference, its context, depends on vector prediction).
+// What it cannot code fails the writer at finish(): a coded residual block without
+// coefficients; a chroma mode above 3 (the arithmetic code has none); a base-layer predicted
+// intra macroblock; a B block coded backward whose left neighbour is symmetric (that
+// neighbour's derived vector difference, the context, depends on vector prediction).
 #ifndef SVACWRITER_AEC_MB_WRITER_H
 #define SVACWRITER_AEC_MB_WRITER_H
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "svacwriter/aec_writer.h"
