@@ -5,9 +5,11 @@
 
 #include <atomic>
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <sys/mman.h>
+#include <sys/stat.h>
 #include <time.h>
 #include <unistd.h>
 
@@ -31,6 +33,9 @@ constexpr size_t kMapsCapacity = 8 * 1024 * 1024;
 
 char g_dumpName[CrashDumpFilter::kPathCapacity];
 char g_dumpPath[CrashDumpFilter::kPathCapacity];
+// The folder a plain dump name goes to, made on the first crash; empty when the
+// dump name is a path of its own.
+char g_dumpFolder[CrashDumpFilter::kPathCapacity];
 char* g_maps = nullptr;
 std::atomic<bool> g_dumping {false};
 
@@ -68,6 +73,31 @@ int WriteDump(int fd, int sig, const siginfo_t* info, const void* context)
     return crashdump::WriteCore(fd, sig, info, context, g_maps, static_cast<size_t>(mapsLen), scratch);
 }
 
+// Makes folder and its missing parents (mkdir is safe in a signal handler).
+// Returns 0, or the error of the last folder that could not be made.
+int MakeFolders(const char* folder)
+{
+    char part[CrashDumpFilter::kPathCapacity];
+    int err = 0;
+    auto make = [&] {
+        if (mkdir(part, 0700) == 0 || errno == EEXIST)
+            err = 0;
+        else
+            err = errno;
+    };
+    size_t i = 0;
+    for (; folder[i] != '\0' && i + 1 < sizeof part; ++i) {
+        if (folder[i] == '/' && i > 0) {
+            part[i] = '\0';
+            make();
+        }
+        part[i] = folder[i];
+    }
+    part[i] = '\0';
+    make();
+    return err;
+}
+
 void WriteReport(const char* text, size_t len)
 {
     const int fd = open(kReportFile, O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
@@ -79,10 +109,29 @@ void WriteReport(const char* text, size_t len)
 
 } // namespace
 
+std::string CrashDumpFilter::DumpFolder()
+{
+    const char* dataHome = std::getenv("XDG_DATA_HOME");
+    std::string base;
+    if (dataHome != nullptr && dataHome[0] == '/') {
+        base = dataHome;
+    } else if (const char* home = std::getenv("HOME"); home != nullptr && home[0] == '/') {
+        base = std::string(home) + "/.local/share";
+    }
+    char exe[kPathCapacity];
+    const ssize_t len = readlink("/proc/self/exe", exe, sizeof exe - 1);
+    const std::string program = len > 0 ? std::string(exe, static_cast<size_t>(len)) : std::string();
+    const size_t slash = program.rfind('/');
+    if (base.empty())
+        return slash != std::string::npos && slash > 0 ? program.substr(0, slash) : std::string(".");
+    const std::string name = slash != std::string::npos ? program.substr(slash + 1) : program;
+    return base + "/" + (name.empty() ? std::string("Application") : name);
+}
+
 bool CrashDumpFilter::BuildDumpPath(const std::string& name, char* path)
 {
     const bool fullPath = name.find('/') != std::string::npos;
-    const std::string result = (fullPath ? "" : "/") + name + ".dmp";
+    const std::string result = (fullPath ? "" : DumpFolder() + "/") + name + ".dmp";
     if (result.size() >= kPathCapacity || result.find('\0') != std::string::npos)
         return false;
     std::memcpy(path, result.c_str(), result.size() + 1);
@@ -103,6 +152,10 @@ void CrashDumpFilter::Install(std::string name)
 
     std::memcpy(g_dumpName, name.c_str(), name.size() + 1);
     std::memcpy(g_dumpPath, path, sizeof path);
+    if (name.find('/') == std::string::npos) {
+        const std::string folder = DumpFolder();
+        std::memcpy(g_dumpFolder, folder.c_str(), folder.size() + 1);
+    }
     g_maps = static_cast<char*>(MapAnonymous(kMapsCapacity));
 
     if (void* stack = MapAnonymous(kAltStackSize)) {
@@ -141,9 +194,12 @@ void CrashDumpFilter::OnUnhandledException(int sig, siginfo_t* info, void* conte
 
     char report[kReportCapacity];
     size_t len;
+    const int folderErr = g_dumpFolder[0] != '\0' ? MakeFolders(g_dumpFolder) : 0;
     const int fd = open(g_dumpPath, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
     if (fd < 0) {
-        len = crashdump::FormatText(report, sizeof report, kCreateFailed, g_dumpPath, errno);
+        // A folder that could not be made tells why better than its absence.
+        const int err = errno == ENOENT && folderErr != 0 ? folderErr : errno;
+        len = crashdump::FormatText(report, sizeof report, kCreateFailed, g_dumpPath, err);
     } else {
         const int err = WriteDump(fd, sig, info, context);
         if (err == 0)

@@ -15,9 +15,14 @@ public:
     // Sets the dump name and installs the handlers. The first installation
     // wins; an empty name becomes "Application"; a name whose dump path would
     // not fit in kPathCapacity - 1 characters installs nothing.
-    // A name without '/' is dumped to "/" + name + ".dmp", a name holding '/'
-    // is a path of its own and gets ".dmp" appended.
+    // A name without '/' is dumped to DumpFolder() + "/" + name + ".dmp", a
+    // name holding '/' is a path of its own and gets ".dmp" appended.
     static void Install(std::string name);
+
+    // Where a plain dump name goes: the user's data folder for the program,
+    // "$XDG_DATA_HOME/<program>" or "$HOME/.local/share/<program>"; without
+    // either, the program's own folder. Made on the first crash.
+    static std::string DumpFolder();
 
     // The path the dump goes to; empty before a successful Install.
     static std::string DumpPath();

@@ -2,6 +2,7 @@
 
 #include "ttssetting.h"
 
+#include <algorithm>
 #include <climits>
 
 SpeechService::SpeechService(const QString& settingsFile, QObject* parent)
@@ -37,7 +38,10 @@ bool SpeechService::say(const QString& text)
     TTSSetting* dialog = settingsDialog();
     if (!dialog->isTTSEnabled() || !dialog->hasEngine() || dialog->isVisible())
         return false;
-    dialog->speech()->say(text);
+    int length = std::min<int>(text.size(), MaxSayLength);
+    if (length < text.size() && length > 0 && text.at(length - 1).isHighSurrogate())
+        --length;
+    dialog->speech()->say(text.left(length));
     return true;
 }
 

@@ -17,6 +17,8 @@ class SpeechService final : public QObject
     Q_OBJECT
 
 public:
+    static constexpr int MaxSayLength = 1000;
+
     // settingsFile: the application folder's "config/ttsSettings.ini".
     explicit SpeechService(const QString& settingsFile, QObject* parent = nullptr);
     ~SpeechService() override;
@@ -29,7 +31,9 @@ public:
     TTSSetting* existingDialog() const;
 
     // Speaks text, interrupting what is being said. False when speech is off,
-    // there is no engine, or the settings dialog is open.
+    // there is no engine, or the settings dialog is open. A text longer than
+    // MaxSayLength characters is cut to that length: the engine cannot be
+    // interrupted while it prepares a text, and longer texts take it minutes.
     bool say(const QString& text);
     // Speaks text and, when seconds >= 1, repeats it with a 500 ms pause
     // until that many seconds have passed.

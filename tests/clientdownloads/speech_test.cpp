@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <QCheckBox>
+#include <QProcess>
 #include <QComboBox>
 #include <QLineEdit>
 #include <QPushButton>
@@ -182,6 +183,29 @@ TEST_F(SpeechTest, SayForSecondsRepeatsUntilTheTimeIsUp)
     const int afterStop = spoken();
     QTest::qWait(1000);
     EXPECT_EQ(spoken(), afterStop);
+}
+
+// A page's overlong text, then the client closes (or stops speaking first):
+// the client ends at once and cleanly instead of waiting for the engine.
+TEST_F(SpeechTest, LongTextLeavesExitClean)
+{
+    if (!fliteAvailable())
+        GTEST_SKIP() << "flite speech engine not installed";
+    for (const QStringList& mode : {QStringList(), QStringList("stop")}) {
+        QProcess child;
+        child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        child.start(QStringLiteral(SAY_CHILD),
+                    QStringList{m_dir.filePath("config/ttsSettings.ini"), QStringLiteral("100000")} + mode);
+        ASSERT_TRUE(child.waitForStarted(30000));
+        // Generous: a clean exit takes well under a second.
+        if (!child.waitForFinished(60000)) {
+            child.kill();
+            child.waitForFinished(10000);
+            FAIL() << "still running after 60 s " << mode.join(' ').toStdString();
+        }
+        EXPECT_EQ(child.exitStatus(), QProcess::NormalExit) << mode.join(' ').toStdString();
+        EXPECT_EQ(child.exitCode(), 0) << mode.join(' ').toStdString();
+    }
 }
 
 }  // namespace

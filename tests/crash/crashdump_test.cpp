@@ -11,6 +11,7 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
+#include <pwd.h>
 #include <sstream>
 #include <string>
 #include <sys/stat.h>
@@ -21,6 +22,8 @@
 namespace fs = std::filesystem;
 
 namespace {
+
+constexpr size_t CrashDumpFilter_kPathCapacity = 260;
 
 const char kSuccess[] = "Sorry, an error occur! please send \"%s\" to R&D for our analysis to solve the problem!";
 
@@ -84,6 +87,14 @@ protected:
         std::string pattern = (fs::temp_directory_path() / "crashdump-XXXXXX").string();
         ASSERT_NE(mkdtemp(pattern.data()), nullptr);
         m_dir = pattern;
+        // The children's data folder, where a plain dump name goes.
+        SetDataHome(m_dir / "data");
+    }
+
+    void SetDataHome(const fs::path& folder)
+    {
+        setenv("XDG_DATA_HOME", folder.c_str(), 1);
+        m_dumpFolder = (folder / "crash_child").string();
     }
 
     void TearDown() override
@@ -106,6 +117,7 @@ protected:
     std::string Report() const { return ReadFile(m_dir / "DumpError.txt"); }
 
     fs::path m_dir;
+    std::string m_dumpFolder;
 };
 
 // ---------------------------------------------------------------- install rules
@@ -118,22 +130,24 @@ struct InstallCase {
 
 TEST_F(CrashDumpTest, InstallRules)
 {
-    const std::string a254(254, 'a');
-    const std::string a255(255, 'a');
+    // A plain name goes to the data folder, and its path must fit too.
+    const std::string folder = m_dumpFolder + "/";
+    const std::string longest(CrashDumpFilter_kPathCapacity - 1 - folder.size() - 4, 'a');
+    const std::string tooLong = longest + "a";
     const std::string a260(260, 'a');
     const std::string full255 = "/" + std::string(254, 'd');
     const std::string full256 = "/" + std::string(255, 'd');
     const std::vector<InstallCase> cases = {
-        {"plain name goes to the root", {"RIZIVException"}, "/RIZIVException.dmp"},
-        {"empty name", {""}, "/Application.dmp"},
+        {"plain name goes to the data folder", {"RIZIVException"}, folder + "RIZIVException.dmp"},
+        {"empty name", {""}, folder + "Application.dmp"},
         {"name holding a slash is a path", {"/var/dumps/x"}, "/var/dumps/x.dmp"},
         {"relative path", {"dumps/x"}, "dumps/x.dmp"},
-        {"first installation wins", {"first", "second"}, "/first.dmp"},
-        {"empty name first wins too", {"", "second"}, "/Application.dmp"},
+        {"first installation wins", {"first", "second"}, folder + "first.dmp"},
+        {"empty name first wins too", {"", "second"}, folder + "Application.dmp"},
         {"260 characters installs nothing", {a260}, ""},
-        {"a refused name leaves room for the next", {a260, "later"}, "/later.dmp"},
-        {"plain name at the path limit", {a254}, "/" + a254 + ".dmp"},
-        {"plain name past the path limit", {a255}, ""},
+        {"a refused name leaves room for the next", {a260, "later"}, folder + "later.dmp"},
+        {"plain name at the path limit", {longest}, folder + longest + ".dmp"},
+        {"plain name past the path limit", {tooLong}, ""},
         {"full path at the limit", {full255}, full255 + ".dmp"},
         {"full path past the limit", {full256}, ""},
     };
@@ -239,6 +253,67 @@ TEST_F(CrashDumpTest, FailuresAreReportedWithTheErrorCode)
         EXPECT_EQ(Report(), Fill(c.format, c.name.string() + ".dmp", c.code));
     }
     EXPECT_TRUE(fs::is_empty(readonly));
+}
+
+// An ordinary user's crash: a plain dump name lands in the user's data folder
+// (made on the crash), and gdb opens it; a data folder the user cannot write
+// gives the create-failure report.
+TEST_F(CrashDumpTest, OrdinaryUsersDumpGoesToTheirDataFolder)
+{
+    std::vector<std::string> asUser;
+    if (geteuid() == 0) {
+        // Run the child as "nobody" (the test itself runs as root in CI).
+        const char* const setpriv = "/usr/bin/setpriv";
+        const passwd* nobody = getpwnam("nobody");
+        if (access(setpriv, X_OK) != 0 || nobody == nullptr)
+            GTEST_SKIP() << "cannot run the child as an ordinary user";
+        asUser = {setpriv, "--reuid=" + std::to_string(nobody->pw_uid),
+                  "--regid=" + std::to_string(nobody->pw_gid), "--clear-groups"};
+    }
+    const fs::perms open = fs::perms::all;
+    const fs::perms locked = fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec
+        | fs::perms::others_read | fs::perms::others_exec;
+    fs::permissions(m_dir, locked);
+    const fs::path work = m_dir / "work";
+    const fs::path home = m_dir / "home";
+    const fs::path lockedHome = m_dir / "locked";
+    for (const fs::path& folder : {work, home, lockedHome}) {
+        fs::create_directory(folder);
+        fs::permissions(folder, folder == lockedHome ? locked : open);
+    }
+
+    struct UserCase {
+        const char* label;
+        fs::path dataHome;
+        bool written;
+    };
+    for (const UserCase& c : {UserCase {"writable data folder", home, true},
+                              UserCase {"unwritable data folder", lockedHome, false}}) {
+        SCOPED_TRACE(c.label);
+        SetDataHome(c.dataHome);
+        const std::string dump = m_dumpFolder + "/RIZIVException.dmp";
+        std::vector<std::string> args = asUser;
+        for (const char* arg : {CRASH_CHILD, "crash", "segv", "RIZIVException"})
+            args.push_back(arg);
+        const ChildResult r = RunProgram(args, work);
+        ASSERT_TRUE(WIFSIGNALED(r.status)) << r.output;
+        EXPECT_EQ(WTERMSIG(r.status), SIGSEGV);
+        const std::string report = ReadFile(work / "DumpError.txt");
+        if (!c.written) {
+            EXPECT_EQ(report, Fill("Failed to create dump file '%s' (error %d)", dump, EACCES));
+            EXPECT_FALSE(fs::exists(m_dumpFolder));
+            continue;
+        }
+        EXPECT_EQ(report, Fill(kSuccess, dump));
+        ASSERT_TRUE(IsElfCore(dump));
+        if (access(GDB_PROGRAM, X_OK) != 0)
+            continue;
+        const ChildResult gdb = RunProgram({GDB_PROGRAM, "-nx", "-batch", "-iex", "set debuginfod enabled off", "-c",
+                                            dump, CRASH_CHILD, "-ex", "bt 8"},
+                                           m_dir);
+        EXPECT_NE(gdb.output.find("signal SIGSEGV"), std::string::npos) << gdb.output;
+        EXPECT_NE(gdb.output.find(" CrashBySegv ("), std::string::npos) << gdb.output;
+    }
 }
 
 } // namespace
