@@ -52,6 +52,8 @@ CDeviceMgr::~CDeviceMgr()
     for (Foundation::IComInterface* method : m_methods) {
         delete method;
     }
+    // The host must not hand the signal to anyone once it is gone.
+    Foundation::RemoveHostSignal(m_context, "deviceLoginoutSignal", &m_deviceLoginoutSignal);
 }
 
 void CDeviceMgr::CreateSvrObject(HostContext* context, const char* argument)
