@@ -31,7 +31,13 @@ using Table = std::vector<std::vector<QString>>;
 
 const char kStart[] = "2024-05-01 00:00:00";
 const char kEnd[] = "2024-05-01 23:59:59";
-const char* const kChannelNames[] = {"Gate", "Yard", "Hall", "Roof"};
+constexpr int kChannels = 16;
+
+// The name the page gives a channel.
+QString ChannelName(int channel)
+{
+    return QStringLiteral("Cam-%1").arg(channel);
+}
 
 Json::Value ParseJson(const QByteArray& text)
 {
@@ -69,7 +75,8 @@ bool MakeDevice(const QString& devices, Json::Value& config)
     config = ParseJson(ReadFile(copy + QStringLiteral("/device.json")));
     std::vector<std::string> pictures;
     for (const std::string& path : config["remoteFiles"].getMemberNames()) {
-        if (QString::fromStdString(path).endsWith(QStringLiteral(".bmp")))
+        const QString suffix = QFileInfo(QString::fromStdString(path)).suffix().toLower();
+        if (suffix == QLatin1String("bmp") || suffix == QLatin1String("jpg") || suffix == QLatin1String("png"))
             pictures.push_back(path);
     }
     Json::Value& sequence = config["answers"]["mediaFileFind.findNextFile"]["sequence"];
@@ -142,9 +149,9 @@ std::string PageConfig(const QString& mode, const QString& root, int total, cons
     Json::Value& condition = search["condition"];
     condition["StartTime"] = kStart;
     condition["EndTime"] = kEnd;
-    for (int channel = 0; channel < 4; ++channel) {
+    for (int channel = 0; channel < kChannels; ++channel) {
         condition["Channels"].append(channel);
-        condition["ChannelNames"].append(kChannelNames[channel]);
+        condition["ChannelNames"].append(ChannelName(channel).toStdString());
     }
     search["filelist"] = Json::Value(Json::arrayValue);
     search["excludeList"] = Json::Value(Json::arrayValue);
@@ -386,7 +393,7 @@ TEST_F(Downloads, SearchSheetPlainAndRemoteDownloadsLandComplete)
         const std::vector<QString>& row = sheet.cells[i + 1];
         SCOPED_TRACE("row " + std::to_string(i + 1) + ": " + Styled(record));
         ASSERT_EQ(row.size(), 5u);
-        EXPECT_EQ(row[0], kChannelNames[record["Channel"].asInt()]);
+        EXPECT_EQ(row[0], ChannelName(record["Channel"].asInt()));
         EXPECT_EQ(row[1].toStdString(), record["StartTime"].asString());
         EXPECT_EQ(row[2], "Line crossing");
         for (int column : {3, 4}) {
@@ -405,9 +412,8 @@ TEST_F(Downloads, SearchSheetPlainAndRemoteDownloadsLandComplete)
         EXPECT_TRUE(videos.insert(video).second) << "two rows link " << video.toStdString();
         const QString span = QString::fromStdString(record["StartTime"].asString() + record["EndTime"].asString())
                                  .remove(QRegularExpression(QStringLiteral("[^0-9]")));
-        EXPECT_TRUE(QFileInfo(video).fileName().startsWith(QString::fromLatin1(kChannelNames[record["Channel"].asInt()])
-                                                           + QLatin1Char('_') + span.left(14) + QLatin1Char('_')
-                                                           + span.mid(14)))
+        EXPECT_TRUE(QFileInfo(video).fileName().startsWith(ChannelName(record["Channel"].asInt()) + QLatin1Char('_')
+                                                           + span.left(14) + QLatin1Char('_') + span.mid(14)))
             << video.toStdString();
         ExpectComplete(video, ExpectedVideo(m_devices, m_config, record), "video");
     }
