@@ -291,6 +291,7 @@ void CDownloadNormal::OnPosition(uint32_t /*total*/, int32_t downloaded)
         return;
     }
     if (downloaded == -2) {
+        DiscardLockedOutput();  // a device failure leaves a truncated copy
         SetState(StateFailed);
     }
     const uint32_t total = m_totalSize.load();

@@ -96,8 +96,10 @@ CDownloadManager::~CDownloadManager()
     Foundation::DisconnectHostSignal(m_context, "ImplComLoaded", HostHandler(this, &CDownloadManager::OnImplLoaded));
     Foundation::DisconnectHostSignal(m_context, "ImplComPreRelease",
                                      HostHandler(this, &CDownloadManager::OnImplPreRelease));
-    Foundation::DisconnectHostSignal(m_context, "deviceLoginoutSignal",
-                                     LoginHandler(this, &CDownloadManager::OnDeviceLoginout));
+    if (m_loginConnected.exchange(false)) {
+        Foundation::DisconnectHostSignal(m_context, "deviceLoginoutSignal",
+                                         LoginHandler(this, &CDownloadManager::OnDeviceLoginout));
+    }
     {
         std::lock_guard<std::mutex> lock(m_timerLock);
         if (m_timerId != 0 && m_timer) {
@@ -130,8 +132,10 @@ void CDownloadManager::OnImplLoaded()
         std::lock_guard<std::mutex> lock(m_timerLock);
         m_timer = Foundation::QueryHostService<ITimer>(m_context, Foundation::TypeName::ITimer);
     }
-    Foundation::ConnectHostSignal(m_context, "deviceLoginoutSignal",
-                                  LoginHandler(this, &CDownloadManager::OnDeviceLoginout));
+    if (!m_loginConnected.exchange(true)) {
+        Foundation::ConnectHostSignal(m_context, "deviceLoginoutSignal",
+                                      LoginHandler(this, &CDownloadManager::OnDeviceLoginout));
+    }
 }
 
 void CDownloadManager::OnImplPreRelease()
@@ -143,8 +147,10 @@ void CDownloadManager::OnImplPreRelease()
         }
         m_timerId = 0;
     }
-    Foundation::DisconnectHostSignal(m_context, "deviceLoginoutSignal",
-                                     LoginHandler(this, &CDownloadManager::OnDeviceLoginout));
+    if (m_loginConnected.exchange(false)) {
+        Foundation::DisconnectHostSignal(m_context, "deviceLoginoutSignal",
+                                         LoginHandler(this, &CDownloadManager::OnDeviceLoginout));
+    }
 }
 
 void CDownloadManager::OnDeviceLoginout(long /*loginId*/)

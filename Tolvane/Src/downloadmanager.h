@@ -87,6 +87,9 @@ private:
     std::map<int, CDownloadCtrl*> m_running;
     std::atomic<uint64_t> m_timerId{0};
     std::mutex m_timerLock;
+    // Connected to the login signal between "ImplComLoaded" and "ImplComPreRelease"; the
+    // signal's owner may be gone by the time this service is destroyed.
+    std::atomic<bool> m_loginConnected{false};
     int m_maxRunning = kMaxRunningJobs;
     std::mutex m_tokenLock;
     std::vector<int> m_videoTokens;

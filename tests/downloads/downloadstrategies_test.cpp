@@ -76,20 +76,26 @@ TEST_F(Strategies, RawPlaybackWritesTakenBlocksHoldsThemWhilePausedAndEndsFinish
     EXPECT_EQ(log.states, (std::vector<int>{2, 4, 2, 3}));
 }
 
+// Only a transfer that reached the device's end of data keeps its file: a failed or cut-off
+// one would leave a truncated copy.
 TEST_F(Strategies, TransferEndsAsTheDeviceSays)
 {
     struct Case {
         const char* what;
         const char* script;  // outcome of opening the playback, or null
+        bool data;           // a block is written first
         int position;        // fired after the start, 0 for none
         bool stop;
         int expected;
+        bool fileKept;
     };
     const Case cases[] = {
-        {"device refuses the transfer", R"({"result": 0})", 0, false, 5},
-        {"device reports a failure", nullptr, -2, false, 5},
-        {"stopped by the user before the end of data", nullptr, 0, true, 5},
-        {"failed, then stopped", nullptr, -2, true, 5},
+        {"device refuses the transfer", R"({"result": 0})", false, 0, false, 5, false},
+        {"device reports a failure", nullptr, true, -2, false, 5, false},
+        {"stopped by the user before the end of data", nullptr, true, 0, true, 5, false},
+        {"stopped before any data", nullptr, false, 0, true, 5, false},
+        {"failed, then stopped", nullptr, true, -2, true, 5, false},
+        {"end of data", nullptr, true, -1, false, 3, true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -98,19 +104,28 @@ TEST_F(Strategies, TransferEndsAsTheDeviceSays)
             QuillnetStandIn::Script("CLIENT_PlayBackByRecordFileEx2", c.script);
         }
         StateLog log;
-        Tolvane::CDownloadByPlayback download(Context(), &Device(), Parse(kItem), Folder(), "x.rkv", false);
-        download.SetStateHandler(log.Handler());
-        download.Start();
-        const std::vector<Json::Value> speed = QuillnetStandIn::CallsOf("CLIENT_SetPlayBackSpeed");
-        if (c.position != 0) {
-            ASSERT_EQ(speed.size(), 1u);
-            QuillnetStandIn::FirePosition(speed[0]["args"][0].asInt64(), 6, c.position);
+        {
+            Tolvane::CDownloadByPlayback download(Context(), &Device(), Parse(kItem), Folder(), "x.rkv", false);
+            download.SetStateHandler(log.Handler());
+            download.Start();
+            const std::vector<Json::Value> speed = QuillnetStandIn::CallsOf("CLIENT_SetPlayBackSpeed");
+            const unsigned char block[] = {1, 2, 3};
+            if (c.data) {
+                ASSERT_EQ(speed.size(), 1u);
+                QuillnetStandIn::FireData(speed[0]["args"][0].asInt64(), block, 3);  // opens the file
+                EXPECT_EQ(QuillnetStandIn::FireData(speed[0]["args"][0].asInt64(), block, 3), 1);
+            }
+            if (c.position != 0) {
+                ASSERT_EQ(speed.size(), 1u);
+                QuillnetStandIn::FirePosition(speed[0]["args"][0].asInt64(), 6, c.position);
+            }
+            if (c.stop) {
+                EXPECT_TRUE(download.Stop());
+            }
+            EXPECT_EQ(download.GetState(), c.expected);
+            EXPECT_EQ(log.states.back(), c.expected);
         }
-        if (c.stop) {
-            EXPECT_TRUE(download.Stop());
-        }
-        EXPECT_EQ(download.GetState(), c.expected);
-        EXPECT_EQ(log.states.back(), c.expected);
+        EXPECT_EQ(QFile::exists(QString::fromStdString(Folder() + "/x.rkv")), c.fileKept);
         QuillnetStandIn::ClearScript();
     }
 }

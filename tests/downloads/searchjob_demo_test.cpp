@@ -10,6 +10,7 @@
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
+#include <QFileInfo>
 #include <QLibrary>
 #include <QThread>
 #include <QUrl>
@@ -100,19 +101,23 @@ protected:
     void (*m_clear)(void*) = nullptr;
 };
 
-TEST_F(DemoSearchJob, EndsWithWhatTheDeviceHasAndEachRowLinksItsOwnVideo)
+int StartSearch(Tolvane::CDownloadManager& manager, int total, const std::string& folder)
 {
-    const int recordings = static_cast<int>(m_config["recordings"].size());
-    ASSERT_GT(recordings, 0);
-    Tolvane::CDownloadManager manager(m_host->Context(), "");
     const Json::Value excel = Parse(R"({"AiType": "ivs", "SheetName": "Results",
         "Headers": [{"Key": "SnapLocation", "Value": "Channel"}, {"Key": "SnapTime", "Value": "Time"},
                     {"Key": "VideoName", "Value": "Video"}]})");
     const Json::Value condition =
         Parse(R"({"StartTime": "2024-05-01 00:00:00", "EndTime": "2024-05-01 23:59:59", "Channels": []})");
-    const int token = manager.aiSearchDownload(recordings * 2, Parse(R"({"Type": ["rkv", "xls"]})"),
-                                               m_dir.path().toStdString(), excel, condition,
-                                               Json::Value(Json::arrayValue), Json::Value(Json::arrayValue));
+    return manager.aiSearchDownload(total, Parse(R"({"Type": ["rkv", "xls"]})"), folder, excel, condition,
+                                    Json::Value(Json::arrayValue), Json::Value(Json::arrayValue));
+}
+
+TEST_F(DemoSearchJob, EndsWithWhatTheDeviceHasAndEachRowLinksItsOwnVideo)
+{
+    const int recordings = static_cast<int>(m_config["recordings"].size());
+    ASSERT_GT(recordings, 0);
+    Tolvane::CDownloadManager manager(m_host->Context(), "");
+    const int token = StartSearch(manager, recordings * 2, m_dir.path().toStdString());
     ASSERT_GE(token, 0);
     bool gone = false;
     Json::Value last;
@@ -143,6 +148,59 @@ TEST_F(DemoSearchJob, EndsWithWhatTheDeviceHasAndEachRowLinksItsOwnVideo)
         EXPECT_EQ(links.count(written.next()), 1u) << written.filePath().toStdString();
     }
     EXPECT_EQ(files, recordings);
+}
+
+}  // namespace
+
+namespace {
+
+// Stopped part way: a row links only a video that is there and whole; the others read "NA",
+// and no cut-off video is left in the folder.
+TEST_F(DemoSearchJob, StoppedPartWayLeavesOnlyWholeVideosLinked)
+{
+    std::set<std::string> whole;
+    for (const Json::Value& recording : m_config["recordings"]) {
+        whole.insert(ReadFile(m_demo + "/" + recording["file"].asString()));
+    }
+    Tolvane::CDownloadManager manager(m_host->Context(), "");
+    const int token = StartSearch(manager, static_cast<int>(m_config["recordings"].size()),
+                                  m_dir.path().toStdString());
+    ASSERT_GE(token, 0);
+    const QString videos = m_dir.filePath(QStringLiteral("aisearch_20240501000000_20240501235959/video"));
+    bool stopped = false;
+    for (int tick = 0; tick < 1500 && !stopped; ++tick) {
+        manager.OnTick(1);
+        const Json::Value state = manager.getState(token);
+        ASSERT_FALSE(state.isNull()) << "ended before it could be stopped";
+        // Stopped while a video is on its way.
+        if (QDir(videos).entryList(QDir::Files).size() > 0 && state[0]["process"].asInt() < 100) {
+            stopped = manager.stopAiSearchDownload(token);
+        }
+        QThread::msleep(20);
+    }
+    ASSERT_TRUE(stopped);
+    for (int tick = 0; tick < 100 && !manager.getState(token).isNull(); ++tick) {
+        manager.OnTick(1);
+    }
+    ASSERT_TRUE(manager.getState(token).isNull());
+    manager.WaitForBackgroundTasks();
+
+    for (const QString& name : QDir(videos).entryList(QDir::Files)) {
+        EXPECT_EQ(whole.count(ReadFile((videos + "/" + name).toStdString())), 1u) << name.toStdString() << " is cut off";
+    }
+    const auto rows = ReadSheet(QFileInfo(videos).absolutePath() + QStringLiteral("/ivs.xls"));
+    ASSERT_GT(rows.size(), 1u);
+    int linked = 0;
+    for (std::size_t i = 1; i < rows.size(); ++i) {
+        ASSERT_EQ(rows[i].size(), 3u);
+        if (rows[i][2] == QLatin1String("NA")) {
+            continue;
+        }
+        ++linked;
+        const std::string video = QUrl(rows[i][2]).toLocalFile().toStdString();
+        EXPECT_EQ(whole.count(ReadFile(video)), 1u) << "row " << i << " links " << video;
+    }
+    EXPECT_LT(linked, static_cast<int>(rows.size()) - 1);
 }
 
 }  // namespace
