@@ -27,6 +27,7 @@ uint64_t Fnv(const uint8_t *data, size_t size, uint64_t hash = 14695981039346656
 struct Encoded {
     std::vector<packetfmt::Packet> packets;
     std::vector<uint64_t> pictures;   // RGB32 hash of each reconstruction
+    std::vector<uint8_t> lastRgb;     // RGB32 of the last reconstruction
 };
 
 // A textured square moving over a gradient, encoded; the pictures as the scaler shows them.
@@ -71,6 +72,7 @@ Encoded Encode(svacenc::Config config, int frames)
         std::vector<uint8_t> rgb(size_t(r.width) * r.height * 4);
         EXPECT_TRUE(scalecore::ToRgb32(src, rgb.data(), r.width, r.height, size_t(r.width) * 4));
         out.pictures.push_back(Fnv(rgb.data(), rgb.size()));
+        out.lastRgb = rgb;
     }
     return out;
 }
@@ -218,6 +220,48 @@ TEST_F(Svac, AnEncryptedStreamNeedsItsKeyAndTakesACorrectedOne)
     ASSERT_GE(later.size(), 10u);
     const std::vector<uint64_t> expected(stream.pictures.begin() + 5, stream.pictures.end());
     EXPECT_EQ(std::vector<uint64_t>(later.end() - 10, later.end()), expected);
+}
+
+TEST_F(Svac, ReverseShowsEachGroupLastToFirstAndASnapshotHoldsThePicture)
+{
+    const Encoded stream = Encode(Config(), 15);
+    // The groups from the last to the first, each in decoding order, as a device sends a
+    // recording backwards.
+    std::vector<packetfmt::Packet> backward;
+    for (int g = 2; g >= 0; --g)
+        backward.insert(backward.end(), stream.packets.begin() + 5 * g, stream.packets.begin() + 5 * g + 5);
+    HashSink sink;
+    const int32_t port = Open(sink);
+    ASSERT_EQ(PLAY_SetPlayDirection(port, 1), 1);
+    ASSERT_TRUE(FeedAll(port, Concat(backward), 2048));
+    PLAY_Flush(port);
+    ASSERT_TRUE(sink.WaitFor(stream.pictures.size()));
+    ASSERT_TRUE(WaitDrained(port));
+    const std::vector<uint64_t> shown = sink.Pictures();
+    const std::vector<uint64_t> reversed(stream.pictures.rbegin(), stream.pictures.rend());
+    ASSERT_GE(shown.size(), reversed.size());
+    EXPECT_EQ(std::vector<uint64_t>(shown.begin(), shown.begin() + long(reversed.size())), reversed);
+
+    // Forward again: the window's last picture is the stream's last, and so is its snapshot.
+    HashSink again;
+    const int32_t forward = Open(again);
+    ASSERT_TRUE(FeedAll(forward, Concat(stream.packets), 4096));
+    PLAY_Flush(forward);
+    ASSERT_TRUE(again.WaitFor(stream.pictures.size()));
+    ASSERT_TRUE(WaitDrained(forward));
+    const std::string path = TempPath("svac-snap.bmp");
+    m_paths.push_back(path);
+    ASSERT_EQ(PLAY_CatchPicEx(forward, path.c_str(), PLAY_PIC_BMP), 1);
+    const std::vector<uint8_t> bmp = ReadFile(path);
+    const int w = Config().width, h = Config().height;
+    ASSERT_EQ(bmp.size(), 54u + size_t(w) * 3 * h);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            const uint8_t *px = bmp.data() + 54 + size_t(h - 1 - y) * w * 3 + size_t(x) * 3;   // bottom-up
+            const uint8_t *want = stream.lastRgb.data() + (size_t(y) * w + x) * 4;
+            ASSERT_EQ((std::vector<int>{px[0], px[1], px[2]}), (std::vector<int>{want[0], want[1], want[2]}))
+                << "row " << y << " column " << x;
+        }
 }
 
 }  // namespace
