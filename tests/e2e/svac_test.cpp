@@ -202,7 +202,8 @@ TEST(SvacEndToEnd, LiveRecordingWithSeekAndTheEncryptedChannelShowTheEncodersPic
     // The recording from its start until the seek took effect, and the seconds after 08:00:30.
     const int seekChunk = seekFrame / chunk;
     const std::vector<int> recordingFrames = Identify(
-        played.pictures, 1, Reconstructions(recording, {0, 1, seekChunk - 1, seekChunk, seekChunk + 1, seekChunk + 2}));
+        played.pictures, 1, Reconstructions(recording, {0, 1, seekChunk - 1, seekChunk, seekChunk + 1, seekChunk + 2, seekChunk + 3,
+                                    seekChunk + 4}));
 
     EXPECT_GE(std::set<int>(liveFrames.begin(), liveFrames.end()).size(), 10u) << "live video moves";
     EXPECT_GE(std::set<int>(secretFrames.begin(), secretFrames.end()).size(), 10u) << "the key opens channel 5";
