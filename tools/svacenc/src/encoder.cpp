@@ -1,8 +1,8 @@
 #include "svacenc/encoder.h"
 
 #include <algorithm>
-#include <cstdlib>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 
 #include "kernels.h"
@@ -274,6 +274,7 @@ struct Encoder::State {
         return s;
     }
 
+    // Weight of a mode's or vector's bits against SAD: the quantiser step doubles every 7 QP.
     int lambda() const { return std::max(1, (1 << (pic_qp / 7)) * 2); }
 
     // Chooses, predicts and codes one intra macroblock into cur. Fills the syntax values.
