@@ -4,7 +4,9 @@
 #include "brevixrun.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QFile>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -147,10 +149,10 @@ struct Played {
 
 // One Brevix run of the page, which stops its windows before it posts; then `enough` must
 // hold for the journaled pictures.
-Played Play(const char* key, const std::function<bool(const std::vector<Picture>&)>& enough)
+Played Play(const QByteArray& page, const char* key, const std::function<bool(const std::vector<Picture>&)>& enough)
 {
     Played played;
-    BrevixRun run(ReadFile(QStringLiteral(E2E_SVAC_PAGE)));
+    BrevixRun run(page);
     EXPECT_TRUE(run.Prepare(QStringLiteral(E2E_CAPTURE_SORQUIN),
                             {QStringLiteral("Quillnet"), QStringLiteral("play"), QStringLiteral("swscale"),
                              QStringLiteral("Pravenna")}));
@@ -185,7 +187,7 @@ TEST(SvacEndToEnd, LiveRecordingWithSeekAndTheEncryptedChannelShowTheEncodersPic
     const int chunk = demodevice::kSvacChunkGops * recording.gop;
     const int seekFrame = 30 * recording.fps;   // 08:00:30
 
-    const Played played = Play(kDemoKey, [&](const std::vector<Picture>& pictures) {
+    const Played played = Play(ReadFile(QStringLiteral(E2E_SVAC_PAGE)), kDemoKey, [&](const std::vector<Picture>& pictures) {
         return CountIn(pictures, 0) >= 20 && CountIn(pictures, 2) >= 20 && CountIn(pictures, 1) >= 20;
     });
     for (int id = 1; id <= 11; ++id)
@@ -219,9 +221,44 @@ TEST(SvacEndToEnd, LiveRecordingWithSeekAndTheEncryptedChannelShowTheEncodersPic
 TEST(SvacEndToEnd, WithoutTheKeyTheEncryptedChannelShowsNothing)
 {
     const Played played =
-        Play(nullptr, [](const std::vector<Picture>& pictures) { return CountIn(pictures, 0) >= 20; });
+        Play(ReadFile(QStringLiteral(E2E_SVAC_PAGE)), nullptr,
+             [](const std::vector<Picture>& pictures) { return CountIn(pictures, 0) >= 20; });
     EXPECT_GE(CountIn(played.pictures, 0), 20u);
     EXPECT_EQ(CountIn(played.pictures, 2), 0u) << "an encrypted picture was shown without the key";
+}
+
+TEST(SvacEndToEnd, ARecordingOfALiveWindowPlaysBackThroughLocalPlayToTheSamePictures)
+{
+    demodevice::StreamParams live;
+    ASSERT_TRUE(ParamsOf(DemoFile("live", 0), &live));
+    std::vector<int> chunks;
+    for (int c = 0; c * demodevice::kSvacChunkGops * live.gop < live.seconds * live.fps; ++c)
+        chunks.push_back(c);
+    const std::map<std::string, int> recon = Reconstructions(live, chunks);
+
+    QTemporaryDir folder;
+    ASSERT_TRUE(folder.isValid());
+    const QByteArray page = ReadFile(QStringLiteral(E2E_SVAC_RECORD_PAGE));
+    QByteArray recordPage = page;
+    recordPage.replace("@FOLDER@", folder.path().toUtf8()).replace("@FILE@", "");
+    const Played recording =
+        Play(recordPage, nullptr, [](const std::vector<Picture>& pictures) { return CountIn(pictures, 0) >= 20; });
+    for (int id = 1; id <= 6; ++id)
+        EXPECT_TRUE(recording.answers.replies.count(id)) << "request " << id << " has no reply";
+    const QStringList files = QDir(folder.path()).entryList({QStringLiteral("*.rkv")}, QDir::Files);
+    ASSERT_EQ(files.size(), 1) << "the window's recording";
+    const QString file = folder.filePath(files.first());
+
+    QByteArray playPage = page;
+    playPage.replace("@FOLDER@", "").replace("@FILE@", file.toUtf8());
+    const Played played =
+        Play(playPage, nullptr, [](const std::vector<Picture>& pictures) { return CountIn(pictures, 3) >= 25; });
+    const std::vector<int> frames = Identify(played.pictures, 3, recon);
+    EXPECT_GE(std::set<int>(frames.begin(), frames.end()).size(), 20u) << "the recording plays";
+    // What the live window showed while it recorded is what the recording shows.
+    const std::vector<int> shownLive = Identify(recording.pictures, 0, recon);
+    for (int f : frames)
+        EXPECT_NE(std::find(shownLive.begin(), shownLive.end(), f), shownLive.end()) << "frame " << f;
 }
 
 }  // namespace
