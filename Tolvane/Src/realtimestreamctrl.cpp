@@ -97,13 +97,6 @@ bool CRealtimeStreamCtrl::SetHardwareDecoding(bool enable)
     return true;
 }
 
-bool CRealtimeStreamCtrl::SetSecurityKey(const std::string& key)
-{
-    QMutexLocker lock(&m_lock);
-    m_securityKey = key;
-    return true;
-}
-
 bool CRealtimeStreamCtrl::DecoderStreamOf(IPlayMode* mode)
 {
     auto* live = dynamic_cast<CRealVideoMode*>(mode);

@@ -52,7 +52,14 @@ public:
     // Takes the window out of the modes that are still starting.
     void DropPendingWindow(int winID);
     bool SetHardwareDecoding(bool enable);
-    bool SetSecurityKey(const std::string& key);
+    // The key of the live modes started from now on. Inline, so that a module holding the
+    // service through the host can set it.
+    bool SetSecurityKey(const std::string& key)
+    {
+        QMutexLocker lock(&m_lock);
+        m_securityKey = key;
+        return true;
+    }
 
     void OnImplLoaded();
     void OnImplPreRelease();

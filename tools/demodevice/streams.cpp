@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <memory>
 #include <thread>
 #include <sys/stat.h>
@@ -107,6 +108,7 @@ bool EncodeSvacStream(const StreamParams &params, std::vector<svacenc::Coded> *c
             if (!EncodeSvacChunk(params, c, coded, nullptr))
                 ok = false;
     };
+    const auto start = std::chrono::steady_clock::now();
     const int threads = int(std::min<unsigned>(4, std::max(1u, std::thread::hardware_concurrency())));
     std::vector<std::thread> pool;
     for (int i = 1; i < std::min(threads, chunks); ++i)
@@ -114,6 +116,9 @@ bool EncodeSvacStream(const StreamParams &params, std::vector<svacenc::Coded> *c
     work();
     for (std::thread &t : pool)
         t.join();
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    std::printf("SVAC %dx%d: %d pictures in %.2f s (%.0f pictures/s on %d threads)\n", params.width, params.height,
+                frames, seconds, seconds > 0 ? frames / seconds : 0.0, std::min(threads, chunks));
     return ok;
 }
 

@@ -1,8 +1,8 @@
 #include "svacenc/encoder.h"
 
 #include <algorithm>
-#include <cstdlib>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 
 #include "kernels.h"
@@ -148,6 +148,11 @@ struct Encoder::State {
     double key_bits = 0, p_bits = 0;
     bool have_ref = false;
     std::vector<MbInfo> info;
+    // The last picture's source, and for each macroblock skipped with a zero vector the QP
+    // plus one at which its residual vanished (0 otherwise): while its source stays the same
+    // the residual is the same, and it vanishes at any QP not finer than that one.
+    Planes last_src;
+    std::vector<uint8_t> still;
     UnitEncryptor encryptor;
 
     // Per picture.
@@ -274,6 +279,7 @@ struct Encoder::State {
         return s;
     }
 
+    // Weight of a mode's or vector's bits against SAD: the quantiser step doubles every 7 QP.
     int lambda() const { return std::max(1, (1 << (pic_qp / 7)) * 2); }
 
     // Chooses, predicts and codes one intra macroblock into cur. Fills the syntax values.
@@ -471,6 +477,18 @@ struct Encoder::State {
         return true;
     }
 
+    bool same_source(int mx, int my) const
+    {
+        for (int y = 0; y < 16; ++y)
+            if (std::memcmp(last_src.at(0, 16 * mx, 16 * my + y), src.at(0, 16 * mx, 16 * my + y), 16))
+                return false;
+        for (int p = 1; p <= 2; ++p)
+            for (int y = 0; y < 8; ++y)
+                if (std::memcmp(last_src.at(p, 8 * mx, 8 * my + y), src.at(p, 8 * mx, 8 * my + y), 8))
+                    return false;
+        return true;
+    }
+
     // Residual of the predicted macroblock in cur: cbp, levels, reconstruction in place.
     int inter_residual(int mx, int my, int16_t levels[6][64])
     {
@@ -587,7 +605,9 @@ Encoder::Encoder(const Config &config) : s_(new State)
     s.src.allocate(16 * s.mbw, 16 * s.mbh);
     s.cur.allocate(16 * s.mbw, 16 * s.mbh);
     s.ref.allocate(16 * s.mbw, 16 * s.mbh);
+    s.last_src.allocate(16 * s.mbw, 16 * s.mbh);
     s.info.assign(size_t(s.mbw) * s.mbh, MbInfo());
+    s.still.assign(size_t(s.mbw) * s.mbh, 0);
     s.configured = true;
 }
 
@@ -674,6 +694,7 @@ bool Encoder::encode(const Yuv &picture, Coded *out, bool force_key)
         nb.left_cbp = L ? s.info[size_t(addr - 1)].cbp : 0;
         nb.top_cbp = T ? s.info[size_t(addr - s.mbw)].cbp : 0;
         if (key) {
+            s.still[size_t(addr)] = 0;
             IntraMb mb;
             s.intra_mb(mx, my, modes, mb, levels);
             mi = MbInfo();
@@ -711,7 +732,9 @@ bool Encoder::encode(const Yuv &picture, Coded *out, bool force_key)
         const Mv pred = s.predict_mv(mx, my);
         const Mv left_mvd = L ? s.info[size_t(addr - 1)].mvd : Mv{};
         s.predict_inter(mx, my, pred);
-        int cbp = s.unchanged(mx, my) ? 0 : s.inter_residual(mx, my, levels);
+        const bool still = s.still[size_t(addr)] && s.pic_qp + 1 >= s.still[size_t(addr)] && pred == Mv{} &&
+                           s.same_source(mx, my);
+        int cbp = still || s.unchanged(mx, my) ? 0 : s.inter_residual(mx, my, levels);
         Mv mv = pred;
         if (cbp) {
             mv = s.search(mx, my, pred);
@@ -722,6 +745,8 @@ bool Encoder::encode(const Yuv &picture, Coded *out, bool force_key)
         }
         mi = MbInfo();
         mi.mv = mv;
+        if (!still)
+            s.still[size_t(addr)] = mv == pred && cbp == 0 && mv == Mv{} ? uint8_t(s.pic_qp + 1) : 0;
         if (mv == pred && cbp == 0) {
             ++skipped;
             ++run;
@@ -776,22 +801,22 @@ bool Encoder::encode(const Yuv &picture, Coded *out, bool force_key)
             w.fail("arithmetic coder: " + aec.encoder().error());
         w.put_bytes(data.data(), data.size());
     }
-    if (!w.ok()) {
-        s.error = "slice: " + w.error();
+    // A picture that fails is not a reference: what its macroblocks noted goes too.
+    auto fail = [&s](const std::string &message) {
+        s.error = message;
+        std::fill(s.still.begin(), s.still.end(), uint8_t(0));
         return false;
-    }
+    };
+    if (!w.ok())
+        return fail("slice: " + w.error());
     NalUnit slice = finish_unit(nal_header(nal_type), w);
-    if (s.cfg.cipher && !s.encryptor.encrypt(slice)) {
-        s.error = "slice encryption failed: " + slice.error;
-        return false;
-    }
+    if (s.cfg.cipher && !s.encryptor.encrypt(slice))
+        return fail("slice encryption failed: " + slice.error);
     units.push_back(std::move(slice));
 
     Coded coded;
-    if (!concat_units(units, &coded.stream)) {
-        s.error = "a unit could not be written";
-        return false;
-    }
+    if (!concat_units(units, &coded.stream))
+        return fail("a unit could not be written");
     coded.key = key;
     coded.qp = s.pic_qp;
     coded.skipped = skipped;
@@ -823,6 +848,7 @@ bool Encoder::encode(const Yuv &picture, Coded *out, bool force_key)
     }
 
     std::swap(s.cur, s.ref);
+    std::swap(s.src, s.last_src);
     s.have_ref = true;
     if (key)
         ++s.idr_id;

@@ -61,7 +61,7 @@ inline void inverse8(const u32 a[8], u32 p[8])
 struct Tables {
     int basis[8][8];      // [x][u]
     float mult[56][64];   // forward coefficient -> level, by qp and index 8u + v
-    float max_mult[56];
+    float max_mult[56];   // largest level one unit of residual SAD can reach, by qp
 
     Tables()
     {
@@ -78,6 +78,12 @@ struct Tables {
             for (int x = 0; x < 8; ++x)
                 norm[u] += basis[x][u] * basis[x][u];
         }
+        int peak[8];
+        for (int u = 0; u < 8; ++u) {
+            peak[u] = 0;
+            for (int x = 0; x < 8; ++x)
+                peak[u] = std::max(peak[u], std::abs(basis[x][u]));
+        }
         for (int qp = 0; qp < 56; ++qp)
             for (int p = 0; p < 64; ++p) {
                 const int index = kScanIndex[p];
@@ -85,7 +91,8 @@ struct Tables {
                 const double step = double(kDequant[qp % 7][kScanScale[p]]) * double(1 << (qp / 7));
                 // The inverse scales by 2^-14 overall (a 3-bit and an 11-bit shift).
                 mult[qp][index] = float(16384.0 / (norm[u] * norm[v] * step));
-                max_mult[qp] = p == 0 ? mult[qp][index] : std::max(max_mult[qp], mult[qp][index]);
+                const float bound = float(peak[u] * peak[v]) * mult[qp][index];
+                max_mult[qp] = p == 0 ? bound : std::max(max_mult[qp], bound);
             }
     }
 };
@@ -128,8 +135,8 @@ int quantise8x8(const uint8_t *src, int src_stride, const uint8_t *pred, int pre
             r[y][x] = int(src[y * src_stride + x]) - int(pred[y * pred_stride + x]);
             sad += std::abs(r[y][x]);
         }
-    // No coefficient can reach a level: |coefficient| <= 144 x SAD.
-    if (float(sad) * 144.0f * t.max_mult[qp] + deadzone < 1.0f) {
+    // No coefficient can reach a level: |coefficient (u, v)| <= peak(u) peak(v) SAD.
+    if (float(sad) * t.max_mult[qp] + deadzone < 1.0f) {
         std::fill(levels, levels + 64, int16_t(0));
         return 0;
     }
