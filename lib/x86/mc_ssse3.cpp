@@ -456,7 +456,6 @@ void chroma_mc_w2(uint8_t *dst, const uint8_t *src, int32_t stride, int32_t h, i
 } // namespace
 
 // Luma, 16x16 put.
-void luma_mc16_put_ssse3_qpel_00(uint8_t *dst, const uint8_t *src, int32_t stride) { luma_mc<0, 0, 16, false>(dst, src, stride); }
 void luma_mc16_put_ssse3_qpel_10(uint8_t *dst, const uint8_t *src, int32_t stride) { luma_mc<1, 0, 16, false>(dst, src, stride); }
 void luma_mc16_put_ssse3_qpel_20(uint8_t *dst, const uint8_t *src, int32_t stride) { luma_mc<2, 0, 16, false>(dst, src, stride); }
 void luma_mc16_put_ssse3_qpel_30(uint8_t *dst, const uint8_t *src, int32_t stride) { luma_mc<3, 0, 16, false>(dst, src, stride); }

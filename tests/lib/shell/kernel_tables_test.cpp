@@ -78,7 +78,7 @@ std::vector<Slot> intra_slots()
     return slots;
 }
 
-// Row 0 of the motion-compensation tables: every luma slot but the 8x8 full-sample copy (put)
+// Row 0 of the motion-compensation tables: every luma slot but the full-sample copies (put)
 // and chroma widths 8, 4 and 2; row 1
 // stays empty, row 2 and the padding routines keep their kernels.
 std::vector<Slot> mc_slots()
@@ -91,9 +91,8 @@ std::vector<Slot> mc_slots()
         for (int size = 0; size < N_LUMA_MC_SIZES; ++size)
             for (int p = 0; p < N_LUMA_MC_POSITIONS; ++p) {
                 const std::string at = r + sizes[size] + "][" + std::to_string(p) + "]";
-                const bool small_copy = size == LUMA_MC_8X8 && p == 0;
                 slots.push_back(slot("luma_mc_put_funcs" + at, &luma_mc_put_funcs[row][size][p],
-                                     small_copy ? Ssse3::keeps : ssse3));
+                                     p == 0 ? Ssse3::keeps : ssse3));
                 slots.push_back(slot("luma_mc_avg_funcs" + at, &luma_mc_avg_funcs[row][size][p], ssse3));
             }
         for (int w = 0; w < N_CHROMA_MC_WIDTHS; ++w) {
