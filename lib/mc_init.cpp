@@ -173,8 +173,8 @@ void mc_init(uint32_t cpu_flags)
     mc_init_ssse3(cpu_flags);
 }
 
-// Row 0 only: every luma position of both sizes, chroma widths 8 and 4. Chroma widths 2 and 1,
-// row 2 and the padding routines keep their portable kernels.
+// Row 0 only: every luma position of both sizes but the full-sample put, chroma widths 8, 4
+// and 2. Chroma width 1, row 2 and the padding routines keep their portable kernels.
 void mc_init_ssse3(uint32_t cpu_flags)
 {
     if (!(cpu_flags & 0x80))
