@@ -203,8 +203,10 @@ inline __m128i spread_halves16(const uint8_t pair[2])
 
 // Filters 8 chroma lines; p2 and q2 are read only by the strong filter. Returns the new p0
 // in the low and the new q0 in the high 8 bytes.
-__m128i chroma_filter(const __m128i r[EDGE_ROWS], Pass pass, int32_t alpha, int32_t beta, const uint8_t *clip,
-                      const uint8_t *strength)
+// Inlined into each kernel with the pass fixed, so that the rows stay in registers.
+template <Pass pass>
+__attribute__((always_inline)) inline __m128i chroma_filter(const __m128i r[EDGE_ROWS], int32_t alpha, int32_t beta,
+                                                            const uint8_t *clip, const uint8_t *strength)
 {
     alpha = std::min(alpha, 1024);   // larger values pass every difference of 8-bit samples
     beta = std::min(beta, 1024);
@@ -214,7 +216,7 @@ __m128i chroma_filter(const __m128i r[EDGE_ROWS], Pass pass, int32_t alpha, int3
                                  _mm_and_si128(_mm_cmpgt_epi16(beta_v, absdiff16(p1, p0)),
                                                _mm_cmpgt_epi16(beta_v, absdiff16(q1, q0))));
     __m128i new_p0, new_q0;
-    if (pass == Pass::strong) {
+    if constexpr (pass == Pass::strong) {
         const __m128i p2 = r[P2], q2 = r[Q2];
         const __m128i small = _mm_cmpgt_epi16(words((alpha >> 2) + 2), absdiff16(p0, q0));
         const __m128i full_p = _mm_and_si128(small, _mm_cmpgt_epi16(beta_v, absdiff16(p2, p0)));
@@ -306,11 +308,21 @@ void deblock_chroma_h_ssse3(uint8_t *pix, int32_t stride, int32_t alpha, int32_t
     if (pass == Pass::skip)
         return;
     const ptrdiff_t s = stride;
-    const int reach = pass == Pass::strong ? 3 : 2;
-    __m128i r[EDGE_ROWS] = {};
-    for (int i = Q0 - reach; i < Q0 + reach; ++i)
-        r[i] = widen(load8(pix + (i - Q0) * s));
-    const __m128i edge = chroma_filter(r, pass, alpha, beta, clip, strength);
+    __m128i r[EDGE_ROWS];
+    r[P3] = r[Q3] = _mm_setzero_si128();
+    r[P1] = widen(load8(pix - 2 * s));
+    r[P0] = widen(load8(pix - s));
+    r[Q0] = widen(load8(pix));
+    r[Q1] = widen(load8(pix + s));
+    __m128i edge;
+    if (pass == Pass::strong) {
+        r[P2] = widen(load8(pix - 3 * s));
+        r[Q2] = widen(load8(pix + 2 * s));
+        edge = chroma_filter<Pass::strong>(r, alpha, beta, clip, strength);
+    } else {
+        r[P2] = r[Q2] = _mm_setzero_si128();
+        edge = chroma_filter<Pass::normal>(r, alpha, beta, clip, strength);
+    }
     store8(pix - s, edge);
     store8(pix, _mm_srli_si128(edge, 8));
 }
@@ -333,7 +345,8 @@ void deblock_chroma_v_ssse3(uint8_t *pix, int32_t stride, int32_t alpha, int32_t
         r[2 * k] = widen(cols[k]);
         r[2 * k + 1] = widen(_mm_srli_si128(cols[k], 8));
     }
-    const __m128i edge = chroma_filter(r, pass, alpha, beta, clip, strength);
+    const __m128i edge = pass == Pass::strong ? chroma_filter<Pass::strong>(r, alpha, beta, clip, strength)
+                                              : chroma_filter<Pass::normal>(r, alpha, beta, clip, strength);
     cols[1] = _mm_unpacklo_epi64(cols[1], edge);   // p1, new p0
     cols[2] = _mm_unpackhi_epi64(edge, cols[2]);   // new q0, q1
     __m128i back[8];
