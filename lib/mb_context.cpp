@@ -222,6 +222,7 @@ void keep_edges(decoder_ctx *ctx)
     const uint8_t *y = layer.mb_plane[0];
     mb.corner[0] = line[15];
     std::memcpy(line, y + 15 * ls, 16 * sizeof(P));
+#pragma GCC unroll 16
     for (int r = 0; r < 16; ++r)
         mb.left_col[r] = reinterpret_cast<const P *>(y + r * ls)[15];
     if (ctx->chroma_format == 0)
@@ -233,8 +234,16 @@ void keep_edges(decoder_ctx *ctx)
         const uint8_t *c = layer.mb_plane[1 + p];
         mb.corner[1 + p] = cline[8];
         std::memcpy(cline + 1, c + (rows - 1) * cs, 8 * sizeof(P));
-        for (int r = 0; r < rows; ++r)
-            mb.left_col_chroma[p][1 + r + (r >= 8 ? 2 : 0)] = reinterpret_cast<const P *>(c + r * cs)[7];
+        // Rows 0..7 at 1..8, rows 8..15 (4:2:2) at 11..18.
+        uint16_t *col = mb.left_col_chroma[p];
+#pragma GCC unroll 8
+        for (int r = 0; r < 8; ++r)
+            col[1 + r] = reinterpret_cast<const P *>(c + r * cs)[7];
+        if (rows == 16) {
+#pragma GCC unroll 8
+            for (int r = 8; r < 16; ++r)
+                col[3 + r] = reinterpret_cast<const P *>(c + r * cs)[7];
+        }
     }
 }
 
