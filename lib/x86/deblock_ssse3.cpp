@@ -5,6 +5,8 @@
 
 #include <algorithm>
 #include <cstddef>
+#include <cstring>
+#include <type_traits>
 
 #include "deblock.h"
 
@@ -190,6 +192,14 @@ inline void store16(uint8_t *p, __m128i v) { _mm_storeu_si128(reinterpret_cast<_
 // ---- 16-bit lanes (chroma) ----
 
 inline __m128i widen(__m128i v) { return _mm_unpacklo_epi8(v, _mm_setzero_si128()); }
+
+// Stores 16-bit lane K of v (two samples) at p.
+template <int K>
+inline void store_pair(uint8_t *p, __m128i v, std::integral_constant<int, K>)
+{
+    const uint16_t pair = static_cast<uint16_t>(_mm_extract_epi16(v, K));
+    std::memcpy(p, &pair, sizeof pair);
+}
 inline __m128i words(int v) { return _mm_set1_epi16(static_cast<short>(v)); }
 
 inline __m128i absdiff16(__m128i a, __m128i b) { return _mm_abs_epi16(_mm_sub_epi16(a, b)); }
@@ -334,30 +344,51 @@ void deblock_chroma_v_ssse3(uint8_t *pix, int32_t stride, int32_t alpha, int32_t
     if (pass == Pass::skip)
         return;
     const ptrdiff_t s = stride;
-    uint8_t *left = pix - 4;
-    __m128i rows[8];
-    for (int y = 0; y < 8; ++y)
-        rows[y] = load8(left + y * s);
-    __m128i cols[4];   // cols[k]: columns 2k - 4 and 2k - 3
-    transpose8x8<false>(rows, cols);
     __m128i r[EDGE_ROWS];
-    for (int k = 0; k < 4; ++k) {
-        r[2 * k] = widen(cols[k]);
-        r[2 * k + 1] = widen(_mm_srli_si128(cols[k], 8));
+    r[P3] = r[Q3] = _mm_setzero_si128();
+    __m128i edge;
+    if (pass == Pass::strong) {
+        uint8_t *left = pix - 4;
+        __m128i rows[8];
+        for (int y = 0; y < 8; ++y)
+            rows[y] = load8(left + y * s);
+        __m128i cols[4];   // cols[k]: columns 2k - 4 and 2k - 3
+        transpose8x8<false>(rows, cols);
+        for (int k = 1; k < 4; ++k) {
+            r[2 * k] = widen(cols[k]);
+            r[2 * k + 1] = widen(_mm_srli_si128(cols[k], 8));
+        }
+        r[P2] = widen(_mm_srli_si128(cols[0], 8));
+        edge = chroma_filter<Pass::strong>(r, alpha, beta, clip, strength);
+    } else {
+        // Columns -2..1 only: four bytes per line, 8 lines gathered column by column.
+        uint8_t *left = pix - 2;
+        auto line = [left, s](int y) {
+            int32_t v;
+            std::memcpy(&v, left + y * s, sizeof v);
+            return _mm_cvtsi32_si128(v);
+        };
+        const __m128i a01 = _mm_unpacklo_epi8(line(0), line(1)), a23 = _mm_unpacklo_epi8(line(2), line(3));
+        const __m128i a45 = _mm_unpacklo_epi8(line(4), line(5)), a67 = _mm_unpacklo_epi8(line(6), line(7));
+        const __m128i b0 = _mm_unpacklo_epi16(a01, a23), b1 = _mm_unpacklo_epi16(a45, a67);
+        const __m128i p = _mm_unpacklo_epi32(b0, b1);   // p1 (lines 0..7), p0
+        const __m128i q = _mm_unpackhi_epi32(b0, b1);   // q0, q1
+        r[P1] = widen(p);
+        r[P0] = widen(_mm_srli_si128(p, 8));
+        r[Q0] = widen(q);
+        r[Q1] = widen(_mm_srli_si128(q, 8));
+        r[P2] = r[Q2] = _mm_setzero_si128();
+        edge = chroma_filter<Pass::normal>(r, alpha, beta, clip, strength);
     }
-    const __m128i edge = pass == Pass::strong ? chroma_filter<Pass::strong>(r, alpha, beta, clip, strength)
-                                              : chroma_filter<Pass::normal>(r, alpha, beta, clip, strength);
-    cols[1] = _mm_unpacklo_epi64(cols[1], edge);   // p1, new p0
-    cols[2] = _mm_unpackhi_epi64(edge, cols[2]);   // new q0, q1
-    __m128i back[8];
-    for (int k = 0; k < 4; ++k) {
-        back[2 * k] = cols[k];
-        back[2 * k + 1] = _mm_srli_si128(cols[k], 8);
-    }
-    __m128i pairs[4];
-    transpose8x8<false>(back, pairs);
-    for (int k = 0; k < 4; ++k) {
-        store8(left + 2 * k * s, pairs[k]);
-        store8(left + (2 * k + 1) * s, _mm_srli_si128(pairs[k], 8));
-    }
+    // Only p0 and q0 change: two bytes per line.
+    const __m128i pairs = _mm_unpacklo_epi8(edge, _mm_srli_si128(edge, 8));
+    uint8_t *at = pix - 1;
+    store_pair(at, pairs, std::integral_constant<int, 0>{});
+    store_pair(at + s, pairs, std::integral_constant<int, 1>{});
+    store_pair(at + 2 * s, pairs, std::integral_constant<int, 2>{});
+    store_pair(at + 3 * s, pairs, std::integral_constant<int, 3>{});
+    store_pair(at + 4 * s, pairs, std::integral_constant<int, 4>{});
+    store_pair(at + 5 * s, pairs, std::integral_constant<int, 5>{});
+    store_pair(at + 6 * s, pairs, std::integral_constant<int, 6>{});
+    store_pair(at + 7 * s, pairs, std::integral_constant<int, 7>{});
 }
