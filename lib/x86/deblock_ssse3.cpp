@@ -186,6 +186,11 @@ inline void transpose8x8(const __m128i in[8], __m128i out[4])
 
 inline __m128i load8(const uint8_t *p) { return _mm_loadl_epi64(reinterpret_cast<const __m128i *>(p)); }
 inline void store8(uint8_t *p, __m128i v) { _mm_storel_epi64(reinterpret_cast<__m128i *>(p), v); }
+inline void store4(uint8_t *p, __m128i v)
+{
+    const int32_t bits = _mm_cvtsi128_si32(v);
+    std::memcpy(p, &bits, sizeof bits);
+}
 inline __m128i load16(const uint8_t *p) { return _mm_loadu_si128(reinterpret_cast<const __m128i *>(p)); }
 inline void store16(uint8_t *p, __m128i v) { _mm_storeu_si128(reinterpret_cast<__m128i *>(p), v); }
 
@@ -298,6 +303,21 @@ void deblock_luma_v_ssse3(uint8_t *pix, int32_t stride, int32_t alpha, int32_t b
         r[2 * k + 1] = _mm_unpackhi_epi64(top[k], bottom[k]);
     }
     luma_filter(r, pass, alpha, beta, clip, strength);
+    if (pass == Pass::normal) {
+        // Only p1..q1 change: four bytes per line, lines 4k..4k+3 in quads[k].
+        const __m128i a_lo = _mm_unpacklo_epi8(r[P1], r[P0]), b_lo = _mm_unpacklo_epi8(r[Q0], r[Q1]);
+        const __m128i a_hi = _mm_unpackhi_epi8(r[P1], r[P0]), b_hi = _mm_unpackhi_epi8(r[Q0], r[Q1]);
+        const __m128i quads[4] = {_mm_unpacklo_epi16(a_lo, b_lo), _mm_unpackhi_epi16(a_lo, b_lo),
+                                  _mm_unpacklo_epi16(a_hi, b_hi), _mm_unpackhi_epi16(a_hi, b_hi)};
+        uint8_t *at = pix - 2;
+        for (int k = 0; k < 4; ++k, at += 4 * s) {
+            store4(at, quads[k]);
+            store4(at + s, _mm_srli_si128(quads[k], 4));
+            store4(at + 2 * s, _mm_srli_si128(quads[k], 8));
+            store4(at + 3 * s, _mm_srli_si128(quads[k], 12));
+        }
+        return;
+    }
     __m128i pairs[4];
     transpose8x8<false>(r, pairs);
     for (int k = 0; k < 4; ++k) {
