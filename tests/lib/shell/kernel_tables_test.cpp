@@ -51,8 +51,8 @@ std::vector<Slot> idct_slots()
     return slots;
 }
 
-// Row 0 of the three single-block tables is replaced but for the 4x4 fill with 128 and the 8x8
-// (and chroma) low-pass of the top row; row 1 stays empty.
+// Row 0 of the three single-block tables is replaced but for the fills with 128 and the 8x8 (and
+// chroma) low-pass of the top row; row 1 stays empty.
 std::vector<Slot> intra_slots()
 {
     std::vector<Slot> slots;
@@ -63,11 +63,13 @@ std::vector<Slot> intra_slots()
             slots.push_back(slot("intra_pred4x4_funcs" + r + std::to_string(mode) + "]",
                                  &intra_pred4x4_funcs[row][mode], mode == INTRA_LUMA_D128 ? Ssse3::keeps : ssse3));
             slots.push_back(slot("intra_pred8x8_funcs" + r + std::to_string(mode) + "]",
-                                 &intra_pred8x8_funcs[row][mode], mode == INTRA_LUMA_LPTP ? Ssse3::keeps : ssse3));
+                                 &intra_pred8x8_funcs[row][mode],
+                                 mode == INTRA_LUMA_LPTP || mode == INTRA_LUMA_D128 ? Ssse3::keeps : ssse3));
         }
         for (int mode = 0; mode < N_INTRA_CHROMA_MODES; ++mode)
             slots.push_back(slot("intra_pred_chroma_funcs" + r + std::to_string(mode) + "]",
-                                 &intra_pred_chroma_funcs[row][mode], mode == INTRA_CHROMA_LPTP ? Ssse3::keeps : ssse3));
+                                 &intra_pred_chroma_funcs[row][mode],
+                                 mode == INTRA_CHROMA_LPTP || mode == INTRA_CHROMA_D128 ? Ssse3::keeps : ssse3));
     }
     for (int row = 0; row < N_INTRA_ROWS; ++row) {
         slots.push_back(slot("intra_pred_multi_funcs[" + std::to_string(row) + "]", &intra_pred_multi_funcs[row],
