@@ -113,7 +113,6 @@ void intra_pred8x8_lp_ssse3(uint8_t *dst, const uint8_t *top, const uint8_t *lef
 void intra_pred8x8_dnlf_ssse3(uint8_t *dst, const uint8_t *top, const uint8_t *left, int32_t stride);
 void intra_pred8x8_dnrh_ssse3(uint8_t *dst, const uint8_t *top, const uint8_t *left, int32_t stride);
 void intra_pred8x8_lplf_ssse3(uint8_t *dst, const uint8_t *top, const uint8_t *left, int32_t stride);
-void intra_pred8x8_d128_ssse3(uint8_t *dst, const uint8_t *top, const uint8_t *left, int32_t stride);
 void intra_pred_chroma_plane_ssse3(uint8_t *dst, const uint8_t *top, const uint8_t *left, int32_t stride);
 
 void upsample2x_luma(uint8_t *dst, const uint8_t *src, int32_t dst_stride, int32_t src_stride, int32_t n);

@@ -72,8 +72,8 @@ void intra_pred_init(uint32_t cpu_flags)
     intra_pred_init_ssse3(cpu_flags);
 }
 
-// An SSSE3 kernel takes a slot only where it is faster: the 4x4 fill with 128 and the 8x8
-// low-pass of the top row are plain stores either way and keep their portable kernels.
+// An SSSE3 kernel takes a slot only where it is faster: the fills with 128 and the 8x8 low-pass
+// of the top row are plain stores either way and keep their portable kernels.
 void intra_pred_init_ssse3(uint32_t cpu_flags)
 {
     if (!(cpu_flags & 0x80))
@@ -92,12 +92,10 @@ void intra_pred_init_ssse3(uint32_t cpu_flags)
     intra_pred8x8_funcs[INTRA_ROW_8BIT][INTRA_LUMA_DNLF] = intra_pred8x8_dnlf_ssse3;
     intra_pred8x8_funcs[INTRA_ROW_8BIT][INTRA_LUMA_DNRH] = intra_pred8x8_dnrh_ssse3;
     intra_pred8x8_funcs[INTRA_ROW_8BIT][INTRA_LUMA_LPLF] = intra_pred8x8_lplf_ssse3;
-    intra_pred8x8_funcs[INTRA_ROW_8BIT][INTRA_LUMA_D128] = intra_pred8x8_d128_ssse3;
 
     intra_pred_chroma_funcs[INTRA_ROW_8BIT][INTRA_CHROMA_LP] = intra_pred8x8_lp_ssse3;
     intra_pred_chroma_funcs[INTRA_ROW_8BIT][INTRA_CHROMA_HOR] = intra_pred8x8_horz_ssse3;
     intra_pred_chroma_funcs[INTRA_ROW_8BIT][INTRA_CHROMA_VER] = intra_pred8x8_vert_ssse3;
     intra_pred_chroma_funcs[INTRA_ROW_8BIT][INTRA_CHROMA_PLANE] = intra_pred_chroma_plane_ssse3;
     intra_pred_chroma_funcs[INTRA_ROW_8BIT][INTRA_CHROMA_LPLE] = intra_pred8x8_lplf_ssse3;
-    intra_pred_chroma_funcs[INTRA_ROW_8BIT][INTRA_CHROMA_D128] = intra_pred8x8_d128_ssse3;
 }

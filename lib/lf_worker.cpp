@@ -147,7 +147,8 @@ int lf_worker_reset(decoder_ctx *ctx)
 }
 
 // Rows are handed over in batches: an idle worker is woken once LF_BATCH_ROWS rows wait (or
-// when forced, for a caller about to wait), so a one-core machine switches threads rarely.
+// when forced, for a caller about to wait), so that threads switch rarely. The producer never
+// waits for a free slot with fewer rows waiting than a batch.
 static void publish_row(lf_worker *w, bool force)
 {
     w->slot_used[w->write] = w->fill;

@@ -1,5 +1,7 @@
 // Loop-filter worker: the decoding thread publishes complete macroblock rows of lf_records
-// into a ring of four slots; the instance's worker thread filters them in order.
+// into a ring of eight slots; the instance's worker thread filters them in order. An idle
+// worker is woken once four rows wait (or when the decoding thread is about to wait), so the
+// hand-over costs one wake-up per four rows.
 #pragma once
 #include <pthread.h>
 #include <cstdint>
@@ -8,9 +10,10 @@
 
 struct decoder_ctx;
 
-constexpr int LF_RING_SLOTS = 4;
+constexpr int LF_RING_SLOTS = 8;
 constexpr int LF_DEFAULT_ROW = 120;
-constexpr int LF_BATCH_ROWS = 2;      // waiting rows that wake an idle worker
+constexpr int LF_BATCH_ROWS = 4;      // waiting rows that wake an idle worker
+static_assert(LF_BATCH_ROWS < LF_RING_SLOTS, "a full ring must hold a batch");
 
 typedef void (*lf_filter_fn)(const lf_record *rec);
 

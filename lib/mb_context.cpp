@@ -103,11 +103,11 @@ struct needs_tables {
 
 const needs_tables needs_of;
 
-// Fills top[0..NB_ARRAY) and left[0..NB_ARRAY) of the n x n luma block at (bx, by): the row
+// Fills top[0..NB_ARRAY) and left[0..NB_ARRAY) of the N x N luma block at (bx, by): the row
 // above and the column to the left are copied whole, the above-right and below-left halves
 // when their cells are ready (else the last sample is repeated), then the corner.
-template <typename P>
-void gather_luma(decoder_ctx *ctx, int bx, int by, int n, const block_needs &needs)
+template <typename P, int N>
+void gather_luma(decoder_ctx *ctx, int bx, int by, const block_needs &needs)
 {
     layer_ctx &layer = ctx->layer[ctx->cur_layer];
     mb_work &mb = ctx->mb;
@@ -121,22 +121,35 @@ void gather_luma(decoder_ctx *ctx, int bx, int by, int n, const block_needs &nee
     const bool below_left = needs.ready(avail, needs.below_left);
 
     // Above: the unfiltered line buffer (which runs on into the next macroblock) for the top
-    // row of blocks, else the macroblock's own row by - 1.
+    // row of blocks, else the macroblock's own row by - 1. Fixed-size copies and fills.
     const P *above = by == 0 ? line + bx : reinterpret_cast<const P *>(plane + (by - 1) * stride) + bx;
-    const int top_count = above_right ? 2 * n : n;
-    std::memcpy(t + 1, above, static_cast<size_t>(top_count) * sizeof(P));
-    std::fill(t + 1 + top_count, t + NB_ARRAY, t[top_count]);
+    std::memcpy(t + 1, above, N * sizeof(P));
+    if (above_right) {
+        std::memcpy(t + 1 + N, above + N, N * sizeof(P));
+        std::fill_n(t + 1 + 2 * N, NB_ARRAY - 1 - 2 * N, t[2 * N]);
+    } else {
+        std::fill_n(t + 1 + N, NB_ARRAY - 1 - N, t[N]);
+    }
 
-    const int left_count = below_left ? 2 * n : n;
+    const int left_count = below_left ? 2 * N : N;
     if (bx == 0) {
         for (int i = 0; i < left_count; ++i)
             l[1 + i] = static_cast<P>(mb.left_col[by + i]);
     } else {
         const uint8_t *col = plane + by * stride + (bx - 1) * static_cast<int>(sizeof(P));
-        for (int i = 0; i < left_count; ++i)
+#pragma GCC unroll 8
+        for (int i = 0; i < N; ++i)
             l[1 + i] = *reinterpret_cast<const P *>(col + i * stride);
+        if (below_left) {
+#pragma GCC unroll 8
+            for (int i = N; i < 2 * N; ++i)
+                l[1 + i] = *reinterpret_cast<const P *>(col + i * stride);
+        }
     }
-    std::fill(l + 1 + left_count, l + NB_ARRAY, l[left_count]);
+    if (below_left)
+        std::fill_n(l + 1 + 2 * N, NB_ARRAY - 1 - 2 * N, l[2 * N]);
+    else
+        std::fill_n(l + 1 + N, NB_ARRAY - 1 - N, l[N]);
 
     P corner = P(0);
     if (avail & MB_TOP_LEFT)
@@ -222,6 +235,7 @@ void keep_edges(decoder_ctx *ctx)
     const uint8_t *y = layer.mb_plane[0];
     mb.corner[0] = line[15];
     std::memcpy(line, y + 15 * ls, 16 * sizeof(P));
+#pragma GCC unroll 16
     for (int r = 0; r < 16; ++r)
         mb.left_col[r] = reinterpret_cast<const P *>(y + r * ls)[15];
     if (ctx->chroma_format == 0)
@@ -233,8 +247,16 @@ void keep_edges(decoder_ctx *ctx)
         const uint8_t *c = layer.mb_plane[1 + p];
         mb.corner[1 + p] = cline[8];
         std::memcpy(cline + 1, c + (rows - 1) * cs, 8 * sizeof(P));
-        for (int r = 0; r < rows; ++r)
-            mb.left_col_chroma[p][1 + r + (r >= 8 ? 2 : 0)] = reinterpret_cast<const P *>(c + r * cs)[7];
+        // Rows 0..7 at 1..8, rows 8..15 (4:2:2) at 11..18.
+        uint16_t *col = mb.left_col_chroma[p];
+#pragma GCC unroll 8
+        for (int r = 0; r < 8; ++r)
+            col[1 + r] = reinterpret_cast<const P *>(c + r * cs)[7];
+        if (rows == 16) {
+#pragma GCC unroll 8
+            for (int r = 8; r < 16; ++r)
+                col[3 + r] = reinterpret_cast<const P *>(c + r * cs)[7];
+        }
     }
 }
 
@@ -303,9 +325,9 @@ void mb_neighbours(decoder_ctx *ctx, int blk, const uint8_t **top, const uint8_t
 {
     const int bx = 8 * (blk & 1), by = 8 * (blk >> 1);
     if (ctx->bit_depth > 8)
-        gather_luma<uint16_t>(ctx, bx, by, 8, needs_of.blk8[blk]);
+        gather_luma<uint16_t, 8>(ctx, bx, by, needs_of.blk8[blk]);
     else
-        gather_luma<uint8_t>(ctx, bx, by, 8, needs_of.blk8[blk]);
+        gather_luma<uint8_t, 8>(ctx, bx, by, needs_of.blk8[blk]);
     *top = ctx->mb.top;
     *left = ctx->mb.left;
 }
@@ -315,9 +337,9 @@ void mb_neighbours_4x4(decoder_ctx *ctx, int blk, const uint8_t **top, const uin
     const int q = blk >> 2, i = blk & 3;
     const int bx = 8 * (q & 1) + 4 * (i & 1), by = 8 * (q >> 1) + 4 * (i >> 1);
     if (ctx->bit_depth > 8)
-        gather_luma<uint16_t>(ctx, bx, by, 4, needs_of.blk4[blk]);
+        gather_luma<uint16_t, 4>(ctx, bx, by, needs_of.blk4[blk]);
     else
-        gather_luma<uint8_t>(ctx, bx, by, 4, needs_of.blk4[blk]);
+        gather_luma<uint8_t, 4>(ctx, bx, by, needs_of.blk4[blk]);
     *top = ctx->mb.top;
     *left = ctx->mb.left;
 }

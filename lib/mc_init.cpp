@@ -173,14 +173,15 @@ void mc_init(uint32_t cpu_flags)
     mc_init_ssse3(cpu_flags);
 }
 
-// Row 0 only: every luma position of both sizes, chroma widths 8 and 4. Chroma widths 2 and 1,
-// row 2 and the padding routines keep their portable kernels.
+// Row 0 only: every luma position of both sizes but the full-sample put, chroma widths 8, 4
+// and 2. Chroma width 1, row 2 and the padding routines keep their portable kernels.
 void mc_init_ssse3(uint32_t cpu_flags)
 {
     if (!(cpu_flags & 0x80))
         return;
 
-    luma_mc_put_funcs[MC_ROW_8BIT][LUMA_MC_16X16][0] = luma_mc16_put_ssse3_qpel_00;
+    // The full-sample copies (put, position 0) keep their portable kernels: the same loads and
+    // stores either way.
     luma_mc_put_funcs[MC_ROW_8BIT][LUMA_MC_16X16][1] = luma_mc16_put_ssse3_qpel_10;
     luma_mc_put_funcs[MC_ROW_8BIT][LUMA_MC_16X16][2] = luma_mc16_put_ssse3_qpel_20;
     luma_mc_put_funcs[MC_ROW_8BIT][LUMA_MC_16X16][3] = luma_mc16_put_ssse3_qpel_30;
@@ -197,7 +198,6 @@ void mc_init_ssse3(uint32_t cpu_flags)
     luma_mc_put_funcs[MC_ROW_8BIT][LUMA_MC_16X16][14] = luma_mc16_put_ssse3_qpel_23;
     luma_mc_put_funcs[MC_ROW_8BIT][LUMA_MC_16X16][15] = luma_mc16_put_ssse3_qpel_33;
 
-    // The 8x8 full-sample copy keeps its portable kernel: the same eight loads and stores.
     luma_mc_put_funcs[MC_ROW_8BIT][LUMA_MC_8X8][1] = luma_mc8_put_ssse3_qpel_10;
     luma_mc_put_funcs[MC_ROW_8BIT][LUMA_MC_8X8][2] = luma_mc8_put_ssse3_qpel_20;
     luma_mc_put_funcs[MC_ROW_8BIT][LUMA_MC_8X8][3] = luma_mc8_put_ssse3_qpel_30;

@@ -3,8 +3,9 @@
 #
 # For each stream kind (intra, ipp-low, ipp-high) the decoding benchmark makes our 1920x1088
 # stream; libx264 encodes 1920x1088 raw pictures at the same file size in CAVLC (intra only:
-# keyint=1; I+P: one I picture, -bf 0 -refs 1; the rate factor that lands nearest). Both decoders then run one thread each,
-# interleaved, ROUNDS times; the best time of each is compared per macroblock.
+# keyint=1; I+P: one I picture, -bf 0 -refs 1; the rate factor that lands nearest). Both
+# decoders then run, ours with its decoding thread and loop-filter worker, FFmpeg with
+# -threads 1, interleaved, ROUNDS times; the best time of each is compared per macroblock.
 #
 #   bench/decode/compare_ffmpeg.sh [build dir (default build)]
 #   environment: PICTURES=30 ROUNDS=7 CALLGRIND=1 RAW=pictures.yuv STREAMS=dir

@@ -5,6 +5,8 @@
 
 #include <algorithm>
 #include <cstddef>
+#include <cstring>
+#include <type_traits>
 
 #include "deblock.h"
 
@@ -184,12 +186,25 @@ inline void transpose8x8(const __m128i in[8], __m128i out[4])
 
 inline __m128i load8(const uint8_t *p) { return _mm_loadl_epi64(reinterpret_cast<const __m128i *>(p)); }
 inline void store8(uint8_t *p, __m128i v) { _mm_storel_epi64(reinterpret_cast<__m128i *>(p), v); }
+inline void store4(uint8_t *p, __m128i v)
+{
+    const int32_t bits = _mm_cvtsi128_si32(v);
+    std::memcpy(p, &bits, sizeof bits);
+}
 inline __m128i load16(const uint8_t *p) { return _mm_loadu_si128(reinterpret_cast<const __m128i *>(p)); }
 inline void store16(uint8_t *p, __m128i v) { _mm_storeu_si128(reinterpret_cast<__m128i *>(p), v); }
 
 // ---- 16-bit lanes (chroma) ----
 
 inline __m128i widen(__m128i v) { return _mm_unpacklo_epi8(v, _mm_setzero_si128()); }
+
+// Stores 16-bit lane K of v (two samples) at p.
+template <int K>
+inline void store_pair(uint8_t *p, __m128i v, std::integral_constant<int, K>)
+{
+    const uint16_t pair = static_cast<uint16_t>(_mm_extract_epi16(v, K));
+    std::memcpy(p, &pair, sizeof pair);
+}
 inline __m128i words(int v) { return _mm_set1_epi16(static_cast<short>(v)); }
 
 inline __m128i absdiff16(__m128i a, __m128i b) { return _mm_abs_epi16(_mm_sub_epi16(a, b)); }
@@ -203,8 +218,10 @@ inline __m128i spread_halves16(const uint8_t pair[2])
 
 // Filters 8 chroma lines; p2 and q2 are read only by the strong filter. Returns the new p0
 // in the low and the new q0 in the high 8 bytes.
-__m128i chroma_filter(const __m128i r[EDGE_ROWS], Pass pass, int32_t alpha, int32_t beta, const uint8_t *clip,
-                      const uint8_t *strength)
+// Inlined into each kernel with the pass fixed, so that the rows stay in registers.
+template <Pass pass>
+__attribute__((always_inline)) inline __m128i chroma_filter(const __m128i r[EDGE_ROWS], int32_t alpha, int32_t beta,
+                                                            const uint8_t *clip, const uint8_t *strength)
 {
     alpha = std::min(alpha, 1024);   // larger values pass every difference of 8-bit samples
     beta = std::min(beta, 1024);
@@ -214,7 +231,7 @@ __m128i chroma_filter(const __m128i r[EDGE_ROWS], Pass pass, int32_t alpha, int3
                                  _mm_and_si128(_mm_cmpgt_epi16(beta_v, absdiff16(p1, p0)),
                                                _mm_cmpgt_epi16(beta_v, absdiff16(q1, q0))));
     __m128i new_p0, new_q0;
-    if (pass == Pass::strong) {
+    if constexpr (pass == Pass::strong) {
         const __m128i p2 = r[P2], q2 = r[Q2];
         const __m128i small = _mm_cmpgt_epi16(words((alpha >> 2) + 2), absdiff16(p0, q0));
         const __m128i full_p = _mm_and_si128(small, _mm_cmpgt_epi16(beta_v, absdiff16(p2, p0)));
@@ -286,6 +303,21 @@ void deblock_luma_v_ssse3(uint8_t *pix, int32_t stride, int32_t alpha, int32_t b
         r[2 * k + 1] = _mm_unpackhi_epi64(top[k], bottom[k]);
     }
     luma_filter(r, pass, alpha, beta, clip, strength);
+    if (pass == Pass::normal) {
+        // Only p1..q1 change: four bytes per line, lines 4k..4k+3 in quads[k].
+        const __m128i a_lo = _mm_unpacklo_epi8(r[P1], r[P0]), b_lo = _mm_unpacklo_epi8(r[Q0], r[Q1]);
+        const __m128i a_hi = _mm_unpackhi_epi8(r[P1], r[P0]), b_hi = _mm_unpackhi_epi8(r[Q0], r[Q1]);
+        const __m128i quads[4] = {_mm_unpacklo_epi16(a_lo, b_lo), _mm_unpackhi_epi16(a_lo, b_lo),
+                                  _mm_unpacklo_epi16(a_hi, b_hi), _mm_unpackhi_epi16(a_hi, b_hi)};
+        uint8_t *at = pix - 2;
+        for (int k = 0; k < 4; ++k, at += 4 * s) {
+            store4(at, quads[k]);
+            store4(at + s, _mm_srli_si128(quads[k], 4));
+            store4(at + 2 * s, _mm_srli_si128(quads[k], 8));
+            store4(at + 3 * s, _mm_srli_si128(quads[k], 12));
+        }
+        return;
+    }
     __m128i pairs[4];
     transpose8x8<false>(r, pairs);
     for (int k = 0; k < 4; ++k) {
@@ -306,11 +338,21 @@ void deblock_chroma_h_ssse3(uint8_t *pix, int32_t stride, int32_t alpha, int32_t
     if (pass == Pass::skip)
         return;
     const ptrdiff_t s = stride;
-    const int reach = pass == Pass::strong ? 3 : 2;
-    __m128i r[EDGE_ROWS] = {};
-    for (int i = Q0 - reach; i < Q0 + reach; ++i)
-        r[i] = widen(load8(pix + (i - Q0) * s));
-    const __m128i edge = chroma_filter(r, pass, alpha, beta, clip, strength);
+    __m128i r[EDGE_ROWS];
+    r[P3] = r[Q3] = _mm_setzero_si128();
+    r[P1] = widen(load8(pix - 2 * s));
+    r[P0] = widen(load8(pix - s));
+    r[Q0] = widen(load8(pix));
+    r[Q1] = widen(load8(pix + s));
+    __m128i edge;
+    if (pass == Pass::strong) {
+        r[P2] = widen(load8(pix - 3 * s));
+        r[Q2] = widen(load8(pix + 2 * s));
+        edge = chroma_filter<Pass::strong>(r, alpha, beta, clip, strength);
+    } else {
+        r[P2] = r[Q2] = _mm_setzero_si128();
+        edge = chroma_filter<Pass::normal>(r, alpha, beta, clip, strength);
+    }
     store8(pix - s, edge);
     store8(pix, _mm_srli_si128(edge, 8));
 }
@@ -322,29 +364,51 @@ void deblock_chroma_v_ssse3(uint8_t *pix, int32_t stride, int32_t alpha, int32_t
     if (pass == Pass::skip)
         return;
     const ptrdiff_t s = stride;
-    uint8_t *left = pix - 4;
-    __m128i rows[8];
-    for (int y = 0; y < 8; ++y)
-        rows[y] = load8(left + y * s);
-    __m128i cols[4];   // cols[k]: columns 2k - 4 and 2k - 3
-    transpose8x8<false>(rows, cols);
     __m128i r[EDGE_ROWS];
-    for (int k = 0; k < 4; ++k) {
-        r[2 * k] = widen(cols[k]);
-        r[2 * k + 1] = widen(_mm_srli_si128(cols[k], 8));
+    r[P3] = r[Q3] = _mm_setzero_si128();
+    __m128i edge;
+    if (pass == Pass::strong) {
+        uint8_t *left = pix - 4;
+        __m128i rows[8];
+        for (int y = 0; y < 8; ++y)
+            rows[y] = load8(left + y * s);
+        __m128i cols[4];   // cols[k]: columns 2k - 4 and 2k - 3
+        transpose8x8<false>(rows, cols);
+        for (int k = 1; k < 4; ++k) {
+            r[2 * k] = widen(cols[k]);
+            r[2 * k + 1] = widen(_mm_srli_si128(cols[k], 8));
+        }
+        r[P2] = widen(_mm_srli_si128(cols[0], 8));
+        edge = chroma_filter<Pass::strong>(r, alpha, beta, clip, strength);
+    } else {
+        // Columns -2..1 only: four bytes per line, 8 lines gathered column by column.
+        uint8_t *left = pix - 2;
+        auto line = [left, s](int y) {
+            int32_t v;
+            std::memcpy(&v, left + y * s, sizeof v);
+            return _mm_cvtsi32_si128(v);
+        };
+        const __m128i a01 = _mm_unpacklo_epi8(line(0), line(1)), a23 = _mm_unpacklo_epi8(line(2), line(3));
+        const __m128i a45 = _mm_unpacklo_epi8(line(4), line(5)), a67 = _mm_unpacklo_epi8(line(6), line(7));
+        const __m128i b0 = _mm_unpacklo_epi16(a01, a23), b1 = _mm_unpacklo_epi16(a45, a67);
+        const __m128i p = _mm_unpacklo_epi32(b0, b1);   // p1 (lines 0..7), p0
+        const __m128i q = _mm_unpackhi_epi32(b0, b1);   // q0, q1
+        r[P1] = widen(p);
+        r[P0] = widen(_mm_srli_si128(p, 8));
+        r[Q0] = widen(q);
+        r[Q1] = widen(_mm_srli_si128(q, 8));
+        r[P2] = r[Q2] = _mm_setzero_si128();
+        edge = chroma_filter<Pass::normal>(r, alpha, beta, clip, strength);
     }
-    const __m128i edge = chroma_filter(r, pass, alpha, beta, clip, strength);
-    cols[1] = _mm_unpacklo_epi64(cols[1], edge);   // p1, new p0
-    cols[2] = _mm_unpackhi_epi64(edge, cols[2]);   // new q0, q1
-    __m128i back[8];
-    for (int k = 0; k < 4; ++k) {
-        back[2 * k] = cols[k];
-        back[2 * k + 1] = _mm_srli_si128(cols[k], 8);
-    }
-    __m128i pairs[4];
-    transpose8x8<false>(back, pairs);
-    for (int k = 0; k < 4; ++k) {
-        store8(left + 2 * k * s, pairs[k]);
-        store8(left + (2 * k + 1) * s, _mm_srli_si128(pairs[k], 8));
-    }
+    // Only p0 and q0 change: two bytes per line.
+    const __m128i pairs = _mm_unpacklo_epi8(edge, _mm_srli_si128(edge, 8));
+    uint8_t *at = pix - 1;
+    store_pair(at, pairs, std::integral_constant<int, 0>{});
+    store_pair(at + s, pairs, std::integral_constant<int, 1>{});
+    store_pair(at + 2 * s, pairs, std::integral_constant<int, 2>{});
+    store_pair(at + 3 * s, pairs, std::integral_constant<int, 3>{});
+    store_pair(at + 4 * s, pairs, std::integral_constant<int, 4>{});
+    store_pair(at + 5 * s, pairs, std::integral_constant<int, 5>{});
+    store_pair(at + 6 * s, pairs, std::integral_constant<int, 6>{});
+    store_pair(at + 7 * s, pairs, std::integral_constant<int, 7>{});
 }

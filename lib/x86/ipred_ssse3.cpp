@@ -260,11 +260,6 @@ void intra_pred8x8_lplf_ssse3(uint8_t *dst, const uint8_t *, const uint8_t *left
     store_spread8(dst, stride, lowpass_bytes(load16(left)));
 }
 
-void intra_pred8x8_d128_ssse3(uint8_t *dst, const uint8_t *, const uint8_t *, int32_t stride)
-{
-    store_same8(dst, stride, _mm_set1_epi8(char(0x80)));
-}
-
 void intra_pred_chroma_plane_ssse3(uint8_t *dst, const uint8_t *top, const uint8_t *left, int32_t stride)
 {
     const __m128i t = load16(top);

@@ -245,8 +245,8 @@ inline __m128i quarter_of_rows(const __m128i *h)
 // Positions filtered horizontally with HALF first, one strip of 8 columns: (2,2) and the
 // diagonals vertically with HALF, (2,1) with Q1 and (2,3) with Q3. DIAG adds the full sample
 // EX columns right of and EY rows below the output before the single rounding.
-template <Filter VF, bool DIAG, int EX, int EY, bool AVG>
-void centre_strip(uint8_t *dst, const uint8_t *src, ptrdiff_t s, int rows)
+template <Filter VF, bool DIAG, int EX, int EY, bool AVG, int ROWS>
+void centre_strip(uint8_t *dst, const uint8_t *src, ptrdiff_t s)
 {
     constexpr int taps = tap_count(VF);
     const uint8_t *p = src - 1 + first_tap(VF) * s;
@@ -259,7 +259,9 @@ void centre_strip(uint8_t *dst, const uint8_t *src, ptrdiff_t s, int rows)
     };
     for (int k = 0; k < taps - 1; k++, p += s)
         filter_row(k, p);
-    for (int y = 0; y < rows; y++, p += s, dst += s) {
+    // Unrolled whole, so that the sliding rows stay in registers.
+#pragma GCC unroll 16
+    for (int y = 0; y < ROWS; y++, p += s, dst += s) {
         filter_row(taps - 1, p);
         __m128i out;
         if constexpr (VF == Filter::HALF) {
@@ -304,14 +306,15 @@ inline WideRow quarter_row(const uint8_t *p)
 }
 
 // Positions (1,2) and (3,2), one strip of 8 columns: Q1 or Q3 across, HALF down, in 32 bits.
-template <Filter HF, bool AVG>
-void quarter_half_strip(uint8_t *dst, const uint8_t *src, ptrdiff_t s, int rows)
+template <Filter HF, bool AVG, int ROWS>
+void quarter_half_strip(uint8_t *dst, const uint8_t *src, ptrdiff_t s)
 {
     const uint8_t *p = src + first_tap(HF) - s;
     WideRow q[4];
     for (int k = 0; k < 3; k++, p += s)
         q[k] = quarter_row<HF>(p);
-    for (int y = 0; y < rows; y++, p += s, dst += s) {
+#pragma GCC unroll 16
+    for (int y = 0; y < ROWS; y++, p += s, dst += s) {
         q[3] = quarter_row<HF>(p);
         const __m128i lo = _mm_sub_epi32(times5_epi32(_mm_add_epi32(q[1].lo, q[2].lo)), _mm_add_epi32(q[0].lo, q[3].lo));
         const __m128i hi = _mm_sub_epi32(times5_epi32(_mm_add_epi32(q[1].hi, q[2].hi)), _mm_add_epi32(q[0].hi, q[3].hi));
@@ -323,11 +326,11 @@ void quarter_half_strip(uint8_t *dst, const uint8_t *src, ptrdiff_t s, int rows)
 }
 
 // An N x N two-stage block as strips of 8 columns, left then right.
-template <typename Strip>
-inline void strips(Strip strip, int n, uint8_t *dst, const uint8_t *src, ptrdiff_t s)
+template <int N, typename Strip>
+inline void strips(Strip strip, uint8_t *dst, const uint8_t *src, ptrdiff_t s)
 {
-    for (int x = 0; x < n; x += 8)
-        strip(dst + x, src + x, s, n);
+    for (int x = 0; x < N; x += 8)
+        strip(dst + x, src + x, s);
 }
 
 // The kernel of position (DX, DY) for an N x N block.
@@ -342,11 +345,11 @@ void luma_mc(uint8_t *dst, const uint8_t *src, int32_t stride)
     else if constexpr (DX == 0)
         luma_vertical<filter_of(DY), N, AVG>(dst, src, s);
     else if constexpr (DY == 2 && DX != 2)
-        strips(quarter_half_strip<filter_of(DX), AVG>, N, dst, src, s);
+        strips<N>(quarter_half_strip<filter_of(DX), AVG, N>, dst, src, s);
     else if constexpr (DX == 2)
-        strips(centre_strip<filter_of(DY), false, 0, 0, AVG>, N, dst, src, s);
+        strips<N>(centre_strip<filter_of(DY), false, 0, 0, AVG, N>, dst, src, s);
     else
-        strips(centre_strip<Filter::HALF, true, DX == 3, DY == 3, AVG>, N, dst, src, s);
+        strips<N>(centre_strip<Filter::HALF, true, DX == 3, DY == 3, AVG, N>, dst, src, s);
 }
 
 // Bilinear chroma of a W-wide block: per row one load, the (s, s + 1) pairs by a one-byte
@@ -453,7 +456,6 @@ void chroma_mc_w2(uint8_t *dst, const uint8_t *src, int32_t stride, int32_t h, i
 } // namespace
 
 // Luma, 16x16 put.
-void luma_mc16_put_ssse3_qpel_00(uint8_t *dst, const uint8_t *src, int32_t stride) { luma_mc<0, 0, 16, false>(dst, src, stride); }
 void luma_mc16_put_ssse3_qpel_10(uint8_t *dst, const uint8_t *src, int32_t stride) { luma_mc<1, 0, 16, false>(dst, src, stride); }
 void luma_mc16_put_ssse3_qpel_20(uint8_t *dst, const uint8_t *src, int32_t stride) { luma_mc<2, 0, 16, false>(dst, src, stride); }
 void luma_mc16_put_ssse3_qpel_30(uint8_t *dst, const uint8_t *src, int32_t stride) { luma_mc<3, 0, 16, false>(dst, src, stride); }

@@ -9,7 +9,6 @@
 // Luma: (dst, src, stride). Each source row is read as 16-byte loads starting two columns
 // left of the block at most; the 16x16 kernels read up to column 22, the 8x8 ones up to
 // column 14, over the rows the filters need (-2 .. N + 2 at most).
-void luma_mc16_put_ssse3_qpel_00(uint8_t *dst, const uint8_t *src, int32_t stride);
 void luma_mc16_put_ssse3_qpel_10(uint8_t *dst, const uint8_t *src, int32_t stride);
 void luma_mc16_put_ssse3_qpel_20(uint8_t *dst, const uint8_t *src, int32_t stride);
 void luma_mc16_put_ssse3_qpel_30(uint8_t *dst, const uint8_t *src, int32_t stride);

@@ -51,8 +51,8 @@ std::vector<Slot> idct_slots()
     return slots;
 }
 
-// Row 0 of the three single-block tables is replaced but for the 4x4 fill with 128 and the 8x8
-// (and chroma) low-pass of the top row; row 1 stays empty.
+// Row 0 of the three single-block tables is replaced but for the fills with 128 and the 8x8 (and
+// chroma) low-pass of the top row; row 1 stays empty.
 std::vector<Slot> intra_slots()
 {
     std::vector<Slot> slots;
@@ -63,11 +63,13 @@ std::vector<Slot> intra_slots()
             slots.push_back(slot("intra_pred4x4_funcs" + r + std::to_string(mode) + "]",
                                  &intra_pred4x4_funcs[row][mode], mode == INTRA_LUMA_D128 ? Ssse3::keeps : ssse3));
             slots.push_back(slot("intra_pred8x8_funcs" + r + std::to_string(mode) + "]",
-                                 &intra_pred8x8_funcs[row][mode], mode == INTRA_LUMA_LPTP ? Ssse3::keeps : ssse3));
+                                 &intra_pred8x8_funcs[row][mode],
+                                 mode == INTRA_LUMA_LPTP || mode == INTRA_LUMA_D128 ? Ssse3::keeps : ssse3));
         }
         for (int mode = 0; mode < N_INTRA_CHROMA_MODES; ++mode)
             slots.push_back(slot("intra_pred_chroma_funcs" + r + std::to_string(mode) + "]",
-                                 &intra_pred_chroma_funcs[row][mode], mode == INTRA_CHROMA_LPTP ? Ssse3::keeps : ssse3));
+                                 &intra_pred_chroma_funcs[row][mode],
+                                 mode == INTRA_CHROMA_LPTP || mode == INTRA_CHROMA_D128 ? Ssse3::keeps : ssse3));
     }
     for (int row = 0; row < N_INTRA_ROWS; ++row) {
         slots.push_back(slot("intra_pred_multi_funcs[" + std::to_string(row) + "]", &intra_pred_multi_funcs[row],
@@ -78,7 +80,7 @@ std::vector<Slot> intra_slots()
     return slots;
 }
 
-// Row 0 of the motion-compensation tables: every luma slot but the 8x8 full-sample copy (put)
+// Row 0 of the motion-compensation tables: every luma slot but the full-sample copies (put)
 // and chroma widths 8, 4 and 2; row 1
 // stays empty, row 2 and the padding routines keep their kernels.
 std::vector<Slot> mc_slots()
@@ -91,9 +93,8 @@ std::vector<Slot> mc_slots()
         for (int size = 0; size < N_LUMA_MC_SIZES; ++size)
             for (int p = 0; p < N_LUMA_MC_POSITIONS; ++p) {
                 const std::string at = r + sizes[size] + "][" + std::to_string(p) + "]";
-                const bool small_copy = size == LUMA_MC_8X8 && p == 0;
                 slots.push_back(slot("luma_mc_put_funcs" + at, &luma_mc_put_funcs[row][size][p],
-                                     small_copy ? Ssse3::keeps : ssse3));
+                                     p == 0 ? Ssse3::keeps : ssse3));
                 slots.push_back(slot("luma_mc_avg_funcs" + at, &luma_mc_avg_funcs[row][size][p], ssse3));
             }
         for (int w = 0; w < N_CHROMA_MC_WIDTHS; ++w) {

@@ -135,22 +135,23 @@ TEST_F(LoopFilterWorker, RowsAreFilteredInPictureOrder)
     }
 }
 
-TEST_F(LoopFilterWorker, ProducerBlocksWhenThreeRowsWait)
+TEST_F(LoopFilterWorker, ProducerBlocksWhenTheRingIsFull)
 {
-    start_picture(2, 4);
+    const int waiting = LF_RING_SLOTS - 1;
+    start_picture(2, LF_RING_SLOTS);
     log.hold_at = 0;                 // the worker holds on the first record of row 1
-    produce(0, 6);                   // rows 1..3 published
+    produce(0, 2 * waiting);         // every slot but the one being filled published
     log.wait_until_held();
     EXPECT_EQ(producer_waits(), 0);
 
-    std::thread producer([&] { produce(6, 2); });
+    std::thread producer([&] { produce(2 * waiting, 2); });
     while (producer_waits() == 0)
         std::this_thread::yield();
-    EXPECT_EQ(log.count(), 0u) << "row 4 cannot start before row 1 is filtered";
+    EXPECT_EQ(log.count(), 0u) << "the last row cannot start before row 1 is filtered";
     log.release();
     producer.join();
     lf_worker_wait_idle(ctx);
-    EXPECT_EQ(log.seen, expected(2, 8));
+    EXPECT_EQ(log.seen, expected(2, 2 * LF_RING_SLOTS));
 }
 
 TEST_F(LoopFilterWorker, PictureThatEndsEarlyDoesNotHang)
@@ -176,9 +177,9 @@ TEST_F(LoopFilterWorker, ResetWaitsForPublishedRows)
 {
     start_picture(4, 4);
     log.hold_at = 1;
-    produce(0, 8);
-    log.wait_until_held();
+    produce(0, 8);                   // two rows: fewer than a batch, the reset hands them over
     std::thread reset([&] { start_picture(4, 2); });
+    log.wait_until_held();
     log.release();
     reset.join();
     EXPECT_EQ(log.count(), 8u) << "rows published before the reset were filtered";
