@@ -1,9 +1,11 @@
 #include "requestlog.h"
 
+#include <foundation/JsonRead.h>
+
 #include <QString>
 
 #include <algorithm>
-#include <utility>
+#include <cctype>
 #include <vector>
 
 namespace {
@@ -16,49 +18,86 @@ bool IsPasswordName(const std::string& name)
         == 0;
 }
 
-// Text ranges of the password values below value, in the text it was parsed from.
-void CollectRanges(const Json::Value& value, std::vector<std::pair<size_t, size_t>>& ranges)
+// The index past the white space and comments from i on.
+size_t SkipBlank(const std::string& text, size_t i)
 {
-    if (value.isObject()) {
-        for (auto it = value.begin(); it != value.end(); ++it) {
-            if (IsPasswordName(it.name()))
-                ranges.emplace_back(static_cast<size_t>(it->getOffsetStart()),
-                                    static_cast<size_t>(it->getOffsetLimit()));
-            else
-                CollectRanges(*it, ranges);
+    while (i < text.size()) {
+        if (std::isspace(static_cast<unsigned char>(text[i]))) {
+            ++i;
+        } else if (text.compare(i, 2, "/*") == 0) {
+            const size_t close = text.find("*/", i + 2);
+            i = close == std::string::npos ? text.size() : close + 2;
+        } else if (text.compare(i, 2, "//") == 0) {
+            i = std::min(text.find_first_of("\r\n", i), text.size());
+        } else {
+            break;
         }
-    } else if (value.isArray()) {
-        for (const Json::Value& item : value)
-            CollectRanges(item, ranges);
     }
+    return i;
+}
+
+// The index past the string token that opens at text[begin], or npos.
+size_t StringEnd(const std::string& text, size_t begin)
+{
+    for (size_t i = begin + 1; i < text.size(); ++i) {
+        if (text[i] == '\\')
+            ++i;
+        else if (text[i] == '"')
+            return i + 1;
+    }
+    return std::string::npos;
+}
+
+// The text a string token stands for, its escapes read.
+std::string TokenText(const std::string& token)
+{
+    if (token.find('\\') == std::string::npos)
+        return token.substr(1, token.size() - 2);
+    Json::Value value;
+    return Foundation::JsonParse(token, value) && value.isString() ? value.asString() : std::string();
+}
+
+// The index past the value that starts at text[begin], or npos.
+size_t ValueEnd(const std::string& text, size_t begin)
+{
+    Json::Value value;
+    if (begin >= text.size() || !Foundation::JsonParse(text.substr(begin), value))
+        return std::string::npos;
+    return begin + static_cast<size_t>(value.getOffsetLimit());
 }
 
 }  // namespace
 
+// Walks the text rather than its parsed tree: a tree keeps one of several members of one
+// name, and the text shows them all.
 std::string MaskedRequestText(const std::string& text)
 {
-    try {
-        Json::Value root;
-        Json::Reader reader;
-        if (!reader.parse(text.data(), text.data() + text.size(), root, false))
-            return text;
-        std::vector<std::pair<size_t, size_t>> ranges;
-        CollectRanges(root, ranges);
-        std::sort(ranges.begin(), ranges.end());
-        std::string masked;
-        size_t done = 0;
-        for (const auto& range : ranges) {
-            if (range.first < done || range.second > text.size() || range.first > range.second)
-                continue;
-            masked.append(text, done, range.first - done);
-            masked += kMask;
-            done = range.second;
+    std::string masked;
+    size_t done = 0;
+    size_t i = SkipBlank(text, 0);
+    while (i < text.size()) {
+        if (text[i] != '"') {
+            i = SkipBlank(text, i + 1);
+            continue;
         }
-        masked.append(text, done, std::string::npos);
-        return masked;
-    } catch (...) {
-        return std::string();
+        const size_t end = StringEnd(text, i);
+        if (end == std::string::npos)
+            break;
+        const size_t colon = SkipBlank(text, end);
+        if (colon < text.size() && text[colon] == ':' && IsPasswordName(TokenText(text.substr(i, end - i)))) {
+            const size_t value = SkipBlank(text, colon + 1);
+            const size_t valueEnd = ValueEnd(text, value);
+            masked.append(text, done, value - done);
+            masked += kMask;
+            done = valueEnd == std::string::npos ? text.size() : valueEnd;
+            i = SkipBlank(text, done);
+        } else {
+            i = SkipBlank(text, end);
+        }
     }
+    if (done < text.size())
+        masked.append(text, done, std::string::npos);
+    return masked;
 }
 
 Json::Value MaskedRequest(const Json::Value& root)

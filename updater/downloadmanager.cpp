@@ -120,8 +120,8 @@ bool DownloadManager::GetAndWait(const QUrl& url, const QString& path, bool abor
     connect(m_reply, &QNetworkReply::finished, this, &DownloadManager::finished);
 
     m_timer.start();
-    if (m_deadlineMs > 0)
-        m_deadline.start(m_deadlineMs);
+    if (m_deadline.interval() > 0)
+        m_deadline.start();
     if (!wait)
         return true;
     m_loop.exec(QEventLoop::ExcludeUserInputEvents);
@@ -226,17 +226,24 @@ void DownloadManager::deadlinePassed()
     m_loop.quit();
 }
 
-bool DownloadFile(const QString& url, const QString& path)
+namespace {
+
+bool Download(const QString& url, const QString& path, int deadlineMs)
 {
     DownloadManager manager;
     manager.SetDataTimeout(MillisecondsFromEnvironment("UPDATER_DATA_TIMEOUT_MS", DownloadManager::DefaultDataTimeoutMs));
+    manager.SetDeadline(deadlineMs);
     return manager.GetAndWait(QUrl(url, QUrl::TolerantMode), path, false, true);
+}
+
+} // namespace
+
+bool DownloadFile(const QString& url, const QString& path)
+{
+    return Download(url, path, 0);
 }
 
 bool DownloadFileBefore(const QString& url, const QString& path, int deadlineMs)
 {
-    DownloadManager manager;
-    manager.SetDataTimeout(MillisecondsFromEnvironment("UPDATER_DATA_TIMEOUT_MS", DownloadManager::DefaultDataTimeoutMs));
-    manager.SetDeadline(MillisecondsFromEnvironment("UPDATER_CONFIG_DEADLINE_MS", deadlineMs));
-    return manager.GetAndWait(QUrl(url, QUrl::TolerantMode), path, false, true);
+    return Download(url, path, MillisecondsFromEnvironment("UPDATER_CONFIG_DEADLINE_MS", deadlineMs));
 }

@@ -37,7 +37,7 @@ public:
 
     void SetDataTimeout(int milliseconds);
     // Overall limit for one download from its start; 0 (the default) sets none.
-    void SetDeadline(int milliseconds) { m_deadlineMs = milliseconds; }
+    void SetDeadline(int milliseconds) { m_deadline.setInterval(milliseconds); }
 
 signals:
     void downloadFinished(bool success);
@@ -63,7 +63,6 @@ private:
     QEventLoop m_loop;
     QTimer m_timer;
     QTimer m_deadline;
-    int m_deadlineMs = 0;
 };
 
 // Saves the URL under the local path; true when the complete file is in place.

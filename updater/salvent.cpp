@@ -132,11 +132,9 @@ void StartClient(const QString& programFolder, const QString& exe)
 void InstallModules(bool stopAndRestart, const QString& programFolder, const QSet<QString>& downloaded)
 {
     QSettings upgrade(UpgradeKeys::UpgradeConfigFile, QSettings::IniFormat);
-    const SettingsWriter upgradeWriter(upgrade);
     const QString downloadDir = DownloadFolder(upgrade);
     const QString exe = ReadString(upgrade, UpgradeKeys::StartExe);
     QSettings versions(ReadString(upgrade, UpgradeKeys::AppVersionConfig), QSettings::IniFormat);
-    const SettingsWriter versionsWriter(versions);
     QSettings server(JoinPath(downloadDir, ReadString(upgrade, UpgradeKeys::SavedUpgradeConfig)),
                      QSettings::IniFormat);
 
@@ -189,7 +187,8 @@ void InstallModules(bool stopAndRestart, const QString& programFolder, const QSe
                           ReadString(upgrade, JoinPath(UpgradeKeys::UpgradeModuleGroup, key)));
     }
 
-    // The restarted client checks at once: what was installed must be on disk by then.
+    // The restarted client checks at once: what was installed must be on disk by then, and
+    // nothing of ours may write these files once it runs.
     SyncSettings(versions);
     SyncSettings(upgrade);
     if (stopAndRestart)
@@ -248,14 +247,16 @@ int main(int argc, char* argv[])
     QCoreApplication app(argc, argv);
     const QString programFolder = EnterProgramFolder();
 
+    // Every change is written out before a client or setup is started: from then on their own
+    // checker writes these files.
     QSettings upgrade(UpgradeKeys::UpgradeConfigFile, QSettings::IniFormat);
-    const SettingsWriter upgradeWriter(upgrade);
     const QString exe = ReadString(upgrade, UpgradeKeys::StartExe);
     if (!IsClientProgram(programFolder, exe)) {
         // Starting an updater as the client would chain updates without end.
         std::fprintf(stderr, "Refusing '%s' as the client: not a program of the client in %s\n",
                      exe.toLocal8Bit().constData(), programFolder.toLocal8Bit().constData());
         upgrade.setValue(QStringLiteral("UpgradeError/startEXE"), UpgradeKeys::Invalid);
+        SyncSettings(upgrade);
         return 0;
     }
     const QString downloadDir = DownloadFolder(upgrade);
@@ -272,6 +273,7 @@ int main(int argc, char* argv[])
             InstallFullSetup(programFolder);
         } else {
             upgrade.setValue(JoinPath(UpgradeKeys::DownloadFailedGroup, setupPath), url);
+            SyncSettings(upgrade);
         }
         return 0;
     }

@@ -7,33 +7,34 @@
 
 namespace {
 
+struct NamedButton {
+    const char* name;
+    QMessageBox::StandardButton button;
+};
+
+const NamedButton kButtons[] = {
+    {"Yes", QMessageBox::Yes},
+    {"No", QMessageBox::No},
+    {"Ok", QMessageBox::Ok},
+    {"Cancel", QMessageBox::Cancel},
+};
+
 QMessageBox::StandardButton ButtonNamed(const QString& name)
 {
-    if (name == QLatin1String("Yes"))
-        return QMessageBox::Yes;
-    if (name == QLatin1String("No"))
-        return QMessageBox::No;
-    if (name == QLatin1String("Ok"))
-        return QMessageBox::Ok;
-    if (name == QLatin1String("Cancel"))
-        return QMessageBox::Cancel;
+    for (const NamedButton& named : kButtons) {
+        if (name == QLatin1String(named.name))
+            return named.button;
+    }
     return QMessageBox::NoButton;
 }
 
 QString NameOf(QMessageBox::StandardButton button)
 {
-    switch (button) {
-    case QMessageBox::Yes:
-        return QStringLiteral("Yes");
-    case QMessageBox::No:
-        return QStringLiteral("No");
-    case QMessageBox::Ok:
-        return QStringLiteral("Ok");
-    case QMessageBox::Cancel:
-        return QStringLiteral("Cancel");
-    default:
-        return QStringLiteral("None");
+    for (const NamedButton& named : kButtons) {
+        if (button == named.button)
+            return QString::fromLatin1(named.name);
     }
+    return QStringLiteral("None");
 }
 
 QMessageBox::StandardButton Unscripted(const PromptSpec& spec)

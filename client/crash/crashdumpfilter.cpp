@@ -153,8 +153,10 @@ void CrashDumpFilter::Install(std::string name)
     std::memcpy(g_dumpName, name.c_str(), name.size() + 1);
     std::memcpy(g_dumpPath, path, sizeof path);
     if (name.find('/') == std::string::npos) {
-        const std::string folder = DumpFolder();
-        std::memcpy(g_dumpFolder, folder.c_str(), folder.size() + 1);
+        // The path's folder part is DumpFolder().
+        const size_t folderLen = static_cast<size_t>(std::strrchr(path, '/') - path);
+        std::memcpy(g_dumpFolder, path, folderLen);
+        g_dumpFolder[folderLen] = '\0';
     }
     g_maps = static_cast<char*>(MapAnonymous(kMapsCapacity));
 

@@ -367,6 +367,15 @@ TEST_F(BridgeTest, DebugOutputMasksPasswords)
          R"(strReq {"method":"Nope","params":{"PASSWORD":"***","x":"password"},"id":3})"},
         {R"({"method":"Nope","params":{"password":"\"quoted\" \\"},"id":4})",
          R"(strReq {"method":"Nope","params":{"password":"***"},"id":4})"},
+        // a repeated member, a name spelt with an escape, a comment holding a quote
+        {R"({"method":"Nope","params":{"password":"s3cret","Password":1,"password":"s3cret"},"id":5})",
+         R"(strReq {"method":"Nope","params":{"password":"***","Password":"***","password":"***"},"id":5})"},
+        {R"({"method":"Nope","params":{"pass\u0077ord":"s3cret","x\"password":"y"},"id":6})",
+         R"(strReq {"method":"Nope","params":{"pass\u0077ord":"***","x\"password":"y"},"id":6})"},
+        {R"({"method":"Nope", /* " */ "params":{"password": // "
+ "s3cret"},"id":7})",
+         R"(strReq {"method":"Nope", /* " */ "params":{"password": // "
+ "***"},"id":7})"},
     };
     g_previousFilter = QLoggingCategory::installFilter(DefaultDebugOn);
     const QtMessageHandler previous = qInstallMessageHandler(RecordDebug);

@@ -1,6 +1,8 @@
 // The crash hook, seen from outside: a child process installs it and crashes,
 // and the test looks at the dump, the report file and how the child ended.
 
+#include "crashdumpfilter.h"
+
 #include <gtest/gtest.h>
 
 #include <cerrno>
@@ -22,8 +24,6 @@
 namespace fs = std::filesystem;
 
 namespace {
-
-constexpr size_t CrashDumpFilter_kPathCapacity = 260;
 
 const char kSuccess[] = "Sorry, an error occur! please send \"%s\" to R&D for our analysis to solve the problem!";
 
@@ -132,7 +132,7 @@ TEST_F(CrashDumpTest, InstallRules)
 {
     // A plain name goes to the data folder, and its path must fit too.
     const std::string folder = m_dumpFolder + "/";
-    const std::string longest(CrashDumpFilter_kPathCapacity - 1 - folder.size() - 4, 'a');
+    const std::string longest(CrashDumpFilter::kPathCapacity - 1 - folder.size() - 4, 'a');
     const std::string tooLong = longest + "a";
     const std::string a260(260, 'a');
     const std::string full255 = "/" + std::string(254, 'd');

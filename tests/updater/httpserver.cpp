@@ -155,41 +155,35 @@ void HttpWorker::Answer(QTcpSocket* socket, const QString& path)
         break;
     case HttpRoute::Mode::Silent:
         break;
-    case HttpRoute::Mode::Trickle: {
+    case HttpRoute::Mode::Trickle:
         socket->write(Header(route.status, body.size()));
-        auto* timer = new QTimer(socket);
-        auto sent = std::make_shared<int>(0);
-        connect(timer, &QTimer::timeout, socket, [socket, timer, body, sent] {
-            const int piece = std::max(1, body.size() / 8);
-            socket->write(body.mid(*sent, piece));
-            *sent += piece;
-            if (*sent >= body.size()) {
-                timer->stop();
-                socket->disconnectFromHost();
-            }
-        });
-        timer->start(150);
+        Pace(socket, body, std::max(1, body.size() / 8), 150);
         break;
-    }
-    case HttpRoute::Mode::Drip: {
+    case HttpRoute::Mode::Drip:
         socket->write(Header(route.status, body.size()));
-        auto* timer = new QTimer(socket);
-        auto sent = std::make_shared<int>(0);
-        connect(timer, &QTimer::timeout, socket, [socket, timer, body, sent] {
-            socket->write(body.mid(*sent, 1));
-            if (++*sent >= body.size()) {
-                timer->stop();
-                socket->disconnectFromHost();
-            }
-        });
-        timer->start(100);
+        Pace(socket, body, 1, 100);
         break;
-    }
     case HttpRoute::Mode::Generated:
         socket->write(Header(route.status, route.size));
         Generate(socket, route.size);
         break;
     }
+}
+
+// Writes `body` a piece of `pieceBytes` every `intervalMs`, then closes.
+void HttpWorker::Pace(QTcpSocket* socket, const QByteArray& body, int pieceBytes, int intervalMs)
+{
+    auto* timer = new QTimer(socket);
+    auto sent = std::make_shared<int>(0);
+    connect(timer, &QTimer::timeout, socket, [socket, timer, body, sent, pieceBytes] {
+        socket->write(body.mid(*sent, pieceBytes));
+        *sent += pieceBytes;
+        if (*sent >= body.size()) {
+            timer->stop();
+            socket->disconnectFromHost();
+        }
+    });
+    timer->start(intervalMs);
 }
 
 // Keeps about a megabyte queued on the socket until `size` bytes are out, so the server's own

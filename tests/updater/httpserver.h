@@ -73,6 +73,7 @@ private:
     void OnConnection();
     void OnReadable(QTcpSocket* socket);
     void Answer(QTcpSocket* socket, const QString& path);
+    void Pace(QTcpSocket* socket, const QByteArray& body, int pieceBytes, int intervalMs);
     void Generate(QTcpSocket* socket, qint64 size);
 
     QTcpServer* m_server;
