@@ -36,6 +36,7 @@ public:
     QString TempPath(const QString& name) const { return m_temp.filePath(name); }
     QString Address() const { return m_server.Address().toString(); }
     void SetEnv(const QString& name, const QString& value) { m_env.insert(name, value); }
+    PageServer& Server() { return m_server; }
 
     // Starts Brevix on the page's address followed by the arguments.
     bool Start(const QStringList& arguments = {});

@@ -19,6 +19,11 @@ QUrl PageServer::Address() const
     return QUrl(QStringLiteral("http://127.0.0.1:%1/").arg(serverPort()));
 }
 
+void PageServer::AddFile(const QByteArray& path, const QByteArray& bytes, const QByteArray& type)
+{
+    m_files[path] = qMakePair(type, bytes);
+}
+
 void PageServer::incomingConnection(qintptr descriptor)
 {
     auto* socket = new QTcpSocket(this);
@@ -56,7 +61,12 @@ void PageServer::Serve(QTcpSocket* socket)
     QByteArray status = "404 Not Found";
     QByteArray body;
     QByteArray type = "text/plain";
-    if (method == "GET" && (path == "/" || path == "/index.html")) {
+    const QByteArray file = path.split('?').first();
+    if (method == "GET" && m_files.contains(file)) {
+        status = "200 OK";
+        type = m_files[file].first;
+        body = m_files[file].second;
+    } else if (method == "GET" && (path == "/" || path == "/index.html")) {
         status = "200 OK";
         body = m_page;
         type = "text/html; charset=utf-8";

@@ -2,13 +2,15 @@
 
 #include <QByteArray>
 #include <QList>
+#include <QMap>
+#include <QPair>
 #include <QTcpServer>
 #include <QUrl>
 
 class QTcpSocket;
 
-// A small HTTP server on 127.0.0.1: GET / answers the page, POST /results
-// keeps the body.
+// A small HTTP server on 127.0.0.1: GET / answers the page, GET of an added
+// path answers its bytes, POST /results keeps the body.
 class PageServer : public QTcpServer
 {
     Q_OBJECT
@@ -19,6 +21,7 @@ public:
     bool Start();
     QUrl Address() const;
     const QList<QByteArray>& Results() const { return m_results; }
+    void AddFile(const QByteArray& path, const QByteArray& bytes, const QByteArray& type);
 
 protected:
     void incomingConnection(qintptr descriptor) override;
@@ -28,4 +31,5 @@ private:
 
     QByteArray m_page;
     QList<QByteArray> m_results;
+    QMap<QByteArray, QPair<QByteArray, QByteArray>> m_files;  // path -> (type, bytes)
 };

@@ -1,6 +1,7 @@
 // Writes the demo device folder: DemoDevice <devices-folder> creates <devices-folder>/demo/.
 #include "demopage.h"
 #include "packetfmt.h"
+#include "pagedata.h"
 #include "streams.h"
 
 #include <json/json.h>
@@ -200,10 +201,12 @@ int main(int argc, char **argv)
 
     device["answers"] = SearchAnswers(device["recordings"]);
     device["config"] = ConfigTables();
+    ok = AddPageContent(root, device) && ok;
     Json::StreamWriterBuilder builder;
     builder["indentation"] = "  ";
     ok = WriteText(root + "/device.json", Json::writeString(builder, device) + "\n") && ok;
     ok = WriteText(root + "/www/index.html", kDemoPage) && ok;
+    ok = WritePageData(root, device) && ok;
     if (!ok) {
         std::fprintf(stderr, "DemoDevice: writing %s failed\n", root.c_str());
         return 1;
