@@ -84,8 +84,10 @@
       ok('window ' + winID + ' is dark', p && p.coloured === 0, JSON.stringify(p));
     });
   }
-  function screenshot(name) {
-    return sleep(300).then(function () { return probe('probeScreenshot', { name: name }); })
+  // The part in view first; the video windows follow the page as it scrolls.
+  function screenshot(name, part) {
+    if (part) $(part).scrollIntoView();
+    return sleep(500).then(function () { return probe('probeScreenshot', { name: name }); })
       .then(function (saved) { ok('screenshot ' + name, saved === true); });
   }
   function login(user, password, port) {
@@ -200,7 +202,8 @@
         return shows('pbMsg', 'Window 0: moved to 2024-05-01 08:00:40');
       })
       .then(function () { return shows('playTime', '2024-05-01 08:00:4'); })
-      .then(function () { return screenshot('demo-page-playback.png'); })
+      .then(function () { return screenshot('demo-page-playback.png', 'playbackPart'); })
+      .then(function () { window.scrollTo(0, 0); })
       .then(function () { return play(1, 1); })
       .then(function () { return windowMoves(1); })
       .then(function () { click('win0'); return clickShows('groupOn', 'pbMsg', 'Window 0: leads the windows that play together'); })
@@ -291,6 +294,7 @@
           .then(function () { $('job' + token).querySelector('.dpause').click(); return shows('dlMsg', 'pause done'); })
           .then(function () { return until('the paused state', function () { return $('job' + token).getAttribute('data-state') === '4'; }); })
           .then(function () { ok('job shows paused', text('job' + token).indexOf('paused') >= 0, text('job' + token)); })
+          .then(function () { return screenshot('demo-page-downloads.png', 'downloadPart'); })
           .then(function () { $('job' + token).querySelector('.dresume').click(); return shows('dlMsg', 'resume done'); })
           .then(function () { $('job' + token).querySelector('.stop').click(); return shows('dlMsg', 'stop done'); });
       })

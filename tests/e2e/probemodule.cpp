@@ -130,8 +130,7 @@ Json::Value E2EProbe::probeWindow(int winID)
     return answer;
 }
 
-// The screen as the user sees it: every visible top-level window painted at its
-// place, in stacking order as the application lists them.
+// The screen as the user sees it: every visible window painted at its place.
 bool E2EProbe::probeScreenshot(std::string name)
 {
     const QString folder = qEnvironmentVariable("E2E_SCREENSHOT_DIR");
@@ -140,9 +139,12 @@ bool E2EProbe::probeScreenshot(std::string name)
     QImage shot(QGuiApplication::primaryScreen()->size(), QImage::Format_ARGB32);
     shot.fill(Qt::black);
     QPainter painter(&shot);
-    for (QWidget* widget : QApplication::topLevelWidgets()) {
-        if (widget->isVisible() && widget->isWindow())
-            painter.drawPixmap(widget->geometry().topLeft(), widget->grab());
+    // Windows without a parent first, then the windows that float over them.
+    for (bool owned : {false, true}) {
+        for (QWidget* widget : QApplication::topLevelWidgets()) {
+            if (widget->isVisible() && (widget->parentWidget() != nullptr) == owned)
+                painter.drawPixmap(widget->mapToGlobal(QPoint(0, 0)), widget->grab());
+        }
     }
     painter.end();
     return QDir().mkpath(folder) && shot.save(folder + QLatin1Char('/') + QString::fromStdString(name));
