@@ -139,7 +139,10 @@
     return chain.then(function () { return login(); })
       .then(function () { return shows('deviceInfo', 'secondaryAnalyse'); })
       .then(logout)
-      .then(function () { ok('logged out', text('state') === 'not logged in', text('state')); });
+      .then(function () { ok('logged out', text('state') === 'not logged in', text('state')); })
+      .then(function () { set('loginEx', true); set('capParam', '0'); return login(); })
+      .then(function () { return clickShows('setSession', 'loginMsg', 'Web session 1 in use'); })
+      .then(logout);
   };
 
   roads.live = function () {
@@ -151,12 +154,16 @@
       .then(function () { ok('window 1 framed in the map', $('win1').className === 'selected' && $('win0').className === ''); })
       .then(function () { return live(1, 0, 'Main'); })
       .then(function () { return live(2, 1, 'Main'); })
+      .then(function () { set('slave', '1'); return live(3, 0, 'Extra1'); })
+      .then(function () { set('slave', '-1'); return windowMoves(3); })
+      .then(function () { set('channel', '0'); return clickShows('subStreams', 'liveMsg', 'Channel 0 offers Extra1'); })
       .then(function () { return shows('details', 'window 1: 704x576'); })
       .then(function () { return shows('details', 'window 2: 1280x720'); })
       .then(function () { click('win1'); return clickShows('resolution', 'liveMsg', 'Window 1 shows 704x576'); })
       .then(function () { return windowMoves(1); })
       .then(function () { return windowMoves(2); })
       .then(function () { return windowDark(0); })
+      .then(function () { click('win3'); return clickShows('stop', 'liveMsg', 'Window 3 stopped'); })
       .then(function () { return screenshot('demo-page-live-2x2.png'); })
       .then(function () { click('win2'); return clickShows('stop', 'liveMsg', 'Window 2 stopped'); })
       .then(function () { return clickShows('resolution', 'liveMsg', 'Window 2 shows no picture'); })
@@ -261,7 +268,7 @@
       .then(function () { return clickShows('soundOn', 'audioMsg', 'sound of window 0 on'); })
       .then(function () { set('volume', '70'); return shows('volumeText', 'window 0: 70'); })
       .then(function () { return clickShows('soundOff', 'audioMsg', 'sound of window 0 off'); })
-      .then(function () { return clickShows('talkStart', 'audioMsg', 'talking to the device'); })
+      .then(function () { set('talkFormat', '1'); return clickShows('talkStart', 'audioMsg', 'talking to the device'); })
       .then(function () { return clickShows('talkStop', 'audioMsg', 'talk stopped'); })
       .then(logout)
       .then(function () { return clickShows('talkStart', 'audioMsg', 'Cannot: talking to the device'); });
@@ -295,6 +302,7 @@
           .then(function () { return until('the paused state', function () { return $('job' + token).getAttribute('data-state') === '4'; }); })
           .then(function () { ok('job shows paused', text('job' + token).indexOf('paused') >= 0, text('job' + token)); })
           .then(function () { return screenshot('demo-page-downloads.png', 'downloadPart'); })
+          .then(function () { $('job' + token).querySelector('.getState').click(); return shows('dlMsg', 'file 0 paused'); })
           .then(function () { $('job' + token).querySelector('.dresume').click(); return shows('dlMsg', 'resume done'); })
           .then(function () { $('job' + token).querySelector('.stop').click(); return shows('dlMsg', 'stop done'); });
       })
@@ -318,6 +326,13 @@
       .then(function () { return live(0, 0, 'Main'); })
       .then(function () { return clickShows('overlayOn', 'aiMsg', 'Window 0: overlays on'); })
       .then(function () { return windowMoves(0); })
+      .then(function () { return clickShows('overlayTexts', 'aiMsg', 'Overlay texts in English'); })
+      .then(function () { return clickShows('objectAt', 'aiMsg', 'Window 0'); })
+      .then(function () { $('aiMsg').textContent = ''; set('slaveMode', true); return shows('aiMsg', 'Window 0'); })
+      .then(function () {
+        var rules = lastEvent('notifyAnalyseRule');
+        ok('the device rules reached the overlay', rules && rules.WinID === 0 && rules.events, JSON.stringify(rules));
+      })
       .then(function () { return clickShows('overlayOff', 'aiMsg', 'Window 0: overlays off'); })
       .then(function () { set('day', '2024-05-01'); set('pbChannel', '0'); return clickShows('aiExport', 'aiMsg', 'Searching 2024-05-01'); })
       .then(function () { return until(function () { return 'the export to finish: ' + JSON.stringify(lastEvent('notifyDownloadAllProcess')); }, function () { return $('aiProgress').value >= 100; }, 90000); })
