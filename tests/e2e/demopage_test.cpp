@@ -55,7 +55,7 @@ bool MakeDevice(const QString& devices)
     Json::Value device;
     if (!Json::Reader().parse(ReadFile(path).toStdString(), device))
         return false;
-    device["transferBytesPerSecond"] = 256 * 1024;
+    device["transferBytesPerSecond"] = 160 * 1024;
     QFile file(path);
     const std::string text = Json::StyledWriter().write(device);
     return file.open(QIODevice::WriteOnly | QIODevice::Truncate)
