@@ -100,8 +100,9 @@ TEST_P(DemoPage, Road)
     ASSERT_TRUE(QFile::link(QStringLiteral(E2E_PROBE_MODULE), run.AppFolder() + QStringLiteral("/libHadrune.so")));
     run.SetEnv(QStringLiteral("QUILLNET_DEVICES"), devices);
     run.SetEnv(QStringLiteral("E2E_SCREENSHOT_DIR"), QStringLiteral(E2E_SCREENSHOT_DIR));
-
+    // The page's script errors in the test's output.
     run.SetEnv(QStringLiteral("QT_LOGGING_RULES"), QStringLiteral("default.debug=false;js.debug=true"));
+
     ASSERT_TRUE(run.Start());
     const QList<QByteArray> results = run.WaitForResults(road.timeoutMs);
     ASSERT_EQ(results.size(), 1) << "the page posted nothing";
