@@ -21,6 +21,14 @@ qn_handle ScriptedEndpoint(const Call &call, Kind kind, qn_handle login, const C
     return h;
 }
 
+// Playback is paced by the stream's time, and no faster than the device can send.
+TransferOptions PlaybackOptions(const Login &l)
+{
+    TransferOptions options;
+    options.bytesPerSecond = l.device ? l.device->transferBytesPerSecond : 0;
+    return options;
+}
+
 qn_handle StartClip(Kind kind, qn_handle login, std::shared_ptr<Clip> clip, const Callbacks &cbs, bool reverse,
                     const TransferOptions &options, const qn_record_file *record = nullptr)
 {
@@ -203,7 +211,7 @@ qn_handle CLIENT_PlayBackByRecordFileEx2(qn_handle login, const qn_playback_file
     auto clip = std::make_shared<Clip>();
     if (!ClipOfRecord(l, *in->file, *clip))
         return 0;
-    return StartClip(Kind::Playback, login, clip, cbs, in->reverse != 0, TransferOptions());
+    return StartClip(Kind::Playback, login, clip, cbs, in->reverse != 0, PlaybackOptions(l));
 }
 
 qn_handle CLIENT_PlayBackByTimeEx2(qn_handle login, int channel, const qn_playback_time_in *in, qn_playback_out *out)
@@ -222,7 +230,7 @@ qn_handle CLIENT_PlayBackByTimeEx2(qn_handle login, int channel, const qn_playba
     auto clip = std::make_shared<Clip>();
     if (!ClipOfSpan(l, channel, l.playbackStream, in->start, in->end, *clip))
         return 0;
-    return StartClip(Kind::Playback, login, clip, cbs, in->reverse != 0, TransferOptions());
+    return StartClip(Kind::Playback, login, clip, cbs, in->reverse != 0, PlaybackOptions(l));
 }
 
 qn_handle CLIENT_PlayBackBySecondaryAnalyse(qn_handle login, const qn_analyse_playback_in *in,
@@ -253,7 +261,7 @@ qn_handle CLIENT_PlayBackBySecondaryAnalyse(qn_handle login, const qn_analyse_pl
     auto clip = std::make_shared<Clip>();
     if (!ClipOfSpan(l, in->channel, 0, in->start, in->end, *clip))
         return 0;
-    return StartClip(Kind::Playback, login, clip, cbs, in->reverse != 0, TransferOptions());
+    return StartClip(Kind::Playback, login, clip, cbs, in->reverse != 0, PlaybackOptions(l));
 }
 
 int CLIENT_SetDeviceMode(qn_handle login, int mode, void *value)
@@ -352,6 +360,7 @@ qn_handle CLIENT_DownloadByRecordFileEx2(qn_handle login, const qn_record_file *
         return 0;
     TransferOptions options;
     options.paced = false;
+    options.bytesPerSecond = l.device->transferBytesPerSecond;
     options.saveFile = save_file ? save_file : "";
     return StartClip(Kind::Download, login, clip, cbs, false, options);
 }
@@ -391,6 +400,7 @@ qn_handle CLIENT_DownloadByTimeEx(qn_handle login, int channel, int record_type,
     record.type = uint8_t(rec.type);
     TransferOptions options;
     options.paced = false;
+    options.bytesPerSecond = l.device->transferBytesPerSecond;
     options.timePosition = true;
     options.saveFile = save_file ? save_file : "";
     return StartClip(Kind::Download, login, clip, cbs, false, options, &record);

@@ -78,6 +78,7 @@ std::shared_ptr<Device> Device::Load(const std::string &folder, std::string *why
     dev->port = IntOf(root, "port");
     dev->serial = TextOf(root, "serial", "QN-SIM");
     dev->secondaryAnalyse = IntOf(Member(root, "abilities"), "secondaryAnalyse");
+    dev->transferBytesPerSecond = IntOf(root, "transferBytesPerSecond");
     for (const Json::Value &u : Member(root, "users")) {
         if (!u.isObject())
             continue;

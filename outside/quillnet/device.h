@@ -12,6 +12,7 @@
 //       a list answers call by call, its last element repeating; "resetOn" restarts it
 //   "config": {name: table}                 "configManager.getConfig"/"setConfig"
 //   "talk": {"audio": file}                 device audio of talks (a tone when absent)
+//   "transferBytesPerSecond": n              playbacks and downloads no faster than that (unlimited when absent)
 #ifndef OUTSIDE_QUILLNET_DEVICE_H
 #define OUTSIDE_QUILLNET_DEVICE_H
 
@@ -71,6 +72,7 @@ public:
     std::vector<Recording> recordings;
     std::map<std::string, std::string> remoteFiles;                  // device path -> local file
     std::string talkAudio;
+    int64_t transferBytesPerSecond = 0;
 
     // Packets of a stream file of the folder (cached); null when it cannot be read.
     std::shared_ptr<const PacketList> Packets(const std::string &relative);

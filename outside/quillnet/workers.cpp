@@ -2,6 +2,7 @@
 
 #include "state.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -92,6 +93,7 @@ void RunTransfer(std::shared_ptr<Endpoint> ep, std::shared_ptr<const Clip> clip,
     auto baseWall = Clock::now();
     int64_t baseTs = order.empty() ? 0 : clip->At(order[0]).info.timestampMs;
     auto lastReport = Clock::now();
+    auto nextDue = Clock::now();  // rate limit: when the next packet may go
     for (;;) {
         if (!ep->WaitWhilePaused())
             break;
@@ -136,6 +138,11 @@ void RunTransfer(std::shared_ptr<Endpoint> ep, std::shared_ptr<const Clip> clip,
                 continue;
             }
         }
+        if (opt.bytesPerSecond > 0 && Clock::now() < nextDue) {
+            if (!ep->SleepUntil(nextDue, generation))
+                break;
+            continue;
+        }
         int taken = -1;
         WithCallbacks(*ep, [&](Callbacks &cb) {
             taken = cb.data ? cb.data(ep->handle, 0, p.bytes.data(), uint32_t(p.bytes.size()), cb.dataUser) : 1;
@@ -151,6 +158,9 @@ void RunTransfer(std::shared_ptr<Endpoint> ep, std::shared_ptr<const Clip> clip,
             std::fwrite(p.bytes.data(), 1, p.bytes.size(), save);
         done += p.bytes.size();
         ep->flux += long(p.bytes.size());
+        if (opt.bytesPerSecond > 0)
+            nextDue = std::max(nextDue, Clock::now()) +
+                      std::chrono::microseconds(int64_t(p.bytes.size()) * 1000000 / opt.bytesPerSecond);
         ++pos;
         if (Clock::now() - lastReport >= std::chrono::milliseconds(200)) {
             report(int32_t(std::min<uint64_t>(done, 0x7FFFFFFF)));

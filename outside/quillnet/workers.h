@@ -20,6 +20,7 @@ struct TransferOptions {
     bool paced = true;
     bool timePosition = false;     // report through the time-position callback
     std::string saveFile;
+    int64_t bytesPerSecond = 0;    // no faster than that; 0: unlimited
 };
 void StartTransfer(const std::shared_ptr<Endpoint> &ep, std::shared_ptr<const Clip> clip,
                    const TransferOptions &options);

@@ -67,6 +67,8 @@ bool BrevixRun::Prepare(const QString& sorquin, const QStringList& modules)
 bool BrevixRun::Start(const QStringList& arguments)
 {
     m_brevix.setProcessEnvironment(m_env);
+    // The media module keeps its settings under the working folder.
+    m_brevix.setWorkingDirectory(AppFolder());
     m_brevix.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     m_brevix.setStandardOutputFile(QProcess::nullDevice());
     m_brevix.start(AppFolder() + QStringLiteral("/Brevix"), QStringList{Address()} + arguments);

@@ -19,6 +19,11 @@ QUrl PageServer::Address() const
     return QUrl(QStringLiteral("http://127.0.0.1:%1/").arg(serverPort()));
 }
 
+void PageServer::AddFile(const QByteArray& path, const QByteArray& bytes, const QByteArray& type)
+{
+    m_files[path] = qMakePair(type, bytes);
+}
+
 void PageServer::incomingConnection(qintptr descriptor)
 {
     auto* socket = new QTcpSocket(this);
@@ -56,15 +61,17 @@ void PageServer::Serve(QTcpSocket* socket)
     QByteArray status = "404 Not Found";
     QByteArray body;
     QByteArray type = "text/plain";
-    if (method == "GET" && (path == "/" || path == "/index.html")) {
+    QByteArray file = path.split('?').first();
+    file.replace("//", "/");
+    if (method == "GET" && (path == "/" || path == "/index.html") && !m_files.contains(file)) {
         status = "200 OK";
         body = m_page;
         type = "text/html; charset=utf-8";
-    } else if (method == "GET" && m_files.contains(QByteArray(path).replace("//", "/"))) {
+    } else if (method == "GET" && m_files.contains(file)) {
         m_requests << path;
         status = "200 OK";
-        body = m_files.value(QByteArray(path).replace("//", "/"));
-        type = "application/octet-stream";
+        type = m_files[file].first;
+        body = m_files[file].second;
     } else if (method == "POST" && path == "/results") {
         m_results << buffer.mid(headerEnd + 4, length);
         status = "204 No Content";

@@ -215,6 +215,33 @@ TEST_F(SimTest, DownloadsWriteTheRecordingUnchanged)
                                              nullptr, 0), 0);
 }
 
+// A device with a transfer rate spreads a download out, so that it reports its
+// progress on the way, and still delivers every byte.
+TEST_F(SimTest, TransferRateSpreadsADownloadOverTime)
+{
+    qn_device_info info{};
+    int error = -1;
+    int cap = 0;
+    const qn_handle login = CLIENT_LoginEx2(kAddress, kSlowPort, "admin", "admin123", 0, &cap, &info, &error);
+    ASSERT_NE(login, 0) << "login error " << error;
+    const auto original = ReadAll(s_folder->File("rec0.qvp"));
+    ASSERT_GT(original.size(), 32768u);  // half a second at least
+    Sink sink;
+    const std::string save = s_folder->Root() + "/slow.rkv";
+    const qn_record_file file = Record(0, kRecStart, kRecEnd, "/rec/ch0/1000.rkv");
+    const qn_handle h = CLIENT_DownloadByRecordFileEx2(login, &file, save.c_str(), PositionCallback, &sink,
+                                                       DataCallback, &sink, nullptr, 0);
+    ASSERT_NE(h, 0);
+    ASSERT_TRUE(sink.WaitEnd(60000));
+    EXPECT_EQ(CLIENT_StopDownload(h), 1);
+    EXPECT_EQ(ReadAll(save), original);
+    std::lock_guard<std::mutex> lock(sink.m);
+    ASSERT_GE(sink.positions.size(), 2u);
+    EXPECT_GT(sink.positions.front().second, 0) << "no progress before the end";
+    EXPECT_EQ(sink.positions.back(), std::make_pair(uint32_t(original.size()), -1));
+    CLIENT_Logout(login);
+}
+
 TEST_F(SimTest, FailureEndsWithMinusTwo)
 {
     const qn_handle login = Login();

@@ -107,6 +107,15 @@ DeviceFolder::DeviceFolder()
     for (size_t i = 0; i < big.size(); ++i)
         big[i] = uint8_t(i * 13 + i / 300);
     Write(dev + "/big.bin", big);
+    // The same recording on a device that sends no faster than 64 KiB/s.
+    const std::string slow = m_root + "/slow";
+    mkdir(slow.c_str(), 0755);
+    const std::string slowJson = "{\"address\": \"127.0.0.1\", \"port\": " + std::to_string(kSlowPort) +
+        ", \"transferBytesPerSecond\": 65536, \"users\": [{\"name\": \"admin\", \"password\": \"admin123\"}]," +
+        " \"recordings\": [{\"channel\": 0, \"startTime\": \"2024-05-01 10:00:00\", \"endTime\": \"2024-05-01 10:00:04\"," +
+        " \"file\": \"rec0.qvp\", \"filePath\": \"/rec/ch0/1000.rkv\"}]}";
+    Write(slow + "/device.json", std::vector<uint8_t>(slowJson.begin(), slowJson.end()));
+    Write(slow + "/rec0.qvp", ReadAll(dev + "/rec0.qvp"));
     // Another device folder that must not be chosen, and a broken one.
     mkdir((m_root + "/other").c_str(), 0755);
     std::string other = R"({"address": "127.0.0.2", "port": 37999, "users": []})";

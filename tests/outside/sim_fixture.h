@@ -17,6 +17,7 @@
 namespace simtest {
 
 constexpr int kPort = 37999;
+constexpr int kSlowPort = 37998;
 extern const char *kAddress;
 // Recording of channel 0: 10:00:00-10:00:04, 25 fps, a key frame every 5 frames, audio.
 extern const char *kRecStart;

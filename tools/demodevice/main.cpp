@@ -2,6 +2,7 @@
 // <devices-folder>/demo/; with --update-tree its web folder also offers an update.
 #include "demopage.h"
 #include "packetfmt.h"
+#include "pagedata.h"
 #include "streams.h"
 #include "updatetree.h"
 
@@ -212,10 +213,12 @@ int main(int argc, char **argv)
 
     device["answers"] = SearchAnswers(device["recordings"]);
     device["config"] = ConfigTables();
+    ok = AddPageContent(root, device) && ok;
     Json::StreamWriterBuilder builder;
     builder["indentation"] = "  ";
     ok = WriteText(root + "/device.json", Json::writeString(builder, device) + "\n") && ok;
     ok = WriteText(root + "/www/index.html", kDemoPage) && ok;
+    ok = WritePageData(root, device) && ok;
     if (updateTree)
         ok = WriteUpdateTree(root + "/www", std::string(argv[1]) + "/..") && ok;
     if (!ok) {
