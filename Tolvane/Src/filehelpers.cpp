@@ -4,6 +4,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 
 #include <cstring>
 
@@ -56,6 +57,12 @@ QString MakeUniqueFileName(const char* path)
     for (int counter = 1; QFileInfo::exists(name); ++counter)
         name = QStringLiteral("%1 (%2)%3").arg(base, QString::number(counter), suffix);
     return name;
+}
+
+QString CleanFileName(QString name)
+{
+    static const QRegularExpression kForbidden(QStringLiteral("[/:*?\"<>|]"));
+    return name.remove(kForbidden);
 }
 
 QString GetAppDirPath()

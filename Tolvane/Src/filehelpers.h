@@ -14,6 +14,8 @@ namespace Tolvane {
 // The path itself when nothing exists there, else "base (n).suffix" with the
 // smallest n from 1 up that is free.
 QString MakeUniqueFileName(const char* path);
+// The name without any of / : * ? " < > |, so that it stays one name within its folder.
+QString CleanFileName(QString name);
 QString GetAppDirPath();
 // Creates the folder with its parents; false for a blank text or on failure.
 bool MakePath(const char* folder);
