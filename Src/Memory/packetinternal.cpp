@@ -30,27 +30,22 @@ OldPacketInternal* OldPacketInternal::create(OldPacketInternal* source, uint32_t
         return nullptr;
     }
 
-    // One block: the extra area at its start, the storage object at its end.
-    const size_t alignment = PacketManagerInternal::instance()->alignment();
-    const size_t storageOffset = (size_t{extra} + alignment - 1) / alignment * alignment;
-    const size_t blockSize = storageOffset + sizeof(OldPacketInternal);
-    uint8_t* block = static_cast<uint8_t*>(std::malloc(blockSize));
-    CPacket* parent = block ? new (std::nothrow) CPacket : nullptr;
+    size_t blockSize = 0;
+    OldPacketInternal* packet = newInBlock(extra, PacketManagerInternal::instance()->alignment(), blockSize);
+    CPacket* parent = packet ? new (std::nothrow) CPacket : nullptr;
     if (!parent) {
-        std::free(block);
+        if (packet)
+            deleteInBlock(packet);
         Infra::PrintLog::log(Infra::PrintLog::kError, "Unknown", "Packet",
                              "PacketInternal::create", 174, "",
                              "PacketInternal::create(): malloc failured! size:%zu\n", blockSize);
         return nullptr;
     }
 
-    auto* packet = new (block + storageOffset) OldPacketInternal;
     packet->m_kind = kView;
     packet->m_buffer = source->m_buffer + offset;
     packet->m_size = size;
     packet->m_capacity = size;
-    packet->m_extra = block;
-    packet->m_extraSize = extra;
     source->addRef();
     parent->m_internal = source;
     packet->m_parent = parent;
@@ -77,14 +72,9 @@ OldPacketInternal* OldPacketInternal::allocate(PacketManagerInternal* manager, u
         if (!packet && extraArea)
             manager->free(extraArea);
     } else {
-        // One heap block: the extra area at its start, the storage object at its end.
-        const size_t alignment = manager->alignment();
-        const size_t storageOffset = (size_t{extra} + alignment - 1) / alignment * alignment;
-        uint8_t* block = static_cast<uint8_t*>(std::malloc(storageOffset + sizeof(OldPacketInternal)));
-        if (block) {
-            packet = new (block + storageOffset) OldPacketInternal;
-            extraArea = block;
-        }
+        size_t blockSize = 0;
+        packet = newInBlock(extra, manager->alignment(), blockSize);
+        extraArea = packet ? packet->m_extra : nullptr;
     }
     if (!packet) {
         manager->free(buffer);
@@ -98,6 +88,26 @@ OldPacketInternal* OldPacketInternal::allocate(PacketManagerInternal* manager, u
     packet->m_extra = extraArea;
     packet->m_extraSize = extra;
     return packet;
+}
+
+OldPacketInternal* OldPacketInternal::newInBlock(uint8_t extra, size_t alignment, size_t& blockSize)
+{
+    const size_t storageOffset = (size_t{extra} + alignment - 1) / alignment * alignment;
+    blockSize = storageOffset + sizeof(OldPacketInternal);
+    uint8_t* block = static_cast<uint8_t*>(std::malloc(blockSize));
+    if (!block)
+        return nullptr;
+    auto* packet = new (block + storageOffset) OldPacketInternal;
+    packet->m_extra = block;
+    packet->m_extraSize = extra;
+    return packet;
+}
+
+void OldPacketInternal::deleteInBlock(OldPacketInternal* packet)
+{
+    uint8_t* block = packet->m_extra;
+    packet->~OldPacketInternal();
+    std::free(block);
 }
 
 OldPacketInternal* OldPacketInternal::wrap(uint8_t* buffer, uint32_t size,
@@ -128,13 +138,10 @@ void OldPacketInternal::release()
 void OldPacketInternal::destroy(OldPacketInternal* packet)
 {
     switch (packet->m_kind) {
-    case kView: {
+    case kView:
         delete packet->m_parent;
-        uint8_t* block = packet->m_extra;
-        packet->~OldPacketInternal();
-        std::free(block);
+        deleteInBlock(packet);
         break;
-    }
     case kWrapped:
         if (!packet->m_deleter.empty())
             packet->m_deleter(packet->m_buffer, packet->m_size);
@@ -148,9 +155,7 @@ void OldPacketInternal::destroy(OldPacketInternal* packet)
                 manager->free(packet->m_extra);
             delete packet;
         } else {
-            uint8_t* block = packet->m_extra;
-            packet->~OldPacketInternal();
-            std::free(block);
+            deleteInBlock(packet);
         }
         break;
     }

@@ -7,6 +7,7 @@
 #include "Infra/function.h"
 
 #include <atomic>
+#include <cstddef>
 #include <cstdint>
 
 namespace Tarvo {
@@ -54,6 +55,10 @@ private:
     OldPacketInternal() = default;
     ~OldPacketInternal() = default;
     static void destroy(OldPacketInternal* packet);
+    // A storage object at the end of one heap block whose start is the extra area of extra
+    // bytes (m_extra is the block); null when memory runs out. blockSize: the block's size.
+    static OldPacketInternal* newInBlock(uint8_t extra, size_t alignment, size_t& blockSize);
+    static void deleteInBlock(OldPacketInternal* packet);
 
     std::atomic<int32_t> m_refCount{1};
     uint8_t* m_buffer = nullptr;

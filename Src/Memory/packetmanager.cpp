@@ -43,17 +43,6 @@ size_t powerOfTwoFloor(size_t value)
     return result;
 }
 
-// floor(log2(value)) for value >= 1.
-int log2Floor(size_t value)
-{
-    int result = 0;
-    while (value > 1) {
-        value >>= 1;
-        ++result;
-    }
-    return result;
-}
-
 // Number of significant bits; 0 for 0.
 int bitLength(size_t value)
 {
@@ -63,6 +52,12 @@ int bitLength(size_t value)
         ++result;
     }
     return result;
+}
+
+// floor(log2(value)) for value >= 1.
+int log2Floor(size_t value)
+{
+    return bitLength(value) - 1;
 }
 
 __attribute__((format(printf, 3, 4))) void logLine(int level, int line, const char* format, ...)
@@ -112,7 +107,6 @@ void PacketManagerInternal::buildPool()
 {
     m_chunks = kPoolTotal / kPoolPage;
     m_pageShift = log2Floor(kPoolPage);
-    m_pageMask = kPoolPage - 1;
     m_orders = log2Floor(m_chunks) + 1;
 
     size_t blockSize = (m_chunks + 1) * kPoolPage;
@@ -122,7 +116,8 @@ void PacketManagerInternal::buildPool()
         Infra::AssertionReporter::report("0", "PacketManagerInternal::buildPool", "PacketManager", __LINE__);
     }
     const uintptr_t raw = reinterpret_cast<uintptr_t>(m_block);
-    m_start = reinterpret_cast<uint8_t*>((raw + m_pageMask) & ~uintptr_t(m_pageMask));
+    const uintptr_t pageMask = kPoolPage - 1;
+    m_start = reinterpret_cast<uint8_t*>((raw + pageMask) & ~pageMask);
 
     m_nodes.resize(m_chunks + static_cast<size_t>(m_orders));
     for (size_t i = 0; i < m_chunks; ++i)

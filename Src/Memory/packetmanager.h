@@ -91,7 +91,6 @@ private:
     void* m_block = nullptr;
     uint8_t* m_start = nullptr;
     std::vector<ChunkNode> m_nodes; // m_chunks chunk nodes, then m_orders list heads
-    size_t m_pageMask = 0;
     int m_pageShift = 0;
     size_t m_chunks = 0;
     int m_orders = 0;

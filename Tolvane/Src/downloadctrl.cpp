@@ -337,18 +337,11 @@ void CDownloadCtrl::PlanVideo(Json::Value& item)
 std::string CDownloadCtrl::ReserveFileName(const std::string& path)
 {
     std::lock_guard<std::mutex> lock(m_nameLock);
-    const QString original = QString::fromStdString(path);
-    QString suffix = QFileInfo(original).suffix();
-    if (!suffix.isEmpty()) {
-        suffix.prepend(QLatin1Char('.'));
-    }
-    const QString base = original.left(original.size() - suffix.size());
-    QString name = original;
-    for (int counter = 1; QFileInfo::exists(name) || m_reservedNames.count(name.toStdString()) != 0; ++counter) {
-        name = QStringLiteral("%1 (%2)%3").arg(base, QString::number(counter), suffix);
-    }
-    m_reservedNames.insert(name.toStdString());
-    return name.toStdString();
+    const std::string name = MakeUniqueFileName(QString::fromStdString(path), [this](const QString& candidate) {
+                                 return m_reservedNames.count(candidate.toStdString()) != 0;
+                             }).toStdString();
+    m_reservedNames.insert(name);
+    return name;
 }
 
 void CDownloadCtrl::ReleaseFileNames(const Json::Value& items)

@@ -128,6 +128,12 @@ std::string UIntText(const Json::Value& value)
     return std::to_string(UIntValue(value));
 }
 
+std::string NextIntText(const Json::Value& value)
+{
+    const int64_t number = IntValue(value);
+    return number < 0 ? std::to_string(number + 1) : std::to_string(static_cast<uint64_t>(number) + 1u);
+}
+
 std::string TextIfHas(const Json::Value& object, const std::string& name)
 {
     return Has(object, name) ? Text(Member(object, name)) : std::string();

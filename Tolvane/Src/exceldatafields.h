@@ -38,6 +38,8 @@ int64_t IntValue(const Json::Value& value);
 uint64_t UIntValue(const Json::Value& value);
 std::string IntText(const Json::Value& value);
 std::string UIntText(const Json::Value& value);
+// The number after the integer, as text; the largest integer has a next one too.
+std::string NextIntText(const Json::Value& value);
 // Empty when the object has no member of that name.
 std::string TextIfHas(const Json::Value& object, const std::string& name);
 std::string IntTextIfHas(const Json::Value& object, const std::string& name);

@@ -8,12 +8,6 @@ using namespace ExcelField;
 
 namespace {
 
-// The number after the value, as text; the largest value has a next one too.
-std::string NextNumberText(int64_t value)
-{
-    return value < 0 ? std::to_string(value + 1) : std::to_string(static_cast<uint64_t>(value) + 1u);
-}
-
 const char kFacePicAnalyse[] = "FacePicAnalyse";
 
 // The attribute read from the first object that has it, as text; the second object is
@@ -235,7 +229,7 @@ std::string CExcelDataFormaterForHumanTrait::FormatCell(const std::string& key, 
         if (text == "2" && KeyIsAny(key, {"HasBag", "HasHat"})) {
             const char* kind = KeyIs(key, "HasBag") ? "Bag" : "Cap";
             if (Has(human, kind)) {
-                text = NextNumberText(IntValue(Member(human, kind)));
+                text = NextIntText(Member(human, kind));
             }
         }
     } else if (KeyIsAny(key, {"CoatColor", "TrousersColor"})) {

@@ -10,12 +10,6 @@ using namespace ExcelField;
 
 namespace {
 
-// The number after the value, as text; the largest value has a next one too.
-std::string NextNumberText(int64_t value)
-{
-    return value < 0 ? std::to_string(value + 1) : std::to_string(static_cast<uint64_t>(value) + 1u);
-}
-
 // Integer cell when the member exists and is not null.
 std::string IntTextIfPresent(const Json::Value& object, const std::string& name)
 {
@@ -105,7 +99,7 @@ std::string CExcelDataFormaterForHumanImage::FormatCell(const std::string& key, 
                 kind = "Cap";
             }
             if (Has(human, kind)) {
-                text = NextNumberText(IntValue(Member(human, kind)));
+                text = NextIntText(Member(human, kind));
             }
         }
     } else if (KeyIsAny(key, {"CoatColor", "TrousersColor"})) {

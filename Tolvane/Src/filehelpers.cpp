@@ -4,6 +4,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 
 #include <cstring>
 
@@ -46,16 +47,26 @@ QIODevice::OpenMode openModeFromText(const char* mode)
 
 QString MakeUniqueFileName(const char* path)
 {
-    const QString original = pathText(path);
+    return MakeUniqueFileName(pathText(path), [](const QString&) { return false; });
+}
+
+QString MakeUniqueFileName(const QString& original, const std::function<bool(const QString&)>& taken)
+{
     QString suffix = QFileInfo(original).suffix();
     if (!suffix.isEmpty())
         suffix.prepend(QLatin1Char('.'));
     const QString base = original.left(original.size() - suffix.size());
 
     QString name = original;
-    for (int counter = 1; QFileInfo::exists(name); ++counter)
+    for (int counter = 1; QFileInfo::exists(name) || taken(name); ++counter)
         name = QStringLiteral("%1 (%2)%3").arg(base, QString::number(counter), suffix);
     return name;
+}
+
+QString CleanFileName(QString name)
+{
+    static const QRegularExpression kForbidden(QStringLiteral("[/:*?\"<>|]"));
+    return name.remove(kForbidden);
 }
 
 QString GetAppDirPath()

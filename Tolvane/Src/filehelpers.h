@@ -3,6 +3,8 @@
 // File and folder helpers over Qt's file classes. Path arguments are texts in
 // the local 8-bit encoding (see Utf8ToLocal8Bit).
 
+#include <functional>
+
 #include <QString>
 #include <QtGlobal>
 
@@ -14,6 +16,10 @@ namespace Tolvane {
 // The path itself when nothing exists there, else "base (n).suffix" with the
 // smallest n from 1 up that is free.
 QString MakeUniqueFileName(const char* path);
+// The same over a path in Unicode, where taken(name) also rules a name out.
+QString MakeUniqueFileName(const QString& path, const std::function<bool(const QString&)>& taken);
+// The name without any of / : * ? " < > |, so that it stays one name within its folder.
+QString CleanFileName(QString name);
 QString GetAppDirPath();
 // Creates the folder with its parents; false for a blank text or on failure.
 bool MakePath(const char* folder);

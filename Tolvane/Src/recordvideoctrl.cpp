@@ -1,6 +1,5 @@
 #include "recordvideoctrl.h"
 #include <QMutexLocker>
-#include <QRegularExpression>
 
 #include <cstring>
 #include <string>
@@ -168,9 +167,7 @@ bool CRecordVideoCtrl::startRecord(const Json::Value& infos)
         QMutexLocker managerLock(ManagerMutex());
         QMutexLocker lock(&m_lock);
         const QDateTime now = Now();
-        // The name stays a file name inside the folder, cleaned as snapshot names are.
-        static const QRegularExpression kForbidden(QStringLiteral("[/:*?\"<>|]"));
-        const QString cleanName = QString::fromStdString(name->asString()).remove(kForbidden);
+        const QString cleanName = CleanFileName(QString::fromStdString(name->asString()));
         const QString path = QStringLiteral("%1/%2-%3_%4.%5")
                                  .arg(QString::fromLocal8Bit(folder.c_str()), cleanName,
                                       QString::number(winID), now.toString(QStringLiteral("yyyyMMddhhmmss")),

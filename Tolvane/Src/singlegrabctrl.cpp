@@ -10,7 +10,6 @@
 #include <QFile>
 #include <QImage>
 #include <QRect>
-#include <QRegularExpression>
 #include <QTemporaryFile>
 #include <QThreadPool>
 #include <QWidget>
@@ -270,10 +269,9 @@ bool CSingleGrabCtrl::SnapshotWindow(int winID, Json::Value& element)
         return false;
     }
     const Json::Value* nameMember = Foundation::JsonFind(element, "name");
-    QString name = (nameMember != nullptr && nameMember->isString()) ? QString::fromStdString(nameMember->asString())
-                                                                     : QStringLiteral("Unknown");
-    static const QRegularExpression kForbidden(QStringLiteral("[/:*?\"<>|]"));
-    name.remove(kForbidden);
+    const QString name = CleanFileName((nameMember != nullptr && nameMember->isString())
+                                           ? QString::fromStdString(nameMember->asString())
+                                           : QStringLiteral("Unknown"));
 
     int index = 0;
     ReadInt(element, "format", &index);

@@ -65,8 +65,9 @@ TEST_P(PacketPoolTest, BlockLayoutIsOneTopOrderBlockOfPageAlignedChunks)
         const PacketManagerInternal::ChunkNode node = manager->chunk(index);
         EXPECT_EQ(node.index, int32_t(index));
         EXPECT_EQ(node.address, Page(index));
-        if (index != 0)
+        if (index != 0) {
             EXPECT_EQ(node.tag, 0) << index;
+        }
     }
     ExpectWhole();
     EXPECT_NE(buildLog.find("CPacketManager: malloc total:2097152 pagesize:1024blockCount:2048 "

@@ -9,6 +9,8 @@
 #include <QDir>
 #include <QFile>
 
+#include <tolvane/ITimer.h>
+
 #include "fakes.h"
 #include "playlibrary.h"
 #include "playmode.h"
@@ -264,8 +266,41 @@ private:
     const char* m_modeId;
 };
 
+// The timer service as the recording uses it: the armed handler, run when the test says.
+class HeldTimer final : public Tolvane::ITimer {
+public:
+    uint64_t SetTimer(Handler& handler, int64_t interval) override
+    {
+        m_handler = handler;
+        this->interval = interval;
+        return 1;
+    }
+    bool DestroyTimer(uint64_t id) override
+    {
+        if (id == 1) {
+            m_handler.clear();
+        }
+        return true;
+    }
+    // Runs the armed handler as the service would; -99 when none is armed.
+    int Fire() { return m_handler.empty() ? -99 : m_handler(1); }
+
+    int64_t interval = 0;
+
+private:
+    Handler m_handler;
+};
+
 TEST_F(RecordTest, TheLengthLimitEndsRecordingsOfEveryKindWithoutTheLiveTick)
 {
+    // Loaded again with a timer service, the recording arms its own once-a-second check.
+    auto* timer = new HeldTimer();
+    ASSERT_TRUE(Foundation::RegisterHostObject(Context(), Foundation::TypeName::ITimer,
+                                               Foundation::CSharedPtr<Tolvane::ITimer>(timer)));
+    recording->OnImplPreRelease();
+    recording->OnImplLoaded();
+    EXPECT_EQ(timer->interval, 1000);
+
     struct Case {
         const char* kind;
         int winID;
@@ -284,12 +319,12 @@ TEST_F(RecordTest, TheLengthLimitEndsRecordingsOfEveryKindWithoutTheLiveTick)
         ASSERT_TRUE(Call("startRecord", Infos({c.winID}, 1)));
     }
     m_now = kStart.addSecs(59);
-    recording->OnLengthTimer(0);
+    EXPECT_EQ(timer->Fire(), 1);
     for (const Case& c : cases) {
         EXPECT_TRUE(QFile::exists(QString::fromStdString(Folder()) + "/" + FileName(c.winID, kStart))) << c.kind;
     }
     m_now = kStart.addSecs(60);
-    recording->OnLengthTimer(0);
+    EXPECT_EQ(timer->Fire(), 1);
     for (const Case& c : cases) {
         SCOPED_TRACE(c.kind);
         EXPECT_FALSE(QFile::exists(QString::fromStdString(Folder()) + "/" + FileName(c.winID, kStart)));

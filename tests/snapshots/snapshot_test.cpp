@@ -10,6 +10,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
+#include <QTemporaryDir>
 
 #include "fakes.h"
 
@@ -366,8 +367,28 @@ TEST_F(SnapTest, HostDrawsModeTakesPicturesFromTheWindowModule)
     EXPECT_EQ(sorquin->dataRequests, (std::vector<int>{3, 4}));
 }
 
+// QDir::tempPath() is a folder of the test's own while this lives.
+struct OwnTempFolder {
+    QTemporaryDir dir;
+    const bool wasSet = qEnvironmentVariableIsSet("TMPDIR");
+    const QByteArray shared = qgetenv("TMPDIR");
+    OwnTempFolder() { qputenv("TMPDIR", QFile::encodeName(dir.path())); }
+    ~OwnTempFolder()
+    {
+        if (wasSet) {
+            qputenv("TMPDIR", shared);
+        } else {
+            qunsetenv("TMPDIR");
+        }
+    }
+};
+
 TEST_F(SnapTest, InlinePictureIsScaledToTheWindow)
 {
+    // A temporary folder of its own: tests running beside this one pass their pictures
+    // through the shared one.
+    const OwnTempFolder temp;
+    ASSERT_TRUE(temp.dir.isValid());
     QWidget widget;
     widget.resize(200, 100);
     sorquin->SetWidget(4, &widget);
@@ -392,6 +413,7 @@ TEST_F(SnapTest, InlinePictureIsScaledToTheWindow)
         EXPECT_TRUE(NearColour(picture.pixel(c.size.width() / 2, c.size.height() / 2), c.colour));
     }
     EXPECT_TRUE(QDir::temp().entryList({"snapPic_temp*"}, QDir::Files).isEmpty()) << "no temporary file is left";
+    EXPECT_EQ(QDir::tempPath(), temp.dir.path());
 }
 
 TEST_F(SnapTest, InlinePictureFailuresAnswerEmpty)

@@ -77,11 +77,22 @@ void QuillnetStandIn::ClearJournal()
 
 Json::Value QuillnetStandIn::Journal()
 {
+    // Calls on other threads may lengthen the journal between asking its length and copying
+    // it, and a copy that does not fit is cut short: copy with room to spare, and again with
+    // more room until the whole journal fit.
     auto get = Control<int (*)(char*, int)>("QNSIM_GetJournal");
-    const int length = get(nullptr, 0);
-    std::string text(static_cast<size_t>(length) + 1, '\0');
-    get(&text[0], length + 1);
-    text.resize(static_cast<size_t>(length));
+    std::string text;
+    size_t room = static_cast<size_t>(get(nullptr, 0));
+    for (;;) {
+        room = room * 2 + 4096;
+        text.assign(room, '\0');
+        const size_t whole = static_cast<size_t>(get(&text[0], static_cast<int>(room)));
+        if (whole < room) {
+            text.resize(whole);
+            break;
+        }
+        room = whole;
+    }
     Json::Value journal;
     EXPECT_TRUE(Foundation::JsonParse(text, journal)) << text;
     return journal;
