@@ -46,8 +46,9 @@ int output_queue_append(decoder_ctx *ctx, frame_buf *pic, int32_t layer)
     frame_ref(&ref, pic);
     ref->queue_next = nullptr;
     ref->layer = layer;
-    ref->chroma_format = ctx->chroma_format;
-    ref->bit_depth = ctx->bit_depth;
+    // The picture's own samples: the stream may have changed format since it was decoded.
+    ref->chroma_format = pic->format % 100 - FRAME_FMT_400;
+    ref->bit_depth = pic->format > 100 ? 10 : 8;
     ref->frame_id = id;
     if (q.list.tail)
         q.list.tail->queue_next = ref;
