@@ -143,9 +143,10 @@ extern "C" SVAC_API int32_t ZQ_SVAC_Get_LastFrame(void *handle, int32_t layer)
     } else if (l.ref1 && next == l.poc_ref1) {
         pick = l.ref1;
         poc = l.poc_ref1;
-    } else {
+    } else if (!l.ref0 || l.poc_ref0 != l.poc_last_out) {
         // A reference never output whose POC does not follow at the regular step (a gap in
-        // the numbering, or POC 0): the one nearest ahead of the last output goes next.
+        // the numbering, or POC 0): the one nearest ahead of the last output goes next. Once
+        // the newer reference is out (a key picture restarts the numbering) the older one is too.
         int32_t best = 256;
         if (l.ref1) {
             int32_t d = poc_ahead(l.poc_ref1, l.poc_last_out);
