@@ -1,6 +1,7 @@
 // A sequence parameter set that changes the sample format (chroma format, bit depth) while the
 // geometry stays: a slice that continues the picture begun under the old format is refused, the
 // next picture takes the new one, and every output record describes its own picture's samples.
+// An enhancement layer of another format than its base does not predict from the base picture.
 // The pictures are mid-grey throughout (DC prediction from missing neighbours, no residual), so
 // each visible sample is checked against the record's bit depth.
 #include <gtest/gtest.h>
@@ -35,13 +36,17 @@ Sps sps_of(Format f)
     return sps;
 }
 
-// Macroblocks [first, end) of one slice: intra without residual in I slices, P_16X16 vectors
-// reaching far outside the reference in P slices.
-NalUnit slice_of(const Sps &sps, uint32_t nal, uint32_t frame_num, uint32_t type, uint32_t first, uint32_t end)
+// Macroblocks [first, end) of one slice: intra without residual in I slices (predicted from the
+// base picture in the enhancement layer), P_16X16 vectors reaching far outside the reference in
+// P slices.
+NalUnit slice_of(const Sps &sps, uint32_t nal, uint32_t frame_num, uint32_t type, uint32_t first, uint32_t end,
+                 const Pps &pps = Pps{})
 {
-    const Pps pps;
+    const bool enhancement = nal == kNalIdrEnh || nal == kNalSliceEnh;
+    const uint32_t mb_width = sps.mb_width << enhancement, mb_height = sps.mb_height << enhancement;
     BitWriter w;
     SliceHeader sh;
+    sh.pps_id = pps.pps_id;
     sh.frame_num = frame_num;
     sh.slice_type = type;
     sh.first_mb_in_slice = first;
@@ -49,15 +54,17 @@ NalUnit slice_of(const Sps &sps, uint32_t nal, uint32_t frame_num, uint32_t type
     write_slice_header(w, sh, sps, pps, nal);
     MbLayerParams ip;
     ip.chroma_format = sps.chroma_format;
+    ip.enhancement = enhancement;
     PLayerParams pp;
     pp.chroma_format = sps.chroma_format;
     pp.single_ref = true;
-    IntraModeMap map(sps.mb_width, sps.mb_height);
+    IntraModeMap map(mb_width, mb_height);
     for (uint32_t a = first; a < end; ++a) {
-        const uint32_t x = a % sps.mb_width, y = a / sps.mb_width;
-        const bool left = x > 0 && a > first, top = y > 0 && a >= first + sps.mb_width;
+        const uint32_t x = a % mb_width, y = a / mb_width;
+        const bool left = x > 0 && a > first, top = y > 0 && a >= first + mb_width;
         if (type == kSliceI) {
             IntraMb mb;
+            mb.base_pred_flag = enhancement;
             for (int i = 0; i < 4; ++i)
                 mb.luma_modes[i] = map.predict(x, y, left, top, mb.kind, mb.luma_modes, i);
             write_intra_mb(w, mb, ip, map, x, y, left, top);
@@ -199,5 +206,50 @@ INSTANTIATE_TEST_SUITE_P(Inter, FormatChange, testing::Values(
     Case{"next_picture_8_to_10_bit", {1, 8}, {2, 10}, "I0 | I1", 0, "on"},
     Case{"reference_output_after_change", {2, 10}, {1, 8}, "I0 P2 | P3", 1, "oo"}),
     [](const testing::TestParamInfo<Case> &info) { return std::string(info.param.name); });
+
+// Two layers whose parameter sets give them different sample formats: the base picture is no
+// prediction for the enhancement layer (its samples are left as they are, so only the records
+// are checked), and the pictures of each layer keep their own format.
+TEST(FormatChange, EnhancementLayerOfAnotherFormatThanTheBase)
+{
+    Sps base = sps_of({1, 8}), enh = sps_of({2, 10});
+    base.svc_flag = enh.svc_flag = true;
+    enh.sps_id = 1;
+    Pps base_pps, enh_pps;
+    enh_pps.pps_id = enh_pps.sps_id = 1;
+    const std::vector<NalUnit> units = {
+        sps_unit(base), sps_unit(enh), pps_unit(base_pps, base), pps_unit(enh_pps, enh),
+        slice_of(base, kNalIdrBase, 0, kSliceI, 0, 6, base_pps), slice_of(enh, kNalIdrEnh, 0, kSliceI, 0, 24, enh_pps)};
+    const std::vector<uint8_t> stream = make_stream(units);
+    ASSERT_FALSE(stream.empty());
+
+    ZQ_SVAC_Dec_Init(ZQ_SVAC_Dec_GetCPUCaps());
+    void *h = ZQ_SVAC_Dec_Open();
+    ASSERT_NE(h, nullptr);
+    std::vector<std::vector<int32_t>> got;   // layer, chroma format, bit depth, width
+    auto drain = [&] {
+        output_frame_rec rec;
+        while (ZQ_SVACDEC_ZQ_SVAC_get_output_frame(h, &rec) == 0) {
+            got.push_back({rec.layer, rec.chroma_format, rec.bit_depth, rec.width});
+            ZQ_SVACDEC_ZQ_SVAC_release_output_frame(h, &rec);
+        }
+    };
+    size_t pos = 0;
+    while (pos < stream.size()) {
+        decode_input in{stream.data() + pos, static_cast<int32_t>(stream.size() - pos), 0};
+        const int32_t r = ZQ_SVAC_Dec_Decode(h, &in, nullptr);
+        drain();
+        ASSERT_GE(r, 0);
+        if (r == 0)
+            break;
+        pos += static_cast<size_t>(r);
+    }
+    for (int32_t layer = 0; layer < 2; ++layer)
+        while (ZQ_SVAC_Get_LastFrame(h, layer) == 1)
+            drain();
+    ZQ_SVAC_Dec_Close(h);
+    ZQ_SVAC_Dec_Init(0);
+    EXPECT_EQ(got, (std::vector<std::vector<int32_t>>{{0, 1, 8, 48}, {1, 2, 10, 96}}));
+}
 
 } // namespace
