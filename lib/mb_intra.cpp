@@ -173,12 +173,15 @@ int predict_intra(decoder_ctx *ctx, bool is8, bool aec)
 frame_buf *find_base_picture(decoder_ctx *ctx)
 {
     const layer_ctx &base = ctx->layer[0];
-    const int32_t poc = ctx->layer[ctx->cur_layer].poc_cur;
-    if (base.cur && base.poc_cur == poc)
+    const layer_ctx &layer = ctx->layer[ctx->cur_layer];
+    const int32_t poc = layer.poc_cur;
+    // Read in the enhancement picture's sample format: a base picture of another one is none.
+    const int32_t format = layer.cur ? layer.cur->format : 0;
+    if (base.cur && base.poc_cur == poc && base.cur->format == format)
         return base.cur;
-    if (base.ref0 && base.poc_ref0 == poc)
+    if (base.ref0 && base.poc_ref0 == poc && base.ref0->format == format)
         return base.ref0;
-    if (base.ref1 && base.poc_ref1 == poc)
+    if (base.ref1 && base.poc_ref1 == poc && base.ref1->format == format)
         return base.ref1;
     return nullptr;
 }

@@ -46,8 +46,9 @@ int output_queue_append(decoder_ctx *ctx, frame_buf *pic, int32_t layer)
     frame_ref(&ref, pic);
     ref->queue_next = nullptr;
     ref->layer = layer;
-    ref->chroma_format = ctx->chroma_format;
-    ref->bit_depth = ctx->bit_depth;
+    // The picture's own samples: the stream may have changed format since it was decoded.
+    ref->chroma_format = pic->format % 100 - FRAME_FMT_400;
+    ref->bit_depth = pic->format > 100 ? 10 : 8;
     ref->frame_id = id;
     if (q.list.tail)
         q.list.tail->queue_next = ref;
@@ -142,9 +143,10 @@ extern "C" SVAC_API int32_t ZQ_SVAC_Get_LastFrame(void *handle, int32_t layer)
     } else if (l.ref1 && next == l.poc_ref1) {
         pick = l.ref1;
         poc = l.poc_ref1;
-    } else {
+    } else if (!l.ref0 || l.poc_ref0 != l.poc_last_out) {
         // A reference never output whose POC does not follow at the regular step (a gap in
-        // the numbering, or POC 0): the one nearest ahead of the last output goes next.
+        // the numbering, or POC 0): the one nearest ahead of the last output goes next. Once
+        // the newer reference is out (a key picture restarts the numbering) the older one is too.
         int32_t best = 256;
         if (l.ref1) {
             int32_t d = poc_ahead(l.poc_ref1, l.poc_last_out);

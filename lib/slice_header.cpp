@@ -60,6 +60,16 @@ void compute_layer_geometry(decoder_ctx *ctx, const sps_record &sps, pps_record 
     }
 }
 
+// Picture buffer format of the sequence's samples as start_picture makes it; 0 for those it
+// refuses.
+int32_t picture_format(const sps_record &sps)
+{
+    const int32_t luma = sps.bit_depth_luma_minus8, chroma = sps.bit_depth_chroma_minus8;
+    if (sps.chroma_format < 0 || sps.chroma_format > 2 || luma != chroma || (luma != 0 && luma != 2))
+        return 0;
+    return FRAME_FMT_400 + sps.chroma_format + (luma > 0 ? 100 : 0);
+}
+
 int start_picture(decoder_ctx *ctx, const sps_record &sps)
 {
     layer_ctx &layer = ctx->layer[ctx->cur_layer];
@@ -200,10 +210,14 @@ int parse_slice_header(decoder_ctx *ctx)
     if (bit_reader_exhausted(br))
         return -11;
 
+    const bool new_picture = ctx->frame_num != ctx->prev_pic_num || layer.picture_done == 1;
+    // Every slice of a picture decodes in the sample format of the picture's buffer.
+    if (!new_picture && layer.cur && layer.cur->format != picture_format(sps))
+        return -2;
     ctx->chroma_format = sps.chroma_format;
     ctx->bit_depth = 8 + sps.bit_depth_luma_minus8;
     ctx->has_enhancement = sps.svc_flag;
-    if (ctx->frame_num != ctx->prev_pic_num || layer.picture_done == 1) {
+    if (new_picture) {
         const int result = start_picture(ctx, sps);
         if (result != 0)
             return result;

@@ -99,7 +99,8 @@ TEST_P(HostileStream, DecodesWithoutStrayAccess)
 
 INSTANTIATE_TEST_SUITE_P(Inter, HostileStream,
                          ::testing::Values("chroma-window-16bit-a", "chroma-window-16bit-b", "pad-window-16bit",
-                                           "pad-far-outside", "pad-missing-plane", "b-missing-chroma-plane"),
+                                           "pad-far-outside", "pad-missing-plane", "b-missing-chroma-plane",
+                                           "format-change-pad-16bit"),
                          [](const ::testing::TestParamInfo<const char *> &info) {
                              std::string name = info.param;
                              for (char &c : name)

@@ -104,4 +104,20 @@ TEST(PPicture, Ssse3KernelsMatchTheModel)
     ZQ_SVAC_Dec_Init(0);
 }
 
+// A stream that ends on a key picture after a group of P pictures: each picture comes out once,
+// in order, the key picture last.
+TEST(PPicture, StreamEndingOnAKeyPictureOutputsEachPictureOnce)
+{
+    // Unfiltered: the filter offsets of the first stream's last slice would carry over.
+    inter_test::Built stream = inter_test::build_stream(config(3, 2, 1, 8, false));
+    StreamConfig key_cfg = config(3, 2, 1, 8, false);
+    key_cfg.p_pictures = 0;
+    key_cfg.seed = 2;
+    const inter_test::Built key = inter_test::build_stream(key_cfg);
+    ASSERT_FALSE(key.bytes.empty());
+    stream.bytes.insert(stream.bytes.end(), key.bytes.begin(), key.bytes.end());
+    stream.expected.insert(stream.expected.end(), key.expected.begin(), key.expected.end());
+    expect_model(stream, 0, 1);
+}
+
 } // namespace

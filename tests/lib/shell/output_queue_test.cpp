@@ -228,6 +228,7 @@ INSTANTIATE_TEST_SUITE_P(OutputQueue, LastFrame, testing::Values(
     LastFrameCase{"wraps_past_511", 510, 0, 510, true, true, {0}},
     LastFrameCase{"gap_in_numbering", 2, 10, 6, true, true, {1, 0}},
     LastFrameCase{"first_picture_poc_0", -1, 0, 0, true, false, {0}},
+    LastFrameCase{"key_picture_out_last", 0, 0, 6, true, true, {}},
     LastFrameCase{"no_references", -1, 0, 0, false, false, {}}),
     [](const testing::TestParamInfo<LastFrameCase> &info) { return info.param.name; });
 
