@@ -55,9 +55,9 @@ void Overlay(Json::Value& item, const Json::Value& entry, const char* name, cons
 CDownloadFileCtrl::CDownloadFileCtrl(HostContext* context, const Json::Value& items, int totalCount)
     : m_context(context != nullptr ? *context : HostContext()), m_totalCount(totalCount)
 {
-    auto devices = Foundation::QueryHostService<IDeviceMgr>(context, Foundation::TypeName::IDeviceMgr);
-    if (devices) {
-        m_device = devices->GetCurrentDevice();
+    m_deviceMgr = Foundation::QueryHostService<IDeviceMgr>(context, Foundation::TypeName::IDeviceMgr);
+    if (m_deviceMgr) {
+        m_device = m_deviceMgr->GetCurrentDevice();
     }
     if (items.isArray()) {
         for (const Json::Value& item : items) {

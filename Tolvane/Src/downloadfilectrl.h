@@ -21,10 +21,12 @@
 
 #include <foundation/FastDelegate.h>
 #include <foundation/HostContext.h>
+#include <foundation/SharedPtr.h>
+
+#include <tolvane/IDeviceMgr.h>
 
 namespace Tolvane {
 
-class IDevice;
 class IDownload;
 
 class CDownloadFileCtrl {
@@ -82,6 +84,7 @@ private:
     static void RemoveFirst(Json::Value& array, int id);
     static bool IsEmptyList(const Json::Value& ids);
 
+    Foundation::CSharedPtr<IDeviceMgr> m_deviceMgr;  // keeps m_device alive until the pieces are gone
     IDevice* m_device = nullptr;
     HostContext m_context;
     std::recursive_mutex m_lock;

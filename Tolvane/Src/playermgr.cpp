@@ -65,6 +65,7 @@ void CPlayerMgr::CreateSvrObject(HostContext* context, const char* argument)
 
 void CPlayerMgr::OnImplComLoaded()
 {
+    m_deviceMgr = Foundation::QueryHostService<IDeviceMgr>(m_context, Foundation::TypeName::IDeviceMgr);
     Foundation::ConnectHostSignal(m_context, "ViewNodeChange",
                                   SorquinViewNodeHandler(this, &CPlayerMgr::OnViewNodeChange));
 }

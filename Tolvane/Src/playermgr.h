@@ -5,12 +5,17 @@
 //
 // Lock: one recursive mutex over the map. The detach signal's handlers run under it and may
 // call the manager again on the same thread; attach and pre-closing run without it.
+//
+// The modes it owns stop their device streams when they close, at the latest in the
+// destructor: the manager holds the device manager, and so the device, until then.
 
 #include <QMutex>
 
 #include <foundation/HostContext.h>
+#include <foundation/SharedPtr.h>
 #include <foundation/Signal.h>
 
+#include <tolvane/IDeviceMgr.h>
 #include <tolvane/IPlayerMgr.h>
 
 #include <ISorquin.h>
@@ -55,6 +60,7 @@ private:
     PlayModeSignal m_attachSignal;
     PlayModeSignal m_detachSignal;
     PreClosingSignal m_preClosingSignal;
+    Foundation::CSharedPtr<IDeviceMgr> m_deviceMgr;  // keeps the modes' device alive
 };
 
 }  // namespace Tolvane

@@ -1,7 +1,10 @@
 // The file worker with scripted pieces: pieces start in the byte order of their entry names,
 // only the video reports to the job, a file is settled once (also when a piece was paused),
-// stopped files count as deleted only, and a full worker refuses a batch.
+// stopped files count as deleted only, a full worker refuses a batch, and the device stays
+// while pieces run.
 
+#include <atomic>
+#include <memory>
 #include <mutex>
 #include <set>
 #include <string>
@@ -11,9 +14,11 @@
 
 #include <QThread>
 
+#include "TestHost.h"
 #include "download.h"
 #include "downloadfilectrl.h"
 #include "downloadfixture.h"
+#include "fakedevice.h"
 
 namespace {
 
@@ -225,6 +230,93 @@ TEST(FileWorker, NothingToFetchIsDoneAtOnce)
 {
     ScriptedWorker worker(Json::Value(Json::arrayValue), 0);
     EXPECT_DOUBLE_EQ(worker.GetProgress()["Process"].asDouble(), 100.0);
+}
+
+// A device whose manager notes when it goes (the device goes with it), and what the pieces
+// on it saw.
+struct DeviceLife {
+    testsupport::NullDevice device;
+    bool gone = false;
+    std::atomic<bool> running{false};
+    std::vector<bool> stoppedWithDevice;  // per stopped piece: was its device still there
+};
+
+class MortalDeviceMgr final : public dltest::FixedDeviceMgr {
+public:
+    explicit MortalDeviceMgr(DeviceLife* life) : FixedDeviceMgr(&life->device), m_life(life) {}
+    ~MortalDeviceMgr() override { m_life->gone = true; }
+
+private:
+    DeviceLife* m_life;
+};
+
+// Runs until stopped.
+class DevicePiece : public Tolvane::IDownload {
+public:
+    DevicePiece(Tolvane::IDevice* device, DeviceLife* life)
+        : IDownload(device, Json::Value(), "", "v0.rkv", false), m_life(life)
+    {
+    }
+    ~DevicePiece() override { Stop(); }
+    bool Start() override
+    {
+        SetState(StateDownloading);
+        m_life->running.store(true);
+        return true;
+    }
+    bool Stop() override
+    {
+        if (GetState() == StateDownloading) {
+            m_life->stoppedWithDevice.push_back(m_device == &m_life->device && !m_life->gone);
+            SetState(StateFinished);
+        }
+        return true;
+    }
+    bool Pause() override { return true; }
+    bool Resume() override { return true; }
+
+private:
+    DeviceLife* m_life;
+};
+
+class DeviceWorker : public Tolvane::CDownloadFileCtrl {
+public:
+    DeviceWorker(HostContext* context, const Json::Value& items, DeviceLife* life)
+        : CDownloadFileCtrl(context, items, 1), m_life(life)
+    {
+    }
+    ~DeviceWorker() override { Shutdown(); }
+
+protected:
+    Tolvane::IDownload* MakePiece(bool, Tolvane::IDevice* device, const Json::Value&, const std::string&,
+                                  const std::string&, bool) override
+    {
+        return new DevicePiece(device, m_life);
+    }
+
+private:
+    DeviceLife* m_life;
+};
+
+TEST(FileWorker, KeepsItsDeviceUntilItsRunningPieceIsStopped)
+{
+    DeviceLife life;
+    testsupport::TestHost host;
+    Foundation::RegisterHostObject(host.Context(), Foundation::TypeName::IDeviceMgr,
+                                   Foundation::CSharedPtr<Tolvane::IDeviceMgr>(new MortalDeviceMgr(&life)));
+    Json::Value items(Json::arrayValue);
+    Json::Value item;
+    item["DownloadInfo"]["Video"] = Entry("v0.rkv");
+    items.append(item);
+    auto worker = std::make_unique<DeviceWorker>(host.Context(), items, &life);
+    ASSERT_TRUE(worker->Start());
+    ASSERT_TRUE(WaitFor([&] { return life.running.load(); }));
+
+    host.ClearObjects();  // the host lets go of the device manager while the download runs
+    EXPECT_FALSE(life.gone);
+    worker.reset();
+    EXPECT_EQ(life.stoppedWithDevice, std::vector<bool>{true});
+    EXPECT_TRUE(life.gone);
 }
 
 }  // namespace
