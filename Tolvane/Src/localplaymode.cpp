@@ -51,6 +51,13 @@ bool CLocalPlayMode::PlayLocalFile(const char* path)
         ClosePort();  // the previous file's port
     }
 
+    // Opened here, not by the reader: a file that cannot be read fails the start.
+    QFile* file = OpenQFile(path, "rb");
+    if (file == nullptr) {
+        TOLVANE_WARN(kLogModule, "Tolvane::CLocalPlayMode::PlayLocalFile", "open file(fileEntry)filed!");
+        return false;
+    }
+
     int32_t port = 0;
     const bool freePort = PLAY_CALL(m_context, PLAY_GetFreePort, &port) != 0 && port != 0;
     const bool opened =
@@ -70,6 +77,7 @@ bool CLocalPlayMode::PlayLocalFile(const char* path)
             // Callbacks that were set go with the port.
             PLAY_CALL(m_context, PLAY_ReleasePort, port);
         }
+        CloseQFile(file);
         return false;
     }
 
@@ -87,6 +95,7 @@ bool CLocalPlayMode::PlayLocalFile(const char* path)
               static_cast<void*>(this));
     PLAY_CALL(m_context, PLAY_SetColor, port, m_color[0], m_color[1], m_color[2], m_color[3], m_color[4]);
     m_path = path;
+    m_file = file;
     m_reader.Start(fastdelegate::FastDelegate0<>(this, &CLocalPlayMode::ReadFileProc));
     EmitStatus(StatusPlaying);
     return true;
@@ -100,11 +109,8 @@ int64_t CLocalPlayMode::SourceRemain()
 
 void CLocalPlayMode::ReadFileProc()
 {
-    QFile* file = OpenQFile(m_path.c_str(), "rb");
-    if (file == nullptr) {
-        TOLVANE_WARN(kLogModule, "Tolvane::CLocalPlayMode::ReadFileProc", "open file(fileEntry)filed!");
-        return;
-    }
+    QFile* file = m_file;
+    m_file = nullptr;
     const int64_t size = GetQIODeviceSizeOrError(file);
     m_fileSize.store(size);
     m_endSize.store(size);

@@ -19,6 +19,8 @@
 
 #include "playmode.h"
 
+class QFile;
+
 namespace Tolvane {
 
 class CLocalPlayMode : public CPlayMode {
@@ -32,8 +34,8 @@ public:
     const char* GetModeID() override { return ModeId::LocalPlay; }
     bool Close() override;
 
-    // Opens a port for the file and starts reading it; a mode that plays another file
-    // closes that one first.
+    // Opens the file and a port for it and starts reading it; false, with no port, when the
+    // file cannot be opened. A mode that plays another file closes that one first.
     bool PlayLocalFile(const char* path);
     bool Pause();
     bool Resume();
@@ -60,7 +62,8 @@ private:
     QMutex m_feedLock{QMutex::Recursive};
     std::atomic<int64_t> m_fedBytes{0};
     std::atomic<int64_t> m_endSize{-1};
-    std::string m_path;  // set before the reader starts, read by it
+    std::string m_path;
+    QFile* m_file = nullptr;  // opened by PlayLocalFile, handed to the reader, which closes it
 };
 
 }  // namespace Tolvane

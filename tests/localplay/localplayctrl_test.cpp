@@ -115,23 +115,43 @@ TEST_F(LocalCtrlTest, PlayFileReplacesEveryModeOfTheWindow)
     EXPECT_EQ(timer->intervals, std::vector<int64_t>{1000});
 }
 
-TEST_F(LocalCtrlTest, AFileThePlayerCannotOpenLeavesTheWindowEmpty)
+// A failed start answers false, after the window's modes have left it, and leaves it with
+// no mode, no port, no event and no timer.
+TEST_F(LocalCtrlTest, AFileThatCannotBePlayedLeavesTheWindowEmpty)
 {
-    std::atomic<int> deleted{0};
-    auto* live = new TestMode(Context(), Tolvane::ModeId::RealVideo, &deleted);
-    manager->AttachPlayMode(4, live);
-    recplay::SetResult("PLAY_OpenStream", 0);
-
+    struct Case {
+        const char* what;
+        const char* failing;  // a library function that answers 0, or null
+        bool exists;
+    };
+    const Case cases[] = {
+        {"the player refuses", "PLAY_OpenStream", true},
+        {"missing file", nullptr, false},
+    };
     const std::string path = WriteFile("a.rkv", 1000);
-    EXPECT_FALSE(ctrl->PlayFile(4, path.c_str()));
-    EXPECT_EQ(deleted.load(), 1) << "the window's modes left it first";
-    {
-        QMutexLocker lock(manager->GetMutex());
-        const Tolvane::IPlayerMgr::WindowModes* modes = manager->GetWindowModes(4);
-        EXPECT_TRUE(modes == nullptr || modes->empty());
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        recplay::Reset();
+        Host().ClearSentTexts();
+        std::atomic<int> deleted{0};
+        manager->AttachPlayMode(4, new TestMode(Context(), Tolvane::ModeId::RealVideo, &deleted));
+        if (c.failing != nullptr) {
+            recplay::SetResult(c.failing, 0);
+        }
+
+        EXPECT_FALSE(ctrl->PlayFile(4, c.exists ? path.c_str() : MissingPath().c_str()));
+        EXPECT_EQ(deleted.load(), 1) << "the window's modes left it first";
+        {
+            QMutexLocker lock(manager->GetMutex());
+            const Tolvane::IPlayerMgr::WindowModes* modes = manager->GetWindowModes(4);
+            EXPECT_TRUE(modes == nullptr || modes->empty());
+        }
+        EXPECT_EQ(recplay::CountOf("PLAY_ReleasePort"), recplay::CountOf("PLAY_GetFreePort"));
+        EXPECT_EQ(recplay::CountOf("PLAY_InputData"), 0);
+        EXPECT_TRUE(Events("StateChanged").empty());
+        EXPECT_TRUE(Events("ReturnLocalState").empty());
+        EXPECT_TRUE(timer->intervals.empty()) << "no timer without a playing file";
     }
-    EXPECT_TRUE(Events("StateChanged").empty());
-    EXPECT_TRUE(timer->intervals.empty()) << "no timer without a playing file";
 }
 
 TEST_F(LocalCtrlTest, TheProgressTimerStartsOnceAndRunsUntilRelease)

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <QFileInfo>
+
 #include "localfakes.h"
 #include "localplaymode.h"
 
@@ -298,14 +300,35 @@ TEST_F(LocalModeTest, ASecondFileStopsTheFirstReaderAndPort)
     EXPECT_EQ(mode->GetFileSize(), 2000);
 }
 
-TEST_F(LocalModeTest, AFileThatCannotBeReadEndsTheReader)
+// A file that cannot be opened fails the start before the player is asked for a port; a
+// file played before in the same mode is closed all the same.
+TEST_F(LocalModeTest, AFileThatCannotBeOpenedFailsTheStartWithoutAPort)
 {
-    DebugCapture log;
-    ModePtr mode = NewMode();
-    ASSERT_TRUE(mode->PlayLocalFile(MissingPath().c_str())) << "the player opened";
-    ASSERT_TRUE(WaitUntil([&] { return log.Contains("open file(fileEntry)filed!"); }));
-    EXPECT_EQ(recplay::CountOf("PLAY_InputData"), 0);
-    EXPECT_TRUE(Events("ReturnLocalState").empty());
+    const std::string first = WriteFile("a.rkv", 1000);
+    const std::string folder = QFileInfo(QString::fromStdString(first)).absolutePath().toStdString();
+    struct Case {
+        const char* what;
+        std::string path;
+    };
+    const Case cases[] = {
+        {"missing", MissingPath()},
+        {"a folder", folder},
+        {"below a file", first + "/b.rkv"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        ModePtr mode = NewMode();
+        PlayToEnd(mode.get(), first);
+        recplay::Reset();
+        Host().ClearSentTexts();
+        DebugCapture log;
+        EXPECT_FALSE(mode->PlayLocalFile(c.path.c_str()));
+        EXPECT_TRUE(log.Contains("open file(fileEntry)filed!"));
+        EXPECT_EQ(recplay::Journal(), CloseCalls(7)) << "only the first file's port is closed";
+        EXPECT_FALSE(mode->IsOpen());
+        EXPECT_EQ(mode->GetPort(), 0);
+        EXPECT_TRUE(Events("ReturnLocalState").empty());
+    }
 }
 
 TEST_F(LocalModeTest, ControlOperationsFollowTheStatus)

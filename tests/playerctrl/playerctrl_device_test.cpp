@@ -12,6 +12,8 @@
 
 #include <gtest/gtest.h>
 
+#include <QFile>
+#include <QTemporaryDir>
 #include <QThreadPool>
 
 #include <foundation/HostCalls.h>
@@ -137,12 +139,27 @@ TEST_F(PlayerCtrlDeviceTest, ARecordingSetByThePagePlaysIntoTheWindow)
     EXPECT_EQ(Call("pause", R"({"winID":0})"), false);
     EXPECT_EQ(Call("getResolution", R"({"winID":0})")["width"], 0);
 
-    // A local file takes the window over from a recording through the local play control.
+    // A local file takes the window over from a recording through the local play control;
+    // a file that cannot be opened answers false and leaves the window empty.
     ASSERT_EQ(Call("setVodStreamSource", R"({"winID":0,"fileInfo":{"Channel":3,"VideoStream":"Main",
         "StartTime":"2024-05-01 08:00:00","EndTime":"2024-05-01 08:00:03"}})"),
               true);
     ASSERT_EQ(Call("startPlayer", R"({"winID":0})"), true);
     ASSERT_EQ(Call("setFileStreamSource", R"({"winID":0,"path":"/nonexistent/clip.rkv"})"), true);
+    EXPECT_EQ(Call("startPlayer", R"({"winID":0})"), false);
+    {
+        QMutexLocker lock(manager->GetMutex());
+        EXPECT_EQ(manager->GetPlayMode(0, Tolvane::ModeId::Playback), nullptr);
+        EXPECT_EQ(manager->GetPlayMode(0, Tolvane::ModeId::LocalPlay), nullptr);
+    }
+    QTemporaryDir folder;
+    ASSERT_TRUE(folder.isValid());
+    QFile clip(folder.filePath(QStringLiteral("clip.rkv")));
+    ASSERT_TRUE(clip.open(QIODevice::WriteOnly));
+    clip.write(QByteArray(1000, 'x'));
+    clip.close();
+    ASSERT_EQ(Call("setFileStreamSource", R"({"winID":0,"path":")" + clip.fileName().toStdString() + R"("})"),
+              true);
     ASSERT_EQ(Call("startPlayer", R"({"winID":0})"), true);
     QMutexLocker lock(manager->GetMutex());
     EXPECT_EQ(manager->GetPlayMode(0, Tolvane::ModeId::Playback), nullptr);
