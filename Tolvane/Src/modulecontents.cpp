@@ -20,6 +20,7 @@
 #include "localplayctrl.h"
 #include "logfacade.h"
 #include "loginit.h"
+#include "moduletasks.h"
 #include "playbackctrl.h"
 #include "playerctrl.h"
 #include "playermgr.h"
@@ -84,6 +85,7 @@ const ModuleEntry kContents[] = {
     /* 14 */ ModuleEntry::Service(&CDownloadManager::CreateSvrObject),
     ModuleEntry::AtLoad(&RegisterExcelDataFormaters),
     /* 15 */ ModuleEntry::Service(&CWatermark::CreateSvrObject),
+    ModuleEntry::Clear(&WaitForModuleTasks),
 };
 
 [[maybe_unused]] const bool g_contentsRegistered = Foundation::RegisterModuleContents(kContents);

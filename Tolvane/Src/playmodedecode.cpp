@@ -12,6 +12,7 @@
 #include <ISorquin.h>
 
 #include "playlibrary.h"
+#include "moduletasks.h"
 #include "playmodelife.h"
 
 namespace Tolvane {
@@ -193,7 +194,7 @@ void CPlayMode::EmitFrameDecodedLater()
 {
     std::shared_ptr<CPlayModeLife> life = m_life;
     const long port = m_port.load();
-    QThreadPool::globalInstance()->start([life, port] {
+    ModuleTaskPool().start([life, port] {
         CPlayMode* mode = life->Enter();
         if (mode == nullptr) {
             return;

@@ -22,6 +22,7 @@
 
 #include "filehelpers.h"
 #include "logfacade.h"
+#include "moduletasks.h"
 #include "playlibrary.h"
 
 namespace Tolvane {
@@ -234,7 +235,7 @@ void CSingleGrabCtrl::StartSnapshotTask(const Json::Value& element)
         }
         ++m_pendingTasks;
     }
-    QThreadPool::globalInstance()->start([this, element] {
+    ModuleTaskPool().start([this, element] {
         try {
             SnapshotTask(element);
         } catch (...) {

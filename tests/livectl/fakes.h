@@ -31,6 +31,7 @@
 #include "fakedevice.h"
 #include "fakeplayer.h"
 #include "logfacade.h"
+#include "moduletasks.h"
 #include "playermgr.h"
 #include "realtimestreamctrl.h"
 #include "recordtranscoderregistry.h"
@@ -124,14 +125,14 @@ protected:
 
     void TearDown() override
     {
-        QThreadPool::globalInstance()->waitForDone();
+        Tolvane::ModuleTaskPool().waitForDone();
         m_host->EmitImplComPreRelease();
         manager.reset();
         live.reset();
         recording.reset();
         m_host->ClearMethods();
         m_host->ClearObjects();
-        QThreadPool::globalInstance()->waitForDone();
+        Tolvane::ModuleTaskPool().waitForDone();
         Tolvane::SetModuleLogger(nullptr);
         m_host.reset();
     }
@@ -146,7 +147,7 @@ protected:
         EXPECT_TRUE(live->ConnectRealVideoByID(0, -1, streamType, 0, winID, 5, false));
         const int32_t port = fakeplayer::LastPort();
         fakeplayer::FirePicture(port);
-        QThreadPool::globalInstance()->waitForDone();  // the first-picture report is out
+        Tolvane::ModuleTaskPool().waitForDone();  // the first-picture report is out
         return port;
     }
 

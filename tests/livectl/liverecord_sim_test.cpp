@@ -14,6 +14,7 @@
 #include <QDir>
 
 #include "fakes.h"
+#include "moduletasks.h"
 #include "quillnetdev.h"
 
 namespace livetest {
@@ -124,7 +125,7 @@ protected:
             m_host->EmitImplComPreRelease();
             m_host->ClearMethods();
             m_host->ClearObjects();
-            QThreadPool::globalInstance()->waitForDone();
+            Tolvane::ModuleTaskPool().waitForDone();
         }
         if (m_device) {
             m_device->LogoutDevice();

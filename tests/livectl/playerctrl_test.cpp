@@ -3,6 +3,7 @@
 // refusals, restarts of playing windows, the sub-stream rule and a device logout.
 
 #include "fakes.h"
+#include "moduletasks.h"
 #include "playerctrl.h"
 #include "realvideomode.h"
 
@@ -61,7 +62,7 @@ TEST_F(PlayerCtrlTest, AWindowStartsOncePerSourceAndStopsOnRequest)
     EXPECT_EQ(device.ConnectCount(), 1u);
 
     fakeplayer::FirePicture(fakeplayer::LastPort(), 352, 288);
-    QThreadPool::globalInstance()->waitForDone();
+    Tolvane::ModuleTaskPool().waitForDone();
     const Json::Value size = Call("getResolution", R"({"winID":1})");
     EXPECT_EQ(size["width"], 352);
     EXPECT_EQ(size["height"], 288);
@@ -184,7 +185,7 @@ TEST_F(PlayerCtrlTest, ALogoutClosesTheLiveVideoOfEveryWindow)
         ASSERT_TRUE(Start(winID));
         fakeplayer::FirePicture(fakeplayer::LastPort(), 352, 288);
     }
-    QThreadPool::globalInstance()->waitForDone();
+    Tolvane::ModuleTaskPool().waitForDone();
     ASSERT_EQ(Call("getResolution", R"({"winID":1})")["width"], 352);
 
     control->OnDeviceLoginout(1);

@@ -3,6 +3,7 @@
 // report.
 
 #include "fakes.h"
+#include "moduletasks.h"
 
 namespace livetest {
 namespace {
@@ -37,7 +38,7 @@ TEST_F(LiveTest, AFirstPictureReportsTheWindowsStream)
 
     // Only the first picture of a mode is reported.
     fakeplayer::FirePicture(fakeplayer::LastPort(), 352, 288);
-    QThreadPool::globalInstance()->waitForDone();
+    Tolvane::ModuleTaskPool().waitForDone();
     EXPECT_EQ(Reports().size(), 1u);
 }
 
@@ -92,7 +93,7 @@ TEST_F(LiveTest, WindowsAskingForAStartingModeJoinItAndSwitchOnItsFirstPicture)
 
         manager->DetachPlayMode(1, nullptr, true);
         manager->DetachPlayMode(2, nullptr, true);
-        QThreadPool::globalInstance()->waitForDone();
+        Tolvane::ModuleTaskPool().waitForDone();
         Host().ClearSentTexts();
     }
 }

@@ -12,6 +12,7 @@
 #include <tolvane/ITimer.h>
 
 #include "fakes.h"
+#include "moduletasks.h"
 #include "playlibrary.h"
 #include "playmode.h"
 #include "recordtranscoder.h"
@@ -314,7 +315,7 @@ TEST_F(RecordTest, TheLengthLimitEndsRecordingsOfEveryKindWithoutTheLiveTick)
             auto* mode = new OtherKindMode(Context(), c.kind);
             ASSERT_TRUE(manager->AttachPlayMode(c.winID, mode));
             fakeplayer::FirePicture(mode->GetPort());
-            QThreadPool::globalInstance()->waitForDone();
+            Tolvane::ModuleTaskPool().waitForDone();
         }
         ASSERT_TRUE(Call("startRecord", Infos({c.winID}, 1)));
     }

@@ -8,6 +8,7 @@
 #include <thread>
 
 #include "fakes.h"
+#include "moduletasks.h"
 
 namespace livetest {
 namespace {
@@ -87,7 +88,7 @@ TEST_F(StressTest, RecordingTickAndDetachesRunTogetherWithoutDeadlock)
             std::abort();
         }
     }
-    QThreadPool::globalInstance()->waitForDone();
+    Tolvane::ModuleTaskPool().waitForDone();
 
     // Everything stops cleanly afterwards.
     Host().CallMethod("stopRecord", R"({"infos":[{"winID":0},{"winID":1},{"winID":2},{"winID":3}]})");

@@ -13,6 +13,7 @@
 #include "localfakes.h"
 #include "localplayctrl.h"
 #include "localplaymode.h"
+#include "moduletasks.h"
 #include "packetfmt.h"
 #include "playermgr.h"
 
@@ -140,7 +141,7 @@ protected:
         if (manager) {
             manager->CloseWindow(0);
         }
-        QThreadPool::globalInstance()->waitForDone();
+        Tolvane::ModuleTaskPool().waitForDone();
         manager.reset();
         ctrl.reset();
         LocalTest::TearDown();

@@ -7,6 +7,7 @@
 #include <foundation/JsonRead.h>
 
 #include "logfacade.h"
+#include "moduletasks.h"
 #include "playermgr.h"
 #include "playmode.h"
 
@@ -58,7 +59,7 @@ void ShowFrame(Tolvane::IPlayMode* mode, uint32_t frameId, const std::string& ti
     frame.second = static_cast<uint16_t>(std::stoi(time.substr(6, 2)));
     Tolvane::CPlayMode::VisibleDecodeCallBack(mode->GetPort(), &picture, &frame,
                                               static_cast<void*>(dynamic_cast<Tolvane::CPlayMode*>(mode)));
-    QThreadPool::globalInstance()->waitForDone();
+    Tolvane::ModuleTaskPool().waitForDone();
 }
 
 void PlaybackTest::SetUp()
@@ -83,7 +84,7 @@ void PlaybackTest::SetUp()
 
 void PlaybackTest::TearDown()
 {
-    QThreadPool::globalInstance()->waitForDone();
+    Tolvane::ModuleTaskPool().waitForDone();
     DropManager();
     m_host->ClearMethods();
     m_host->ClearObjects();

@@ -24,6 +24,7 @@
 #include "sinksorquin.h"
 #include "devicemgr.h"
 #include "logfacade.h"
+#include "moduletasks.h"
 #include "playbackctrl.h"
 #include "playermgr.h"
 #include "timer.h"
@@ -70,7 +71,7 @@ protected:
         if (manager.get() != nullptr) {
             manager->CloseWindow(0);
         }
-        QThreadPool::globalInstance()->waitForDone();
+        Tolvane::ModuleTaskPool().waitForDone();
         ctrl = Foundation::CSharedPtr<Tolvane::CPlaybackCtrl>();
         manager = Foundation::CSharedPtr<Tolvane::IPlayerMgr>();
         m_host->EmitImplComPreRelease();

@@ -27,6 +27,7 @@
 #include "devicemgr.h"
 #include "localplayctrl.h"
 #include "logfacade.h"
+#include "moduletasks.h"
 #include "playbackctrl.h"
 #include "playerctrl.h"
 #include "playermgr.h"
@@ -84,7 +85,7 @@ protected:
         if (manager.get() != nullptr) {
             manager->CloseWindow(0);
         }
-        QThreadPool::globalInstance()->waitForDone();
+        Tolvane::ModuleTaskPool().waitForDone();
         manager = Foundation::CSharedPtr<Tolvane::IPlayerMgr>();
         m_host->EmitImplComPreRelease();
         m_host->ClearMethods();

@@ -28,6 +28,7 @@
 
 #include "TestHost.h"
 #include "logfacade.h"
+#include "moduletasks.h"
 #include "playermgr.h"
 #include "quillnet.h"
 #include "quillnetdev.h"
@@ -174,7 +175,7 @@ protected:
             manager->CloseWindow(1);
         }
         manager = Foundation::CSharedPtr<Tolvane::IPlayerMgr>();
-        QThreadPool::globalInstance()->waitForDone();
+        Tolvane::ModuleTaskPool().waitForDone();
         if (device) {
             device->LogoutDevice();
             device.reset();
@@ -279,7 +280,7 @@ TEST_F(LiveHeadlessTest, ClosingWhileFramesArriveIsClean)
             EXPECT_TRUE(manager->CloseWindow(0));
         }
     }
-    QThreadPool::globalInstance()->waitForDone();
+    Tolvane::ModuleTaskPool().waitForDone();
     EXPECT_TRUE(manager->GetModeMap().empty());
 }
 

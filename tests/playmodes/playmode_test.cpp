@@ -10,6 +10,7 @@
 #include <QThreadPool>
 
 #include "fakes.h"
+#include "moduletasks.h"
 #include "playmode.h"
 
 namespace playtest {
@@ -88,7 +89,7 @@ class PlayModeTest : public PlayTest {
 protected:
     void TearDown() override
     {
-        QThreadPool::globalInstance()->waitForDone();
+        Tolvane::ModuleTaskPool().waitForDone();
         PlayTest::TearDown();
     }
 
@@ -377,7 +378,7 @@ TEST_F(PlayModeTest, FrameRecordDropsRepeatsAndCountsTheInterval)
     ASSERT_TRUE(mode->GetFrameRecord(&record, 0));
     EXPECT_EQ(record.frameId, 9u) << "only video frames count";
 
-    QThreadPool::globalInstance()->waitForDone();
+    Tolvane::ModuleTaskPool().waitForDone();
     EXPECT_EQ(decoded.load(), accepted);
     EXPECT_TRUE(sorquin->TakeShown().empty()) << "the player draws into the windows itself";
     EXPECT_EQ(fakeplay::CountOf("SCALE_open"), 0);
@@ -510,7 +511,7 @@ TEST_F(PlayModeTest, DisposedModeOutlivesItsRunningFrameTask)
         release = true;
     }
     changed.notify_all();
-    QThreadPool::globalInstance()->waitForDone();
+    Tolvane::ModuleTaskPool().waitForDone();
     EXPECT_EQ(g_deleted.load(), 1);
     EXPECT_GE(calls.load(), 1);
 }

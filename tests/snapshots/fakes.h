@@ -33,6 +33,7 @@
 #include "TestHost.h"
 #include "logfacade.h"
 #include "fakeplay.h"
+#include "moduletasks.h"
 #include "singlegrabctrl.h"
 
 namespace snaptest {
@@ -314,7 +315,7 @@ protected:
 
     void TearDown() override
     {
-        QThreadPool::globalInstance()->waitForDone();
+        Tolvane::ModuleTaskPool().waitForDone();
         m_host->EmitImplComPreRelease();
         grab.reset();
         m_host->ClearMethods();

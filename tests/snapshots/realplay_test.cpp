@@ -24,6 +24,7 @@
 #include "TestHost.h"
 #include "fakes.h"
 #include "logfacade.h"
+#include "moduletasks.h"
 #include "watermark.h"
 
 namespace snaptest {
@@ -106,7 +107,7 @@ protected:
 
     void TearDown() override
     {
-        QThreadPool::globalInstance()->waitForDone();
+        Tolvane::ModuleTaskPool().waitForDone();
         m_host->EmitImplComPreRelease();
         m_host->ClearMethods();
         m_host->ClearObjects();
