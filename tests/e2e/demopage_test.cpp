@@ -96,7 +96,8 @@ TEST_P(DemoPage, Road)
                              "application/json");
 
     ASSERT_TRUE(run.Prepare(AppBin("libSorquin.so"), {QStringLiteral("Quillnet"), QStringLiteral("play"),
-                                                      QStringLiteral("swscale"), QStringLiteral("Vantrel")}));
+                                                      QStringLiteral("swscale"), QStringLiteral("Vantrel"),
+                                                      QStringLiteral("Pravenna")}));
     ASSERT_TRUE(QFile::link(QStringLiteral(E2E_PROBE_MODULE), run.AppFolder() + QStringLiteral("/libHadrune.so")));
     run.SetEnv(QStringLiteral("QUILLNET_DEVICES"), devices);
     run.SetEnv(QStringLiteral("E2E_SCREENSHOT_DIR"), QStringLiteral(E2E_SCREENSHOT_DIR));

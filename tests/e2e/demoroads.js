@@ -159,6 +159,17 @@
       .then(function () { set('channel', '0'); return clickShows('subStreams', 'liveMsg', 'Channel 0 offers Extra1'); })
       .then(function () { return shows('details', 'window 1: 704x576'); })
       .then(function () { return shows('details', 'window 2: 1280x720'); })
+      .then(function () {
+        // The SVAC main streams carry their own bit rate.
+        var rate = /window (\d+): (\d+x\d+) SVAC (\d+) fps (\d+) kbit\/s/g, seen = {};
+        return until(function () { return 'SVAC rates of windows 1 and 2 in #details (it shows "' + text('details') + '")'; }, function () {
+          var m;
+          seen = {};
+          rate.lastIndex = 0;
+          while ((m = rate.exec(text('details')))) if (Number(m[4]) > 0) seen[m[1]] = m[2] + ' ' + m[3] + ' fps';
+          return seen[1] === '704x576 25 fps' && seen[2] === '1280x720 25 fps';
+        }).then(function () { ok('windows 1 and 2 show SVAC at a bit rate', true, text('details')); });
+      })
       .then(function () { click('win1'); return clickShows('resolution', 'liveMsg', 'Window 1 shows 704x576'); })
       .then(function () { return windowMoves(1); })
       .then(function () { return windowMoves(2); })

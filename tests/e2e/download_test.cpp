@@ -32,6 +32,8 @@ using Table = std::vector<std::vector<QString>>;
 const char kStart[] = "2024-05-01 00:00:00";
 const char kEnd[] = "2024-05-01 23:59:59";
 constexpr int kChannels = 16;
+// The device's player program, which the client fetches beside downloaded recordings.
+const char kPlayerProgram[] = "/mnt/client/Orbisplay.exe";
 
 // The name the page gives a channel.
 QString ChannelName(int channel)
@@ -159,6 +161,7 @@ std::string PageConfig(const QString& mode, const QString& root, int total, cons
     page["plainFolder"] = (root + QStringLiteral("/plain")).toStdString();
     page["remoteFiles"] = remoteFiles;
     page["remoteFolder"] = (root + QStringLiteral("/remote")).toStdString();
+    page["playerProgram"] = kPlayerProgram;
     return Json::FastWriter().write(page);
 }
 
@@ -425,7 +428,17 @@ TEST_F(Downloads, SearchSheetPlainAndRemoteDownloadsLandComplete)
                           + QStringLiteral(".rkv");
     ExpectComplete(plain, ReadFile(m_devices + QStringLiteral("/demo/") + QString::fromStdString(source["file"].asString())),
                    "plain download");
-    EXPECT_EQ(QDir(m_root + QStringLiteral("/plain")).entryList(QDir::Files).size(), 1);
+    // Beside it only the device's player program, complete.
+    const QByteArray player = DeviceFile(m_devices, m_config, kPlayerProgram);
+    const QString playerName = QFileInfo(QString::fromLatin1(kPlayerProgram)).fileName();
+    QStringList expected{QFileInfo(plain).fileName(), playerName};
+    expected.sort();
+    QStringList found = QDir(m_root + QStringLiteral("/plain")).entryList(QDir::Files);
+    found.sort();
+    EXPECT_EQ(found, expected);
+    ExpectComplete(m_root + QStringLiteral("/plain/") + playerName, player, "player beside the plain download");
+    // The search download brought it along too, in its own folder.
+    ExpectComplete(m_root + QStringLiteral("/search/") + playerName, player, "player beside the search download");
 
     // The remote files, each under its own name.
     for (const Json::Value& path : remoteFiles) {
