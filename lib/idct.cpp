@@ -94,7 +94,45 @@ void idct8x8(uint8_t *dst, int32_t *coef, int32_t stride)
     }
 }
 
+// A constant residual r over an N x N block. Clamping r to +-max first keeps every clipped sum.
+template <typename pixel, int max, int N>
+void add_constant(uint8_t *dst, int32_t r, int32_t stride)
+{
+    r = r < -max ? -max : r > max ? max : r;
+    for (int y = 0; y < N; ++y) {
+        pixel *p = reinterpret_cast<pixel *>(dst + y * static_cast<intptr_t>(stride));
+        for (int x = 0; x < N; ++x) {
+            const int32_t v = p[x] + r;
+            p[x] = static_cast<pixel>(v < 0 ? 0 : v > max ? max : v);
+        }
+    }
+}
+
+template <int N>
+void dc_add(uint8_t *dst, int32_t r, int32_t stride, int bit_depth)
+{
+    if (bit_depth == 8)
+        add_constant<uint8_t, 255, N>(dst, r, stride);
+    else if (bit_depth == 9)
+        add_constant<uint16_t, 511, N>(dst, r, stride);
+    else
+        add_constant<uint16_t, 1023, N>(dst, r, stride);
+}
+
 } // namespace
+
+void idct_dc_add(uint8_t *dst, int32_t dc, int32_t stride, bool small, int bit_depth)
+{
+    // Both passes of the full transform with a single non-zero input, in the same wrapping
+    // arithmetic: 4x4 scales by 4 twice; 8x8 by 8, >> 3, and by 8 again.
+    const u32 d = static_cast<u32>(dc);
+    if (small) {
+        dc_add<4>(dst, as_signed(16 * d + 512) >> 10, stride, bit_depth);
+    } else {
+        const u32 t = static_cast<u32>(as_signed(8 * d) >> 3);
+        dc_add<8>(dst, as_signed(8 * t + 1024) >> 11, stride, bit_depth);
+    }
+}
 
 void idct4x4_add(uint8_t *dst, int32_t *coef, int32_t stride) { idct4x4<uint8_t, 255>(dst, coef, stride); }
 void idct4x4_add_9bit(uint8_t *dst, int32_t *coef, int32_t stride) { idct4x4<uint16_t, 511>(dst, coef, stride); }

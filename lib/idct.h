@@ -22,5 +22,9 @@ void idct8x8_add_10bit(uint8_t *dst, int32_t *coef, int32_t stride);
 void idct4x4_add_ssse3(uint8_t *dst, int32_t *coef, int32_t stride);
 void idct8x8_add_ssse3(uint8_t *dst, int32_t *coef, int32_t stride);
 
+// The transform of a block whose only coefficient is the DC value dc, added like the full
+// transforms add it (same samples).
+void idct_dc_add(uint8_t *dst, int32_t dc, int32_t stride, bool small, int bit_depth);
+
 void idct_init(uint32_t cpu_flags);
 void idct_init_ssse3(uint32_t cpu_flags);

@@ -64,9 +64,13 @@ int read_block(decoder_ctx *ctx, const vlc2d_table *t, int escape_order, int32_t
         if (bit_reader_exhausted(br))
             return -11;
     }
+    const int32_t scan = ctx->pic_structure != -1 ? 1 : 0;
     const int size = small ? COEF_4X4 : COEF_8X8;
-    coef_funcs[size](mb.pairs, mb.coef, qp, n, ctx->pic_structure != -1 ? 1 : 0);
-    idct_funcs[small ? IDCT_4X4 : IDCT_8X8][ctx->bit_depth - 8](dst, mb.coef, stride);
+    coef_funcs[size](mb.pairs, mb.coef, qp, n, scan);
+    if (coef_dc_only(mb.pairs, n, scan, small))
+        idct_dc_add(dst, mb.coef[0], stride, small, ctx->bit_depth);
+    else
+        idct_funcs[small ? IDCT_4X4 : IDCT_8X8][ctx->bit_depth - 8](dst, mb.coef, stride);
     return 0;
 }
 
