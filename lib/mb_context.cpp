@@ -131,10 +131,16 @@ void gather_luma(decoder_ctx *ctx, int bx, int by, const block_needs &needs)
         std::fill_n(t + 1 + N, NB_ARRAY - 1 - N, t[N]);
     }
 
-    const int left_count = below_left ? 2 * N : N;
     if (bx == 0) {
-        for (int i = 0; i < left_count; ++i)
-            l[1 + i] = static_cast<P>(mb.left_col[by + i]);
+        const uint16_t *col = mb.left_col + by;
+#pragma GCC unroll 8
+        for (int i = 0; i < N; ++i)
+            l[1 + i] = static_cast<P>(col[i]);
+        if (below_left) {
+#pragma GCC unroll 8
+            for (int i = N; i < 2 * N; ++i)
+                l[1 + i] = static_cast<P>(col[i]);
+        }
     } else {
         const uint8_t *col = plane + by * stride + (bx - 1) * static_cast<int>(sizeof(P));
 #pragma GCC unroll 8
