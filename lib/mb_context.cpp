@@ -200,6 +200,7 @@ void gather_chroma(decoder_ctx *ctx, int blk)
         const uint16_t *lc = mb.left_col_chroma[p];
         if (blk == 0) {
             const P *line = reinterpret_cast<const P *>(layer.buf[LB_INTRA_LINE_CB + p]) + 10 * layer.mb_x;
+#pragma GCC unroll 8
             for (int i = 1; i <= 8; ++i) {
                 t[i] = line[i];
                 l[i] = static_cast<P>(lc[i]);
@@ -220,6 +221,7 @@ void gather_chroma(decoder_ctx *ctx, int blk)
             t[0] = l[0] = c;
         } else {
             const P *row7 = reinterpret_cast<const P *>(layer.mb_plane[1 + p] + 7 * layer.chroma_stride);
+#pragma GCC unroll 8
             for (int i = 1; i <= 8; ++i) {
                 t[i] = row7[i - 1];
                 l[i] = static_cast<P>(lc[10 + i]);
