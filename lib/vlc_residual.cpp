@@ -13,6 +13,23 @@ namespace {
 // k-th order Exp-Golomb code number of at most 31 - k prefix bits: the value, or -1.
 int32_t read_code(bit_reader *br, int k)
 {
+    // A short prefix and its suffix from one window when both lie in its 25 sure bits.
+    if (br->position <= br->length) {
+        const uint32_t w = bit_window(br, br->position);
+        const int len = ue_len_table[w >> 23];
+        if (w >= (1u << 27) && len + k <= 25) {
+            const uint32_t u = ue_value_table[w >> 23];
+            br->position += len;
+            if (k == 0)
+                return static_cast<int32_t>(u);
+            if (br->position > br->length) {
+                br->data = br->end;
+                return static_cast<int32_t>(u << k);
+            }
+            br->position += k;
+            return static_cast<int32_t>((u << k) + ((w << len) >> (32 - k)));
+        }
+    }
     const int32_t u = read_ue(br);
     if (u < 0)
         return -1;
