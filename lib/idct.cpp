@@ -3,6 +3,7 @@
 #include "dsp_init.h"
 
 idct_fn idct_funcs[IDCT_SIZES][IDCT_ROWS];
+dc_add_fn idct_dc_add_funcs[IDCT_SIZES];
 
 namespace {
 
@@ -112,7 +113,7 @@ template <int N>
 void dc_add(uint8_t *dst, int32_t r, int32_t stride, int bit_depth)
 {
     if (bit_depth == 8)
-        add_constant<uint8_t, 255, N>(dst, r, stride);
+        idct_dc_add_funcs[N == 4 ? IDCT_4X4 : IDCT_8X8](dst, r < -255 ? -255 : r > 255 ? 255 : r, stride);
     else if (bit_depth == 9)
         add_constant<uint16_t, 511, N>(dst, r, stride);
     else
@@ -149,6 +150,8 @@ void idct_init(uint32_t cpu_flags)
     idct_funcs[IDCT_4X4][0] = idct4x4_add;
     idct_funcs[IDCT_4X4][1] = idct4x4_add_9bit;
     idct_funcs[IDCT_4X4][2] = idct4x4_add_10bit;
+    idct_dc_add_funcs[IDCT_8X8] = add_constant<uint8_t, 255, 8>;
+    idct_dc_add_funcs[IDCT_4X4] = add_constant<uint8_t, 255, 4>;
     idct_init_ssse3(cpu_flags);
 }
 
@@ -159,4 +162,6 @@ void idct_init_ssse3(uint32_t cpu_flags)
         return;
     idct_funcs[IDCT_8X8][0] = idct8x8_add_ssse3;
     idct_funcs[IDCT_4X4][0] = idct4x4_add_ssse3;
+    idct_dc_add_funcs[IDCT_8X8] = idct_dc_add8x8_ssse3;
+    idct_dc_add_funcs[IDCT_4X4] = idct_dc_add4x4_ssse3;
 }
