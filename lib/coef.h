@@ -24,6 +24,10 @@ void coef_expand_dequant4x4(const uint32_t *words, int32_t *block, int32_t qp, i
 void coef_expand_dequant8x8_ssse3(const uint32_t *words, int32_t *block, int32_t qp, int32_t count, int32_t scan);
 void coef_expand_dequant4x4_ssse3(const uint32_t *words, int32_t *block, int32_t qp, int32_t count, int32_t scan);
 
+// True when the words code the DC coefficient alone: the expanded block is zero but for
+// element 0.
+bool coef_dc_only(const uint32_t *words, int32_t count, int32_t scan, bool small);
+
 void coef_init(uint32_t cpu_flags);
 void coef_init_ssse3(uint32_t cpu_flags);
 

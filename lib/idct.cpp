@@ -3,6 +3,7 @@
 #include "dsp_init.h"
 
 idct_fn idct_funcs[IDCT_SIZES][IDCT_ROWS];
+dc_add_fn idct_dc_add_funcs[IDCT_SIZES];
 
 namespace {
 
@@ -94,7 +95,45 @@ void idct8x8(uint8_t *dst, int32_t *coef, int32_t stride)
     }
 }
 
+// A constant residual r over an N x N block. Clamping r to +-max first keeps every clipped sum.
+template <typename pixel, int max, int N>
+void add_constant(uint8_t *dst, int32_t r, int32_t stride)
+{
+    r = r < -max ? -max : r > max ? max : r;
+    for (int y = 0; y < N; ++y) {
+        pixel *p = reinterpret_cast<pixel *>(dst + y * static_cast<intptr_t>(stride));
+        for (int x = 0; x < N; ++x) {
+            const int32_t v = p[x] + r;
+            p[x] = static_cast<pixel>(v < 0 ? 0 : v > max ? max : v);
+        }
+    }
+}
+
+template <int N>
+void dc_add(uint8_t *dst, int32_t r, int32_t stride, int bit_depth)
+{
+    if (bit_depth == 8)
+        idct_dc_add_funcs[N == 4 ? IDCT_4X4 : IDCT_8X8](dst, r < -255 ? -255 : r > 255 ? 255 : r, stride);
+    else if (bit_depth == 9)
+        add_constant<uint16_t, 511, N>(dst, r, stride);
+    else
+        add_constant<uint16_t, 1023, N>(dst, r, stride);
+}
+
 } // namespace
+
+void idct_dc_add(uint8_t *dst, int32_t dc, int32_t stride, bool small, int bit_depth)
+{
+    // Both passes of the full transform with a single non-zero input, in the same wrapping
+    // arithmetic: 4x4 scales by 4 twice; 8x8 by 8, >> 3, and by 8 again.
+    const u32 d = static_cast<u32>(dc);
+    if (small) {
+        dc_add<4>(dst, as_signed(16 * d + 512) >> 10, stride, bit_depth);
+    } else {
+        const u32 t = static_cast<u32>(as_signed(8 * d) >> 3);
+        dc_add<8>(dst, as_signed(8 * t + 1024) >> 11, stride, bit_depth);
+    }
+}
 
 void idct4x4_add(uint8_t *dst, int32_t *coef, int32_t stride) { idct4x4<uint8_t, 255>(dst, coef, stride); }
 void idct4x4_add_9bit(uint8_t *dst, int32_t *coef, int32_t stride) { idct4x4<uint16_t, 511>(dst, coef, stride); }
@@ -111,6 +150,8 @@ void idct_init(uint32_t cpu_flags)
     idct_funcs[IDCT_4X4][0] = idct4x4_add;
     idct_funcs[IDCT_4X4][1] = idct4x4_add_9bit;
     idct_funcs[IDCT_4X4][2] = idct4x4_add_10bit;
+    idct_dc_add_funcs[IDCT_8X8] = add_constant<uint8_t, 255, 8>;
+    idct_dc_add_funcs[IDCT_4X4] = add_constant<uint8_t, 255, 4>;
     idct_init_ssse3(cpu_flags);
 }
 
@@ -121,4 +162,6 @@ void idct_init_ssse3(uint32_t cpu_flags)
         return;
     idct_funcs[IDCT_8X8][0] = idct8x8_add_ssse3;
     idct_funcs[IDCT_4X4][0] = idct4x4_add_ssse3;
+    idct_dc_add_funcs[IDCT_8X8] = idct_dc_add8x8_ssse3;
+    idct_dc_add_funcs[IDCT_4X4] = idct_dc_add4x4_ssse3;
 }

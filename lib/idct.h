@@ -22,5 +22,15 @@ void idct8x8_add_10bit(uint8_t *dst, int32_t *coef, int32_t stride);
 void idct4x4_add_ssse3(uint8_t *dst, int32_t *coef, int32_t stride);
 void idct8x8_add_ssse3(uint8_t *dst, int32_t *coef, int32_t stride);
 
+// The transform of a block whose only coefficient is the DC value dc, added like the full
+// transforms add it (same samples).
+void idct_dc_add(uint8_t *dst, int32_t dc, int32_t stride, bool small, int bit_depth);
+
+// Adds residual r, already limited to -255..255, to the N x N 8-bit block (N: 8, 4), clipped.
+typedef void (*dc_add_fn)(uint8_t *dst, int32_t r, int32_t stride);
+extern dc_add_fn idct_dc_add_funcs[IDCT_SIZES];
+void idct_dc_add8x8_ssse3(uint8_t *dst, int32_t r, int32_t stride);
+void idct_dc_add4x4_ssse3(uint8_t *dst, int32_t r, int32_t stride);
+
 void idct_init(uint32_t cpu_flags);
 void idct_init_ssse3(uint32_t cpu_flags);

@@ -131,10 +131,16 @@ void gather_luma(decoder_ctx *ctx, int bx, int by, const block_needs &needs)
         std::fill_n(t + 1 + N, NB_ARRAY - 1 - N, t[N]);
     }
 
-    const int left_count = below_left ? 2 * N : N;
     if (bx == 0) {
-        for (int i = 0; i < left_count; ++i)
-            l[1 + i] = static_cast<P>(mb.left_col[by + i]);
+        const uint16_t *col = mb.left_col + by;
+#pragma GCC unroll 8
+        for (int i = 0; i < N; ++i)
+            l[1 + i] = static_cast<P>(col[i]);
+        if (below_left) {
+#pragma GCC unroll 8
+            for (int i = N; i < 2 * N; ++i)
+                l[1 + i] = static_cast<P>(col[i]);
+        }
     } else {
         const uint8_t *col = plane + by * stride + (bx - 1) * static_cast<int>(sizeof(P));
 #pragma GCC unroll 8
@@ -194,6 +200,7 @@ void gather_chroma(decoder_ctx *ctx, int blk)
         const uint16_t *lc = mb.left_col_chroma[p];
         if (blk == 0) {
             const P *line = reinterpret_cast<const P *>(layer.buf[LB_INTRA_LINE_CB + p]) + 10 * layer.mb_x;
+#pragma GCC unroll 8
             for (int i = 1; i <= 8; ++i) {
                 t[i] = line[i];
                 l[i] = static_cast<P>(lc[i]);
@@ -214,6 +221,7 @@ void gather_chroma(decoder_ctx *ctx, int blk)
             t[0] = l[0] = c;
         } else {
             const P *row7 = reinterpret_cast<const P *>(layer.mb_plane[1 + p] + 7 * layer.chroma_stride);
+#pragma GCC unroll 8
             for (int i = 1; i <= 8; ++i) {
                 t[i] = row7[i - 1];
                 l[i] = static_cast<P>(lc[10 + i]);

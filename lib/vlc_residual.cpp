@@ -13,6 +13,23 @@ namespace {
 // k-th order Exp-Golomb code number of at most 31 - k prefix bits: the value, or -1.
 int32_t read_code(bit_reader *br, int k)
 {
+    // A short prefix and its suffix from one window when both lie in its 25 sure bits.
+    if (br->position <= br->length) {
+        const uint32_t w = bit_window(br, br->position);
+        const int len = ue_len_table[w >> 23];
+        if (w >= (1u << 27) && len + k <= 25) {
+            const uint32_t u = ue_value_table[w >> 23];
+            br->position += len;
+            if (k == 0)
+                return static_cast<int32_t>(u);
+            if (br->position > br->length) {
+                br->data = br->end;
+                return static_cast<int32_t>(u << k);
+            }
+            br->position += k;
+            return static_cast<int32_t>((u << k) + ((w << len) >> (32 - k)));
+        }
+    }
     const int32_t u = read_ue(br);
     if (u < 0)
         return -1;
@@ -64,9 +81,13 @@ int read_block(decoder_ctx *ctx, const vlc2d_table *t, int escape_order, int32_t
         if (bit_reader_exhausted(br))
             return -11;
     }
+    const int32_t scan = ctx->pic_structure != -1 ? 1 : 0;
     const int size = small ? COEF_4X4 : COEF_8X8;
-    coef_funcs[size](mb.pairs, mb.coef, qp, n, ctx->pic_structure != -1 ? 1 : 0);
-    idct_funcs[small ? IDCT_4X4 : IDCT_8X8][ctx->bit_depth - 8](dst, mb.coef, stride);
+    coef_funcs[size](mb.pairs, mb.coef, qp, n, scan);
+    if (coef_dc_only(mb.pairs, n, scan, small))
+        idct_dc_add(dst, mb.coef[0], stride, small, ctx->bit_depth);
+    else
+        idct_funcs[small ? IDCT_4X4 : IDCT_8X8][ctx->bit_depth - 8](dst, mb.coef, stride);
     return 0;
 }
 

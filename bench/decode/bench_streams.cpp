@@ -120,7 +120,7 @@ std::vector<uint8_t> stream(Content c, uint32_t pictures)
     std::vector<NalUnit> units = {sps_unit(sps), pps_unit(pps, sps)};
     const InterLevel level = c == Content::kInterLow ? InterLevel{35, 25, 2, 2} : InterLevel{20, 60, 5, 4};
     for (uint32_t f = 0; f < pictures; ++f) {
-        const bool intra = c == Content::kIntra || f == 0;
+        const bool intra = c == Content::kIntraLow || c == Content::kIntraHigh || f == 0;
         SliceHeader sh;
         sh.frame_num = f & 255;
         sh.fixed_slice_qp = false;
@@ -170,8 +170,10 @@ std::vector<uint8_t> stream(Content c, uint32_t pictures)
 ContentInfo content_info(Content c)
 {
     switch (c) {
-    case Content::kIntra:
-        return {"intra", "intra only"};
+    case Content::kIntraLow:
+        return {"intra-low", "intra only, low rate"};
+    case Content::kIntraHigh:
+        return {"intra-high", "intra only, high rate"};
     case Content::kInterLow:
         return {"ipp-low", "one I then P pictures, low rate"};
     case Content::kInterHigh:
@@ -182,7 +184,7 @@ ContentInfo content_info(Content c)
 
 bool parse_content(const std::string &name, Content *c)
 {
-    for (Content k : {Content::kIntra, Content::kInterLow, Content::kInterHigh})
+    for (Content k : {Content::kIntraLow, Content::kIntraHigh, Content::kInterLow, Content::kInterHigh})
         if (name == content_info(k).name) {
             *c = k;
             return true;
@@ -191,5 +193,79 @@ bool parse_content(const std::string &name, Content *c)
 }
 
 std::vector<uint8_t> make_stream(Content c, uint32_t pictures) { return stream(c, pictures); }
+
+std::vector<uint8_t> encode_stream(Content c, const std::vector<svacenc::Yuv> &pictures)
+{
+    const bool intra = c == Content::kIntraLow || c == Content::kIntraHigh;
+    const bool low = c == Content::kIntraLow || c == Content::kInterLow;
+    svacenc::Config config;
+    config.width = kWidth;
+    config.height = kShownHeight;
+    config.gop = intra ? 1 : 1 << 20;
+    config.qp = intra ? (low ? 30 : 20) : (low ? 32 : 24);
+    svacenc::Encoder encoder(config);
+    std::vector<uint8_t> out;
+    for (const svacenc::Yuv &p : pictures) {
+        svacenc::Coded coded;
+        if (!encoder.encode(p, &coded)) {
+            std::fprintf(stderr, "encoder: %s\n", encoder.error().c_str());
+            return {};
+        }
+        out.insert(out.end(), coded.stream.begin(), coded.stream.end());
+    }
+    return out;
+}
+
+std::vector<svacenc::Yuv> read_pictures(const std::string &path, uint32_t count)
+{
+    std::vector<svacenc::Yuv> pictures;
+    std::FILE *f = std::fopen(path.c_str(), "rb");
+    if (!f)
+        return pictures;
+    std::vector<uint8_t> frame(kWidth * kHeight * 3 / 2);
+    svacenc::Yuv p;
+    p.allocate(kWidth, kShownHeight);
+    while (pictures.size() < count && std::fread(frame.data(), 1, frame.size(), f) == frame.size()) {
+        const uint8_t *from = frame.data();
+        for (int plane = 0; plane < 3; ++plane) {
+            const size_t bytes = static_cast<size_t>(p.stride(plane)) * p.rows(plane);
+            std::copy(from, from + bytes, p.plane(plane));
+            from += static_cast<size_t>(p.stride(plane)) * (plane ? kHeight / 2 : kHeight);
+        }
+        pictures.push_back(p);
+    }
+    std::fclose(f);
+    return pictures;
+}
+
+std::vector<svacenc::Yuv> moving_pictures(uint32_t count)
+{
+    std::vector<svacenc::Yuv> pictures(count);
+    std::mt19937 rng(7);
+    for (uint32_t n = 0; n < count; ++n) {
+        svacenc::Yuv &p = pictures[n];
+        p.allocate(kWidth, kShownHeight);
+        const int pan = 3 * static_cast<int>(n), box_x = 200 + 13 * static_cast<int>(n), box_y = 300 + 5 * static_cast<int>(n);
+        for (int plane = 0; plane < 3; ++plane) {
+            const int shift = plane ? 1 : 0;
+            uint8_t *row = p.plane(plane);
+            for (int y = 0; y < p.rows(plane); ++y, row += p.stride(plane))
+                for (int x = 0; x < p.stride(plane); ++x) {
+                    const int u = (x << shift) + pan, v = y << shift;
+                    int value;
+                    if (u - pan >= box_x && u - pan < box_x + 320 && v >= box_y && v < box_y + 240)
+                        value = plane == 0 ? 60 + ((u - pan - box_x) ^ (v - box_y)) % 64 : 90 + 60 * plane;
+                    else if (plane == 0)
+                        value = 128 + ((u / 64 + v / 64) & 1 ? 40 : -40) + ((u * 7 + v * 3) % 31) - 15 + (v * 100) / kHeight;
+                    else
+                        value = 128 + (plane == 1 ? 1 : -1) * ((u / 160 + v / 120) % 5 * 12 - 24);
+                    if (plane == 0)
+                        value += pick(rng, -3, 3);
+                    row[x] = static_cast<uint8_t>(std::clamp(value, 0, 255));
+                }
+        }
+    }
+    return pictures;
+}
 
 } // namespace bench

@@ -1,24 +1,27 @@
 #!/usr/bin/env bash
 # Decoding speed beside FFmpeg's H.264 decoder at the same bits per macroblock.
 #
-# For each stream kind (intra, ipp-low, ipp-high) the decoding benchmark makes our 1920x1088
-# stream; libx264 encodes 1920x1088 raw pictures at the same file size in CAVLC (intra only:
+# For each stream kind (intra-low, intra-high, ipp-low, ipp-high) the decoding benchmark makes our
+# 1920x1088 stream with the test-side encoder from raw pictures; libx264 encodes the same raw
+# pictures at the same file size in CAVLC (intra only:
 # keyint=1; I+P: one I picture, -bf 0 -refs 1; the rate factor that lands nearest). Both
 # decoders then run, ours with its decoding thread and loop-filter worker, FFmpeg with
 # -threads 1, interleaved, ROUNDS times; the best time of each is compared per macroblock.
 #
 #   bench/decode/compare_ffmpeg.sh [build dir (default build)]
-#   environment: PICTURES=30 ROUNDS=7 CALLGRIND=1 RAW=pictures.yuv STREAMS=dir
-# RAW: the raw I420 1920x1088 pictures x264 encodes (default: a moving, textured test picture).
-# STREAMS: a folder with intra.svac, ipp-low.svac and ipp-high.svac of our own encoder, made
-# from the same RAW pictures, instead of the stream writer's streams.
+#   environment: PICTURES=30 ROUNDS=7 CALLGRIND=1 RAW=pictures.yuv STREAMS=dir WRITER=1
+# RAW: the raw I420 1920x1088 pictures both encoders get (default: a moving, textured test
+# picture with noise).
+# STREAMS: a folder with KIND.svac for each kind, used instead of encoding RAW.
+# WRITER=1: the stream writer's random-syntax streams instead (x264 still encodes RAW).
 # CALLGRIND=1 also counts the instructions of one decode of each (whole process), the figure
 # that stays steady on a shared machine. ffmpeg is a benchmark tool only: installed here
 # when missing.
 set -euo pipefail
 top=$(cd "$(dirname "$0")/../.." && pwd)
 build=${1:-$top/build}
-bench="$build/bin/pravenna_decode_bench"
+bench="$build/bench/bin/pravenna_decode_bench"
+[ -x "$bench" ] || bench="$build/bin/pravenna_decode_bench"
 pictures=${PICTURES:-30}
 rounds=${ROUNDS:-7}
 
@@ -47,7 +50,7 @@ fi
 
 cpu=$(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2- | sed 's/^ *//')
 echo "machine: $cpu, $(nproc) cores, load $(cut -d' ' -f1-3 /proc/loadavg)"
-printf '%-9s %8s %8s %11s %11s %15s %6s\n' stream "ours b/MB" "x264" "ours MB/s" "ffmpeg MB/s" "ns/MB ours/ff" ratio
+printf '%-10s %8s %8s %11s %11s %15s %6s\n' stream "ours b/MB" "x264" "ours MB/s" "ffmpeg MB/s" "ns/MB ours/ff" ratio
 
 best_of() { sort -g | head -1; }
 
@@ -87,7 +90,7 @@ compare() {
   ot=$(printf '%s\n' "${ours_t[@]}" | best_of)
   pt=$(printf '%s\n' "${peer_t[@]}" | best_of)
   awk -v k="$kind" -v s="$size" -v xs="$(stat -c %s "$x264")" -v m="$mbs" -v o="$ot" -v p="$pt" 'BEGIN {
-    printf "%-9s %8.1f %8.1f %11.0f %11.0f %15s %6.2f\n", k, 8 * s / m, 8 * xs / m, m / o, m / p,
+    printf "%-10s %8.1f %8.1f %11.0f %11.0f %15s %6.2f\n", k, 8 * s / m, 8 * xs / m, m / o, m / p,
            sprintf("%.0f/%.0f", 1e9 * o / m, 1e9 * p / m), o / p }'
 
   if [ "${CALLGRIND:-0}" = 1 ]; then
@@ -97,18 +100,19 @@ compare() {
     pi=$(valgrind --tool=callgrind --callgrind-out-file=/dev/null ffmpeg -hide_banner -nostats -threads 1 \
          -i "$x264" -f null - 2>&1 | awk '/Collected/ {print $4}')
     awk -v k="$kind" -v m="$mbs" -v o="$oi" -v p="$pi" 'BEGIN {
-      printf "%-9s instructions per macroblock: ours %.0f, ffmpeg %.0f, ratio %.2f\n", k, o / m, p / m, o / p }'
+      printf "%-10s instructions per macroblock: ours %.0f, ffmpeg %.0f, ratio %.2f\n", k, o / m, p / m, o / p }'
   fi
 }
 
-for kind in intra ipp-low ipp-high; do
+for kind in intra-low intra-high ipp-low ipp-high; do
   if [ -n "${STREAMS:-}" ]; then
     stream="$STREAMS/$kind.svac"
   else
     stream="$work/$kind.svac"
-    "$bench" --content "$kind" --pictures "$pictures" --rounds 1 --save "$stream" >/dev/null
+    if [ "${WRITER:-0}" = 1 ]; then source=(--writer); else source=(--source "$raw"); fi
+    "$bench" --content "$kind" "${source[@]}" --pictures "$pictures" --rounds 1 --save "$stream" >/dev/null
   fi
-  if [ "$kind" = intra ]; then params="keyint=1"; else params="keyint=100000:bframes=0:ref=1"; fi
+  case $kind in intra-*) params="keyint=1" ;; *) params="keyint=100000:bframes=0:ref=1" ;; esac
   compare "$kind" "$stream" "$params"
 done
 echo "ratio: our time per macroblock over FFmpeg's (-threads 1); 1.00 or less: at least as fast"

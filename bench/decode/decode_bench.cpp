@@ -2,9 +2,13 @@
 // (the decoding thread plus its loop-filter worker).
 //
 // pravenna_decode_bench [options]
-//   --content intra|ipp-low|ipp-high   writer-made stream (default intra)
+//   --content KIND                     intra-low|intra-high|ipp-low|ipp-high (default intra-high):
+//                                      intra only or I+P, made by the test-side encoder
+//   --source FILE                      raw I420 1920x1088 pictures to encode (default: a
+//                                      built-in moving picture)
+//   --writer                           the stream writer's random-syntax stream of the kind
 //   --stream FILE                      decode an SVAC elementary stream file instead
-//   --pictures N                       pictures of a writer-made stream (default 30)
+//   --pictures N                       pictures of a made stream (default 30)
 //   --rounds N                         timed decodes of the whole stream (default 3)
 //   --portable                         portable kernels only (cpu flags 0)
 //   --save FILE                        write the stream that is decoded, then go on
@@ -28,8 +32,9 @@
 namespace {
 
 struct Options {
-    bench::Content content = bench::Content::kIntra;
-    std::string stream_file, save_file, yuv_file;
+    bench::Content content = bench::Content::kIntraHigh;
+    std::string stream_file, source_file, save_file, yuv_file;
+    bool writer = false;
     uint32_t pictures = 30;
     int rounds = 3;
     bool portable = false;
@@ -45,7 +50,11 @@ bool parse(int argc, char **argv, Options *o)
         else if (a == "--content" && has_value) {
             if (!bench::parse_content(argv[++i], &o->content))
                 return false;
-        } else if (a == "--stream" && has_value)
+        } else if (a == "--writer")
+            o->writer = true;
+        else if (a == "--source" && has_value)
+            o->source_file = argv[++i];
+        else if (a == "--stream" && has_value)
             o->stream_file = argv[++i];
         else if (a == "--save" && has_value)
             o->save_file = argv[++i];
@@ -138,8 +147,9 @@ int main(int argc, char **argv)
 {
     Options o;
     if (!parse(argc, argv, &o)) {
-        std::fprintf(stderr, "usage: %s [--content intra|ipp-low|ipp-high | --stream FILE] [--pictures N] "
-                             "[--rounds N] [--portable] [--save FILE] [--yuv FILE]\n", argv[0]);
+        std::fprintf(stderr, "usage: %s [--content intra-low|intra-high|ipp-low|ipp-high [--source FILE | "
+                             "--writer] | --stream FILE] [--pictures N] [--rounds N] [--portable] [--save FILE] "
+                             "[--yuv FILE]\n", argv[0]);
         return 2;
     }
     std::vector<uint8_t> stream;
@@ -148,8 +158,18 @@ int main(int argc, char **argv)
         std::ifstream in(o.stream_file, std::ios::binary);
         stream.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
         name = "file";
-    } else {
+    } else if (o.writer) {
         stream = bench::make_stream(o.content, o.pictures);
+        name = std::string("writer-") + bench::content_info(o.content).name;
+    } else {
+        const std::vector<svacenc::Yuv> pictures = o.source_file.empty()
+                                                       ? bench::moving_pictures(o.pictures)
+                                                       : bench::read_pictures(o.source_file, o.pictures);
+        if (pictures.empty()) {
+            std::fprintf(stderr, "no pictures in %s\n", o.source_file.c_str());
+            return 1;
+        }
+        stream = bench::encode_stream(o.content, pictures);
         name = bench::content_info(o.content).name;
     }
     if (stream.empty()) {

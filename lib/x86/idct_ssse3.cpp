@@ -155,3 +155,30 @@ void idct8x8_add_ssse3(uint8_t *dst, int32_t *coef, int32_t stride)
         _mm_storel_epi64(reinterpret_cast<__m128i *>(row), out);
     }
 }
+
+// Constant residual: a saturating add or subtract of |r| per byte is the clipped sum.
+template <int N>
+static void dc_add_ssse3(uint8_t *dst, int32_t r, int32_t stride)
+{
+    const __m128i v = _mm_set1_epi8(static_cast<char>(r < 0 ? -r : r));
+    for (int y = 0; y < N; ++y, dst += stride) {
+        __m128i row;
+        if constexpr (N == 8) {
+            row = _mm_loadl_epi64(reinterpret_cast<const __m128i *>(dst));
+        } else {
+            int32_t w;
+            std::memcpy(&w, dst, sizeof w);
+            row = _mm_cvtsi32_si128(w);
+        }
+        row = r < 0 ? _mm_subs_epu8(row, v) : _mm_adds_epu8(row, v);
+        if constexpr (N == 8) {
+            _mm_storel_epi64(reinterpret_cast<__m128i *>(dst), row);
+        } else {
+            const int32_t w = _mm_cvtsi128_si32(row);
+            std::memcpy(dst, &w, sizeof w);
+        }
+    }
+}
+
+void idct_dc_add8x8_ssse3(uint8_t *dst, int32_t r, int32_t stride) { dc_add_ssse3<8>(dst, r, stride); }
+void idct_dc_add4x4_ssse3(uint8_t *dst, int32_t r, int32_t stride) { dc_add_ssse3<4>(dst, r, stride); }

@@ -360,6 +360,19 @@ void chroma_mc(uint8_t *dst, const uint8_t *src, int32_t stride, int32_t h, int3
     if (h <= 0)
         return;
     const ptrdiff_t s = stride;
+    if (x == 0 && y == 0) {
+        // Whole-sample position: the weights reduce to a copy of the source rows.
+        for (int32_t j = 0; j < h; j++, dst += s, src += s) {
+            if constexpr (W == 8) {
+                store8<AVG>(dst, load8(src));
+            } else {
+                int32_t v;
+                std::memcpy(&v, src, sizeof v);
+                store4<AVG>(dst, _mm_cvtsi32_si128(v));
+            }
+        }
+        return;
+    }
     const __m128i upper_w = byte_pair((8 - x) * (8 - y), x * (8 - y));
     const __m128i lower_w = byte_pair((8 - x) * y, x * y);
     const __m128i round = _mm_set1_epi16(32);

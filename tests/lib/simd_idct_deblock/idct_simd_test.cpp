@@ -1,4 +1,5 @@
-// The SSSE3 inverse transforms give the samples of the portable kernels of their slots.
+// The SSSE3 inverse transforms give the samples of the portable kernels of their slots, and the
+// DC-only shortcut those of the full transforms.
 #include "idct.h"
 #include "simd_check.h"
 
@@ -130,5 +131,62 @@ TEST_P(IdctSimd, MatchesPortableKernel)
 
 INSTANTIATE_TEST_SUITE_P(Slots, IdctSimd, ::testing::ValuesIn(kIdctSlots),
                          [](const ::testing::TestParamInfo<IdctSlot> &info) { return std::string(info.param.name); });
+
+// A block with its DC coefficient alone: idct_dc_add, with the portable and the SSSE3 constant
+// adds, gives the samples of the full portable transform, at every bit depth, for small and
+// wrapping DC values.
+class IdctDcOnly : public ::testing::TestWithParam<uint32_t> {};
+
+TEST_P(IdctDcOnly, MatchesFullTransform)
+{
+    if (GetParam() && !cpu_has_ssse3())
+        GTEST_SKIP() << "the processor lacks SSSE3";
+    const uint32_t seed = test_seed();
+    SCOPED_TRACE("seed " + std::to_string(seed));
+    Rng rng(seed);
+    idct_init(0);
+    const idct_fn full[IDCT_SIZES][IDCT_ROWS] = {
+        {idct_funcs[0][0], idct_funcs[0][1], idct_funcs[0][2]},
+        {idct_funcs[1][0], idct_funcs[1][1], idct_funcs[1][2]}};
+    idct_init(GetParam());
+    // Rounding edges of both sizes, and values whose scaled sums wrap.
+    const std::vector<int32_t> planted = {0,         1,         -1,        31,          32,
+                                          -32,       96,        127,       128,         -128,
+                                          4096,      -4096,     INT32_MAX, INT32_MIN,   INT32_MAX / 8 + 1,
+                                          1 << 28,   INT32_MIN / 16 - 3,   -(1 << 29) - 5};
+    int failures = 0;
+    for (int round = 0; round < test_rounds(3000) && failures < 5; ++round) {
+        const bool small = round & 1;
+        const int n = small ? 4 : 8, depth = 8 + (round / 2) % 3, max = (1 << depth) - 1;
+        const int32_t dc = round % 4 < 2 ? rng.pick(planted) : int32_t(rng.range(-(1 << 22), 1 << 22));
+        const int bytes = depth > 8 ? 2 : 1, stride = 24 * bytes;
+        std::vector<uint8_t> full_samples(size_t(stride) * n), shortcut;
+        for (int y = 0; y < n; ++y)
+            for (int x = 0; x < n; ++x) {
+                const int v = round % 3 == 0 ? (x + y) % 2 * max : int(rng.range(0, max));
+                if (bytes == 2) {
+                    const uint16_t w = uint16_t(v);
+                    std::memcpy(&full_samples[size_t(y * stride + 2 * x)], &w, 2);
+                } else {
+                    full_samples[size_t(y * stride + x)] = uint8_t(v);
+                }
+            }
+        shortcut = full_samples;
+        alignas(16) int32_t block[64] = {};
+        block[0] = dc;
+        full[small ? IDCT_4X4 : IDCT_8X8][depth - 8](full_samples.data(), block, stride);
+        idct_dc_add(shortcut.data(), dc, stride, small, depth);
+        if (full_samples != shortcut) {
+            ++failures;
+            ADD_FAILURE() << (small ? "4x4" : "8x8") << ", " << depth << " bits, dc " << dc;
+        }
+    }
+    idct_init(cpu_detect());
+}
+
+INSTANTIATE_TEST_SUITE_P(Kernels, IdctDcOnly, ::testing::Values(0u, kSsse3),
+                         [](const ::testing::TestParamInfo<uint32_t> &info) {
+                             return std::string(info.param ? "ssse3" : "portable");
+                         });
 
 } // namespace
