@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "kernels.h"
+#include "vlc_tables.h"
 #include "svacwriter/aec_writer.h"
 #include "svacwriter/mb_inter_writer.h"
 #include "svacwriter/mb_writer.h"
@@ -289,7 +290,7 @@ struct Encoder::State {
         mb = IntraMb();
         mb.kind = IntraKind::k8x8;
         const int qp = pic_qp;
-        const int cqp = k::kChromaQp[qp];
+        const int cqp = chroma_qp_table[qp];
         int t[k::kNeighbours], l[k::kNeighbours];
         uint8_t pred[64];
         for (int blk = 0; blk < 4; ++blk) {
@@ -492,7 +493,7 @@ struct Encoder::State {
     // Residual of the predicted macroblock in cur: cbp, levels, reconstruction in place.
     int inter_residual(int mx, int my, int16_t levels[6][64])
     {
-        const int qp = pic_qp, cqp = k::kChromaQp[qp];
+        const int qp = pic_qp, cqp = chroma_qp_table[qp];
         int cbp = 0;
         for (int b = 0; b < 4; ++b) {
             const int bx = 16 * mx + 8 * (b & 1), by = 16 * my + 8 * (b >> 1);
@@ -510,7 +511,7 @@ struct Encoder::State {
 
     void apply_residual(int mx, int my, int cbp, int16_t levels[6][64])
     {
-        const int qp = pic_qp, cqp = k::kChromaQp[qp];
+        const int qp = pic_qp, cqp = chroma_qp_table[qp];
         for (int b = 0; b < 4; ++b)
             if (cbp & (1 << b))
                 k::reconstruct8x8(levels[b], qp, cur.at(0, 16 * mx + 8 * (b & 1), 16 * my + 8 * (b >> 1)), cur.w);

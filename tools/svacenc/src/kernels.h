@@ -1,5 +1,6 @@
-// Sample arithmetic of the encoder: the decoder's dequantisation, inverse transform, intra
-// prediction and chroma interpolation, and the forward transform and quantiser that invert them.
+// Sample arithmetic of the encoder: the decoder's dequantisation, intra prediction and chroma
+// interpolation, and the forward transform and quantiser that invert them. The scan, scale and
+// chroma QP tables and the inverse transform are the decoder library's own.
 #ifndef SVACENC_KERNELS_H
 #define SVACENC_KERNELS_H
 
@@ -8,13 +9,7 @@
 namespace svacenc {
 namespace kernels {
 
-// Scan position -> coefficient index 8u + v (u horizontal, v vertical frequency).
-extern const uint8_t kScanIndex[64];
-extern const uint8_t kScanScale[64];          // dequantisation scale column of each position
-extern const uint8_t kDequant[7][16];
-extern const uint8_t kChromaQp[56];
-
-// Residual of one 8x8 block quantised at qp: levels in scan order; returns the number of
+// Residual of one 8x8 block quantised at qp: levels in zig-zag scan order; returns the number of
 // non-zero levels. deadzone is the rounding offset in level units (0..0.5).
 int quantise8x8(const uint8_t *src, int src_stride, const uint8_t *pred, int pred_stride, int qp,
                 float deadzone, int16_t levels[64]);
