@@ -193,6 +193,28 @@ void AecSliceWriter::mvd(const int32_t value[2], int list, int block, const Mb& 
     }
 }
 
+bool AecSliceWriter::inter_residual(uint32_t pattern, int32_t qp_delta, const CoefList luma[4],
+                                    const CoefList chroma[4], Mb& cur)
+{
+    const uint32_t fmt = params_.chroma_format;
+    if (pattern & ~chroma_mask(fmt)) {
+        error_ = "arithmetic mode: coded block pattern outside the format";
+        return false;
+    }
+    cbp(fmt == 2 ? (pattern & 15) : pattern);
+    if (fmt == 2)
+        cbp((pattern >> 4) & 15);
+    qp(pattern, qp_delta);
+    for (int i = 0; i < 4; ++i)
+        if ((pattern >> i) & 1 && !residual(luma[i], true, false))
+            return false;
+    for (int bit = 4; bit < 8; ++bit)
+        if ((pattern >> bit) & 1 && !residual(chroma[bit - 4], false, false))
+            return false;
+    cur.cbp = pattern;
+    return true;
+}
+
 bool AecSliceWriter::p(uint32_t addr, int32_t avail, const PMb& mb)
 {
     next_mb();
@@ -233,23 +255,7 @@ bool AecSliceWriter::p(uint32_t addr, int32_t avail, const PMb& mb)
                 cur.ref[k] = single_ref_ ? 0 : static_cast<int32_t>(mb.ref_idx[i]);
             }
     }
-    const uint32_t fmt = params_.chroma_format;
-    if (mb.cbp & ~chroma_mask(fmt)) {
-        error_ = "arithmetic mode: coded block pattern outside the format";
-        return false;
-    }
-    cbp(fmt == 2 ? (mb.cbp & 15) : mb.cbp);
-    if (fmt == 2)
-        cbp((mb.cbp >> 4) & 15);
-    qp(mb.cbp, mb.qp_delta);
-    for (int i = 0; i < 4; ++i)
-        if ((mb.cbp >> i) & 1 && !residual(mb.luma[i], true, false))
-            return false;
-    for (int bit = 4; bit < 8; ++bit)
-        if ((mb.cbp >> bit) & 1 && !residual(mb.chroma[bit - 4], false, false))
-            return false;
-    cur.cbp = mb.cbp;
-    return true;
+    return inter_residual(mb.cbp, mb.qp_delta, mb.luma, mb.chroma, cur);
 }
 
 bool AecSliceWriter::b(uint32_t addr, int32_t avail, const BMb& mb)
@@ -323,23 +329,7 @@ bool AecSliceWriter::b(uint32_t addr, int32_t avail, const BMb& mb)
             }
         ++n;
     }
-    const uint32_t fmt = params_.chroma_format;
-    if (mb.cbp & ~chroma_mask(fmt)) {
-        error_ = "arithmetic mode: coded block pattern outside the format";
-        return false;
-    }
-    cbp(fmt == 2 ? (mb.cbp & 15) : mb.cbp);
-    if (fmt == 2)
-        cbp((mb.cbp >> 4) & 15);
-    qp(mb.cbp, mb.qp_delta);
-    for (int i = 0; i < 4; ++i)
-        if ((mb.cbp >> i) & 1 && !residual(mb.luma[i], true, false))
-            return false;
-    for (int bit = 4; bit < 8; ++bit)
-        if ((mb.cbp >> bit) & 1 && !residual(mb.chroma[bit - 4], false, false))
-            return false;
-    cur.cbp = mb.cbp;
-    return true;
+    return inter_residual(mb.cbp, mb.qp_delta, mb.luma, mb.chroma, cur);
 }
 
 bool AecSliceWriter::finish(BitWriter& w)

@@ -72,6 +72,9 @@ private:
     void qp(uint32_t cbp, int32_t delta);
     // Vector difference at block `block` of list `list`, with the context of its left neighbour.
     void mvd(const int32_t value[2], int list, int block, const Mb& cur, bool b_picture);
+    // Pattern, QP change and residual blocks of a P or B macroblock; the pattern kept in cur.
+    bool inter_residual(uint32_t pattern, int32_t qp_delta, const CoefList luma[4], const CoefList chroma[4],
+                        Mb& cur);
 
     AecPictureState& pic_;
     MbLayerParams params_;
