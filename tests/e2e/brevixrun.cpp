@@ -64,6 +64,15 @@ bool BrevixRun::Prepare(const QString& sorquin, const QStringList& modules)
     return ok && m_server.Start();
 }
 
+bool BrevixRun::PrepareDemoPlay(const QString& sorquin, const QString& devices)
+{
+    const bool ok = Prepare(sorquin, {QStringLiteral("Quillnet"), QStringLiteral("play"), QStringLiteral("swscale"),
+                                      QStringLiteral("Pravenna")});
+    SetEnv(QStringLiteral("QUILLNET_DEVICES"), devices);
+    SetEnv(QStringLiteral("BREVIX_E2E_FRAMES"), Journal());
+    return ok;
+}
+
 bool BrevixRun::Start(const QStringList& arguments)
 {
     m_brevix.setProcessEnvironment(m_env);

@@ -31,9 +31,13 @@ public:
     // given, settings and translations, plus the named modules of the build
     // (e.g. "Quillnet"); then the page server.
     bool Prepare(const QString& sorquin, const QStringList& modules = {});
+    // Prepare() for the demo devices in the folder given, with the modules that play their
+    // streams; the window module given journals its pictures to Journal().
+    bool PrepareDemoPlay(const QString& sorquin, const QString& devices);
 
     QString AppFolder() const { return m_temp.filePath(QStringLiteral("app")); }
     QString TempPath(const QString& name) const { return m_temp.filePath(name); }
+    QString Journal() const { return TempPath(QStringLiteral("frames.txt")); }
     QString Address() const { return m_server.Address().toString(); }
     void SetEnv(const QString& name, const QString& value) { m_env.insert(name, value); }
     PageServer& Server() { return m_server; }

@@ -74,12 +74,8 @@ TEST(ExitEndToEnd, ClosingTheClientWhileVideoRecordingDownloadAndTalkRunEndsClea
         .replace("@RECORDING@", QByteArray::fromStdString(Json::FastWriter().write(download)).trimmed());
 
     BrevixRun run(page);
-    ASSERT_TRUE(run.Prepare(QStringLiteral(E2E_CAPTURE_SORQUIN),
-                            {QStringLiteral("Quillnet"), QStringLiteral("play"), QStringLiteral("swscale"),
-                             QStringLiteral("Pravenna")}));
-    const QString journal = run.TempPath(QStringLiteral("frames.txt"));
-    run.SetEnv(QStringLiteral("QUILLNET_DEVICES"), QStringLiteral(DEMO_DEVICES_DIR));
-    run.SetEnv(QStringLiteral("BREVIX_E2E_FRAMES"), journal);
+    ASSERT_TRUE(run.PrepareDemoPlay(QStringLiteral(E2E_CAPTURE_SORQUIN), QStringLiteral(DEMO_DEVICES_DIR)));
+    const QString journal = run.Journal();
     ASSERT_TRUE(run.Start());
     const QList<QByteArray> results = run.WaitForResults(60000);
     ASSERT_EQ(results.size(), 1) << "the page posted nothing";

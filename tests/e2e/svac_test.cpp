@@ -153,12 +153,8 @@ Played Play(const QByteArray& page, const char* key, const std::function<bool(co
 {
     Played played;
     BrevixRun run(page);
-    EXPECT_TRUE(run.Prepare(QStringLiteral(E2E_CAPTURE_SORQUIN),
-                            {QStringLiteral("Quillnet"), QStringLiteral("play"), QStringLiteral("swscale"),
-                             QStringLiteral("Pravenna")}));
-    const QString journal = run.TempPath(QStringLiteral("frames.txt"));
-    run.SetEnv(QStringLiteral("QUILLNET_DEVICES"), QStringLiteral(DEMO_DEVICES_DIR));
-    run.SetEnv(QStringLiteral("BREVIX_E2E_FRAMES"), journal);
+    EXPECT_TRUE(run.PrepareDemoPlay(QStringLiteral(E2E_CAPTURE_SORQUIN), QStringLiteral(DEMO_DEVICES_DIR)));
+    const QString journal = run.Journal();
     if (key)
         run.SetEnv(QStringLiteral("BREVIX_E2E_STREAM_KEY"), QString::fromLatin1(key));
     EXPECT_TRUE(run.Start());
