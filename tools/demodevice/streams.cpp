@@ -35,8 +35,6 @@ std::vector<uint8_t> I420Picture(int w, int h, uint32_t frame)
     return pic;
 }
 
-}  // namespace
-
 svacenc::Config SvacConfig(const StreamParams &params)
 {
     svacenc::Config config;
@@ -59,11 +57,19 @@ int64_t FrameTime(const StreamParams &params, int frame)
     return params.startMs + frame * 1000LL / params.fps;
 }
 
+// Frames of one chunk: kSvacChunkGops groups of pictures.
+int ChunkFrames(const StreamParams &params)
+{
+    return kSvacChunkGops * std::max(1, params.gop);
+}
+
+}  // namespace
+
 bool EncodeSvacChunk(const StreamParams &params, int chunk, std::vector<svacenc::Coded> *coded,
                      std::vector<svacenc::Yuv> *recon)
 {
     const int frames = params.seconds * params.fps;
-    const int length = kSvacChunkGops * std::max(1, params.gop);
+    const int length = ChunkFrames(params);
     const int first = chunk * length, last = std::min(frames, first + length);
     svacenc::Encoder encoder(SvacConfig(params));
     if (!encoder.ok()) {
@@ -98,7 +104,7 @@ bool EncodeSvacChunk(const StreamParams &params, int chunk, std::vector<svacenc:
 bool EncodeSvacStream(const StreamParams &params, std::vector<svacenc::Coded> *coded)
 {
     const int frames = params.seconds * params.fps;
-    const int length = kSvacChunkGops * std::max(1, params.gop);
+    const int length = ChunkFrames(params);
     const int chunks = (frames + length - 1) / length;
     coded->assign(size_t(frames), svacenc::Coded());
     std::atomic<int> next{0};

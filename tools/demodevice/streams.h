@@ -28,8 +28,6 @@ std::vector<uint8_t> MakeStream(const StreamParams &params);
 // SVAC streams are encoded in chunks of kSvacChunkGops groups of pictures, each chunk by an
 // encoder of its own (in parallel), so any chunk can be made again alone.
 constexpr int kSvacChunkGops = 2;
-svacenc::Config SvacConfig(const StreamParams &params);
-int64_t FrameTime(const StreamParams &params, int frame);
 // Encodes the moving test picture of every frame of a chunk: coded, when given, sized for the
 // whole stream, receives the chunk's pictures at their frame numbers; recon, when given, the
 // decoder's pictures in order.
