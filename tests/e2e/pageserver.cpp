@@ -63,15 +63,15 @@ void PageServer::Serve(QTcpSocket* socket)
     QByteArray type = "text/plain";
     QByteArray file = path.split('?').first();
     file.replace("//", "/");
-    if (method == "GET" && (path == "/" || path == "/index.html") && !m_files.contains(file)) {
-        status = "200 OK";
-        body = m_page;
-        type = "text/html; charset=utf-8";
-    } else if (method == "GET" && m_files.contains(file)) {
+    if (method == "GET" && m_files.contains(file)) {
         m_requests << path;
         status = "200 OK";
         type = m_files[file].first;
         body = m_files[file].second;
+    } else if (method == "GET" && (path == "/" || path == "/index.html")) {
+        status = "200 OK";
+        body = m_page;
+        type = "text/html; charset=utf-8";
     } else if (method == "POST" && path == "/results") {
         m_results << buffer.mid(headerEnd + 4, length);
         status = "204 No Content";
