@@ -67,6 +67,18 @@ struct Planes {
         y = std::min(std::max(y, 0), height(plane) - 1);
         return *at(plane, x, y);
     }
+    // Whether macroblock (mx, my) has the same samples in both pictures.
+    bool same_mb(const Planes &o, int mx, int my) const
+    {
+        for (int y = 0; y < 16; ++y)
+            if (std::memcmp(at(0, 16 * mx, 16 * my + y), o.at(0, 16 * mx, 16 * my + y), 16))
+                return false;
+        for (int p = 1; p <= 2; ++p)
+            for (int y = 0; y < 8; ++y)
+                if (std::memcmp(at(p, 8 * mx, 8 * my + y), o.at(p, 8 * mx, 8 * my + y), 8))
+                    return false;
+        return true;
+    }
 };
 
 struct Mv {
@@ -466,29 +478,9 @@ struct Encoder::State {
     }
 
     // Whether the prediction in cur equals the source: nothing to code.
-    bool unchanged(int mx, int my) const
-    {
-        for (int y = 0; y < 16; ++y)
-            if (std::memcmp(cur.at(0, 16 * mx, 16 * my + y), src.at(0, 16 * mx, 16 * my + y), 16))
-                return false;
-        for (int p = 1; p <= 2; ++p)
-            for (int y = 0; y < 8; ++y)
-                if (std::memcmp(cur.at(p, 8 * mx, 8 * my + y), src.at(p, 8 * mx, 8 * my + y), 8))
-                    return false;
-        return true;
-    }
+    bool unchanged(int mx, int my) const { return cur.same_mb(src, mx, my); }
 
-    bool same_source(int mx, int my) const
-    {
-        for (int y = 0; y < 16; ++y)
-            if (std::memcmp(last_src.at(0, 16 * mx, 16 * my + y), src.at(0, 16 * mx, 16 * my + y), 16))
-                return false;
-        for (int p = 1; p <= 2; ++p)
-            for (int y = 0; y < 8; ++y)
-                if (std::memcmp(last_src.at(p, 8 * mx, 8 * my + y), src.at(p, 8 * mx, 8 * my + y), 8))
-                    return false;
-        return true;
-    }
+    bool same_source(int mx, int my) const { return last_src.same_mb(src, mx, my); }
 
     // Residual of the predicted macroblock in cur: cbp, levels, reconstruction in place.
     int inter_residual(int mx, int my, int16_t levels[6][64])
