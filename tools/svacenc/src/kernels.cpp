@@ -2,6 +2,7 @@
 
 #include "coef.h"
 #include "idct.h"
+#include "ipred.h"
 
 #include <algorithm>
 #include <cmath>
@@ -62,9 +63,19 @@ const Tables &tables()
     return t;
 }
 
-inline int lowpass(const int *a, int k) { return (a[k] + 2 * a[k + 1] + a[k + 2] + 2) >> 2; }
+// The decoder's portable 8-bit kernels by luma kernel number.
+const intra_pred_fn kLumaKernels[8] = {
+    intra_pred8x8_vert, intra_pred8x8_horz, intra_pred8x8_lp,   intra_pred8x8_dnlf,
+    intra_pred8x8_dnrh, intra_pred8x8_lplf, intra_pred8x8_lptp, intra_pred8x8_d128,
+};
 
-inline uint8_t clip8(int v) { return static_cast<uint8_t>(v < 0 ? 0 : v > 255 ? 255 : v); }
+void to_samples(const int *t, const int *l, uint8_t *top, uint8_t *left)
+{
+    for (int i = 0; i < kNeighbours; ++i) {
+        top[i] = static_cast<uint8_t>(t[i]);
+        left[i] = static_cast<uint8_t>(l[i]);
+    }
+}
 
 } // namespace
 
@@ -132,26 +143,9 @@ void reconstruct8x8(const int16_t levels[64], int qp, uint8_t *dst, int stride)
 
 void predict_luma8x8(int kernel, const int *t, const int *l, uint8_t *dst, int stride)
 {
-    constexpr int N = 8;
-    for (int y = 0; y < N; ++y) {
-        uint8_t *d = dst + y * stride;
-        for (int x = 0; x < N; ++x) {
-            int v;
-            switch (kernel) {
-            case 0: v = t[x + 1]; break;
-            case 1: v = l[y + 1]; break;
-            case 2: v = (lowpass(t, x) + lowpass(l, y)) >> 1; break;
-            case 3: v = (lowpass(t, x + y + 1) + lowpass(l, x + y + 1)) >> 1; break;
-            case 4:
-                v = x == y ? (l[1] + 2 * t[0] + t[1] + 2) >> 2 : x > y ? lowpass(t, x - y - 1) : lowpass(l, y - x - 1);
-                break;
-            case 5: v = lowpass(l, y); break;
-            case 6: v = lowpass(t, x); break;
-            default: v = 128; break;
-            }
-            d[x] = static_cast<uint8_t>(v);
-        }
-    }
+    uint8_t top[kNeighbours], left[kNeighbours];
+    to_samples(t, l, top, left);
+    kLumaKernels[kernel](dst, top, left, stride);
 }
 
 void predict_chroma8x8(int mode, const int *t, const int *l, uint8_t *dst, int stride)
@@ -161,17 +155,9 @@ void predict_chroma8x8(int mode, const int *t, const int *l, uint8_t *dst, int s
         predict_luma8x8(kKernel[mode], t, l, dst, stride);
         return;
     }
-    int h = 0, v = 0;
-    for (int i = 1; i <= 4; ++i) {
-        h += i * (t[4 + i] - t[4 - i]);
-        v += i * (l[4 + i] - l[4 - i]);
-    }
-    const int gx = (17 * h + 16) >> 5;
-    const int gy = (17 * v + 16) >> 5;
-    const int a = 16 * (t[8] + l[8]);
-    for (int y = 0; y < 8; ++y)
-        for (int x = 0; x < 8; ++x)
-            dst[y * stride + x] = clip8((a + gx * (x - 3) + gy * (y - 3) + 16) >> 5);
+    uint8_t top[kNeighbours], left[kNeighbours];
+    to_samples(t, l, top, left);
+    intra_pred_chroma_plane(dst, top, left, stride);
 }
 
 } // namespace kernels

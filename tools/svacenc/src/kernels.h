@@ -1,6 +1,6 @@
-// Sample arithmetic of the encoder: the decoder's dequantisation, intra prediction and chroma
-// interpolation, and the forward transform and quantiser that invert them. The scan, scale and
-// chroma QP tables and the inverse transform are the decoder library's own.
+// Sample arithmetic of the encoder: the decoder's dequantisation and intra prediction, and the
+// forward transform and quantiser that invert them. The scan, scale and chroma QP tables, the
+// inverse transform and the prediction kernels are the decoder library's own.
 #ifndef SVACENC_KERNELS_H
 #define SVACENC_KERNELS_H
 
