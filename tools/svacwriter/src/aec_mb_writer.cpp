@@ -21,11 +21,13 @@ AecSliceWriter::AecSliceWriter(AecPictureState& picture, const MbLayerParams& pa
 {
 }
 
-void AecSliceWriter::next_mb()
+void AecSliceWriter::next_mb(uint32_t addr, int32_t avail)
 {
     if (started_)
         aec_.end_of_slice(false);
     started_ = true;
+    addr_ = addr;
+    avail_ = avail;
 }
 
 const AecPictureState::Mb* AecSliceWriter::left() const
@@ -77,9 +79,7 @@ void AecSliceWriter::qp(uint32_t cbp_value, int32_t delta)
 
 bool AecSliceWriter::intra(uint32_t addr, int32_t avail, const IntraMb& mb, IntraModeMap& modes)
 {
-    next_mb();
-    addr_ = addr;
-    avail_ = avail;
+    next_mb(addr, avail);
     const bool is8 = mb.kind == IntraKind::k8x8;
     const uint32_t fmt = params_.chroma_format;
     if ((mb.cbp & ~chroma_mask(fmt)) || mb.base_pred_flag) {
@@ -158,9 +158,7 @@ bool AecSliceWriter::intra(uint32_t addr, int32_t avail, const IntraMb& mb, Intr
 
 bool AecSliceWriter::skip(uint32_t addr, int32_t avail)
 {
-    next_mb();
-    addr_ = addr;
-    avail_ = avail;
+    next_mb(addr, avail);
     Mb& cur = pic_.at(addr);
     cur = Mb{};
     aec_.mb_skip_run(1);
@@ -217,9 +215,7 @@ bool AecSliceWriter::inter_residual(uint32_t pattern, int32_t qp_delta, const Co
 
 bool AecSliceWriter::p(uint32_t addr, int32_t avail, const PMb& mb)
 {
-    next_mb();
-    addr_ = addr;
-    avail_ = avail;
+    next_mb(addr, avail);
     Mb& cur = pic_.at(addr);
     cur = Mb{};
     aec_.mb_skip_run(0);
@@ -260,9 +256,7 @@ bool AecSliceWriter::p(uint32_t addr, int32_t avail, const PMb& mb)
 
 bool AecSliceWriter::b(uint32_t addr, int32_t avail, const BMb& mb)
 {
-    next_mb();
-    addr_ = addr;
-    avail_ = avail;
+    next_mb(addr, avail);
     Mb& cur = pic_.at(addr);
     cur = Mb{};
     if (mb.type < kBDirect || mb.type > kB8x8) {

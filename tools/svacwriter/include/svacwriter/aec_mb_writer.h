@@ -64,7 +64,8 @@ public:
 
 private:
     using Mb = AecPictureState::Mb;
-    void next_mb();
+    // Ends the previous macroblock's bins and moves to macroblock addr with neighbours avail.
+    void next_mb(uint32_t addr, int32_t avail);
     const Mb* left() const;
     const Mb* top() const;
     void cbp(uint32_t value);
