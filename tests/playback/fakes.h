@@ -29,6 +29,7 @@
 #include "TestHost.h"
 #include "debugcapture.h"
 #include "fakedevice.h"
+#include "playbackctrl.h"
 #include "fakeplayer.h"
 
 namespace pbtest {
@@ -132,6 +133,26 @@ protected:
 
 private:
     std::unique_ptr<testsupport::TestHost> m_host;
+};
+
+// The playback control over the fixture's real player manager.
+class PlaybackCtrlTestBase : public PlaybackTest {
+protected:
+    void SetUp() override
+    {
+        PlaybackTest::SetUp();
+        Tolvane::CPlaybackCtrl::CreateSvrObject(Context(), "");
+        ctrl = Host().QueryService<Tolvane::CPlaybackCtrl>(Foundation::TypeName::CPlaybackCtrl);
+        ASSERT_TRUE(ctrl.get() != nullptr);
+        Host().EmitImplComLoaded();
+    }
+    void TearDown() override
+    {
+        ctrl = Foundation::CSharedPtr<Tolvane::CPlaybackCtrl>();
+        PlaybackTest::TearDown();
+    }
+
+    Foundation::CSharedPtr<Tolvane::CPlaybackCtrl> ctrl;
 };
 
 }  // namespace pbtest

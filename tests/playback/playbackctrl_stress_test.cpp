@@ -14,28 +14,10 @@
 namespace {
 
 using pbtest::FileInfo;
-using Tolvane::CPlaybackCtrl;
 
 constexpr int kRounds = 4000;
 
-class PlaybackCtrlStressTest : public pbtest::PlaybackTest {
-protected:
-    void SetUp() override
-    {
-        pbtest::PlaybackTest::SetUp();
-        CPlaybackCtrl::CreateSvrObject(Context(), "");
-        ctrl = Host().QueryService<CPlaybackCtrl>(Foundation::TypeName::CPlaybackCtrl);
-        ASSERT_TRUE(ctrl.get() != nullptr);
-        Host().EmitImplComLoaded();
-    }
-    void TearDown() override
-    {
-        ctrl = Foundation::CSharedPtr<CPlaybackCtrl>();
-        pbtest::PlaybackTest::TearDown();
-    }
-
-    Foundation::CSharedPtr<CPlaybackCtrl> ctrl;
-};
+using PlaybackCtrlStressTest = pbtest::PlaybackCtrlTestBase;
 
 TEST_F(PlaybackCtrlStressTest, WindowOperationsNeverReachAModeThatAnotherThreadCloses)
 {

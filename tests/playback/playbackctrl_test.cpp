@@ -14,26 +14,11 @@ namespace {
 using fakeplayer::CallsOf;
 using fakeplayer::CountOf;
 using pbtest::FileInfo;
-using Tolvane::CPlaybackCtrl;
 using Tolvane::CPlaybackMode;
 using Tolvane::IPlayMode;
 
-class PlaybackCtrlTest : public pbtest::PlaybackTest {
+class PlaybackCtrlTest : public pbtest::PlaybackCtrlTestBase {
 protected:
-    void SetUp() override
-    {
-        pbtest::PlaybackTest::SetUp();
-        CPlaybackCtrl::CreateSvrObject(Context(), "");
-        ctrl = Host().QueryService<CPlaybackCtrl>(Foundation::TypeName::CPlaybackCtrl);
-        ASSERT_TRUE(ctrl.get() != nullptr);
-        Host().EmitImplComLoaded();
-    }
-    void TearDown() override
-    {
-        ctrl = Foundation::CSharedPtr<CPlaybackCtrl>();
-        pbtest::PlaybackTest::TearDown();
-    }
-
     CPlaybackMode* ModeOf(int winID)
     {
         return dynamic_cast<CPlaybackMode*>(manager->GetPlayMode(winID, Tolvane::ModeId::Playback));
@@ -52,7 +37,6 @@ protected:
         Host().ClearSentTexts();
     }
 
-    Foundation::CSharedPtr<CPlaybackCtrl> ctrl;
 };
 
 TEST_F(PlaybackCtrlTest, LoadingStartsTheProgressTimerAndReleaseStopsIt)
