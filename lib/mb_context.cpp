@@ -103,9 +103,31 @@ struct needs_tables {
 
 const needs_tables needs_of;
 
-// Fills top[0..NB_ARRAY) and left[0..NB_ARRAY) of the N x N luma block at (bx, by): the row
-// above and the column to the left are copied whole, the above-right and below-left halves
-// when their cells are ready (else the last sample is repeated), then the corner.
+// Whether the left macroblock's samples are read from the picture: it is available and its
+// loop-filter record was not handed over yet, so the filter has not touched it.
+bool left_in_picture(const decoder_ctx *ctx)
+{
+    return (ctx->layer[ctx->cur_layer].mb_avail & MB_LEFT) && !ctx->mb.left_col_kept;
+}
+
+// Eight copies of v from dst on (bytes or 16-bit samples).
+template <typename P>
+inline void splat8(P *dst, P v)
+{
+    if constexpr (sizeof(P) == 1) {
+        const uint64_t w = v * 0x0101010101010101ull;
+        std::memcpy(dst, &w, 8);
+    } else {
+        const uint64_t w = v * 0x0001000100010001ull;
+        std::memcpy(dst, &w, 8);
+        std::memcpy(dst + 4, &w, 8);
+    }
+}
+
+// Fills top[0..2N+1] and left[0..2N+1] of the N x N luma block at (bx, by): the row above
+// and the column to the left, the above-right and below-left halves when their cells are
+// ready (else the last sample is repeated), a repeat of the last sample, then the corner.
+// Repeats may run on past 2N+1, which the kernels read only into unused lanes.
 template <typename P, int N>
 void gather_luma(decoder_ctx *ctx, int bx, int by, const block_needs &needs)
 {
@@ -113,36 +135,29 @@ void gather_luma(decoder_ctx *ctx, int bx, int by, const block_needs &needs)
     mb_work &mb = ctx->mb;
     const int avail = layer.mb_avail;
     const P *line = reinterpret_cast<const P *>(layer.buf[LB_INTRA_LINE]) + 16 * layer.mb_x;
-    const uint8_t *plane = layer.mb_plane[0];
     const int32_t stride = layer.luma_stride;
+    const uint8_t *origin = layer.mb_plane[0] + by * stride + bx * static_cast<int>(sizeof(P));
     P *t = reinterpret_cast<P *>(mb.top);
     P *l = reinterpret_cast<P *>(mb.left);
-    const bool above_right = needs.ready(avail, needs.above_right);
-    const bool below_left = needs.ready(avail, needs.below_left);
 
     // Above: the unfiltered line buffer (which runs on into the next macroblock) for the top
-    // row of blocks, else the macroblock's own row by - 1. Fixed-size copies and fills.
-    const P *above = by == 0 ? line + bx : reinterpret_cast<const P *>(plane + (by - 1) * stride) + bx;
-    std::memcpy(t + 1, above, N * sizeof(P));
-    if (above_right) {
-        std::memcpy(t + 1 + N, above + N, N * sizeof(P));
-        std::fill_n(t + 1 + 2 * N, NB_ARRAY - 1 - 2 * N, t[2 * N]);
+    // row of blocks, else the macroblock's own row by - 1.
+    const P *above = by == 0 ? line + bx : reinterpret_cast<const P *>(origin - stride);
+    if (needs.ready(avail, needs.above_right)) {
+        std::memcpy(t + 1, above, 2 * N * sizeof(P));
+        t[2 * N + 1] = t[2 * N];
     } else {
-        std::fill_n(t + 1 + N, NB_ARRAY - 1 - N, t[N]);
+        std::memcpy(t + 1, above, N * sizeof(P));
+        for (int k = 0; k <= N; k += 8)
+            splat8(t + 1 + N + k, t[N]);
     }
 
-    if (bx == 0) {
-        const uint16_t *col = mb.left_col + by;
-#pragma GCC unroll 8
-        for (int i = 0; i < N; ++i)
-            l[1 + i] = static_cast<P>(col[i]);
-        if (below_left) {
-#pragma GCC unroll 8
-            for (int i = N; i < 2 * N; ++i)
-                l[1 + i] = static_cast<P>(col[i]);
-        }
-    } else {
-        const uint8_t *col = plane + by * stride + (bx - 1) * static_cast<int>(sizeof(P));
+    // Left: the picture's column bx - 1 (the left macroblock's while the loop filter has not
+    // got it), else the column kept of the left macroblock.
+    const bool below_left = needs.ready(avail, needs.below_left);
+    const bool from_picture = bx > 0 || left_in_picture(ctx);
+    const uint8_t *col = origin - sizeof(P);
+    if (from_picture) {
 #pragma GCC unroll 8
         for (int i = 0; i < N; ++i)
             l[1 + i] = *reinterpret_cast<const P *>(col + i * stride);
@@ -151,19 +166,24 @@ void gather_luma(decoder_ctx *ctx, int bx, int by, const block_needs &needs)
             for (int i = N; i < 2 * N; ++i)
                 l[1 + i] = *reinterpret_cast<const P *>(col + i * stride);
         }
+    } else {
+        const P *kept = reinterpret_cast<const P *>(mb.left_col) + by;
+        if (below_left)
+            std::memcpy(l + 1, kept, 2 * N * sizeof(P));
+        else
+            std::memcpy(l + 1, kept, N * sizeof(P));
     }
-    if (below_left)
-        std::fill_n(l + 1 + 2 * N, NB_ARRAY - 1 - 2 * N, l[2 * N]);
-    else
-        std::fill_n(l + 1 + N, NB_ARRAY - 1 - N, l[N]);
+    if (below_left) {
+        l[2 * N + 1] = l[2 * N];
+    } else {
+        for (int k = 0; k <= N; k += 8)
+            splat8(l + 1 + N + k, l[N]);
+    }
 
-    P corner = P(0);
-    if (avail & MB_TOP_LEFT)
-        corner = (avail & MB_LEFT) ? static_cast<P>(mb.corner[0]) : line[-1];
     if (bx == 0 && by == 0) {
         P c;
         if (avail & MB_TOP_LEFT)
-            c = corner;
+            c = (avail & MB_LEFT) ? static_cast<P>(mb.corner[0]) : line[-1];
         else if ((avail & MB_LEFT) && (avail & MB_TOP))
             c = static_cast<P>((l[1] + t[1] + 1) >> 1);
         else if (avail & MB_LEFT)
@@ -177,10 +197,10 @@ void gather_luma(decoder_ctx *ctx, int bx, int by, const block_needs &needs)
         P c;
         if (by == 0)
             c = line[bx - 1];
-        else if (bx == 0)
-            c = static_cast<P>(mb.left_col[by - 1]);
+        else if (from_picture)
+            c = *reinterpret_cast<const P *>(col - stride);
         else
-            c = *reinterpret_cast<const P *>(plane + (by - 1) * stride + (bx - 1) * static_cast<int>(sizeof(P)));
+            c = reinterpret_cast<const P *>(mb.left_col)[by - 1];
         t[0] = l[0] = c;
     } else {
         t[0] = t[1];
@@ -194,19 +214,29 @@ void gather_chroma(decoder_ctx *ctx, int blk)
     layer_ctx &layer = ctx->layer[ctx->cur_layer];
     mb_work &mb = ctx->mb;
     const int avail = layer.mb_avail;
+    const bool from_picture = left_in_picture(ctx);
+    const int32_t cs = layer.chroma_stride;
     for (int p = 0; p < 2; ++p) {
         P *t = reinterpret_cast<P *>(mb.top_c[p]);
         P *l = reinterpret_cast<P *>(mb.left_c[p]);
-        const uint16_t *lc = mb.left_col_chroma[p];
+        // Left column: the picture's, or the kept one (rows 0..7 at 1..8, rows 8..15 at 11..18).
+        const P *lc = reinterpret_cast<const P *>(mb.left_col_chroma[p]);
+        const uint8_t *pc = layer.mb_plane[1 + p] - sizeof(P);
+        auto left_sample = [&](int r) {
+            return from_picture ? *reinterpret_cast<const P *>(pc + r * cs) : lc[r < 8 ? 1 + r : 3 + r];
+        };
+        if (from_picture) {
+#pragma GCC unroll 8
+            for (int i = 1; i <= 8; ++i)
+                l[i] = *reinterpret_cast<const P *>(pc + (8 * blk + i - 1) * cs);
+        } else {
+            std::memcpy(l + 1, lc + (blk ? 11 : 1), 8 * sizeof(P));
+        }
+        l[9] = l[8];
         if (blk == 0) {
             const P *line = reinterpret_cast<const P *>(layer.buf[LB_INTRA_LINE_CB + p]) + 10 * layer.mb_x;
-#pragma GCC unroll 8
-            for (int i = 1; i <= 8; ++i) {
-                t[i] = line[i];
-                l[i] = static_cast<P>(lc[i]);
-            }
+            std::memcpy(t + 1, line + 1, 8 * sizeof(P));
             t[9] = (avail & MB_TOP_RIGHT) ? line[11] : t[8];
-            l[9] = l[8];
             P c;
             if (avail & MB_TOP_LEFT)
                 c = (avail & MB_LEFT) ? static_cast<P>(mb.corner[1 + p]) : line[-2];
@@ -220,15 +250,10 @@ void gather_chroma(decoder_ctx *ctx, int blk)
                 c = static_cast<P>(1 << (ctx->bit_depth - 1));
             t[0] = l[0] = c;
         } else {
-            const P *row7 = reinterpret_cast<const P *>(layer.mb_plane[1 + p] + 7 * layer.chroma_stride);
-#pragma GCC unroll 8
-            for (int i = 1; i <= 8; ++i) {
-                t[i] = row7[i - 1];
-                l[i] = static_cast<P>(lc[10 + i]);
-            }
+            const P *row7 = reinterpret_cast<const P *>(layer.mb_plane[1 + p] + 7 * cs);
+            std::memcpy(t + 1, row7, 8 * sizeof(P));
             t[9] = t[8];
-            l[9] = l[8];
-            t[0] = l[0] = (avail & MB_LEFT) ? static_cast<P>(lc[8]) : t[1];
+            t[0] = l[0] = (avail & MB_LEFT) ? left_sample(7) : t[1];
         }
     }
 }
@@ -243,9 +268,15 @@ void keep_edges(decoder_ctx *ctx)
     const uint8_t *y = layer.mb_plane[0];
     mb.corner[0] = line[15];
     std::memcpy(line, y + 15 * ls, 16 * sizeof(P));
+    // The right column stays readable in the picture until the loop filter gets the
+    // macroblock: kept only when its record is about to be handed over.
+    const bool keep_column = ctx->lf.fill >= ctx->lf.row_width;
+    mb.left_col_kept = keep_column;
+    if (keep_column) {
 #pragma GCC unroll 16
-    for (int r = 0; r < 16; ++r)
-        mb.left_col[r] = reinterpret_cast<const P *>(y + r * ls)[15];
+        for (int r = 0; r < 16; ++r)
+            reinterpret_cast<P *>(mb.left_col)[r] = reinterpret_cast<const P *>(y + r * ls)[15];
+    }
     if (ctx->chroma_format == 0)
         return;
     const int rows = ctx->chroma_format == 2 ? 16 : 8;
@@ -255,8 +286,10 @@ void keep_edges(decoder_ctx *ctx)
         const uint8_t *c = layer.mb_plane[1 + p];
         mb.corner[1 + p] = cline[8];
         std::memcpy(cline + 1, c + (rows - 1) * cs, 8 * sizeof(P));
+        if (!keep_column)
+            continue;
         // Rows 0..7 at 1..8, rows 8..15 (4:2:2) at 11..18.
-        uint16_t *col = mb.left_col_chroma[p];
+        P *col = reinterpret_cast<P *>(mb.left_col_chroma[p]);
 #pragma GCC unroll 8
         for (int r = 0; r < 8; ++r)
             col[1 + r] = reinterpret_cast<const P *>(c + r * cs)[7];

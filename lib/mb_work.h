@@ -25,10 +25,12 @@ struct mb_work {
     int32_t left_qp, left_cbp, left_kind, left_base_pred;
 
     // Unfiltered samples kept for intra prediction: the right column of the left macroblock
-    // (luma 16, chroma per plane rows 0..7 at [1..8] and 8..15 at [11..18]) and the corners.
+    // (luma 16, chroma per plane rows 0..7 at [1..8] and 8..15 at [11..18]; samples of the
+    // picture's size, bytes or 16-bit) and the corners.
     alignas(16) uint16_t left_col[16];
     alignas(16) uint16_t left_col_chroma[2][20];
     uint16_t corner[3];
+    int32_t left_col_kept;       // the columns above hold the left macroblock's (else read the picture)
 
     // Neighbour arrays handed to the intra kernels (T and L; bytes or 16-bit samples).
     alignas(16) uint8_t top[2 * NB_ARRAY];

@@ -37,6 +37,11 @@ std::vector<Case> cases()
             out.push_back({"regions", roi});
             roi.rects_first = true;
             out.push_back({"regions_first", roi});
+            // A 4x3 rectangle: its sixth macroblock completes a loop-filter row while its
+            // right neighbour, which predicts from it, is still to come.
+            StreamConfig handover = config(6, 5, fmt, depth);
+            handover.rects = {{1, 16}};
+            out.push_back({"region_row_handover", handover});
             StreamConfig svc = config(3, 2, fmt, depth);
             svc.svc = true;
             out.push_back({"two_layers", svc});
