@@ -150,8 +150,19 @@ static int32_t neighbour_avail(decoder_ctx *ctx, int32_t r)
 {
     layer_ctx &layer = ctx->layer[ctx->cur_layer];
     const int32_t w = ctx->mb_width, x = layer.mb_x, y = layer.mb_y, m = layer.cur_mb_addr;
-    const int32_t s = ctx->slice_count;
     const bool roi = ctx->cur_sps && ctx->cur_sps->roi_flag;
+    if (!roi) {
+        // Within the slice: every neighbour at or after its first macroblock.
+        const int32_t first = ctx->first_mb_in_slice;
+        int32_t mask = x >= 1 && m - 1 >= first ? MB_LEFT : 0;
+        if (y >= 1) {
+            mask |= m - w >= first ? MB_TOP : 0;
+            mask |= x < w - 1 && m - w + 1 >= first ? MB_TOP_RIGHT : 0;
+            mask |= x >= 1 && m - w - 1 >= first ? MB_TOP_LEFT : 0;
+        }
+        return mask;
+    }
+    const int32_t s = ctx->slice_count;
     const int32_t *left_ids = slice_ids(layer, LB_LEFT_SLICE_IDS);
     const int32_t *top_ids = slice_ids(layer, LB_TOP_SLICE_IDS);
     auto available = [&](bool exists, int32_t n, int32_t recorded_slice) {

@@ -83,8 +83,18 @@ int8_t cell_need(int cx, int cy, int rank, bool small)
     return -1;
 }
 
+// Which neighbour cells of a block are ready, per availability of the macroblock's neighbours.
+enum ready_bit { READY_ABOVE_RIGHT = 1, READY_BELOW_LEFT = 2, READY_CORNER = 4 };
+
 struct needs_tables {
     block_needs blk8[4], blk4[16];
+    uint8_t ready8[16][4], ready4[16][16];   // [avail][block]: ready_bit set
+    static uint8_t ready_bits(int avail, const block_needs &n)
+    {
+        return static_cast<uint8_t>((block_needs::ready(avail, n.above_right) ? READY_ABOVE_RIGHT : 0) |
+                                    (block_needs::ready(avail, n.below_left) ? READY_BELOW_LEFT : 0) |
+                                    (block_needs::ready(avail, n.corner) ? READY_CORNER : 0));
+    }
     needs_tables()
     {
         for (int rank = 0; rank < 4; ++rank) {
@@ -97,6 +107,12 @@ struct needs_tables {
             const int cx = 2 * (q & 1) + (i & 1), cy = 2 * (q >> 1) + (i >> 1);
             blk4[rank] = {cell_need(cx + 1, cy - 1, rank, true), cell_need(cx - 1, cy + 1, rank, true),
                           cell_need(cx - 1, cy - 1, rank, true)};
+        }
+        for (int avail = 0; avail < 16; ++avail) {
+            for (int rank = 0; rank < 4; ++rank)
+                ready8[avail][rank] = ready_bits(avail, blk8[rank]);
+            for (int rank = 0; rank < 16; ++rank)
+                ready4[avail][rank] = ready_bits(avail, blk4[rank]);
         }
     }
 };
@@ -129,7 +145,7 @@ inline void splat8(P *dst, P v)
 // ready (else the last sample is repeated), a repeat of the last sample, then the corner.
 // Repeats may run on past 2N+1, which the kernels read only into unused lanes.
 template <typename P, int N>
-void gather_luma(decoder_ctx *ctx, int bx, int by, const block_needs &needs)
+void gather_luma(decoder_ctx *ctx, int bx, int by, int ready)
 {
     layer_ctx &layer = ctx->layer[ctx->cur_layer];
     mb_work &mb = ctx->mb;
@@ -143,7 +159,7 @@ void gather_luma(decoder_ctx *ctx, int bx, int by, const block_needs &needs)
     // Above: the unfiltered line buffer (which runs on into the next macroblock) for the top
     // row of blocks, else the macroblock's own row by - 1.
     const P *above = by == 0 ? line + bx : reinterpret_cast<const P *>(origin - stride);
-    if (needs.ready(avail, needs.above_right)) {
+    if (ready & READY_ABOVE_RIGHT) {
         std::memcpy(t + 1, above, 2 * N * sizeof(P));
         t[2 * N + 1] = t[2 * N];
     } else {
@@ -154,7 +170,7 @@ void gather_luma(decoder_ctx *ctx, int bx, int by, const block_needs &needs)
 
     // Left: the picture's column bx - 1 (the left macroblock's while the loop filter has not
     // got it), else the column kept of the left macroblock.
-    const bool below_left = needs.ready(avail, needs.below_left);
+    const bool below_left = ready & READY_BELOW_LEFT;
     const bool from_picture = bx > 0 || left_in_picture(ctx);
     const uint8_t *col = origin - sizeof(P);
     if (from_picture) {
@@ -193,7 +209,7 @@ void gather_luma(decoder_ctx *ctx, int bx, int by, const block_needs &needs)
         else
             c = static_cast<P>(1 << (ctx->bit_depth - 1));
         t[0] = l[0] = c;
-    } else if (needs.ready(avail, needs.corner)) {
+    } else if (ready & READY_CORNER) {
         P c;
         if (by == 0)
             c = line[bx - 1];
@@ -366,9 +382,9 @@ void mb_neighbours(decoder_ctx *ctx, int blk, const uint8_t **top, const uint8_t
 {
     const int bx = 8 * (blk & 1), by = 8 * (blk >> 1);
     if (ctx->bit_depth > 8)
-        gather_luma<uint16_t, 8>(ctx, bx, by, needs_of.blk8[blk]);
+        gather_luma<uint16_t, 8>(ctx, bx, by, needs_of.ready8[ctx->layer[ctx->cur_layer].mb_avail & 15][blk]);
     else
-        gather_luma<uint8_t, 8>(ctx, bx, by, needs_of.blk8[blk]);
+        gather_luma<uint8_t, 8>(ctx, bx, by, needs_of.ready8[ctx->layer[ctx->cur_layer].mb_avail & 15][blk]);
     *top = ctx->mb.top;
     *left = ctx->mb.left;
 }
@@ -378,9 +394,9 @@ void mb_neighbours_4x4(decoder_ctx *ctx, int blk, const uint8_t **top, const uin
     const int q = blk >> 2, i = blk & 3;
     const int bx = 8 * (q & 1) + 4 * (i & 1), by = 8 * (q >> 1) + 4 * (i >> 1);
     if (ctx->bit_depth > 8)
-        gather_luma<uint16_t, 4>(ctx, bx, by, needs_of.blk4[blk]);
+        gather_luma<uint16_t, 4>(ctx, bx, by, needs_of.ready4[ctx->layer[ctx->cur_layer].mb_avail & 15][blk]);
     else
-        gather_luma<uint8_t, 4>(ctx, bx, by, needs_of.blk4[blk]);
+        gather_luma<uint8_t, 4>(ctx, bx, by, needs_of.ready4[ctx->layer[ctx->cur_layer].mb_avail & 15][blk]);
     *top = ctx->mb.top;
     *left = ctx->mb.left;
 }
