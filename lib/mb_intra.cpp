@@ -17,19 +17,21 @@ namespace {
 bool enhancement_slice(const decoder_ctx *ctx) { return ctx->nal_type == 3 || ctx->nal_type == 4; }
 
 // Luma modes of the macroblock into the work-area grid, each predicted from the grid.
-void read_luma_modes(decoder_ctx *ctx, bool is8, bool aec)
+template <bool is8, bool aec>
+void read_luma_modes(decoder_ctx *ctx)
 {
     mb_work &mb = ctx->mb;
     int32_t *grid = is8 ? mb.mode8 : mb.mode4;
     const int w = is8 ? 3 : 5;
     const int count = is8 ? 4 : 16;
+    const bool coded = !mb.base_pred_flag;
     for (int i = 0; i < count; ++i) {
         const int p = is8 ? mode8_grid_pos[i] : mode4_grid_pos[i];
         int32_t pred = std::min(grid[p - w], grid[p - 1]);
         if (pred < 0)
             pred = 2;
         int32_t mode = pred;
-        if (!mb.base_pred_flag) {
+        if (coded) {
             const int32_t flag = aec ? aec_read_pred_mode_flag(ctx) : static_cast<int32_t>(read_bit(&ctx->bs));
             if (!flag) {
                 const int32_t rem =
@@ -101,7 +103,8 @@ int read_cbp_and_qp(decoder_ctx *ctx, int32_t mb_type, bool is8, bool aec)
 }
 
 // Residual of luma block i (4x4 or 8x8) when coded: 0 or -8.
-int luma_residual(decoder_ctx *ctx, int i, bool is8, bool aec)
+template <bool is8, bool aec>
+int luma_residual(decoder_ctx *ctx, int i)
 {
     layer_ctx &layer = ctx->layer[ctx->cur_layer];
     mb_work &mb = ctx->mb;
@@ -137,7 +140,8 @@ int chroma_block_residual(decoder_ctx *ctx, int bit, bool aec)
     return vlc_read_coefs(ctx, vlc2d_chroma_tables, 0, qp, dst, cs) ? -8 : 0;
 }
 
-int predict_intra(decoder_ctx *ctx, bool is8, bool aec)
+template <bool is8, bool aec>
+int predict_intra(decoder_ctx *ctx)
 {
     layer_ctx &layer = ctx->layer[ctx->cur_layer];
     mb_work &mb = ctx->mb;
@@ -153,7 +157,7 @@ int predict_intra(decoder_ctx *ctx, bool is8, bool aec)
             mb_neighbours_4x4(ctx, i, &t, &l);
             intra_pred4x4_funcs[row][mb.mode4[mode4_grid_pos[i]]](dst, t, l, ls);
         }
-        if (luma_residual(ctx, i, is8, aec) != 0)
+        if (luma_residual<is8, aec>(ctx, i) != 0)
             return -8;
     }
     const int passes = ctx->chroma_format == 2 ? 2 : ctx->chroma_format == 1 ? 1 : 0;
@@ -186,7 +190,8 @@ frame_buf *find_base_picture(decoder_ctx *ctx)
     return nullptr;
 }
 
-int predict_from_base(decoder_ctx *ctx, bool is8, bool aec)
+template <bool is8, bool aec>
+int predict_from_base(decoder_ctx *ctx)
 {
     layer_ctx &layer = ctx->layer[ctx->cur_layer];
     frame_buf *base = find_base_picture(ctx);
@@ -212,7 +217,7 @@ int predict_from_base(decoder_ctx *ctx, bool is8, bool aec)
         }
     }
     for (int i = 0; i < (is8 ? 4 : 16); ++i)
-        if (luma_residual(ctx, i, is8, aec) != 0)
+        if (luma_residual<is8, aec>(ctx, i) != 0)
             return -8;
     if (!aec)
         return vlc_read_chroma_coefs(ctx) ? -8 : 0;
@@ -302,7 +307,10 @@ int decode_intra_mb(decoder_ctx *ctx, int32_t mb_type)
     mb_context_load(ctx);
     if (ctx->cur_sps->svc_flag && enhancement_slice(ctx))
         mb.base_pred_flag = aec ? aec_read_base_pred_flag(ctx) : static_cast<int32_t>(read_bit(br));
-    read_luma_modes(ctx, is8, aec);
+    static void (*const read_modes[2][2])(decoder_ctx *) = {
+        {read_luma_modes<false, false>, read_luma_modes<false, true>},
+        {read_luma_modes<true, false>, read_luma_modes<true, true>}};
+    read_modes[is8][aec](ctx);
 
     mb.chroma_mode[0] = mb.chroma_mode[1] = 0;
     if (!mb.base_pred_flag && ctx->chroma_format != 0) {
@@ -335,7 +343,13 @@ int decode_intra_mb(decoder_ctx *ctx, int32_t mb_type)
 
     const int32_t kind = is8 ? 1 : 0;
     write_lf_record(ctx, kind);
-    const int result = mb.base_pred_flag ? predict_from_base(ctx, is8, aec) : predict_intra(ctx, is8, aec);
+    // [from the base layer][8x8][arithmetic]
+    static int (*const predict[2][2][2])(decoder_ctx *) = {
+        {{predict_intra<false, false>, predict_intra<false, true>},
+         {predict_intra<true, false>, predict_intra<true, true>}},
+        {{predict_from_base<false, false>, predict_from_base<false, true>},
+         {predict_from_base<true, false>, predict_from_base<true, true>}}};
+    const int result = predict[mb.base_pred_flag != 0][is8][aec](ctx);
     if (result != 0)
         return result;
 
