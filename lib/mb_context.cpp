@@ -7,6 +7,7 @@
 
 #include "decoder_ctx.h"
 #include "mb_address.h"
+#include "mb_neighbours.h"
 
 const uint8_t mode4_grid_pos[16] = {6, 7, 11, 12, 8, 9, 13, 14, 16, 17, 21, 22, 18, 19, 23, 24};
 const uint8_t mode8_grid_pos[4] = {4, 5, 7, 8};
@@ -83,12 +84,9 @@ int8_t cell_need(int cx, int cy, int rank, bool small)
     return -1;
 }
 
-// Which neighbour cells of a block are ready, per availability of the macroblock's neighbours.
-enum ready_bit { READY_ABOVE_RIGHT = 1, READY_BELOW_LEFT = 2, READY_CORNER = 4 };
-
 struct needs_tables {
     block_needs blk8[4], blk4[16];
-    uint8_t ready8[16][4], ready4[16][16];   // [avail][block]: ready_bit set
+    intra_ready_tables ready;
     static uint8_t ready_bits(int avail, const block_needs &n)
     {
         return static_cast<uint8_t>((block_needs::ready(avail, n.above_right) ? READY_ABOVE_RIGHT : 0) |
@@ -110,119 +108,13 @@ struct needs_tables {
         }
         for (int avail = 0; avail < 16; ++avail) {
             for (int rank = 0; rank < 4; ++rank)
-                ready8[avail][rank] = ready_bits(avail, blk8[rank]);
+                ready.blk8[avail][rank] = ready_bits(avail, blk8[rank]);
             for (int rank = 0; rank < 16; ++rank)
-                ready4[avail][rank] = ready_bits(avail, blk4[rank]);
+                ready.blk4[avail][rank] = ready_bits(avail, blk4[rank]);
         }
     }
 };
 
-const needs_tables needs_of;
-
-// Whether the left macroblock's samples are read from the picture: it is available and its
-// loop-filter record was not handed over yet, so the filter has not touched it.
-bool left_in_picture(const decoder_ctx *ctx)
-{
-    return (ctx->layer[ctx->cur_layer].mb_avail & MB_LEFT) && !ctx->mb.left_col_kept;
-}
-
-// Eight copies of v from dst on (bytes or 16-bit samples).
-template <typename P>
-inline void splat8(P *dst, P v)
-{
-    if constexpr (sizeof(P) == 1) {
-        const uint64_t w = v * 0x0101010101010101ull;
-        std::memcpy(dst, &w, 8);
-    } else {
-        const uint64_t w = v * 0x0001000100010001ull;
-        std::memcpy(dst, &w, 8);
-        std::memcpy(dst + 4, &w, 8);
-    }
-}
-
-// Fills top[0..2N+1] and left[0..2N+1] of the N x N luma block at (bx, by): the row above
-// and the column to the left, the above-right and below-left halves when their cells are
-// ready (else the last sample is repeated), a repeat of the last sample, then the corner.
-// Repeats may run on past 2N+1, which the kernels read only into unused lanes.
-template <typename P, int N>
-void gather_luma(decoder_ctx *ctx, int bx, int by, int ready)
-{
-    layer_ctx &layer = ctx->layer[ctx->cur_layer];
-    mb_work &mb = ctx->mb;
-    const int avail = layer.mb_avail;
-    const P *line = reinterpret_cast<const P *>(layer.buf[LB_INTRA_LINE]) + 16 * layer.mb_x;
-    const int32_t stride = layer.luma_stride;
-    const uint8_t *origin = layer.mb_plane[0] + by * stride + bx * static_cast<int>(sizeof(P));
-    P *t = reinterpret_cast<P *>(mb.top);
-    P *l = reinterpret_cast<P *>(mb.left);
-
-    // Above: the unfiltered line buffer (which runs on into the next macroblock) for the top
-    // row of blocks, else the macroblock's own row by - 1.
-    const P *above = by == 0 ? line + bx : reinterpret_cast<const P *>(origin - stride);
-    if (ready & READY_ABOVE_RIGHT) {
-        std::memcpy(t + 1, above, 2 * N * sizeof(P));
-        t[2 * N + 1] = t[2 * N];
-    } else {
-        std::memcpy(t + 1, above, N * sizeof(P));
-        for (int k = 0; k <= N; k += 8)
-            splat8(t + 1 + N + k, t[N]);
-    }
-
-    // Left: the picture's column bx - 1 (the left macroblock's while the loop filter has not
-    // got it), else the column kept of the left macroblock.
-    const bool below_left = ready & READY_BELOW_LEFT;
-    const bool from_picture = bx > 0 || left_in_picture(ctx);
-    const uint8_t *col = origin - sizeof(P);
-    if (from_picture) {
-#pragma GCC unroll 8
-        for (int i = 0; i < N; ++i)
-            l[1 + i] = *reinterpret_cast<const P *>(col + i * stride);
-        if (below_left) {
-#pragma GCC unroll 8
-            for (int i = N; i < 2 * N; ++i)
-                l[1 + i] = *reinterpret_cast<const P *>(col + i * stride);
-        }
-    } else {
-        const P *kept = reinterpret_cast<const P *>(mb.left_col) + by;
-        if (below_left)
-            std::memcpy(l + 1, kept, 2 * N * sizeof(P));
-        else
-            std::memcpy(l + 1, kept, N * sizeof(P));
-    }
-    if (below_left) {
-        l[2 * N + 1] = l[2 * N];
-    } else {
-        for (int k = 0; k <= N; k += 8)
-            splat8(l + 1 + N + k, l[N]);
-    }
-
-    if (bx == 0 && by == 0) {
-        P c;
-        if (avail & MB_TOP_LEFT)
-            c = (avail & MB_LEFT) ? static_cast<P>(mb.corner[0]) : line[-1];
-        else if ((avail & MB_LEFT) && (avail & MB_TOP))
-            c = static_cast<P>((l[1] + t[1] + 1) >> 1);
-        else if (avail & MB_LEFT)
-            c = l[1];
-        else if (avail & MB_TOP)
-            c = t[1];
-        else
-            c = static_cast<P>(1 << (ctx->bit_depth - 1));
-        t[0] = l[0] = c;
-    } else if (ready & READY_CORNER) {
-        P c;
-        if (by == 0)
-            c = line[bx - 1];
-        else if (from_picture)
-            c = *reinterpret_cast<const P *>(col - stride);
-        else
-            c = reinterpret_cast<const P *>(mb.left_col)[by - 1];
-        t[0] = l[0] = c;
-    } else {
-        t[0] = t[1];
-        l[0] = l[1];
-    }
-}
 
 template <typename P>
 void gather_chroma(decoder_ctx *ctx, int blk)
@@ -329,6 +221,8 @@ int remap(const int8_t *table, int32_t mode, int count)
 
 } // namespace
 
+const intra_ready_tables intra_ready = needs_tables().ready;
+
 void mb_context_load(decoder_ctx *ctx)
 {
     layer_ctx &layer = ctx->layer[ctx->cur_layer];
@@ -376,29 +270,6 @@ void mb_context_load(decoder_ctx *ctx)
         clear_left_modes(mb);
         mb.b_pred_dir[0][0] = mb.b_pred_dir[1][0] = -1;
     }
-}
-
-void mb_neighbours(decoder_ctx *ctx, int blk, const uint8_t **top, const uint8_t **left)
-{
-    const int bx = 8 * (blk & 1), by = 8 * (blk >> 1);
-    if (ctx->bit_depth > 8)
-        gather_luma<uint16_t, 8>(ctx, bx, by, needs_of.ready8[ctx->layer[ctx->cur_layer].mb_avail & 15][blk]);
-    else
-        gather_luma<uint8_t, 8>(ctx, bx, by, needs_of.ready8[ctx->layer[ctx->cur_layer].mb_avail & 15][blk]);
-    *top = ctx->mb.top;
-    *left = ctx->mb.left;
-}
-
-void mb_neighbours_4x4(decoder_ctx *ctx, int blk, const uint8_t **top, const uint8_t **left)
-{
-    const int q = blk >> 2, i = blk & 3;
-    const int bx = 8 * (q & 1) + 4 * (i & 1), by = 8 * (q >> 1) + 4 * (i >> 1);
-    if (ctx->bit_depth > 8)
-        gather_luma<uint16_t, 4>(ctx, bx, by, needs_of.ready4[ctx->layer[ctx->cur_layer].mb_avail & 15][blk]);
-    else
-        gather_luma<uint8_t, 4>(ctx, bx, by, needs_of.ready4[ctx->layer[ctx->cur_layer].mb_avail & 15][blk]);
-    *top = ctx->mb.top;
-    *left = ctx->mb.left;
 }
 
 void mb_neighbours_chroma(decoder_ctx *ctx, int blk, const uint8_t **top_cb, const uint8_t **left_cb,

@@ -8,10 +8,8 @@ struct decoder_ctx;
 // Loads the neighbour context of the current macroblock (cbp, modes, motion) before decoding.
 void mb_context_load(decoder_ctx *ctx);
 
-// Neighbour arrays T and L of luma 8x8 block blk (0..3, raster) or 4x4 block blk (0..15, four
-// per 8x8 quadrant), and of chroma block blk (0, or 1 for the lower 4:2:2 block) of Cb and Cr.
-void mb_neighbours(decoder_ctx *ctx, int blk, const uint8_t **top, const uint8_t **left);
-void mb_neighbours_4x4(decoder_ctx *ctx, int blk, const uint8_t **top, const uint8_t **left);
+// Neighbour arrays T and L of chroma block blk (0, or 1 for the lower 4:2:2 block) of Cb and
+// Cr; those of the luma blocks are gathered inline (mb_neighbours.h).
 void mb_neighbours_chroma(decoder_ctx *ctx, int blk, const uint8_t **top_cb, const uint8_t **left_cb,
                           const uint8_t **top_cr, const uint8_t **left_cr);
 

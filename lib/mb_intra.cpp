@@ -9,6 +9,7 @@
 #include "ipred.h"
 #include "lf_record_fill.h"
 #include "mb_context.h"
+#include "mb_neighbours.h"
 #include "vlc_residual.h"
 #include "vlc_tables.h"
 
@@ -140,25 +141,37 @@ int chroma_block_residual(decoder_ctx *ctx, int bit, bool aec)
     return vlc_read_coefs(ctx, vlc2d_chroma_tables, 0, qp, dst, cs) ? -8 : 0;
 }
 
-template <bool is8, bool aec>
-int predict_intra(decoder_ctx *ctx)
+// Origins of the luma blocks in decoding order: 8x8 raster, 4x4 four per 8x8 quadrant.
+constexpr uint8_t blk8_x[4] = {0, 8, 0, 8}, blk8_y[4] = {0, 0, 8, 8};
+constexpr uint8_t blk4_x[16] = {0, 4, 0, 4, 8, 12, 8, 12, 0, 4, 0, 4, 8, 12, 8, 12};
+constexpr uint8_t blk4_y[16] = {0, 0, 4, 4, 0, 0, 4, 4, 8, 8, 12, 12, 8, 8, 12, 12};
+
+template <typename P, bool is8, bool aec>
+int predict_intra_depth(decoder_ctx *ctx)
 {
     layer_ctx &layer = ctx->layer[ctx->cur_layer];
     mb_work &mb = ctx->mb;
     const int row = ctx->bit_depth - 8;
     const int32_t ls = layer.luma_stride;
-    const uint8_t *t, *l;
-    for (int i = 0; i < (is8 ? 4 : 16); ++i) {
-        uint8_t *dst = layer.mb_plane[0] + layer.blk_offset[is8 ? i : 4 + i];
-        if (is8) {
-            mb_neighbours(ctx, i, &t, &l);
-            intra_pred8x8_funcs[row][mb.mode8[mode8_grid_pos[i]]](dst, t, l, ls);
-        } else {
-            mb_neighbours_4x4(ctx, i, &t, &l);
-            intra_pred4x4_funcs[row][mb.mode4[mode4_grid_pos[i]]](dst, t, l, ls);
+    const luma_view<P> view(ctx);
+    const uint8_t *t = mb.top, *l = mb.left;
+    if (is8) {
+        const uint8_t *ready = intra_ready.blk8[view.avail & 15];
+        for (int i = 0; i < 4; ++i) {
+            gather_luma<P, 8>(view, blk8_x[i], blk8_y[i], ready[i]);
+            intra_pred8x8_funcs[row][mb.mode8[mode8_grid_pos[i]]](layer.mb_plane[0] + layer.blk_offset[i], t, l, ls);
+            if (luma_residual<is8, aec>(ctx, i) != 0)
+                return -8;
         }
-        if (luma_residual<is8, aec>(ctx, i) != 0)
-            return -8;
+    } else {
+        const uint8_t *ready = intra_ready.blk4[view.avail & 15];
+        for (int i = 0; i < 16; ++i) {
+            gather_luma<P, 4>(view, blk4_x[i], blk4_y[i], ready[i]);
+            intra_pred4x4_funcs[row][mb.mode4[mode4_grid_pos[i]]](layer.mb_plane[0] + layer.blk_offset[4 + i], t, l,
+                                                                  ls);
+            if (luma_residual<is8, aec>(ctx, i) != 0)
+                return -8;
+        }
     }
     const int passes = ctx->chroma_format == 2 ? 2 : ctx->chroma_format == 1 ? 1 : 0;
     const int32_t cs = layer.chroma_stride;
@@ -172,6 +185,12 @@ int predict_intra(decoder_ctx *ctx)
             return -8;
     }
     return 0;
+}
+
+template <bool is8, bool aec>
+int predict_intra(decoder_ctx *ctx)
+{
+    return ctx->bit_depth > 8 ? predict_intra_depth<uint16_t, is8, aec>(ctx) : predict_intra_depth<uint8_t, is8, aec>(ctx);
 }
 
 frame_buf *find_base_picture(decoder_ctx *ctx)
