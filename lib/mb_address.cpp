@@ -145,32 +145,17 @@ static int32_t *slice_ids(layer_ctx &layer, int which)
     return reinterpret_cast<int32_t *>(layer.buf[which]);
 }
 
-// Availability of the neighbours of the current macroblock of region r.
-static int32_t neighbour_avail(decoder_ctx *ctx, int32_t r)
+// Availability of the neighbours of the current macroblock of region r in a picture with
+// regions.
+static int32_t region_neighbour_avail(decoder_ctx *ctx, int32_t r)
 {
     layer_ctx &layer = ctx->layer[ctx->cur_layer];
     const int32_t w = ctx->mb_width, x = layer.mb_x, y = layer.mb_y, m = layer.cur_mb_addr;
-    const bool roi = ctx->cur_sps && ctx->cur_sps->roi_flag;
-    if (!roi) {
-        // Within the slice: every neighbour at or after its first macroblock.
-        const int32_t first = ctx->first_mb_in_slice;
-        int32_t mask = x >= 1 && m - 1 >= first ? MB_LEFT : 0;
-        if (y >= 1) {
-            mask |= m - w >= first ? MB_TOP : 0;
-            mask |= x < w - 1 && m - w + 1 >= first ? MB_TOP_RIGHT : 0;
-            mask |= x >= 1 && m - w - 1 >= first ? MB_TOP_LEFT : 0;
-        }
-        return mask;
-    }
     const int32_t s = ctx->slice_count;
     const int32_t *left_ids = slice_ids(layer, LB_LEFT_SLICE_IDS);
     const int32_t *top_ids = slice_ids(layer, LB_TOP_SLICE_IDS);
     auto available = [&](bool exists, int32_t n, int32_t recorded_slice) {
-        if (!exists)
-            return false;
-        if (!roi)
-            return n >= ctx->first_mb_in_slice;
-        return roi_region_of_mb(ctx, n) == r && (r >= 0 || recorded_slice == s);
+        return exists && roi_region_of_mb(ctx, n) == r && (r >= 0 || recorded_slice == s);
     };
     int32_t mask = 0;
     if (available(x >= 1, m - 1, x >= 1 && left_ids ? left_ids[x - 1] : -1))
@@ -181,6 +166,24 @@ static int32_t neighbour_avail(decoder_ctx *ctx, int32_t r)
         mask |= 4;
     if (available(y >= 1 && x >= 1, m - w - 1, ctx->saved_top_left_slice))
         mask |= 8;
+    return mask;
+}
+
+// Availability of the neighbours of the current macroblock of region r.
+static int32_t neighbour_avail(decoder_ctx *ctx, int32_t r)
+{
+    if (ctx->cur_sps && ctx->cur_sps->roi_flag)
+        return region_neighbour_avail(ctx, r);
+    // Within the slice: every neighbour at or after its first macroblock.
+    const layer_ctx &layer = ctx->layer[ctx->cur_layer];
+    const int32_t w = ctx->mb_width, x = layer.mb_x, y = layer.mb_y, m = layer.cur_mb_addr;
+    const int32_t first = ctx->first_mb_in_slice;
+    int32_t mask = x >= 1 && m - 1 >= first ? MB_LEFT : 0;
+    if (y >= 1) {
+        mask |= m - w >= first ? MB_TOP : 0;
+        mask |= x < w - 1 && m - w + 1 >= first ? MB_TOP_RIGHT : 0;
+        mask |= x >= 1 && m - w - 1 >= first ? MB_TOP_LEFT : 0;
+    }
     return mask;
 }
 

@@ -261,11 +261,14 @@ void mb_context_load(decoder_ctx *ctx)
         }
     }
 
-    const int32_t *modes = intra_mode_row(layer, x);
-    for (int i = 0; i < 4; ++i)
-        mb.mode4[1 + i] = (avail & MB_TOP) ? modes[i] : -1;
-    mb.mode8[1] = (avail & MB_TOP) ? modes[4] : -1;
-    mb.mode8[2] = (avail & MB_TOP) ? modes[5] : -1;
+    if (avail & MB_TOP) {
+        const int32_t *modes = intra_mode_row(layer, x);
+        std::memcpy(mb.mode4 + 1, modes, 4 * sizeof(int32_t));
+        std::memcpy(mb.mode8 + 1, modes + 4, 2 * sizeof(int32_t));
+    } else {
+        std::fill_n(mb.mode4 + 1, 4, -1);
+        mb.mode8[1] = mb.mode8[2] = -1;
+    }
     if (!(avail & MB_LEFT)) {
         clear_left_modes(mb);
         mb.b_pred_dir[0][0] = mb.b_pred_dir[1][0] = -1;
