@@ -209,8 +209,10 @@ int mb_advance(decoder_ctx *ctx)
     const int32_t w = ctx->mb_width, count = ctx->mb_total;
     mb_keep_motion(ctx);
     layer.mbs_left -= 1;
-    const int32_t r = roi_region_of_mb(ctx, layer.cur_mb_addr);
-    const int32_t a = next_in_region(ctx, layer.cur_mb_addr, r);
+    // Without rectangles every macroblock is of the background and the next one follows.
+    const bool regions = ctx->cur_pps && ctx->cur_pps->num_roi >= 1;
+    const int32_t r = regions ? roi_region_of_mb(ctx, layer.cur_mb_addr) : -1;
+    const int32_t a = regions ? next_in_region(ctx, layer.cur_mb_addr, r) : layer.cur_mb_addr + 1;
     const int32_t nx = a < count ? a % w : 0;
     const int32_t ny = a < count ? a / w : ctx->mb_height;
     const bool row_changed = ny == layer.mb_y + 1;
