@@ -146,8 +146,8 @@ static int32_t *slice_ids(layer_ctx &layer, int which)
 }
 
 // Availability of the neighbours of the current macroblock of region r in a picture with
-// regions.
-static int32_t region_neighbour_avail(decoder_ctx *ctx, int32_t r)
+// regions; kept out of line so that the walk without regions stays short.
+[[gnu::noinline]] static int32_t region_neighbour_avail(decoder_ctx *ctx, int32_t r)
 {
     layer_ctx &layer = ctx->layer[ctx->cur_layer];
     const int32_t w = ctx->mb_width, x = layer.mb_x, y = layer.mb_y, m = layer.cur_mb_addr;

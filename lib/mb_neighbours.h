@@ -72,7 +72,7 @@ inline void splat8(P *dst, P v)
 // ready (else the last sample is repeated), a repeat of the last sample, then the corner.
 // Repeats may run on past 2N+1, which the kernels read only into unused lanes.
 template <typename P, int N>
-inline void gather_luma(const luma_view<P> &v, int bx, int by, int ready)
+[[gnu::always_inline]] inline void gather_luma(const luma_view<P> &v, int bx, int by, int ready)
 {
     const int avail = v.avail;
     const int32_t stride = v.stride;
