@@ -260,10 +260,12 @@ void save_context(decoder_ctx *ctx, int32_t kind)
         mb.left_base_pred = mb.base_pred_flag;
         reinterpret_cast<int32_t *>(ctx->enh_buf)[x] = mb.base_pred_flag;
     }
-    const int16_t intra_entry[MV_FIELDS] = {0, 0, 1, -2, 0, 0};
-    for (int list = 0; list < 2; ++list)
-        for (int e : {5, 6, 9, 10})
-            std::memcpy(mb.mv_cache[12 * list + e], intra_entry, sizeof intra_entry);
+    // The macroblock's motion entries (5, 6, 9 and 10 of each list) mark it intra.
+    static const int16_t intra_pair[2][MV_FIELDS] = {{0, 0, 1, -2, 0, 0}, {0, 0, 1, -2, 0, 0}};
+    for (int list = 0; list < 2; ++list) {
+        std::memcpy(mb.mv_cache[12 * list + 5], intra_pair, sizeof intra_pair);
+        std::memcpy(mb.mv_cache[12 * list + 9], intra_pair, sizeof intra_pair);
+    }
     if (ctx->pic_type != 3)
         layer.buf[LB_COLOCATED_KIND][layer.cur_mb_addr] = 0;
 }
