@@ -17,6 +17,26 @@ namespace {
 
 bool enhancement_slice(const decoder_ctx *ctx) { return ctx->nal_type == 3 || ctx->nal_type == 4; }
 
+// A luma mode code of the VLC mode from one bit window: -1 for the flag "predicted mode",
+// else the 2-bit remainder. Reads exactly as read_bit then read_bits(2) would.
+int32_t read_mode_code(bit_reader *br)
+{
+    if (br->position > br->length) {
+        br->data = br->end;     // the flag reads as 0, the remainder marks the reader exhausted
+        return 0;
+    }
+    const uint32_t w = bit_window(br, br->position);
+    br->position += 1;
+    if (w >> 31)
+        return -1;
+    if (br->position > br->length) {
+        br->data = br->end;
+        return 0;
+    }
+    br->position += 2;
+    return static_cast<int32_t>((w >> 29) & 3);
+}
+
 // Luma modes of the macroblock into the work-area grid, each predicted from the grid.
 template <bool is8, bool aec>
 void read_luma_modes(decoder_ctx *ctx)
@@ -32,13 +52,15 @@ void read_luma_modes(decoder_ctx *ctx)
         if (pred < 0)
             pred = 2;
         int32_t mode = pred;
-        if (coded) {
-            const int32_t flag = aec ? aec_read_pred_mode_flag(ctx) : static_cast<int32_t>(read_bit(&ctx->bs));
-            if (!flag) {
-                const int32_t rem =
-                    aec ? aec_read_intra_luma_pred_mode(ctx) : static_cast<int32_t>(read_bits(&ctx->bs, 2));
+        if (coded && aec) {
+            if (!aec_read_pred_mode_flag(ctx)) {
+                const int32_t rem = aec_read_intra_luma_pred_mode(ctx);
                 mode = rem >= pred ? rem + 1 : rem;
             }
+        } else if (coded) {
+            const int32_t rem = read_mode_code(&ctx->bs);
+            if (rem >= 0)
+                mode = rem >= pred ? rem + 1 : rem;
         }
         grid[p] = mode;
     }
