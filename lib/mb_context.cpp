@@ -117,56 +117,6 @@ struct needs_tables {
 
 
 template <typename P>
-void gather_chroma(decoder_ctx *ctx, int blk)
-{
-    layer_ctx &layer = ctx->layer[ctx->cur_layer];
-    mb_work &mb = ctx->mb;
-    const int avail = layer.mb_avail;
-    const bool from_picture = left_in_picture(ctx);
-    const int32_t cs = layer.chroma_stride;
-    for (int p = 0; p < 2; ++p) {
-        P *t = reinterpret_cast<P *>(mb.top_c[p]);
-        P *l = reinterpret_cast<P *>(mb.left_c[p]);
-        // Left column: the picture's, or the kept one (rows 0..7 at 1..8, rows 8..15 at 11..18).
-        const P *lc = reinterpret_cast<const P *>(mb.left_col_chroma[p]);
-        const uint8_t *pc = layer.mb_plane[1 + p] - sizeof(P);
-        auto left_sample = [&](int r) {
-            return from_picture ? *reinterpret_cast<const P *>(pc + r * cs) : lc[r < 8 ? 1 + r : 3 + r];
-        };
-        if (from_picture) {
-#pragma GCC unroll 8
-            for (int i = 1; i <= 8; ++i)
-                l[i] = *reinterpret_cast<const P *>(pc + (8 * blk + i - 1) * cs);
-        } else {
-            std::memcpy(l + 1, lc + (blk ? 11 : 1), 8 * sizeof(P));
-        }
-        l[9] = l[8];
-        if (blk == 0) {
-            const P *line = reinterpret_cast<const P *>(layer.buf[LB_INTRA_LINE_CB + p]) + 10 * layer.mb_x;
-            std::memcpy(t + 1, line + 1, 8 * sizeof(P));
-            t[9] = (avail & MB_TOP_RIGHT) ? line[11] : t[8];
-            P c;
-            if (avail & MB_TOP_LEFT)
-                c = (avail & MB_LEFT) ? static_cast<P>(mb.corner[1 + p]) : line[-2];
-            else if ((avail & MB_LEFT) && (avail & MB_TOP))
-                c = static_cast<P>((l[1] + t[1] + 1) >> 1);
-            else if (avail & MB_TOP)
-                c = t[1];
-            else if (avail & MB_LEFT)
-                c = l[1];
-            else
-                c = static_cast<P>(1 << (ctx->bit_depth - 1));
-            t[0] = l[0] = c;
-        } else {
-            const P *row7 = reinterpret_cast<const P *>(layer.mb_plane[1 + p] + 7 * cs);
-            std::memcpy(t + 1, row7, 8 * sizeof(P));
-            t[9] = t[8];
-            t[0] = l[0] = (avail & MB_LEFT) ? left_sample(7) : t[1];
-        }
-    }
-}
-
-template <typename P>
 void keep_edges(decoder_ctx *ctx)
 {
     layer_ctx &layer = ctx->layer[ctx->cur_layer];
@@ -273,19 +223,6 @@ void mb_context_load(decoder_ctx *ctx)
         clear_left_modes(mb);
         mb.b_pred_dir[0][0] = mb.b_pred_dir[1][0] = -1;
     }
-}
-
-void mb_neighbours_chroma(decoder_ctx *ctx, int blk, const uint8_t **top_cb, const uint8_t **left_cb,
-                          const uint8_t **top_cr, const uint8_t **left_cr)
-{
-    if (ctx->bit_depth > 8)
-        gather_chroma<uint16_t>(ctx, blk);
-    else
-        gather_chroma<uint8_t>(ctx, blk);
-    *top_cb = ctx->mb.top_c[0];
-    *left_cb = ctx->mb.left_c[0];
-    *top_cr = ctx->mb.top_c[1];
-    *left_cr = ctx->mb.left_c[1];
 }
 
 void store_intra_pred_modes(decoder_ctx *ctx, int32_t *chroma_modes, int is_8x8)

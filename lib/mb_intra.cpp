@@ -198,11 +198,10 @@ int predict_intra_depth(decoder_ctx *ctx)
     const int passes = ctx->chroma_format == 2 ? 2 : ctx->chroma_format == 1 ? 1 : 0;
     const int32_t cs = layer.chroma_stride;
     for (int j = 0; j < passes; ++j) {
-        const uint8_t *tcb, *lcb, *tcr, *lcr;
-        mb_neighbours_chroma(ctx, j, &tcb, &lcb, &tcr, &lcr);
+        gather_chroma<P>(ctx, j);
         const intra_pred_fn pred = intra_pred_chroma_funcs[row][mb.chroma_mode[j]];
-        pred(layer.mb_plane[1] + 8 * j * cs, tcb, lcb, cs);
-        pred(layer.mb_plane[2] + 8 * j * cs, tcr, lcr, cs);
+        pred(layer.mb_plane[1] + 8 * j * cs, mb.top_c[0], mb.left_c[0], cs);
+        pred(layer.mb_plane[2] + 8 * j * cs, mb.top_c[1], mb.left_c[1], cs);
         if (chroma_block_residual(ctx, 4 + 2 * j, aec) != 0 || chroma_block_residual(ctx, 5 + 2 * j, aec) != 0)
             return -8;
     }

@@ -1,5 +1,5 @@
-// Neighbour arrays of the luma blocks of an intra macroblock, gathered inline by the
-// prediction loop from what one macroblock's view holds (see mb_context.h for the chroma).
+// Neighbour arrays of the blocks of an intra macroblock, gathered inline by the prediction
+// loop: the luma ones from what one macroblock's view holds.
 #pragma once
 #include <cstdint>
 #include <cstring>
@@ -144,5 +144,58 @@ template <typename P, int N>
     } else {
         t[0] = t[1];
         l[0] = l[1];
+    }
+}
+
+// Fills top[0..9] and left[0..9] of chroma block blk (0, or 1 for the lower 4:2:2 block) of
+// Cb and Cr: the row above (the line buffer, or row 7 for the lower block) with the above-right
+// sample, the column to the left, and the corner.
+template <typename P>
+[[gnu::always_inline]] inline void gather_chroma(decoder_ctx *ctx, int blk)
+{
+    layer_ctx &layer = ctx->layer[ctx->cur_layer];
+    mb_work &mb = ctx->mb;
+    const int avail = layer.mb_avail;
+    const bool from_picture = left_in_picture(ctx);
+    const int32_t cs = layer.chroma_stride;
+    for (int p = 0; p < 2; ++p) {
+        P *t = reinterpret_cast<P *>(mb.top_c[p]);
+        P *l = reinterpret_cast<P *>(mb.left_c[p]);
+        // Left column: the picture's, or the kept one (rows 0..7 at 1..8, rows 8..15 at 11..18).
+        const P *lc = reinterpret_cast<const P *>(mb.left_col_chroma[p]);
+        const uint8_t *pc = layer.mb_plane[1 + p] - sizeof(P);
+        auto left_sample = [&](int r) {
+            return from_picture ? *reinterpret_cast<const P *>(pc + r * cs) : lc[r < 8 ? 1 + r : 3 + r];
+        };
+        if (from_picture) {
+#pragma GCC unroll 8
+            for (int i = 1; i <= 8; ++i)
+                l[i] = *reinterpret_cast<const P *>(pc + (8 * blk + i - 1) * cs);
+        } else {
+            std::memcpy(l + 1, lc + (blk ? 11 : 1), 8 * sizeof(P));
+        }
+        l[9] = l[8];
+        if (blk == 0) {
+            const P *line = reinterpret_cast<const P *>(layer.buf[LB_INTRA_LINE_CB + p]) + 10 * layer.mb_x;
+            std::memcpy(t + 1, line + 1, 8 * sizeof(P));
+            t[9] = (avail & MB_TOP_RIGHT) ? line[11] : t[8];
+            P c;
+            if (avail & MB_TOP_LEFT)
+                c = (avail & MB_LEFT) ? static_cast<P>(mb.corner[1 + p]) : line[-2];
+            else if ((avail & MB_LEFT) && (avail & MB_TOP))
+                c = static_cast<P>((l[1] + t[1] + 1) >> 1);
+            else if (avail & MB_TOP)
+                c = t[1];
+            else if (avail & MB_LEFT)
+                c = l[1];
+            else
+                c = static_cast<P>(1 << (ctx->bit_depth - 1));
+            t[0] = l[0] = c;
+        } else {
+            const P *row7 = reinterpret_cast<const P *>(layer.mb_plane[1 + p] + 7 * cs);
+            std::memcpy(t + 1, row7, 8 * sizeof(P));
+            t[9] = t[8];
+            t[0] = l[0] = (avail & MB_LEFT) ? left_sample(7) : t[1];
+        }
     }
 }
