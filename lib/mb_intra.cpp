@@ -211,7 +211,9 @@ int predict_intra_depth(decoder_ctx *ctx)
 template <bool is8, bool aec>
 int predict_intra(decoder_ctx *ctx)
 {
-    return ctx->bit_depth > 8 ? predict_intra_depth<uint16_t, is8, aec>(ctx) : predict_intra_depth<uint8_t, is8, aec>(ctx);
+    if (ctx->bit_depth > 8)
+        return predict_intra_depth<uint16_t, is8, aec>(ctx);
+    return predict_intra_depth<uint8_t, is8, aec>(ctx);
 }
 
 frame_buf *find_base_picture(decoder_ctx *ctx)
