@@ -170,7 +170,7 @@ static int32_t *slice_ids(layer_ctx &layer, int which)
 }
 
 // Availability of the neighbours of the current macroblock of region r.
-static int32_t neighbour_avail(decoder_ctx *ctx, int32_t r)
+[[gnu::always_inline]] static inline int32_t neighbour_avail(decoder_ctx *ctx, int32_t r)
 {
     if (ctx->cur_sps && ctx->cur_sps->roi_flag)
         return region_neighbour_avail(ctx, r);
@@ -187,7 +187,7 @@ static int32_t neighbour_avail(decoder_ctx *ctx, int32_t r)
     return mask;
 }
 
-static void place_macroblock(decoder_ctx *ctx)
+[[gnu::always_inline]] static inline void place_macroblock(decoder_ctx *ctx)
 {
     layer_ctx &layer = ctx->layer[ctx->cur_layer];
     const frame_buf *pic = layer.cur;
