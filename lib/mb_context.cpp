@@ -190,9 +190,7 @@ void mb_context_load(decoder_ctx *ctx)
     for (int list = 0; list < 2; ++list) {
         int16_t(*cache)[MV_FIELDS] = mb.mv_cache + 12 * list;
         int16_t(*row)[MV_FIELDS] = mv_row(layer, list);
-        std::memcpy(cache[1], row[2 * x], sizeof cache[1]);
-        std::memcpy(cache[2], row[2 * x + 1], sizeof cache[2]);
-        std::memcpy(cache[3], row[2 * x + 2], sizeof cache[3]);
+        std::memcpy(cache[1], row[2 * x], 3 * sizeof cache[1]);   // above, above right
         if (!(avail & MB_TOP)) {
             set_unavailable(cache[1]);
             set_unavailable(cache[2]);
@@ -294,8 +292,7 @@ void mb_keep_motion(decoder_ctx *ctx)
         for (int r = 0; r < 3; ++r)
             std::memcpy(cache[4 * r], cache[4 * r + 2], sizeof cache[0]);
         int16_t(*row)[MV_FIELDS] = mv_row(layer, list);
-        std::memcpy(row[2 * layer.mb_x], cache[9], sizeof cache[0]);
-        std::memcpy(row[2 * layer.mb_x + 1], cache[10], sizeof cache[0]);
+        std::memcpy(row[2 * layer.mb_x], cache[9], 2 * sizeof cache[0]);   // the bottom row
     }
 }
 
