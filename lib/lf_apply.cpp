@@ -1,5 +1,6 @@
 // Deblocking of one macroblock: walks its edges in filter order and hands each to the edge
-// kernel of its kind with the strengths and thresholds decided for it.
+// kernel of its kind with the strengths and thresholds decided for it. Thresholds are worked
+// out once per QP the macroblock's edges use, and only for edges with a non-zero strength.
 #include <initializer_list>
 
 #include "deblock.h"
@@ -9,29 +10,34 @@
 
 namespace {
 
-struct Plane {
-    uint8_t *origin;
-    int32_t stride;       // bytes
-    int32_t sample;       // bytes per sample
-    int32_t shift;        // bit depth - 8
+// Thresholds of one QP, worked out on first use.
+class QpEdges {
+public:
+    QpEdges(int32_t q, const lf_record *r) : q_(q), r_(r) {}
 
-    uint8_t *at(int32_t x, int32_t y) const { return origin + int64_t(y) * stride + int64_t(x) * sample; }
+    // Filters the edge at pix with strengths bs, unless both are 0 or the QP filters nothing.
+    void filter(deblock_fn fn, uint8_t *pix, int32_t stride, const uint8_t bs[2])
+    {
+        if ((bs[0] | bs[1]) == 0)
+            return;
+        if (!ready_) {
+            lf_qp_thresholds(q_, r_->luma_shift, r_->alpha_offset, r_->beta_offset, &t_);
+            ready_ = true;
+        }
+        if (t_.alpha == 0 || t_.beta == 0)
+            return;
+        const uint8_t clip[2] = {t_.clip[bs[0]], t_.clip[bs[1]]};
+        fn(pix, stride, t_.alpha, t_.beta, clip, bs);
+    }
+
+private:
+    int32_t q_;
+    const lf_record *r_;
+    bool ready_ = false;
+    lf_qp_params t_;
 };
 
-struct Thresholds {
-    int32_t alpha_offset, beta_offset;
-};
-
-void filter_edge(deblock_fn fn, const Plane &plane, int32_t x, int32_t y, int32_t q, const Thresholds &t,
-                 const uint8_t bs[2])
-{
-    if (bs[0] == 0 && bs[1] == 0)
-        return;
-    lf_edge_params e;
-    if (!lf_edge_thresholds(q, plane.shift, t.alpha_offset, t.beta_offset, bs, &e))
-        return;
-    fn(plane.at(x, y), plane.stride, e.alpha, e.beta, e.clip, bs);
-}
+bool any(const uint8_t bs[2]) { return (bs[0] | bs[1]) != 0; }
 
 } // namespace
 
@@ -43,8 +49,9 @@ void mb_loop_filter(const lf_record *r)
     // Rows 0 and 2 hold kernels; chroma is filtered with the luma row.
     if ((row != DEBLOCK_ROW_8BIT && row != DEBLOCK_ROW_10BIT) || r->chroma_shift != row)
         return;
-    deblock_fn luma_v = deblock_funcs[DEBLOCK_LUMA_V][row], luma_h = deblock_funcs[DEBLOCK_LUMA_H][row];
-    deblock_fn chroma_v = deblock_funcs[DEBLOCK_CHROMA_V][row], chroma_h = deblock_funcs[DEBLOCK_CHROMA_H][row];
+    const deblock_fn luma_v = deblock_funcs[DEBLOCK_LUMA_V][row], luma_h = deblock_funcs[DEBLOCK_LUMA_H][row];
+    const deblock_fn chroma_v = deblock_funcs[DEBLOCK_CHROMA_V][row];
+    const deblock_fn chroma_h = deblock_funcs[DEBLOCK_CHROMA_H][row];
     if (!luma_v || !luma_h || !chroma_v || !chroma_h)
         return;
 
@@ -54,52 +61,55 @@ void mb_loop_filter(const lf_record *r)
         return;
 
     const int32_t sample = row ? 2 : 1;
-    const Plane luma{r->luma, r->luma_stride, sample, r->luma_shift};
+    const int32_t ls = r->luma_stride, cs = r->chroma_stride;
+    uint8_t *const y = r->luma;
     const bool chroma = r->chroma_format == 1 || r->chroma_format == 2;
     const bool tall = r->chroma_format == 2;   // 16 chroma rows per macroblock
-    const Plane cb{r->cb, r->chroma_stride, sample, r->chroma_shift};
-    const Plane cr{r->cr, r->chroma_stride, sample, r->chroma_shift};
-    const Thresholds t{r->alpha_offset, r->beta_offset};
     const bool four = r->kind == 0;
-    const int32_t qc = chroma ? lf_chroma_qp(r->qp, r->luma_shift, r->chroma_shift) : 0;
+    const int32_t shift = r->luma_shift;
+    const int32_t qc = chroma ? lf_chroma_qp(r->qp, shift, shift) : 0;
 
-    if (r->avail & MB_LEFT) {
-        filter_edge(luma_v, luma, 0, 0, (r->qp + 1 + r->qp_left) >> 1, t, bs.left);
+    QpEdges inner(r->qp, r);
+    if ((r->avail & MB_LEFT) && any(bs.left)) {
+        QpEdges left((r->qp + 1 + r->qp_left) >> 1, r);
+        left.filter(luma_v, y, ls, bs.left);
         if (chroma) {
-            const int32_t q = (qc + 1 + lf_chroma_qp(r->qp_left, r->luma_shift, r->chroma_shift)) >> 1;
-            for (const Plane *p : {&cb, &cr}) {
+            QpEdges cleft((qc + 1 + lf_chroma_qp(r->qp_left, shift, shift)) >> 1, r);
+            for (uint8_t *p : {r->cb, r->cr}) {
                 if (!tall) {
-                    filter_edge(chroma_v, *p, 0, 0, q, t, bs.left);
+                    cleft.filter(chroma_v, p, cs, bs.left);
                     continue;
                 }
                 const uint8_t upper[2] = {bs.left[0], bs.left[0]}, lower[2] = {bs.left[1], bs.left[1]};
-                filter_edge(chroma_v, *p, 0, 0, q, t, upper);
-                filter_edge(chroma_v, *p, 0, 8, q, t, lower);
+                cleft.filter(chroma_v, p, cs, upper);
+                cleft.filter(chroma_v, p + 8 * int64_t(cs), cs, lower);
             }
         }
     }
     if (four)
-        filter_edge(luma_v, luma, 4, 0, r->qp, t, bs.inner4);
-    filter_edge(luma_v, luma, 8, 0, r->qp, t, bs.inner_v);
+        inner.filter(luma_v, y + 4 * sample, ls, bs.inner4);
+    inner.filter(luma_v, y + 8 * sample, ls, bs.inner_v);
     if (four)
-        filter_edge(luma_v, luma, 12, 0, r->qp, t, bs.inner4);
+        inner.filter(luma_v, y + 12 * sample, ls, bs.inner4);
 
-    if (r->avail & MB_TOP) {
-        filter_edge(luma_h, luma, 0, 0, (r->qp + 1 + r->qp_top) >> 1, t, bs.top);
+    if ((r->avail & MB_TOP) && any(bs.top)) {
+        QpEdges top((r->qp + 1 + r->qp_top) >> 1, r);
+        top.filter(luma_h, y, ls, bs.top);
         if (chroma) {
-            const int32_t q = (qc + 1 + lf_chroma_qp(r->qp_top, r->luma_shift, r->chroma_shift)) >> 1;
-            filter_edge(chroma_h, cb, 0, 0, q, t, bs.top);
-            filter_edge(chroma_h, cr, 0, 0, q, t, bs.top);
+            QpEdges ctop((qc + 1 + lf_chroma_qp(r->qp_top, shift, shift)) >> 1, r);
+            ctop.filter(chroma_h, r->cb, cs, bs.top);
+            ctop.filter(chroma_h, r->cr, cs, bs.top);
         }
     }
     if (four)
-        filter_edge(luma_h, luma, 0, 4, r->qp, t, bs.inner4);
-    filter_edge(luma_h, luma, 0, 8, r->qp, t, bs.inner_h);
+        inner.filter(luma_h, y + 4 * int64_t(ls), ls, bs.inner4);
+    inner.filter(luma_h, y + 8 * int64_t(ls), ls, bs.inner_h);
     if (four)
-        filter_edge(luma_h, luma, 0, 12, r->qp, t, bs.inner4);
+        inner.filter(luma_h, y + 12 * int64_t(ls), ls, bs.inner4);
 
-    if (tall) {
-        filter_edge(chroma_h, cb, 0, 8, qc, t, bs.inner_h);
-        filter_edge(chroma_h, cr, 0, 8, qc, t, bs.inner_h);
+    if (tall && any(bs.inner_h)) {
+        QpEdges cinner(qc, r);
+        cinner.filter(chroma_h, r->cb + 8 * int64_t(cs), cs, bs.inner_h);
+        cinner.filter(chroma_h, r->cr + 8 * int64_t(cs), cs, bs.inner_h);
     }
 }

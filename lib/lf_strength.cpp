@@ -77,18 +77,29 @@ bool lf_any_strength(const lf_strengths &bs)
     return false;
 }
 
-bool lf_edge_thresholds(int32_t q, int32_t shift, int32_t alpha_offset, int32_t beta_offset, const uint8_t bs[2],
-                        lf_edge_params *out)
+void lf_qp_thresholds(int32_t q, int32_t shift, int32_t alpha_offset, int32_t beta_offset, lf_qp_params *out)
 {
     // 64-bit: the offsets are whatever the slice header coded.
     const int64_t base = int64_t(q) - 7 * int64_t(shift);
-    out->alpha = deblock_alpha_table[clip_index(base + alpha_offset)] << shift;
-    out->beta = deblock_beta_table[clip_index(base + beta_offset)] << shift;
-    for (int k = 0; k < 2; ++k) {
-        const int64_t t = bs[k] + base + alpha_offset;
-        const int64_t index = t < 1 ? 0 : std::min<int64_t>(t - 1, 55);
-        out->clip[k] = static_cast<uint8_t>(deblock_clip_table[index] << shift);
-    }
+    auto row = [](int64_t index) -> const lf_threshold_row & {
+        return deblock_threshold_rows[std::clamp<int64_t>(index, LF_INDEX_MIN, LF_INDEX_MAX) - LF_INDEX_MIN];
+    };
+    const lf_threshold_row &a = row(base + alpha_offset);
+    out->alpha = a.alpha << shift;
+    out->beta = row(base + beta_offset).beta << shift;
+    for (int s = 0; s < 4; ++s)
+        out->clip[s] = static_cast<uint8_t>(a.clip[s] << shift);
+}
+
+bool lf_edge_thresholds(int32_t q, int32_t shift, int32_t alpha_offset, int32_t beta_offset, const uint8_t bs[2],
+                        lf_edge_params *out)
+{
+    lf_qp_params t;
+    lf_qp_thresholds(q, shift, alpha_offset, beta_offset, &t);
+    out->alpha = t.alpha;
+    out->beta = t.beta;
+    out->clip[0] = t.clip[bs[0] & 3];
+    out->clip[1] = t.clip[bs[1] & 3];
     return out->alpha != 0 && out->beta != 0;
 }
 
