@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <cstring>
 #include <initializer_list>
 
 #include "lf_record.h"
@@ -22,15 +23,42 @@ bool moved(const int16_t *a, const int16_t *b)
 
 // Strength of one half-edge between two 8x8 blocks of inter macroblocks: p and q the
 // entries of the two blocks in the motion copy, coded whether either block has residual.
-uint8_t inter_strength(const lf_record *r, bool coded_blocks, int p, int q)
+template <int Lists>
+inline uint8_t inter_strength(const lf_record *r, bool coded_blocks, int p, int q)
 {
     if (coded_blocks)
         return 2;
-    const int lists = r->kind >= 7 ? 2 : 1;
-    for (int list = 0; list < lists; ++list)
+    for (int list = 0; list < Lists; ++list)
         if (moved(r->motion[list][p], r->motion[list][q]))
             return 1;
     return 0;
+}
+
+// Strengths of the edges of an inter macroblock comparing Lists lists of motion.
+template <int Lists>
+void inter_strengths(const lf_record *r, bool intra_left, bool intra_top, lf_strengths *bs)
+{
+    const int32_t cbp = r->cbp;
+    if (r->avail & MB_LEFT) {
+        if (intra_left) {
+            bs->left[0] = bs->left[1] = 3;
+        } else {
+            bs->left[0] = inter_strength<Lists>(r, coded(r->cbp_left, 1) || coded(cbp, 0), 4, 5);
+            bs->left[1] = inter_strength<Lists>(r, coded(r->cbp_left, 3) || coded(cbp, 2), 8, 9);
+        }
+    }
+    if (r->avail & MB_TOP) {
+        if (intra_top) {
+            bs->top[0] = bs->top[1] = 3;
+        } else {
+            bs->top[0] = inter_strength<Lists>(r, coded(r->cbp_top, 2) || coded(cbp, 0), 1, 5);
+            bs->top[1] = inter_strength<Lists>(r, coded(r->cbp_top, 3) || coded(cbp, 1), 2, 6);
+        }
+    }
+    bs->inner_v[0] = inter_strength<Lists>(r, (cbp & 3) != 0, 5, 6);
+    bs->inner_v[1] = inter_strength<Lists>(r, (cbp & 12) != 0, 9, 10);
+    bs->inner_h[0] = inter_strength<Lists>(r, (cbp & 5) != 0, 5, 9);
+    bs->inner_h[1] = inter_strength<Lists>(r, (cbp & 10) != 0, 6, 10);
 }
 
 int64_t clip_index(int64_t v) { return std::clamp<int64_t>(v, 0, 55); }
@@ -40,33 +68,21 @@ int64_t clip_index(int64_t v) { return std::clamp<int64_t>(v, 0, 55); }
 void lf_boundary_strengths(const lf_record *r, lf_strengths *bs)
 {
     *bs = lf_strengths{};
-    const bool intra = is_intra(r->kind);
-    if (r->avail & MB_LEFT) {
-        if (intra || is_intra(r->kind_left)) {
+    if (is_intra(r->kind)) {
+        if (r->avail & MB_LEFT)
             bs->left[0] = bs->left[1] = 3;
-        } else {
-            bs->left[0] = inter_strength(r, coded(r->cbp_left, 1) || coded(r->cbp, 0), 4, 5);
-            bs->left[1] = inter_strength(r, coded(r->cbp_left, 3) || coded(r->cbp, 2), 8, 9);
-        }
-    }
-    if (r->avail & MB_TOP) {
-        if (intra || is_intra(r->kind_top)) {
+        if (r->avail & MB_TOP)
             bs->top[0] = bs->top[1] = 3;
-        } else {
-            bs->top[0] = inter_strength(r, coded(r->cbp_top, 2) || coded(r->cbp, 0), 1, 5);
-            bs->top[1] = inter_strength(r, coded(r->cbp_top, 3) || coded(r->cbp, 1), 2, 6);
-        }
-    }
-    if (intra) {
         bs->inner_v[0] = bs->inner_v[1] = bs->inner_h[0] = bs->inner_h[1] = 2;
         if (r->kind == 0)
             bs->inner4[0] = bs->inner4[1] = 2;
         return;
     }
-    bs->inner_v[0] = inter_strength(r, coded(r->cbp, 0) || coded(r->cbp, 1), 5, 6);
-    bs->inner_v[1] = inter_strength(r, coded(r->cbp, 2) || coded(r->cbp, 3), 9, 10);
-    bs->inner_h[0] = inter_strength(r, coded(r->cbp, 0) || coded(r->cbp, 2), 5, 9);
-    bs->inner_h[1] = inter_strength(r, coded(r->cbp, 1) || coded(r->cbp, 3), 6, 10);
+    const bool intra_left = is_intra(r->kind_left), intra_top = is_intra(r->kind_top);
+    if (r->kind >= 7)
+        inter_strengths<2>(r, intra_left, intra_top, bs);
+    else
+        inter_strengths<1>(r, intra_left, intra_top, bs);
 }
 
 bool lf_any_strength(const lf_strengths &bs)
@@ -87,6 +103,14 @@ void lf_qp_thresholds(int32_t q, int32_t shift, int32_t alpha_offset, int32_t be
     const lf_threshold_row &a = row(base + alpha_offset);
     out->alpha = a.alpha << shift;
     out->beta = row(base + beta_offset).beta << shift;
+    // Clip values stay below 8: up to a shift of 5 the four shift within their bytes at once.
+    uint32_t clips;
+    std::memcpy(&clips, a.clip, sizeof clips);
+    if (shift <= 5) {
+        clips <<= shift;
+        std::memcpy(out->clip, &clips, sizeof clips);
+        return;
+    }
     for (int s = 0; s < 4; ++s)
         out->clip[s] = static_cast<uint8_t>(a.clip[s] << shift);
 }

@@ -41,3 +41,12 @@ constexpr std::array<lf_threshold_row, sizeof...(I)> rows_of(std::integer_sequen
 
 const std::array<lf_threshold_row, LF_INDEX_MAX - LF_INDEX_MIN + 1> deblock_threshold_rows =
     rows_of(std::make_integer_sequence<int, LF_INDEX_MAX - LF_INDEX_MIN + 1>{});
+
+static_assert(
+    [] {
+        for (uint8_t c : deblock_clip_table)
+            if (c >= 8)
+                return false;
+        return true;
+    }(),
+    "lf_qp_thresholds shifts the four clip values of a row in one word");

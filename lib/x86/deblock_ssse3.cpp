@@ -90,7 +90,7 @@ inline __m128i spread_halves(const uint8_t pair[2])
 }
 
 // Normal filter; `on` marks the lines of halves with a non-zero strength.
-void luma_normal(__m128i r[EDGE_ROWS], const LumaLimits &lim, __m128i on, __m128i tc0)
+__attribute__((always_inline)) inline void luma_normal(__m128i r[EDGE_ROWS], const LumaLimits &lim, __m128i on, __m128i tc0)
 {
     const __m128i one = bytes(1);
     const __m128i gate = _mm_and_si128(luma_gate(r, lim), on);
@@ -122,7 +122,7 @@ void luma_normal(__m128i r[EDGE_ROWS], const LumaLimits &lim, __m128i on, __m128
 }
 
 // Strong filter of every line.
-void luma_strong(__m128i r[EDGE_ROWS], const LumaLimits &lim)
+__attribute__((always_inline)) inline void luma_strong(__m128i r[EDGE_ROWS], const LumaLimits &lim)
 {
     const __m128i gate = luma_gate(r, lim);
     const __m128i small = _mm_and_si128(at_most8(absdiff8(r[P0], r[Q0]), lim.small_max), gate);
@@ -152,16 +152,18 @@ inline Pass edge_pass(int32_t alpha, int32_t beta, const uint8_t *strength)
     return (strength[0] | strength[1]) ? Pass::normal : Pass::skip;
 }
 
-void luma_filter(__m128i r[EDGE_ROWS], Pass pass, int32_t alpha, int32_t beta, const uint8_t *clip,
-                 const uint8_t *strength)
+// Inlined into each kernel with the pass fixed, so that the rows stay in registers.
+template <Pass pass>
+__attribute__((always_inline)) inline void luma_filter(__m128i r[EDGE_ROWS], int32_t alpha, int32_t beta,
+                                                       const uint8_t *clip, const uint8_t *strength)
 {
     const LumaLimits lim = luma_limits(alpha, beta);
-    if (pass == Pass::strong) {
+    if constexpr (pass == Pass::strong) {
         luma_strong(r, lim);
-        return;
+    } else {
+        const __m128i on = _mm_xor_si128(_mm_cmpeq_epi8(spread_halves(strength), _mm_setzero_si128()), bytes(-1));
+        luma_normal(r, lim, on, spread_halves(clip));
     }
-    const __m128i on = _mm_xor_si128(_mm_cmpeq_epi8(spread_halves(strength), _mm_setzero_si128()), bytes(-1));
-    luma_normal(r, lim, on, spread_halves(clip));
 }
 
 // 8x8 byte transpose. Source row i is the low (or high) 8 bytes of in[i]; out[k] holds
@@ -266,29 +268,25 @@ __attribute__((always_inline)) inline __m128i chroma_filter(const __m128i r[EDGE
 
 } // namespace
 
-void deblock_luma_h_ssse3(uint8_t *pix, int32_t stride, int32_t alpha, int32_t beta, const uint8_t *clip,
-                          const uint8_t *strength)
+namespace {
+
+template <Pass pass>
+__attribute__((always_inline)) inline void luma_h(uint8_t *pix, ptrdiff_t s, int32_t alpha, int32_t beta,
+                                                  const uint8_t *clip, const uint8_t *strength)
 {
-    const Pass pass = edge_pass(alpha, beta, strength);
-    if (pass == Pass::skip)
-        return;
-    const ptrdiff_t s = stride;
     __m128i r[EDGE_ROWS];
     for (int i = 0; i < EDGE_ROWS; ++i)
         r[i] = load16(pix + (i - Q0) * s);
-    luma_filter(r, pass, alpha, beta, clip, strength);
-    const int first = pass == Pass::strong ? P2 : P1;
+    luma_filter<pass>(r, alpha, beta, clip, strength);
+    constexpr int first = pass == Pass::strong ? P2 : P1;
     for (int i = first; i < EDGE_ROWS - first; ++i)
         store16(pix + (i - Q0) * s, r[i]);
 }
 
-void deblock_luma_v_ssse3(uint8_t *pix, int32_t stride, int32_t alpha, int32_t beta, const uint8_t *clip,
-                          const uint8_t *strength)
+template <Pass pass>
+__attribute__((always_inline)) inline void luma_v(uint8_t *pix, ptrdiff_t s, int32_t alpha, int32_t beta,
+                                                  const uint8_t *clip, const uint8_t *strength)
 {
-    const Pass pass = edge_pass(alpha, beta, strength);
-    if (pass == Pass::skip)
-        return;
-    const ptrdiff_t s = stride;
     uint8_t *left = pix - 4;
     __m128i rows[16];
     for (int y = 0; y < 16; ++y)
@@ -302,8 +300,8 @@ void deblock_luma_v_ssse3(uint8_t *pix, int32_t stride, int32_t alpha, int32_t b
         r[2 * k] = _mm_unpacklo_epi64(top[k], bottom[k]);
         r[2 * k + 1] = _mm_unpackhi_epi64(top[k], bottom[k]);
     }
-    luma_filter(r, pass, alpha, beta, clip, strength);
-    if (pass == Pass::normal) {
+    luma_filter<pass>(r, alpha, beta, clip, strength);
+    if constexpr (pass == Pass::normal) {
         // Only p1..q1 change: four bytes per line, lines 4k..4k+3 in quads[k].
         const __m128i a_lo = _mm_unpacklo_epi8(r[P1], r[P0]), b_lo = _mm_unpacklo_epi8(r[Q0], r[Q1]);
         const __m128i a_hi = _mm_unpackhi_epi8(r[P1], r[P0]), b_hi = _mm_unpackhi_epi8(r[Q0], r[Q1]);
@@ -329,6 +327,28 @@ void deblock_luma_v_ssse3(uint8_t *pix, int32_t stride, int32_t alpha, int32_t b
         store8(left + (8 + 2 * k) * s, pairs[k]);
         store8(left + (9 + 2 * k) * s, _mm_srli_si128(pairs[k], 8));
     }
+}
+
+} // namespace
+
+void deblock_luma_h_ssse3(uint8_t *pix, int32_t stride, int32_t alpha, int32_t beta, const uint8_t *clip,
+                          const uint8_t *strength)
+{
+    const Pass pass = edge_pass(alpha, beta, strength);
+    if (pass == Pass::strong)
+        luma_h<Pass::strong>(pix, stride, alpha, beta, clip, strength);
+    else if (pass == Pass::normal)
+        luma_h<Pass::normal>(pix, stride, alpha, beta, clip, strength);
+}
+
+void deblock_luma_v_ssse3(uint8_t *pix, int32_t stride, int32_t alpha, int32_t beta, const uint8_t *clip,
+                          const uint8_t *strength)
+{
+    const Pass pass = edge_pass(alpha, beta, strength);
+    if (pass == Pass::strong)
+        luma_v<Pass::strong>(pix, stride, alpha, beta, clip, strength);
+    else if (pass == Pass::normal)
+        luma_v<Pass::normal>(pix, stride, alpha, beta, clip, strength);
 }
 
 void deblock_chroma_h_ssse3(uint8_t *pix, int32_t stride, int32_t alpha, int32_t beta, const uint8_t *clip,
