@@ -52,17 +52,6 @@ inline __m128i mean4(__m128i a, __m128i b, __m128i c, __m128i d)
     return fix_low_bit(approx, sum, 2);
 }
 
-// (a + b + c + d + e + f + g + h + 4) >> 3
-inline __m128i mean8(__m128i a, __m128i b, __m128i c, __m128i d, __m128i e, __m128i f, __m128i g, __m128i h)
-{
-    const __m128i approx = _mm_avg_epu8(_mm_avg_epu8(_mm_avg_epu8(a, b), _mm_avg_epu8(c, d)),
-                                        _mm_avg_epu8(_mm_avg_epu8(e, f), _mm_avg_epu8(g, h)));
-    __m128i sum = _mm_add_epi8(_mm_add_epi8(_mm_add_epi8(a, b), _mm_add_epi8(c, d)),
-                               _mm_add_epi8(_mm_add_epi8(e, f), _mm_add_epi8(g, h)));
-    sum = _mm_add_epi8(sum, bytes(4));
-    return fix_low_bit(approx, sum, 3);
-}
-
 struct LumaLimits {
     __m128i alpha_m1;   // alpha - 1: a difference d passes when d <= alpha - 1
     __m128i beta_m1;
@@ -131,14 +120,41 @@ __attribute__((always_inline)) inline void luma_strong(__m128i r[EDGE_ROWS], con
     const __m128i p3 = r[P3], p2 = r[P2], p1 = r[P1], p0 = r[P0];
     const __m128i q0 = r[Q0], q1 = r[Q1], q2 = r[Q2], q3 = r[Q3];
 
-    const __m128i p0_one = pick(gate, mean4(p1, p1, p0, q1), p0);
-    const __m128i q0_one = pick(gate, mean4(q1, q1, q0, p1), q0);
-    r[P0] = pick(full_p, mean8(p2, p1, p0, p0, p0, q0, q0, q1), p0_one);
-    r[P1] = pick(full_p, mean4(p2, p1, p0, q0), p1);
-    r[P2] = pick(full_p, mean8(p3, p3, p2, p2, p1, p1, p0, q0), p2);
-    r[Q0] = pick(full_q, mean8(q2, q1, q0, q0, q0, p0, p0, p1), q0_one);
-    r[Q1] = pick(full_q, mean4(q2, q1, q0, p0), q1);
-    r[Q2] = pick(full_q, mean8(q3, q3, q2, q2, q1, q1, q0, p0), q2);
+    // The averaging trees of mean4 and mean8 with their repeated inputs folded (avg(x, x) is x)
+    // and shared terms computed once; sums only need their low bits.
+    auto avg = [](__m128i a, __m128i b) { return _mm_avg_epu8(a, b); };
+    auto add = [](__m128i a, __m128i b) { return _mm_add_epi8(a, b); };
+    const __m128i avg_pq = avg(p0, q0), sum_pq = add(p0, q0);
+    const __m128i two = bytes(2), four = bytes(4);
+
+    // (2p1 + p0 + q1 + 2) >> 2 and (2q1 + q0 + p1 + 2) >> 2
+    const __m128i p0_one = pick(gate, fix_low_bit(avg(p1, avg(p0, q1)), add(add(p1, p1), add(add(p0, q1), two)), 2), p0);
+    const __m128i q0_one = pick(gate, fix_low_bit(avg(q1, avg(q0, p1)), add(add(q1, q1), add(add(q0, p1), two)), 2), q0);
+
+    const __m128i avg_p21 = avg(p2, p1), sum_p21 = add(p2, p1);
+    const __m128i avg_q21 = avg(q2, q1), sum_q21 = add(q2, q1);
+    // (p2 + p1 + p0 + q0 + 2) >> 2
+    const __m128i sum_p4 = add(sum_p21, sum_pq);
+    r[P1] = pick(full_p, fix_low_bit(avg(avg_p21, avg_pq), add(sum_p4, two), 2), p1);
+    // (p2 + p1 + 3p0 + 2q0 + q1 + 4) >> 3
+    r[P0] = pick(full_p,
+                 fix_low_bit(avg(avg(avg_p21, p0), avg(avg_pq, avg(q0, q1))),
+                             add(add(sum_p4, sum_pq), add(add(p0, q1), four)), 3),
+                 p0_one);
+    // (2p3 + 2p2 + 2p1 + p0 + q0 + 4) >> 3
+    const __m128i sum_p321 = add(p3, sum_p21);
+    r[P2] = pick(full_p, fix_low_bit(avg(avg(p3, p2), avg(p1, avg_pq)), add(add(sum_p321, sum_p321), add(sum_pq, four)), 3),
+                 p2);
+
+    const __m128i sum_q4 = add(sum_q21, sum_pq);
+    r[Q1] = pick(full_q, fix_low_bit(avg(avg_q21, avg_pq), add(sum_q4, two), 2), q1);
+    r[Q0] = pick(full_q,
+                 fix_low_bit(avg(avg(avg_q21, q0), avg(avg_pq, avg(p0, p1))),
+                             add(add(sum_q4, sum_pq), add(add(q0, p1), four)), 3),
+                 q0_one);
+    const __m128i sum_q321 = add(q3, sum_q21);
+    r[Q2] = pick(full_q, fix_low_bit(avg(avg(q3, q2), avg(q1, avg_pq)), add(add(sum_q321, sum_q321), add(sum_pq, four)), 3),
+                 q2);
 }
 
 enum class Pass { skip, normal, strong };
