@@ -93,7 +93,7 @@ bool lf_any_strength(const lf_strengths &bs)
     return false;
 }
 
-void lf_qp_thresholds(int32_t q, int32_t shift, int32_t alpha_offset, int32_t beta_offset, lf_qp_params *out)
+static inline void qp_thresholds(int32_t q, int32_t shift, int32_t alpha_offset, int32_t beta_offset, lf_qp_params *out)
 {
     // 64-bit: the offsets are whatever the slice header coded.
     const int64_t base = int64_t(q) - 7 * int64_t(shift);
@@ -115,11 +115,16 @@ void lf_qp_thresholds(int32_t q, int32_t shift, int32_t alpha_offset, int32_t be
         out->clip[s] = static_cast<uint8_t>(a.clip[s] << shift);
 }
 
+void lf_qp_thresholds(int32_t q, int32_t shift, int32_t alpha_offset, int32_t beta_offset, lf_qp_params *out)
+{
+    qp_thresholds(q, shift, alpha_offset, beta_offset, out);
+}
+
 bool lf_edge_thresholds(int32_t q, int32_t shift, int32_t alpha_offset, int32_t beta_offset, const uint8_t bs[2],
                         lf_edge_params *out)
 {
     lf_qp_params t;
-    lf_qp_thresholds(q, shift, alpha_offset, beta_offset, &t);
+    qp_thresholds(q, shift, alpha_offset, beta_offset, &t);
     out->alpha = t.alpha;
     out->beta = t.beta;
     out->clip[0] = t.clip[bs[0] & 3];
@@ -130,4 +135,29 @@ bool lf_edge_thresholds(int32_t q, int32_t shift, int32_t alpha_offset, int32_t 
 int32_t lf_chroma_qp(int32_t q, int32_t luma_shift, int32_t chroma_shift)
 {
     return chroma_qp_table[clip_index(int64_t(q) - 7 * int64_t(luma_shift))] + 7 * chroma_shift;
+}
+
+void lf_macroblock_thresholds(const lf_record *r, const lf_strengths &bs, lf_mb_thresholds *out)
+{
+    const int32_t shift = r->luma_shift, aoff = r->alpha_offset, boff = r->beta_offset;
+    auto any = [](const uint8_t pair[2]) { return (pair[0] | pair[1]) != 0; };
+    auto set = [&](bool used, int32_t q, lf_qp_params *t) {
+        if (used)
+            qp_thresholds(q, shift, aoff, boff, t);
+        else
+            t->alpha = 0;
+    };
+    const bool chroma = r->chroma_format == 1 || r->chroma_format == 2;
+    const bool left = (r->avail & MB_LEFT) && any(bs.left), top = (r->avail & MB_TOP) && any(bs.top);
+    set(any(bs.inner_v) || any(bs.inner_h) || any(bs.inner4), r->qp, &out->inner);
+    set(left, (r->qp + 1 + r->qp_left) >> 1, &out->left);
+    set(top, (r->qp + 1 + r->qp_top) >> 1, &out->top);
+    if (!chroma) {
+        out->chroma_inner.alpha = out->chroma_left.alpha = out->chroma_top.alpha = 0;
+        return;
+    }
+    const int32_t qc = lf_chroma_qp(r->qp, shift, r->chroma_shift);
+    set(r->chroma_format == 2 && any(bs.inner_h), qc, &out->chroma_inner);
+    set(left, (qc + 1 + lf_chroma_qp(r->qp_left, shift, r->chroma_shift)) >> 1, &out->chroma_left);
+    set(top, (qc + 1 + lf_chroma_qp(r->qp_top, shift, r->chroma_shift)) >> 1, &out->chroma_top);
 }

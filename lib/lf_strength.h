@@ -33,6 +33,15 @@ struct lf_qp_params {
 
 void lf_qp_thresholds(int32_t q, int32_t shift, int32_t alpha_offset, int32_t beta_offset, lf_qp_params *out);
 
+// Thresholds of every edge group of a macroblock with strengths bs; a group with no edge to
+// filter (strengths 0, neighbour missing, no chroma) gets alpha 0.
+struct lf_mb_thresholds {
+    lf_qp_params inner, left, top;            // luma
+    lf_qp_params chroma_inner, chroma_left, chroma_top;
+};
+
+void lf_macroblock_thresholds(const lf_record *rec, const lf_strengths &bs, lf_mb_thresholds *out);
+
 // Thresholds of an edge with QP q (bit-depth offset included) and depth shift s (bit depth
 // - 8); the clip value of each half follows its strength. False when alpha or beta is 0:
 // the edge is not filtered.

@@ -188,6 +188,21 @@ TEST_F(MbLoopFilter, HalfStrengthsReachTheRightChromaCalls)
     EXPECT_EQ(run(r), lower);
 }
 
+TEST_F(MbLoopFilter, ChromaFilteredWhereTheLumaQpFiltersNothing)
+{
+    // 10-bit chroma QPs are clamped up to 14, so low luma QPs leave only chroma above the tables.
+    lf_record r = record(1, MB_LEFT | MB_TOP, 1, 2);
+    r.qp = r.qp_left = r.qp_top = 4;
+    r.alpha_offset = r.beta_offset = 16;
+    const std::vector<Call> want = {
+        {CV, 2, 'U', 0, 0, 16, 8, {4, 4}, {3, 3}},
+        {CV, 2, 'V', 0, 0, 16, 8, {4, 4}, {3, 3}},
+        {CH, 2, 'U', 0, 0, 16, 8, {4, 4}, {3, 3}},
+        {CH, 2, 'V', 0, 0, 16, 8, {4, 4}, {3, 3}},
+    };
+    EXPECT_EQ(run(r), want);
+}
+
 TEST_F(MbLoopFilter, NothingCalled)
 {
     struct Case {
