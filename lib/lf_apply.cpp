@@ -1,7 +1,5 @@
 // Deblocking of one macroblock: walks its edges in filter order and hands each to the edge
 // kernel of its kind with the strengths and thresholds decided for it.
-#include <initializer_list>
-
 #include "deblock.h"
 #include "lf_record.h"
 #include "lf_strength.h"
@@ -18,6 +16,15 @@ inline void filter(deblock_fn fn, uint8_t *pix, int32_t stride, const lf_qp_para
     fn(pix, stride, t.alpha, t.beta, clip, bs);
 }
 
+inline void filter_pair(deblock_pair_fn fn, uint8_t *cb, uint8_t *cr, int32_t stride, const lf_qp_params &t,
+                        const uint8_t bs[2])
+{
+    if ((bs[0] | bs[1]) == 0 || t.alpha == 0 || t.beta == 0)
+        return;
+    const uint8_t clip[2] = {t.clip[bs[0]], t.clip[bs[1]]};
+    fn(cb, cr, stride, t.alpha, t.beta, clip, bs);
+}
+
 } // namespace
 
 void mb_loop_filter(const lf_record *r)
@@ -29,8 +36,9 @@ void mb_loop_filter(const lf_record *r)
     if ((row != DEBLOCK_ROW_8BIT && row != DEBLOCK_ROW_10BIT) || r->chroma_shift != row)
         return;
     const deblock_fn luma_v = deblock_funcs[DEBLOCK_LUMA_V][row], luma_h = deblock_funcs[DEBLOCK_LUMA_H][row];
-    const deblock_fn chroma_v = deblock_funcs[DEBLOCK_CHROMA_V][row];
-    const deblock_fn chroma_h = deblock_funcs[DEBLOCK_CHROMA_H][row];
+    // Chroma: both planes per call.
+    const deblock_pair_fn chroma_v = deblock_pair_funcs[DEBLOCK_CHROMA_PAIR_V][row];
+    const deblock_pair_fn chroma_h = deblock_pair_funcs[DEBLOCK_CHROMA_PAIR_H][row];
     if (!luma_v || !luma_h || !chroma_v || !chroma_h)
         return;
 
@@ -52,14 +60,13 @@ void mb_loop_filter(const lf_record *r)
     if (t.left.alpha)
         filter(luma_v, y, ls, t.left, bs.left);
     if (t.chroma_left.alpha) {
-        for (uint8_t *p : {r->cb, r->cr}) {
-            if (!tall) {
-                filter(chroma_v, p, cs, t.chroma_left, bs.left);
-                continue;
-            }
+        if (!tall) {
+            filter_pair(chroma_v, r->cb, r->cr, cs, t.chroma_left, bs.left);
+        } else {
             const uint8_t upper[2] = {bs.left[0], bs.left[0]}, lower[2] = {bs.left[1], bs.left[1]};
-            filter(chroma_v, p, cs, t.chroma_left, upper);
-            filter(chroma_v, p + 8 * int64_t(cs), cs, t.chroma_left, lower);
+            const int64_t down = 8 * int64_t(cs);
+            filter_pair(chroma_v, r->cb, r->cr, cs, t.chroma_left, upper);
+            filter_pair(chroma_v, r->cb + down, r->cr + down, cs, t.chroma_left, lower);
         }
     }
     if (t.inner.alpha) {
@@ -73,8 +80,7 @@ void mb_loop_filter(const lf_record *r)
     if (t.top.alpha)
         filter(luma_h, y, ls, t.top, bs.top);
     if (t.chroma_top.alpha) {
-        filter(chroma_h, r->cb, cs, t.chroma_top, bs.top);
-        filter(chroma_h, r->cr, cs, t.chroma_top, bs.top);
+        filter_pair(chroma_h, r->cb, r->cr, cs, t.chroma_top, bs.top);
     }
     if (t.inner.alpha) {
         if (four)
@@ -85,7 +91,7 @@ void mb_loop_filter(const lf_record *r)
     }
 
     if (t.chroma_inner.alpha) {
-        filter(chroma_h, r->cb + 8 * int64_t(cs), cs, t.chroma_inner, bs.inner_h);
-        filter(chroma_h, r->cr + 8 * int64_t(cs), cs, t.chroma_inner, bs.inner_h);
+        const int64_t down = 8 * int64_t(cs);
+        filter_pair(chroma_h, r->cb + down, r->cr + down, cs, t.chroma_inner, bs.inner_h);
     }
 }

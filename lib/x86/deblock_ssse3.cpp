@@ -1,6 +1,6 @@
 // SSSE3 deblocking edge filters for 8-bit pictures. Luma filters 16 lines at once in byte
-// lanes, chroma 8 lines in 16-bit lanes; vertical edges are transposed into the layout of a
-// horizontal edge and back. Every result equals the portable kernels' exact integer formula.
+// lanes, chroma 8 lines in 16-bit lanes, or the 8 lines of both planes in byte lanes;
+// vertical edges are transposed into the layout of a horizontal edge and back. Every result equals the portable kernels' exact integer formula.
 #include <tmmintrin.h>
 
 #include <algorithm>
@@ -78,15 +78,12 @@ inline __m128i spread_halves(const uint8_t pair[2])
     return _mm_shuffle_epi8(_mm_cvtsi32_si128(pair[0] | pair[1] << 8), halves);
 }
 
-// Normal filter; `on` marks the lines of halves with a non-zero strength.
-__attribute__((always_inline)) inline void luma_normal(__m128i r[EDGE_ROWS], const LumaLimits &lim, __m128i on, __m128i tc0)
+// The normal filter's change of p0 and q0 where gate is set, clipped to tc, as its positive
+// (up: p0 rises, q0 falls) and negative parts.
+__attribute__((always_inline)) inline void normal_step(const __m128i r[EDGE_ROWS], __m128i gate, __m128i tc,
+                                                       __m128i *up_out, __m128i *down_out)
 {
     const __m128i one = bytes(1);
-    const __m128i gate = _mm_and_si128(luma_gate(r, lim), on);
-    const __m128i ap = _mm_and_si128(at_most8(absdiff8(r[P2], r[P0]), lim.beta_m1), gate);
-    const __m128i aq = _mm_and_si128(at_most8(absdiff8(r[Q2], r[Q0]), lim.beta_m1), gate);
-    const __m128i tc = _mm_adds_epu8(_mm_adds_epu8(tc0, _mm_and_si128(ap, one)), _mm_and_si128(aq, one));
-
     // delta = (4(q0 - p0) + (p1 - q1) + 4) >> 3 = (q0 - p0) >> 1 + t - 32 with
     // t = (((p1 - q1) >> 2) + 64 + ((q0 - p0) & 1) + 1) >> 1, so delta = m + t - 160 with
     // m = ((q0 - p0) >> 1) + 128; it is split into its positive and negative parts.
@@ -96,8 +93,21 @@ __attribute__((always_inline)) inline void luma_normal(__m128i r[EDGE_ROWS], con
     const __m128i quarter = _mm_and_si128(_mm_srli_epi16(h, 1), bytes(0x7F));
     const __m128i t = _mm_avg_epu8(quarter, _mm_and_si128(_mm_xor_si128(r[P0], r[Q0]), one));
     const __m128i u = _mm_sub_epi8(bytes(160), t);
-    const __m128i up = _mm_and_si128(_mm_min_epu8(_mm_subs_epu8(m, u), tc), gate);
-    const __m128i down = _mm_and_si128(_mm_min_epu8(_mm_subs_epu8(u, m), tc), gate);
+    *up_out = _mm_and_si128(_mm_min_epu8(_mm_subs_epu8(m, u), tc), gate);
+    *down_out = _mm_and_si128(_mm_min_epu8(_mm_subs_epu8(u, m), tc), gate);
+}
+
+// Normal filter; `on` marks the lines of halves with a non-zero strength.
+__attribute__((always_inline)) inline void luma_normal(__m128i r[EDGE_ROWS], const LumaLimits &lim, __m128i on, __m128i tc0)
+{
+    const __m128i one = bytes(1);
+    const __m128i gate = _mm_and_si128(luma_gate(r, lim), on);
+    const __m128i ap = _mm_and_si128(at_most8(absdiff8(r[P2], r[P0]), lim.beta_m1), gate);
+    const __m128i aq = _mm_and_si128(at_most8(absdiff8(r[Q2], r[Q0]), lim.beta_m1), gate);
+    const __m128i tc = _mm_adds_epu8(_mm_adds_epu8(tc0, _mm_and_si128(ap, one)), _mm_and_si128(aq, one));
+
+    __m128i up, down;
+    normal_step(r, gate, tc, &up, &down);
 
     const __m128i p1 = mean4(r[P3], r[P2], r[P0], r[Q0]);
     const __m128i q1 = mean4(r[Q3], r[Q2], r[Q0], r[P0]);
@@ -155,6 +165,51 @@ __attribute__((always_inline)) inline void luma_strong(__m128i r[EDGE_ROWS], con
     const __m128i sum_q321 = add(q3, sum_q21);
     r[Q2] = pick(full_q, fix_low_bit(avg(avg(q3, q2), avg(q1, avg_pq)), add(add(sum_q321, sum_q321), add(sum_pq, four)), 3),
                  q2);
+}
+
+// ---- both chroma planes in byte lanes: lines 0..7 of cb, then lines 0..7 of cr ----
+// Only p0 and q0 change; the formulas are those of luma's p0 and q0.
+
+// Two bytes (one per half of a chroma edge) over lanes 0..3 and 4..7 of each plane.
+inline __m128i spread_quarters(const uint8_t pair[2])
+{
+    const __m128i quarters = _mm_setr_epi8(0, 0, 0, 0, 1, 1, 1, 1, 0, 0, 0, 0, 1, 1, 1, 1);
+    return _mm_shuffle_epi8(_mm_cvtsi32_si128(pair[0] | pair[1] << 8), quarters);
+}
+
+__attribute__((always_inline)) inline void chroma_normal8(__m128i r[EDGE_ROWS], const LumaLimits &lim, __m128i on,
+                                                          __m128i tc0)
+{
+    const __m128i gate = _mm_and_si128(luma_gate(r, lim), on);
+    __m128i up, down;
+    // tc0 + 1 saturates only where it exceeds every possible step.
+    normal_step(r, gate, _mm_adds_epu8(tc0, bytes(1)), &up, &down);
+    r[P0] = _mm_subs_epu8(_mm_adds_epu8(r[P0], up), down);
+    r[Q0] = _mm_adds_epu8(_mm_subs_epu8(r[Q0], up), down);
+}
+
+__attribute__((always_inline)) inline void chroma_strong8(__m128i r[EDGE_ROWS], const LumaLimits &lim)
+{
+    const __m128i gate = luma_gate(r, lim);
+    const __m128i small = _mm_and_si128(at_most8(absdiff8(r[P0], r[Q0]), lim.small_max), gate);
+    const __m128i full_p = _mm_and_si128(at_most8(absdiff8(r[P2], r[P0]), lim.beta_m1), small);
+    const __m128i full_q = _mm_and_si128(at_most8(absdiff8(r[Q2], r[Q0]), lim.beta_m1), small);
+    const __m128i p2 = r[P2], p1 = r[P1], p0 = r[P0], q0 = r[Q0], q1 = r[Q1], q2 = r[Q2];
+    auto avg = [](__m128i a, __m128i b) { return _mm_avg_epu8(a, b); };
+    auto add = [](__m128i a, __m128i b) { return _mm_add_epi8(a, b); };
+    const __m128i avg_pq = avg(p0, q0), sum_pq = add(p0, q0);
+    const __m128i two = bytes(2), four = bytes(4);
+    const __m128i p0_one = pick(gate, fix_low_bit(avg(p1, avg(p0, q1)), add(add(p1, p1), add(add(p0, q1), two)), 2), p0);
+    const __m128i q0_one = pick(gate, fix_low_bit(avg(q1, avg(q0, p1)), add(add(q1, q1), add(add(q0, p1), two)), 2), q0);
+    const __m128i sum_p4 = add(add(p2, p1), sum_pq), sum_q4 = add(add(q2, q1), sum_pq);
+    r[P0] = pick(full_p,
+                 fix_low_bit(avg(avg(avg(p2, p1), p0), avg(avg_pq, avg(q0, q1))),
+                             add(add(sum_p4, sum_pq), add(add(p0, q1), four)), 3),
+                 p0_one);
+    r[Q0] = pick(full_q,
+                 fix_low_bit(avg(avg(avg(q2, q1), q0), avg(avg_pq, avg(p0, p1))),
+                             add(add(sum_q4, sum_pq), add(add(q0, p1), four)), 3),
+                 q0_one);
 }
 
 enum class Pass { skip, normal, strong };
@@ -456,4 +511,132 @@ void deblock_chroma_v_ssse3(uint8_t *pix, int32_t stride, int32_t alpha, int32_t
     store_pair(at + 5 * s, pairs, std::integral_constant<int, 5>{});
     store_pair(at + 6 * s, pairs, std::integral_constant<int, 6>{});
     store_pair(at + 7 * s, pairs, std::integral_constant<int, 7>{});
+}
+
+namespace {
+
+inline __m128i load_two8(const uint8_t *lo, const uint8_t *hi)
+{
+    return _mm_castps_si128(_mm_loadh_pi(_mm_castsi128_ps(load8(lo)), reinterpret_cast<const __m64 *>(hi)));
+}
+
+inline void store_two8(uint8_t *lo, uint8_t *hi, __m128i v)
+{
+    store8(lo, v);
+    _mm_storeh_pi(reinterpret_cast<__m64 *>(hi), _mm_castsi128_ps(v));
+}
+
+template <Pass pass>
+__attribute__((always_inline)) inline void chroma_pair_filter(__m128i r[EDGE_ROWS], int32_t alpha, int32_t beta,
+                                                              const uint8_t *clip, const uint8_t *strength)
+{
+    const LumaLimits lim = luma_limits(alpha, beta);
+    if constexpr (pass == Pass::strong) {
+        chroma_strong8(r, lim);
+    } else {
+        const __m128i on = _mm_xor_si128(_mm_cmpeq_epi8(spread_quarters(strength), _mm_setzero_si128()), bytes(-1));
+        chroma_normal8(r, lim, on, spread_quarters(clip));
+    }
+}
+
+template <Pass pass>
+__attribute__((always_inline)) inline void chroma_pair_h(uint8_t *cb, uint8_t *cr, ptrdiff_t s, int32_t alpha,
+                                                         int32_t beta, const uint8_t *clip, const uint8_t *strength)
+{
+    // p2 and q2 are read only by the strong filter.
+    constexpr int first = pass == Pass::strong ? P2 : P1;
+    __m128i r[EDGE_ROWS];
+    r[P3] = r[Q3] = r[P2] = r[Q2] = _mm_setzero_si128();
+#pragma GCC unroll 16
+    for (int i = first; i < EDGE_ROWS - first; ++i)
+        r[i] = load_two8(cb + (i - Q0) * s, cr + (i - Q0) * s);
+    chroma_pair_filter<pass>(r, alpha, beta, clip, strength);
+    store_two8(cb - s, cr - s, r[P0]);
+    store_two8(cb, cr, r[Q0]);
+}
+
+// Gathers columns -2..1 of 8 lines: p1 (low 8 bytes) and p0 (high) in *p, q0 and q1 in *q.
+inline void gather4(const uint8_t *left, ptrdiff_t s, __m128i *p, __m128i *q)
+{
+    auto line = [left, s](int y) {
+        int32_t v;
+        std::memcpy(&v, left + y * s, sizeof v);
+        return _mm_cvtsi32_si128(v);
+    };
+    const __m128i a01 = _mm_unpacklo_epi8(line(0), line(1)), a23 = _mm_unpacklo_epi8(line(2), line(3));
+    const __m128i a45 = _mm_unpacklo_epi8(line(4), line(5)), a67 = _mm_unpacklo_epi8(line(6), line(7));
+    const __m128i b0 = _mm_unpacklo_epi16(a01, a23), b1 = _mm_unpacklo_epi16(a45, a67);
+    *p = _mm_unpacklo_epi32(b0, b1);
+    *q = _mm_unpackhi_epi32(b0, b1);
+}
+
+// Stores the p0 q0 pair of lines 0..7 (16-bit lanes of pairs) at columns -1..0.
+inline void scatter2(uint8_t *pix, ptrdiff_t s, __m128i pairs)
+{
+    uint8_t *at = pix - 1;
+    store_pair(at, pairs, std::integral_constant<int, 0>{});
+    store_pair(at + s, pairs, std::integral_constant<int, 1>{});
+    store_pair(at + 2 * s, pairs, std::integral_constant<int, 2>{});
+    store_pair(at + 3 * s, pairs, std::integral_constant<int, 3>{});
+    store_pair(at + 4 * s, pairs, std::integral_constant<int, 4>{});
+    store_pair(at + 5 * s, pairs, std::integral_constant<int, 5>{});
+    store_pair(at + 6 * s, pairs, std::integral_constant<int, 6>{});
+    store_pair(at + 7 * s, pairs, std::integral_constant<int, 7>{});
+}
+
+template <Pass pass>
+__attribute__((always_inline)) inline void chroma_pair_v(uint8_t *cb, uint8_t *cr, ptrdiff_t s, int32_t alpha,
+                                                         int32_t beta, const uint8_t *clip, const uint8_t *strength)
+{
+    __m128i r[EDGE_ROWS];
+    r[P3] = r[Q3] = r[P2] = r[Q2] = _mm_setzero_si128();
+    if constexpr (pass == Pass::strong) {
+        __m128i rows[16];
+#pragma GCC unroll 16
+        for (int y = 0; y < 8; ++y) {
+            rows[y] = load8(cb - 4 + y * s);
+            rows[8 + y] = load8(cr - 4 + y * s);
+        }
+        __m128i top[4], bottom[4];   // columns 2k - 4 and 2k - 3 of cb, of cr
+        transpose8x8<false>(rows, top);
+        transpose8x8<false>(rows + 8, bottom);
+#pragma GCC unroll 16
+        for (int k = 0; k < 4; ++k) {
+            r[2 * k] = _mm_unpacklo_epi64(top[k], bottom[k]);
+            r[2 * k + 1] = _mm_unpackhi_epi64(top[k], bottom[k]);
+        }
+    } else {
+        __m128i p_cb, q_cb, p_cr, q_cr;
+        gather4(cb - 2, s, &p_cb, &q_cb);
+        gather4(cr - 2, s, &p_cr, &q_cr);
+        r[P1] = _mm_unpacklo_epi64(p_cb, p_cr);
+        r[P0] = _mm_unpackhi_epi64(p_cb, p_cr);
+        r[Q0] = _mm_unpacklo_epi64(q_cb, q_cr);
+        r[Q1] = _mm_unpackhi_epi64(q_cb, q_cr);
+    }
+    chroma_pair_filter<pass>(r, alpha, beta, clip, strength);
+    scatter2(cb, s, _mm_unpacklo_epi8(r[P0], r[Q0]));
+    scatter2(cr, s, _mm_unpackhi_epi8(r[P0], r[Q0]));
+}
+
+} // namespace
+
+void deblock_chroma_pair_h_ssse3(uint8_t *cb, uint8_t *cr, int32_t stride, int32_t alpha, int32_t beta,
+                                 const uint8_t *clip, const uint8_t *strength)
+{
+    const Pass pass = edge_pass(alpha, beta, strength);
+    if (pass == Pass::strong)
+        chroma_pair_h<Pass::strong>(cb, cr, stride, alpha, beta, clip, strength);
+    else if (pass == Pass::normal)
+        chroma_pair_h<Pass::normal>(cb, cr, stride, alpha, beta, clip, strength);
+}
+
+void deblock_chroma_pair_v_ssse3(uint8_t *cb, uint8_t *cr, int32_t stride, int32_t alpha, int32_t beta,
+                                 const uint8_t *clip, const uint8_t *strength)
+{
+    const Pass pass = edge_pass(alpha, beta, strength);
+    if (pass == Pass::strong)
+        chroma_pair_v<Pass::strong>(cb, cr, stride, alpha, beta, clip, strength);
+    else if (pass == Pass::normal)
+        chroma_pair_v<Pass::normal>(cb, cr, stride, alpha, beta, clip, strength);
 }
