@@ -137,27 +137,56 @@ int32_t lf_chroma_qp(int32_t q, int32_t luma_shift, int32_t chroma_shift)
     return chroma_qp_table[clip_index(int64_t(q) - 7 * int64_t(luma_shift))] + 7 * chroma_shift;
 }
 
+namespace {
+
+// What the thresholds of every QP of one macroblock share: the depth shift and the rows of
+// QP 0 for alpha and for beta, so that a QP needs one clamp per index.
+struct QpRows {
+    int32_t shift, alpha_offset, beta_offset;
+    int64_t alpha0, beta0;
+};
+
+[[gnu::always_inline]] inline void group_thresholds(const QpRows &m, bool used, int32_t q, lf_qp_params *t)
+{
+    if (!used) {
+        t->alpha = 0;
+        return;
+    }
+    if (m.shift > 5) {
+        qp_thresholds(q, m.shift, m.alpha_offset, m.beta_offset, t);
+        return;
+    }
+    constexpr int64_t last = LF_INDEX_MAX - LF_INDEX_MIN;
+    const lf_threshold_row &a = deblock_threshold_rows[std::clamp<int64_t>(q + m.alpha0, 0, last)];
+    t->alpha = a.alpha << m.shift;
+    t->beta = deblock_threshold_rows[std::clamp<int64_t>(q + m.beta0, 0, last)].beta << m.shift;
+    uint32_t clips;
+    std::memcpy(&clips, a.clip, sizeof clips);
+    clips <<= m.shift;
+    std::memcpy(t->clip, &clips, sizeof clips);
+}
+
+bool any(const uint8_t pair[2]) { return (pair[0] | pair[1]) != 0; }
+
+} // namespace
+
 void lf_macroblock_thresholds(const lf_record *r, const lf_strengths &bs, lf_mb_thresholds *out)
 {
-    const int32_t shift = r->luma_shift, aoff = r->alpha_offset, boff = r->beta_offset;
-    auto any = [](const uint8_t pair[2]) { return (pair[0] | pair[1]) != 0; };
-    auto set = [&](bool used, int32_t q, lf_qp_params *t) {
-        if (used)
-            qp_thresholds(q, shift, aoff, boff, t);
-        else
-            t->alpha = 0;
-    };
+    const int32_t shift = r->luma_shift;
+    const QpRows m{shift, r->alpha_offset, r->beta_offset,
+                   int64_t(r->alpha_offset) - 7 * int64_t(shift) - LF_INDEX_MIN,
+                   int64_t(r->beta_offset) - 7 * int64_t(shift) - LF_INDEX_MIN};
     const bool chroma = r->chroma_format == 1 || r->chroma_format == 2;
     const bool left = (r->avail & MB_LEFT) && any(bs.left), top = (r->avail & MB_TOP) && any(bs.top);
-    set(any(bs.inner_v) || any(bs.inner_h) || any(bs.inner4), r->qp, &out->inner);
-    set(left, (r->qp + 1 + r->qp_left) >> 1, &out->left);
-    set(top, (r->qp + 1 + r->qp_top) >> 1, &out->top);
+    group_thresholds(m, any(bs.inner_v) || any(bs.inner_h) || any(bs.inner4), r->qp, &out->inner);
+    group_thresholds(m, left, (r->qp + 1 + r->qp_left) >> 1, &out->left);
+    group_thresholds(m, top, (r->qp + 1 + r->qp_top) >> 1, &out->top);
     if (!chroma) {
         out->chroma_inner.alpha = out->chroma_left.alpha = out->chroma_top.alpha = 0;
         return;
     }
     const int32_t qc = lf_chroma_qp(r->qp, shift, r->chroma_shift);
-    set(r->chroma_format == 2 && any(bs.inner_h), qc, &out->chroma_inner);
-    set(left, (qc + 1 + lf_chroma_qp(r->qp_left, shift, r->chroma_shift)) >> 1, &out->chroma_left);
-    set(top, (qc + 1 + lf_chroma_qp(r->qp_top, shift, r->chroma_shift)) >> 1, &out->chroma_top);
+    group_thresholds(m, r->chroma_format == 2 && any(bs.inner_h), qc, &out->chroma_inner);
+    group_thresholds(m, left, (qc + 1 + lf_chroma_qp(r->qp_left, shift, r->chroma_shift)) >> 1, &out->chroma_left);
+    group_thresholds(m, top, (qc + 1 + lf_chroma_qp(r->qp_top, shift, r->chroma_shift)) >> 1, &out->chroma_top);
 }
