@@ -115,11 +115,6 @@ static inline void qp_thresholds(int32_t q, int32_t shift, int32_t alpha_offset,
         out->clip[s] = static_cast<uint8_t>(a.clip[s] << shift);
 }
 
-void lf_qp_thresholds(int32_t q, int32_t shift, int32_t alpha_offset, int32_t beta_offset, lf_qp_params *out)
-{
-    qp_thresholds(q, shift, alpha_offset, beta_offset, out);
-}
-
 bool lf_edge_thresholds(int32_t q, int32_t shift, int32_t alpha_offset, int32_t beta_offset, const uint8_t bs[2],
                         lf_edge_params *out)
 {
@@ -168,14 +163,18 @@ struct QpRows {
 
 bool any(const uint8_t pair[2]) { return (pair[0] | pair[1]) != 0; }
 
+QpRows qp_rows(const lf_record *r, int32_t shift)
+{
+    return {shift, r->alpha_offset, r->beta_offset, int64_t(r->alpha_offset) - 7 * int64_t(shift) - LF_INDEX_MIN,
+            int64_t(r->beta_offset) - 7 * int64_t(shift) - LF_INDEX_MIN};
+}
+
 } // namespace
 
 void lf_macroblock_thresholds(const lf_record *r, const lf_strengths &bs, lf_mb_thresholds *out)
 {
     const int32_t shift = r->luma_shift;
-    const QpRows m{shift, r->alpha_offset, r->beta_offset,
-                   int64_t(r->alpha_offset) - 7 * int64_t(shift) - LF_INDEX_MIN,
-                   int64_t(r->beta_offset) - 7 * int64_t(shift) - LF_INDEX_MIN};
+    const QpRows m = qp_rows(r, shift);
     const bool chroma = r->chroma_format == 1 || r->chroma_format == 2;
     const bool left = (r->avail & MB_LEFT) && any(bs.left), top = (r->avail & MB_TOP) && any(bs.top);
     group_thresholds(m, any(bs.inner_v) || any(bs.inner_h) || any(bs.inner4), r->qp, &out->inner);
@@ -185,8 +184,10 @@ void lf_macroblock_thresholds(const lf_record *r, const lf_strengths &bs, lf_mb_
         out->chroma_inner.alpha = out->chroma_left.alpha = out->chroma_top.alpha = 0;
         return;
     }
-    const int32_t qc = lf_chroma_qp(r->qp, shift, r->chroma_shift);
-    group_thresholds(m, r->chroma_format == 2 && any(bs.inner_h), qc, &out->chroma_inner);
-    group_thresholds(m, left, (qc + 1 + lf_chroma_qp(r->qp_left, shift, r->chroma_shift)) >> 1, &out->chroma_left);
-    group_thresholds(m, top, (qc + 1 + lf_chroma_qp(r->qp_top, shift, r->chroma_shift)) >> 1, &out->chroma_top);
+    const int32_t cshift = r->chroma_shift;
+    const QpRows c = cshift == shift ? m : qp_rows(r, cshift);
+    const int32_t qc = lf_chroma_qp(r->qp, shift, cshift);
+    group_thresholds(c, r->chroma_format == 2 && any(bs.inner_h), qc, &out->chroma_inner);
+    group_thresholds(c, left, (qc + 1 + lf_chroma_qp(r->qp_left, shift, cshift)) >> 1, &out->chroma_left);
+    group_thresholds(c, top, (qc + 1 + lf_chroma_qp(r->qp_top, shift, cshift)) >> 1, &out->chroma_top);
 }

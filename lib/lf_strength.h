@@ -31,10 +31,9 @@ struct lf_qp_params {
     uint8_t clip[4];
 };
 
-void lf_qp_thresholds(int32_t q, int32_t shift, int32_t alpha_offset, int32_t beta_offset, lf_qp_params *out);
-
-// Thresholds of every edge group of a macroblock with strengths bs; a group with no edge to
-// filter (strengths 0, neighbour missing, no chroma) gets alpha 0.
+// Thresholds of every edge group of a macroblock with strengths bs, each group with its QP
+// and depth as lf_edge_thresholds has them; a group with no edge to filter (strengths 0,
+// neighbour missing, no chroma) gets alpha 0.
 struct lf_mb_thresholds {
     lf_qp_params inner, left, top;            // luma
     lf_qp_params chroma_inner, chroma_left, chroma_top;

@@ -1,4 +1,4 @@
-// Loop-filter threshold tables by index 0..55.
+// Loop-filter threshold tables by index 0..55, and their values by clamped index in rows.
 #include "lf_strength.h"
 
 #include <algorithm>
@@ -49,4 +49,4 @@ static_assert(
                 return false;
         return true;
     }(),
-    "lf_qp_thresholds shifts the four clip values of a row in one word");
+    "the four clip values of a row shift in one word");
