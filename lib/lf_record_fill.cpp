@@ -10,7 +10,9 @@ lf_record *write_lf_record(decoder_ctx *ctx, int32_t kind)
     layer_ctx &layer = ctx->layer[ctx->cur_layer];
     const mb_work &mb = ctx->mb;
     const int32_t x = layer.mb_x;
-    lf_record *r = lf_worker_next_record(ctx);
+    lf_record *r = lf_worker_take_record(&ctx->lf);
+    if (!r)
+        r = lf_worker_next_record(ctx);
     r->luma = layer.mb_plane[0];
     r->cb = layer.mb_plane[1];
     r->cr = layer.mb_plane[2];
