@@ -346,12 +346,12 @@ __attribute__((always_inline)) inline void luma_h(uint8_t *pix, ptrdiff_t s, int
                                                   const uint8_t *clip, const uint8_t *strength)
 {
     __m128i r[EDGE_ROWS];
-    #pragma GCC unroll 16
+#pragma GCC unroll 16
     for (int i = 0; i < EDGE_ROWS; ++i)
         r[i] = load16(pix + (i - Q0) * s);
     luma_filter<pass>(r, alpha, beta, clip, strength);
     constexpr int first = pass == Pass::strong ? P2 : P1;
-    #pragma GCC unroll 16
+#pragma GCC unroll 16
     for (int i = first; i < EDGE_ROWS - first; ++i)
         store16(pix + (i - Q0) * s, r[i]);
 }
@@ -362,7 +362,7 @@ __attribute__((always_inline)) inline void luma_v(uint8_t *pix, ptrdiff_t s, int
 {
     uint8_t *left = pix - 4;
     __m128i rows[16];
-    #pragma GCC unroll 16
+#pragma GCC unroll 16
     for (int y = 0; y < 16; ++y)
         rows[y] = load8(left + y * s);
     __m128i top[4], bottom[4];
@@ -370,7 +370,7 @@ __attribute__((always_inline)) inline void luma_v(uint8_t *pix, ptrdiff_t s, int
     transpose8x8<false>(rows + 8, bottom);
     // r[k]: column k - 4 of all 16 lines
     __m128i r[EDGE_ROWS];
-    #pragma GCC unroll 16
+#pragma GCC unroll 16
     for (int k = 0; k < 4; ++k) {
         r[2 * k] = _mm_unpacklo_epi64(top[k], bottom[k]);
         r[2 * k + 1] = _mm_unpackhi_epi64(top[k], bottom[k]);
@@ -383,7 +383,7 @@ __attribute__((always_inline)) inline void luma_v(uint8_t *pix, ptrdiff_t s, int
         const __m128i quads[4] = {_mm_unpacklo_epi16(a_lo, b_lo), _mm_unpackhi_epi16(a_lo, b_lo),
                                   _mm_unpacklo_epi16(a_hi, b_hi), _mm_unpackhi_epi16(a_hi, b_hi)};
         uint8_t *at = pix - 2;
-        #pragma GCC unroll 16
+#pragma GCC unroll 16
         for (int k = 0; k < 4; ++k, at += 4 * s) {
             store4(at, quads[k]);
             store4(at + s, _mm_srli_si128(quads[k], 4));
@@ -394,13 +394,13 @@ __attribute__((always_inline)) inline void luma_v(uint8_t *pix, ptrdiff_t s, int
     }
     __m128i pairs[4];
     transpose8x8<false>(r, pairs);
-    #pragma GCC unroll 16
+#pragma GCC unroll 16
     for (int k = 0; k < 4; ++k) {
         store8(left + 2 * k * s, pairs[k]);
         store8(left + (2 * k + 1) * s, _mm_srli_si128(pairs[k], 8));
     }
     transpose8x8<true>(r, pairs);
-    #pragma GCC unroll 16
+#pragma GCC unroll 16
     for (int k = 0; k < 4; ++k) {
         store8(left + (8 + 2 * k) * s, pairs[k]);
         store8(left + (9 + 2 * k) * s, _mm_srli_si128(pairs[k], 8));
@@ -468,12 +468,12 @@ void deblock_chroma_v_ssse3(uint8_t *pix, int32_t stride, int32_t alpha, int32_t
     if (pass == Pass::strong) {
         uint8_t *left = pix - 4;
         __m128i rows[8];
-        #pragma GCC unroll 16
+#pragma GCC unroll 16
         for (int y = 0; y < 8; ++y)
             rows[y] = load8(left + y * s);
         __m128i cols[4];   // cols[k]: columns 2k - 4 and 2k - 3
         transpose8x8<false>(rows, cols);
-        #pragma GCC unroll 16
+#pragma GCC unroll 16
         for (int k = 1; k < 4; ++k) {
             r[2 * k] = widen(cols[k]);
             r[2 * k + 1] = widen(_mm_srli_si128(cols[k], 8));
