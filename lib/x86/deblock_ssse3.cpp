@@ -337,9 +337,6 @@ __attribute__((always_inline)) inline __m128i chroma_filter(const __m128i r[EDGE
     return _mm_packus_epi16(new_p0, new_q0);
 }
 
-} // namespace
-
-namespace {
 
 template <Pass pass>
 __attribute__((always_inline)) inline void luma_h(uint8_t *pix, ptrdiff_t s, int32_t alpha, int32_t beta,
