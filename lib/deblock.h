@@ -29,6 +29,19 @@ typedef void (*deblock_fn)(uint8_t *pix, int32_t stride, int32_t alpha, int32_t 
 
 extern deblock_fn deblock_funcs[N_DEBLOCK_KINDS][N_DEBLOCK_ROWS];
 
+// Filters the same chroma edge of both planes: cb and cr address q0 of its first line in
+// each plane, both with the given stride; otherwise as a chroma deblock_fn.
+typedef void (*deblock_pair_fn)(uint8_t *cb, uint8_t *cr, int32_t stride, int32_t alpha, int32_t beta,
+                                const uint8_t *clip, const uint8_t *strength);
+
+enum DeblockPairKind {
+    DEBLOCK_CHROMA_PAIR_V,
+    DEBLOCK_CHROMA_PAIR_H,
+    N_DEBLOCK_PAIR_KINDS
+};
+
+extern deblock_pair_fn deblock_pair_funcs[N_DEBLOCK_PAIR_KINDS][N_DEBLOCK_ROWS];
+
 // Fills the table; called by the library initialisation.
 void deblock_init(uint32_t cpu_flags);
 void deblock_init_ssse3(uint32_t cpu_flags);
@@ -50,6 +63,14 @@ void deblock_chroma_v_10bit(uint8_t *pix, int32_t stride, int32_t alpha, int32_t
                             const uint8_t *strength);
 void deblock_chroma_h_10bit(uint8_t *pix, int32_t stride, int32_t alpha, int32_t beta, const uint8_t *clip,
                             const uint8_t *strength);
+void deblock_chroma_pair_v(uint8_t *cb, uint8_t *cr, int32_t stride, int32_t alpha, int32_t beta,
+                           const uint8_t *clip, const uint8_t *strength);
+void deblock_chroma_pair_h(uint8_t *cb, uint8_t *cr, int32_t stride, int32_t alpha, int32_t beta,
+                           const uint8_t *clip, const uint8_t *strength);
+void deblock_chroma_pair_v_10bit(uint8_t *cb, uint8_t *cr, int32_t stride, int32_t alpha, int32_t beta,
+                                 const uint8_t *clip, const uint8_t *strength);
+void deblock_chroma_pair_h_10bit(uint8_t *cb, uint8_t *cr, int32_t stride, int32_t alpha, int32_t beta,
+                                 const uint8_t *clip, const uint8_t *strength);
 
 // SSSE3 forms of the 8-bit kernels (x86/deblock_ssse3.cpp). The vertical-edge forms read and
 // write back columns -4..3 of every line, chroma included.
@@ -61,3 +82,9 @@ void deblock_chroma_v_ssse3(uint8_t *pix, int32_t stride, int32_t alpha, int32_t
                             const uint8_t *strength);
 void deblock_chroma_h_ssse3(uint8_t *pix, int32_t stride, int32_t alpha, int32_t beta, const uint8_t *clip,
                             const uint8_t *strength);
+// Both chroma planes in byte lanes, 8 lines of each. The vertical form reads columns -4..3
+// of every line under the strong filter, -2..1 otherwise, and writes back columns -1..0.
+void deblock_chroma_pair_v_ssse3(uint8_t *cb, uint8_t *cr, int32_t stride, int32_t alpha, int32_t beta,
+                                 const uint8_t *clip, const uint8_t *strength);
+void deblock_chroma_pair_h_ssse3(uint8_t *cb, uint8_t *cr, int32_t stride, int32_t alpha, int32_t beta,
+                                 const uint8_t *clip, const uint8_t *strength);

@@ -36,8 +36,9 @@ inline bool gate(int p1, int p0, int q0, int q1, int alpha, int beta)
     return std::abs(p0 - q0) < alpha && std::abs(p1 - p0) < beta && std::abs(q1 - q0) < beta;
 }
 
+// The line filters are inlined into the edge loops.
 template <int BD>
-void luma_strong(const Line<BD> &l, int alpha, int beta)
+[[gnu::always_inline]] inline void luma_strong(const Line<BD> &l, int alpha, int beta)
 {
     const int p0 = l.at(-1), p1 = l.at(-2), q0 = l.at(0), q1 = l.at(1);
     if (!gate(p1, p0, q0, q1, alpha, beta))
@@ -61,7 +62,7 @@ void luma_strong(const Line<BD> &l, int alpha, int beta)
 }
 
 template <int BD>
-void luma_normal(const Line<BD> &l, int alpha, int beta, int clip)
+[[gnu::always_inline]] inline void luma_normal(const Line<BD> &l, int alpha, int beta, int clip)
 {
     const int p0 = l.at(-1), p1 = l.at(-2), q0 = l.at(0), q1 = l.at(1);
     if (!gate(p1, p0, q0, q1, alpha, beta))
@@ -81,7 +82,7 @@ void luma_normal(const Line<BD> &l, int alpha, int beta, int clip)
 
 // Chroma reads p2 and q2 only under the strong filter and writes only p0 and q0.
 template <int BD>
-void chroma_strong(const Line<BD> &l, int alpha, int beta)
+[[gnu::always_inline]] inline void chroma_strong(const Line<BD> &l, int alpha, int beta)
 {
     const int p0 = l.at(-1), p1 = l.at(-2), q0 = l.at(0), q1 = l.at(1);
     if (!gate(p1, p0, q0, q1, alpha, beta))
@@ -99,7 +100,7 @@ void chroma_strong(const Line<BD> &l, int alpha, int beta)
 }
 
 template <int BD>
-void chroma_normal(const Line<BD> &l, int alpha, int beta, int clip)
+[[gnu::always_inline]] inline void chroma_normal(const Line<BD> &l, int alpha, int beta, int clip)
 {
     const int p0 = l.at(-1), p1 = l.at(-2), q0 = l.at(0), q1 = l.at(1);
     if (!gate(p1, p0, q0, q1, alpha, beta))
@@ -203,4 +204,32 @@ void deblock_chroma_h_10bit(uint8_t *pix, int32_t stride, int32_t alpha, int32_t
                             const uint8_t *strength)
 {
     filter_horizontal_edge<10, true>(pix, stride, alpha, beta, clip, strength);
+}
+
+void deblock_chroma_pair_v(uint8_t *cb, uint8_t *cr, int32_t stride, int32_t alpha, int32_t beta,
+                           const uint8_t *clip, const uint8_t *strength)
+{
+    filter_vertical_edge<8, true>(cb, stride, alpha, beta, clip, strength);
+    filter_vertical_edge<8, true>(cr, stride, alpha, beta, clip, strength);
+}
+
+void deblock_chroma_pair_h(uint8_t *cb, uint8_t *cr, int32_t stride, int32_t alpha, int32_t beta,
+                           const uint8_t *clip, const uint8_t *strength)
+{
+    filter_horizontal_edge<8, true>(cb, stride, alpha, beta, clip, strength);
+    filter_horizontal_edge<8, true>(cr, stride, alpha, beta, clip, strength);
+}
+
+void deblock_chroma_pair_v_10bit(uint8_t *cb, uint8_t *cr, int32_t stride, int32_t alpha, int32_t beta,
+                                 const uint8_t *clip, const uint8_t *strength)
+{
+    filter_vertical_edge<10, true>(cb, stride, alpha, beta, clip, strength);
+    filter_vertical_edge<10, true>(cr, stride, alpha, beta, clip, strength);
+}
+
+void deblock_chroma_pair_h_10bit(uint8_t *cb, uint8_t *cr, int32_t stride, int32_t alpha, int32_t beta,
+                                 const uint8_t *clip, const uint8_t *strength)
+{
+    filter_horizontal_edge<10, true>(cb, stride, alpha, beta, clip, strength);
+    filter_horizontal_edge<10, true>(cr, stride, alpha, beta, clip, strength);
 }

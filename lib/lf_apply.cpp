@@ -1,7 +1,5 @@
 // Deblocking of one macroblock: walks its edges in filter order and hands each to the edge
 // kernel of its kind with the strengths and thresholds decided for it.
-#include <initializer_list>
-
 #include "deblock.h"
 #include "lf_record.h"
 #include "lf_strength.h"
@@ -9,28 +7,22 @@
 
 namespace {
 
-struct Plane {
-    uint8_t *origin;
-    int32_t stride;       // bytes
-    int32_t sample;       // bytes per sample
-    int32_t shift;        // bit depth - 8
-
-    uint8_t *at(int32_t x, int32_t y) const { return origin + int64_t(y) * stride + int64_t(x) * sample; }
-};
-
-struct Thresholds {
-    int32_t alpha_offset, beta_offset;
-};
-
-void filter_edge(deblock_fn fn, const Plane &plane, int32_t x, int32_t y, int32_t q, const Thresholds &t,
-                 const uint8_t bs[2])
+// Filters the edge at pix with strengths bs, unless both are 0 or its QP filters nothing.
+inline void filter(deblock_fn fn, uint8_t *pix, int32_t stride, const lf_qp_params &t, const uint8_t bs[2])
 {
-    if (bs[0] == 0 && bs[1] == 0)
+    if ((bs[0] | bs[1]) == 0 || t.alpha == 0 || t.beta == 0)
         return;
-    lf_edge_params e;
-    if (!lf_edge_thresholds(q, plane.shift, t.alpha_offset, t.beta_offset, bs, &e))
+    const uint8_t clip[2] = {t.clip[bs[0]], t.clip[bs[1]]};
+    fn(pix, stride, t.alpha, t.beta, clip, bs);
+}
+
+inline void filter_pair(deblock_pair_fn fn, uint8_t *cb, uint8_t *cr, int32_t stride, const lf_qp_params &t,
+                        const uint8_t bs[2])
+{
+    if ((bs[0] | bs[1]) == 0 || t.alpha == 0 || t.beta == 0)
         return;
-    fn(plane.at(x, y), plane.stride, e.alpha, e.beta, e.clip, bs);
+    const uint8_t clip[2] = {t.clip[bs[0]], t.clip[bs[1]]};
+    fn(cb, cr, stride, t.alpha, t.beta, clip, bs);
 }
 
 } // namespace
@@ -43,8 +35,10 @@ void mb_loop_filter(const lf_record *r)
     // Rows 0 and 2 hold kernels; chroma is filtered with the luma row.
     if ((row != DEBLOCK_ROW_8BIT && row != DEBLOCK_ROW_10BIT) || r->chroma_shift != row)
         return;
-    deblock_fn luma_v = deblock_funcs[DEBLOCK_LUMA_V][row], luma_h = deblock_funcs[DEBLOCK_LUMA_H][row];
-    deblock_fn chroma_v = deblock_funcs[DEBLOCK_CHROMA_V][row], chroma_h = deblock_funcs[DEBLOCK_CHROMA_H][row];
+    const deblock_fn luma_v = deblock_funcs[DEBLOCK_LUMA_V][row], luma_h = deblock_funcs[DEBLOCK_LUMA_H][row];
+    // Chroma: both planes per call.
+    const deblock_pair_fn chroma_v = deblock_pair_funcs[DEBLOCK_CHROMA_PAIR_V][row];
+    const deblock_pair_fn chroma_h = deblock_pair_funcs[DEBLOCK_CHROMA_PAIR_H][row];
     if (!luma_v || !luma_h || !chroma_v || !chroma_h)
         return;
 
@@ -52,54 +46,52 @@ void mb_loop_filter(const lf_record *r)
     lf_boundary_strengths(r, &bs);
     if (!lf_any_strength(bs))
         return;
+    lf_mb_thresholds t;
+    lf_macroblock_thresholds(r, bs, &t);
 
     const int32_t sample = row ? 2 : 1;
-    const Plane luma{r->luma, r->luma_stride, sample, r->luma_shift};
-    const bool chroma = r->chroma_format == 1 || r->chroma_format == 2;
+    const int32_t ls = r->luma_stride, cs = r->chroma_stride;
+    uint8_t *const y = r->luma;
     const bool tall = r->chroma_format == 2;   // 16 chroma rows per macroblock
-    const Plane cb{r->cb, r->chroma_stride, sample, r->chroma_shift};
-    const Plane cr{r->cr, r->chroma_stride, sample, r->chroma_shift};
-    const Thresholds t{r->alpha_offset, r->beta_offset};
     const bool four = r->kind == 0;
-    const int32_t qc = chroma ? lf_chroma_qp(r->qp, r->luma_shift, r->chroma_shift) : 0;
 
-    if (r->avail & MB_LEFT) {
-        filter_edge(luma_v, luma, 0, 0, (r->qp + 1 + r->qp_left) >> 1, t, bs.left);
-        if (chroma) {
-            const int32_t q = (qc + 1 + lf_chroma_qp(r->qp_left, r->luma_shift, r->chroma_shift)) >> 1;
-            for (const Plane *p : {&cb, &cr}) {
-                if (!tall) {
-                    filter_edge(chroma_v, *p, 0, 0, q, t, bs.left);
-                    continue;
-                }
-                const uint8_t upper[2] = {bs.left[0], bs.left[0]}, lower[2] = {bs.left[1], bs.left[1]};
-                filter_edge(chroma_v, *p, 0, 0, q, t, upper);
-                filter_edge(chroma_v, *p, 0, 8, q, t, lower);
-            }
+    // Groups without an edge to filter come with alpha 0.
+    // Luma and chroma QPs differ: either may filter without the other.
+    if (t.left.alpha)
+        filter(luma_v, y, ls, t.left, bs.left);
+    if (t.chroma_left.alpha) {
+        if (!tall) {
+            filter_pair(chroma_v, r->cb, r->cr, cs, t.chroma_left, bs.left);
+        } else {
+            const uint8_t upper[2] = {bs.left[0], bs.left[0]}, lower[2] = {bs.left[1], bs.left[1]};
+            const int64_t down = 8 * int64_t(cs);
+            filter_pair(chroma_v, r->cb, r->cr, cs, t.chroma_left, upper);
+            filter_pair(chroma_v, r->cb + down, r->cr + down, cs, t.chroma_left, lower);
         }
     }
-    if (four)
-        filter_edge(luma_v, luma, 4, 0, r->qp, t, bs.inner4);
-    filter_edge(luma_v, luma, 8, 0, r->qp, t, bs.inner_v);
-    if (four)
-        filter_edge(luma_v, luma, 12, 0, r->qp, t, bs.inner4);
-
-    if (r->avail & MB_TOP) {
-        filter_edge(luma_h, luma, 0, 0, (r->qp + 1 + r->qp_top) >> 1, t, bs.top);
-        if (chroma) {
-            const int32_t q = (qc + 1 + lf_chroma_qp(r->qp_top, r->luma_shift, r->chroma_shift)) >> 1;
-            filter_edge(chroma_h, cb, 0, 0, q, t, bs.top);
-            filter_edge(chroma_h, cr, 0, 0, q, t, bs.top);
-        }
+    if (t.inner.alpha) {
+        if (four)
+            filter(luma_v, y + 4 * sample, ls, t.inner, bs.inner4);
+        filter(luma_v, y + 8 * sample, ls, t.inner, bs.inner_v);
+        if (four)
+            filter(luma_v, y + 12 * sample, ls, t.inner, bs.inner4);
     }
-    if (four)
-        filter_edge(luma_h, luma, 0, 4, r->qp, t, bs.inner4);
-    filter_edge(luma_h, luma, 0, 8, r->qp, t, bs.inner_h);
-    if (four)
-        filter_edge(luma_h, luma, 0, 12, r->qp, t, bs.inner4);
 
-    if (tall) {
-        filter_edge(chroma_h, cb, 0, 8, qc, t, bs.inner_h);
-        filter_edge(chroma_h, cr, 0, 8, qc, t, bs.inner_h);
+    if (t.top.alpha)
+        filter(luma_h, y, ls, t.top, bs.top);
+    if (t.chroma_top.alpha) {
+        filter_pair(chroma_h, r->cb, r->cr, cs, t.chroma_top, bs.top);
+    }
+    if (t.inner.alpha) {
+        if (four)
+            filter(luma_h, y + 4 * int64_t(ls), ls, t.inner, bs.inner4);
+        filter(luma_h, y + 8 * int64_t(ls), ls, t.inner, bs.inner_h);
+        if (four)
+            filter(luma_h, y + 12 * int64_t(ls), ls, t.inner, bs.inner4);
+    }
+
+    if (t.chroma_inner.alpha) {
+        const int64_t down = 8 * int64_t(cs);
+        filter_pair(chroma_h, r->cb + down, r->cr + down, cs, t.chroma_inner, bs.inner_h);
     }
 }

@@ -9,7 +9,8 @@ struct lf_record {
     int32_t qp, qp_left, qp_top;
     int32_t cbp, cbp_left, cbp_top;
     int32_t kind, kind_left, kind_top;
-    int16_t motion[2][12][6];       // copy of the macroblock's motion cache, list 0 then list 1
+    int16_t motion[2][12][6];       // the motion cache, list 0 then list 1; only the lists the
+                                    // strengths read: none for intra kinds, list 1 from kind 7
     int32_t lf_disabled;
     int32_t luma_stride, chroma_stride;
     int32_t chroma_format;

@@ -10,7 +10,9 @@ lf_record *write_lf_record(decoder_ctx *ctx, int32_t kind)
     layer_ctx &layer = ctx->layer[ctx->cur_layer];
     const mb_work &mb = ctx->mb;
     const int32_t x = layer.mb_x;
-    lf_record *r = lf_worker_next_record(ctx);
+    lf_record *r = lf_worker_take_record(&ctx->lf);
+    if (!r)
+        r = lf_worker_next_record(ctx);
     r->luma = layer.mb_plane[0];
     r->cb = layer.mb_plane[1];
     r->cr = layer.mb_plane[2];
@@ -25,7 +27,11 @@ lf_record *write_lf_record(decoder_ctx *ctx, int32_t kind)
     r->kind_left = mb.left_kind;
     r->kind_top = reinterpret_cast<const int32_t *>(layer.buf[LB_KIND_ROW])[x];
     static_assert(sizeof r->motion == sizeof mb.mv_cache, "motion copy");
-    std::memcpy(r->motion, mb.mv_cache, sizeof r->motion);
+    // Strengths read no motion of intra macroblocks, and list 1 only of B kinds (7 and up).
+    if (kind >= 7)
+        std::memcpy(r->motion, mb.mv_cache, sizeof r->motion);
+    else if (kind >= 2)
+        std::memcpy(r->motion[0], mb.mv_cache, sizeof r->motion[0]);
     r->lf_disabled = ctx->lf_disabled;
     r->luma_stride = layer.luma_stride;
     r->chroma_stride = layer.chroma_stride;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <cstring>
 #include <initializer_list>
 
 #include "lf_record.h"
@@ -22,15 +23,42 @@ bool moved(const int16_t *a, const int16_t *b)
 
 // Strength of one half-edge between two 8x8 blocks of inter macroblocks: p and q the
 // entries of the two blocks in the motion copy, coded whether either block has residual.
-uint8_t inter_strength(const lf_record *r, bool coded_blocks, int p, int q)
+template <int Lists>
+inline uint8_t inter_strength(const lf_record *r, bool coded_blocks, int p, int q)
 {
     if (coded_blocks)
         return 2;
-    const int lists = r->kind >= 7 ? 2 : 1;
-    for (int list = 0; list < lists; ++list)
+    for (int list = 0; list < Lists; ++list)
         if (moved(r->motion[list][p], r->motion[list][q]))
             return 1;
     return 0;
+}
+
+// Strengths of the edges of an inter macroblock comparing Lists lists of motion.
+template <int Lists>
+void inter_strengths(const lf_record *r, bool intra_left, bool intra_top, lf_strengths *bs)
+{
+    const int32_t cbp = r->cbp;
+    if (r->avail & MB_LEFT) {
+        if (intra_left) {
+            bs->left[0] = bs->left[1] = 3;
+        } else {
+            bs->left[0] = inter_strength<Lists>(r, coded(r->cbp_left, 1) || coded(cbp, 0), 4, 5);
+            bs->left[1] = inter_strength<Lists>(r, coded(r->cbp_left, 3) || coded(cbp, 2), 8, 9);
+        }
+    }
+    if (r->avail & MB_TOP) {
+        if (intra_top) {
+            bs->top[0] = bs->top[1] = 3;
+        } else {
+            bs->top[0] = inter_strength<Lists>(r, coded(r->cbp_top, 2) || coded(cbp, 0), 1, 5);
+            bs->top[1] = inter_strength<Lists>(r, coded(r->cbp_top, 3) || coded(cbp, 1), 2, 6);
+        }
+    }
+    bs->inner_v[0] = inter_strength<Lists>(r, (cbp & 3) != 0, 5, 6);
+    bs->inner_v[1] = inter_strength<Lists>(r, (cbp & 12) != 0, 9, 10);
+    bs->inner_h[0] = inter_strength<Lists>(r, (cbp & 5) != 0, 5, 9);
+    bs->inner_h[1] = inter_strength<Lists>(r, (cbp & 10) != 0, 6, 10);
 }
 
 int64_t clip_index(int64_t v) { return std::clamp<int64_t>(v, 0, 55); }
@@ -40,33 +68,21 @@ int64_t clip_index(int64_t v) { return std::clamp<int64_t>(v, 0, 55); }
 void lf_boundary_strengths(const lf_record *r, lf_strengths *bs)
 {
     *bs = lf_strengths{};
-    const bool intra = is_intra(r->kind);
-    if (r->avail & MB_LEFT) {
-        if (intra || is_intra(r->kind_left)) {
+    if (is_intra(r->kind)) {
+        if (r->avail & MB_LEFT)
             bs->left[0] = bs->left[1] = 3;
-        } else {
-            bs->left[0] = inter_strength(r, coded(r->cbp_left, 1) || coded(r->cbp, 0), 4, 5);
-            bs->left[1] = inter_strength(r, coded(r->cbp_left, 3) || coded(r->cbp, 2), 8, 9);
-        }
-    }
-    if (r->avail & MB_TOP) {
-        if (intra || is_intra(r->kind_top)) {
+        if (r->avail & MB_TOP)
             bs->top[0] = bs->top[1] = 3;
-        } else {
-            bs->top[0] = inter_strength(r, coded(r->cbp_top, 2) || coded(r->cbp, 0), 1, 5);
-            bs->top[1] = inter_strength(r, coded(r->cbp_top, 3) || coded(r->cbp, 1), 2, 6);
-        }
-    }
-    if (intra) {
         bs->inner_v[0] = bs->inner_v[1] = bs->inner_h[0] = bs->inner_h[1] = 2;
         if (r->kind == 0)
             bs->inner4[0] = bs->inner4[1] = 2;
         return;
     }
-    bs->inner_v[0] = inter_strength(r, coded(r->cbp, 0) || coded(r->cbp, 1), 5, 6);
-    bs->inner_v[1] = inter_strength(r, coded(r->cbp, 2) || coded(r->cbp, 3), 9, 10);
-    bs->inner_h[0] = inter_strength(r, coded(r->cbp, 0) || coded(r->cbp, 2), 5, 9);
-    bs->inner_h[1] = inter_strength(r, coded(r->cbp, 1) || coded(r->cbp, 3), 6, 10);
+    const bool intra_left = is_intra(r->kind_left), intra_top = is_intra(r->kind_top);
+    if (r->kind >= 7)
+        inter_strengths<2>(r, intra_left, intra_top, bs);
+    else
+        inter_strengths<1>(r, intra_left, intra_top, bs);
 }
 
 bool lf_any_strength(const lf_strengths &bs)
@@ -77,22 +93,101 @@ bool lf_any_strength(const lf_strengths &bs)
     return false;
 }
 
-bool lf_edge_thresholds(int32_t q, int32_t shift, int32_t alpha_offset, int32_t beta_offset, const uint8_t bs[2],
-                        lf_edge_params *out)
+static inline void qp_thresholds(int32_t q, int32_t shift, int32_t alpha_offset, int32_t beta_offset, lf_qp_params *out)
 {
     // 64-bit: the offsets are whatever the slice header coded.
     const int64_t base = int64_t(q) - 7 * int64_t(shift);
-    out->alpha = deblock_alpha_table[clip_index(base + alpha_offset)] << shift;
-    out->beta = deblock_beta_table[clip_index(base + beta_offset)] << shift;
-    for (int k = 0; k < 2; ++k) {
-        const int64_t t = bs[k] + base + alpha_offset;
-        const int64_t index = t < 1 ? 0 : std::min<int64_t>(t - 1, 55);
-        out->clip[k] = static_cast<uint8_t>(deblock_clip_table[index] << shift);
+    auto row = [](int64_t index) -> const lf_threshold_row & {
+        return deblock_threshold_rows[std::clamp<int64_t>(index, LF_INDEX_MIN, LF_INDEX_MAX) - LF_INDEX_MIN];
+    };
+    const lf_threshold_row &a = row(base + alpha_offset);
+    out->alpha = a.alpha << shift;
+    out->beta = row(base + beta_offset).beta << shift;
+    // Clip values stay below 8: up to a shift of 5 the four shift within their bytes at once.
+    uint32_t clips;
+    std::memcpy(&clips, a.clip, sizeof clips);
+    if (shift <= 5) {
+        clips <<= shift;
+        std::memcpy(out->clip, &clips, sizeof clips);
+        return;
     }
+    for (int s = 0; s < 4; ++s)
+        out->clip[s] = static_cast<uint8_t>(a.clip[s] << shift);
+}
+
+bool lf_edge_thresholds(int32_t q, int32_t shift, int32_t alpha_offset, int32_t beta_offset, const uint8_t bs[2],
+                        lf_edge_params *out)
+{
+    lf_qp_params t;
+    qp_thresholds(q, shift, alpha_offset, beta_offset, &t);
+    out->alpha = t.alpha;
+    out->beta = t.beta;
+    out->clip[0] = t.clip[bs[0] & 3];
+    out->clip[1] = t.clip[bs[1] & 3];
     return out->alpha != 0 && out->beta != 0;
 }
 
 int32_t lf_chroma_qp(int32_t q, int32_t luma_shift, int32_t chroma_shift)
 {
     return chroma_qp_table[clip_index(int64_t(q) - 7 * int64_t(luma_shift))] + 7 * chroma_shift;
+}
+
+namespace {
+
+// What the thresholds of every QP of one macroblock share: the depth shift and the rows of
+// QP 0 for alpha and for beta, so that a QP needs one clamp per index.
+struct QpRows {
+    int32_t shift, alpha_offset, beta_offset;
+    int64_t alpha0, beta0;
+};
+
+[[gnu::always_inline]] inline void group_thresholds(const QpRows &m, bool used, int32_t q, lf_qp_params *t)
+{
+    if (!used) {
+        t->alpha = 0;
+        return;
+    }
+    if (m.shift > 5) {
+        qp_thresholds(q, m.shift, m.alpha_offset, m.beta_offset, t);
+        return;
+    }
+    constexpr int64_t last = LF_INDEX_MAX - LF_INDEX_MIN;
+    const lf_threshold_row &a = deblock_threshold_rows[std::clamp<int64_t>(q + m.alpha0, 0, last)];
+    t->alpha = a.alpha << m.shift;
+    t->beta = deblock_threshold_rows[std::clamp<int64_t>(q + m.beta0, 0, last)].beta << m.shift;
+    uint32_t clips;
+    std::memcpy(&clips, a.clip, sizeof clips);
+    clips <<= m.shift;
+    std::memcpy(t->clip, &clips, sizeof clips);
+}
+
+bool any(const uint8_t pair[2]) { return (pair[0] | pair[1]) != 0; }
+
+QpRows qp_rows(const lf_record *r, int32_t shift)
+{
+    return {shift, r->alpha_offset, r->beta_offset, int64_t(r->alpha_offset) - 7 * int64_t(shift) - LF_INDEX_MIN,
+            int64_t(r->beta_offset) - 7 * int64_t(shift) - LF_INDEX_MIN};
+}
+
+} // namespace
+
+void lf_macroblock_thresholds(const lf_record *r, const lf_strengths &bs, lf_mb_thresholds *out)
+{
+    const int32_t shift = r->luma_shift;
+    const QpRows m = qp_rows(r, shift);
+    const bool chroma = r->chroma_format == 1 || r->chroma_format == 2;
+    const bool left = (r->avail & MB_LEFT) && any(bs.left), top = (r->avail & MB_TOP) && any(bs.top);
+    group_thresholds(m, any(bs.inner_v) || any(bs.inner_h) || any(bs.inner4), r->qp, &out->inner);
+    group_thresholds(m, left, (r->qp + 1 + r->qp_left) >> 1, &out->left);
+    group_thresholds(m, top, (r->qp + 1 + r->qp_top) >> 1, &out->top);
+    if (!chroma) {
+        out->chroma_inner.alpha = out->chroma_left.alpha = out->chroma_top.alpha = 0;
+        return;
+    }
+    const int32_t cshift = r->chroma_shift;
+    const QpRows c = cshift == shift ? m : qp_rows(r, cshift);
+    const int32_t qc = lf_chroma_qp(r->qp, shift, cshift);
+    group_thresholds(c, r->chroma_format == 2 && any(bs.inner_h), qc, &out->chroma_inner);
+    group_thresholds(c, left, (qc + 1 + lf_chroma_qp(r->qp_left, shift, cshift)) >> 1, &out->chroma_left);
+    group_thresholds(c, top, (qc + 1 + lf_chroma_qp(r->qp_top, shift, cshift)) >> 1, &out->chroma_top);
 }

@@ -1,6 +1,7 @@
 // Loop-filter decisions: boundary strengths of a macroblock's edges and the thresholds of
 // one edge. No sample is touched here.
 #pragma once
+#include <array>
 #include <cstdint>
 
 struct lf_record;
@@ -23,6 +24,23 @@ struct lf_edge_params {
     uint8_t clip[2];
 };
 
+// Thresholds shared by every edge of one QP: alpha and beta, and the clip value by strength
+// (index 0..3), all scaled to the bit depth. alpha or beta 0: no edge of this QP is filtered.
+struct lf_qp_params {
+    int32_t alpha, beta;
+    uint8_t clip[4];
+};
+
+// Thresholds of every edge group of a macroblock with strengths bs, each group with its QP
+// and depth as lf_edge_thresholds has them; a group with no edge to filter (strengths 0,
+// neighbour missing, no chroma) gets alpha 0.
+struct lf_mb_thresholds {
+    lf_qp_params inner, left, top;            // luma
+    lf_qp_params chroma_inner, chroma_left, chroma_top;
+};
+
+void lf_macroblock_thresholds(const lf_record *rec, const lf_strengths &bs, lf_mb_thresholds *out);
+
 // Thresholds of an edge with QP q (bit-depth offset included) and depth shift s (bit depth
 // - 8); the clip value of each half follows its strength. False when alpha or beta is 0:
 // the edge is not filtered.
@@ -35,3 +53,12 @@ int32_t lf_chroma_qp(int32_t q, int32_t luma_shift, int32_t chroma_shift);
 extern const uint8_t deblock_alpha_table[56];
 extern const uint8_t deblock_beta_table[56];
 extern const uint8_t deblock_clip_table[56];
+
+// Table values by index a = QP + offset, clamped to [LF_INDEX_MIN, LF_INDEX_MAX] (every index
+// outside gives the values of the bound): alpha and beta at a, clip of strength s at a + s - 1.
+constexpr int LF_INDEX_MIN = -2, LF_INDEX_MAX = 56;
+struct lf_threshold_row {
+    uint8_t alpha, beta;
+    uint8_t clip[4];
+};
+extern const std::array<lf_threshold_row, LF_INDEX_MAX - LF_INDEX_MIN + 1> deblock_threshold_rows;

@@ -4,6 +4,7 @@
 // hand-over costs one wake-up per four rows.
 #pragma once
 #include <pthread.h>
+#include <cstddef>
 #include <cstdint>
 
 #include "lf_record.h"
@@ -44,6 +45,14 @@ void lf_worker_stop(decoder_ctx *ctx);
 // ring cannot grow to the picture's width.
 int lf_worker_reset(decoder_ctx *ctx);
 lf_record *lf_worker_next_record(decoder_ctx *ctx);
+// lf_worker_next_record's common case, for the decoding thread: the next record of a slot
+// being filled with room left, or null (the slot is new or full).
+inline lf_record *lf_worker_take_record(lf_worker *w)
+{
+    if (w->fill == 0 || w->fill >= w->slot_capacity)
+        return nullptr;
+    return w->ring + static_cast<size_t>(w->write) * w->slot_capacity + w->fill++;
+}
 void lf_worker_flush(decoder_ctx *ctx);
 void lf_worker_wait_idle(decoder_ctx *ctx);
 // Filters what was handed out and empties the ring, as for a new instance.

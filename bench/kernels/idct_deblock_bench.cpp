@@ -98,6 +98,32 @@ void bench_deblock(int rounds, std::mt19937 &rng)
             report(name, time_per_call(rounds, reset, run(portable)), time_per_call(rounds, reset, run(ssse3)));
         }
     }
+    // Both chroma planes per call: the second plane lies 16 rows below the first.
+    const struct {
+        const char *name;
+        DeblockPairKind kind;
+        bool vertical;
+    } pairs[] = {{"chroma pair v", DEBLOCK_CHROMA_PAIR_V, true}, {"chroma pair h", DEBLOCK_CHROMA_PAIR_H, false}};
+    for (const auto &k : pairs) {
+        deblock_init(0);
+        const deblock_pair_fn portable = deblock_pair_funcs[k.kind][DEBLOCK_ROW_8BIT];
+        deblock_init(0x80);
+        const deblock_pair_fn ssse3 = deblock_pair_funcs[k.kind][DEBLOCK_ROW_8BIT];
+        for (const Strength &s : strengths) {
+            auto reset = [&] { std::memcpy(picture.data(), pristine.data(), picture.size()); };
+            auto run = [&](deblock_pair_fn fn) {
+                return [&, fn] {
+                    for (int b = 0; b < kBatch; ++b) {
+                        uint8_t *edge = picture.data() + 4 * stride + 32 * b + (k.vertical ? 8 : 0);
+                        fn(edge, edge + 16 * stride, stride, 40, 10, clip, s.bs);
+                    }
+                };
+            };
+            char name[64];
+            std::snprintf(name, sizeof name, "deblock %s %s", k.name, s.name);
+            report(name, time_per_call(rounds, reset, run(portable)), time_per_call(rounds, reset, run(ssse3)));
+        }
+    }
 }
 
 } // namespace

@@ -5,6 +5,7 @@
 #include <array>
 #include <climits>
 #include <functional>
+#include <string>
 
 #include "lf_record.h"
 #include "lf_strength.h"
@@ -146,6 +147,93 @@ TEST(LoopFilterThresholds, TablesOffsetsAndDepth)
         EXPECT_EQ(e.beta, c.beta) << name;
         EXPECT_EQ(e.clip[0], c.clip[0]) << name;
         EXPECT_EQ(e.clip[1], c.clip[1]) << name;
+    }
+}
+
+// The thresholds a macroblock works out once per edge group are those of each edge alone,
+// over the QPs, offsets (to the int32 extremes) and depths.
+TEST(LoopFilterThresholds, MacroblockGroupsMatchTheEdgeThresholds)
+{
+    const int32_t offsets[] = {INT32_MIN, -70, -13, -1, 0, 1, 6, 13, 70, INT32_MAX};
+    const uint8_t strengths[][2] = {{0, 1}, {1, 2}, {2, 3}, {3, 0}};
+    for (int32_t shift : {0, 2})
+        for (int32_t qp = -4; qp <= 80; qp += 3)
+            for (int32_t aoff : offsets)
+                for (int32_t boff : {offsets[0], offsets[2], offsets[4], offsets[7], offsets[9]}) {
+                    lf_record r{};
+                    r.kind = r.kind_left = r.kind_top = 1;
+                    r.avail = MB_LEFT | MB_TOP;
+                    r.chroma_format = 2;
+                    r.luma_shift = r.chroma_shift = shift;
+                    r.qp = qp;
+                    r.qp_left = qp + 7;
+                    r.qp_top = qp - 5;
+                    r.alpha_offset = aoff;
+                    r.beta_offset = boff;
+                    lf_strengths bs;
+                    lf_boundary_strengths(&r, &bs);
+                    lf_mb_thresholds t;
+                    lf_macroblock_thresholds(&r, bs, &t);
+                    const int32_t qc = lf_chroma_qp(qp, shift, shift);
+                    const struct {
+                        const char *name;
+                        const lf_qp_params &got;
+                        int32_t q;
+                    } groups[] = {
+                        {"inner", t.inner, qp},
+                        {"left", t.left, (2 * qp + 8) >> 1},
+                        {"top", t.top, (2 * qp - 4) >> 1},
+                        {"chroma inner", t.chroma_inner, qc},
+                        {"chroma left", t.chroma_left, (qc + 1 + lf_chroma_qp(qp + 7, shift, shift)) >> 1},
+                        {"chroma top", t.chroma_top, (qc + 1 + lf_chroma_qp(qp - 5, shift, shift)) >> 1},
+                    };
+                    for (const auto &g : groups)
+                        for (const auto &pair : strengths) {
+                            lf_edge_params e;
+                            lf_edge_thresholds(g.q, shift, aoff, boff, pair, &e);
+                            const std::string name = std::string(g.name) + " qp " + std::to_string(qp) + " shift " +
+                                                     std::to_string(shift) + " offsets " + std::to_string(aoff) + "/" +
+                                                     std::to_string(boff);
+                            ASSERT_EQ(g.got.alpha, e.alpha) << name;
+                            ASSERT_EQ(g.got.beta, e.beta) << name;
+                            ASSERT_EQ(g.got.clip[pair[0]], e.clip[0]) << name;
+                            ASSERT_EQ(g.got.clip[pair[1]], e.clip[1]) << name;
+                        }
+                }
+}
+
+TEST(LoopFilterThresholds, GroupsWithoutEdgesAreMarked)
+{
+    struct Case {
+        const char *name;
+        int32_t avail, kind, chroma_format;
+        bool inner, left, top, chroma_inner, chroma_left, chroma_top;
+    };
+    // kind 2 with equal motion and nothing coded: no inner strength, none across a missing edge.
+    const Case cases[] = {
+        {"intra 4:2:2, both neighbours", MB_LEFT | MB_TOP, 1, 2, true, true, true, true, true, true},
+        {"intra 4:2:0: no chroma inner edge", MB_LEFT | MB_TOP, 1, 1, true, true, true, false, true, true},
+        {"intra monochrome", MB_LEFT | MB_TOP, 0, 0, true, true, true, false, false, false},
+        {"intra without neighbours", 0, 1, 2, true, false, false, true, false, false},
+        {"still inter", MB_LEFT | MB_TOP, 2, 2, false, false, false, false, false, false},
+    };
+    for (const Case &c : cases) {
+        lf_record r{};
+        r.kind = c.kind;
+        r.kind_left = r.kind_top = 2;
+        r.avail = c.avail;
+        r.chroma_format = c.chroma_format;
+        r.qp = r.qp_left = r.qp_top = 40;
+        lf_strengths bs;
+        lf_boundary_strengths(&r, &bs);
+        lf_mb_thresholds t;
+        lf_macroblock_thresholds(&r, bs, &t);
+        EXPECT_EQ(t.inner.alpha != 0, c.inner) << c.name;
+        EXPECT_EQ(t.left.alpha != 0, c.left) << c.name;
+        EXPECT_EQ(t.top.alpha != 0, c.top) << c.name;
+        EXPECT_EQ(t.chroma_inner.alpha != 0, c.chroma_inner) << c.name;
+        EXPECT_EQ(t.chroma_left.alpha != 0, c.chroma_left) << c.name;
+        EXPECT_EQ(t.chroma_top.alpha != 0, c.chroma_top) << c.name;
     }
 }
 

@@ -59,11 +59,23 @@ void recorder(uint8_t *pix, int32_t stride, int32_t alpha, int32_t beta, const u
                        alpha, beta, {clip[0], clip[1]}, {bs[0], bs[1]}});
 }
 
+// Both chroma planes in one call: recorded as the call of each plane, cb first.
+template <int Kind, int Row>
+void pair_recorder(uint8_t *cb, uint8_t *cr, int32_t stride, int32_t alpha, int32_t beta, const uint8_t *clip,
+                   const uint8_t *bs)
+{
+    EXPECT_EQ(cr - g_record->cr, cb - g_record->cb) << "the same edge of both planes";
+    recorder<Kind, Row>(cb, stride, alpha, beta, clip, bs);
+    recorder<Kind, Row>(cr, stride, alpha, beta, clip, bs);
+}
+
 class MbLoopFilter : public testing::Test {
 protected:
     void SetUp() override
     {
         std::copy(&deblock_funcs[0][0], &deblock_funcs[0][0] + N_DEBLOCK_KINDS * N_DEBLOCK_ROWS, &saved_[0][0]);
+        std::copy(&deblock_pair_funcs[0][0], &deblock_pair_funcs[0][0] + N_DEBLOCK_PAIR_KINDS * N_DEBLOCK_ROWS,
+                  &saved_pairs_[0][0]);
         install<DEBLOCK_ROW_8BIT>();
         install<DEBLOCK_ROW_10BIT>();
         g_calls.clear();
@@ -71,6 +83,8 @@ protected:
     void TearDown() override
     {
         std::copy(&saved_[0][0], &saved_[0][0] + N_DEBLOCK_KINDS * N_DEBLOCK_ROWS, &deblock_funcs[0][0]);
+        std::copy(&saved_pairs_[0][0], &saved_pairs_[0][0] + N_DEBLOCK_PAIR_KINDS * N_DEBLOCK_ROWS,
+                  &deblock_pair_funcs[0][0]);
     }
 
     template <int Row>
@@ -80,6 +94,8 @@ protected:
         deblock_funcs[DEBLOCK_LUMA_H][Row] = recorder<DEBLOCK_LUMA_H, Row>;
         deblock_funcs[DEBLOCK_CHROMA_V][Row] = recorder<DEBLOCK_CHROMA_V, Row>;
         deblock_funcs[DEBLOCK_CHROMA_H][Row] = recorder<DEBLOCK_CHROMA_H, Row>;
+        deblock_pair_funcs[DEBLOCK_CHROMA_PAIR_V][Row] = pair_recorder<DEBLOCK_CHROMA_V, Row>;
+        deblock_pair_funcs[DEBLOCK_CHROMA_PAIR_H][Row] = pair_recorder<DEBLOCK_CHROMA_H, Row>;
     }
 
     // A macroblock in the middle of a small picture buffer.
@@ -108,6 +124,7 @@ protected:
     }
 
     deblock_fn saved_[N_DEBLOCK_KINDS][N_DEBLOCK_ROWS];
+    deblock_pair_fn saved_pairs_[N_DEBLOCK_PAIR_KINDS][N_DEBLOCK_ROWS];
     uint8_t luma_[48 * 48 * 2] = {};
     uint8_t cb_[24 * 48 * 2] = {};
     uint8_t cr_[24 * 48 * 2] = {};
@@ -142,7 +159,7 @@ TEST_F(MbLoopFilter, EveryEdgeOfAnIntraMacroblockIn422)
     r.qp_top = 40;
     const std::vector<Call> want = {
         {LV, 0, 'Y', 0, 0, 162, 16, {5, 5}, {3, 3}}, {CV, 0, 'U', 0, 0, 80, 13, {3, 3}, {3, 3}},
-        {CV, 0, 'U', 0, 8, 80, 13, {3, 3}, {3, 3}},  {CV, 0, 'V', 0, 0, 80, 13, {3, 3}, {3, 3}},
+        {CV, 0, 'V', 0, 0, 80, 13, {3, 3}, {3, 3}},  {CV, 0, 'U', 0, 8, 80, 13, {3, 3}, {3, 3}},
         {CV, 0, 'V', 0, 8, 80, 13, {3, 3}, {3, 3}},  {LV, 0, 'Y', 8, 0, 127, 15, {4, 4}, {2, 2}},
         {LH, 0, 'Y', 0, 0, 101, 14, {3, 3}, {3, 3}}, {CH, 0, 'U', 0, 0, 63, 12, {3, 3}, {3, 3}},
         {CH, 0, 'V', 0, 0, 63, 12, {3, 3}, {3, 3}},  {LH, 0, 'Y', 0, 8, 127, 15, {4, 4}, {2, 2}},
@@ -186,6 +203,21 @@ TEST_F(MbLoopFilter, HalfStrengthsReachTheRightChromaCalls)
         {CV, 0, 'V', 0, 0, 25, 8, {1, 2}, {0, 2}},
     };
     EXPECT_EQ(run(r), lower);
+}
+
+TEST_F(MbLoopFilter, ChromaFilteredWhereTheLumaQpFiltersNothing)
+{
+    // 10-bit chroma QPs are clamped up to 14, so low luma QPs leave only chroma above the tables.
+    lf_record r = record(1, MB_LEFT | MB_TOP, 1, 2);
+    r.qp = r.qp_left = r.qp_top = 4;
+    r.alpha_offset = r.beta_offset = 16;
+    const std::vector<Call> want = {
+        {CV, 2, 'U', 0, 0, 16, 8, {4, 4}, {3, 3}},
+        {CV, 2, 'V', 0, 0, 16, 8, {4, 4}, {3, 3}},
+        {CH, 2, 'U', 0, 0, 16, 8, {4, 4}, {3, 3}},
+        {CH, 2, 'V', 0, 0, 16, 8, {4, 4}, {3, 3}},
+    };
+    EXPECT_EQ(run(r), want);
 }
 
 TEST_F(MbLoopFilter, NothingCalled)

@@ -118,6 +118,12 @@ std::vector<Slot> deblock_slots()
         for (int kind = 0; kind < N_DEBLOCK_KINDS; ++kind)
             slots.push_back(slot(std::string("deblock_funcs[") + kinds[kind] + "][" + std::to_string(row) + "]",
                                  &deblock_funcs[kind][row], row == DEBLOCK_ROW_8BIT ? Ssse3::replaces : Ssse3::keeps));
+    const char *pairs[N_DEBLOCK_PAIR_KINDS] = {"chroma pair v", "chroma pair h"};
+    for (int row : {DEBLOCK_ROW_8BIT, DEBLOCK_ROW_10BIT})
+        for (int kind = 0; kind < N_DEBLOCK_PAIR_KINDS; ++kind)
+            slots.push_back(slot(std::string("deblock_pair_funcs[") + pairs[kind] + "][" + std::to_string(row) + "]",
+                                 &deblock_pair_funcs[kind][row],
+                                 row == DEBLOCK_ROW_8BIT ? Ssse3::replaces : Ssse3::keeps));
     return slots;
 }
 
@@ -190,6 +196,8 @@ TEST(KernelTables, PortableKernelsAreTheNamedOnes)
     EXPECT_EQ(deblock_funcs[DEBLOCK_LUMA_H][DEBLOCK_ROW_8BIT], deblock_luma_h_ssse3);
     EXPECT_EQ(deblock_funcs[DEBLOCK_CHROMA_V][DEBLOCK_ROW_8BIT], deblock_chroma_v_ssse3);
     EXPECT_EQ(deblock_funcs[DEBLOCK_CHROMA_H][DEBLOCK_ROW_8BIT], deblock_chroma_h_ssse3);
+    EXPECT_EQ(deblock_pair_funcs[DEBLOCK_CHROMA_PAIR_V][DEBLOCK_ROW_8BIT], deblock_chroma_pair_v_ssse3);
+    EXPECT_EQ(deblock_pair_funcs[DEBLOCK_CHROMA_PAIR_H][DEBLOCK_ROW_8BIT], deblock_chroma_pair_h_ssse3);
     ZQ_SVAC_Dec_Init(0);
 }
 

@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
+#include <tuple>
 
 namespace {
 
@@ -216,5 +217,114 @@ TEST_P(DeblockSimd, WritesNothingWithoutWork)
 
 INSTANTIATE_TEST_SUITE_P(Slots, DeblockSimd, ::testing::ValuesIn(kEdgeSlots),
                          [](const ::testing::TestParamInfo<EdgeSlot> &info) { return std::string(info.param.name); });
+
+// Kernels of both chroma planes at once: each plane gets what the portable kernel gives it,
+// whatever the two planes' alignments.
+struct PairSlot {
+    const char *name;
+    DeblockPairKind kind;
+    bool vertical;
+};
+
+const PairSlot kPairSlots[] = {
+    {"chroma_pair_vertical_8bit", DEBLOCK_CHROMA_PAIR_V, true},
+    {"chroma_pair_horizontal_8bit", DEBLOCK_CHROMA_PAIR_H, false},
+};
+
+void PrintTo(const PairSlot &slot, std::ostream *os) { *os << slot.name; }
+
+struct PairKernels {
+    deblock_pair_fn portable;
+    deblock_pair_fn ssse3;
+};
+
+PairKernels pair_kernels_of(DeblockPairKind kind)
+{
+    deblock_init(0);
+    const deblock_pair_fn portable = deblock_pair_funcs[kind][DEBLOCK_ROW_8BIT];
+    deblock_init(kSsse3);
+    const deblock_pair_fn ssse3 = deblock_pair_funcs[kind][DEBLOCK_ROW_8BIT];
+    deblock_init(cpu_detect());
+    return {portable, ssse3};
+}
+
+class DeblockPairSimd : public ::testing::TestWithParam<PairSlot> {};
+
+TEST_P(DeblockPairSimd, MatchesPortableKernel)
+{
+    if (!cpu_has_ssse3())
+        GTEST_SKIP() << "the processor lacks SSSE3";
+    const PairSlot &slot = GetParam();
+    const PairKernels k = pair_kernels_of(slot.kind);
+    ASSERT_NE(k.portable, k.ssse3);
+
+    const uint32_t seed = test_seed();
+    SCOPED_TRACE("seed " + std::to_string(seed));
+    Rng rng(seed);
+    const int lines = 8;
+    const EdgeArea area = slot.vertical ? EdgeArea{8, lines} : EdgeArea{lines, 8};
+    GuardedBytes clip_page(16), strength_page(16);
+    uint8_t *clip = clip_page.tail(2);
+    uint8_t *strength = strength_page.tail(2);
+    const int stride_extras[] = {0, 1, 5, 8, 24};
+    int failures = 0;
+    for (int round = 0; round < test_rounds(6000) && failures < 5; ++round) {
+        const EdgeParams e = random_params(rng);
+        const bool aligned = round % 2 == 0;
+        const int width = area.width + 2 * BandedPlane::kMargin;
+        const int extra = aligned ? (16 - width % 16) % 16 + 16 * int(rng.range(0, 1)) : stride_extras[round % 5];
+        BandedPlane ref_cb(area.width, area.height, extra, aligned ? 0 : int(rng.range(0, 15)), rng);
+        BandedPlane ref_cr(area.width, area.height, extra, aligned ? 8 * int(rng.range(0, 1)) : int(rng.range(0, 15)),
+                           rng);
+        for (int n = 0; n < lines; ++n) {
+            put_line(ref_cb, slot.vertical, n, random_line(e, rng));
+            put_line(ref_cr, slot.vertical, n, random_line(e, rng));
+        }
+        BandedPlane simd_cb = ref_cb, simd_cr = ref_cr;
+        std::memcpy(clip, e.clip, 2);
+        std::memcpy(strength, e.strength, 2);
+
+        k.portable(area.pix(ref_cb, slot.vertical), area.pix(ref_cr, slot.vertical), ref_cb.stride, e.alpha, e.beta,
+                   clip, strength);
+        k.ssse3(area.pix(simd_cb, slot.vertical), area.pix(simd_cr, slot.vertical), simd_cb.stride, e.alpha, e.beta,
+                clip, strength);
+
+        for (const auto &[plane, ref, simd] : {std::tuple{"cb", &ref_cb, &simd_cb}, std::tuple{"cr", &ref_cr, &simd_cr}}) {
+            const std::string diff = ref->first_difference(*simd);
+            if (diff.empty())
+                continue;
+            ++failures;
+            ADD_FAILURE() << slot.name << " " << plane << ": alpha " << e.alpha << ", beta " << e.beta << ", clip "
+                          << int(e.clip[0]) << "/" << int(e.clip[1]) << ", strength " << int(e.strength[0]) << "/"
+                          << int(e.strength[1]) << ", stride " << simd->stride << ", alignment " << simd->align
+                          << ", round " << round << ": " << diff;
+        }
+    }
+}
+
+TEST_P(DeblockPairSimd, WritesNothingWithoutWork)
+{
+    if (!cpu_has_ssse3())
+        GTEST_SKIP() << "the processor lacks SSSE3";
+    const PairKernels k = pair_kernels_of(GetParam().kind);
+    struct Case {
+        int alpha, beta;
+        uint8_t strength[2];
+    };
+    const Case cases[] = {{40, 10, {0, 0}}, {0, 10, {2, 2}}, {40, 0, {3, 3}}, {-5, 10, {1, 1}}};
+    const int stride = 32;
+    GuardedBytes region(size_t(stride) * 40);
+    uint8_t *base = region.begin();
+    for (size_t i = 0; i < size_t(stride) * 40; ++i)
+        base[i] = uint8_t(60 + (i % 3));   // smooth: every gate would pass
+    ASSERT_EQ(mprotect(base, size_t(stride) * 40, PROT_READ), 0);
+    const uint8_t clip[2] = {2, 2};
+    for (const Case &c : cases)
+        k.ssse3(base + 4 * stride + 4, base + 20 * stride + 4, stride, c.alpha, c.beta, clip, c.strength);
+    ASSERT_EQ(mprotect(base, size_t(stride) * 40, PROT_READ | PROT_WRITE), 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Slots, DeblockPairSimd, ::testing::ValuesIn(kPairSlots),
+                         [](const ::testing::TestParamInfo<PairSlot> &info) { return std::string(info.param.name); });
 
 } // namespace
