@@ -86,12 +86,41 @@ inline void predict_block(const mc_setup &s, const frame_buf *ref, int n, uint8_
 }
 
 // A reference can serve the picture in decoding only with its geometry and every plane read.
-bool reference_fits(const frame_buf *ref, const frame_buf *cur, const mc_setup &s)
+bool reference_fits(const frame_buf *ref, const frame_buf *cur, int32_t ls, int32_t cs, bool chroma)
 {
     if (!ref || !cur || !ref->plane[0] || ref->format != cur->format || ref->width != cur->width ||
-        ref->height != cur->height || ref->stride[0] != s.ls)
+        ref->height != cur->height || ref->stride[0] != ls)
         return false;
-    return !s.chroma || (ref->plane[1] && ref->plane[2] && ref->stride[1] == s.cs && ref->stride[2] == s.cs);
+    return !chroma || (ref->plane[1] && ref->plane[2] && ref->stride[1] == cs && ref->stride[2] == cs);
+}
+
+// The common macroblock: one list-0 vector for all of an 8-bit 4:2:0 macroblock whose
+// reference windows (luma six-tap and 16-byte chroma rows) lie inside the picture: three
+// kernel calls. False, with nothing written, for any other case.
+bool predict_whole_inside(const decoder_ctx *ctx, const layer_ctx &layer, const int16_t *e)
+{
+    const int32_t r = e[MV_REF_IDX];
+    if (r < 0 || r >= 2)
+        return false;
+    const int64_t qx = 64 * int64_t(layer.mb_x) + e[MV_X], qy = 64 * int64_t(layer.mb_y) + e[MV_Y];
+    const int64_t ix = qx >> 2, iy = qy >> 2;
+    // Luma reads columns ix - 2 .. ix + 18 and rows iy - 2 .. iy + 18; chroma reads 16 bytes
+    // from column ix / 2 over rows iy / 2 .. iy / 2 + 8. The plane sizes are even.
+    const int32_t w = 16 * ctx->mb_width, h = 16 * ctx->mb_height;
+    if (ix < 3 || iy < 3 || ix + 32 > w || iy + 19 > h)
+        return false;
+    const frame_buf *ref = r == 0 ? layer.ref0 : layer.ref1;
+    const int32_t ls = layer.luma_stride, cs = layer.chroma_stride;
+    if (!reference_fits(ref, layer.cur, ls, cs, true))
+        return false;
+    luma_mc_put_funcs[MC_ROW_8BIT][LUMA_MC_16X16][(qx & 3) + 4 * (qy & 3)](layer.mb_plane[0],
+                                                                         ref->plane[0] + ix + iy * ls, ls);
+    const chroma_mc_fn chroma = chroma_mc_put_funcs[MC_ROW_8BIT][CHROMA_MC_W8];
+    const int64_t off = (qx >> 3) + (qy >> 3) * cs;
+    const int32_t fx = static_cast<int32_t>(qx & 7), fy = static_cast<int32_t>(qy & 7);
+    chroma(layer.mb_plane[1], ref->plane[1] + off, cs, 8, fx, fy);
+    chroma(layer.mb_plane[2], ref->plane[2] + off, cs, 8, fx, fy);
+    return true;
 }
 
 } // namespace
@@ -100,10 +129,16 @@ int inter_pred_mb(decoder_ctx *ctx, int32_t kind)
 {
     layer_ctx &layer = ctx->layer[ctx->cur_layer];
     const mb_work &mb = ctx->mb;
+    if (!ctx->pad_block_buf)
+        return -2;
+    const int kind_index = kind >= 0 && kind < 31 ? kind : 0;
+    const bool whole = mc_shape_table[kind_index] == 0;
+    if (whole && ctx->bit_depth == 8 && ctx->chroma_format == 1 && mb.mv_cache[17][MV_REF_IDX] < 0 &&
+        predict_whole_inside(ctx, layer, mb.mv_cache[5]))
+        return 0;
+
     mc_setup s;
     s.scratch = ctx->pad_block_buf;
-    if (!s.scratch)
-        return -2;
     s.hbd = ctx->bit_depth > 8 ? 1 : 0;
     s.c422 = ctx->chroma_format == 2 ? 1 : 0;
     s.chroma = ctx->chroma_format >= 1;
@@ -120,12 +155,10 @@ int inter_pred_mb(decoder_ctx *ctx, int32_t kind)
     int fits[2] = {-1, -1};
     auto usable = [&](int r) {
         if (fits[r] < 0)
-            fits[r] = reference_fits(refs[r], layer.cur, s) ? 1 : 0;
+            fits[r] = reference_fits(refs[r], layer.cur, s.ls, s.cs, s.chroma) ? 1 : 0;
         return fits[r] != 0;
     };
 
-    const int kind_index = kind >= 0 && kind < 31 ? kind : 0;
-    const bool whole = mc_shape_table[kind_index] == 0;
     const int row = ctx->bit_depth - 8;
     const mc_kernels put = kernels_of(luma_mc_put_funcs, chroma_mc_put_funcs, row, whole, s.hbd);
     const int n = whole ? 16 : 8;
