@@ -123,20 +123,11 @@ bool predict_whole_inside(const decoder_ctx *ctx, const layer_ctx &layer, const 
     return true;
 }
 
-} // namespace
-
-int inter_pred_mb(decoder_ctx *ctx, int32_t kind)
+// Any macroblock: the list-0 and list-1 predictions of each 16x16 or 8x8 block.
+[[gnu::noinline]] int predict_blocks(decoder_ctx *ctx, bool whole)
 {
     layer_ctx &layer = ctx->layer[ctx->cur_layer];
     const mb_work &mb = ctx->mb;
-    if (!ctx->pad_block_buf)
-        return -2;
-    const int kind_index = kind >= 0 && kind < 31 ? kind : 0;
-    const bool whole = mc_shape_table[kind_index] == 0;
-    if (whole && ctx->bit_depth == 8 && ctx->chroma_format == 1 && mb.mv_cache[17][MV_REF_IDX] < 0 &&
-        predict_whole_inside(ctx, layer, mb.mv_cache[5]))
-        return 0;
-
     mc_setup s;
     s.scratch = ctx->pad_block_buf;
     s.hbd = ctx->bit_depth > 8 ? 1 : 0;
@@ -188,4 +179,17 @@ int inter_pred_mb(decoder_ctx *ctx, int32_t kind)
         }
     }
     return 0;
+}
+
+} // namespace
+
+int inter_pred_mb(decoder_ctx *ctx, int32_t kind)
+{
+    if (!ctx->pad_block_buf)
+        return -2;
+    const bool whole = mc_shape_table[kind >= 0 && kind < 31 ? kind : 0] == 0;
+    if (whole && ctx->bit_depth == 8 && ctx->chroma_format == 1 && ctx->mb.mv_cache[17][MV_REF_IDX] < 0 &&
+        predict_whole_inside(ctx, ctx->layer[ctx->cur_layer], ctx->mb.mv_cache[5]))
+        return 0;
+    return predict_blocks(ctx, whole);
 }
