@@ -186,8 +186,8 @@ int decode_p_mb(decoder_ctx *ctx, int32_t t)
     mb_work &mb = ctx->mb;
     mb_context_load(ctx);
     // List 1 is not used: a B picture before may have left its vectors here.
-    for (int pos : kBlockPos)
-        std::memcpy(mb.mv_cache[12 + pos], kListUnused, sizeof kListUnused);
+    for (int pos : {17, 18, 21, 22})
+        std::memcpy(mb.mv_cache[pos], kListUnused, sizeof kListUnused);
     if (t == P_SKIP) {
         if (aec_mode(ctx))
             aec_record_mb_type_code(ctx, P_SKIP);

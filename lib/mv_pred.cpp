@@ -16,7 +16,7 @@ int32_t scale_index(int32_t ref_idx) { return ref_idx > 0 ? 1 : 0; }
 
 void copy_entry(int16_t *to, const int16_t *entry) { std::memcpy(to, entry, MV_FIELDS * sizeof *entry); }
 
-void fill_entries(mb_work &mb, int pos, int fill, const int16_t *entry)
+inline void fill_entries(mb_work &mb, int pos, int fill, const int16_t *entry)
 {
     copy_entry(mb.mv_cache[pos], entry);
     switch (fill) {
