@@ -402,6 +402,7 @@ inline void chroma_rows(uint8_t *dst, const uint8_t *src, ptrdiff_t s, int32_t h
                 cur = NEXT ? after : pair(src + 2 * s);
         }
     }
+#pragma GCC unroll 2
     for (; j < h; j++, src += s, dst += s) {
         const __m128i next = NEXT ? pair(src + s) : none;
         const __m128i out = chroma_round(weigh(cur, next));
