@@ -55,10 +55,11 @@ inline void predict_block(const mc_setup &s, const frame_buf *ref, int n, uint8_
                           int64_t qy, const mc_kernels &k)
 {
     const int64_t ix = qx >> 2, iy = qy >> 2;
-    const int64_t mx = (qx & 7) ? 3 : 0, my = (qy & 7) ? 3 : 0;
+    // The six-tap kernels read two samples before and three after the block along a
+    // fractional axis.
+    const int64_t mx = (qx & 3) ? 3 : 0, my = (qy & 3) ? 3 : 0;
     const uint8_t *src = sample_at(ref->plane[0], ix, iy, s.ls, s.hbd);
     if (ix < mx || iy < my || ix + 16 > s.plane_w - mx || iy + 16 > s.plane_h - my) {
-        // The six-tap kernels read two samples before and three after the block.
         s.pad(s.scratch, sample_at(ref->plane[0], ix - 2, iy - 2, s.ls, s.hbd), s.ls, s.ls, 21, 21,
               static_cast<int32_t>(ix - 2), static_cast<int32_t>(iy - 2), s.plane_w, s.plane_h);
         src = s.scratch + (2 << s.hbd) + 2 * s.ls;
