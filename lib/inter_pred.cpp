@@ -2,7 +2,6 @@
 
 #include "decoder_ctx.h"
 #include "mc.h"
-#include "x86/mc_ssse3.h"
 
 const uint8_t mc_shape_table[31] = {
     0,    0,    0,    0x43, 0x83, 0xC0, 0,    0xC0, 0,    0,    0,    // 0..10
@@ -11,14 +10,16 @@ const uint8_t mc_shape_table[31] = {
 
 namespace {
 
+// What every prediction of one macroblock shares.
 struct mc_setup {
-    int hbd;                  // 1 for 16-bit samples
-    int row;                  // kernel row
+    int hbd;                    // 1 for 16-bit samples
     int c422;
     bool chroma;
-    int32_t ls, cs;           // strides in bytes
-    int32_t plane_w, plane_h; // luma plane in samples
+    int32_t ls, cs;             // strides in bytes
+    int32_t plane_w, plane_h;   // luma plane in samples
+    int32_t cplane_w, cplane_h; // chroma planes in samples
     uint8_t *scratch;
+    pad_ref_fn pad;
 };
 
 // Address of plane sample (x, y), computed without pointer arithmetic outside the plane.
@@ -28,135 +29,170 @@ const uint8_t *sample_at(const uint8_t *plane, int64_t x, int64_t y, int32_t str
                                              static_cast<uintptr_t>(x * (int64_t(1) << hbd) + y * stride));
 }
 
-// Whether a kernel reading rows y .. y + rows - 1 and bytes x * (1 << hbd) .. + bytes - 1 of each
-// stays inside a w x h plane.
-bool window_inside(int64_t x, int64_t y, int32_t bytes, int32_t rows, int64_t w, int64_t h, int hbd)
+// One list's kernels for a block size: the luma row of 16 positions and the chroma kernel
+// with the bytes per row it reads (whole vector loads for the 8-bit SSSE3 kernels, w + 1
+// samples for the portable ones; the larger of the two is kept so that either fits).
+struct mc_kernels {
+    luma_mc_fn const *luma;
+    chroma_mc_fn chroma;
+    int32_t cread;
+};
+
+mc_kernels kernels_of(luma_mc_fn const (*luma)[N_LUMA_MC_SIZES][N_LUMA_MC_POSITIONS],
+                      chroma_mc_fn const (*chroma)[N_CHROMA_MC_WIDTHS], int row, bool whole, int hbd)
 {
-    return x >= 0 && y >= 0 && (x << hbd) + bytes <= (w << hbd) && y + rows <= h;
+    const int32_t w = whole ? 8 : 4;
+    const int32_t vector = hbd ? 0 : (whole ? 16 : 8);
+    const int32_t samples = (w + 1) << hbd;
+    return {luma[row][whole ? LUMA_MC_16X16 : LUMA_MC_8X8], chroma[row][whole ? CHROMA_MC_W8 : CHROMA_MC_W4],
+            vector > samples ? vector : samples};
 }
 
 // One list's prediction of a 16x16 (n 16) or 8x8 (n 8) block whose luma origin lies at
-// quarter-sample position (qx, qy) of the reference. cread is the bytes per row the chroma
-// kernel reads.
-void predict_block(const mc_setup &s, const frame_buf *ref, int n, uint8_t *const dst[3], int64_t qx, int64_t qy,
-                   luma_mc_fn const *luma, chroma_mc_fn chroma, int32_t cread)
+// quarter-sample position (qx, qy) of the reference. The reference window is copied with its
+// borders repeated only when it reaches outside the picture.
+inline void predict_block(const mc_setup &s, const frame_buf *ref, int n, uint8_t *const dst[3], int64_t qx,
+                          int64_t qy, const mc_kernels &k)
 {
     const int64_t ix = qx >> 2, iy = qy >> 2;
-    const int64_t mx = (qx & 7) ? 3 : 0, my = (qy & 7) ? 3 : 0;
-    const bool pad = ix < mx || iy < my || ix + 16 > s.plane_w - mx || iy + 16 > s.plane_h - my;
-    const pad_ref_fn pad_fn = pad_ref_block_funcs[s.hbd];
+    // The six-tap kernels read two samples before and three after the block along a
+    // fractional axis.
+    const int64_t mx = (qx & 3) ? 3 : 0, my = (qy & 3) ? 3 : 0;
     const uint8_t *src = sample_at(ref->plane[0], ix, iy, s.ls, s.hbd);
-    if (pad) {
-        // The six-tap kernels read two samples before and three after the block.
-        pad_fn(s.scratch, sample_at(ref->plane[0], ix - 2, iy - 2, s.ls, s.hbd), s.ls, s.ls, 21, 21,
-               static_cast<int32_t>(ix - 2), static_cast<int32_t>(iy - 2), s.plane_w, s.plane_h);
+    if (ix < mx || iy < my || ix + 16 > s.plane_w - mx || iy + 16 > s.plane_h - my) {
+        s.pad(s.scratch, sample_at(ref->plane[0], ix - 2, iy - 2, s.ls, s.hbd), s.ls, s.ls, 21, 21,
+              static_cast<int32_t>(ix - 2), static_cast<int32_t>(iy - 2), s.plane_w, s.plane_h);
         src = s.scratch + (2 << s.hbd) + 2 * s.ls;
     }
-    luma[(qx & 3) + 4 * (qy & 3)](dst[0], src, s.ls);
+    k.luma[(qx & 3) + 4 * (qy & 3)](dst[0], src, s.ls);
     if (!s.chroma)
         return;
     const int64_t cx = qx >> 3, cy = qy >> (3 - s.c422);
     const int32_t fx = static_cast<int32_t>(qx & 7), fy = static_cast<int32_t>((qy * (1 << s.c422)) & 7);
-    const int32_t cw = n / 2, ch = (n == 16 ? 16 : 8) >> (1 - s.c422);
-    const int32_t cplane_w = s.plane_w / 2, cplane_h = s.plane_h >> (1 - s.c422);
-    // The chroma kernels read h + 1 rows of cread bytes; the window is padded on its own since
-    // it reaches past the luma one.
-    const bool cpad = !window_inside(cx, cy, cread, ch + 1, cplane_w, cplane_h, s.hbd);
+    const int32_t ch = n >> (1 - s.c422);
+    const int64_t off = (cx << s.hbd) + cy * s.cs;
+    // The chroma kernels read cread bytes of h + 1 rows, only w samples along a whole-sample x
+    // and only h rows along a whole-sample y; the window is padded on its own since it reaches
+    // past the luma one.
+    const int32_t cread = fx ? k.cread : (n / 2) << s.hbd;
+    if (cx >= 0 && cy >= 0 && (cx << s.hbd) + cread <= (int64_t(s.cplane_w) << s.hbd) &&
+        cy + ch + (fy ? 1 : 0) <= s.cplane_h) {
+        k.chroma(dst[1], ref->plane[1] + off, s.cs, ch, fx, fy);
+        k.chroma(dst[2], ref->plane[2] + off, s.cs, ch, fx, fy);
+        return;
+    }
     for (int p = 1; p <= 2; ++p) {
-        const uint8_t *csrc = sample_at(ref->plane[p], cx, cy, s.cs, s.hbd);
-        if (cpad) {
-            pad_fn(s.scratch, csrc, s.cs, s.cs, cw + 1, ch + 1, static_cast<int32_t>(cx), static_cast<int32_t>(cy),
-                   cplane_w, cplane_h);
-            csrc = s.scratch;
-        }
-        chroma(dst[p], csrc, s.cs, ch, fx, fy);
+        s.pad(s.scratch, sample_at(ref->plane[p], cx, cy, s.cs, s.hbd), s.cs, s.cs, n / 2 + 1, ch + 1,
+              static_cast<int32_t>(cx), static_cast<int32_t>(cy), s.cplane_w, s.cplane_h);
+        k.chroma(dst[p], s.scratch, s.cs, ch, fx, fy);
     }
 }
 
-// Bytes per row a chroma kernel of block width w reads from its source: whole vector loads for
-// the SSSE3 kernels, w + 1 samples for the portable ones.
-int32_t chroma_read_bytes(chroma_mc_fn fn, int32_t w, int hbd)
-{
-    if (fn == chroma_mc8_put_ssse3 || fn == chroma_mc8_avg_ssse3)
-        return 16;
-    if (fn == chroma_mc4_put_ssse3 || fn == chroma_mc4_avg_ssse3)
-        return 8;
-    return (w + 1) << hbd;
-}
-
 // A reference can serve the picture in decoding only with its geometry and every plane read.
-bool reference_fits(const frame_buf *ref, const frame_buf *cur, const mc_setup &s)
+bool reference_fits(const frame_buf *ref, const frame_buf *cur, int32_t ls, int32_t cs, bool chroma)
 {
     if (!ref || !cur || !ref->plane[0] || ref->format != cur->format || ref->width != cur->width ||
-        ref->height != cur->height || ref->stride[0] != s.ls)
+        ref->height != cur->height || ref->stride[0] != ls)
         return false;
-    return !s.chroma || (ref->plane[1] && ref->plane[2] && ref->stride[1] == s.cs && ref->stride[2] == s.cs);
+    return !chroma || (ref->plane[1] && ref->plane[2] && ref->stride[1] == cs && ref->stride[2] == cs);
 }
 
-} // namespace
+// The common macroblock: one list-0 vector for all of an 8-bit 4:2:0 macroblock whose
+// reference windows (luma six-tap and 16-byte chroma rows) lie inside the picture: three
+// kernel calls. False, with nothing written, for any other case.
+bool predict_whole_inside(const decoder_ctx *ctx, const layer_ctx &layer, const int16_t *e)
+{
+    const int32_t r = e[MV_REF_IDX];
+    if (r < 0 || r >= 2)
+        return false;
+    const int64_t qx = 64 * int64_t(layer.mb_x) + e[MV_X], qy = 64 * int64_t(layer.mb_y) + e[MV_Y];
+    const int64_t ix = qx >> 2, iy = qy >> 2;
+    // Luma reads columns ix - 2 .. ix + 18 and rows iy - 2 .. iy + 18; chroma reads 16 bytes
+    // from column ix / 2 over rows iy / 2 .. iy / 2 + 8. The plane sizes are even.
+    const int32_t w = 16 * ctx->mb_width, h = 16 * ctx->mb_height;
+    if (ix < 3 || iy < 3 || ix + 32 > w || iy + 19 > h)
+        return false;
+    const frame_buf *ref = r == 0 ? layer.ref0 : layer.ref1;
+    const int32_t ls = layer.luma_stride, cs = layer.chroma_stride;
+    if (!reference_fits(ref, layer.cur, ls, cs, true))
+        return false;
+    luma_mc_put_funcs[MC_ROW_8BIT][LUMA_MC_16X16][(qx & 3) + 4 * (qy & 3)](layer.mb_plane[0],
+                                                                         ref->plane[0] + ix + iy * ls, ls);
+    const chroma_mc_fn chroma = chroma_mc_put_funcs[MC_ROW_8BIT][CHROMA_MC_W8];
+    const int64_t off = (qx >> 3) + (qy >> 3) * cs;
+    const int32_t fx = static_cast<int32_t>(qx & 7), fy = static_cast<int32_t>(qy & 7);
+    chroma(layer.mb_plane[1], ref->plane[1] + off, cs, 8, fx, fy);
+    chroma(layer.mb_plane[2], ref->plane[2] + off, cs, 8, fx, fy);
+    return true;
+}
 
-int inter_pred_mb(decoder_ctx *ctx, int32_t kind)
+// Any macroblock: the list-0 and list-1 predictions of each 16x16 or 8x8 block.
+[[gnu::noinline]] int predict_blocks(decoder_ctx *ctx, bool whole)
 {
     layer_ctx &layer = ctx->layer[ctx->cur_layer];
     const mb_work &mb = ctx->mb;
-    frame_buf *const refs[2] = {layer.ref0, layer.ref1};
     mc_setup s;
+    s.scratch = ctx->pad_block_buf;
     s.hbd = ctx->bit_depth > 8 ? 1 : 0;
-    s.row = ctx->bit_depth - 8;
     s.c422 = ctx->chroma_format == 2 ? 1 : 0;
     s.chroma = ctx->chroma_format >= 1;
     s.ls = layer.luma_stride;
     s.cs = layer.chroma_stride;
     s.plane_w = 16 * ctx->mb_width;
     s.plane_h = 16 * ctx->mb_height;
-    s.scratch = ctx->pad_block_buf;
-    if (!s.scratch)
-        return -2;
+    s.cplane_w = s.plane_w / 2;
+    s.cplane_h = s.plane_h >> (1 - s.c422);
+    s.pad = pad_ref_block_funcs[s.hbd];
 
-    // The list-0 reference of an entry: -1 none, -2 refused.
-    auto list0_ref = [&](int pos) {
-        const int32_t r = mb.mv_cache[pos][MV_REF_IDX];
-        if (r < 0)
-            return -1;
-        return r >= 2 || !reference_fits(refs[r], layer.cur, s) ? -2 : static_cast<int>(r);
+    // Whether each reference may be read: -1 not asked yet.
+    frame_buf *const refs[2] = {layer.ref0, layer.ref1};
+    int fits[2] = {-1, -1};
+    auto usable = [&](int r) {
+        if (fits[r] < 0)
+            fits[r] = reference_fits(refs[r], layer.cur, s.ls, s.cs, s.chroma) ? 1 : 0;
+        return fits[r] != 0;
     };
 
-    const int kind_index = kind >= 0 && kind < 31 ? kind : 0;
-    const bool whole = mc_shape_table[kind_index] == 0;
+    const int row = ctx->bit_depth - 8;
+    const mc_kernels put = kernels_of(luma_mc_put_funcs, chroma_mc_put_funcs, row, whole, s.hbd);
     const int n = whole ? 16 : 8;
-    const int size = whole ? LUMA_MC_16X16 : LUMA_MC_8X8;
-    const int cslot = whole ? CHROMA_MC_W8 : CHROMA_MC_W4;
     const int blocks = whole ? 1 : 4;
+    const int64_t qx_mb = 64 * int64_t(layer.mb_x), qy_mb = 64 * int64_t(layer.mb_y);
     for (int b = 0; b < blocks; ++b) {
         const int pos = 5 + (b & 1) + 4 * (b >> 1);
-        const int r0 = list0_ref(pos);
-        if (r0 == -2)
+        const int16_t *e0 = mb.mv_cache[pos], *e1 = mb.mv_cache[pos + 12];
+        const int32_t r0 = e0[MV_REF_IDX];
+        if (r0 >= 0 && (r0 >= 2 || !usable(r0)))
             return -2;
-        const bool has1 = mb.mv_cache[pos + 12][MV_REF_IDX] >= 0;
-        if (has1 && !reference_fits(refs[0], layer.cur, s))
+        const bool has1 = e1[MV_REF_IDX] >= 0;
+        if (has1 && !usable(0))
             return -2;
         const int bx = 8 * (b & 1), by = 8 * (b >> 1);
-        const int cby = by >> (1 - s.c422);
-        const int64_t coff = int64_t((bx / 2) << s.hbd) + int64_t(cby) * s.cs;
+        const int64_t coff = int64_t((bx / 2) << s.hbd) + int64_t(by >> (1 - s.c422)) * s.cs;
         uint8_t *const dst[3] = {layer.mb_plane[0] + int64_t(bx << s.hbd) + int64_t(by) * s.ls,
                                  s.chroma ? layer.mb_plane[1] + coff : nullptr,
                                  s.chroma ? layer.mb_plane[2] + coff : nullptr};
-        const int64_t qx0 = 64 * int64_t(layer.mb_x) + 4 * bx, qy0 = 64 * int64_t(layer.mb_y) + 4 * by;
-        bool averaging = false;
-        if (r0 >= 0) {
-            const int16_t *e = mb.mv_cache[pos];
-            const chroma_mc_fn chroma = chroma_mc_put_funcs[s.row][cslot];
-            predict_block(s, refs[r0], n, dst, qx0 + e[MV_X], qy0 + e[MV_Y], luma_mc_put_funcs[s.row][size], chroma,
-                          chroma_read_bytes(chroma, n / 2, s.hbd));
-            averaging = true;
-        }
+        const int64_t qx0 = qx_mb + 4 * bx, qy0 = qy_mb + 4 * by;
+        if (r0 >= 0)
+            predict_block(s, refs[r0], n, dst, qx0 + e0[MV_X], qy0 + e0[MV_Y], put);
         if (has1) {
-            const int16_t *e = mb.mv_cache[pos + 12];
-            const chroma_mc_fn chroma = (averaging ? chroma_mc_avg_funcs : chroma_mc_put_funcs)[s.row][cslot];
-            predict_block(s, refs[0], n, dst, qx0 + e[MV_X], qy0 + e[MV_Y],
-                          (averaging ? luma_mc_avg_funcs : luma_mc_put_funcs)[s.row][size], chroma,
-                          chroma_read_bytes(chroma, n / 2, s.hbd));
+            const mc_kernels second =
+                r0 >= 0 ? kernels_of(luma_mc_avg_funcs, chroma_mc_avg_funcs, row, whole, s.hbd) : put;
+            predict_block(s, refs[0], n, dst, qx0 + e1[MV_X], qy0 + e1[MV_Y], second);
         }
     }
     return 0;
+}
+
+} // namespace
+
+int inter_pred_mb(decoder_ctx *ctx, int32_t kind)
+{
+    if (!ctx->pad_block_buf)
+        return -2;
+    const bool whole = mc_shape_table[kind >= 0 && kind < 31 ? kind : 0] == 0;
+    if (whole && ctx->bit_depth == 8 && ctx->chroma_format == 1 && ctx->mb.mv_cache[17][MV_REF_IDX] < 0 &&
+        predict_whole_inside(ctx, ctx->layer[ctx->cur_layer], ctx->mb.mv_cache[5]))
+        return 0;
+    return predict_blocks(ctx, whole);
 }

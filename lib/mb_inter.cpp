@@ -186,8 +186,10 @@ int decode_p_mb(decoder_ctx *ctx, int32_t t)
     mb_work &mb = ctx->mb;
     mb_context_load(ctx);
     // List 1 is not used: a B picture before may have left its vectors here.
-    for (int pos : kBlockPos)
-        std::memcpy(mb.mv_cache[12 + pos], kListUnused, sizeof kListUnused);
+    std::memcpy(mb.mv_cache[17], kListUnused, sizeof kListUnused);
+    std::memcpy(mb.mv_cache[18], kListUnused, sizeof kListUnused);
+    std::memcpy(mb.mv_cache[21], kListUnused, sizeof kListUnused);
+    std::memcpy(mb.mv_cache[22], kListUnused, sizeof kListUnused);
     if (t == P_SKIP) {
         if (aec_mode(ctx))
             aec_record_mb_type_code(ctx, P_SKIP);

@@ -133,6 +133,7 @@ inline void luma_blocks_diag(luma_diag_fn core, uint8_t *dst, const uint8_t *src
 template <typename pixel, int N, bool MODE>
 void luma_full(uint8_t *dst, const uint8_t *src, int32_t stride)
 {
+#pragma GCC unroll 16
     for (int y = 0; y < N; y++, dst += stride, src += stride) {
         if constexpr (MODE == PUT) {
             std::memcpy(dst, src, N * sizeof(pixel));

@@ -14,18 +14,28 @@ int32_t add32(int32_t a, int32_t b) { return static_cast<int32_t>(static_cast<ui
 
 int32_t scale_index(int32_t ref_idx) { return ref_idx > 0 ? 1 : 0; }
 
-void fill_entries(mb_work &mb, int pos, int fill, const int16_t *entry)
+void copy_entry(int16_t *to, const int16_t *entry) { std::memcpy(to, entry, MV_FIELDS * sizeof *entry); }
+
+inline void fill_entries(mb_work &mb, int pos, int fill, const int16_t *entry)
 {
-    int targets[4] = {pos, -1, -1, -1};
+    copy_entry(mb.mv_cache[pos], entry);
     switch (fill) {
-    case MV_FILL_16X16: targets[1] = pos + 1, targets[2] = pos + 4, targets[3] = pos + 5; break;
-    case MV_FILL_PAIR_H: targets[1] = pos + 1; break;
-    case MV_FILL_PAIR_V: targets[1] = pos + 4; break;
+    case MV_FILL_16X16:
+        copy_entry(mb.mv_cache[pos + 1], entry);
+        copy_entry(mb.mv_cache[pos + 4], entry);
+        copy_entry(mb.mv_cache[pos + 5], entry);
+        break;
+    case MV_FILL_PAIR_H: copy_entry(mb.mv_cache[pos + 1], entry); break;
+    case MV_FILL_PAIR_V: copy_entry(mb.mv_cache[pos + 4], entry); break;
     default: break;
     }
-    for (int t : targets)
-        if (t >= 0)
-            std::memcpy(mb.mv_cache[t], entry, sizeof mb.mv_cache[t]);
+}
+
+// scale_mv with dist * scale folded into one factor: the same value in 32-bit arithmetic, and
+// the vector itself when the factor is 512.
+int32_t scale_by(int32_t v, int32_t factor)
+{
+    return factor == 512 ? v : add32(mul32(v, factor), 256 - (v < 0 ? 1 : 0)) >> 9;
 }
 
 } // namespace
@@ -44,45 +54,49 @@ void predict_motion(const decoder_ctx *ctx, int pos, int c_pos, int rule, int re
     // The lower right block's upper-right neighbour is not decoded yet.
     if (c[MV_REF_IDX] == -1 || pos == 10 || pos == 22)
         c = mb.mv_cache[pos - 5];
-    const bool ha = a[MV_REF_IDX] >= 0, hb = b[MV_REF_IDX] >= 0, hc = c[MV_REF_IDX] >= 0;
-    const int16_t *only = nullptr;
-    if (!ha && hb && !hc)
-        only = b;
-    else if (!ha && !hb && hc)
-        only = c;
-    else if (ha && !hb && !hc)
-        only = a;
-    else if (rule == MV_PREFER_A && a[MV_REF_IDX] == ref)
-        only = a;
-    else if (rule == MV_PREFER_B && b[MV_REF_IDX] == ref)
-        only = b;
-    else if (rule == MV_PREFER_C && c[MV_REF_IDX] == ref)
-        only = c;
+    const int32_t ra = a[MV_REF_IDX], rb = b[MV_REF_IDX], rc = c[MV_REF_IDX];
+    // Bit 0: A available, bit 1: B, bit 2: C.
+    const unsigned have = unsigned(ra >= 0) | unsigned(rb >= 0) << 1 | unsigned(rc >= 0) << 2;
+    const int16_t *only = have == 1 ? a : have == 2 ? b : have == 4 ? c : nullptr;
+    if (!only) {
+        if (rule == MV_PREFER_A && ra == ref)
+            only = a;
+        else if (rule == MV_PREFER_B && rb == ref)
+            only = b;
+        else if (rule == MV_PREFER_C && rc == ref)
+            only = c;
+    }
     if (only) {
         *px = only[MV_X];
         *py = only[MV_Y];
         return;
     }
     const int32_t dist = ctx->ref_distance[scale_index(ref)];
-    int32_t v[3][2];
-    const int16_t *n[3] = {a, b, c};
-    for (int i = 0; i < 3; ++i) {
-        const int32_t s = ctx->ref_distance_scale[scale_index(n[i][MV_REF_IDX])];
-        v[i][0] = scale_mv(n[i][MV_X], dist, s);
-        v[i][1] = scale_mv(n[i][MV_Y], dist, s);
-    }
-    auto span = [&v](int i, int j) {
-        return std::abs(int64_t(v[i][0]) - v[j][0]) + std::abs(int64_t(v[i][1]) - v[j][1]);
-    };
-    const int64_t vab = span(0, 1), vbc = span(1, 2), vca = span(2, 0);
+    const int32_t fa = mul32(dist, ctx->ref_distance_scale[scale_index(ra)]);
+    const int32_t fb = mul32(dist, ctx->ref_distance_scale[scale_index(rb)]);
+    const int32_t fc = mul32(dist, ctx->ref_distance_scale[scale_index(rc)]);
+    const int64_t ax = scale_by(a[MV_X], fa), ay = scale_by(a[MV_Y], fa);
+    const int64_t bx = scale_by(b[MV_X], fb), by = scale_by(b[MV_Y], fb);
+    const int64_t cx = scale_by(c[MV_X], fc), cy = scale_by(c[MV_Y], fc);
+    const int64_t vab = std::abs(ax - bx) + std::abs(ay - by);
+    const int64_t vbc = std::abs(bx - cx) + std::abs(by - cy);
+    const int64_t vca = std::abs(cx - ax) + std::abs(cy - ay);
     int64_t m;
     if (vab <= vbc)
         m = vca < vbc ? (vca > vab ? vca : vab) : vbc;
     else
         m = vca > vbc ? (vab < vca ? vab : vca) : vbc;
-    const int pick = m == vab ? 2 : m == vbc ? 0 : 1;
-    *px = v[pick][0];
-    *py = v[pick][1];
+    // The vector opposite the middle span.
+    if (m == vab) {
+        *px = static_cast<int32_t>(cx);
+        *py = static_cast<int32_t>(cy);
+    } else if (m == vbc) {
+        *px = static_cast<int32_t>(ax);
+        *py = static_cast<int32_t>(ay);
+    } else {
+        *px = static_cast<int32_t>(bx);
+        *py = static_cast<int32_t>(by);
+    }
 }
 
 void store_motion(decoder_ctx *ctx, int pos, int c_pos, int rule, int fill, int ref_idx)

@@ -76,7 +76,8 @@ void luma_mc8_avg_ssse3_qpel_23(uint8_t *dst, const uint8_t *src, int32_t stride
 void luma_mc8_avg_ssse3_qpel_33(uint8_t *dst, const uint8_t *src, int32_t stride);
 
 // Chroma: (dst, src, stride, h, x, y), x and y the fractions 0..7. Reads h + 1 rows of 16
-// (8-wide) or 8 (4-wide) bytes; h <= 0 writes nothing.
+// (8-wide) or 8 (4-wide) bytes, only 8 or 4 bytes when x is 0 and only h rows when y is 0
+// (widths 8 and 4); h <= 0 writes nothing.
 void chroma_mc8_put_ssse3(uint8_t *dst, const uint8_t *src, int32_t stride, int32_t h, int32_t x,
                           int32_t y);
 void chroma_mc4_put_ssse3(uint8_t *dst, const uint8_t *src, int32_t stride, int32_t h, int32_t x,

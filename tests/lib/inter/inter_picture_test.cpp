@@ -41,6 +41,10 @@ std::vector<Case> cases()
     tiny.far_percent = 40;
     tiny.p_pictures = 5;
     out.push_back({"single_macroblock", tiny});
+    StreamConfig edges = config(3, 3, 1, 8, false);   // one-vector macroblocks near the edges
+    edges.skip_percent = 60;
+    edges.p_pictures = 8;
+    out.push_back({"mostly_skipped_edges", edges});
     StreamConfig all_skip = config(3, 2, 1, 8, true);
     all_skip.skip_percent = 100;
     out.push_back({"all_skipped", all_skip});
