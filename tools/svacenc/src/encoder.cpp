@@ -416,7 +416,8 @@ struct Encoder::State {
         mb = IntraMb();
         mb.kind = IntraKind::k8x8;
         int total = intra_luma(mx, my, modes, mb);
-        if (cfg.intra4x4) {
+        // Each of the 16 I_4X4 modes costs at least one bit.
+        if (cfg.intra4x4 && total > 16 * lambda()) {
             MbSamples i8x8;
             save_mb(mx, my, &i8x8);
             IntraMb mb4;
@@ -566,6 +567,8 @@ struct Encoder::State {
     // Luma SAD of the macroblock against its prediction at v.
     int sad_at(int mx, int my, Mv v) const
     {
+        if (((v.x | v.y) & 3) == 0)
+            return sad16(mx, my, v.x >> 2, v.y >> 2, 1 << 30);
         alignas(16) uint8_t pred[kWin * 16];
         mc_luma(mx, my, v, pred);
         int s = 0;
@@ -577,9 +580,19 @@ struct Encoder::State {
         return s;
     }
 
-    // Motion-compensated prediction of the macroblock into cur.
+    // Motion-compensated prediction of the macroblock into cur. A whole-sample vector that
+    // stays inside the reference is a plain copy.
     void predict_inter(int mx, int my, Mv mv)
     {
+        const int ix = 16 * mx + (mv.x >> 2), iy = 16 * my + (mv.y >> 2);
+        if (((mv.x | mv.y) & 7) == 0 && ix >= 0 && iy >= 0 && ix + 16 <= ref.w && iy + 16 <= ref.h) {
+            for (int y = 0; y < 16; ++y)
+                std::memcpy(cur.at(0, 16 * mx, 16 * my + y), ref.at(0, ix, iy + y), 16);
+            for (int p = 1; p <= 2; ++p)
+                for (int y = 0; y < 8; ++y)
+                    std::memcpy(cur.at(p, 8 * mx, 8 * my + y), ref.at(p, ix / 2, iy / 2 + y), 8);
+            return;
+        }
         alignas(16) uint8_t pred[kWin * 16];
         mc_luma(mx, my, mv, pred);
         for (int y = 0; y < 16; ++y)
@@ -883,7 +896,7 @@ bool Encoder::encode(const Yuv &picture, Coded *out, bool force_key)
     intra_params.type_offset = key ? 0 : 4;
     PLayerParams p_params;
     p_params.single_ref = true;
-    AecPictureState aec_picture(uint32_t(s.mbw), uint32_t(s.mbh));
+    AecPictureState aec_picture(s.aec ? uint32_t(s.mbw) : 0, s.aec ? uint32_t(s.mbh) : 0);
     AecSliceWriter aec(aec_picture, intra_params, key ? AecPictureKind::kI : AecPictureKind::kP, true);
 
     const int total = s.mbw * s.mbh;
@@ -938,9 +951,12 @@ bool Encoder::encode(const Yuv &picture, Coded *out, bool force_key)
             }
         }
         const bool skip = mv == pred && cbp == 0;
-        if (!skip && s.cfg.intra_in_p) {
-            // Intra where its prediction costs less; a coded intra type takes a few more bits.
-            const int inter_cost = s.prediction_sad(mx, my) + lam * (se_bits(mv.x - pred.x) + se_bits(mv.y - pred.y) + 1);
+        // Intra where its prediction costs less; a coded intra type takes a few more bits, and
+        // its modes at least one each.
+        const int inter_cost = skip || !s.cfg.intra_in_p
+                                   ? 0
+                                   : s.prediction_sad(mx, my) + lam * (se_bits(mv.x - pred.x) + se_bits(mv.y - pred.y) + 1);
+        if (inter_cost > 9 * lam) {
             State::MbSamples inter_pred;
             s.save_mb(mx, my, &inter_pred);
             IntraMb mb;
