@@ -5,6 +5,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -134,15 +135,16 @@ Encoded encode(const Config &config, int count)
     return run;
 }
 
-// Coding tools of a case: loop filter, sub-sample vectors, I_4X4, intra in P pictures.
+// Coding tools of a case: loop filter, sub-sample vectors, I_4X4, intra in P pictures,
+// P_16X8 and P_8X16.
 struct Tools {
-    bool filter = true, subsample = true, intra4x4 = true, intra_in_p = true;
+    bool filter = true, subsample = true, intra4x4 = true, intra_in_p = true, partitions = true;
 };
 constexpr Tools kAll{};
 // Without the loop filter the encoder's reconstruction is its own (the decoder makes it
 // otherwise): the other tools' predictions are checked on their own.
-constexpr Tools kUnfiltered{false, true, true, true};
-constexpr Tools kNone{false, false, false, false};
+constexpr Tools kUnfiltered{false, true, true, true, true};
+constexpr Tools kNone{false, false, false, false, false};
 
 struct Case {
     const char *name;
@@ -150,6 +152,8 @@ struct Case {
     Entropy entropy;
     Tools tools = kAll;
 };
+
+void PrintTo(const Case &c, std::ostream *os) { *os << c.name; }
 
 double psnr(const Yuv &a, const Yuv &b)
 {
@@ -177,16 +181,18 @@ TEST_P(EncoderMatchesDecoder, EveryPictureEqualsTheReconstruction)
     config.subsample = c.tools.subsample;
     config.intra4x4 = c.tools.intra4x4;
     config.intra_in_p = c.tools.intra_in_p;
+    config.partitions = c.tools.partitions;
     const Encoded run = encode(config, c.pictures);
     ASSERT_EQ(run.coded.size(), size_t(c.pictures));
 
-    int skipped = 0, key = 0, intra4x4 = 0, intra_in_p = 0, fractional = 0;
+    int skipped = 0, key = 0, intra4x4 = 0, intra_in_p = 0, fractional = 0, partitioned = 0;
     for (const Coded &coded : run.coded) {
         skipped += coded.skipped;
         key += coded.key;
         intra4x4 += coded.intra4x4;
         intra_in_p += coded.key ? 0 : coded.intra4x4 + coded.intra8x8;
         fractional += coded.fractional;
+        partitioned += coded.partitioned;
     }
     EXPECT_EQ(key, (c.pictures + c.gop - 1) / c.gop);
     if (c.gop > 1 && c.qp > 20) {
@@ -200,7 +206,8 @@ TEST_P(EncoderMatchesDecoder, EveryPictureEqualsTheReconstruction)
     };
     const Use uses[] = {{"I_4X4", c.tools.intra4x4, c.qp < 40, intra4x4},
                         {"intra in P", c.tools.intra_in_p, c.gop > 1 && c.qp < 40, intra_in_p},
-                        {"sub-sample vectors", c.tools.subsample, c.gop > 1 && c.qp < 40, fractional}};
+                        {"sub-sample vectors", c.tools.subsample, c.gop > 1 && c.qp < 40, fractional},
+                        {"P_16X8 and P_8X16", c.tools.partitions, c.gop > 1 && c.qp < 40, partitioned}};
     for (const Use &u : uses) {
         if (!u.on) {
             EXPECT_EQ(u.count, 0) << u.tool;
@@ -231,7 +238,10 @@ INSTANTIATE_TEST_SUITE_P(
                       Case{"UnfilteredArithmetic", 96, 80, 4, 30, 9, Entropy::kArithmetic, kUnfiltered},
                       Case{"NoToolsVlc", 96, 80, 4, 30, 9, Entropy::kVlc, kNone},
                       Case{"NoToolsArithmetic", 96, 80, 4, 30, 9, Entropy::kArithmetic, kNone},
-                      Case{"FilterOnlyVlc", 96, 80, 4, 30, 9, Entropy::kVlc, Tools{true, false, false, false}},
+                      Case{"FilterOnlyVlc", 96, 80, 4, 30, 9, Entropy::kVlc, Tools{true, false, false, false, false}},
+                      // Partitions searched in whole samples only.
+                      Case{"WholeSamplePartitionsArithmetic", 96, 80, 4, 30, 9, Entropy::kArithmetic,
+                           Tools{false, false, false, false, true}},
                       // Large levels and escapes at QP 0, nearly nothing at QP 51.
                       Case{"FineQpVlc", 64, 48, 3, 0, 4, Entropy::kVlc},
                       Case{"FineQpArithmetic", 64, 48, 3, 0, 4, Entropy::kArithmetic},

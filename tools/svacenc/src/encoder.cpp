@@ -94,9 +94,12 @@ struct Mv {
 // What later macroblocks need of a coded one.
 struct MbInfo {
     bool intra = false;
-    Mv mv;
+    Mv mv[4];           // per 8x8 block, raster order
     int cbp = 0;
 };
+
+// Rules of vector prediction: the median, or one neighbour first when it is inter.
+enum MvRule { kMedian, kPreferA, kPreferB, kPreferC };
 
 // Row stride of the motion-compensation windows: room for the widest vector loads.
 constexpr int kWin = 64;
@@ -475,38 +478,54 @@ struct Encoder::State {
 
     // ---- inter -------------------------------------------------------------------------
 
-    // The vector a decoder predicts for a 16x16 partition (reference 0, all inter neighbours
-    // with the same reference distance, so no scaling changes them). Missing and intra
-    // neighbours have no vector and count as zero in the median; only a missing upper-right
-    // neighbour is replaced by the upper-left one.
-    Mv predict_mv(int mx, int my) const
+    // Vector of the 8x8 block (bx, by) of macroblock (mx, my) in block units, bx and by -1..2
+    // reaching into the neighbours: ref -1 missing (not decoded yet), -2 intra, 0 inter. own
+    // holds the blocks of macroblock (mx, my) chosen so far (bit b of done: block b).
+    struct Neighbour {
+        int ref = -1;
+        Mv mv;
+    };
+    Neighbour block_mv(int mx, int my, int bx, int by, const Mv *own, int done) const
     {
-        struct N {
-            bool exists = false;
-            bool has = false;
-            Mv mv;
-        };
-        auto at = [&](int x, int y) {
-            N n;
-            if (x >= 0 && y >= 0 && x < mbw && y <= my) {
-                const MbInfo &i = info[size_t(y) * mbw + x];
-                n.exists = true;
-                n.has = !i.intra;
-                n.mv = i.mv;
+        Neighbour n;
+        if (by >= 0 && bx >= 0) {
+            if (bx < 2 && (done >> (2 * by + bx) & 1)) {
+                n.ref = 0;
+                n.mv = own[2 * by + bx];
             }
             return n;
-        };
-        const N a = at(mx - 1, my);
-        const N b = my > 0 ? at(mx, my - 1) : N{};
-        N c = my > 0 && mx + 1 < mbw ? at(mx + 1, my - 1) : N{};
-        if (!c.exists)
-            c = my > 0 && mx > 0 ? at(mx - 1, my - 1) : N{};
-        if (!a.has && b.has && !c.has)
+        }
+        const int x = mx + (bx < 0 ? -1 : bx >= 2 ? 1 : 0), y = my + (by < 0 ? -1 : 0);
+        if (x < 0 || y < 0 || x >= mbw)
+            return n;
+        const MbInfo &i = info[size_t(y) * mbw + x];
+        n.ref = i.intra ? -2 : 0;
+        if (!i.intra)
+            n.mv = i.mv[2 * (by < 0 ? 1 : by) + (bx < 0 ? 1 : bx >= 2 ? 0 : bx)];
+        return n;
+    }
+
+    // The vector a decoder predicts for the partition whose first 8x8 block is pos in the
+    // decoder's neighbour grid (4 per row; row 0 above the macroblock, column 0 left of it),
+    // with c_pos its upper-right neighbour. Reference 0 everywhere, so no scaling changes
+    // the vectors; missing and intra neighbours count as zero in the median, and a missing
+    // upper-right neighbour is replaced by the upper-left one.
+    Mv predict_mv(int mx, int my, int pos, int c_pos, MvRule rule, const Mv *own, int done) const
+    {
+        auto at = [&](int p) { return block_mv(mx, my, (p & 3) - 1, (p >> 2) - 1, own, done); };
+        const Neighbour a = at(pos - 1), b = at(pos - 4);
+        Neighbour c = at(c_pos);
+        if (c.ref == -1 || pos == 10)
+            c = at(pos - 5);
+        const bool ha = a.ref >= 0, hb = b.ref >= 0, hc = c.ref >= 0;
+        if (!ha && hb && !hc)
             return b.mv;
-        if (!a.has && !b.has && c.has)
+        if (!ha && !hb && hc)
             return c.mv;
-        if (a.has && !b.has && !c.has)
+        if (ha && !hb && !hc)
             return a.mv;
+        if ((rule == kPreferA && ha) || (rule == kPreferB && hb) || (rule == kPreferC && hc))
+            return rule == kPreferA ? a.mv : rule == kPreferB ? b.mv : c.mv;
         const Mv v[3] = {a.mv, b.mv, c.mv};
         auto span = [&](int i, int j) { return std::abs(v[i].x - v[j].x) + std::abs(v[i].y - v[j].y); };
         const int vab = span(0, 1), vbc = span(1, 2), vca = span(2, 0);
@@ -517,6 +536,7 @@ struct Encoder::State {
             m = vca > vbc ? std::min(vab, vca) : vbc;
         return m == vab ? v[2] : m == vbc ? v[0] : v[1];
     }
+    Mv predict_mv(int mx, int my) const { return predict_mv(mx, my, 5, 3, kMedian, nullptr, 0); }
 
     // Luma SAD of the 16x16 macroblock against the reference at a whole-sample vector.
     int sad16(int mx, int my, int vx, int vy, int limit) const
@@ -700,11 +720,11 @@ struct Encoder::State {
         };
         consider(px, py);
         if (mx > 0) {
-            const Mv &a = info[size_t(my) * mbw + mx - 1].mv;
+            const Mv &a = info[size_t(my) * mbw + mx - 1].mv[1];
             consider(a.x >> 2, a.y >> 2);
         }
         if (my > 0) {
-            const Mv &b = info[size_t(my - 1) * mbw + mx].mv;
+            const Mv &b = info[size_t(my - 1) * mbw + mx].mv[2];
             consider(b.x >> 2, b.y >> 2);
         }
         for (int step = 8; step >= 1; step >>= 1) {
@@ -745,6 +765,129 @@ struct Encoder::State {
                         try_vector(Mv{c.x + dx, c.y + dy});
         }
         return best_mv;
+    }
+
+    // Motion of a coded inter macroblock: its shape, and the vector and predicted vector of
+    // each partition in coding order (16x8: upper, lower; 8x16: left, right).
+    struct Motion {
+        PKind kind = PKind::k16x16;
+        Mv mv[2], pred[2];
+
+        int parts() const { return kind == PKind::k16x16 ? 1 : 2; }
+        int bits() const
+        {
+            int b = 0;
+            for (int i = 0; i < parts(); ++i)
+                b += se_bits(mv[i].x - pred[i].x) + se_bits(mv[i].y - pred[i].y);
+            return b;
+        }
+        // Partition of each 8x8 block (raster order).
+        int part_of(int block) const
+        {
+            return kind == PKind::k16x16 ? 0 : kind == PKind::k16x8 ? block >> 1 : block & 1;
+        }
+        // Region of partition i in the macroblock's luma.
+        void region(int i, int *x0, int *y0, int *w, int *h) const
+        {
+            const bool wide = kind != PKind::k8x16;
+            *x0 = wide ? 0 : 8 * i;
+            *y0 = wide ? 8 * i : 0;
+            *w = wide ? 16 : 8;
+            *h = kind == PKind::k16x8 ? 8 : 16;
+        }
+    };
+
+    // Luma SAD over a region of the macroblock against its prediction at v.
+    int sad_region(int mx, int my, Mv v, int x0, int y0, int w, int h) const
+    {
+        alignas(16) uint8_t pred[kWin * 16];
+        mc_luma(mx, my, v, pred);
+        int s = 0;
+        for (int y = y0; y < y0 + h; ++y) {
+            const uint8_t *a = src.at(0, 16 * mx, 16 * my + y);
+            for (int x = x0; x < x0 + w; ++x)
+                s += std::abs(int(a[x]) - int(pred[y * kWin + x]));
+        }
+        return s;
+    }
+
+    // Vectors of a 16x8 or 8x16 macroblock, each partition searched from start and its own
+    // predicted vector in whole, then half and quarter samples. *cost: SAD plus weighted bits.
+    Motion search_split(int mx, int my, PKind kind, Mv start, int *cost) const
+    {
+        // The decoder's grid position of each partition's first block, its upper-right
+        // neighbour and its prediction rule.
+        static const int kPos[2][2] = {{5, 9}, {5, 6}}, kUpperRight[2][2] = {{3, 4}, {2, 3}};
+        static const MvRule kRule[2][2] = {{kPreferB, kPreferA}, {kPreferA, kPreferC}};
+        const int k = kind == PKind::k16x8 ? 0 : 1;
+        const int lam = lambda(), limit = 4 * std::max(1, cfg.search_range) + 3;
+        Motion m;
+        m.kind = kind;
+        Mv own[4];
+        int done = 0;
+        *cost = 0;
+        for (int i = 0; i < 2; ++i) {
+            int x0, y0, w, h;
+            m.region(i, &x0, &y0, &w, &h);
+            const Mv pred = predict_mv(mx, my, kPos[k][i], kUpperRight[k][i], kRule[k][i], own, done);
+            auto cost_of = [&](Mv v) {
+                return sad_region(mx, my, v, x0, y0, w, h) + lam * (se_bits(v.x - pred.x) + se_bits(v.y - pred.y));
+            };
+            Mv best = start;
+            int best_cost = cost_of(start);
+            auto consider = [&](Mv v) {
+                if (std::abs(v.x) > limit || std::abs(v.y) > limit || v == best)
+                    return false;
+                if (!cfg.subsample && ((v.x | v.y) & 3))
+                    return false;
+                const int c = cost_of(v);
+                if (c >= best_cost)
+                    return false;
+                best_cost = c;
+                best = v;
+                return true;
+            };
+            consider(pred);
+            for (int step = 8; step >= (cfg.subsample ? 1 : 4); step >>= 1)
+                for (int rounds = 0; rounds < 4; ++rounds) {
+                    const Mv c = best;
+                    bool moved = consider(Mv{c.x + step, c.y});
+                    moved |= consider(Mv{c.x - step, c.y});
+                    moved |= consider(Mv{c.x, c.y + step});
+                    moved |= consider(Mv{c.x, c.y - step});
+                    if (!moved)
+                        break;
+                }
+            m.mv[i] = best;
+            m.pred[i] = pred;
+            *cost += best_cost;
+            for (int b = 0; b < 4; ++b)
+                if (m.part_of(b) == i) {
+                    own[b] = best;
+                    done |= 1 << b;
+                }
+        }
+        return m;
+    }
+
+    // Prediction of a 16x8 or 8x16 macroblock into cur: each partition's region of the
+    // whole-macroblock prediction at its vector (interpolation is the same for every sample
+    // whatever the block size).
+    void predict_split(int mx, int my, const Motion &m)
+    {
+        alignas(16) uint8_t pred[kWin * 16];
+        for (int i = 0; i < 2; ++i) {
+            int x0, y0, w, h;
+            m.region(i, &x0, &y0, &w, &h);
+            mc_luma(mx, my, m.mv[i], pred);
+            for (int y = y0; y < y0 + h; ++y)
+                std::memcpy(cur.at(0, 16 * mx + x0, 16 * my + y), pred + y * kWin + x0, size_t(w));
+            for (int p = 1; p <= 2; ++p) {
+                mc_chroma(p, mx, my, m.mv[i], pred);
+                for (int y = y0 / 2; y < (y0 + h) / 2; ++y)
+                    std::memcpy(cur.at(p, 8 * mx + x0 / 2, 8 * my + y), pred + y * kWin + x0 / 2, size_t(w / 2));
+            }
+        }
     }
 
     // The decoder's output for the picture just coded, into cur. With the loop filter on, the
@@ -942,20 +1085,36 @@ bool Encoder::encode(const Yuv &picture, Coded *out, bool force_key)
         const bool still = s.still[size_t(addr)] && s.pic_qp + 1 >= s.still[size_t(addr)] && pred == Mv{} &&
                            s.same_source(mx, my);
         int cbp = still || s.unchanged(mx, my) ? 0 : s.inter_residual(mx, my, levels);
-        Mv mv = pred;
+        State::Motion motion;
+        motion.mv[0] = motion.pred[0] = pred;
         if (cbp) {
-            mv = s.search(mx, my, pred);
-            if (mv != pred) {
+            const Mv mv = s.search(mx, my, pred);
+            motion.mv[0] = mv;
+            int best = s.cfg.partitions ? s.sad_at(mx, my, mv) + lam * motion.bits() : 0;
+            for (PKind kind : {PKind::k16x8, PKind::k8x16}) {
+                if (!s.cfg.partitions)
+                    break;
+                int cost;
+                const State::Motion split = s.search_split(mx, my, kind, mv, &cost);
+                // Two vectors and a longer type.
+                if (cost + 2 * lam < best) {
+                    best = cost + 2 * lam;
+                    motion = split;
+                }
+            }
+            if (motion.kind != PKind::k16x16) {
+                s.predict_split(mx, my, motion);
+                cbp = s.inter_residual(mx, my, levels);
+            } else if (mv != pred) {
                 s.predict_inter(mx, my, mv);
                 cbp = s.inter_residual(mx, my, levels);
             }
         }
-        const bool skip = mv == pred && cbp == 0;
+        const Mv mv = motion.mv[0];
+        const bool skip = motion.kind == PKind::k16x16 && mv == pred && cbp == 0;
         // Intra where its prediction costs less; a coded intra type takes a few more bits, and
         // its modes at least one each.
-        const int inter_cost = skip || !s.cfg.intra_in_p
-                                   ? 0
-                                   : s.prediction_sad(mx, my) + lam * (se_bits(mv.x - pred.x) + se_bits(mv.y - pred.y) + 1);
+        const int inter_cost = skip || !s.cfg.intra_in_p ? 0 : s.prediction_sad(mx, my) + lam * (motion.bits() + 1);
         if (inter_cost > 9 * lam) {
             State::MbSamples inter_pred;
             s.save_mb(mx, my, &inter_pred);
@@ -970,7 +1129,8 @@ bool Encoder::encode(const Yuv &picture, Coded *out, bool force_key)
         }
         modes.store(uint32_t(mx), uint32_t(my), inter_modes);
         mi = MbInfo();
-        mi.mv = mv;
+        for (int b = 0; b < 4; ++b)
+            mi.mv[b] = motion.mv[motion.part_of(b)];
         if (!still)
             s.still[size_t(addr)] = skip && mv == Mv{} ? uint8_t(s.pic_qp + 1) : 0;
         if (skip) {
@@ -983,11 +1143,16 @@ bool Encoder::encode(const Yuv &picture, Coded *out, bool force_key)
         s.apply_residual(mx, my, cbp, levels);
         mi.cbp = cbp;
         ++coded.inter;
-        coded.fractional += ((mv.x | mv.y) & 3) != 0;
+        coded.partitioned += motion.kind != PKind::k16x16;
+        bool fractional = false;
         PMb mb;
-        mb.kind = PKind::k16x16;
-        mb.mvd[0][0] = mv.x - pred.x;
-        mb.mvd[0][1] = mv.y - pred.y;
+        mb.kind = motion.kind;
+        for (int i = 0; i < motion.parts(); ++i) {
+            mb.mvd[i][0] = motion.mv[i].x - motion.pred[i].x;
+            mb.mvd[i][1] = motion.mv[i].y - motion.pred[i].y;
+            fractional |= ((motion.mv[i].x | motion.mv[i].y) & 3) != 0;
+        }
+        coded.fractional += fractional;
         mb.cbp = uint32_t(cbp);
         for (int b = 0; b < 4; ++b)
             if (cbp & (1 << b))

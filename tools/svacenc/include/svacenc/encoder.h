@@ -13,7 +13,7 @@
 // Key pictures are IDR pictures that carry the parameter sets (and the security parameter set
 // of an encrypted stream), so a decoder can start at any of them. Other pictures are P
 // pictures that refer to the picture before. Key-picture macroblocks are I_8X8 or I_4X4; P
-// pictures add P_16X16 with quarter-sample vectors and skipped macroblocks. The loop filter is
+// pictures add P_16X16, P_16X8 and P_8X16 with quarter-sample vectors, and skipped macroblocks. The loop filter is
 // on, so references are the deblocked pictures a decoder outputs.
 #ifndef SVACENC_ENCODER_H
 #define SVACENC_ENCODER_H
@@ -61,6 +61,7 @@ struct Config {
     bool subsample = true;        // half- then quarter-sample refinement of each vector
     bool intra4x4 = true;         // I_4X4 where it beats I_8X8
     bool intra_in_p = true;       // intra macroblocks in P pictures where they beat inter
+    bool partitions = true;       // P_16X8 and P_8X16 where two vectors beat one
     // Encrypted slices: cipher 1 DES (8-byte key) or 2 AES (16, 24 or 32 bytes); 0 none.
     uint32_t cipher = 0;
     std::vector<uint8_t> key;
@@ -73,7 +74,8 @@ struct Coded {
     int skipped = 0;              // skipped macroblocks
     int intra8x8 = 0;             // I_8X8 macroblocks (key and P pictures)
     int intra4x4 = 0;             // I_4X4 macroblocks
-    int inter = 0;                // coded P_16X16 macroblocks
+    int inter = 0;                // coded inter macroblocks
+    int partitioned = 0;          // of these, P_16X8 and P_8X16 ones
     int fractional = 0;           // of these, the ones with a half or quarter-sample vector
 };
 
