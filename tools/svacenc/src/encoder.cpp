@@ -800,6 +800,16 @@ struct Encoder::State {
     // Luma SAD over a region of the macroblock against its prediction at v.
     int sad_region(int mx, int my, Mv v, int x0, int y0, int w, int h) const
     {
+        const int ix = 16 * mx + (v.x >> 2), iy = 16 * my + (v.y >> 2);
+        if (((v.x | v.y) & 3) == 0 && ix >= 0 && iy >= 0 && ix + 16 <= ref.w && iy + 16 <= ref.h) {
+            int s = 0;
+            for (int y = y0; y < y0 + h; ++y) {
+                const uint8_t *a = src.at(0, 16 * mx, 16 * my + y), *r = ref.at(0, ix, iy + y);
+                for (int x = x0; x < x0 + w; ++x)
+                    s += std::abs(int(a[x]) - int(r[x]));
+            }
+            return s;
+        }
         alignas(16) uint8_t pred[kWin * 16];
         mc_luma(mx, my, v, pred);
         int s = 0;
