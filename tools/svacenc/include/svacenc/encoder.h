@@ -12,9 +12,10 @@
 //
 // Key pictures are IDR pictures that carry the parameter sets (and the security parameter set
 // of an encrypted stream), so a decoder can start at any of them. Other pictures are P
-// pictures that refer to the picture before. Key-picture macroblocks are I_8X8 or I_4X4; P
-// pictures add P_16X16, P_16X8 and P_8X16 with quarter-sample vectors, and skipped macroblocks. The loop filter is
-// on, so references are the deblocked pictures a decoder outputs.
+// pictures that refer to the picture before. Intra macroblocks are I_8X8 or I_4X4; P pictures
+// add P_16X16, P_16X8 and P_8X16 with quarter-sample vectors, and skipped macroblocks. The
+// loop filter is on, so references are the deblocked pictures a decoder outputs (the
+// encoder runs the decoder library on each coded picture to get them).
 #ifndef SVACENC_ENCODER_H
 #define SVACENC_ENCODER_H
 
@@ -76,7 +77,7 @@ struct Coded {
     int intra4x4 = 0;             // I_4X4 macroblocks
     int inter = 0;                // coded inter macroblocks
     int partitioned = 0;          // of these, P_16X8 and P_8X16 ones
-    int fractional = 0;           // of these, the ones with a half or quarter-sample vector
+    int fractional = 0;           // inter ones with a half or quarter-sample vector
 };
 
 class Encoder {
