@@ -220,13 +220,12 @@ std::vector<uint8_t> encode_stream(Content c, const std::vector<svacenc::Yuv> &p
         sum.partitioned += coded.partitioned;
         sum.skipped += coded.skipped;
     }
-    // What the stream is made of, on stderr (stdout carries the figures scripts read).
+    // What the stream is made of.
     const double all = double(kMbWidth * kMbHeight) * double(pictures.size()) / 100;
-    std::fprintf(stderr,
-                 "macroblocks: I_8X8 %.1f %%, I_4X4 %.1f %%, P_16X16 %.1f %%, P_16X8 and P_8X16 %.1f %% (inter: %.1f %% "
-                 "with sub-sample vectors), skipped %.1f %%\n",
-                 sum.intra8x8 / all, sum.intra4x4 / all, (sum.inter - sum.partitioned) / all, sum.partitioned / all,
-                 sum.inter ? 100.0 * sum.fractional / sum.inter : 0.0, sum.skipped / all);
+    std::printf("macroblocks: I_8X8 %.1f %%, I_4X4 %.1f %%, P_16X16 %.1f %%, P_16X8 and P_8X16 %.1f %% (inter: %.1f %% "
+                "with sub-sample vectors), skipped %.1f %%\n",
+                sum.intra8x8 / all, sum.intra4x4 / all, (sum.inter - sum.partitioned) / all, sum.partitioned / all,
+                sum.inter ? 100.0 * sum.fractional / sum.inter : 0.0, sum.skipped / all);
     return out;
 }
 
