@@ -205,6 +205,7 @@ std::vector<uint8_t> encode_stream(Content c, const std::vector<svacenc::Yuv> &p
     config.qp = intra ? (low ? 30 : 20) : (low ? 32 : 24);
     svacenc::Encoder encoder(config);
     std::vector<uint8_t> out;
+    svacenc::Coded sum;
     for (const svacenc::Yuv &p : pictures) {
         svacenc::Coded coded;
         if (!encoder.encode(p, &coded)) {
@@ -212,7 +213,19 @@ std::vector<uint8_t> encode_stream(Content c, const std::vector<svacenc::Yuv> &p
             return {};
         }
         out.insert(out.end(), coded.stream.begin(), coded.stream.end());
+        sum.intra8x8 += coded.intra8x8;
+        sum.intra4x4 += coded.intra4x4;
+        sum.inter += coded.inter;
+        sum.fractional += coded.fractional;
+        sum.partitioned += coded.partitioned;
+        sum.skipped += coded.skipped;
     }
+    // What the stream is made of.
+    const double all = double(kMbWidth * kMbHeight) * double(pictures.size()) / 100;
+    std::printf("macroblocks: I_8X8 %.1f %%, I_4X4 %.1f %%, P_16X16 %.1f %%, P_16X8 and P_8X16 %.1f %% (inter: %.1f %% "
+                "with sub-sample vectors), skipped %.1f %%\n",
+                sum.intra8x8 / all, sum.intra4x4 / all, (sum.inter - sum.partitioned) / all, sum.partitioned / all,
+                sum.inter ? 100.0 * sum.fractional / sum.inter : 0.0, sum.skipped / all);
     return out;
 }
 

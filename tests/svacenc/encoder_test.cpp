@@ -1,9 +1,11 @@
 // The encoder's streams through the decoder library's exported interface: every decoded
-// picture equals the encoder's reconstruction, sample for sample, in both entropy modes.
+// picture equals the encoder's reconstruction, sample for sample, in both entropy modes and
+// with each coding tool on and off.
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <cstring>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -133,11 +135,36 @@ Encoded encode(const Config &config, int count)
     return run;
 }
 
+// Coding tools of a case: loop filter, sub-sample vectors, I_4X4, intra in P pictures,
+// P_16X8 and P_8X16.
+struct Tools {
+    bool filter = true, subsample = true, intra4x4 = true, intra_in_p = true, partitions = true;
+};
+constexpr Tools kAll{};
+// Without the loop filter the encoder's reconstruction is its own (the decoder makes it
+// otherwise): the other tools' predictions are checked on their own.
+constexpr Tools kUnfiltered{false, true, true, true, true};
+constexpr Tools kNone{false, false, false, false, false};
+
 struct Case {
     const char *name;
     int width, height, gop, qp, pictures;
     Entropy entropy;
+    Tools tools = kAll;
 };
+
+void PrintTo(const Case &c, std::ostream *os) { *os << c.name; }
+
+double psnr(const Yuv &a, const Yuv &b)
+{
+    double sum = 0;
+    for (size_t i = 0; i < a.data.size(); ++i) {
+        const double d = double(a.data[i]) - double(b.data[i]);
+        sum += d * d;
+    }
+    const double mse = sum / double(a.data.size());
+    return mse > 0 ? 10 * std::log10(255.0 * 255.0 / mse) : 99;
+}
 
 class EncoderMatchesDecoder : public ::testing::TestWithParam<Case> {};
 
@@ -150,18 +177,48 @@ TEST_P(EncoderMatchesDecoder, EveryPictureEqualsTheReconstruction)
     config.gop = c.gop;
     config.qp = c.qp;
     config.entropy = c.entropy;
+    config.loop_filter = c.tools.filter;
+    config.subsample = c.tools.subsample;
+    config.intra4x4 = c.tools.intra4x4;
+    config.intra_in_p = c.tools.intra_in_p;
+    config.partitions = c.tools.partitions;
     const Encoded run = encode(config, c.pictures);
     ASSERT_EQ(run.coded.size(), size_t(c.pictures));
 
-    int skipped = 0, key = 0;
+    int skipped = 0, key = 0, intra4x4 = 0, intra_in_p = 0, fractional = 0, partitioned = 0;
     for (const Coded &coded : run.coded) {
         skipped += coded.skipped;
         key += coded.key;
+        intra4x4 += coded.intra4x4;
+        intra_in_p += coded.key ? 0 : coded.intra4x4 + coded.intra8x8;
+        fractional += coded.fractional;
+        partitioned += coded.partitioned;
     }
     EXPECT_EQ(key, (c.pictures + c.gop - 1) / c.gop);
     if (c.gop > 1 && c.qp > 20) {
         EXPECT_GT(skipped, 0) << "the static part of the scene is skipped";
     }
+    // The tools that are on are used, so that the comparison below covers them.
+    struct Use {
+        const char *tool;
+        bool on, expected;
+        int count;
+    };
+    const Use uses[] = {{"I_4X4", c.tools.intra4x4, c.qp < 40, intra4x4},
+                        {"intra in P", c.tools.intra_in_p, c.gop > 1 && c.qp < 40, intra_in_p},
+                        {"sub-sample vectors", c.tools.subsample, c.gop > 1 && c.qp < 40, fractional},
+                        {"P_16X8 and P_8X16", c.tools.partitions, c.gop > 1 && c.qp < 40, partitioned}};
+    for (const Use &u : uses) {
+        if (!u.on) {
+            EXPECT_EQ(u.count, 0) << u.tool;
+        } else if (u.expected) {
+            EXPECT_GT(u.count, 0) << u.tool;
+        }
+    }
+    // A prediction that differs from the decoder's shows in the filtered streams (whose
+    // reconstruction the decoder makes) as drift from the source.
+    for (size_t i = 0; i < run.recon.size(); ++i)
+        EXPECT_GT(psnr(run.recon[i], scene(c.width, c.height, int(i))), c.qp < 40 ? 30.0 : 15.0) << "picture " << i;
 
     Decoder decoder;
     for (size_t i = 0; i < run.coded.size(); ++i)
@@ -177,6 +234,14 @@ INSTANTIATE_TEST_SUITE_P(
                       Case{"IntraOnlyArithmetic", 80, 64, 1, 28, 3, Entropy::kArithmetic},
                       Case{"GopVlc", 96, 80, 4, 30, 9, Entropy::kVlc},
                       Case{"GopArithmetic", 96, 80, 4, 30, 9, Entropy::kArithmetic},
+                      Case{"UnfilteredVlc", 96, 80, 4, 30, 9, Entropy::kVlc, kUnfiltered},
+                      Case{"UnfilteredArithmetic", 96, 80, 4, 30, 9, Entropy::kArithmetic, kUnfiltered},
+                      Case{"NoToolsVlc", 96, 80, 4, 30, 9, Entropy::kVlc, kNone},
+                      Case{"NoToolsArithmetic", 96, 80, 4, 30, 9, Entropy::kArithmetic, kNone},
+                      Case{"FilterOnlyVlc", 96, 80, 4, 30, 9, Entropy::kVlc, Tools{true, false, false, false, false}},
+                      // Partitions searched in whole samples only.
+                      Case{"WholeSamplePartitionsArithmetic", 96, 80, 4, 30, 9, Entropy::kArithmetic,
+                           Tools{false, false, false, false, true}},
                       // Large levels and escapes at QP 0, nearly nothing at QP 51.
                       Case{"FineQpVlc", 64, 48, 3, 0, 4, Entropy::kVlc},
                       Case{"FineQpArithmetic", 64, 48, 3, 0, 4, Entropy::kArithmetic},

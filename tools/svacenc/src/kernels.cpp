@@ -25,11 +25,51 @@ constexpr int kBasis[8][8] = {
     {8, -12, 10, -10, 8, -6, 4, -3},
 };
 
+// The same for the 4x4 transform, [x][u].
+constexpr int kBasis4[4][4] = {
+    {4, 5, 4, 2},
+    {4, 2, -4, -5},
+    {4, -2, -4, 5},
+    {4, -5, 4, -2},
+};
+
 struct Tables {
     float mult[56][64];   // forward coefficient -> level, by qp and index 8u + v
     float max_mult[56];   // largest level one unit of residual SAD can reach, by qp
+    float mult4[56][16];  // 4x4 blocks, index 4u + v
+    float max_mult4[56];
 
     Tables()
+    {
+        fill8();
+        fill4();
+    }
+
+    void fill4()
+    {
+        double norm[4];
+        int peak[4];
+        for (int u = 0; u < 4; ++u) {
+            norm[u] = 0;
+            peak[u] = 0;
+            for (int x = 0; x < 4; ++x) {
+                norm[u] += kBasis4[x][u] * kBasis4[x][u];
+                peak[u] = std::max(peak[u], std::abs(kBasis4[x][u]));
+            }
+        }
+        for (int qp = 0; qp < 56; ++qp)
+            for (int p = 0; p < 16; ++p) {
+                const coef_scan_entry &e = coef_scan_table_4x4[0][p];
+                const int u = e.index >> 2, v = e.index & 3;
+                const double step = double(dequant_scale_table_4x4[qp % 7][e.scale]) * double(1 << (qp / 7));
+                // The inverse scales by 2^-10 (one final shift).
+                mult4[qp][e.index] = float(1024.0 / (norm[u] * norm[v] * step));
+                const float bound = float(peak[u] * peak[v]) * mult4[qp][e.index];
+                max_mult4[qp] = p == 0 ? bound : std::max(max_mult4[qp], bound);
+            }
+    }
+
+    void fill8()
     {
         double norm[8];
         for (int u = 0; u < 8; ++u) {
@@ -67,6 +107,10 @@ const Tables &tables()
 const intra_pred_fn kLumaKernels[8] = {
     intra_pred8x8_vert, intra_pred8x8_horz, intra_pred8x8_lp,   intra_pred8x8_dnlf,
     intra_pred8x8_dnrh, intra_pred8x8_lplf, intra_pred8x8_lptp, intra_pred8x8_d128,
+};
+const intra_pred_fn kLumaKernels4[8] = {
+    intra_pred4x4_vert, intra_pred4x4_horz, intra_pred4x4_lp,   intra_pred4x4_dnlf,
+    intra_pred4x4_dnrh, intra_pred4x4_lplf, intra_pred4x4_lptp, intra_pred4x4_d128,
 };
 
 void to_samples(const int *t, const int *l, uint8_t *top, uint8_t *left)
@@ -126,6 +170,65 @@ int quantise8x8(const uint8_t *src, int src_stride, const uint8_t *pred, int pre
         count += level != 0;
     }
     return count;
+}
+
+inline void forward4(const int *in, int stride, int *out, int out_stride)
+{
+    for (int u = 0; u < 4; ++u)
+        out[u * out_stride] = kBasis4[0][u] * in[0] + kBasis4[1][u] * in[stride] + kBasis4[2][u] * in[2 * stride] +
+                              kBasis4[3][u] * in[3 * stride];
+}
+
+int quantise4x4(const uint8_t *src, int src_stride, const uint8_t *pred, int pred_stride, int qp,
+                float deadzone, int16_t levels[16])
+{
+    const Tables &t = tables();
+    int r[4][4];
+    int sad = 0;
+    for (int y = 0; y < 4; ++y)
+        for (int x = 0; x < 4; ++x) {
+            r[y][x] = int(src[y * src_stride + x]) - int(pred[y * pred_stride + x]);
+            sad += std::abs(r[y][x]);
+        }
+    if (float(sad) * t.max_mult4[qp] + deadzone < 1.0f) {
+        std::fill(levels, levels + 16, int16_t(0));
+        return 0;
+    }
+    int h[4][4], c[4][4];
+    for (int y = 0; y < 4; ++y)
+        forward4(&r[y][0], 1, &h[0][y], 4);
+    for (int u = 0; u < 4; ++u)
+        forward4(&h[u][0], 1, &c[u][0], 1);
+    int count = 0;
+    for (int p = 0; p < 16; ++p) {
+        const int index = coef_scan_table_4x4[0][p].index;
+        const int s = c[index >> 2][index & 3];
+        const float magnitude = float(std::abs(s)) * t.mult4[qp][index] + deadzone;
+        int level = magnitude >= 2047.0f ? 2047 : int(magnitude);
+        levels[p] = static_cast<int16_t>(s < 0 ? -level : level);
+        count += level != 0;
+    }
+    return count;
+}
+
+void reconstruct4x4(const int16_t levels[16], int qp, uint8_t *dst, int stride)
+{
+    alignas(16) int32_t coef[16] = {};
+    const int shift = qp / 7;
+    for (int p = 0; p < 16; ++p)
+        if (levels[p]) {
+            const coef_scan_entry &e = coef_scan_table_4x4[0][p];
+            coef[e.index] = static_cast<int32_t>(
+                static_cast<uint32_t>(levels[p] * dequant_scale_table_4x4[qp % 7][e.scale]) << shift);
+        }
+    idct4x4_add(dst, coef, stride);
+}
+
+void predict_luma4x4(int kernel, const int *t, const int *l, uint8_t *dst, int stride)
+{
+    uint8_t top[kNeighbours], left[kNeighbours];
+    to_samples(t, l, top, left);
+    kLumaKernels4[kernel](dst, top, left, stride);
 }
 
 void reconstruct8x8(const int16_t levels[64], int qp, uint8_t *dst, int stride)

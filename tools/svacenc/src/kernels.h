@@ -15,15 +15,20 @@ int quantise8x8(const uint8_t *src, int src_stride, const uint8_t *pred, int pre
                 float deadzone, int16_t levels[64]);
 // Dequantises the levels and adds their inverse transform to dst, as a decoder does.
 void reconstruct8x8(const int16_t levels[64], int qp, uint8_t *dst, int stride);
+// The same for a 4x4 block (I_4X4 luma).
+int quantise4x4(const uint8_t *src, int src_stride, const uint8_t *pred, int pred_stride, int qp,
+                float deadzone, int16_t levels[16]);
+void reconstruct4x4(const int16_t levels[16], int qp, uint8_t *dst, int stride);
 
-// Neighbour arrays of an 8x8 block: [0] the corner, [1..8] the row above (or column left),
-// [9..16] the row above right (column below left), repeated from [16] on.
-constexpr int kNeighbours = 20;
+// Neighbour arrays of an N x N block (N 8 or 4): [0] the corner, [1..N] the row above (or
+// column left), [N+1..2N] the row above right (column below left), repeated from [2N] on.
+constexpr int kNeighbours = 32;
 
 // Intra prediction of an 8x8 block. Luma kernels 0..7: vertical, horizontal, low-pass average,
 // down-left, down-right, low-pass left, low-pass top, mid-grey. Chroma modes 0..6 map onto
 // them, mode 3 is the plane prediction.
 void predict_luma8x8(int kernel, const int *top, const int *left, uint8_t *dst, int stride);
+void predict_luma4x4(int kernel, const int *top, const int *left, uint8_t *dst, int stride);
 void predict_chroma8x8(int kernel_mode, const int *top, const int *left, uint8_t *dst, int stride);
 
 } // namespace kernels

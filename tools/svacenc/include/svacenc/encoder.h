@@ -12,8 +12,10 @@
 //
 // Key pictures are IDR pictures that carry the parameter sets (and the security parameter set
 // of an encrypted stream), so a decoder can start at any of them. Other pictures are P
-// pictures that refer to the picture before. Macroblocks are I_8X8 in key pictures, P_16X16 or
-// skipped in P pictures, with whole-sample vectors; the loop filter is off.
+// pictures that refer to the picture before. Intra macroblocks are I_8X8 or I_4X4; P pictures
+// add P_16X16, P_16X8 and P_8X16 with quarter-sample vectors, and skipped macroblocks. The
+// loop filter is on, so references are the deblocked pictures a decoder outputs (the
+// encoder runs the decoder library on each coded picture to get them).
 #ifndef SVACENC_ENCODER_H
 #define SVACENC_ENCODER_H
 
@@ -55,6 +57,12 @@ struct Config {
     int max_qp = 51;
     int search_range = 16;        // whole samples around each candidate
     Entropy entropy = Entropy::kVlc;
+    // Coding tools; the defaults are what a real encoder does, off is cheaper.
+    bool loop_filter = true;      // deblocking with the default parameters
+    bool subsample = true;        // half- then quarter-sample refinement of each vector
+    bool intra4x4 = true;         // I_4X4 where it beats I_8X8
+    bool intra_in_p = true;       // intra macroblocks in P pictures where they beat inter
+    bool partitions = true;       // P_16X8 and P_8X16 where two vectors beat one
     // Encrypted slices: cipher 1 DES (8-byte key) or 2 AES (16, 24 or 32 bytes); 0 none.
     uint32_t cipher = 0;
     std::vector<uint8_t> key;
@@ -65,6 +73,11 @@ struct Coded {
     bool key = false;
     int qp = 0;
     int skipped = 0;              // skipped macroblocks
+    int intra8x8 = 0;             // I_8X8 macroblocks (key and P pictures)
+    int intra4x4 = 0;             // I_4X4 macroblocks
+    int inter = 0;                // coded inter macroblocks
+    int partitioned = 0;          // of these, P_16X8 and P_8X16 ones
+    int fractional = 0;           // inter ones with a half or quarter-sample vector
 };
 
 class Encoder {
