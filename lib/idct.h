@@ -17,8 +17,8 @@ void idct8x8_add(uint8_t *dst, int32_t *coef, int32_t stride);
 void idct8x8_add_9bit(uint8_t *dst, int32_t *coef, int32_t stride);
 void idct8x8_add_10bit(uint8_t *dst, int32_t *coef, int32_t stride);
 
-// SSSE3 forms of the 8-bit transforms (x86/idct_ssse3.cpp). The 8x8 form leaves the horizontal
-// pass in the block, the 4x4 form leaves the block unchanged.
+// SSSE3 forms of the 8-bit transforms (x86/idct_ssse3.cpp). The 8x8 form may leave the
+// horizontal pass in the block, the 4x4 form leaves the block unchanged.
 void idct4x4_add_ssse3(uint8_t *dst, int32_t *coef, int32_t stride);
 void idct8x8_add_ssse3(uint8_t *dst, int32_t *coef, int32_t stride);
 

@@ -38,8 +38,10 @@ Pair kernels_of(idct_size size)
     return {portable, ssse3};
 }
 
-enum class Coefs { sparse, dense, full_range, extremes, dc_only };
-const char *const kCoefNames[] = {"sparse", "dense", "full 32-bit", "planted extremes", "dc only"};
+enum class Coefs { sparse, dense, full_range, extremes, dc_only, near_16bit_bounds };
+const char *const kCoefNames[] = {"sparse", "dense", "full 32-bit", "planted extremes", "dc only",
+                                  "near the 16-bit bounds"};
+constexpr int kCoefKinds = 6;
 
 void fill_coefficients(int32_t *c, int count, Coefs kind, Rng &rng)
 {
@@ -72,6 +74,34 @@ void fill_coefficients(int32_t *c, int count, Coefs kind, Rng &rng)
     case Coefs::dc_only:
         c[0] = int32_t(rng.range(-300, 300));
         break;
+    case Coefs::near_16bit_bounds: {
+        // Magnitudes around the limits where a kernel may switch between 16- and 32-bit sums,
+        // on the inputs and (through large low frequencies) on the horizontal pass.
+        const int64_t limits[] = {511, 512, 538, 4095, 4096, 4297, 32767, 32768};
+        const int64_t limit = rng.pick(std::vector<int64_t>(std::begin(limits), std::end(limits)));
+        if (rng.chance(50)) {
+            // Signs of a pair of basis functions: the sums of both passes reach their bound.
+            static const int8_t signs8[8][8] = {
+                {1, 1, 1, 1, 1, 1, 1, 1},     {1, 1, 1, -1, -1, -1, -1, -1}, {1, 1, -1, -1, -1, 1, 1, 1},
+                {1, 1, -1, -1, 1, 1, -1, -1}, {1, -1, -1, 1, 1, -1, -1, 1},  {1, -1, -1, 1, -1, -1, 1, -1},
+                {1, -1, 1, 1, -1, 1, -1, 1},  {1, -1, 1, -1, 1, -1, 1, -1}};
+            static const int8_t signs4[4][4] = {{1, 1, 1, 1}, {1, 1, -1, -1}, {1, -1, -1, 1}, {1, -1, 1, -1}};
+            const int n = count == 64 ? 8 : 4;
+            const int x = int(rng.range(0, n - 1)), y = int(rng.range(0, n - 1));
+            const int negate = rng.chance(50) ? -1 : 1;
+            for (int u = 0; u < n; ++u)
+                for (int v = 0; v < n; ++v) {
+                    const int sign = negate * (n == 8 ? signs8[x][u] * signs8[y][v] : signs4[x][u] * signs4[y][v]);
+                    c[n * u + v] = int32_t(sign > 0 ? rng.range(limit - 2, limit) : -rng.range(limit - 1, limit + 1));
+                }
+            break;
+        }
+        const int density = int(rng.range(10, 100));
+        for (int i = 0; i < count; ++i)
+            if (rng.chance(density))
+                c[i] = int32_t(rng.chance(50) ? rng.range(limit - 2, limit + 1) : rng.range(-limit - 1, limit));
+        break;
+    }
     }
 }
 
@@ -107,9 +137,9 @@ TEST_P(IdctSimd, MatchesPortableKernel)
     const int stride_extras[] = {0, 1, 3, 8, 13, 40};
     int failures = 0;
     for (int round = 0; round < test_rounds(4000) && failures < 5; ++round) {
-        const Coefs kind = Coefs(round % 5);
+        const Coefs kind = Coefs(round % kCoefKinds);
         fill_coefficients(block, count, kind, rng);
-        const int extra = stride_extras[round % 6];
+        const int extra = stride_extras[(round / kCoefKinds) % 6];
         const int align = int(rng.range(0, 15));
         BandedPlane ref(slot.n, slot.n, extra, align, rng);
         fill_prediction(ref, slot.n, rng);
