@@ -10,10 +10,26 @@
 
 namespace {
 
-// k-th order Exp-Golomb code number of at most 31 - k prefix bits: the value, or -1.
-int32_t read_code(bit_reader *br, int k)
+// k-th order Exp-Golomb code number of at most 31 - k prefix bits: the value, or -1. Codes
+// outside read_code's window.
+__attribute__((noinline)) int32_t read_code_slow(bit_reader *br, int k)
 {
-    // A short prefix and its suffix from one window when both lie in its 25 sure bits.
+    const int32_t u = read_ue(br);
+    if (u < 0)
+        return -1;
+    if (static_cast<uint32_t>(u) >= (1u << (31 - k))) {
+        std::printf("get_ue_code: value too larger\n");
+        return -1;
+    }
+    if (k > 0)
+        return static_cast<int32_t>((static_cast<uint32_t>(u) << k) + read_bits(br, k));
+    return u;
+}
+
+// As read_code_slow; a short prefix and its suffix come from one window when both lie in its
+// 25 sure bits.
+inline int32_t read_code(bit_reader *br, int k)
+{
     if (br->position <= br->length) {
         const uint32_t w = bit_window(br, br->position);
         const int len = ue_len_table[w >> 23];
@@ -30,16 +46,7 @@ int32_t read_code(bit_reader *br, int k)
             return static_cast<int32_t>((u << k) + ((w << len) >> (32 - k)));
         }
     }
-    const int32_t u = read_ue(br);
-    if (u < 0)
-        return -1;
-    if (static_cast<uint32_t>(u) >= (1u << (31 - k))) {
-        std::printf("get_ue_code: value too larger\n");
-        return -1;
-    }
-    if (k > 0)
-        return static_cast<int32_t>((static_cast<uint32_t>(u) << k) + read_bits(br, k));
-    return u;
+    return read_code_slow(br, k);
 }
 
 int read_block(decoder_ctx *ctx, const vlc2d_table *t, int escape_order, int32_t qp, uint8_t *dst,
