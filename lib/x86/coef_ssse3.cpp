@@ -13,6 +13,7 @@ inline void expand_dequant_ssse3(const uint32_t *words, int32_t *block, int32_t 
 {
     const __m128i zero = _mm_setzero_si128();
     auto *out = reinterpret_cast<__m128i *>(block);
+    #pragma GCC unroll 16
     for (int i = 0; i < N * N / 4; ++i)
         _mm_store_si128(out + i, zero);
     if (count <= 0)
