@@ -32,5 +32,17 @@ extern dc_add_fn idct_dc_add_funcs[IDCT_SIZES];
 void idct_dc_add8x8_ssse3(uint8_t *dst, int32_t r, int32_t stride);
 void idct_dc_add4x4_ssse3(uint8_t *dst, int32_t r, int32_t stride);
 
+// 8x8 block whose only nonzero coefficient is coef[index] (index 8 u + v): the samples of the
+// full transform, from one column of the basis in each pass. SSSE3 form: 8 bits.
+typedef void (*idct_single_fn)(uint8_t *dst, int32_t *coef, int index, int32_t stride);
+extern idct_single_fn idct8x8_single_funcs[IDCT_ROWS];
+void idct8x8_single_add_ssse3(uint8_t *dst, int32_t *coef, int index, int32_t stride);
+
+// Weight of input u in output x of the 8-point transform.
+inline constexpr int8_t idct8_basis[8][8] = {
+    {8, 12, 10, 10, 8, 6, 4, 3},   {8, 10, 4, -3, -8, -12, -10, -6}, {8, 6, -4, -12, -8, 3, 10, 10},
+    {8, 3, -10, -6, 8, 10, -4, -12}, {8, -3, -10, 6, 8, -10, -4, 12}, {8, -6, -4, 12, -8, -3, 10, -10},
+    {8, -10, 4, 3, -8, 12, -10, 6}, {8, -12, 10, -10, 8, -6, 4, -3}};
+
 void idct_init(uint32_t cpu_flags);
 void idct_init_ssse3(uint32_t cpu_flags);

@@ -138,6 +138,8 @@ int read_block(decoder_ctx *ctx, const vlc2d_table *t, int escape_order, int32_t
     coef_funcs[size](mb.pairs, mb.coef, qp, n, scan);
     if (coef_dc_only(mb.pairs, n, scan, small))
         idct_dc_add(dst, mb.coef[0], stride, small, ctx->bit_depth);
+    else if (n == 1 && !small)
+        idct8x8_single_funcs[ctx->bit_depth - 8](dst, mb.coef, coef_single_index(mb.pairs, scan), stride);
     else
         idct_funcs[small ? IDCT_4X4 : IDCT_8X8][ctx->bit_depth - 8](dst, mb.coef, stride);
     return 0;

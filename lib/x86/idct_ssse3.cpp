@@ -334,6 +334,58 @@ void idct8x8_add_ssse3(uint8_t *dst, int32_t *coef, int32_t stride)
     add_rows(dst, stride, r);
 }
 
+namespace {
+
+// single_columns[u] lane x: weight of input u in output x; single_rows[v][y]: pairs of
+// (weight of input v in output y, the rounding term 1024) for pmaddwd on (h, 1).
+struct single_tables {
+    alignas(16) int16_t columns[8][8];
+    alignas(16) int32_t rows[8][8][4];
+};
+
+constexpr single_tables make_single_tables()
+{
+    single_tables t{};
+    for (int u = 0; u < 8; ++u)
+        for (int x = 0; x < 8; ++x)
+            t.columns[u][x] = idct8_basis[x][u];
+    for (int v = 0; v < 8; ++v)
+        for (int y = 0; y < 8; ++y)
+            for (int k = 0; k < 4; ++k)
+                t.rows[v][y][k] = static_cast<int32_t>((1024u << 16) | static_cast<uint16_t>(idct8_basis[y][v]));
+    return t;
+}
+
+constexpr single_tables single = make_single_tables();
+
+} // namespace
+
+void idct8x8_single_add_ssse3(uint8_t *dst, int32_t *coef, int index, int32_t stride)
+{
+    const int32_t c = coef[index];
+    // Beyond this the horizontal pass leaves 16 bits (12 * 21845 >> 3 = 32767).
+    if (c < -21845 || c > 21845) {
+        idct8x8_add_ssse3(dst, coef, stride);
+        return;
+    }
+    const __m128i column = _mm_load_si128(reinterpret_cast<const __m128i *>(single.columns[index >> 3]));
+    const __m128i cv = _mm_set1_epi16(static_cast<short>(c));
+    const __m128i lo = _mm_mullo_epi16(column, cv), hi = _mm_mulhi_epi16(column, cv);
+    // h lane x: the horizontal pass; paired with 1 so that pmaddwd adds the rounding term.
+    const __m128i h = _mm_packs_epi32(_mm_srai_epi32(_mm_unpacklo_epi16(lo, hi), 3),
+                                      _mm_srai_epi32(_mm_unpackhi_epi16(lo, hi), 3));
+    const __m128i one = _mm_set1_epi16(1);
+    const __m128i h0 = _mm_unpacklo_epi16(h, one), h1 = _mm_unpackhi_epi16(h, one);
+    const auto *rows = reinterpret_cast<const __m128i *>(single.rows[index & 7]);
+    __m128i r[8];
+    #pragma GCC unroll 8
+    for (int y = 0; y < 8; ++y) {
+        const __m128i w = _mm_load_si128(rows + y);
+        r[y] = _mm_packs_epi32(_mm_srai_epi32(_mm_madd_epi16(h0, w), 11), _mm_srai_epi32(_mm_madd_epi16(h1, w), 11));
+    }
+    add_rows(dst, stride, r);
+}
+
 // Constant residual: a saturating add or subtract of |r| per byte is the clipped sum.
 template <int N>
 static void dc_add_ssse3(uint8_t *dst, int32_t r, int32_t stride)
