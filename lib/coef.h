@@ -28,10 +28,10 @@ void coef_expand_dequant4x4_ssse3(const uint32_t *words, int32_t *block, int32_t
 // element 0.
 bool coef_dc_only(const uint32_t *words, int32_t count, int32_t scan, bool small);
 
-// Storage index of the single coefficient that one word codes in an 8x8 block.
-inline int coef_single_index(const uint32_t *words, int32_t scan)
+// Storage index of the coefficient a word places in an 8x8 block after scan position pos.
+inline int coef_index_8x8(uint32_t word, int pos, int32_t scan)
 {
-    return coef_scan_table_8x8[scan & 1][((words[0] & 0xFFFF) - 1) & 63].index;
+    return coef_scan_table_8x8[scan & 1][(pos + static_cast<int>(word & 0xFFFF)) & 63].index;
 }
 
 void coef_init(uint32_t cpu_flags);

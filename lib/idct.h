@@ -38,6 +38,11 @@ typedef void (*idct_single_fn)(uint8_t *dst, int32_t *coef, int index, int32_t s
 extern idct_single_fn idct8x8_single_funcs[IDCT_ROWS];
 void idct8x8_single_add_ssse3(uint8_t *dst, int32_t *coef, int index, int32_t stride);
 
+// 8x8 block whose only nonzero coefficients are coef[i0] and coef[i1], i0 != i1.
+typedef void (*idct_pair_fn)(uint8_t *dst, int32_t *coef, int i0, int i1, int32_t stride);
+extern idct_pair_fn idct8x8_pair_funcs[IDCT_ROWS];
+void idct8x8_pair_add_ssse3(uint8_t *dst, int32_t *coef, int i0, int i1, int32_t stride);
+
 // Weight of input u in output x of the 8-point transform.
 inline constexpr int8_t idct8_basis[8][8] = {
     {8, 12, 10, 10, 8, 6, 4, 3},   {8, 10, 4, -3, -8, -12, -10, -6}, {8, 6, -4, -12, -8, 3, 10, 10},

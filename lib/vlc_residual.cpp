@@ -86,6 +86,19 @@ struct block_reader {
     }
 };
 
+// Two words: the positions as the expansion walks them, the last word first. A step of 64
+// lands on the same position, which then holds the first word's coefficient alone.
+void idct8x8_two(decoder_ctx *ctx, uint8_t *dst, int32_t stride, int32_t scan)
+{
+    mb_work &mb = ctx->mb;
+    const int pos1 = static_cast<int>((mb.pairs[1] & 0xFFFF) - 1) & 63;
+    const int i1 = coef_index_8x8(mb.pairs[1], -1, scan), i0 = coef_index_8x8(mb.pairs[0], pos1, scan);
+    if (i0 == i1)
+        idct8x8_single_funcs[ctx->bit_depth - 8](dst, mb.coef, i0, stride);
+    else
+        idct8x8_pair_funcs[ctx->bit_depth - 8](dst, mb.coef, i0, i1, stride);
+}
+
 int read_block(decoder_ctx *ctx, const vlc2d_table *t, int escape_order, int32_t qp, uint8_t *dst,
                int32_t stride, bool small)
 {
@@ -139,7 +152,9 @@ int read_block(decoder_ctx *ctx, const vlc2d_table *t, int escape_order, int32_t
     if (coef_dc_only(mb.pairs, n, scan, small))
         idct_dc_add(dst, mb.coef[0], stride, small, ctx->bit_depth);
     else if (n == 1 && !small)
-        idct8x8_single_funcs[ctx->bit_depth - 8](dst, mb.coef, coef_single_index(mb.pairs, scan), stride);
+        idct8x8_single_funcs[ctx->bit_depth - 8](dst, mb.coef, coef_index_8x8(mb.pairs[0], -1, scan), stride);
+    else if (n == 2 && !small)
+        idct8x8_two(ctx, dst, stride, scan);
     else
         idct_funcs[small ? IDCT_4X4 : IDCT_8X8][ctx->bit_depth - 8](dst, mb.coef, stride);
     return 0;

@@ -360,28 +360,93 @@ constexpr single_tables single = make_single_tables();
 
 } // namespace
 
-void idct8x8_single_add_ssse3(uint8_t *dst, int32_t *coef, int index, int32_t stride)
+namespace {
+
+// 32-bit products of column u of the basis and c, shifted by 3, in 16-bit lanes x (exact for
+// |c| <= 21845).
+inline __m128i single_column(int u, int32_t c)
 {
-    const int32_t c = coef[index];
-    // Beyond this the horizontal pass leaves 16 bits (12 * 21845 >> 3 = 32767).
-    if (c < -21845 || c > 21845) {
-        idct8x8_add_ssse3(dst, coef, stride);
-        return;
-    }
-    const __m128i column = _mm_load_si128(reinterpret_cast<const __m128i *>(single.columns[index >> 3]));
+    const __m128i column = _mm_load_si128(reinterpret_cast<const __m128i *>(single.columns[u]));
     const __m128i cv = _mm_set1_epi16(static_cast<short>(c));
     const __m128i lo = _mm_mullo_epi16(column, cv), hi = _mm_mulhi_epi16(column, cv);
-    // h lane x: the horizontal pass; paired with 1 so that pmaddwd adds the rounding term.
-    const __m128i h = _mm_packs_epi32(_mm_srai_epi32(_mm_unpacklo_epi16(lo, hi), 3),
-                                      _mm_srai_epi32(_mm_unpackhi_epi16(lo, hi), 3));
+    return _mm_packs_epi32(_mm_srai_epi32(_mm_unpacklo_epi16(lo, hi), 3),
+                           _mm_srai_epi32(_mm_unpackhi_epi16(lo, hi), 3));
+}
+
+// The vertical pass of a block whose horizontal pass h (lanes x) fills column v alone.
+inline void single_row_pass(uint8_t *dst, int32_t stride, __m128i h, int v)
+{
+    // h paired with 1 so that pmaddwd adds the rounding term.
     const __m128i one = _mm_set1_epi16(1);
     const __m128i h0 = _mm_unpacklo_epi16(h, one), h1 = _mm_unpackhi_epi16(h, one);
-    const auto *rows = reinterpret_cast<const __m128i *>(single.rows[index & 7]);
+    const auto *rows = reinterpret_cast<const __m128i *>(single.rows[v]);
     __m128i r[8];
     #pragma GCC unroll 8
     for (int y = 0; y < 8; ++y) {
         const __m128i w = _mm_load_si128(rows + y);
         r[y] = _mm_packs_epi32(_mm_srai_epi32(_mm_madd_epi16(h0, w), 11), _mm_srai_epi32(_mm_madd_epi16(h1, w), 11));
+    }
+    add_rows(dst, stride, r);
+}
+
+inline bool within(int32_t c, int32_t m) { return c >= -m && c <= m; }
+
+} // namespace
+
+void idct8x8_single_add_ssse3(uint8_t *dst, int32_t *coef, int index, int32_t stride)
+{
+    const int32_t c = coef[index];
+    // Beyond this the horizontal pass leaves 16 bits (12 * 21845 >> 3 = 32767).
+    if (!within(c, 21845)) {
+        idct8x8_add_ssse3(dst, coef, stride);
+        return;
+    }
+    single_row_pass(dst, stride, single_column(index >> 3, c), index & 7);
+}
+
+void idct8x8_pair_add_ssse3(uint8_t *dst, int32_t *coef, int i0, int i1, int32_t stride)
+{
+    const int32_t c0 = coef[i0], c1 = coef[i1];
+    const int u0 = i0 >> 3, v0 = i0 & 7, u1 = i1 >> 3, v1 = i1 & 7;
+    if (v0 == v1) {
+        // One column: the two products add before the shift (24 * 10922 >> 3 = 32766).
+        if (!within(c0, 10922) || !within(c1, 10922)) {
+            idct8x8_add_ssse3(dst, coef, stride);
+            return;
+        }
+        const __m128i col0 = _mm_load_si128(reinterpret_cast<const __m128i *>(single.columns[u0]));
+        const __m128i col1 = _mm_load_si128(reinterpret_cast<const __m128i *>(single.columns[u1]));
+        const __m128i cc = _mm_set1_epi32(static_cast<int32_t>((static_cast<uint32_t>(c1) << 16) | static_cast<uint16_t>(c0)));
+        const __m128i h = _mm_packs_epi32(_mm_srai_epi32(_mm_madd_epi16(_mm_unpacklo_epi16(col0, col1), cc), 3),
+                                          _mm_srai_epi32(_mm_madd_epi16(_mm_unpackhi_epi16(col0, col1), cc), 3));
+        single_row_pass(dst, stride, h, v0);
+        return;
+    }
+    if (!within(c0, 21845) || !within(c1, 21845)) {
+        idct8x8_add_ssse3(dst, coef, stride);
+        return;
+    }
+    // Lanes x of (h of column v0, h of column v1) pairs, weighted per row by the basis
+    // weights of v0 and v1 for that row.
+    const __m128i h0 = single_column(u0, c0), h1 = single_column(u1, c1);
+    const __m128i hl = _mm_unpacklo_epi16(h0, h1), hh = _mm_unpackhi_epi16(h0, h1);
+    const __m128i w0 = _mm_load_si128(reinterpret_cast<const __m128i *>(single.columns[v0]));
+    const __m128i w1 = _mm_load_si128(reinterpret_cast<const __m128i *>(single.columns[v1]));
+    const __m128i wl = _mm_unpacklo_epi16(w0, w1), wh = _mm_unpackhi_epi16(w0, w1);
+    const __m128i round = _mm_set1_epi32(1024);
+    __m128i r[8];
+    #pragma GCC unroll 8
+    for (int y = 0; y < 8; ++y) {
+        const __m128i src = y < 4 ? wl : wh;
+        __m128i w;
+        switch (y & 3) {
+        case 0: w = _mm_shuffle_epi32(src, 0x00); break;
+        case 1: w = _mm_shuffle_epi32(src, 0x55); break;
+        case 2: w = _mm_shuffle_epi32(src, 0xAA); break;
+        default: w = _mm_shuffle_epi32(src, 0xFF); break;
+        }
+        r[y] = _mm_packs_epi32(_mm_srai_epi32(add(_mm_madd_epi16(hl, w), round), 11),
+                               _mm_srai_epi32(add(_mm_madd_epi16(hh, w), round), 11));
     }
     add_rows(dst, stride, r);
 }

@@ -1,5 +1,5 @@
 // The SSSE3 inverse transforms give the samples of the portable kernels of their slots, and the
-// DC-only and single-coefficient shortcuts those of the full transforms.
+// DC-only, single- and pair-coefficient shortcuts those of the full transforms.
 #include "idct.h"
 #include "simd_check.h"
 
@@ -214,12 +214,13 @@ TEST_P(IdctDcOnly, MatchesFullTransform)
     idct_init(cpu_detect());
 }
 
-// An 8x8 block with one nonzero coefficient anywhere: the single-coefficient kernels, portable
-// and SSSE3, give the samples of the full portable transform at every bit depth, around the
-// SSSE3 kernel's 16-bit limit and for wrapping values.
-class IdctSingle : public ::testing::TestWithParam<uint32_t> {};
+// An 8x8 block with one or two nonzero coefficients anywhere (two of them in one column now
+// and then): the single- and pair-coefficient kernels, portable and SSSE3, give the samples
+// of the full portable transform at every bit depth, around the SSSE3 kernels' 16-bit limits
+// and for wrapping values.
+class IdctFew : public ::testing::TestWithParam<uint32_t> {};
 
-TEST_P(IdctSingle, MatchesFullTransform)
+TEST_P(IdctFew, MatchesFullTransform)
 {
     if (GetParam() && !cpu_has_ssse3())
         GTEST_SKIP() << "the processor lacks SSSE3";
@@ -229,14 +230,21 @@ TEST_P(IdctSingle, MatchesFullTransform)
     idct_init(0);
     const idct_fn full[IDCT_ROWS] = {idct_funcs[IDCT_8X8][0], idct_funcs[IDCT_8X8][1], idct_funcs[IDCT_8X8][2]};
     idct_init(GetParam());
-    const std::vector<int32_t> planted = {1,      -1,        21845,     -21845,    21846,         -21846,
-                                          32767,  -32768,    4096,      -4097,     INT32_MAX,     INT32_MIN,
-                                          1 << 29, -(1 << 28) - 3, 357913942, -357913942};
+    const std::vector<int32_t> planted = {1,       -1,      10922,          -10922,    10923,     -10923,
+                                          21845,   -21845,  21846,          -21846,    32767,     -32768,
+                                          4096,    -4097,   INT32_MAX,      INT32_MIN, 1 << 29,   -(1 << 28) - 3,
+                                          357913942, -357913942};
     int failures = 0;
-    for (int round = 0; round < test_rounds(3000) && failures < 5; ++round) {
+    for (int round = 0; round < test_rounds(6000) && failures < 5; ++round) {
         const int depth = 8 + round % 3, max = (1 << depth) - 1;
-        const int index = int(rng.range(0, 63));
-        const int32_t c = round % 4 < 2 ? rng.pick(planted) : int32_t(rng.range(-(1 << 15), 1 << 15));
+        const bool pair = round % 2;
+        const int i0 = int(rng.range(0, 63));
+        int i1 = i0;
+        while (pair && i1 == i0)
+            i1 = rng.chance(30) ? int(rng.range(0, 7)) * 8 + (i0 & 7) : int(rng.range(0, 63));
+        auto value = [&] {
+            return rng.chance(50) ? rng.pick(planted) : int32_t(rng.range(-(1 << 15), 1 << 15));
+        };
         const int bytes = depth > 8 ? 2 : 1, stride = 24 * bytes;
         std::vector<uint8_t> full_samples(size_t(stride) * 8);
         for (int y = 0; y < 8; ++y)
@@ -249,22 +257,28 @@ TEST_P(IdctSingle, MatchesFullTransform)
                     full_samples[size_t(y * stride + x)] = uint8_t(v);
                 }
             }
-        std::vector<uint8_t> single_samples = full_samples;
+        std::vector<uint8_t> few_samples = full_samples;
         alignas(16) int32_t block[64] = {};
-        block[index] = c;
-        alignas(16) int32_t single_block[64];
-        std::memcpy(single_block, block, sizeof block);
+        const int32_t c0 = value(), c1 = pair ? value() : 0;
+        block[i0] = c0;
+        block[i1] += c1;
+        alignas(16) int32_t few_block[64];
+        std::memcpy(few_block, block, sizeof block);
         full[depth - 8](full_samples.data(), block, stride);
-        idct8x8_single_funcs[depth - 8](single_samples.data(), single_block, index, stride);
-        if (full_samples != single_samples) {
+        if (pair)
+            idct8x8_pair_funcs[depth - 8](few_samples.data(), few_block, i0, i1, stride);
+        else
+            idct8x8_single_funcs[depth - 8](few_samples.data(), few_block, i0, stride);
+        if (full_samples != few_samples) {
             ++failures;
-            ADD_FAILURE() << depth << " bits, coefficient " << c << " at " << index;
+            ADD_FAILURE() << depth << " bits, coefficient " << c0 << " at " << i0
+                          << (pair ? ", " + std::to_string(c1) + " at " + std::to_string(i1) : "");
         }
     }
     idct_init(cpu_detect());
 }
 
-INSTANTIATE_TEST_SUITE_P(Kernels, IdctSingle, ::testing::Values(0u, kSsse3),
+INSTANTIATE_TEST_SUITE_P(Kernels, IdctFew, ::testing::Values(0u, kSsse3),
                          [](const ::testing::TestParamInfo<uint32_t> &info) {
                              return std::string(info.param ? "ssse3" : "portable");
                          });
