@@ -3,6 +3,7 @@
 #pragma once
 #include <array>
 #include <cstdint>
+#include <cstring>
 
 #include "svac_assert.h"
 
@@ -45,8 +46,10 @@ inline uint32_t bit_window(const bit_reader *br, int32_t pos)
     const int32_t byte = pos >> 3;
     uint32_t w;
     if (byte >= 0 && byte + 4 <= br->avail) {
-        const uint8_t *p = br->base + byte;
-        w = (uint32_t(p[0]) << 24) | (uint32_t(p[1]) << 16) | (uint32_t(p[2]) << 8) | p[3];
+        std::memcpy(&w, br->base + byte, 4);
+#if __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+        w = __builtin_bswap32(w);
+#endif
     } else {
         w = 0;
         for (int i = 0; i < 4; ++i) {

@@ -38,14 +38,6 @@ void coef_expand_dequant4x4(const uint32_t *words, int32_t *block, int32_t qp, i
     expand_dequant<4>(words, block, qp, count, scan, coef_scan_table_4x4, dequant_scale_table_4x4);
 }
 
-bool coef_dc_only(const uint32_t *words, int32_t count, int32_t scan, bool small)
-{
-    const int last = small ? 15 : 63;
-    if (count != 1 || (((words[0] & 0xFFFF) - 1) & last) != 0)
-        return false;
-    return (small ? coef_scan_table_4x4[scan & 1] : coef_scan_table_8x8[scan & 1])[0].index == 0;
-}
-
 void coef_init(uint32_t cpu_flags)
 {
     coef_funcs[COEF_8X8] = coef_expand_dequant8x8;

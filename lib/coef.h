@@ -26,7 +26,19 @@ void coef_expand_dequant4x4_ssse3(const uint32_t *words, int32_t *block, int32_t
 
 // True when the words code the DC coefficient alone: the expanded block is zero but for
 // element 0.
-bool coef_dc_only(const uint32_t *words, int32_t count, int32_t scan, bool small);
+inline bool coef_dc_only(const uint32_t *words, int32_t count, int32_t scan, bool small)
+{
+    const int last = small ? 15 : 63;
+    if (count != 1 || (((words[0] & 0xFFFF) - 1) & last) != 0)
+        return false;
+    return (small ? coef_scan_table_4x4[scan & 1] : coef_scan_table_8x8[scan & 1])[0].index == 0;
+}
+
+// Storage index of the coefficient a word places in an 8x8 block after scan position pos.
+inline int coef_index_8x8(uint32_t word, int pos, int32_t scan)
+{
+    return coef_scan_table_8x8[scan & 1][(pos + static_cast<int>(word & 0xFFFF)) & 63].index;
+}
 
 void coef_init(uint32_t cpu_flags);
 void coef_init_ssse3(uint32_t cpu_flags);

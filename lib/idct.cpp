@@ -3,6 +3,8 @@
 #include "dsp_init.h"
 
 idct_fn idct_funcs[IDCT_SIZES][IDCT_ROWS];
+idct_single_fn idct8x8_single_funcs[IDCT_ROWS];
+idct_pair_fn idct8x8_pair_funcs[IDCT_ROWS];
 dc_add_fn idct_dc_add_funcs[IDCT_SIZES];
 
 namespace {
@@ -95,6 +97,45 @@ void idct8x8(uint8_t *dst, int32_t *coef, int32_t stride)
     }
 }
 
+// The full transform's sums with one nonzero input are its basis weight times that input, in
+// the same wrapping arithmetic.
+template <typename pixel, int max>
+void idct8x8_single(uint8_t *dst, int32_t *coef, int index, int32_t stride)
+{
+    const u32 c = static_cast<u32>(coef[index]);
+    const int u = index >> 3, v = index & 7;
+    int32_t h[8];
+    for (int x = 0; x < 8; ++x)
+        h[x] = as_signed(static_cast<u32>(idct8_basis[x][u]) * c) >> 3;
+    for (int y = 0; y < 8; ++y) {
+        const u32 w = static_cast<u32>(idct8_basis[y][v]);
+        for (int x = 0; x < 8; ++x)
+            add_clipped<pixel, max>(dst + y * static_cast<intptr_t>(stride), x,
+                                    as_signed(w * static_cast<u32>(h[x]) + 1024) >> 11);
+    }
+}
+
+// Two nonzero inputs: sums of the same column add before the shift by 3, the two columns of
+// the vertical pass add before the rounding.
+template <typename pixel, int max>
+void idct8x8_pair(uint8_t *dst, int32_t *coef, int i0, int i1, int32_t stride)
+{
+    const u32 c0 = static_cast<u32>(coef[i0]), c1 = static_cast<u32>(coef[i1]);
+    const int u0 = i0 >> 3, v0 = i0 & 7, u1 = i1 >> 3, v1 = i1 & 7;
+    int32_t h0[8], h1[8];
+    for (int x = 0; x < 8; ++x) {
+        const u32 p0 = static_cast<u32>(idct8_basis[x][u0]) * c0, p1 = static_cast<u32>(idct8_basis[x][u1]) * c1;
+        h0[x] = as_signed(v0 == v1 ? p0 + p1 : p0) >> 3;
+        h1[x] = v0 == v1 ? 0 : as_signed(p1) >> 3;
+    }
+    for (int y = 0; y < 8; ++y) {
+        const u32 w0 = static_cast<u32>(idct8_basis[y][v0]), w1 = static_cast<u32>(idct8_basis[y][v1]);
+        for (int x = 0; x < 8; ++x)
+            add_clipped<pixel, max>(dst + y * static_cast<intptr_t>(stride), x,
+                                    as_signed(w0 * static_cast<u32>(h0[x]) + w1 * static_cast<u32>(h1[x]) + 1024) >> 11);
+    }
+}
+
 // A constant residual r over an N x N block. Clamping r to +-max first keeps every clipped sum.
 template <typename pixel, int max, int N>
 void add_constant(uint8_t *dst, int32_t r, int32_t stride)
@@ -150,6 +191,12 @@ void idct_init(uint32_t cpu_flags)
     idct_funcs[IDCT_4X4][0] = idct4x4_add;
     idct_funcs[IDCT_4X4][1] = idct4x4_add_9bit;
     idct_funcs[IDCT_4X4][2] = idct4x4_add_10bit;
+    idct8x8_single_funcs[0] = idct8x8_single<uint8_t, 255>;
+    idct8x8_single_funcs[1] = idct8x8_single<uint16_t, 511>;
+    idct8x8_single_funcs[2] = idct8x8_single<uint16_t, 1023>;
+    idct8x8_pair_funcs[0] = idct8x8_pair<uint8_t, 255>;
+    idct8x8_pair_funcs[1] = idct8x8_pair<uint16_t, 511>;
+    idct8x8_pair_funcs[2] = idct8x8_pair<uint16_t, 1023>;
     idct_dc_add_funcs[IDCT_8X8] = add_constant<uint8_t, 255, 8>;
     idct_dc_add_funcs[IDCT_4X4] = add_constant<uint8_t, 255, 4>;
     idct_init_ssse3(cpu_flags);
@@ -162,6 +209,8 @@ void idct_init_ssse3(uint32_t cpu_flags)
         return;
     idct_funcs[IDCT_8X8][0] = idct8x8_add_ssse3;
     idct_funcs[IDCT_4X4][0] = idct4x4_add_ssse3;
+    idct8x8_single_funcs[0] = idct8x8_single_add_ssse3;
+    idct8x8_pair_funcs[0] = idct8x8_pair_add_ssse3;
     idct_dc_add_funcs[IDCT_8X8] = idct_dc_add8x8_ssse3;
     idct_dc_add_funcs[IDCT_4X4] = idct_dc_add4x4_ssse3;
 }

@@ -1,6 +1,7 @@
 #include "vlc_residual.h"
 
 #include <cstdio>
+#include <cstring>
 
 #include "aec.h"
 #include "coef.h"
@@ -10,26 +11,10 @@
 
 namespace {
 
-// k-th order Exp-Golomb code number of at most 31 - k prefix bits: the value, or -1.
-int32_t read_code(bit_reader *br, int k)
+// k-th order Exp-Golomb code number of at most 31 - k prefix bits: the value, or -1. Codes
+// outside read_code's window.
+__attribute__((noinline)) int32_t read_code_slow(bit_reader *br, int k)
 {
-    // A short prefix and its suffix from one window when both lie in its 25 sure bits.
-    if (br->position <= br->length) {
-        const uint32_t w = bit_window(br, br->position);
-        const int len = ue_len_table[w >> 23];
-        if (w >= (1u << 27) && len + k <= 25) {
-            const uint32_t u = ue_value_table[w >> 23];
-            br->position += len;
-            if (k == 0)
-                return static_cast<int32_t>(u);
-            if (br->position > br->length) {
-                br->data = br->end;
-                return static_cast<int32_t>(u << k);
-            }
-            br->position += k;
-            return static_cast<int32_t>((u << k) + ((w << len) >> (32 - k)));
-        }
-    }
     const int32_t u = read_ue(br);
     if (u < 0)
         return -1;
@@ -42,18 +27,92 @@ int32_t read_code(bit_reader *br, int k)
     return u;
 }
 
+// The reader's state held in locals across one residual block (stores of the block's words
+// cannot alias it), written back by sync().
+struct block_reader {
+    bit_reader *br;
+    const uint8_t *base;
+    int32_t avail, length, position;
+    bool exhausted;
+
+    explicit block_reader(bit_reader *b)
+        : br(b), base(b->base), avail(b->avail), length(b->length), position(b->position),
+          exhausted(b->data == b->end)
+    {
+    }
+
+    void sync() const
+    {
+        br->position = position;
+        if (exhausted)
+            br->data = br->end;
+    }
+
+    // As read_code_slow; a short prefix and its suffix come from one window when both lie in
+    // its 25 sure bits.
+    int32_t read_code(int k)
+    {
+        if (position <= length) {
+            const int32_t byte = position >> 3;
+            uint32_t w;
+            if (byte + 4 <= avail) {
+                std::memcpy(&w, base + byte, 4);
+#if __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+                w = __builtin_bswap32(w);
+#endif
+                w <<= position & 7;
+            } else {
+                w = bit_window(br, position);
+            }
+            const int len = ue_len_table[w >> 23];
+            if (w >= (1u << 27) && len + k <= 25) {
+                const uint32_t u = ue_value_table[w >> 23];
+                position += len;
+                if (k == 0)
+                    return static_cast<int32_t>(u);
+                if (position > length) {
+                    exhausted = true;
+                    return static_cast<int32_t>(u << k);
+                }
+                position += k;
+                return static_cast<int32_t>((u << k) + ((w << len) >> (32 - k)));
+            }
+        }
+        sync();
+        const int32_t code = read_code_slow(br, k);
+        position = br->position;
+        exhausted = br->data == br->end;
+        return code;
+    }
+};
+
+// Two words: the positions as the expansion walks them, the last word first. A step of 64
+// lands on the same position, which then holds the first word's coefficient alone.
+void idct8x8_two(decoder_ctx *ctx, uint8_t *dst, int32_t stride, int32_t scan)
+{
+    mb_work &mb = ctx->mb;
+    const int pos1 = static_cast<int>((mb.pairs[1] & 0xFFFF) - 1) & 63;
+    const int i1 = coef_index_8x8(mb.pairs[1], -1, scan), i0 = coef_index_8x8(mb.pairs[0], pos1, scan);
+    if (i0 == i1)
+        idct8x8_single_funcs[ctx->bit_depth - 8](dst, mb.coef, i0, stride);
+    else
+        idct8x8_pair_funcs[ctx->bit_depth - 8](dst, mb.coef, i0, i1, stride);
+}
+
 int read_block(decoder_ctx *ctx, const vlc2d_table *t, int escape_order, int32_t qp, uint8_t *dst,
                int32_t stride, bool small)
 {
-    bit_reader *br = &ctx->bs;
+    block_reader r(&ctx->bs);
     mb_work &mb = ctx->mb;
     const int max_pairs = small ? 17 : 65;
     const int max_advance = small ? 16 : 64;
     int n = 0;
     while (n < max_pairs) {
-        const int32_t code = read_code(br, t->order);
-        if (code < 0)
+        const int32_t code = r.read_code(t->order);
+        if (code < 0) {
+            r.sync();
             return -8;
+        }
         int32_t level, advance;
         if (code < VLC2D_CODES) {
             const vlc2d_entry &e = t->entries[code];
@@ -65,12 +124,15 @@ int read_block(decoder_ctx *ctx, const vlc2d_table *t, int escape_order, int32_t
         } else {
             advance = ((code - VLC2D_CODES) >> 1) + 1;
             if (advance > max_advance) {
+                r.sync();
                 std::printf("run %d is too large\n", advance);
                 return -8;
             }
-            const int32_t esc = read_code(br, escape_order);
-            if (esc < 0)
+            const int32_t esc = r.read_code(escape_order);
+            if (esc < 0) {
+                r.sync();
                 return -8;
+            }
             const int64_t magnitude =
                 static_cast<int64_t>(esc) + (advance > t->max_advance ? 1 : t->ref_level[advance - 1]);
             while (magnitude > t->threshold)
@@ -78,14 +140,21 @@ int read_block(decoder_ctx *ctx, const vlc2d_table *t, int escape_order, int32_t
             level = static_cast<int32_t>(code & 1 ? -magnitude : magnitude);
         }
         mb.pairs[n++] = static_cast<uint32_t>(advance) | (static_cast<uint32_t>(level) << 16);
-        if (bit_reader_exhausted(br))
+        if (r.exhausted) {
+            r.sync();
             return -11;
+        }
     }
+    r.sync();
     const int32_t scan = ctx->pic_structure != -1 ? 1 : 0;
     const int size = small ? COEF_4X4 : COEF_8X8;
     coef_funcs[size](mb.pairs, mb.coef, qp, n, scan);
     if (coef_dc_only(mb.pairs, n, scan, small))
         idct_dc_add(dst, mb.coef[0], stride, small, ctx->bit_depth);
+    else if (n == 1 && !small)
+        idct8x8_single_funcs[ctx->bit_depth - 8](dst, mb.coef, coef_index_8x8(mb.pairs[0], -1, scan), stride);
+    else if (n == 2 && !small)
+        idct8x8_two(ctx, dst, stride, scan);
     else
         idct_funcs[small ? IDCT_4X4 : IDCT_8X8][ctx->bit_depth - 8](dst, mb.coef, stride);
     return 0;

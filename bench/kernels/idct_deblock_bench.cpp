@@ -51,6 +51,45 @@ void bench_idct(int rounds, std::mt19937 &rng)
         };
         report(s.name, time_per_call(rounds, reset, run(portable)), time_per_call(rounds, reset, run(ssse3)));
     }
+
+    // Blocks of one and of two coefficients at random positions.
+    idct_init(0);
+    const idct_single_fn single_portable = idct8x8_single_funcs[0];
+    const idct_pair_fn pair_portable = idct8x8_pair_funcs[0];
+    idct_init(0x80);
+    const idct_single_fn single_ssse3 = idct8x8_single_funcs[0];
+    const idct_pair_fn pair_ssse3 = idct8x8_pair_funcs[0];
+    std::vector<int32_t> pristine(size_t(kBatch) * 64, 0);
+    std::vector<int> first(kBatch), second(kBatch);
+    std::uniform_int_distribution<int> value(-2000, 2000), position(0, 63);
+    for (int b = 0; b < kBatch; ++b) {
+        first[size_t(b)] = position(rng);
+        do
+            second[size_t(b)] = position(rng);
+        while (second[size_t(b)] == first[size_t(b)]);
+        pristine[size_t(b) * 64 + size_t(first[size_t(b)])] = value(rng);
+        pristine[size_t(b) * 64 + size_t(second[size_t(b)])] = value(rng);
+    }
+    alignas(16) static int32_t blocks[kBatch * 64];
+    std::vector<uint8_t> picture(size_t(kBatch) * 8 * 8, 128);
+    const int stride = kBatch * 8;
+    auto reset = [&] { std::memcpy(blocks, pristine.data(), sizeof blocks); };
+    auto run_single = [&](idct_single_fn fn) {
+        return [&, fn] {
+            for (int b = 0; b < kBatch; ++b)
+                fn(picture.data() + b * 8, blocks + b * 64, first[size_t(b)], stride);
+        };
+    };
+    auto run_pair = [&](idct_pair_fn fn) {
+        return [&, fn] {
+            for (int b = 0; b < kBatch; ++b)
+                fn(picture.data() + b * 8, blocks + b * 64, first[size_t(b)], second[size_t(b)], stride);
+        };
+    };
+    report("idct8x8 one coef_8bit", time_per_call(rounds, reset, run_single(single_portable)),
+           time_per_call(rounds, reset, run_single(single_ssse3)));
+    report("idct8x8 two coefs_8bit", time_per_call(rounds, reset, run_pair(pair_portable)),
+           time_per_call(rounds, reset, run_pair(pair_ssse3)));
 }
 
 void bench_deblock(int rounds, std::mt19937 &rng)

@@ -1,5 +1,5 @@
 // The SSSE3 inverse transforms give the samples of the portable kernels of their slots, and the
-// DC-only shortcut those of the full transforms.
+// DC-only, single- and pair-coefficient shortcuts those of the full transforms.
 #include "idct.h"
 #include "simd_check.h"
 
@@ -38,8 +38,10 @@ Pair kernels_of(idct_size size)
     return {portable, ssse3};
 }
 
-enum class Coefs { sparse, dense, full_range, extremes, dc_only };
-const char *const kCoefNames[] = {"sparse", "dense", "full 32-bit", "planted extremes", "dc only"};
+enum class Coefs { sparse, dense, full_range, extremes, dc_only, near_16bit_bounds };
+const char *const kCoefNames[] = {"sparse", "dense", "full 32-bit", "planted extremes", "dc only",
+                                  "near the 16-bit bounds"};
+constexpr int kCoefKinds = 6;
 
 void fill_coefficients(int32_t *c, int count, Coefs kind, Rng &rng)
 {
@@ -72,6 +74,34 @@ void fill_coefficients(int32_t *c, int count, Coefs kind, Rng &rng)
     case Coefs::dc_only:
         c[0] = int32_t(rng.range(-300, 300));
         break;
+    case Coefs::near_16bit_bounds: {
+        // Magnitudes around the limits where a kernel may switch between 16- and 32-bit sums,
+        // on the inputs and (through large low frequencies) on the horizontal pass.
+        const int64_t limits[] = {511, 512, 538, 4095, 4096, 4297, 32767, 32768};
+        const int64_t limit = rng.pick(std::vector<int64_t>(std::begin(limits), std::end(limits)));
+        if (rng.chance(50)) {
+            // Signs of a pair of basis functions: the sums of both passes reach their bound.
+            static const int8_t signs8[8][8] = {
+                {1, 1, 1, 1, 1, 1, 1, 1},     {1, 1, 1, -1, -1, -1, -1, -1}, {1, 1, -1, -1, -1, 1, 1, 1},
+                {1, 1, -1, -1, 1, 1, -1, -1}, {1, -1, -1, 1, 1, -1, -1, 1},  {1, -1, -1, 1, -1, -1, 1, -1},
+                {1, -1, 1, 1, -1, 1, -1, 1},  {1, -1, 1, -1, 1, -1, 1, -1}};
+            static const int8_t signs4[4][4] = {{1, 1, 1, 1}, {1, 1, -1, -1}, {1, -1, -1, 1}, {1, -1, 1, -1}};
+            const int n = count == 64 ? 8 : 4;
+            const int x = int(rng.range(0, n - 1)), y = int(rng.range(0, n - 1));
+            const int negate = rng.chance(50) ? -1 : 1;
+            for (int u = 0; u < n; ++u)
+                for (int v = 0; v < n; ++v) {
+                    const int sign = negate * (n == 8 ? signs8[x][u] * signs8[y][v] : signs4[x][u] * signs4[y][v]);
+                    c[n * u + v] = int32_t(sign > 0 ? rng.range(limit - 2, limit) : -rng.range(limit - 1, limit + 1));
+                }
+            break;
+        }
+        const int density = int(rng.range(10, 100));
+        for (int i = 0; i < count; ++i)
+            if (rng.chance(density))
+                c[i] = int32_t(rng.chance(50) ? rng.range(limit - 2, limit + 1) : rng.range(-limit - 1, limit));
+        break;
+    }
     }
 }
 
@@ -107,9 +137,9 @@ TEST_P(IdctSimd, MatchesPortableKernel)
     const int stride_extras[] = {0, 1, 3, 8, 13, 40};
     int failures = 0;
     for (int round = 0; round < test_rounds(4000) && failures < 5; ++round) {
-        const Coefs kind = Coefs(round % 5);
+        const Coefs kind = Coefs(round % kCoefKinds);
         fill_coefficients(block, count, kind, rng);
-        const int extra = stride_extras[round % 6];
+        const int extra = stride_extras[(round / kCoefKinds) % 6];
         const int align = int(rng.range(0, 15));
         BandedPlane ref(slot.n, slot.n, extra, align, rng);
         fill_prediction(ref, slot.n, rng);
@@ -183,6 +213,75 @@ TEST_P(IdctDcOnly, MatchesFullTransform)
     }
     idct_init(cpu_detect());
 }
+
+// An 8x8 block with one or two nonzero coefficients anywhere (two of them in one column now
+// and then): the single- and pair-coefficient kernels, portable and SSSE3, give the samples
+// of the full portable transform at every bit depth, around the SSSE3 kernels' 16-bit limits
+// and for wrapping values.
+class IdctFew : public ::testing::TestWithParam<uint32_t> {};
+
+TEST_P(IdctFew, MatchesFullTransform)
+{
+    if (GetParam() && !cpu_has_ssse3())
+        GTEST_SKIP() << "the processor lacks SSSE3";
+    const uint32_t seed = test_seed();
+    SCOPED_TRACE("seed " + std::to_string(seed));
+    Rng rng(seed);
+    idct_init(0);
+    const idct_fn full[IDCT_ROWS] = {idct_funcs[IDCT_8X8][0], idct_funcs[IDCT_8X8][1], idct_funcs[IDCT_8X8][2]};
+    idct_init(GetParam());
+    const std::vector<int32_t> planted = {1,       -1,      10922,          -10922,    10923,     -10923,
+                                          21845,   -21845,  21846,          -21846,    32767,     -32768,
+                                          4096,    -4097,   INT32_MAX,      INT32_MIN, 1 << 29,   -(1 << 28) - 3,
+                                          357913942, -357913942};
+    int failures = 0;
+    for (int round = 0; round < test_rounds(6000) && failures < 5; ++round) {
+        const int depth = 8 + round % 3, max = (1 << depth) - 1;
+        const bool pair = round % 2;
+        const int i0 = int(rng.range(0, 63));
+        int i1 = i0;
+        while (pair && i1 == i0)
+            i1 = rng.chance(30) ? int(rng.range(0, 7)) * 8 + (i0 & 7) : int(rng.range(0, 63));
+        auto value = [&] {
+            return rng.chance(50) ? rng.pick(planted) : int32_t(rng.range(-(1 << 15), 1 << 15));
+        };
+        const int bytes = depth > 8 ? 2 : 1, stride = 24 * bytes;
+        std::vector<uint8_t> full_samples(size_t(stride) * 8);
+        for (int y = 0; y < 8; ++y)
+            for (int x = 0; x < 8; ++x) {
+                const int v = round % 5 == 0 ? (x + y) % 2 * max : int(rng.range(0, max));
+                if (bytes == 2) {
+                    const uint16_t w = uint16_t(v);
+                    std::memcpy(&full_samples[size_t(y * stride + 2 * x)], &w, 2);
+                } else {
+                    full_samples[size_t(y * stride + x)] = uint8_t(v);
+                }
+            }
+        std::vector<uint8_t> few_samples = full_samples;
+        alignas(16) int32_t block[64] = {};
+        const int32_t c0 = value(), c1 = pair ? value() : 0;
+        block[i0] = c0;
+        block[i1] += c1;
+        alignas(16) int32_t few_block[64];
+        std::memcpy(few_block, block, sizeof block);
+        full[depth - 8](full_samples.data(), block, stride);
+        if (pair)
+            idct8x8_pair_funcs[depth - 8](few_samples.data(), few_block, i0, i1, stride);
+        else
+            idct8x8_single_funcs[depth - 8](few_samples.data(), few_block, i0, stride);
+        if (full_samples != few_samples) {
+            ++failures;
+            ADD_FAILURE() << depth << " bits, coefficient " << c0 << " at " << i0
+                          << (pair ? ", " + std::to_string(c1) + " at " + std::to_string(i1) : "");
+        }
+    }
+    idct_init(cpu_detect());
+}
+
+INSTANTIATE_TEST_SUITE_P(Kernels, IdctFew, ::testing::Values(0u, kSsse3),
+                         [](const ::testing::TestParamInfo<uint32_t> &info) {
+                             return std::string(info.param ? "ssse3" : "portable");
+                         });
 
 INSTANTIATE_TEST_SUITE_P(Kernels, IdctDcOnly, ::testing::Values(0u, kSsse3),
                          [](const ::testing::TestParamInfo<uint32_t> &info) {
