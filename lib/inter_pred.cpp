@@ -70,7 +70,7 @@ inline void predict_block(const mc_setup &s, const frame_buf *ref, int n, uint8_
     const int64_t cx = qx >> 3, cy = qy >> (3 - s.c422);
     const int32_t fx = static_cast<int32_t>(qx & 7), fy = static_cast<int32_t>((qy * (1 << s.c422)) & 7);
     const int32_t ch = n >> (1 - s.c422);
-    const int64_t off = (cx << s.hbd) + cy * s.cs;
+    const int64_t off = cx * (int64_t(1) << s.hbd) + cy * s.cs;
     // The chroma kernels read cread bytes of h + 1 rows, only w samples along a whole-sample x
     // and only h rows along a whole-sample y; the window is padded on its own since it reaches
     // past the luma one.

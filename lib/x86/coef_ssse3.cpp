@@ -22,10 +22,10 @@ inline void expand_dequant_ssse3(const uint32_t *words, int32_t *block, int32_t 
     const int shift = qp / 7;
     const uint8_t *scale = scales[qp % 7];
     const coef_scan_entry *order = scans[scan & 1];
-    int pos = -1;
+    uint32_t pos = ~0u;
     for (int32_t i = count - 1; i >= 0; --i) {
         const int32_t word = static_cast<int32_t>(words[i]);
-        pos = (pos + word) & (N * N - 1);
+        pos = (pos + words[i]) & (N * N - 1);   // the step is the lower half
         const coef_scan_entry e = order[pos];
         // The level is the upper half of the word; the product fits in 32 bits and the shift
         // wraps like the portable kernel.
