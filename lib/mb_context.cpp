@@ -187,7 +187,9 @@ void mb_context_load(decoder_ctx *ctx)
     if (x == ctx->mb_width - 1)
         layer.mb_avail &= ~MB_TOP_RIGHT;
     const int avail = layer.mb_avail;
-    for (int list = 0; list < 2; ++list) {
+    // List 1 only for B pictures: nothing of I and P pictures reads its neighbour entries.
+    const int lists = ctx->pic_type == 3 ? 2 : 1;
+    for (int list = 0; list < lists; ++list) {
         int16_t(*cache)[MV_FIELDS] = mb.mv_cache + 12 * list;
         int16_t(*row)[MV_FIELDS] = mv_row(layer, list);
         std::memcpy(cache[1], row[2 * x], 3 * sizeof cache[1]);   // above, above right
@@ -287,7 +289,8 @@ void mb_keep_motion(decoder_ctx *ctx)
     if (!layer.buf[LB_MV_ROW0])
         return;
     mb_work &mb = ctx->mb;
-    for (int list = 0; list < 2; ++list) {
+    const int lists = ctx->pic_type == 3 ? 2 : 1;
+    for (int list = 0; list < lists; ++list) {
         int16_t(*cache)[MV_FIELDS] = mb.mv_cache + 12 * list;
         for (int r = 0; r < 3; ++r)
             std::memcpy(cache[4 * r], cache[4 * r + 2], sizeof cache[0]);
