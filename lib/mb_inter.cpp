@@ -193,7 +193,7 @@ int decode_p_mb(decoder_ctx *ctx, int32_t t)
     if (t == P_SKIP) {
         if (aec_mode(ctx))
             aec_record_mb_type_code(ctx, P_SKIP);
-        store_motion(ctx, 5, 3, MV_MEDIAN_NO_MVD, MV_FILL_16X16, 0);
+        store_skip_motion(ctx);
         return finish_inter_mb(ctx, t, true);
     }
 
