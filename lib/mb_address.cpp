@@ -1,6 +1,7 @@
 #include "mb_address.h"
 
 #include <algorithm>
+#include <cstring>
 #include <vector>
 
 #include "decoder_ctx.h"
@@ -216,7 +217,10 @@ static int32_t *slice_ids(layer_ctx &layer, int which)
     int32_t *left_ids = slice_ids(layer, LB_LEFT_SLICE_IDS);
     int32_t *top_ids = slice_ids(layer, LB_TOP_SLICE_IDS);
     int32_t mask = old_a >= first ? MB_LEFT : 0;
-    if (y >= 1) {
+    if (y >= 1 && old_a - w >= first) {
+        // The top-left neighbour in the slice: so are the others.
+        mask = MB_LEFT | MB_TOP | MB_TOP_LEFT | (x < w - 1 ? MB_TOP_RIGHT : 0);
+    } else if (y >= 1) {
         mask |= a - w >= first ? MB_TOP : 0;
         mask |= x < w - 1 && a - w + 1 >= first ? MB_TOP_RIGHT : 0;
         mask |= old_a - w >= first ? MB_TOP_LEFT : 0;
@@ -244,16 +248,31 @@ static int32_t *slice_ids(layer_ctx &layer, int which)
     }
 }
 
-int mb_advance(decoder_ctx *ctx)
+// Keeps the list-0 motion (and list-1 in B pictures, the only ones that read it) of the
+// macroblock just decoded: its right column as the next one's left, its bottom row for the
+// row below.
+[[gnu::always_inline]] static inline void keep_motion(decoder_ctx *ctx, layer_ctx &layer)
+{
+    if (!layer.buf[LB_MV_ROW0])
+        return;
+    mb_work &mb = ctx->mb;
+    const int lists = ctx->pic_type == 3 ? 2 : 1;
+    for (int list = 0; list < lists; ++list) {
+        int16_t(*cache)[MV_FIELDS] = mb.mv_cache + 12 * list;
+        for (int r = 0; r < 3; ++r)
+            std::memcpy(cache[4 * r], cache[4 * r + 2], sizeof cache[0]);
+        auto *row = reinterpret_cast<int16_t(*)[MV_FIELDS]>(layer.buf[LB_MV_ROW0 + list]);
+        std::memcpy(row[2 * layer.mb_x], cache[9], 2 * sizeof cache[0]);   // the bottom row
+    }
+}
+
+void mb_keep_motion(decoder_ctx *ctx) { keep_motion(ctx, ctx->layer[ctx->cur_layer]); }
+
+// Any step: row ends, rectangles, the picture's end.
+[[gnu::noinline]] static int advance_any(decoder_ctx *ctx)
 {
     layer_ctx &layer = ctx->layer[ctx->cur_layer];
     const int32_t w = ctx->mb_width, count = ctx->mb_total;
-    mb_keep_motion(ctx);
-    if (layer.mb_x + 1 < w && layer.cur_mb_addr + 1 < count && layer.mbs_left > 1 &&
-        !(ctx->cur_pps && ctx->cur_pps->num_roi >= 1) && !(ctx->cur_sps && ctx->cur_sps->roi_flag)) {
-        advance_in_row(ctx, layer, layer.mbs_left - 1);
-        return 1;
-    }
     layer.mbs_left -= 1;
     // Without rectangles every macroblock is of the background and the next one follows.
     const bool regions = ctx->cur_pps && ctx->cur_pps->num_roi >= 1;
@@ -318,4 +337,16 @@ int mb_advance(decoder_ctx *ctx)
     place_macroblock(ctx);
     layer.roi_regions_left = ctx->cur_pps->num_roi;
     return bg < count ? 1 : 0;
+}
+
+int mb_advance(decoder_ctx *ctx)
+{
+    layer_ctx &layer = ctx->layer[ctx->cur_layer];
+    keep_motion(ctx, layer);
+    if (layer.mb_x + 1 < ctx->mb_width && layer.cur_mb_addr + 1 < ctx->mb_total && layer.mbs_left > 1 &&
+        !(ctx->cur_pps && ctx->cur_pps->num_roi >= 1) && !(ctx->cur_sps && ctx->cur_sps->roi_flag)) {
+        advance_in_row(ctx, layer, layer.mbs_left - 1);
+        return 1;
+    }
+    return advance_any(ctx);
 }

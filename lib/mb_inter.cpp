@@ -184,7 +184,7 @@ int decode_p_mb(decoder_ctx *ctx, int32_t t)
     if (t < P_16X16 || t > P_SKIP)
         return -2;
     mb_work &mb = ctx->mb;
-    mb_context_load(ctx);
+    mb_inter_context_load(ctx);
     // List 1 is not used: a B picture before may have left its vectors here.
     std::memcpy(mb.mv_cache[17], kListUnused, sizeof kListUnused);
     std::memcpy(mb.mv_cache[18], kListUnused, sizeof kListUnused);
@@ -239,7 +239,7 @@ int decode_b_mb(decoder_ctx *ctx, int32_t t)
         return -3;
     }
     mb_work &mb = ctx->mb;
-    mb_context_load(ctx);
+    mb_inter_context_load(ctx);
     for (int list = 0; list < 2; ++list)
         for (int pos : kBlockPos)
             std::memcpy(mb.mv_cache[12 * list + pos], kUnsetEntry, sizeof kUnsetEntry);

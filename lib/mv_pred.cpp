@@ -67,6 +67,20 @@ uint64_t vector_key(const int16_t *entry)
     if (c[MV_REF_IDX] == -1 || pos == 10 || pos == 22)
         c = mb.mv_cache[pos - 5];
     const int32_t ra = a[MV_REF_IDX], rb = b[MV_REF_IDX], rc = c[MV_REF_IDX];
+    // Three neighbours of one vector and reference (all available or none): the vector itself
+    // when preferred, else the median, which is that vector scaled.
+    const uint64_t ka = vector_key(a);
+    if (ka == vector_key(b) && ka == vector_key(c)) {
+        if (rule >= MV_PREFER_A && rule <= MV_PREFER_C && ra == ref) {
+            *px = a[MV_X];
+            *py = a[MV_Y];
+            return;
+        }
+        const int32_t f = mul32(ctx->ref_distance[scale_index(ref)], ctx->ref_distance_scale[scale_index(ra)]);
+        *px = scale_by(a[MV_X], f);
+        *py = scale_by(a[MV_Y], f);
+        return;
+    }
     // Bit 0: A available, bit 1: B, bit 2: C.
     const unsigned have = unsigned(ra >= 0) | unsigned(rb >= 0) << 1 | unsigned(rc >= 0) << 2;
     const int16_t *only = have == 1 ? a : have == 2 ? b : have == 4 ? c : nullptr;
@@ -84,14 +98,6 @@ uint64_t vector_key(const int16_t *entry)
         return;
     }
     const int32_t dist = ctx->ref_distance[scale_index(ref)];
-    // Three neighbours of one vector and reference: the median is that vector scaled.
-    const uint64_t ka = vector_key(a);
-    if (ka == vector_key(b) && ka == vector_key(c)) {
-        const int32_t f = mul32(dist, ctx->ref_distance_scale[scale_index(ra)]);
-        *px = scale_by(a[MV_X], f);
-        *py = scale_by(a[MV_Y], f);
-        return;
-    }
     const int32_t fa = mul32(dist, ctx->ref_distance_scale[scale_index(ra)]);
     const int32_t fb = mul32(dist, ctx->ref_distance_scale[scale_index(rb)]);
     const int32_t fc = mul32(dist, ctx->ref_distance_scale[scale_index(rc)]);
@@ -133,8 +139,10 @@ void store_skip_motion(decoder_ctx *ctx)
     predict(ctx, 5, 3, MV_MEDIAN_NO_MVD, 0, &px, &py);
     const int16_t entry[MV_FIELDS] = {static_cast<int16_t>(px), static_cast<int16_t>(py),
                                       static_cast<int16_t>(ctx->ref_distance[0]), 0, 0, 0};
-    for (int pos : {5, 6, 9, 10})
-        copy_entry(mb.mv_cache[pos], entry);
+    copy_entry(mb.mv_cache[5], entry);
+    copy_entry(mb.mv_cache[6], entry);
+    copy_entry(mb.mv_cache[9], entry);
+    copy_entry(mb.mv_cache[10], entry);
 }
 
 void store_motion(decoder_ctx *ctx, int pos, int c_pos, int rule, int fill, int ref_idx)
