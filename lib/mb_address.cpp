@@ -255,15 +255,17 @@ static int32_t *slice_ids(layer_ctx &layer, int which)
 {
     if (!layer.buf[LB_MV_ROW0])
         return;
-    mb_work &mb = ctx->mb;
-    const int lists = ctx->pic_type == 3 ? 2 : 1;
-    for (int list = 0; list < lists; ++list) {
-        int16_t(*cache)[MV_FIELDS] = mb.mv_cache + 12 * list;
+    const int32_t x = layer.mb_x;
+    auto keep = [&ctx, x](uint8_t *row_buf, int list) {
+        int16_t(*cache)[MV_FIELDS] = ctx->mb.mv_cache + 12 * list;
         for (int r = 0; r < 3; ++r)
             std::memcpy(cache[4 * r], cache[4 * r + 2], sizeof cache[0]);
-        auto *row = reinterpret_cast<int16_t(*)[MV_FIELDS]>(layer.buf[LB_MV_ROW0 + list]);
-        std::memcpy(row[2 * layer.mb_x], cache[9], 2 * sizeof cache[0]);   // the bottom row
-    }
+        std::memcpy(row_buf + 2 * x * sizeof cache[0], cache[9], 2 * sizeof cache[0]);   // the bottom row
+    };
+    uint8_t *const row1 = layer.buf[LB_MV_ROW1];
+    keep(layer.buf[LB_MV_ROW0], 0);
+    if (ctx->pic_type == 3)
+        keep(row1, 1);
 }
 
 void mb_keep_motion(decoder_ctx *ctx) { keep_motion(ctx, ctx->layer[ctx->cur_layer]); }

@@ -143,6 +143,7 @@ void keep_edges(decoder_ctx *ctx)
     if (chroma_format == 0)
         return;
     const int rows = chroma_format == 2 ? 16 : 8;
+#pragma GCC unroll 2
     for (int p = 0; p < 2; ++p) {
         mb.corner[1 + p] = cline[p][8];
         std::memcpy(cline[p] + 1, c[p] + (rows - 1) * cs, 8 * sizeof(P));
