@@ -23,11 +23,6 @@ const int16_t kUnavailable[MV_FIELDS] = {0, 0, 1, -1, 0, 0};
 
 void set_unavailable(int16_t *entry) { std::memcpy(entry, kUnavailable, sizeof kUnavailable); }
 
-int16_t (*mv_row(layer_ctx &layer, int list))[MV_FIELDS]
-{
-    return reinterpret_cast<int16_t(*)[MV_FIELDS]>(layer.buf[LB_MV_ROW0 + list]);
-}
-
 int32_t *intra_mode_row(layer_ctx &layer, int32_t x)
 {
     return reinterpret_cast<int32_t *>(layer.buf[LB_INTRA_MODE_ROW]) + 6 * x;
@@ -181,23 +176,23 @@ namespace {
 template <bool intra_modes>
 [[gnu::always_inline]] inline void load_context(decoder_ctx *ctx)
 {
+    // The fields are read before the byte stores below, which may alias them.
     layer_ctx &layer = ctx->layer[ctx->cur_layer];
     mb_work &mb = ctx->mb;
     const int32_t x = layer.mb_x;
+    const uint8_t *const row0 = layer.buf[LB_MV_ROW0], *const row1 = layer.buf[LB_MV_ROW1];
+    const bool b_picture = ctx->pic_type == 3;
+    if (x == ctx->mb_width - 1)
+        layer.mb_avail &= ~MB_TOP_RIGHT;
+    const int avail = layer.mb_avail;
     mb.cbp = 0;
     std::memset(mb.cbp4x4, 0, sizeof mb.cbp4x4);
     mb.base_pred_flag = 0;
     for (auto &row : mb.b_pred_dir)
         row[0] = row[2];
 
-    if (x == ctx->mb_width - 1)
-        layer.mb_avail &= ~MB_TOP_RIGHT;
-    const int avail = layer.mb_avail;
-    // List 1 only for B pictures: nothing of I and P pictures reads its neighbour entries.
-    const int lists = ctx->pic_type == 3 ? 2 : 1;
-    for (int list = 0; list < lists; ++list) {
-        int16_t(*cache)[MV_FIELDS] = mb.mv_cache + 12 * list;
-        int16_t(*row)[MV_FIELDS] = mv_row(layer, list);
+    auto load = [avail, x](int16_t(*cache)[MV_FIELDS], const uint8_t *row_buf) {
+        const auto *row = reinterpret_cast<const int16_t(*)[MV_FIELDS]>(row_buf);
         std::memcpy(cache[1], row[2 * x], 3 * sizeof cache[1]);   // above, above right
         if (!(avail & MB_TOP)) {
             set_unavailable(cache[1]);
@@ -206,7 +201,7 @@ template <bool intra_modes>
         if (!(avail & MB_TOP_RIGHT))
             set_unavailable(cache[3]);
         if ((avail & MB_TOP_LEFT) && (avail & MB_LEFT))
-            continue;
+            return;
         if (avail & MB_TOP_LEFT)
             std::memcpy(cache[0], row[2 * x - 1], sizeof cache[0]);
         else
@@ -215,7 +210,11 @@ template <bool intra_modes>
             set_unavailable(cache[4]);
             set_unavailable(cache[8]);
         }
-    }
+    };
+    // List 1 only for B pictures: nothing of I and P pictures reads its neighbour entries.
+    load(mb.mv_cache, row0);
+    if (b_picture)
+        load(mb.mv_cache + 12, row1);
 
     if (!intra_modes) {
         if (!(avail & MB_LEFT))
