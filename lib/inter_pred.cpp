@@ -89,7 +89,7 @@ inline void predict_block(const mc_setup &s, const frame_buf *ref, int n, uint8_
 }
 
 // A reference can serve the picture in decoding only with its geometry and every plane read.
-bool reference_fits(const frame_buf *ref, const frame_buf *cur, int32_t ls, int32_t cs, bool chroma)
+[[gnu::always_inline]] inline bool reference_fits(const frame_buf *ref, const frame_buf *cur, int32_t ls, int32_t cs, bool chroma)
 {
     if (!ref || !cur || !ref->plane[0] || ref->format != cur->format || ref->width != cur->width ||
         ref->height != cur->height || ref->stride[0] != ls)

@@ -1,6 +1,7 @@
 #include "mb_address.h"
 
 #include <algorithm>
+#include <cstring>
 #include <vector>
 
 #include "decoder_ctx.h"
@@ -203,11 +204,77 @@ static int32_t *slice_ids(layer_ctx &layer, int which)
     }
 }
 
-int mb_advance(decoder_ctx *ctx)
+// The step of mb_advance within a row of a picture without rectangles: the neighbour flags,
+// slice entries and plane pointers follow from the macroblock before. The fields are read
+// before the slice entries are written, which may alias them.
+[[gnu::always_inline]] static inline void advance_in_row(decoder_ctx *ctx, layer_ctx &layer, int32_t left)
+{
+    const int32_t w = ctx->mb_width, first = ctx->first_mb_in_slice, s = ctx->slice_count;
+    const int32_t old_x = layer.mb_x, y = layer.mb_y, old_a = layer.cur_mb_addr;
+    const int32_t x = old_x + 1, a = old_a + 1;
+    const bool left_entry_taken = old_a != layer.first_mb;
+    const int32_t cur_top = ctx->cur_top_slice;
+    int32_t *left_ids = slice_ids(layer, LB_LEFT_SLICE_IDS);
+    int32_t *top_ids = slice_ids(layer, LB_TOP_SLICE_IDS);
+    int32_t mask = old_a >= first ? MB_LEFT : 0;
+    if (y >= 1 && old_a - w >= first) {
+        // The top-left neighbour in the slice: so are the others.
+        mask = MB_LEFT | MB_TOP | MB_TOP_LEFT | (x < w - 1 ? MB_TOP_RIGHT : 0);
+    } else if (y >= 1) {
+        mask |= a - w >= first ? MB_TOP : 0;
+        mask |= x < w - 1 && a - w + 1 >= first ? MB_TOP_RIGHT : 0;
+        mask |= old_a - w >= first ? MB_TOP_LEFT : 0;
+    }
+    if (layer.cur) {
+        const int32_t b = ctx->bit_depth > 8 ? 2 : 1;
+        layer.mb_plane[0] += 16 * b;
+        if (layer.cur->plane_count == 3) {
+            layer.mb_plane[1] += 8 * b;
+            layer.mb_plane[2] += 8 * b;
+        }
+    }
+    layer.mbs_left = left;
+    layer.picture_done = 0;
+    layer.mb_x = x;
+    layer.cur_mb_addr = a;
+    layer.mb_avail = mask;
+    if (left_ids)
+        left_ids[old_x] = s;
+    if (top_ids) {
+        ctx->saved_top_left_slice = left_entry_taken ? cur_top : top_ids[old_x];
+        ctx->cur_top_slice = top_ids[x];
+        top_ids[old_x] = s;
+        top_ids[x] = s;
+    }
+}
+
+// Keeps the list-0 motion (and list-1 in B pictures, the only ones that read it) of the
+// macroblock just decoded: its right column as the next one's left, its bottom row for the
+// row below.
+[[gnu::always_inline]] static inline void keep_motion(decoder_ctx *ctx, layer_ctx &layer)
+{
+    if (!layer.buf[LB_MV_ROW0])
+        return;
+    const int32_t x = layer.mb_x;
+    auto keep = [&ctx, x](uint8_t *row_buf, int list) {
+        int16_t(*cache)[MV_FIELDS] = ctx->mb.mv_cache + 12 * list;
+        for (int r = 0; r < 3; ++r)
+            std::memcpy(cache[4 * r], cache[4 * r + 2], sizeof cache[0]);
+        std::memcpy(row_buf + 2 * x * sizeof cache[0], cache[9], 2 * sizeof cache[0]);   // the bottom row
+    };
+    uint8_t *const row1 = layer.buf[LB_MV_ROW1];
+    keep(layer.buf[LB_MV_ROW0], 0);
+    if (ctx->pic_type == 3)
+        keep(row1, 1);
+}
+
+void mb_keep_motion(decoder_ctx *ctx) { keep_motion(ctx, ctx->layer[ctx->cur_layer]); }
+
+// Any step: row ends, rectangles, the picture's end.
+[[gnu::noinline]] static int advance_any(decoder_ctx *ctx)
 {
     layer_ctx &layer = ctx->layer[ctx->cur_layer];
     const int32_t w = ctx->mb_width, count = ctx->mb_total;
-    mb_keep_motion(ctx);
     layer.mbs_left -= 1;
     // Without rectangles every macroblock is of the background and the next one follows.
     const bool regions = ctx->cur_pps && ctx->cur_pps->num_roi >= 1;
@@ -272,4 +339,16 @@ int mb_advance(decoder_ctx *ctx)
     place_macroblock(ctx);
     layer.roi_regions_left = ctx->cur_pps->num_roi;
     return bg < count ? 1 : 0;
+}
+
+int mb_advance(decoder_ctx *ctx)
+{
+    layer_ctx &layer = ctx->layer[ctx->cur_layer];
+    keep_motion(ctx, layer);
+    if (layer.mb_x + 1 < ctx->mb_width && layer.cur_mb_addr + 1 < ctx->mb_total && layer.mbs_left > 1 &&
+        !(ctx->cur_pps && ctx->cur_pps->num_roi >= 1) && !(ctx->cur_sps && ctx->cur_sps->roi_flag)) {
+        advance_in_row(ctx, layer, layer.mbs_left - 1);
+        return 1;
+    }
+    return advance_any(ctx);
 }

@@ -23,11 +23,6 @@ const int16_t kUnavailable[MV_FIELDS] = {0, 0, 1, -1, 0, 0};
 
 void set_unavailable(int16_t *entry) { std::memcpy(entry, kUnavailable, sizeof kUnavailable); }
 
-int16_t (*mv_row(layer_ctx &layer, int list))[MV_FIELDS]
-{
-    return reinterpret_cast<int16_t(*)[MV_FIELDS]>(layer.buf[LB_MV_ROW0 + list]);
-}
-
 int32_t *intra_mode_row(layer_ctx &layer, int32_t x)
 {
     return reinterpret_cast<int32_t *>(layer.buf[LB_INTRA_MODE_ROW]) + 6 * x;
@@ -119,42 +114,45 @@ struct needs_tables {
 template <typename P>
 void keep_edges(decoder_ctx *ctx)
 {
-    layer_ctx &layer = ctx->layer[ctx->cur_layer];
+    // Everything is read before the first store: the sample stores may alias any field.
+    const layer_ctx &layer = ctx->layer[ctx->cur_layer];
     mb_work &mb = ctx->mb;
-    P *line = reinterpret_cast<P *>(layer.buf[LB_INTRA_LINE]) + 16 * layer.mb_x;
-    const int32_t ls = layer.luma_stride;
+    const int32_t x = layer.mb_x, ls = layer.luma_stride, cs = layer.chroma_stride;
+    const int chroma_format = ctx->chroma_format;
+    P *line = reinterpret_cast<P *>(layer.buf[LB_INTRA_LINE]) + 16 * x;
+    P *const cline[2] = {reinterpret_cast<P *>(layer.buf[LB_INTRA_LINE_CB]) + 10 * x,
+                         reinterpret_cast<P *>(layer.buf[LB_INTRA_LINE_CR]) + 10 * x};
     const uint8_t *y = layer.mb_plane[0];
-    mb.corner[0] = line[15];
-    std::memcpy(line, y + 15 * ls, 16 * sizeof(P));
+    const uint8_t *const c[2] = {layer.mb_plane[1], layer.mb_plane[2]};
     // The right column stays readable in the picture until the loop filter gets the
     // macroblock: kept only when its record is about to be handed over.
     const bool keep_column = ctx->lf.fill >= ctx->lf.row_width;
+    mb.corner[0] = line[15];
+    std::memcpy(line, y + 15 * ls, 16 * sizeof(P));
     mb.left_col_kept = keep_column;
     if (keep_column) {
 #pragma GCC unroll 16
         for (int r = 0; r < 16; ++r)
             reinterpret_cast<P *>(mb.left_col)[r] = reinterpret_cast<const P *>(y + r * ls)[15];
     }
-    if (ctx->chroma_format == 0)
+    if (chroma_format == 0)
         return;
-    const int rows = ctx->chroma_format == 2 ? 16 : 8;
-    const int32_t cs = layer.chroma_stride;
+    const int rows = chroma_format == 2 ? 16 : 8;
+#pragma GCC unroll 2
     for (int p = 0; p < 2; ++p) {
-        P *cline = reinterpret_cast<P *>(layer.buf[LB_INTRA_LINE_CB + p]) + 10 * layer.mb_x;
-        const uint8_t *c = layer.mb_plane[1 + p];
-        mb.corner[1 + p] = cline[8];
-        std::memcpy(cline + 1, c + (rows - 1) * cs, 8 * sizeof(P));
+        mb.corner[1 + p] = cline[p][8];
+        std::memcpy(cline[p] + 1, c[p] + (rows - 1) * cs, 8 * sizeof(P));
         if (!keep_column)
             continue;
         // Rows 0..7 at 1..8, rows 8..15 (4:2:2) at 11..18.
         P *col = reinterpret_cast<P *>(mb.left_col_chroma[p]);
 #pragma GCC unroll 8
         for (int r = 0; r < 8; ++r)
-            col[1 + r] = reinterpret_cast<const P *>(c + r * cs)[7];
+            col[1 + r] = reinterpret_cast<const P *>(c[p] + r * cs)[7];
         if (rows == 16) {
 #pragma GCC unroll 8
             for (int r = 8; r < 16; ++r)
-                col[3 + r] = reinterpret_cast<const P *>(c + r * cs)[7];
+                col[3 + r] = reinterpret_cast<const P *>(c[p] + r * cs)[7];
         }
     }
 }
@@ -173,23 +171,28 @@ int remap(const int8_t *table, int32_t mode, int count)
 
 const intra_ready_tables intra_ready = needs_tables().ready;
 
-void mb_context_load(decoder_ctx *ctx)
+namespace {
+
+template <bool intra_modes>
+[[gnu::always_inline]] inline void load_context(decoder_ctx *ctx)
 {
+    // The fields are read before the byte stores below, which may alias them.
     layer_ctx &layer = ctx->layer[ctx->cur_layer];
     mb_work &mb = ctx->mb;
     const int32_t x = layer.mb_x;
+    const uint8_t *const row0 = layer.buf[LB_MV_ROW0], *const row1 = layer.buf[LB_MV_ROW1];
+    const bool b_picture = ctx->pic_type == 3;
+    if (x == ctx->mb_width - 1)
+        layer.mb_avail &= ~MB_TOP_RIGHT;
+    const int avail = layer.mb_avail;
     mb.cbp = 0;
     std::memset(mb.cbp4x4, 0, sizeof mb.cbp4x4);
     mb.base_pred_flag = 0;
     for (auto &row : mb.b_pred_dir)
         row[0] = row[2];
 
-    if (x == ctx->mb_width - 1)
-        layer.mb_avail &= ~MB_TOP_RIGHT;
-    const int avail = layer.mb_avail;
-    for (int list = 0; list < 2; ++list) {
-        int16_t(*cache)[MV_FIELDS] = mb.mv_cache + 12 * list;
-        int16_t(*row)[MV_FIELDS] = mv_row(layer, list);
+    auto load = [avail, x](int16_t(*cache)[MV_FIELDS], const uint8_t *row_buf) {
+        const auto *row = reinterpret_cast<const int16_t(*)[MV_FIELDS]>(row_buf);
         std::memcpy(cache[1], row[2 * x], 3 * sizeof cache[1]);   // above, above right
         if (!(avail & MB_TOP)) {
             set_unavailable(cache[1]);
@@ -198,7 +201,7 @@ void mb_context_load(decoder_ctx *ctx)
         if (!(avail & MB_TOP_RIGHT))
             set_unavailable(cache[3]);
         if ((avail & MB_TOP_LEFT) && (avail & MB_LEFT))
-            continue;
+            return;
         if (avail & MB_TOP_LEFT)
             std::memcpy(cache[0], row[2 * x - 1], sizeof cache[0]);
         else
@@ -207,8 +210,17 @@ void mb_context_load(decoder_ctx *ctx)
             set_unavailable(cache[4]);
             set_unavailable(cache[8]);
         }
-    }
+    };
+    // List 1 only for B pictures: nothing of I and P pictures reads its neighbour entries.
+    load(mb.mv_cache, row0);
+    if (b_picture)
+        load(mb.mv_cache + 12, row1);
 
+    if (!intra_modes) {
+        if (!(avail & MB_LEFT))
+            mb.b_pred_dir[0][0] = mb.b_pred_dir[1][0] = -1;
+        return;
+    }
     if (avail & MB_TOP) {
         const int32_t *modes = intra_mode_row(layer, x);
         std::memcpy(mb.mode4 + 1, modes, 4 * sizeof(int32_t));
@@ -222,6 +234,12 @@ void mb_context_load(decoder_ctx *ctx)
         mb.b_pred_dir[0][0] = mb.b_pred_dir[1][0] = -1;
     }
 }
+
+} // namespace
+
+void mb_context_load(decoder_ctx *ctx) { load_context<true>(ctx); }
+
+void mb_inter_context_load(decoder_ctx *ctx) { load_context<false>(ctx); }
 
 void store_intra_pred_modes(decoder_ctx *ctx, int32_t *chroma_modes, int is_8x8)
 {
@@ -279,21 +297,6 @@ void store_intra_edges(decoder_ctx *ctx)
         keep_edges<uint16_t>(ctx);
     else
         keep_edges<uint8_t>(ctx);
-}
-
-void mb_keep_motion(decoder_ctx *ctx)
-{
-    layer_ctx &layer = ctx->layer[ctx->cur_layer];
-    if (!layer.buf[LB_MV_ROW0])
-        return;
-    mb_work &mb = ctx->mb;
-    for (int list = 0; list < 2; ++list) {
-        int16_t(*cache)[MV_FIELDS] = mb.mv_cache + 12 * list;
-        for (int r = 0; r < 3; ++r)
-            std::memcpy(cache[4 * r], cache[4 * r + 2], sizeof cache[0]);
-        int16_t(*row)[MV_FIELDS] = mv_row(layer, list);
-        std::memcpy(row[2 * layer.mb_x], cache[9], 2 * sizeof cache[0]);   // the bottom row
-    }
 }
 
 void mb_reset_left_context(decoder_ctx *ctx)

@@ -9,6 +9,10 @@ struct decoder_ctx;
 // Loads the neighbour context of the current macroblock (cbp, modes, motion) before decoding.
 void mb_context_load(decoder_ctx *ctx);
 
+// The same for an inter macroblock, without the intra modes (an intra macroblock loads its
+// own; the left ones of the next macroblock are set by clear_intra_mode_context).
+void mb_inter_context_load(decoder_ctx *ctx);
+
 // Stores the coded modes of an intra macroblock for its neighbours, then replaces modes that
 // need a missing neighbour ("Illegal intra prediction mode": mode 0).
 void store_intra_pred_modes(decoder_ctx *ctx, int32_t *chroma_modes, int is_8x8);

@@ -50,6 +50,23 @@ void set_dir(mb_work &mb, int block, int dir)
 
 void set_block_pos(mb_work &mb, int block) { mb.b_pred_pos = 1 + (block & 1) + 3 * (block >> 1); }
 
+// clear_intra_mode_context, inline in the common tail of inter macroblocks.
+[[gnu::always_inline]] inline void clear_intra_modes(decoder_ctx *ctx)
+{
+    layer_ctx &layer = ctx->layer[ctx->cur_layer];
+    mb_work &mb = ctx->mb;
+    const int32_t v = ctx->pic_type == 1 ? -1 : 2;
+    mb.mode8[3] = mb.mode8[6] = v;
+    for (int r = 1; r <= 4; ++r)
+        mb.mode4[5 * r] = v;
+    int32_t *row = reinterpret_cast<int32_t *>(layer.buf[LB_INTRA_MODE_ROW]) + 6 * layer.mb_x;
+    for (int i = 0; i < 6; ++i)
+        row[i] = v;
+    reinterpret_cast<int32_t *>(layer.buf[LB_ROW_A])[layer.mb_x] = 0;
+    reinterpret_cast<int32_t *>(layer.buf[LB_ROW_B])[layer.mb_x] = 0;
+    mb.left_chroma_mode[0] = mb.left_chroma_mode[1] = 0;
+}
+
 void save_inter_context(decoder_ctx *ctx, int32_t kind)
 {
     layer_ctx &layer = ctx->layer[ctx->cur_layer];
@@ -76,7 +93,7 @@ int finish_inter_mb(decoder_ctx *ctx, int32_t kind, bool skipped)
         return -11;
     if (inter_pred_mb(ctx, kind) < 0)
         return -2;
-    clear_intra_mode_context(ctx);
+    clear_intra_modes(ctx);
     layer_ctx &layer = ctx->layer[ctx->cur_layer];
     if (ctx->pic_type != 3) {
         // Blocks 0..3 for the direct mode of later B pictures.
@@ -138,21 +155,7 @@ void direct_blocks(decoder_ctx *ctx, unsigned direct)
 
 } // namespace
 
-void clear_intra_mode_context(decoder_ctx *ctx)
-{
-    layer_ctx &layer = ctx->layer[ctx->cur_layer];
-    mb_work &mb = ctx->mb;
-    const int32_t v = ctx->pic_type == 1 ? -1 : 2;
-    mb.mode8[3] = mb.mode8[6] = v;
-    for (int r = 1; r <= 4; ++r)
-        mb.mode4[5 * r] = v;
-    int32_t *row = reinterpret_cast<int32_t *>(layer.buf[LB_INTRA_MODE_ROW]) + 6 * layer.mb_x;
-    for (int i = 0; i < 6; ++i)
-        row[i] = v;
-    reinterpret_cast<int32_t *>(layer.buf[LB_ROW_A])[layer.mb_x] = 0;
-    reinterpret_cast<int32_t *>(layer.buf[LB_ROW_B])[layer.mb_x] = 0;
-    mb.left_chroma_mode[0] = mb.left_chroma_mode[1] = 0;
-}
+void clear_intra_mode_context(decoder_ctx *ctx) { clear_intra_modes(ctx); }
 
 void b_direct_mv(decoder_ctx *ctx, int pos, const int16_t *col)
 {
@@ -184,7 +187,7 @@ int decode_p_mb(decoder_ctx *ctx, int32_t t)
     if (t < P_16X16 || t > P_SKIP)
         return -2;
     mb_work &mb = ctx->mb;
-    mb_context_load(ctx);
+    mb_inter_context_load(ctx);
     // List 1 is not used: a B picture before may have left its vectors here.
     std::memcpy(mb.mv_cache[17], kListUnused, sizeof kListUnused);
     std::memcpy(mb.mv_cache[18], kListUnused, sizeof kListUnused);
@@ -193,7 +196,7 @@ int decode_p_mb(decoder_ctx *ctx, int32_t t)
     if (t == P_SKIP) {
         if (aec_mode(ctx))
             aec_record_mb_type_code(ctx, P_SKIP);
-        store_motion(ctx, 5, 3, MV_MEDIAN_NO_MVD, MV_FILL_16X16, 0);
+        store_skip_motion(ctx);
         return finish_inter_mb(ctx, t, true);
     }
 
@@ -239,7 +242,7 @@ int decode_b_mb(decoder_ctx *ctx, int32_t t)
         return -3;
     }
     mb_work &mb = ctx->mb;
-    mb_context_load(ctx);
+    mb_inter_context_load(ctx);
     for (int list = 0; list < 2; ++list)
         for (int pos : kBlockPos)
             std::memcpy(mb.mv_cache[12 * list + pos], kUnsetEntry, sizeof kUnsetEntry);

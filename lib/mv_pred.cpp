@@ -45,7 +45,19 @@ int32_t scale_mv(int32_t v, int32_t dist, int32_t scale)
     return add32(mul32(mul32(v, dist), scale), 256 - (v < 0 ? 1 : 0)) >> 9;
 }
 
-void predict_motion(const decoder_ctx *ctx, int pos, int c_pos, int rule, int ref, int32_t *px, int32_t *py)
+namespace {
+
+// Vector and reference of an entry (its distance follows from the reference).
+uint64_t vector_key(const int16_t *entry)
+{
+    uint64_t k;
+    std::memcpy(&k, entry, sizeof k);
+    static_assert(MV_X == 0 && MV_Y == 1 && MV_DISTANCE == 2 && MV_REF_IDX == 3, "entry layout");
+    return k & 0xFFFF0000FFFFFFFFull;
+}
+
+[[gnu::always_inline]] inline void predict(const decoder_ctx *ctx, int pos, int c_pos, int rule, int ref,
+                                           int32_t *px, int32_t *py)
 {
     const mb_work &mb = ctx->mb;
     const int16_t *a = mb.mv_cache[pos - 1];
@@ -55,6 +67,20 @@ void predict_motion(const decoder_ctx *ctx, int pos, int c_pos, int rule, int re
     if (c[MV_REF_IDX] == -1 || pos == 10 || pos == 22)
         c = mb.mv_cache[pos - 5];
     const int32_t ra = a[MV_REF_IDX], rb = b[MV_REF_IDX], rc = c[MV_REF_IDX];
+    // Three neighbours of one vector and reference (all available or none): the vector itself
+    // when preferred, else the median, which is that vector scaled.
+    const uint64_t ka = vector_key(a);
+    if (ka == vector_key(b) && ka == vector_key(c)) {
+        if (rule >= MV_PREFER_A && rule <= MV_PREFER_C && ra == ref) {
+            *px = a[MV_X];
+            *py = a[MV_Y];
+            return;
+        }
+        const int32_t f = mul32(ctx->ref_distance[scale_index(ref)], ctx->ref_distance_scale[scale_index(ra)]);
+        *px = scale_by(a[MV_X], f);
+        *py = scale_by(a[MV_Y], f);
+        return;
+    }
     // Bit 0: A available, bit 1: B, bit 2: C.
     const unsigned have = unsigned(ra >= 0) | unsigned(rb >= 0) << 1 | unsigned(rc >= 0) << 2;
     const int16_t *only = have == 1 ? a : have == 2 ? b : have == 4 ? c : nullptr;
@@ -97,6 +123,26 @@ void predict_motion(const decoder_ctx *ctx, int pos, int c_pos, int rule, int re
         *px = static_cast<int32_t>(bx);
         *py = static_cast<int32_t>(by);
     }
+}
+
+} // namespace
+
+void predict_motion(const decoder_ctx *ctx, int pos, int c_pos, int rule, int ref, int32_t *px, int32_t *py)
+{
+    predict(ctx, pos, c_pos, rule, ref, px, py);
+}
+
+void store_skip_motion(decoder_ctx *ctx)
+{
+    mb_work &mb = ctx->mb;
+    int32_t px, py;
+    predict(ctx, 5, 3, MV_MEDIAN_NO_MVD, 0, &px, &py);
+    const int16_t entry[MV_FIELDS] = {static_cast<int16_t>(px), static_cast<int16_t>(py),
+                                      static_cast<int16_t>(ctx->ref_distance[0]), 0, 0, 0};
+    copy_entry(mb.mv_cache[5], entry);
+    copy_entry(mb.mv_cache[6], entry);
+    copy_entry(mb.mv_cache[9], entry);
+    copy_entry(mb.mv_cache[10], entry);
 }
 
 void store_motion(decoder_ctx *ctx, int pos, int c_pos, int rule, int fill, int ref_idx)

@@ -20,6 +20,11 @@ void predict_motion(const decoder_ctx *ctx, int pos, int c_pos, int rule, int re
 // positions 5, 6, 9, 10; list 1 twelve further) and the other entries of the fill pattern.
 void store_motion(decoder_ctx *ctx, int pos, int c_pos, int rule, int fill, int ref_idx);
 
+// The vector of a skipped P macroblock: the prediction of reference 0 with no difference,
+// stored at the four list-0 positions (as store_motion(ctx, 5, 3, MV_MEDIAN_NO_MVD,
+// MV_FILL_16X16, 0)).
+void store_skip_motion(decoder_ctx *ctx);
+
 // Backward vector of a symmetric partition (pos a list-1 position), derived from the forward
 // vector twelve positions before it; nothing is read.
 void store_motion_sym(decoder_ctx *ctx, int pos, int c_pos, int rule, int fill, int ref_idx);
