@@ -31,6 +31,11 @@ void mb_loop_filter(const lf_record *r)
 {
     if (r->lf_disabled)
         return;
+    // Most macroblocks of P pictures have no edge to filter: decide that first.
+    lf_strengths bs;
+    lf_boundary_strengths(r, &bs);
+    if (!lf_any_strength(bs))
+        return;
     const int32_t row = r->luma_shift;
     // Rows 0 and 2 hold kernels; chroma is filtered with the luma row.
     if ((row != DEBLOCK_ROW_8BIT && row != DEBLOCK_ROW_10BIT) || r->chroma_shift != row)
@@ -42,10 +47,6 @@ void mb_loop_filter(const lf_record *r)
     if (!luma_v || !luma_h || !chroma_v || !chroma_h)
         return;
 
-    lf_strengths bs;
-    lf_boundary_strengths(r, &bs);
-    if (!lf_any_strength(bs))
-        return;
     lf_mb_thresholds t;
     lf_macroblock_thresholds(r, bs, &t);
 
