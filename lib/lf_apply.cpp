@@ -1,5 +1,7 @@
 // Deblocking of one macroblock: walks its edges in filter order and hands each to the edge
 // kernel of its kind with the strengths and thresholds decided for it.
+#include <cstring>
+
 #include "deblock.h"
 #include "lf_record.h"
 #include "lf_strength.h"
@@ -25,6 +27,49 @@ inline void filter_pair(deblock_pair_fn fn, uint8_t *cb, uint8_t *cr, int32_t st
     fn(cb, cr, stride, t.alpha, t.beta, clip, bs);
 }
 
+// What the thresholds of a macroblock's groups depend on besides the strengths.
+struct ThresholdKey {
+    int32_t qp, qp_left, qp_top, sides, alpha_offset, beta_offset, luma_shift, chroma_shift, chroma_format;
+};
+
+ThresholdKey threshold_key(const lf_record *r)
+{
+    return {r->qp,          r->qp_left,     r->qp_top,         r->avail & (MB_LEFT | MB_TOP),
+            r->alpha_offset, r->beta_offset, r->luma_shift, r->chroma_shift, r->chroma_format};
+}
+
+bool operator==(const ThresholdKey &a, const ThresholdKey &b)
+{
+    return a.qp == b.qp && a.qp_left == b.qp_left && a.qp_top == b.qp_top && a.sides == b.sides &&
+           a.alpha_offset == b.alpha_offset && a.beta_offset == b.beta_offset && a.luma_shift == b.luma_shift &&
+           a.chroma_shift == b.chroma_shift && a.chroma_format == b.chroma_format;
+}
+
+// Thresholds of every group the key allows, as for a macroblock with all strengths set; the
+// strengths then pick the edges. Neighbouring macroblocks mostly share their QPs, so the
+// worker thread keeps the last macroblock's.
+struct ThresholdMemo {
+    bool valid = false;
+    ThresholdKey key;
+    lf_mb_thresholds t;
+};
+
+thread_local ThresholdMemo memo;
+
+const lf_mb_thresholds &thresholds_of(const lf_record *r)
+{
+    const ThresholdKey key = threshold_key(r);
+    ThresholdMemo &m = memo;
+    if (!m.valid || !(m.key == key)) {
+        lf_strengths all;
+        std::memset(&all, 1, sizeof all);
+        lf_macroblock_thresholds(r, all, &m.t);
+        m.key = key;
+        m.valid = true;
+    }
+    return m.t;
+}
+
 } // namespace
 
 void mb_loop_filter(const lf_record *r)
@@ -47,8 +92,7 @@ void mb_loop_filter(const lf_record *r)
     if (!luma_v || !luma_h || !chroma_v || !chroma_h)
         return;
 
-    lf_mb_thresholds t;
-    lf_macroblock_thresholds(r, bs, &t);
+    const lf_mb_thresholds &t = thresholds_of(r);
 
     const int32_t sample = row ? 2 : 1;
     const int32_t ls = r->luma_stride, cs = r->chroma_stride;
@@ -56,7 +100,7 @@ void mb_loop_filter(const lf_record *r)
     const bool tall = r->chroma_format == 2;   // 16 chroma rows per macroblock
     const bool four = r->kind == 0;
 
-    // Groups without an edge to filter come with alpha 0.
+    // Groups of a missing neighbour come with alpha 0; the kernels see only edges with strength.
     // Luma and chroma QPs differ: either may filter without the other.
     if (t.left.alpha)
         filter(luma_v, y, ls, t.left, bs.left);
