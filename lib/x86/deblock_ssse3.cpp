@@ -97,11 +97,14 @@ __attribute__((always_inline)) inline void normal_step(const __m128i r[EDGE_ROWS
     *down_out = _mm_and_si128(_mm_min_epu8(_mm_subs_epu8(u, m), tc), gate);
 }
 
-// Normal filter; `on` marks the lines of halves with a non-zero strength.
-__attribute__((always_inline)) inline void luma_normal(__m128i r[EDGE_ROWS], const LumaLimits &lim, __m128i on, __m128i tc0)
+// Normal filter; `on` marks the lines of halves with a non-zero strength. False when no line
+// passes the gate: r is left as it was.
+__attribute__((always_inline)) inline bool luma_normal(__m128i r[EDGE_ROWS], const LumaLimits &lim, __m128i on, __m128i tc0)
 {
     const __m128i one = bytes(1);
     const __m128i gate = _mm_and_si128(luma_gate(r, lim), on);
+    if (_mm_movemask_epi8(gate) == 0)
+        return false;
     const __m128i ap = _mm_and_si128(at_most8(absdiff8(r[P2], r[P0]), lim.beta_m1), gate);
     const __m128i aq = _mm_and_si128(at_most8(absdiff8(r[Q2], r[Q0]), lim.beta_m1), gate);
     const __m128i tc = _mm_adds_epu8(_mm_adds_epu8(tc0, _mm_and_si128(ap, one)), _mm_and_si128(aq, one));
@@ -118,12 +121,15 @@ __attribute__((always_inline)) inline void luma_normal(__m128i r[EDGE_ROWS], con
     r[Q0] = _mm_adds_epu8(_mm_subs_epu8(r[Q0], up), down);
     r[P1] = pick(ap, p1_clipped, r[P1]);
     r[Q1] = pick(aq, q1_clipped, r[Q1]);
+    return true;
 }
 
-// Strong filter of every line.
-__attribute__((always_inline)) inline void luma_strong(__m128i r[EDGE_ROWS], const LumaLimits &lim)
+// Strong filter of every line; false as for luma_normal.
+__attribute__((always_inline)) inline bool luma_strong(__m128i r[EDGE_ROWS], const LumaLimits &lim)
 {
     const __m128i gate = luma_gate(r, lim);
+    if (_mm_movemask_epi8(gate) == 0)
+        return false;
     const __m128i small = _mm_and_si128(at_most8(absdiff8(r[P0], r[Q0]), lim.small_max), gate);
     const __m128i full_p = _mm_and_si128(at_most8(absdiff8(r[P2], r[P0]), lim.beta_m1), small);
     const __m128i full_q = _mm_and_si128(at_most8(absdiff8(r[Q2], r[Q0]), lim.beta_m1), small);
@@ -165,6 +171,7 @@ __attribute__((always_inline)) inline void luma_strong(__m128i r[EDGE_ROWS], con
     const __m128i sum_q321 = add(q3, sum_q21);
     r[Q2] = pick(full_q, fix_low_bit(avg(avg(q3, q2), avg(q1, avg_pq)), add(add(sum_q321, sum_q321), add(sum_pq, four)), 3),
                  q2);
+    return true;
 }
 
 // ---- both chroma planes in byte lanes: lines 0..7 of cb, then lines 0..7 of cr ----
@@ -223,17 +230,18 @@ inline Pass edge_pass(int32_t alpha, int32_t beta, const uint8_t *strength)
     return (strength[0] | strength[1]) ? Pass::normal : Pass::skip;
 }
 
-// Inlined into each kernel with the pass fixed, so that the rows stay in registers.
+// Inlined into each kernel with the pass fixed, so that the rows stay in registers. False
+// when no line changes: nothing needs to be written back.
 template <Pass pass>
-__attribute__((always_inline)) inline void luma_filter(__m128i r[EDGE_ROWS], int32_t alpha, int32_t beta,
+__attribute__((always_inline)) inline bool luma_filter(__m128i r[EDGE_ROWS], int32_t alpha, int32_t beta,
                                                        const uint8_t *clip, const uint8_t *strength)
 {
     const LumaLimits lim = luma_limits(alpha, beta);
     if constexpr (pass == Pass::strong) {
-        luma_strong(r, lim);
+        return luma_strong(r, lim);
     } else {
         const __m128i on = _mm_xor_si128(_mm_cmpeq_epi8(spread_halves(strength), _mm_setzero_si128()), bytes(-1));
-        luma_normal(r, lim, on, spread_halves(clip));
+        return luma_normal(r, lim, on, spread_halves(clip));
     }
 }
 
@@ -346,7 +354,8 @@ __attribute__((always_inline)) inline void luma_h(uint8_t *pix, ptrdiff_t s, int
 #pragma GCC unroll 16
     for (int i = 0; i < EDGE_ROWS; ++i)
         r[i] = load16(pix + (i - Q0) * s);
-    luma_filter<pass>(r, alpha, beta, clip, strength);
+    if (!luma_filter<pass>(r, alpha, beta, clip, strength))
+        return;
     constexpr int first = pass == Pass::strong ? P2 : P1;
 #pragma GCC unroll 16
     for (int i = first; i < EDGE_ROWS - first; ++i)
@@ -372,7 +381,8 @@ __attribute__((always_inline)) inline void luma_v(uint8_t *pix, ptrdiff_t s, int
         r[2 * k] = _mm_unpacklo_epi64(top[k], bottom[k]);
         r[2 * k + 1] = _mm_unpackhi_epi64(top[k], bottom[k]);
     }
-    luma_filter<pass>(r, alpha, beta, clip, strength);
+    if (!luma_filter<pass>(r, alpha, beta, clip, strength))
+        return;
     if constexpr (pass == Pass::normal) {
         // Only p1..q1 change: four bytes per line, lines 4k..4k+3 in quads[k].
         const __m128i a_lo = _mm_unpacklo_epi8(r[P1], r[P0]), b_lo = _mm_unpacklo_epi8(r[Q0], r[Q1]);
