@@ -1,5 +1,6 @@
 // Deblocking of one macroblock: walks its edges in filter order and hands each to the edge
 // kernel of its kind with the strengths and thresholds decided for it.
+#include <cstddef>
 #include <cstring>
 
 #include "deblock.h"
@@ -27,23 +28,15 @@ inline void filter_pair(deblock_pair_fn fn, uint8_t *cb, uint8_t *cr, int32_t st
     fn(cb, cr, stride, t.alpha, t.beta, clip, bs);
 }
 
-// What the thresholds of a macroblock's groups depend on besides the strengths.
+// What the thresholds of a macroblock's groups depend on besides the strengths: the record's
+// fields from qp to beta_offset and its neighbours on the two filtered sides.
+constexpr size_t KEY_BYTES = offsetof(lf_record, beta_offset) + sizeof(int32_t) - offsetof(lf_record, qp);
+static_assert(KEY_BYTES == 8 * sizeof(int32_t), "threshold fields side by side");
+
 struct ThresholdKey {
-    int32_t qp, qp_left, qp_top, sides, alpha_offset, beta_offset, luma_shift, chroma_shift, chroma_format;
+    uint8_t fields[KEY_BYTES];
+    int32_t sides;
 };
-
-ThresholdKey threshold_key(const lf_record *r)
-{
-    return {r->qp,          r->qp_left,     r->qp_top,         r->avail & (MB_LEFT | MB_TOP),
-            r->alpha_offset, r->beta_offset, r->luma_shift, r->chroma_shift, r->chroma_format};
-}
-
-bool operator==(const ThresholdKey &a, const ThresholdKey &b)
-{
-    return a.qp == b.qp && a.qp_left == b.qp_left && a.qp_top == b.qp_top && a.sides == b.sides &&
-           a.alpha_offset == b.alpha_offset && a.beta_offset == b.beta_offset && a.luma_shift == b.luma_shift &&
-           a.chroma_shift == b.chroma_shift && a.chroma_format == b.chroma_format;
-}
 
 // Thresholds of every group the key allows, as for a macroblock with all strengths set; the
 // strengths then pick the edges. Neighbouring macroblocks mostly share their QPs, so the
@@ -58,13 +51,14 @@ thread_local ThresholdMemo memo;
 
 const lf_mb_thresholds &thresholds_of(const lf_record *r)
 {
-    const ThresholdKey key = threshold_key(r);
     ThresholdMemo &m = memo;
-    if (!m.valid || !(m.key == key)) {
+    const int32_t sides = r->avail & (MB_LEFT | MB_TOP);
+    if (!m.valid || m.key.sides != sides || std::memcmp(m.key.fields, &r->qp, KEY_BYTES) != 0) {
         lf_strengths all;
         std::memset(&all, 1, sizeof all);
         lf_macroblock_thresholds(r, all, &m.t);
-        m.key = key;
+        std::memcpy(m.key.fields, &r->qp, KEY_BYTES);
+        m.key.sides = sides;
         m.valid = true;
     }
     return m.t;
