@@ -43,7 +43,12 @@ struct StrengthCase {
     Strengths want;
 };
 
-void move_entry(lf_record &r, int list, int entry, int field, int16_t v) { r.motion[list][entry][field] = v; }
+// The record holds the fields the strengths read (vector, distance, reference).
+void move_entry(lf_record &r, int list, int entry, int field, int16_t v)
+{
+    ASSERT_LT(field, LF_MOTION_FIELDS);
+    r.motion[list][entry][field] = v;
+}
 
 const StrengthCase kStrengthCases[] = {
     {"intra 4x4 without neighbours", [](lf_record &r) { r.kind = 0; r.avail = 0; r.kind_left = r.kind_top = 0; },
@@ -76,10 +81,10 @@ const StrengthCase kStrengthCases[] = {
     {"left neighbour's lower vector", [](lf_record &r) { move_entry(r, 0, 8, MV_Y, 7); }, {0, 1, 0, 0, 0, 0, 0, 0, 0, 0}},
     {"upper neighbour's right vector", [](lf_record &r) { move_entry(r, 0, 2, MV_X, 9); }, {0, 0, 0, 0, 0, 1, 0, 0, 0, 0}},
     {"other reference", [](lf_record &r) { move_entry(r, 0, 9, MV_REF_IDX, 1); }, {0, 1, 0, 1, 0, 0, 1, 0, 0, 0}},
-    {"distance and vector difference fields ignored",
+    {"distance field ignored",
      [](lf_record &r) {
          move_entry(r, 0, 5, MV_DISTANCE, 3);
-         move_entry(r, 0, 6, MV_MVD_X, 40);
+         move_entry(r, 0, 10, MV_DISTANCE, 40);
      },
      {0, 0, 0, 0, 0, 0, 0, 0, 0, 0}},
     {"coded block wins over motion",
@@ -179,14 +184,15 @@ TEST(LoopFilterStrength, MostlyStillMacroblocksFollowTheEdgeRule)
         r.cbp_top = chance(70) ? 0 : static_cast<int32_t>(rng() % 256);
         // One motion for all, then a few entries or fields changed, some below the threshold,
         // some in the fields the rule ignores.
-        const int16_t shared[MV_FIELDS] = {static_cast<int16_t>(rng() % 64 - 32), static_cast<int16_t>(rng() % 64 - 32),
-                                           static_cast<int16_t>(rng() % 4), static_cast<int16_t>(rng() % 3), 0, 0};
+        const int16_t shared[LF_MOTION_FIELDS] = {static_cast<int16_t>(rng() % 64 - 32),
+                                                  static_cast<int16_t>(rng() % 64 - 32),
+                                                  static_cast<int16_t>(rng() % 4), static_cast<int16_t>(rng() % 3)};
         for (auto &list : r.motion)
             for (auto &entry : list)
                 std::copy(std::begin(shared), std::end(shared), entry);
         const int changes = chance(60) ? 0 : static_cast<int>(rng() % 4);
         for (int c = 0; c < changes; ++c) {
-            const int field = static_cast<int>(rng() % MV_FIELDS);
+            const int field = static_cast<int>(rng() % LF_MOTION_FIELDS);
             const int16_t step = static_cast<int16_t>(static_cast<int>(rng() % 11) - 5);
             r.motion[rng() % 2][rng() % 12][field] += step != 0 ? step : 1;
         }
