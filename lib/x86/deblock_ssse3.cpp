@@ -267,6 +267,8 @@ inline void transpose8x8(const __m128i in[8], __m128i out[4])
 
 inline __m128i load8(const uint8_t *p) { return _mm_loadl_epi64(reinterpret_cast<const __m128i *>(p)); }
 inline void store8(uint8_t *p, __m128i v) { _mm_storel_epi64(reinterpret_cast<__m128i *>(p), v); }
+// The high 8 bytes of v.
+inline void store8_high(uint8_t *p, __m128i v) { _mm_storeh_pi(reinterpret_cast<__m64 *>(p), _mm_castsi128_ps(v)); }
 inline void store4(uint8_t *p, __m128i v)
 {
     const int32_t bits = _mm_cvtsi128_si32(v);
@@ -393,9 +395,9 @@ __attribute__((always_inline)) inline void luma_v(uint8_t *pix, ptrdiff_t s, int
 #pragma GCC unroll 16
         for (int k = 0; k < 4; ++k, at += 4 * s) {
             store4(at, quads[k]);
-            store4(at + s, _mm_srli_si128(quads[k], 4));
-            store4(at + 2 * s, _mm_srli_si128(quads[k], 8));
-            store4(at + 3 * s, _mm_srli_si128(quads[k], 12));
+            store4(at + s, _mm_shuffle_epi32(quads[k], 1));
+            store4(at + 2 * s, _mm_shuffle_epi32(quads[k], 2));
+            store4(at + 3 * s, _mm_shuffle_epi32(quads[k], 3));
         }
         return;
     }
@@ -404,13 +406,13 @@ __attribute__((always_inline)) inline void luma_v(uint8_t *pix, ptrdiff_t s, int
 #pragma GCC unroll 16
     for (int k = 0; k < 4; ++k) {
         store8(left + 2 * k * s, pairs[k]);
-        store8(left + (2 * k + 1) * s, _mm_srli_si128(pairs[k], 8));
+        store8_high(left + (2 * k + 1) * s, pairs[k]);
     }
     transpose8x8<true>(r, pairs);
 #pragma GCC unroll 16
     for (int k = 0; k < 4; ++k) {
         store8(left + (8 + 2 * k) * s, pairs[k]);
-        store8(left + (9 + 2 * k) * s, _mm_srli_si128(pairs[k], 8));
+        store8_high(left + (9 + 2 * k) * s, pairs[k]);
     }
 }
 
