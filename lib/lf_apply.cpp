@@ -64,17 +64,9 @@ const lf_mb_thresholds &thresholds_of(const lf_record *r)
     return m.t;
 }
 
-} // namespace
-
-void mb_loop_filter(const lf_record *r)
+// The edges of a macroblock with some strength, in filter order.
+[[gnu::noinline]] void filter_edges(const lf_record *r, const lf_strengths &bs)
 {
-    if (r->lf_disabled)
-        return;
-    // Most macroblocks of P pictures have no edge to filter: decide that first.
-    lf_strengths bs;
-    lf_boundary_strengths(r, &bs);
-    if (!lf_any_strength(bs))
-        return;
     const int32_t row = r->luma_shift;
     // Rows 0 and 2 hold kernels; chroma is filtered with the luma row.
     if ((row != DEBLOCK_ROW_8BIT && row != DEBLOCK_ROW_10BIT) || r->chroma_shift != row)
@@ -133,4 +125,17 @@ void mb_loop_filter(const lf_record *r)
         const int64_t down = 8 * int64_t(cs);
         filter_pair(chroma_h, r->cb + down, r->cr + down, cs, t.chroma_inner, bs.inner_h);
     }
+}
+
+} // namespace
+
+void mb_loop_filter(const lf_record *r)
+{
+    if (r->lf_disabled)
+        return;
+    // Most macroblocks of P pictures have no edge to filter: decided before any other setup.
+    lf_strengths bs;
+    lf_boundary_strengths(r, &bs);
+    if (lf_any_strength(bs))
+        filter_edges(r, bs);
 }

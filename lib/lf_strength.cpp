@@ -115,16 +115,6 @@ void lf_boundary_strengths(const lf_record *r, lf_strengths *bs)
         inter_strengths<1>(r, intra_left, intra_top, bs);
 }
 
-bool lf_any_strength(const lf_strengths &bs)
-{
-    static_assert(sizeof bs == 10, "five pairs of bytes");
-    uint64_t head;
-    uint16_t tail;
-    std::memcpy(&head, &bs, sizeof head);
-    std::memcpy(&tail, reinterpret_cast<const uint8_t *>(&bs) + sizeof head, sizeof tail);
-    return (head | tail) != 0;
-}
-
 static inline void qp_thresholds(int32_t q, int32_t shift, int32_t alpha_offset, int32_t beta_offset, lf_qp_params *out)
 {
     // 64-bit: the offsets are whatever the slice header coded.
