@@ -416,6 +416,39 @@ __attribute__((always_inline)) inline void luma_v(uint8_t *pix, ptrdiff_t s, int
     }
 }
 
+// Normal filter of the 8 lines of one half of a vertical edge (the other half has strength 0):
+// one transpose each way, the columns in the low 8 lanes.
+__attribute__((always_inline)) inline void luma_v_half(uint8_t *pix, ptrdiff_t s, int32_t alpha, int32_t beta,
+                                                       uint8_t clip)
+{
+    uint8_t *left = pix - 4;
+    __m128i rows[8];
+#pragma GCC unroll 8
+    for (int y = 0; y < 8; ++y)
+        rows[y] = load8(left + y * s);
+    __m128i cols[4];
+    transpose8x8<false>(rows, cols);
+    __m128i r[EDGE_ROWS];
+#pragma GCC unroll 4
+    for (int k = 0; k < 4; ++k) {
+        r[2 * k] = cols[k];
+        r[2 * k + 1] = _mm_unpackhi_epi64(cols[k], cols[k]);
+    }
+    const __m128i low_lanes = _mm_setr_epi32(-1, -1, 0, 0);
+    if (!luma_normal(r, luma_limits(alpha, beta), low_lanes, bytes(clip)))
+        return;
+    const __m128i a = _mm_unpacklo_epi8(r[P1], r[P0]), b = _mm_unpacklo_epi8(r[Q0], r[Q1]);
+    const __m128i quads[2] = {_mm_unpacklo_epi16(a, b), _mm_unpackhi_epi16(a, b)};
+    uint8_t *at = pix - 2;
+#pragma GCC unroll 2
+    for (int k = 0; k < 2; ++k, at += 4 * s) {
+        store4(at, quads[k]);
+        store4(at + s, _mm_shuffle_epi32(quads[k], 1));
+        store4(at + 2 * s, _mm_shuffle_epi32(quads[k], 2));
+        store4(at + 3 * s, _mm_shuffle_epi32(quads[k], 3));
+    }
+}
+
 } // namespace
 
 void deblock_luma_h_ssse3(uint8_t *pix, int32_t stride, int32_t alpha, int32_t beta, const uint8_t *clip,
@@ -432,9 +465,18 @@ void deblock_luma_v_ssse3(uint8_t *pix, int32_t stride, int32_t alpha, int32_t b
                           const uint8_t *strength)
 {
     const Pass pass = edge_pass(alpha, beta, strength);
-    if (pass == Pass::strong)
+    if (pass == Pass::strong) {
         luma_v<Pass::strong>(pix, stride, alpha, beta, clip, strength);
-    else if (pass == Pass::normal)
+        return;
+    }
+    if (pass == Pass::skip)
+        return;
+    // Residual in one 8x8 block leaves half of the edge unfiltered.
+    if (strength[1] == 0)
+        luma_v_half(pix, stride, alpha, beta, clip[0]);
+    else if (strength[0] == 0)
+        luma_v_half(pix + 8 * static_cast<ptrdiff_t>(stride), stride, alpha, beta, clip[1]);
+    else
         luma_v<Pass::normal>(pix, stride, alpha, beta, clip, strength);
 }
 
