@@ -1,5 +1,8 @@
 // Deblocking of one macroblock: walks its edges in filter order and hands each to the edge
 // kernel of its kind with the strengths and thresholds decided for it.
+#include <cstddef>
+#include <cstring>
+
 #include "deblock.h"
 #include "lf_record.h"
 #include "lf_strength.h"
@@ -25,12 +28,45 @@ inline void filter_pair(deblock_pair_fn fn, uint8_t *cb, uint8_t *cr, int32_t st
     fn(cb, cr, stride, t.alpha, t.beta, clip, bs);
 }
 
-} // namespace
+// What the thresholds of a macroblock's groups depend on besides the strengths: the record's
+// fields from qp to beta_offset and its neighbours on the two filtered sides.
+constexpr size_t KEY_BYTES = offsetof(lf_record, beta_offset) + sizeof(int32_t) - offsetof(lf_record, qp);
+static_assert(KEY_BYTES == 8 * sizeof(int32_t), "threshold fields side by side");
 
-void mb_loop_filter(const lf_record *r)
+struct ThresholdKey {
+    uint8_t fields[KEY_BYTES];
+    int32_t sides;
+};
+
+// Thresholds of every group the key allows, as for a macroblock with all strengths set; the
+// strengths then pick the edges. Neighbouring macroblocks mostly share their QPs, so the
+// worker thread keeps the last macroblock's.
+struct ThresholdMemo {
+    bool valid = false;
+    ThresholdKey key;
+    lf_mb_thresholds t;
+};
+
+thread_local ThresholdMemo memo;
+
+const lf_mb_thresholds &thresholds_of(const lf_record *r)
 {
-    if (r->lf_disabled)
-        return;
+    ThresholdMemo &m = memo;
+    const int32_t sides = r->avail & (MB_LEFT | MB_TOP);
+    if (!m.valid || m.key.sides != sides || std::memcmp(m.key.fields, &r->qp, KEY_BYTES) != 0) {
+        lf_strengths all;
+        std::memset(&all, 1, sizeof all);
+        lf_macroblock_thresholds(r, all, &m.t);
+        std::memcpy(m.key.fields, &r->qp, KEY_BYTES);
+        m.key.sides = sides;
+        m.valid = true;
+    }
+    return m.t;
+}
+
+// The edges of a macroblock with some strength, in filter order.
+[[gnu::noinline]] void filter_edges(const lf_record *r, const lf_strengths &bs)
+{
     const int32_t row = r->luma_shift;
     // Rows 0 and 2 hold kernels; chroma is filtered with the luma row.
     if ((row != DEBLOCK_ROW_8BIT && row != DEBLOCK_ROW_10BIT) || r->chroma_shift != row)
@@ -42,12 +78,7 @@ void mb_loop_filter(const lf_record *r)
     if (!luma_v || !luma_h || !chroma_v || !chroma_h)
         return;
 
-    lf_strengths bs;
-    lf_boundary_strengths(r, &bs);
-    if (!lf_any_strength(bs))
-        return;
-    lf_mb_thresholds t;
-    lf_macroblock_thresholds(r, bs, &t);
+    const lf_mb_thresholds &t = thresholds_of(r);
 
     const int32_t sample = row ? 2 : 1;
     const int32_t ls = r->luma_stride, cs = r->chroma_stride;
@@ -55,7 +86,7 @@ void mb_loop_filter(const lf_record *r)
     const bool tall = r->chroma_format == 2;   // 16 chroma rows per macroblock
     const bool four = r->kind == 0;
 
-    // Groups without an edge to filter come with alpha 0.
+    // Groups of a missing neighbour come with alpha 0; the kernels see only edges with strength.
     // Luma and chroma QPs differ: either may filter without the other.
     if (t.left.alpha)
         filter(luma_v, y, ls, t.left, bs.left);
@@ -94,4 +125,17 @@ void mb_loop_filter(const lf_record *r)
         const int64_t down = 8 * int64_t(cs);
         filter_pair(chroma_h, r->cb + down, r->cr + down, cs, t.chroma_inner, bs.inner_h);
     }
+}
+
+} // namespace
+
+void mb_loop_filter(const lf_record *r)
+{
+    if (r->lf_disabled)
+        return;
+    // Most macroblocks of P pictures have no edge to filter: decided before any other setup.
+    lf_strengths bs;
+    lf_boundary_strengths(r, &bs);
+    if (lf_any_strength(bs))
+        filter_edges(r, bs);
 }

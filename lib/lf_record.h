@@ -3,21 +3,25 @@
 #pragma once
 #include <cstdint>
 
+constexpr int LF_MOTION_FIELDS = 4;
+
 struct lf_record {
     uint8_t *luma, *cb, *cr;        // top-left samples of the macroblock
     int32_t avail;                  // 1 left, 2 top, 4 top-right, 8 top-left
+    // What the thresholds depend on besides the strengths and avail, side by side.
     int32_t qp, qp_left, qp_top;
+    int32_t chroma_format;
+    int32_t luma_shift, chroma_shift;
+    int32_t alpha_offset, beta_offset;
     int32_t cbp, cbp_left, cbp_top;
     int32_t kind, kind_left, kind_top;
-    int16_t motion[2][12][6];       // the motion cache, list 0 then list 1; only the lists the
-                                    // strengths read: none for intra kinds, list 1 from kind 7
+    // Vector, distance and reference (the first LF_MOTION_FIELDS fields) of the motion cache
+    // entries the strengths compare (1, 2, 4..6, 8..10), list 0 then list 1; only the lists
+    // they read: none for intra kinds, list 1 from kind 7.
+    int16_t motion[2][12][LF_MOTION_FIELDS];
     int32_t lf_disabled;
     int32_t luma_stride, chroma_stride;
-    int32_t chroma_format;
-    int32_t luma_shift;
-    int32_t alpha_offset, beta_offset;
     int32_t mb_x, mb_y;
-    int32_t chroma_shift;
 };
 
 // Deblocks the macroblock of one record (runs on the worker thread).

@@ -5,6 +5,23 @@
 #include "decoder_ctx.h"
 #include "lf_record.h"
 
+namespace {
+
+static_assert(MV_X == 0 && MV_Y == 1 && MV_DISTANCE == 2 && MV_REF_IDX == 3 && LF_MOTION_FIELDS == 4,
+              "leading fields copied");
+
+// The entries of one list the strengths compare: the macroblock's four blocks and the
+// neighbours across its left and top edges.
+inline void copy_motion(int16_t (*to)[LF_MOTION_FIELDS], const int16_t (*cache)[MV_FIELDS])
+{
+    static constexpr int kCompared[] = {1, 2, 4, 5, 6, 8, 9, 10};
+#pragma GCC unroll 8
+    for (int e : kCompared)
+        std::memcpy(to[e], cache[e], sizeof to[e]);
+}
+
+} // namespace
+
 lf_record *write_lf_record(decoder_ctx *ctx, int32_t kind)
 {
     layer_ctx &layer = ctx->layer[ctx->cur_layer];
@@ -26,18 +43,19 @@ lf_record *write_lf_record(decoder_ctx *ctx, int32_t kind)
     r->kind = kind;
     r->kind_left = mb.left_kind;
     r->kind_top = reinterpret_cast<const int32_t *>(layer.buf[LB_KIND_ROW])[x];
-    static_assert(sizeof r->motion == sizeof mb.mv_cache, "motion copy");
     // Strengths read no motion of intra macroblocks, and list 1 only of B kinds (7 and up).
-    if (kind >= 7)
-        std::memcpy(r->motion, mb.mv_cache, sizeof r->motion);
-    else if (kind >= 2)
-        std::memcpy(r->motion[0], mb.mv_cache, sizeof r->motion[0]);
+    if (kind >= 2) {
+        copy_motion(r->motion[0], mb.mv_cache);
+        if (kind >= 7)
+            copy_motion(r->motion[1], mb.mv_cache + 12);
+    }
     r->lf_disabled = ctx->lf_disabled;
     r->luma_stride = layer.luma_stride;
     r->chroma_stride = layer.chroma_stride;
     r->chroma_format = ctx->chroma_format;
-    r->luma_shift = ctx->bit_depth - 8;
-    r->chroma_shift = ctx->bit_depth - 8;
+    const int32_t shift = ctx->bit_depth - 8;
+    r->luma_shift = shift;
+    r->chroma_shift = shift;
     r->alpha_offset = ctx->alpha_offset;
     r->beta_offset = ctx->beta_offset;
     r->mb_x = x;

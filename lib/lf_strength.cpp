@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
-#include <initializer_list>
 
 #include "lf_record.h"
 #include "mb_work.h"
@@ -21,6 +20,25 @@ bool moved(const int16_t *a, const int16_t *b)
     return std::abs(a[MV_X] - b[MV_X]) >= 4 || std::abs(a[MV_Y] - b[MV_Y]) >= 4 || a[MV_REF_IDX] != b[MV_REF_IDX];
 }
 
+// Vector, distance and reference of an entry as one word: entries with equal words never
+// show an edge, so most pairs need one compare.
+static_assert(MV_X == 0 && MV_Y == 1 && MV_REF_IDX == 3, "key fields");
+inline uint64_t key(const int16_t *e)
+{
+    uint64_t k;
+    std::memcpy(&k, e, sizeof k);
+    return k;
+}
+
+template <int Lists>
+inline bool same_motion(const lf_record *r, int p, int q)
+{
+    for (int list = 0; list < Lists; ++list)
+        if (key(r->motion[list][p]) != key(r->motion[list][q]))
+            return false;
+    return true;
+}
+
 // Strength of one half-edge between two 8x8 blocks of inter macroblocks: p and q the
 // entries of the two blocks in the motion copy, coded whether either block has residual.
 template <int Lists>
@@ -28,13 +46,16 @@ inline uint8_t inter_strength(const lf_record *r, bool coded_blocks, int p, int 
 {
     if (coded_blocks)
         return 2;
+    if (same_motion<Lists>(r, p, q))
+        return 0;
     for (int list = 0; list < Lists; ++list)
         if (moved(r->motion[list][p], r->motion[list][q]))
             return 1;
     return 0;
 }
 
-// Strengths of the edges of an inter macroblock comparing Lists lists of motion.
+// Strengths of the edges of an inter macroblock comparing Lists lists of motion; bs comes
+// cleared.
 template <int Lists>
 void inter_strengths(const lf_record *r, bool intra_left, bool intra_top, lf_strengths *bs)
 {
@@ -42,6 +63,9 @@ void inter_strengths(const lf_record *r, bool intra_left, bool intra_top, lf_str
     if (r->avail & MB_LEFT) {
         if (intra_left) {
             bs->left[0] = bs->left[1] = 3;
+        } else if (((r->cbp_left & 10) | (cbp & 5)) == 0 && same_motion<Lists>(r, 4, 5) &&
+                   same_motion<Lists>(r, 8, 9)) {
+            // the common case of a macroblock moving as its neighbour: nothing to filter
         } else {
             bs->left[0] = inter_strength<Lists>(r, coded(r->cbp_left, 1) || coded(cbp, 0), 4, 5);
             bs->left[1] = inter_strength<Lists>(r, coded(r->cbp_left, 3) || coded(cbp, 2), 8, 9);
@@ -50,11 +74,17 @@ void inter_strengths(const lf_record *r, bool intra_left, bool intra_top, lf_str
     if (r->avail & MB_TOP) {
         if (intra_top) {
             bs->top[0] = bs->top[1] = 3;
+        } else if (((r->cbp_top & 12) | (cbp & 3)) == 0 && same_motion<Lists>(r, 1, 5) &&
+                   same_motion<Lists>(r, 2, 6)) {
         } else {
             bs->top[0] = inter_strength<Lists>(r, coded(r->cbp_top, 2) || coded(cbp, 0), 1, 5);
             bs->top[1] = inter_strength<Lists>(r, coded(r->cbp_top, 3) || coded(cbp, 1), 2, 6);
         }
     }
+    // One vector for the whole macroblock and no residual: no inner edge.
+    if ((cbp & 15) == 0 && same_motion<Lists>(r, 5, 6) && same_motion<Lists>(r, 5, 9) &&
+        same_motion<Lists>(r, 5, 10))
+        return;
     bs->inner_v[0] = inter_strength<Lists>(r, (cbp & 3) != 0, 5, 6);
     bs->inner_v[1] = inter_strength<Lists>(r, (cbp & 12) != 0, 9, 10);
     bs->inner_h[0] = inter_strength<Lists>(r, (cbp & 5) != 0, 5, 9);
@@ -83,14 +113,6 @@ void lf_boundary_strengths(const lf_record *r, lf_strengths *bs)
         inter_strengths<2>(r, intra_left, intra_top, bs);
     else
         inter_strengths<1>(r, intra_left, intra_top, bs);
-}
-
-bool lf_any_strength(const lf_strengths &bs)
-{
-    for (const uint8_t *pair : {bs.left, bs.inner_v, bs.top, bs.inner_h, bs.inner4})
-        if (pair[0] != 0 || pair[1] != 0)
-            return true;
-    return false;
 }
 
 static inline void qp_thresholds(int32_t q, int32_t shift, int32_t alpha_offset, int32_t beta_offset, lf_qp_params *out)
@@ -184,10 +206,16 @@ void lf_macroblock_thresholds(const lf_record *r, const lf_strengths &bs, lf_mb_
         out->chroma_inner.alpha = out->chroma_left.alpha = out->chroma_top.alpha = 0;
         return;
     }
+    const bool chroma_inner = r->chroma_format == 2 && any(bs.inner_h);
+    if (!(left || top || chroma_inner)) {
+        out->chroma_inner.alpha = out->chroma_left.alpha = out->chroma_top.alpha = 0;
+        return;
+    }
     const int32_t cshift = r->chroma_shift;
     const QpRows c = cshift == shift ? m : qp_rows(r, cshift);
     const int32_t qc = lf_chroma_qp(r->qp, shift, cshift);
-    group_thresholds(c, r->chroma_format == 2 && any(bs.inner_h), qc, &out->chroma_inner);
-    group_thresholds(c, left, (qc + 1 + lf_chroma_qp(r->qp_left, shift, cshift)) >> 1, &out->chroma_left);
-    group_thresholds(c, top, (qc + 1 + lf_chroma_qp(r->qp_top, shift, cshift)) >> 1, &out->chroma_top);
+    group_thresholds(c, chroma_inner, qc, &out->chroma_inner);
+    // Chroma QPs of the neighbours only for an edge that is filtered.
+    group_thresholds(c, left, left ? (qc + 1 + lf_chroma_qp(r->qp_left, shift, cshift)) >> 1 : 0, &out->chroma_left);
+    group_thresholds(c, top, top ? (qc + 1 + lf_chroma_qp(r->qp_top, shift, cshift)) >> 1 : 0, &out->chroma_top);
 }

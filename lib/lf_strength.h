@@ -3,6 +3,7 @@
 #pragma once
 #include <array>
 #include <cstdint>
+#include <cstring>
 
 struct lf_record;
 
@@ -17,7 +18,15 @@ struct lf_strengths {
 };
 
 void lf_boundary_strengths(const lf_record *rec, lf_strengths *bs);
-bool lf_any_strength(const lf_strengths &bs);
+inline bool lf_any_strength(const lf_strengths &bs)
+{
+    static_assert(sizeof bs == 10, "five pairs of bytes");
+    uint64_t head;
+    uint16_t tail;
+    std::memcpy(&head, &bs, sizeof head);
+    std::memcpy(&tail, reinterpret_cast<const uint8_t *>(&bs) + sizeof head, sizeof tail);
+    return (head | tail) != 0;
+}
 
 struct lf_edge_params {
     int32_t alpha, beta;

@@ -107,7 +107,8 @@ void bench_deblock(int rounds, std::mt19937 &rng)
                           {"luma h", DEBLOCK_LUMA_H, false},
                           {"chroma v", DEBLOCK_CHROMA_V, true},
                           {"chroma h", DEBLOCK_CHROMA_H, false}};
-    const Strength strengths[] = {{"skip (0,0)", {0, 0}}, {"normal (2,2)", {2, 2}}, {"strong (3,3)", {3, 3}}};
+    const Strength strengths[] = {
+        {"skip (0,0)", {0, 0}}, {"half (2,0)", {2, 0}}, {"normal (2,2)", {2, 2}}, {"strong (3,3)", {3, 3}}};
     // Smooth picture with small steps, so that most lines pass the gate.
     const int stride = 32 * kBatch;
     std::vector<uint8_t> pristine(size_t(stride) * 32);

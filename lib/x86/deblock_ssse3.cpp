@@ -97,11 +97,14 @@ __attribute__((always_inline)) inline void normal_step(const __m128i r[EDGE_ROWS
     *down_out = _mm_and_si128(_mm_min_epu8(_mm_subs_epu8(u, m), tc), gate);
 }
 
-// Normal filter; `on` marks the lines of halves with a non-zero strength.
-__attribute__((always_inline)) inline void luma_normal(__m128i r[EDGE_ROWS], const LumaLimits &lim, __m128i on, __m128i tc0)
+// Normal filter; `on` marks the lines of halves with a non-zero strength. False when no line
+// passes the gate: r is left as it was.
+__attribute__((always_inline)) inline bool luma_normal(__m128i r[EDGE_ROWS], const LumaLimits &lim, __m128i on, __m128i tc0)
 {
     const __m128i one = bytes(1);
     const __m128i gate = _mm_and_si128(luma_gate(r, lim), on);
+    if (_mm_movemask_epi8(gate) == 0)
+        return false;
     const __m128i ap = _mm_and_si128(at_most8(absdiff8(r[P2], r[P0]), lim.beta_m1), gate);
     const __m128i aq = _mm_and_si128(at_most8(absdiff8(r[Q2], r[Q0]), lim.beta_m1), gate);
     const __m128i tc = _mm_adds_epu8(_mm_adds_epu8(tc0, _mm_and_si128(ap, one)), _mm_and_si128(aq, one));
@@ -118,12 +121,15 @@ __attribute__((always_inline)) inline void luma_normal(__m128i r[EDGE_ROWS], con
     r[Q0] = _mm_adds_epu8(_mm_subs_epu8(r[Q0], up), down);
     r[P1] = pick(ap, p1_clipped, r[P1]);
     r[Q1] = pick(aq, q1_clipped, r[Q1]);
+    return true;
 }
 
-// Strong filter of every line.
-__attribute__((always_inline)) inline void luma_strong(__m128i r[EDGE_ROWS], const LumaLimits &lim)
+// Strong filter of every line; false as for luma_normal.
+__attribute__((always_inline)) inline bool luma_strong(__m128i r[EDGE_ROWS], const LumaLimits &lim)
 {
     const __m128i gate = luma_gate(r, lim);
+    if (_mm_movemask_epi8(gate) == 0)
+        return false;
     const __m128i small = _mm_and_si128(at_most8(absdiff8(r[P0], r[Q0]), lim.small_max), gate);
     const __m128i full_p = _mm_and_si128(at_most8(absdiff8(r[P2], r[P0]), lim.beta_m1), small);
     const __m128i full_q = _mm_and_si128(at_most8(absdiff8(r[Q2], r[Q0]), lim.beta_m1), small);
@@ -165,6 +171,7 @@ __attribute__((always_inline)) inline void luma_strong(__m128i r[EDGE_ROWS], con
     const __m128i sum_q321 = add(q3, sum_q21);
     r[Q2] = pick(full_q, fix_low_bit(avg(avg(q3, q2), avg(q1, avg_pq)), add(add(sum_q321, sum_q321), add(sum_pq, four)), 3),
                  q2);
+    return true;
 }
 
 // ---- both chroma planes in byte lanes: lines 0..7 of cb, then lines 0..7 of cr ----
@@ -223,17 +230,18 @@ inline Pass edge_pass(int32_t alpha, int32_t beta, const uint8_t *strength)
     return (strength[0] | strength[1]) ? Pass::normal : Pass::skip;
 }
 
-// Inlined into each kernel with the pass fixed, so that the rows stay in registers.
+// Inlined into each kernel with the pass fixed, so that the rows stay in registers. False
+// when no line changes: nothing needs to be written back.
 template <Pass pass>
-__attribute__((always_inline)) inline void luma_filter(__m128i r[EDGE_ROWS], int32_t alpha, int32_t beta,
+__attribute__((always_inline)) inline bool luma_filter(__m128i r[EDGE_ROWS], int32_t alpha, int32_t beta,
                                                        const uint8_t *clip, const uint8_t *strength)
 {
     const LumaLimits lim = luma_limits(alpha, beta);
     if constexpr (pass == Pass::strong) {
-        luma_strong(r, lim);
+        return luma_strong(r, lim);
     } else {
         const __m128i on = _mm_xor_si128(_mm_cmpeq_epi8(spread_halves(strength), _mm_setzero_si128()), bytes(-1));
-        luma_normal(r, lim, on, spread_halves(clip));
+        return luma_normal(r, lim, on, spread_halves(clip));
     }
 }
 
@@ -259,6 +267,8 @@ inline void transpose8x8(const __m128i in[8], __m128i out[4])
 
 inline __m128i load8(const uint8_t *p) { return _mm_loadl_epi64(reinterpret_cast<const __m128i *>(p)); }
 inline void store8(uint8_t *p, __m128i v) { _mm_storel_epi64(reinterpret_cast<__m128i *>(p), v); }
+// The high 8 bytes of v.
+inline void store8_high(uint8_t *p, __m128i v) { _mm_storeh_pi(reinterpret_cast<__m64 *>(p), _mm_castsi128_ps(v)); }
 inline void store4(uint8_t *p, __m128i v)
 {
     const int32_t bits = _mm_cvtsi128_si32(v);
@@ -346,7 +356,8 @@ __attribute__((always_inline)) inline void luma_h(uint8_t *pix, ptrdiff_t s, int
 #pragma GCC unroll 16
     for (int i = 0; i < EDGE_ROWS; ++i)
         r[i] = load16(pix + (i - Q0) * s);
-    luma_filter<pass>(r, alpha, beta, clip, strength);
+    if (!luma_filter<pass>(r, alpha, beta, clip, strength))
+        return;
     constexpr int first = pass == Pass::strong ? P2 : P1;
 #pragma GCC unroll 16
     for (int i = first; i < EDGE_ROWS - first; ++i)
@@ -372,7 +383,8 @@ __attribute__((always_inline)) inline void luma_v(uint8_t *pix, ptrdiff_t s, int
         r[2 * k] = _mm_unpacklo_epi64(top[k], bottom[k]);
         r[2 * k + 1] = _mm_unpackhi_epi64(top[k], bottom[k]);
     }
-    luma_filter<pass>(r, alpha, beta, clip, strength);
+    if (!luma_filter<pass>(r, alpha, beta, clip, strength))
+        return;
     if constexpr (pass == Pass::normal) {
         // Only p1..q1 change: four bytes per line, lines 4k..4k+3 in quads[k].
         const __m128i a_lo = _mm_unpacklo_epi8(r[P1], r[P0]), b_lo = _mm_unpacklo_epi8(r[Q0], r[Q1]);
@@ -383,9 +395,9 @@ __attribute__((always_inline)) inline void luma_v(uint8_t *pix, ptrdiff_t s, int
 #pragma GCC unroll 16
         for (int k = 0; k < 4; ++k, at += 4 * s) {
             store4(at, quads[k]);
-            store4(at + s, _mm_srli_si128(quads[k], 4));
-            store4(at + 2 * s, _mm_srli_si128(quads[k], 8));
-            store4(at + 3 * s, _mm_srli_si128(quads[k], 12));
+            store4(at + s, _mm_shuffle_epi32(quads[k], 1));
+            store4(at + 2 * s, _mm_shuffle_epi32(quads[k], 2));
+            store4(at + 3 * s, _mm_shuffle_epi32(quads[k], 3));
         }
         return;
     }
@@ -394,13 +406,46 @@ __attribute__((always_inline)) inline void luma_v(uint8_t *pix, ptrdiff_t s, int
 #pragma GCC unroll 16
     for (int k = 0; k < 4; ++k) {
         store8(left + 2 * k * s, pairs[k]);
-        store8(left + (2 * k + 1) * s, _mm_srli_si128(pairs[k], 8));
+        store8_high(left + (2 * k + 1) * s, pairs[k]);
     }
     transpose8x8<true>(r, pairs);
 #pragma GCC unroll 16
     for (int k = 0; k < 4; ++k) {
         store8(left + (8 + 2 * k) * s, pairs[k]);
-        store8(left + (9 + 2 * k) * s, _mm_srli_si128(pairs[k], 8));
+        store8_high(left + (9 + 2 * k) * s, pairs[k]);
+    }
+}
+
+// Normal filter of the 8 lines of one half of a vertical edge (the other half has strength 0):
+// one transpose each way, the columns in the low 8 lanes.
+__attribute__((always_inline)) inline void luma_v_half(uint8_t *pix, ptrdiff_t s, int32_t alpha, int32_t beta,
+                                                       uint8_t clip)
+{
+    uint8_t *left = pix - 4;
+    __m128i rows[8];
+#pragma GCC unroll 8
+    for (int y = 0; y < 8; ++y)
+        rows[y] = load8(left + y * s);
+    __m128i cols[4];
+    transpose8x8<false>(rows, cols);
+    __m128i r[EDGE_ROWS];
+#pragma GCC unroll 4
+    for (int k = 0; k < 4; ++k) {
+        r[2 * k] = cols[k];
+        r[2 * k + 1] = _mm_unpackhi_epi64(cols[k], cols[k]);
+    }
+    const __m128i low_lanes = _mm_setr_epi32(-1, -1, 0, 0);
+    if (!luma_normal(r, luma_limits(alpha, beta), low_lanes, bytes(clip)))
+        return;
+    const __m128i a = _mm_unpacklo_epi8(r[P1], r[P0]), b = _mm_unpacklo_epi8(r[Q0], r[Q1]);
+    const __m128i quads[2] = {_mm_unpacklo_epi16(a, b), _mm_unpackhi_epi16(a, b)};
+    uint8_t *at = pix - 2;
+#pragma GCC unroll 2
+    for (int k = 0; k < 2; ++k, at += 4 * s) {
+        store4(at, quads[k]);
+        store4(at + s, _mm_shuffle_epi32(quads[k], 1));
+        store4(at + 2 * s, _mm_shuffle_epi32(quads[k], 2));
+        store4(at + 3 * s, _mm_shuffle_epi32(quads[k], 3));
     }
 }
 
@@ -420,9 +465,18 @@ void deblock_luma_v_ssse3(uint8_t *pix, int32_t stride, int32_t alpha, int32_t b
                           const uint8_t *strength)
 {
     const Pass pass = edge_pass(alpha, beta, strength);
-    if (pass == Pass::strong)
+    if (pass == Pass::strong) {
         luma_v<Pass::strong>(pix, stride, alpha, beta, clip, strength);
-    else if (pass == Pass::normal)
+        return;
+    }
+    if (pass == Pass::skip)
+        return;
+    // Residual in one 8x8 block leaves half of the edge unfiltered.
+    if (strength[1] == 0)
+        luma_v_half(pix, stride, alpha, beta, clip[0]);
+    else if (strength[0] == 0)
+        luma_v_half(pix + 8 * static_cast<ptrdiff_t>(stride), stride, alpha, beta, clip[1]);
+    else
         luma_v<Pass::normal>(pix, stride, alpha, beta, clip, strength);
 }
 

@@ -4,7 +4,11 @@
 
 #include <array>
 #include <climits>
+#include <algorithm>
+#include <cstdlib>
 #include <functional>
+#include <iterator>
+#include <random>
 #include <string>
 
 #include "lf_record.h"
@@ -39,7 +43,12 @@ struct StrengthCase {
     Strengths want;
 };
 
-void move_entry(lf_record &r, int list, int entry, int field, int16_t v) { r.motion[list][entry][field] = v; }
+// The record holds the fields the strengths read (vector, distance, reference).
+void move_entry(lf_record &r, int list, int entry, int field, int16_t v)
+{
+    ASSERT_LT(field, LF_MOTION_FIELDS);
+    r.motion[list][entry][field] = v;
+}
 
 const StrengthCase kStrengthCases[] = {
     {"intra 4x4 without neighbours", [](lf_record &r) { r.kind = 0; r.avail = 0; r.kind_left = r.kind_top = 0; },
@@ -72,10 +81,10 @@ const StrengthCase kStrengthCases[] = {
     {"left neighbour's lower vector", [](lf_record &r) { move_entry(r, 0, 8, MV_Y, 7); }, {0, 1, 0, 0, 0, 0, 0, 0, 0, 0}},
     {"upper neighbour's right vector", [](lf_record &r) { move_entry(r, 0, 2, MV_X, 9); }, {0, 0, 0, 0, 0, 1, 0, 0, 0, 0}},
     {"other reference", [](lf_record &r) { move_entry(r, 0, 9, MV_REF_IDX, 1); }, {0, 1, 0, 1, 0, 0, 1, 0, 0, 0}},
-    {"distance and vector difference fields ignored",
+    {"distance field ignored",
      [](lf_record &r) {
          move_entry(r, 0, 5, MV_DISTANCE, 3);
-         move_entry(r, 0, 6, MV_MVD_X, 40);
+         move_entry(r, 0, 10, MV_DISTANCE, 40);
      },
      {0, 0, 0, 0, 0, 0, 0, 0, 0, 0}},
     {"coded block wins over motion",
@@ -108,6 +117,90 @@ TEST(LoopFilterStrength, FromKindsCodedBlocksAndMotion)
         lf_strengths bs;
         lf_boundary_strengths(&r, &bs);
         EXPECT_EQ(lf_any_strength(bs), c.want != Strengths{}) << c.name;
+    }
+}
+
+// The strength of each half-edge by the rule written out edge by edge, for records whose
+// neighbours and blocks mostly share their motion and residual, as in skipped areas.
+uint8_t edge_rule(const lf_record &r, bool intra_across, bool coded_blocks, int p, int q)
+{
+    if (intra_across)
+        return 3;
+    if (coded_blocks)
+        return 2;
+    const int lists = r.kind >= 7 ? 2 : 1;
+    for (int list = 0; list < lists; ++list) {
+        const int16_t *a = r.motion[list][p], *b = r.motion[list][q];
+        if (std::abs(a[MV_X] - b[MV_X]) >= 4 || std::abs(a[MV_Y] - b[MV_Y]) >= 4 || a[MV_REF_IDX] != b[MV_REF_IDX])
+            return 1;
+    }
+    return 0;
+}
+
+Strengths strengths_by_rule(const lf_record &r)
+{
+    auto intra = [](int32_t kind) { return kind == 0 || kind == 1; };
+    auto bit = [](int32_t cbp, int b) { return ((cbp >> b) & 1) != 0; };
+    Strengths s{};
+    if (intra(r.kind)) {
+        if (r.avail & MB_LEFT)
+            s[0] = s[1] = 3;
+        if (r.avail & MB_TOP)
+            s[4] = s[5] = 3;
+        s[2] = s[3] = s[6] = s[7] = 2;
+        if (r.kind == 0)
+            s[8] = s[9] = 2;
+        return s;
+    }
+    if (r.avail & MB_LEFT) {
+        s[0] = edge_rule(r, intra(r.kind_left), bit(r.cbp_left, 1) || bit(r.cbp, 0), 4, 5);
+        s[1] = edge_rule(r, intra(r.kind_left), bit(r.cbp_left, 3) || bit(r.cbp, 2), 8, 9);
+    }
+    if (r.avail & MB_TOP) {
+        s[4] = edge_rule(r, intra(r.kind_top), bit(r.cbp_top, 2) || bit(r.cbp, 0), 1, 5);
+        s[5] = edge_rule(r, intra(r.kind_top), bit(r.cbp_top, 3) || bit(r.cbp, 1), 2, 6);
+    }
+    s[2] = edge_rule(r, false, bit(r.cbp, 0) || bit(r.cbp, 1), 5, 6);
+    s[3] = edge_rule(r, false, bit(r.cbp, 2) || bit(r.cbp, 3), 9, 10);
+    s[6] = edge_rule(r, false, bit(r.cbp, 0) || bit(r.cbp, 2), 5, 9);
+    s[7] = edge_rule(r, false, bit(r.cbp, 1) || bit(r.cbp, 3), 6, 10);
+    return s;
+}
+
+TEST(LoopFilterStrength, MostlyStillMacroblocksFollowTheEdgeRule)
+{
+    std::mt19937 rng(29);
+    auto chance = [&](int percent) { return static_cast<int>(rng() % 100) < percent; };
+    const int32_t kinds[] = {0, 1, 2, 3, 5, 6, 7, 8, 30};
+    for (int n = 0; n < 20000; ++n) {
+        lf_record r{};
+        r.avail = static_cast<int32_t>(rng() % 16);
+        r.kind = kinds[rng() % std::size(kinds)];
+        r.kind_left = chance(90) ? 2 : static_cast<int32_t>(rng() % 2);
+        r.kind_top = chance(90) ? 2 : static_cast<int32_t>(rng() % 2);
+        // Residual rare, chroma bits as often as luma ones.
+        r.cbp = chance(70) ? 0 : static_cast<int32_t>(rng() % 256);
+        r.cbp_left = chance(70) ? 0 : static_cast<int32_t>(rng() % 256);
+        r.cbp_top = chance(70) ? 0 : static_cast<int32_t>(rng() % 256);
+        // One motion for all, then a few entries or fields changed, some below the threshold,
+        // some in the fields the rule ignores.
+        const int16_t shared[LF_MOTION_FIELDS] = {static_cast<int16_t>(rng() % 64 - 32),
+                                                  static_cast<int16_t>(rng() % 64 - 32),
+                                                  static_cast<int16_t>(rng() % 4), static_cast<int16_t>(rng() % 3)};
+        for (auto &list : r.motion)
+            for (auto &entry : list)
+                std::copy(std::begin(shared), std::end(shared), entry);
+        const int changes = chance(60) ? 0 : static_cast<int>(rng() % 4);
+        for (int c = 0; c < changes; ++c) {
+            const int field = static_cast<int>(rng() % LF_MOTION_FIELDS);
+            const int16_t step = static_cast<int16_t>(static_cast<int>(rng() % 11) - 5);
+            r.motion[rng() % 2][rng() % 12][field] += step != 0 ? step : 1;
+        }
+        const Strengths want = strengths_by_rule(r);
+        ASSERT_EQ(strengths_of(r), want) << "record " << n;
+        lf_strengths bs;
+        lf_boundary_strengths(&r, &bs);
+        ASSERT_EQ(lf_any_strength(bs), want != Strengths{}) << "record " << n;
     }
 }
 

@@ -220,6 +220,52 @@ TEST_F(MbLoopFilter, ChromaFilteredWhereTheLumaQpFiltersNothing)
     EXPECT_EQ(run(r), want);
 }
 
+// Thresholds are kept from one macroblock to the next: each macroblock still gets those of
+// its own QPs, offsets, neighbours and format, whichever macroblock came before.
+TEST_F(MbLoopFilter, ThresholdsFollowEachMacroblockWhicheverCameBefore)
+{
+    lf_record base = record(1, MB_LEFT | MB_TOP, 2, 0);
+    base.qp = 40;
+    base.qp_left = 44;
+    base.qp_top = 34;
+    std::vector<lf_record> variants = {base};
+    auto vary = [&](void (*change)(lf_record &)) {
+        lf_record r = base;
+        change(r);
+        variants.push_back(r);
+    };
+    vary([](lf_record &r) { r.qp = 42; });
+    vary([](lf_record &r) { r.qp_left = 30; });
+    vary([](lf_record &r) { r.qp_top = 50; });
+    vary([](lf_record &r) { r.alpha_offset = 4; });
+    vary([](lf_record &r) { r.beta_offset = -6; });
+    vary([](lf_record &r) { r.avail = MB_LEFT; });
+    vary([](lf_record &r) { r.avail = MB_TOP; });
+    vary([](lf_record &r) { r.chroma_format = 1; });
+    lf_record ten = record(1, MB_LEFT | MB_TOP, 2, 2);
+    ten.qp = base.qp;
+    ten.qp_left = base.qp_left;
+    ten.qp_top = base.qp_top;
+    variants.push_back(ten);
+
+    lf_record other = record(1, MB_LEFT | MB_TOP, 1, 0);
+    other.qp = other.qp_left = other.qp_top = 24;
+    other.alpha_offset = other.beta_offset = 2;
+    std::vector<std::vector<Call>> alone;
+    for (const lf_record &r : variants) {
+        run(other);
+        alone.push_back(run(r));
+        EXPECT_FALSE(alone.back().empty());
+        if (alone.size() > 1)
+            EXPECT_NE(alone.back(), alone.front()) << "variant " << alone.size() - 1 << " changes nothing";
+    }
+    for (size_t a = 0; a < variants.size(); ++a)
+        for (size_t b = 0; b < variants.size(); ++b) {
+            run(variants[a]);
+            EXPECT_EQ(run(variants[b]), alone[b]) << "variant " << b << " after variant " << a;
+        }
+}
+
 TEST_F(MbLoopFilter, NothingCalled)
 {
     struct Case {
