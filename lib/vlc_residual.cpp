@@ -27,17 +27,52 @@ __attribute__((noinline)) int32_t read_code_slow(bit_reader *br, int k)
     return u;
 }
 
+// Code number and length of every k-th order Exp-Golomb code (k = 0..3) that fits in the
+// next CODE_BITS bits, by those bits; length 0 where the code is longer.
+constexpr int CODE_BITS = 10;
+
+struct short_code {
+    uint8_t code;
+    uint8_t length;
+};
+
+struct short_code_tables {
+    short_code t[4][1 << CODE_BITS];
+};
+
+constexpr short_code_tables make_short_codes()
+{
+    short_code_tables s{};
+    for (int k = 0; k < 4; ++k)
+        for (int p = 0; p < (1 << CODE_BITS); ++p) {
+            int z = 0;
+            while (z < CODE_BITS && !(p & (1 << (CODE_BITS - 1 - z))))
+                ++z;
+            const int prefix = 2 * z + 1;
+            if (prefix + k > CODE_BITS)
+                continue;
+            const int u = (p >> (CODE_BITS - prefix)) - 1;
+            const int suffix = (p >> (CODE_BITS - prefix - k)) & ((1 << k) - 1);
+            s.t[k][p] = short_code{static_cast<uint8_t>((u << k) + suffix), static_cast<uint8_t>(prefix + k)};
+        }
+    return s;
+}
+
+constexpr short_code_tables short_codes = make_short_codes();
+static_assert(short_codes.t[3][(1 << CODE_BITS) - 1].code == 7 && short_codes.t[0][1].length == 0, "short codes");
+
 // The reader's state held in locals across one residual block (stores of the block's words
 // cannot alias it), written back by sync().
 struct block_reader {
     bit_reader *br;
     const uint8_t *base;
     int32_t avail, length, position;
+    int32_t load_limit;   // largest position whose 8-byte window lies in the readable bytes
     bool exhausted;
 
     explicit block_reader(bit_reader *b)
         : br(b), base(b->base), avail(b->avail), length(b->length), position(b->position),
-          exhausted(b->data == b->end)
+          load_limit(b->avail >= 8 ? 8 * (b->avail - 7) - 1 : -1), exhausted(b->data == b->end)
     {
     }
 
@@ -48,9 +83,27 @@ struct block_reader {
             br->data = br->end;
     }
 
-    // As read_code_slow; a short prefix and its suffix come from one window when both lie in
-    // its 25 sure bits.
+    // As read_code_slow. A code of order k <= 3 that ends within the payload and within
+    // CODE_BITS bits comes from one lookup; the others from read_code_long.
     int32_t read_code(int k)
+    {
+        if (position <= load_limit && static_cast<unsigned>(k) < 4) {
+            uint64_t w;
+            std::memcpy(&w, base + (position >> 3), 8);
+#if __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+            w = __builtin_bswap64(w);
+#endif
+            const short_code c = short_codes.t[k][(w << (position & 7)) >> (64 - CODE_BITS)];
+            if (c.length != 0 && position + c.length <= length) {
+                position += c.length;
+                return c.code;
+            }
+        }
+        return read_code_long(k);
+    }
+
+    // A short prefix and its suffix come from one window when both lie in its 25 sure bits.
+    int32_t read_code_long(int k)
     {
         if (position <= length) {
             const int32_t byte = position >> 3;
