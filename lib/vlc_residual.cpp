@@ -27,9 +27,9 @@ __attribute__((noinline)) int32_t read_code_slow(bit_reader *br, int k)
     return u;
 }
 
-// Code number and length of every k-th order Exp-Golomb code (k = 0..3) that fits in the
-// next CODE_BITS bits, by those bits; length 0 where the code is longer.
-constexpr int CODE_BITS = 10;
+// Code number and length of every k-th order Exp-Golomb code (k = 0..VLC2D_MAX_ORDER) that
+// fits in the next SHORT_CODE_BITS bits, by those bits; length 0 where the code is longer.
+constexpr int SHORT_CODE_BITS = 10;
 
 struct short_code {
     uint8_t code;
@@ -37,29 +37,54 @@ struct short_code {
 };
 
 struct short_code_tables {
-    short_code t[4][1 << CODE_BITS];
+    short_code t[VLC2D_MAX_ORDER + 1][1 << SHORT_CODE_BITS];
 };
 
 constexpr short_code_tables make_short_codes()
 {
     short_code_tables s{};
-    for (int k = 0; k < 4; ++k)
-        for (int p = 0; p < (1 << CODE_BITS); ++p) {
+    for (int k = 0; k <= VLC2D_MAX_ORDER; ++k)
+        for (int p = 0; p < (1 << SHORT_CODE_BITS); ++p) {
             int z = 0;
-            while (z < CODE_BITS && !(p & (1 << (CODE_BITS - 1 - z))))
+            while (z < SHORT_CODE_BITS && !(p & (1 << (SHORT_CODE_BITS - 1 - z))))
                 ++z;
             const int prefix = 2 * z + 1;
-            if (prefix + k > CODE_BITS)
+            if (prefix + k > SHORT_CODE_BITS)
                 continue;
-            const int u = (p >> (CODE_BITS - prefix)) - 1;
-            const int suffix = (p >> (CODE_BITS - prefix - k)) & ((1 << k) - 1);
+            const int u = (p >> (SHORT_CODE_BITS - prefix)) - 1;
+            const int suffix = (p >> (SHORT_CODE_BITS - prefix - k)) & ((1 << k) - 1);
             s.t[k][p] = short_code{static_cast<uint8_t>((u << k) + suffix), static_cast<uint8_t>(prefix + k)};
         }
     return s;
 }
 
 constexpr short_code_tables short_codes = make_short_codes();
-static_assert(short_codes.t[3][(1 << CODE_BITS) - 1].code == 7 && short_codes.t[0][1].length == 0, "short codes");
+static_assert(short_codes.t[3][(1 << SHORT_CODE_BITS) - 1].code == 7 && short_codes.t[0][1].length == 0,
+              "short codes");
+
+// As read_code_slow; a short prefix and its suffix come from one window when both lie in its
+// 25 sure bits.
+__attribute__((noinline)) int32_t read_code_long(bit_reader *br, int k)
+{
+    const int32_t position = br->position;
+    if (position <= br->length) {
+        const uint32_t w = bit_window(br, position);
+        const int len = ue_len_table[w >> 23];
+        if (w >= (1u << 27) && len + k <= 25) {
+            const uint32_t u = ue_value_table[w >> 23];
+            br->position = position + len;
+            if (k == 0)
+                return static_cast<int32_t>(u);
+            if (br->position > br->length) {
+                br->data = br->end;
+                return static_cast<int32_t>(u << k);
+            }
+            br->position += k;
+            return static_cast<int32_t>((u << k) + ((w << len) >> (32 - k)));
+        }
+    }
+    return read_code_slow(br, k);
+}
 
 // The reader's state held in locals across one residual block (stores of the block's words
 // cannot alias it), written back by sync().
@@ -83,56 +108,37 @@ struct block_reader {
             br->data = br->end;
     }
 
-    // As read_code_slow. A code of order k <= 3 that ends within the payload and within
-    // CODE_BITS bits comes from one lookup; the others from read_code_long.
-    int32_t read_code(int k)
+    // As read_code_slow. A code of order k <= VLC2D_MAX_ORDER with z <= 12 leading zeros that
+    // ends within the payload comes from one 64-bit window (at least 57 sure bits): a short
+    // one from short_codes, a longer one as its 2z + 1 + k bits read as a number, which are
+    // the code number plus 2^k. The others go to read_code_long (read_ue's window holds 25
+    // sure bits).
+    template <bool order_checked = false>
+    __attribute__((always_inline)) int32_t read_code(int k)
     {
-        if (position <= load_limit && static_cast<unsigned>(k) < 4) {
+        if (position <= load_limit && (order_checked || static_cast<unsigned>(k) <= VLC2D_MAX_ORDER)) {
             uint64_t w;
             std::memcpy(&w, base + (position >> 3), 8);
 #if __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
             w = __builtin_bswap64(w);
 #endif
-            const short_code c = short_codes.t[k][(w << (position & 7)) >> (64 - CODE_BITS)];
-            if (c.length != 0 && position + c.length <= length) {
-                position += c.length;
-                return c.code;
-            }
-        }
-        return read_code_long(k);
-    }
-
-    // A short prefix and its suffix come from one window when both lie in its 25 sure bits.
-    int32_t read_code_long(int k)
-    {
-        if (position <= length) {
-            const int32_t byte = position >> 3;
-            uint32_t w;
-            if (byte + 4 <= avail) {
-                std::memcpy(&w, base + byte, 4);
-#if __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
-                w = __builtin_bswap32(w);
-#endif
-                w <<= position & 7;
-            } else {
-                w = bit_window(br, position);
-            }
-            const int len = ue_len_table[w >> 23];
-            if (w >= (1u << 27) && len + k <= 25) {
-                const uint32_t u = ue_value_table[w >> 23];
-                position += len;
-                if (k == 0)
-                    return static_cast<int32_t>(u);
-                if (position > length) {
-                    exhausted = true;
-                    return static_cast<int32_t>(u << k);
+            w <<= position & 7;
+            const short_code c = short_codes.t[k][w >> (64 - SHORT_CODE_BITS)];
+            if (c.length != 0) {
+                if (position + c.length <= length) {
+                    position += c.length;
+                    return c.code;
                 }
-                position += k;
-                return static_cast<int32_t>((u << k) + ((w << len) >> (32 - k)));
+            } else if (w >= (uint64_t{1} << 51)) {
+                const int len = 2 * __builtin_clzll(w) + 1 + k;
+                if (position + len <= length) {
+                    position += len;
+                    return static_cast<int32_t>((w >> (64 - len)) - (uint64_t{1} << k));
+                }
             }
         }
         sync();
-        const int32_t code = read_code_slow(br, k);
+        const int32_t code = read_code_long(br, k);
         position = br->position;
         exhausted = br->data == br->end;
         return code;
@@ -161,7 +167,7 @@ int read_block(decoder_ctx *ctx, const vlc2d_table *t, int escape_order, int32_t
     const int max_advance = small ? 16 : 64;
     int n = 0;
     while (n < max_pairs) {
-        const int32_t code = r.read_code(t->order);
+        const int32_t code = r.read_code<true>(t->order);
         if (code < 0) {
             r.sync();
             return -8;

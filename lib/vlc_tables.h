@@ -5,11 +5,13 @@
 
 constexpr int VLC2D_CODES = 59;           // code numbers of table entries; 59 and above escape
 constexpr int VLC2D_MAX_REF_LEVELS = 27;
+constexpr int VLC2D_MAX_ORDER = 3;           // largest Exp-Golomb order of a table
 
 struct vlc2d_entry {
     int8_t level;     // 0: end of block
     int8_t advance;   // run + 1
     int8_t step;      // tables to move on after this entry
+    int8_t unused;    // pads the entry to 4 bytes
 };
 
 struct vlc2d_table {
