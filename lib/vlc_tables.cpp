@@ -34,7 +34,7 @@ constexpr vlc2d_set<N> build_set(const vlc2d_row (&rows)[N])
         t.max_advance = r.max_advance;
         for (int a = 0; a < VLC2D_MAX_REF_LEVELS; ++a)
             t.ref_level[a] = r.ref_level[a];
-        t.entries[r.eob_code] = vlc2d_entry{0, 0, 0, 0};
+        t.entries[r.eob_code] = vlc2d_entry{0, 0, 0};
         int code = 0;
         for (int p = 0; p < 29; ++p) {
             const int level = r.pairs[p][0];
@@ -45,7 +45,7 @@ constexpr vlc2d_set<N> build_set(const vlc2d_row (&rows)[N])
                 if (code == r.eob_code)
                     ++code;
                 t.entries[code] = vlc2d_entry{static_cast<int8_t>(sign ? -level : level), r.pairs[p][1],
-                                              static_cast<int8_t>(step), 0};
+                                              static_cast<int8_t>(step)};
                 ++code;
             }
         }

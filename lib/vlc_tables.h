@@ -11,10 +11,10 @@ struct vlc2d_entry {
     int8_t level;     // 0: end of block
     int8_t advance;   // run + 1
     int8_t step;      // tables to move on after this entry
-    int8_t unused;    // pads the entry to 4 bytes
 };
 
-struct vlc2d_table {
+// 256 bytes apart: moving on by a step is a shift.
+struct alignas(256) vlc2d_table {
     vlc2d_entry entries[VLC2D_CODES];
     int8_t ref_level[VLC2D_MAX_REF_LEVELS];   // escape base level by advance - 1
     int8_t order;                             // Exp-Golomb order of the code numbers
