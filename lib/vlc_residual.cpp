@@ -108,11 +108,10 @@ struct block_reader {
             br->data = br->end;
     }
 
-    // As read_code_slow. A code of order k <= VLC2D_MAX_ORDER with z <= 12 leading zeros that
+    // As read_code_slow. A code of order k <= VLC2D_MAX_ORDER with z <= 15 leading zeros that
     // ends within the payload comes from one 64-bit window (at least 57 sure bits): a short
     // one from short_codes, a longer one as its 2z + 1 + k bits read as a number, which are
-    // the code number plus 2^k. The others go to read_code_long (read_ue's window holds 25
-    // sure bits).
+    // the code number plus 2^k. The others go to read_code_long.
     template <bool order_checked = false>
     __attribute__((always_inline)) int32_t read_code(int k)
     {
@@ -129,7 +128,7 @@ struct block_reader {
                     position += c.length;
                     return c.code;
                 }
-            } else if (w >= (uint64_t{1} << 51)) {
+            } else if (w >= (uint64_t{1} << 48)) {
                 const int len = 2 * __builtin_clzll(w) + 1 + k;
                 if (position + len <= length) {
                     position += len;
