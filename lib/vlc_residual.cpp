@@ -92,12 +92,14 @@ struct block_reader {
     bit_reader *br;
     const uint8_t *base;
     int32_t avail, length, position;
-    int32_t load_limit;   // largest position whose 8-byte window lies in the readable bytes
+    int32_t load_limit;   // largest position whose 8-byte window lies in the readable bytes;
+                          // -1 once exhausted, so the window paths never see that state
     bool exhausted;
 
     explicit block_reader(bit_reader *b)
         : br(b), base(b->base), avail(b->avail), length(b->length), position(b->position),
-          load_limit(b->avail >= 8 ? 8 * (b->avail - 7) - 1 : -1), exhausted(b->data == b->end)
+          load_limit(b->avail >= 8 && b->data != b->end ? 8 * (b->avail - 7) - 1 : -1),
+          exhausted(b->data == b->end)
     {
     }
 
@@ -108,6 +110,17 @@ struct block_reader {
             br->data = br->end;
     }
 
+    // The next 64 bits; position <= load_limit.
+    uint64_t window() const
+    {
+        uint64_t w;
+        std::memcpy(&w, base + (position >> 3), 8);
+#if __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+        w = __builtin_bswap64(w);
+#endif
+        return w << (position & 7);
+    }
+
     // As read_code_slow. A code of order k <= VLC2D_MAX_ORDER with z <= 15 leading zeros that
     // ends within the payload comes from one 64-bit window (at least 57 sure bits): a short
     // one from short_codes, a longer one as its 2z + 1 + k bits read as a number, which are
@@ -116,12 +129,7 @@ struct block_reader {
     __attribute__((always_inline)) int32_t read_code(int k)
     {
         if (position <= load_limit && (order_checked || static_cast<unsigned>(k) <= VLC2D_MAX_ORDER)) {
-            uint64_t w;
-            std::memcpy(&w, base + (position >> 3), 8);
-#if __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
-            w = __builtin_bswap64(w);
-#endif
-            w <<= position & 7;
+            const uint64_t w = window();
             const short_code c = short_codes.t[k][w >> (64 - SHORT_CODE_BITS)];
             if (c.length != 0) {
                 if (position + c.length <= length) {
@@ -140,6 +148,8 @@ struct block_reader {
         const int32_t code = read_code_long(br, k);
         position = br->position;
         exhausted = br->data == br->end;
+        if (exhausted)
+            load_limit = -1;
         return code;
     }
 };
@@ -166,6 +176,19 @@ int read_block(decoder_ctx *ctx, const vlc2d_table *t, int escape_order, int32_t
     const int max_advance = small ? 16 : 64;
     int n = 0;
     while (n < max_pairs) {
+        // Short codes other than escapes straight from the table's direct entries (the reader
+        // is not exhausted there); the rest as a code number.
+        if (r.position <= r.load_limit) {
+            const vlc2d_direct &d = t->direct[r.window() >> (64 - VLC2D_DIRECT_BITS)];
+            if (d.length != 0 && r.position + d.length <= r.length) {
+                r.position += d.length;
+                if (d.level == 0)
+                    break;
+                mb.pairs[n++] = static_cast<uint32_t>(d.advance) | (static_cast<uint32_t>(d.level) << 16);
+                t += d.step;
+                continue;
+            }
+        }
         const int32_t code = r.read_code<true>(t->order);
         if (code < 0) {
             r.sync();
