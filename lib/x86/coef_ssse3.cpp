@@ -25,7 +25,7 @@ inline void expand_dequant_ssse3(const uint32_t *words, int32_t *block, int32_t 
     int pos = -1;
     for (int32_t i = count - 1; i >= 0; --i) {
         const int32_t word = static_cast<int32_t>(words[i]);
-        pos = (pos + word) & (N * N - 1);
+        pos = static_cast<int>((static_cast<uint32_t>(pos) + words[i]) & (N * N - 1));
         const coef_scan_entry e = order[pos];
         // The level is the upper half of the word; the product fits in 32 bits and the shift
         // wraps like the portable kernel.
