@@ -91,13 +91,13 @@ __attribute__((noinline)) int32_t read_code_long(bit_reader *br, int k)
 struct block_reader {
     bit_reader *br;
     const uint8_t *base;
-    int32_t avail, length, position;
+    int32_t length, position;
     int32_t load_limit;   // largest position whose 8-byte window lies in the readable bytes;
                           // -1 once exhausted, so the window paths never see that state
     bool exhausted;
 
     explicit block_reader(bit_reader *b)
-        : br(b), base(b->base), avail(b->avail), length(b->length), position(b->position),
+        : br(b), base(b->base), length(b->length), position(b->position),
           load_limit(b->avail >= 8 && b->data != b->end ? 8 * (b->avail - 7) - 1 : -1),
           exhausted(b->data == b->end)
     {
