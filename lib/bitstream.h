@@ -60,6 +60,26 @@ inline uint32_t bit_window(const bit_reader *br, int32_t pos)
     return w << (pos & 7);
 }
 
+// As bit_window, 64 bits wide: at least 57 sure bits.
+inline uint64_t bit_window64(const bit_reader *br, int32_t pos)
+{
+    const int32_t byte = pos >> 3;
+    uint64_t w;
+    if (byte >= 0 && byte + 8 <= br->avail) {
+        std::memcpy(&w, br->base + byte, 8);
+#if __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+        w = __builtin_bswap64(w);
+#endif
+    } else {
+        w = 0;
+        for (int i = 0; i < 8; ++i) {
+            const int32_t at = byte + i;
+            w = (w << 8) | (at >= 0 && at < br->avail ? br->base[at] : 0u);
+        }
+    }
+    return w << (pos & 7);
+}
+
 inline bool bit_reader_check(bit_reader *br)
 {
     if (br->position > br->length) {
@@ -129,12 +149,14 @@ inline int32_t read_ue(bit_reader *br)
         return ue_value_table[p];
     }
     const int log = 2 * floor_log2(w) - 31;
+    const int32_t pos = br->position;
     br->position += 32 - log;
     if (!(log >= 0)) {
         SVAC_ASSERT(log >= 0);
         return -3;
     }
-    return static_cast<int32_t>(w >> log) - 1;
+    // The 32 - log code bits may pass the window's 25 sure bits.
+    return static_cast<int32_t>(bit_window64(br, pos) >> (32 + log)) - 1;
 }
 
 // se(v): up to 31 leading zeros.

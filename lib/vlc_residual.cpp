@@ -27,16 +27,78 @@ __attribute__((noinline)) int32_t read_code_slow(bit_reader *br, int k)
     return u;
 }
 
+// Code number and length of every k-th order Exp-Golomb code (k = 0..VLC2D_MAX_ORDER) that
+// fits in the next SHORT_CODE_BITS bits, by those bits; length 0 where the code is longer.
+constexpr int SHORT_CODE_BITS = 10;
+
+struct short_code {
+    uint8_t code;
+    uint8_t length;
+};
+
+struct short_code_tables {
+    short_code t[VLC2D_MAX_ORDER + 1][1 << SHORT_CODE_BITS];
+};
+
+constexpr short_code_tables make_short_codes()
+{
+    short_code_tables s{};
+    for (int k = 0; k <= VLC2D_MAX_ORDER; ++k)
+        for (int p = 0; p < (1 << SHORT_CODE_BITS); ++p) {
+            int z = 0;
+            while (z < SHORT_CODE_BITS && !(p & (1 << (SHORT_CODE_BITS - 1 - z))))
+                ++z;
+            const int prefix = 2 * z + 1;
+            if (prefix + k > SHORT_CODE_BITS)
+                continue;
+            const int u = (p >> (SHORT_CODE_BITS - prefix)) - 1;
+            const int suffix = (p >> (SHORT_CODE_BITS - prefix - k)) & ((1 << k) - 1);
+            s.t[k][p] = short_code{static_cast<uint8_t>((u << k) + suffix), static_cast<uint8_t>(prefix + k)};
+        }
+    return s;
+}
+
+constexpr short_code_tables short_codes = make_short_codes();
+static_assert(short_codes.t[3][(1 << SHORT_CODE_BITS) - 1].code == 7 && short_codes.t[0][1].length == 0,
+              "short codes");
+
+// As read_code_slow; a short prefix and its suffix come from one window when both lie in its
+// 25 sure bits.
+__attribute__((noinline)) int32_t read_code_long(bit_reader *br, int k)
+{
+    const int32_t position = br->position;
+    if (position <= br->length) {
+        const uint32_t w = bit_window(br, position);
+        const int len = ue_len_table[w >> 23];
+        if (w >= (1u << 27) && len + k <= 25) {
+            const uint32_t u = ue_value_table[w >> 23];
+            br->position = position + len;
+            if (k == 0)
+                return static_cast<int32_t>(u);
+            if (br->position > br->length) {
+                br->data = br->end;
+                return static_cast<int32_t>(u << k);
+            }
+            br->position += k;
+            return static_cast<int32_t>((u << k) + ((w << len) >> (32 - k)));
+        }
+    }
+    return read_code_slow(br, k);
+}
+
 // The reader's state held in locals across one residual block (stores of the block's words
 // cannot alias it), written back by sync().
 struct block_reader {
     bit_reader *br;
     const uint8_t *base;
-    int32_t avail, length, position;
+    int32_t length, position;
+    int32_t load_limit;   // largest position whose 8-byte window lies in the readable bytes;
+                          // -1 once exhausted, so the window paths never see that state
     bool exhausted;
 
     explicit block_reader(bit_reader *b)
-        : br(b), base(b->base), avail(b->avail), length(b->length), position(b->position),
+        : br(b), base(b->base), length(b->length), position(b->position),
+          load_limit(b->avail >= 8 && b->data != b->end ? 8 * (b->avail - 7) - 1 : -1),
           exhausted(b->data == b->end)
     {
     }
@@ -48,40 +110,46 @@ struct block_reader {
             br->data = br->end;
     }
 
-    // As read_code_slow; a short prefix and its suffix come from one window when both lie in
-    // its 25 sure bits.
-    int32_t read_code(int k)
+    // The next 64 bits; position <= load_limit.
+    uint64_t window() const
     {
-        if (position <= length) {
-            const int32_t byte = position >> 3;
-            uint32_t w;
-            if (byte + 4 <= avail) {
-                std::memcpy(&w, base + byte, 4);
+        uint64_t w;
+        std::memcpy(&w, base + (position >> 3), 8);
 #if __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
-                w = __builtin_bswap32(w);
+        w = __builtin_bswap64(w);
 #endif
-                w <<= position & 7;
-            } else {
-                w = bit_window(br, position);
-            }
-            const int len = ue_len_table[w >> 23];
-            if (w >= (1u << 27) && len + k <= 25) {
-                const uint32_t u = ue_value_table[w >> 23];
-                position += len;
-                if (k == 0)
-                    return static_cast<int32_t>(u);
-                if (position > length) {
-                    exhausted = true;
-                    return static_cast<int32_t>(u << k);
+        return w << (position & 7);
+    }
+
+    // As read_code_slow. A code of order k <= VLC2D_MAX_ORDER with z <= 15 leading zeros that
+    // ends within the payload comes from one 64-bit window (at least 57 sure bits): a short
+    // one from short_codes, a longer one as its 2z + 1 + k bits read as a number, which are
+    // the code number plus 2^k. The others go to read_code_long.
+    template <bool order_checked = false>
+    __attribute__((always_inline)) int32_t read_code(int k)
+    {
+        if (position <= load_limit && (order_checked || static_cast<unsigned>(k) <= VLC2D_MAX_ORDER)) {
+            const uint64_t w = window();
+            const short_code c = short_codes.t[k][w >> (64 - SHORT_CODE_BITS)];
+            if (c.length != 0) {
+                if (position + c.length <= length) {
+                    position += c.length;
+                    return c.code;
                 }
-                position += k;
-                return static_cast<int32_t>((u << k) + ((w << len) >> (32 - k)));
+            } else if (w >= (uint64_t{1} << 48)) {
+                const int len = 2 * __builtin_clzll(w) + 1 + k;
+                if (position + len <= length) {
+                    position += len;
+                    return static_cast<int32_t>((w >> (64 - len)) - (uint64_t{1} << k));
+                }
             }
         }
         sync();
-        const int32_t code = read_code_slow(br, k);
+        const int32_t code = read_code_long(br, k);
         position = br->position;
         exhausted = br->data == br->end;
+        if (exhausted)
+            load_limit = -1;
         return code;
     }
 };
@@ -108,7 +176,20 @@ int read_block(decoder_ctx *ctx, const vlc2d_table *t, int escape_order, int32_t
     const int max_advance = small ? 16 : 64;
     int n = 0;
     while (n < max_pairs) {
-        const int32_t code = r.read_code(t->order);
+        // Short codes other than escapes straight from the table's direct entries (the reader
+        // is not exhausted there); the rest as a code number.
+        if (r.position <= r.load_limit) {
+            const vlc2d_direct &d = t->direct[r.window() >> (64 - VLC2D_DIRECT_BITS)];
+            if (d.length != 0 && r.position + d.length <= r.length) {
+                r.position += d.length;
+                if (d.level == 0)
+                    break;
+                mb.pairs[n++] = static_cast<uint32_t>(d.advance) | (static_cast<uint32_t>(d.level) << 16);
+                t += d.step;
+                continue;
+            }
+        }
+        const int32_t code = r.read_code<true>(t->order);
         if (code < 0) {
             r.sync();
             return -8;

@@ -49,6 +49,19 @@ constexpr vlc2d_set<N> build_set(const vlc2d_row (&rows)[N])
                 ++code;
             }
         }
+        for (int p = 0; p < (1 << VLC2D_DIRECT_BITS); ++p) {
+            int z = 0;
+            while (z < VLC2D_DIRECT_BITS && !(p & (1 << (VLC2D_DIRECT_BITS - 1 - z))))
+                ++z;
+            const int len = 2 * z + 1 + t.order;
+            if (len > VLC2D_DIRECT_BITS)
+                continue;
+            const int c = (p >> (VLC2D_DIRECT_BITS - len)) - (1 << t.order);
+            if (c >= VLC2D_CODES)
+                continue;
+            const vlc2d_entry &e = t.entries[c];
+            t.direct[p] = vlc2d_direct{e.level, e.advance, e.step, static_cast<uint8_t>(len)};
+        }
     }
     return set;
 }
@@ -133,6 +146,17 @@ constexpr bool entries_filled(const vlc2d_set<N> &set)
     return true;
 }
 static_assert(entries_filled(intra_set) && entries_filled(inter_set) && entries_filled(chroma_set), "table rows");
+
+// The residual reader looks short codes up for orders 0..3 only.
+template <int N>
+constexpr bool orders_within(const vlc2d_set<N> &set)
+{
+    for (int i = 0; i < N; ++i)
+        if (set.t[i].order < 0 || set.t[i].order > VLC2D_MAX_ORDER)
+            return false;
+    return true;
+}
+static_assert(orders_within(intra_set) && orders_within(inter_set) && orders_within(chroma_set), "table orders");
 
 } // namespace
 

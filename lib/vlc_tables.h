@@ -5,6 +5,7 @@
 
 constexpr int VLC2D_CODES = 59;           // code numbers of table entries; 59 and above escape
 constexpr int VLC2D_MAX_REF_LEVELS = 27;
+constexpr int VLC2D_MAX_ORDER = 3;           // largest Exp-Golomb order of a table
 
 struct vlc2d_entry {
     int8_t level;     // 0: end of block
@@ -12,7 +13,19 @@ struct vlc2d_entry {
     int8_t step;      // tables to move on after this entry
 };
 
-struct vlc2d_table {
+constexpr int VLC2D_DIRECT_BITS = 8;
+
+// A code of at most VLC2D_DIRECT_BITS bits that is no escape, by the next bits of the stream.
+struct vlc2d_direct {
+    int8_t level;     // 0: end of block
+    int8_t advance;
+    int8_t step;
+    uint8_t length;   // 0: a longer code or an escape
+};
+
+// 256 bytes apart: moving on by a step is a shift and an add.
+struct alignas(256) vlc2d_table {
+    vlc2d_direct direct[1 << VLC2D_DIRECT_BITS];
     vlc2d_entry entries[VLC2D_CODES];
     int8_t ref_level[VLC2D_MAX_REF_LEVELS];   // escape base level by advance - 1
     int8_t order;                             // Exp-Golomb order of the code numbers

@@ -123,7 +123,8 @@ namespace {
 
 // 16-bit forms of the 8-point transform for blocks whose values are small enough that no sum
 // leaves 16 (lanes) or 32 bits (pairs): within those bounds they equal the wrapping kernels.
-// The 8x8 kernel picks them by the largest coefficient and keeps the 32-bit kernel for the rest.
+// The 8x8 kernel picks them by the largest coefficient and of larger ones by the largest value
+// of the horizontal pass, and keeps the 32-bit kernel for the rest.
 
 // Lane-wise in 16-bit lanes: exact while every input is within -512..511 (sums within 61 * 512).
 inline void transform8_words(const __m128i a[8], __m128i out[8])
@@ -310,19 +311,25 @@ void idct8x8_add_ssse3(uint8_t *dst, int32_t *coef, int32_t stride)
         #pragma GCC unroll 8
         for (int x = 0; x < 8; ++x)
             h[x] = _mm_srai_epi16(h[x], 3);
-    } else if (words_within(magnitude, 4095)) {
-        // |h| <= 61 * 4096 / 8 stays within 16 bits.
+    } else if (words_within(magnitude, 32766)) {
+        // Exact 32-bit sums of unsaturated inputs. Inputs within 4095 give |h| <= 61 * 4096 / 8;
+        // larger ones keep the 16-bit second pass only where h (saturated to 16 bits, which
+        // fails the test) stays within -32640..32639, so that the rounding term fits.
         __m128i p[8][2];
         transform8_pairs(a, p);
         #pragma GCC unroll 8
         for (int x = 0; x < 8; ++x)
             h[x] = _mm_packs_epi32(_mm_srai_epi32(p[x][0], 3), _mm_srai_epi32(p[x][1], 3));
+        if (!words_within(magnitude, 4095) && !words_within(magnitude_words(h), 32639)) {
+            idct8x8_add_dwords(dst, coef, stride);
+            return;
+        }
     } else {
         idct8x8_add_dwords(dst, coef, stride);
         return;
     }
     // t[v] lane x; the rounding term 1024 enters as 8 * 128 through the DC input, which stays
-    // within 16 bits (|h| <= 31232).
+    // within 16 bits (h <= 32639).
     __m128i t[8];
     transpose8_words(h, t);
     t[0] = _mm_add_epi16(t[0], _mm_set1_epi16(128));

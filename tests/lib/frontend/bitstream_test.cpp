@@ -55,6 +55,24 @@ TEST(BitReader, ExpGolombCodesOfEveryLength)
     }
 }
 
+TEST(BitReader, LongCodesAtEveryBitOffset)
+{
+    // Codes of 25 to 31 bits, all ones behind the prefix: they pass a 32-bit window's sure bits
+    // when they start late in a byte.
+    for (int zeros = 12; zeros <= 15; ++zeros)
+        for (int offset = 0; offset < 8; ++offset) {
+            SCOPED_TRACE("zeros " + std::to_string(zeros) + ", offset " + std::to_string(offset));
+            const std::string code = std::string(zeros, '0') + std::string(zeros + 1, '1');
+            Bits a(std::string(offset, '1') + code + "0"), b(std::string(offset, '1') + code + "0");
+            read_bits(&a.br, offset);
+            read_bits(&b.br, offset);
+            EXPECT_EQ(read_ue(&a.br), (1 << (zeros + 1)) - 2);
+            EXPECT_EQ(a.br.position, offset + 2 * zeros + 1);
+            EXPECT_EQ(get_ue_code(&b.br, 2), static_cast<uint32_t>((1 << (zeros + 1)) - 2) << 2);
+            EXPECT_EQ(b.br.position, offset + 2 * zeros + 3);
+        }
+}
+
 TEST(BitReader, OverlongUeCodeFailsButSeDecodesIt)
 {
     const std::string code = std::string(16, '0') + "1" + std::string(16, '0');

@@ -38,10 +38,10 @@ Pair kernels_of(idct_size size)
     return {portable, ssse3};
 }
 
-enum class Coefs { sparse, dense, full_range, extremes, dc_only, near_16bit_bounds };
+enum class Coefs { sparse, dense, full_range, extremes, dc_only, near_16bit_bounds, large_dc };
 const char *const kCoefNames[] = {"sparse", "dense", "full 32-bit", "planted extremes", "dc only",
-                                  "near the 16-bit bounds"};
-constexpr int kCoefKinds = 6;
+                                  "near the 16-bit bounds", "large dc"};
+constexpr int kCoefKinds = 7;
 
 void fill_coefficients(int32_t *c, int count, Coefs kind, Rng &rng)
 {
@@ -100,6 +100,19 @@ void fill_coefficients(int32_t *c, int count, Coefs kind, Rng &rng)
         for (int i = 0; i < count; ++i)
             if (rng.chance(density))
                 c[i] = int32_t(rng.chance(50) ? rng.range(limit - 2, limit + 1) : rng.range(-limit - 1, limit));
+        break;
+    }
+    case Coefs::large_dc: {
+        // An 8x8 DC beyond 4095 whose horizontal pass (the DC alone gives its own value for
+        // vertical frequency 0) lands around the 16-bit bound, where a rounding term added
+        // there would wrap; the other coefficients are small or, at vertical frequency 0, zero.
+        const std::vector<int32_t> planted = {4096, 9000, 32637, 32638, 32639, 32640, 32641, 32766, 32767,
+                                              -4097, -32640, -32641, -32642, -32767, -32768};
+        const bool column0_clear = rng.chance(50);
+        for (int i = 1; i < count; ++i)
+            if (!(column0_clear && i % 8 == 0) && rng.chance(30))
+                c[i] = int32_t(rng.range(-40, 40));
+        c[0] = rng.pick(planted);
         break;
     }
     }
