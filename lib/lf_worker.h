@@ -11,7 +11,7 @@
 
 struct decoder_ctx;
 
-constexpr int LF_RING_SLOTS = 8;
+constexpr int LF_RING_SLOTS = 16;
 constexpr int LF_DEFAULT_ROW = 120;
 constexpr int LF_BATCH_ROWS = 4;      // waiting rows that wake an idle worker
 static_assert(LF_BATCH_ROWS < LF_RING_SLOTS, "a full ring must hold a batch");
