@@ -20,37 +20,49 @@ static lf_record *ring_alloc(int32_t row)
 // Consumer: filters published rows in order, taking every row that is waiting before it sleeps
 // again; on stop it drains what was published, then ends. The producer is signalled only when
 // it waits for a slot, and idle waiters only when the ring is empty.
+// With the mutex held: filters the oldest published row on the calling thread (the mutex is
+// released meanwhile) and frees its slot.
+static void filter_oldest_row(lf_worker *w)
+{
+    const lf_record *row = w->ring + static_cast<size_t>(w->read) * w->slot_capacity;
+    const int32_t count = w->slot_used[w->read];
+    const lf_filter_fn filter = w->filter;
+    w->row_taken = 1;
+    pthread_mutex_unlock(&w->mutex);
+
+    for (int32_t i = 0; i < count; ++i)
+        filter(&row[i]);
+
+    pthread_mutex_lock(&w->mutex);
+    w->row_taken = 0;
+    w->read = (w->read + 1) % LF_RING_SLOTS;
+    w->filtered += count;
+    if (w->filtered >= w->picture_mbs)
+        w->filtered = 0;
+    if (w->producer_waiting)
+        pthread_cond_broadcast(&w->slot_freed);
+    // Idle waiters are woken per emptied ring: a picture that ends early never reaches
+    // its macroblock count.
+    if (w->idle_waiting && w->read == w->write)
+        pthread_cond_broadcast(&w->picture_filtered);
+}
+
+// Consumer: filters published rows in order, taking every row that is waiting before it sleeps
+// again; on stop it drains what was published, then ends. The producer is signalled only when
+// it waits for a slot, and idle waiters only when the ring is empty.
 static void *lf_worker_main(void *arg)
 {
     lf_worker *w = &static_cast<decoder_ctx *>(arg)->lf;
     pthread_mutex_lock(&w->mutex);
     for (;;) {
-        while (w->read == w->write && !w->stop) {
+        while ((w->read == w->write || w->row_taken) && !w->stop) {
             w->worker_idle = 1;
             pthread_cond_wait(&w->slot_filled, &w->mutex);
             w->worker_idle = 0;
         }
         if (w->read == w->write)
             break;
-        const lf_record *row = w->ring + static_cast<size_t>(w->read) * w->slot_capacity;
-        const int32_t count = w->slot_used[w->read];
-        const lf_filter_fn filter = w->filter;
-        pthread_mutex_unlock(&w->mutex);
-
-        for (int32_t i = 0; i < count; ++i)
-            filter(&row[i]);
-
-        pthread_mutex_lock(&w->mutex);
-        w->read = (w->read + 1) % LF_RING_SLOTS;
-        w->filtered += count;
-        if (w->filtered >= w->picture_mbs)
-            w->filtered = 0;
-        if (w->producer_waiting)
-            pthread_cond_broadcast(&w->slot_freed);
-        // Idle waiters are woken per emptied ring: a picture that ends early never reaches
-        // its macroblock count.
-        if (w->idle_waiting && w->read == w->write)
-            pthread_cond_broadcast(&w->picture_filtered);
+        filter_oldest_row(w);
     }
     pthread_mutex_unlock(&w->mutex);
     return nullptr;
@@ -62,7 +74,7 @@ int lf_worker_start(decoder_ctx *ctx)
     w->read = w->write = w->fill = w->filtered = 0;
     w->stop = 0;
     w->running = 0;
-    w->worker_idle = w->producer_waiting = w->idle_waiting = 0;
+    w->worker_idle = w->producer_waiting = w->idle_waiting = w->row_taken = 0;
     w->picture_mbs = 0;
     w->filter = mb_loop_filter;
     w->ring = ring_alloc(LF_DEFAULT_ROW);
@@ -146,16 +158,16 @@ int lf_worker_reset(decoder_ctx *ctx)
     return result;
 }
 
-// Rows are handed over in batches: an idle worker is woken once LF_BATCH_ROWS rows wait (or
-// when forced, for a caller about to wait), so that threads switch rarely. The producer never
+// Rows are handed over in batches: an idle worker is woken once LF_BATCH_ROWS rows wait, so
+// that threads switch rarely. The producer never
 // waits for a free slot with fewer rows waiting than a batch.
-static void publish_row(lf_worker *w, bool force)
+static void publish_row(lf_worker *w)
 {
     w->slot_used[w->write] = w->fill;
     w->fill = 0;
     pthread_mutex_lock(&w->mutex);
     w->write = (w->write + 1) % LF_RING_SLOTS;
-    if (w->worker_idle && (force || (w->write - w->read + LF_RING_SLOTS) % LF_RING_SLOTS >= LF_BATCH_ROWS))
+    if (w->worker_idle && (w->write - w->read + LF_RING_SLOTS) % LF_RING_SLOTS >= LF_BATCH_ROWS)
         pthread_cond_signal(&w->slot_filled);
     pthread_mutex_unlock(&w->mutex);
 }
@@ -164,7 +176,7 @@ lf_record *lf_worker_next_record(decoder_ctx *ctx)
 {
     lf_worker *w = &ctx->lf;
     if (w->fill >= w->slot_capacity)
-        publish_row(w, false);   // never write past a slot, whatever the caller's row length
+        publish_row(w);   // never write past a slot, whatever the caller's row length
     if (w->fill == 0) {
         pthread_mutex_lock(&w->mutex);
         while ((w->write + 1) % LF_RING_SLOTS == w->read) {
@@ -183,15 +195,19 @@ void lf_worker_flush(decoder_ctx *ctx)
 {
     lf_worker *w = &ctx->lf;
     if (w->fill == w->row_width)
-        publish_row(w, false);
+        publish_row(w);
 }
 
 void lf_worker_wait_idle(decoder_ctx *ctx)
 {
     lf_worker *w = &ctx->lf;
     if (w->fill > 0)
-        publish_row(w, true);   // the last, partial row of a picture that ended early
+        publish_row(w);   // the last, partial row of a picture that ended early
     pthread_mutex_lock(&w->mutex);
+    // Rows an idle worker has not taken are filtered here rather than waking it: a waiting
+    // thread would only sleep meanwhile.
+    while (w->worker_idle && w->read != w->write)
+        filter_oldest_row(w);
     wake_worker(w);
     while (w->read != w->write) {
         ++w->idle_waiting;

@@ -37,6 +37,7 @@ struct lf_worker {
     int32_t worker_idle;             // the worker sleeps on slot_filled
     int32_t producer_waiting;        // threads waiting on slot_freed
     int32_t idle_waiting;            // threads waiting on picture_filtered
+    int32_t row_taken;               // a waiting thread filters the oldest row
 };
 
 int lf_worker_start(decoder_ctx *ctx);

@@ -18,6 +18,7 @@ struct FilterLog {
     std::mutex mutex;
     std::condition_variable changed;
     std::vector<int> seen;           // mb_y * 1000 + mb_x of each filtered record
+    std::vector<std::thread::id> by; // the thread that filtered it
     int hold_at = -1;                // index in seen before which the filter waits
     bool waiting = false;
 
@@ -33,6 +34,7 @@ struct FilterLog {
         if (rec->luma)
             rec->luma[0] = static_cast<uint8_t>(rec->mb_x);   // touches the picture
         seen.push_back(rec->mb_y * 1000 + rec->mb_x);
+        by.push_back(std::this_thread::get_id());
         changed.notify_all();
     }
     void wait_until_held()
@@ -102,6 +104,14 @@ protected:
         return v;
     }
 
+    bool worker_idle()
+    {
+        pthread_mutex_lock(&ctx->lf.mutex);
+        const bool idle = ctx->lf.worker_idle != 0;
+        pthread_mutex_unlock(&ctx->lf.mutex);
+        return idle;
+    }
+
     int producer_waits()
     {
         pthread_mutex_lock(&ctx->lf.mutex);
@@ -133,6 +143,20 @@ TEST_F(LoopFilterWorker, RowsAreFilteredInPictureOrder)
         lf_worker_wait_idle(ctx);
         EXPECT_EQ(log.seen, expected(c.w, c.w * c.h)) << c.w << "x" << c.h;
     }
+}
+
+TEST_F(LoopFilterWorker, AWaitingThreadFiltersWhatTheSleepingWorkerLeft)
+{
+    // Fewer rows than a batch never wake the worker: the thread that waits for the picture
+    // filters them itself, in order, instead of sleeping while the worker wakes.
+    start_picture(4, LF_BATCH_ROWS - 1);
+    while (!worker_idle())           // the new worker has gone to sleep
+        std::this_thread::yield();
+    produce(0, 4 * (LF_BATCH_ROWS - 1));
+    lf_worker_wait_idle(ctx);
+    EXPECT_EQ(log.seen, expected(4, 4 * (LF_BATCH_ROWS - 1)));
+    for (std::thread::id id : log.by)
+        ASSERT_EQ(id, std::this_thread::get_id());
 }
 
 TEST_F(LoopFilterWorker, ProducerBlocksWhenTheRingIsFull)
