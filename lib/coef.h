@@ -19,6 +19,18 @@ extern const coef_scan_entry coef_scan_table_8x8[2][64];
 extern const uint8_t dequant_scale_table_4x4[7][16];
 extern const uint8_t dequant_scale_table_8x8[7][16];
 
+// The scan orders with the dequantisation scale folded in, by scan and qp mod 7.
+struct coef_dequant_entry {
+    uint8_t index;   // storage index N*u + v
+    uint8_t scale;   // dequant_scale_table_NxN[qp mod 7][scale index]
+};
+template <int N>
+struct coef_dequant_tables {
+    coef_dequant_entry t[2][7][N * N];
+};
+extern const coef_dequant_tables<4> coef_dequant_4x4;
+extern const coef_dequant_tables<8> coef_dequant_8x8;
+
 void coef_expand_dequant8x8(const uint32_t *words, int32_t *block, int32_t qp, int32_t count, int32_t scan);
 void coef_expand_dequant4x4(const uint32_t *words, int32_t *block, int32_t qp, int32_t count, int32_t scan);
 void coef_expand_dequant8x8_ssse3(const uint32_t *words, int32_t *block, int32_t qp, int32_t count, int32_t scan);

@@ -2,7 +2,7 @@
 // {storage index N*u + v, scale index (u mod 4) + 4 (v mod 4)}; scan 0 zig-zag, scan 1 field.
 #include "coef.h"
 
-const coef_scan_entry coef_scan_table_4x4[2][16] = {
+constexpr coef_scan_entry coef_scan_table_4x4[2][16] = {
     {
         {0, 0}, {4, 1}, {1, 4}, {2, 8}, {5, 5}, {8, 2}, {12, 3}, {9, 6},
         {6, 9}, {3, 12}, {7, 13}, {10, 10}, {13, 7}, {14, 11}, {11, 14}, {15, 15},
@@ -13,7 +13,7 @@ const coef_scan_entry coef_scan_table_4x4[2][16] = {
     },
 };
 
-const coef_scan_entry coef_scan_table_8x8[2][64] = {
+constexpr coef_scan_entry coef_scan_table_8x8[2][64] = {
     {
         {0, 0}, {8, 1}, {1, 4}, {2, 8}, {9, 5}, {16, 2}, {24, 3}, {17, 6},
         {10, 9}, {3, 12}, {4, 0}, {11, 13}, {18, 10}, {25, 7}, {32, 0}, {40, 1},
@@ -37,7 +37,7 @@ const coef_scan_entry coef_scan_table_8x8[2][64] = {
 };
 
 // Rows by qp mod 7, columns by scale index.
-const uint8_t dequant_scale_table_4x4[7][16] = {
+constexpr uint8_t dequant_scale_table_4x4[7][16] = {
     {16, 16, 16, 16, 16, 17, 16, 17, 16, 16, 16, 16, 16, 17, 16, 17},
     {18, 18, 18, 18, 18, 19, 18, 19, 18, 18, 18, 18, 18, 19, 18, 19},
     {20, 21, 20, 21, 21, 22, 21, 22, 20, 21, 20, 21, 21, 22, 21, 22},
@@ -47,7 +47,7 @@ const uint8_t dequant_scale_table_4x4[7][16] = {
     {30, 31, 30, 31, 31, 33, 31, 33, 30, 31, 30, 31, 31, 33, 31, 33},
 };
 
-const uint8_t dequant_scale_table_8x8[7][16] = {
+constexpr uint8_t dequant_scale_table_8x8[7][16] = {
     {32, 30, 33, 30, 30, 28, 31, 28, 33, 31, 35, 31, 30, 28, 31, 28},
     {36, 33, 37, 33, 33, 31, 35, 31, 37, 35, 39, 35, 33, 31, 35, 31},
     {40, 37, 42, 37, 37, 35, 39, 35, 42, 39, 44, 39, 37, 35, 39, 35},
@@ -56,3 +56,21 @@ const uint8_t dequant_scale_table_8x8[7][16] = {
     {56, 52, 58, 52, 52, 49, 55, 49, 58, 55, 61, 55, 52, 49, 55, 49},
     {60, 56, 63, 56, 56, 53, 59, 53, 63, 59, 66, 59, 56, 53, 59, 53},
 };
+
+namespace {
+
+template <int N>
+constexpr coef_dequant_tables<N> fold_scales(const coef_scan_entry (&scans)[2][N * N], const uint8_t (&scales)[7][16])
+{
+    coef_dequant_tables<N> d{};
+    for (int scan = 0; scan < 2; ++scan)
+        for (int q = 0; q < 7; ++q)
+            for (int pos = 0; pos < N * N; ++pos)
+                d.t[scan][q][pos] = {scans[scan][pos].index, scales[q][scans[scan][pos].scale]};
+    return d;
+}
+
+} // namespace
+
+constexpr coef_dequant_tables<4> coef_dequant_4x4 = fold_scales<4>(coef_scan_table_4x4, dequant_scale_table_4x4);
+constexpr coef_dequant_tables<8> coef_dequant_8x8 = fold_scales<8>(coef_scan_table_8x8, dequant_scale_table_8x8);

@@ -8,8 +8,7 @@ namespace {
 
 template <int N>
 inline void expand_dequant_ssse3(const uint32_t *words, int32_t *block, int32_t qp, int32_t count,
-                                 int32_t scan, const coef_scan_entry (*scans)[N * N],
-                                 const uint8_t (*scales)[16])
+                                 int32_t scan, const coef_dequant_tables<N> &tables)
 {
     const __m128i zero = _mm_setzero_si128();
     auto *out = reinterpret_cast<__m128i *>(block);
@@ -20,16 +19,15 @@ inline void expand_dequant_ssse3(const uint32_t *words, int32_t *block, int32_t 
         return;
     qp = coef_qp_guard(qp);
     const int shift = qp / 7;
-    const uint8_t *scale = scales[qp % 7];
-    const coef_scan_entry *order = scans[scan & 1];
+    const coef_dequant_entry *order = tables.t[scan & 1][qp % 7];
     uint32_t pos = ~0u;
     for (int32_t i = count - 1; i >= 0; --i) {
         const int32_t word = static_cast<int32_t>(words[i]);
         pos = (pos + words[i]) & (N * N - 1);   // the step is the lower half
-        const coef_scan_entry e = order[pos];
+        const coef_dequant_entry e = order[pos];
         // The level is the upper half of the word; the product fits in 32 bits and the shift
         // wraps like the portable kernel.
-        block[e.index] = static_cast<int32_t>(static_cast<uint32_t>((word >> 16) * scale[e.scale]) << shift);
+        block[e.index] = static_cast<int32_t>(static_cast<uint32_t>((word >> 16) * e.scale) << shift);
     }
 }
 
@@ -37,10 +35,10 @@ inline void expand_dequant_ssse3(const uint32_t *words, int32_t *block, int32_t 
 
 void coef_expand_dequant8x8_ssse3(const uint32_t *words, int32_t *block, int32_t qp, int32_t count, int32_t scan)
 {
-    expand_dequant_ssse3<8>(words, block, qp, count, scan, coef_scan_table_8x8, dequant_scale_table_8x8);
+    expand_dequant_ssse3<8>(words, block, qp, count, scan, coef_dequant_8x8);
 }
 
 void coef_expand_dequant4x4_ssse3(const uint32_t *words, int32_t *block, int32_t qp, int32_t count, int32_t scan)
 {
-    expand_dequant_ssse3<4>(words, block, qp, count, scan, coef_scan_table_4x4, dequant_scale_table_4x4);
+    expand_dequant_ssse3<4>(words, block, qp, count, scan, coef_dequant_4x4);
 }

@@ -112,6 +112,24 @@ TEST(CoefTables, ScansArePermutationsWithTheirScaleIndex)
     EXPECT_EQ(coef_scan_table_4x4[0][6].index, 12);
 }
 
+TEST(CoefTables, FoldedScalesFollowTheScanAndTheScaleTable)
+{
+    for (int s = 0; s < 2; ++s)
+        for (int q = 0; q < 7; ++q) {
+            SCOPED_TRACE(testing::Message() << "scan " << s << " qp mod 7 " << q);
+            for (int i = 0; i < 16; ++i) {
+                const coef_scan_entry e = coef_scan_table_4x4[s][i];
+                EXPECT_EQ(coef_dequant_4x4.t[s][q][i].index, e.index) << "4x4 position " << i;
+                EXPECT_EQ(coef_dequant_4x4.t[s][q][i].scale, dequant_scale_table_4x4[q][e.scale]) << "4x4 position " << i;
+            }
+            for (int i = 0; i < 64; ++i) {
+                const coef_scan_entry e = coef_scan_table_8x8[s][i];
+                EXPECT_EQ(coef_dequant_8x8.t[s][q][i].index, e.index) << "8x8 position " << i;
+                EXPECT_EQ(coef_dequant_8x8.t[s][q][i].scale, dequant_scale_table_8x8[q][e.scale]) << "8x8 position " << i;
+            }
+        }
+}
+
 TEST(CoefExpandSsse3, MatchesPortableForRandomLists)
 {
     if (!__builtin_cpu_supports("ssse3"))
