@@ -1,9 +1,8 @@
 // Arithmetic-mode residual blocks: (level, run) pairs with state-driven contexts, then the same
 // dequantisation and inverse transform as the Exp-Golomb mode.
 #include "aec.h"
-#include "coef.h"
 #include "decoder_ctx.h"
-#include "idct.h"
+#include "vlc_residual.h"
 
 namespace {
 
@@ -50,13 +49,7 @@ int read_block(decoder_ctx *ctx, int32_t qp, uint8_t *dst, int32_t stride, int i
         if (aec_decode_bin2(d, set + 7 * state, set + COEF_POS_CONTEXTS + (pos >> 1)))
             break;
     }
-    const int32_t scan = ctx->pic_structure != -1 ? 1 : 0;
-    const int size = small ? COEF_4X4 : COEF_8X8;
-    coef_funcs[size](mb.pairs, mb.coef, qp, count, scan);
-    if (coef_dc_only(mb.pairs, count, scan, small))
-        idct_dc_add(dst, mb.coef[0], stride, small, ctx->bit_depth);
-    else
-        idct_funcs[small ? IDCT_4X4 : IDCT_8X8][ctx->bit_depth - 8](dst, mb.coef, stride);
+    residual_block_add(ctx, qp, count, dst, stride, small);
     return 0;
 }
 

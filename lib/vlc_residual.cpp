@@ -227,21 +227,27 @@ int read_block(decoder_ctx *ctx, const vlc2d_table *t, int escape_order, int32_t
         }
     }
     r.sync();
-    const int32_t scan = ctx->pic_structure != -1 ? 1 : 0;
-    const int size = small ? COEF_4X4 : COEF_8X8;
-    coef_funcs[size](mb.pairs, mb.coef, qp, n, scan);
-    if (coef_dc_only(mb.pairs, n, scan, small))
-        idct_dc_add(dst, mb.coef[0], stride, small, ctx->bit_depth);
-    else if (n == 1 && !small)
-        idct8x8_single_funcs[ctx->bit_depth - 8](dst, mb.coef, coef_index_8x8(mb.pairs[0], -1, scan), stride);
-    else if (n == 2 && !small)
-        idct8x8_two(ctx, dst, stride, scan);
-    else
-        idct_funcs[small ? IDCT_4X4 : IDCT_8X8][ctx->bit_depth - 8](dst, mb.coef, stride);
+    residual_block_add(ctx, qp, n, dst, stride, small);
     return 0;
 }
 
 } // namespace
+
+void residual_block_add(decoder_ctx *ctx, int32_t qp, int32_t count, uint8_t *dst, int32_t stride, bool small)
+{
+    mb_work &mb = ctx->mb;
+    const int32_t scan = ctx->pic_structure != -1 ? 1 : 0;
+    const int size = small ? COEF_4X4 : COEF_8X8;
+    coef_funcs[size](mb.pairs, mb.coef, qp, count, scan);
+    if (coef_dc_only(mb.pairs, count, scan, small))
+        idct_dc_add(dst, mb.coef[0], stride, small, ctx->bit_depth);
+    else if (count == 1 && !small)
+        idct8x8_single_funcs[ctx->bit_depth - 8](dst, mb.coef, coef_index_8x8(mb.pairs[0], -1, scan), stride);
+    else if (count == 2 && !small)
+        idct8x8_two(ctx, dst, stride, scan);
+    else
+        idct_funcs[small ? IDCT_4X4 : IDCT_8X8][ctx->bit_depth - 8](dst, mb.coef, stride);
+}
 
 int vlc_read_coefs(decoder_ctx *ctx, const vlc2d_table *tables, int escape_order, int32_t qp, uint8_t *dst,
                    int32_t stride)

@@ -13,6 +13,10 @@ int vlc_read_coefs(decoder_ctx *ctx, const vlc2d_table *tables, int escape_order
 int vlc_read_coefs2(decoder_ctx *ctx, const vlc2d_table *tables, int escape_order, int32_t qp, uint8_t *dst,
                     int32_t stride);
 
+// Expands the macroblock's count run/level words (mb.pairs) at qp into mb.coef and adds their
+// inverse transform to dst: blocks with one or two coefficients through the sparse kernels.
+void residual_block_add(decoder_ctx *ctx, int32_t qp, int32_t count, uint8_t *dst, int32_t stride, bool small);
+
 // The chroma blocks of the current macroblock whose cbp bits 4..7 are set: 0 or -8.
 int vlc_read_chroma_coefs(decoder_ctx *ctx);
 
