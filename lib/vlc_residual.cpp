@@ -94,11 +94,14 @@ struct block_reader {
     int32_t length, position;
     int32_t load_limit;   // largest position whose 8-byte window lies in the readable bytes;
                           // -1 once exhausted, so the window paths never see that state
+    int32_t direct_limit;   // largest position at which a direct entry's code both comes from
+                            // the window and ends within the payload
     bool exhausted;
 
     explicit block_reader(bit_reader *b)
         : br(b), base(b->base), length(b->length), position(b->position),
           load_limit(b->avail >= 8 && b->data != b->end ? 8 * (b->avail - 7) - 1 : -1),
+          direct_limit(load_limit < length - VLC2D_DIRECT_BITS ? load_limit : length - VLC2D_DIRECT_BITS),
           exhausted(b->data == b->end)
     {
     }
@@ -149,7 +152,7 @@ struct block_reader {
         position = br->position;
         exhausted = br->data == br->end;
         if (exhausted)
-            load_limit = -1;
+            load_limit = direct_limit = -1;
         return code;
     }
 };
@@ -174,17 +177,47 @@ int read_block(decoder_ctx *ctx, const vlc2d_table *t, int escape_order, int32_t
     mb_work &mb = ctx->mb;
     const int max_pairs = small ? 17 : 65;
     const int max_advance = small ? 16 : 64;
+    uint32_t *pairs = mb.pairs;
     int n = 0;
     while (n < max_pairs) {
-        // Short codes other than escapes straight from the table's direct entries (the reader
-        // is not exhausted there); the rest as a code number.
+        // Short codes other than escapes straight from the table's direct entries while their
+        // window lies in the payload; the loop holds its state in locals.
+        {
+            const uint8_t *base = r.base;
+            const int32_t limit = r.direct_limit;
+            int32_t position = r.position;
+            bool end = false;
+            while (position <= limit) {
+                uint64_t w;
+                std::memcpy(&w, base + (position >> 3), 8);
+#if __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+                w = __builtin_bswap64(w);
+#endif
+                const vlc2d_direct d = t->direct[(w << (position & 7)) >> (64 - VLC2D_DIRECT_BITS)];
+                if (d.length == 0)
+                    break;
+                position += d.length;
+                if (d.level == 0) {
+                    end = true;
+                    break;
+                }
+                pairs[n++] = static_cast<uint32_t>(d.advance) | (static_cast<uint32_t>(d.level) << 16);
+                t += d.step;
+                if (n == max_pairs)
+                    break;
+            }
+            r.position = position;
+            if (end || n == max_pairs)
+                break;
+        }
+        // The same entries near the end of the payload; the rest as a code number.
         if (r.position <= r.load_limit) {
             const vlc2d_direct &d = t->direct[r.window() >> (64 - VLC2D_DIRECT_BITS)];
             if (d.length != 0 && r.position + d.length <= r.length) {
                 r.position += d.length;
                 if (d.level == 0)
                     break;
-                mb.pairs[n++] = static_cast<uint32_t>(d.advance) | (static_cast<uint32_t>(d.level) << 16);
+                pairs[n++] = static_cast<uint32_t>(d.advance) | (static_cast<uint32_t>(d.level) << 16);
                 t += d.step;
                 continue;
             }
@@ -220,7 +253,7 @@ int read_block(decoder_ctx *ctx, const vlc2d_table *t, int escape_order, int32_t
                 ++t;
             level = static_cast<int32_t>(code & 1 ? -magnitude : magnitude);
         }
-        mb.pairs[n++] = static_cast<uint32_t>(advance) | (static_cast<uint32_t>(level) << 16);
+        pairs[n++] = static_cast<uint32_t>(advance) | (static_cast<uint32_t>(level) << 16);
         if (r.exhausted) {
             r.sync();
             return -11;
