@@ -170,6 +170,24 @@ void idct8x8_two(decoder_ctx *ctx, uint8_t *dst, int32_t stride, int32_t scan)
         idct8x8_pair_funcs[ctx->bit_depth - 8](dst, mb.coef, i0, i1, stride);
 }
 
+// The expansion and the transform of a block's count words.
+__attribute__((always_inline)) inline void block_add(decoder_ctx *ctx, int32_t qp, int32_t count, uint8_t *dst,
+                                                     int32_t stride, bool small)
+{
+    mb_work &mb = ctx->mb;
+    const int32_t scan = ctx->pic_structure != -1 ? 1 : 0;
+    const int size = small ? COEF_4X4 : COEF_8X8;
+    coef_funcs[size](mb.pairs, mb.coef, qp, count, scan);
+    if (coef_dc_only(mb.pairs, count, scan, small))
+        idct_dc_add(dst, mb.coef[0], stride, small, ctx->bit_depth);
+    else if (count == 1 && !small)
+        idct8x8_single_funcs[ctx->bit_depth - 8](dst, mb.coef, coef_index_8x8(mb.pairs[0], -1, scan), stride);
+    else if (count == 2 && !small)
+        idct8x8_two(ctx, dst, stride, scan);
+    else
+        idct_funcs[small ? IDCT_4X4 : IDCT_8X8][ctx->bit_depth - 8](dst, mb.coef, stride);
+}
+
 int read_block(decoder_ctx *ctx, const vlc2d_table *t, int escape_order, int32_t qp, uint8_t *dst,
                int32_t stride, bool small)
 {
@@ -210,8 +228,9 @@ int read_block(decoder_ctx *ctx, const vlc2d_table *t, int escape_order, int32_t
             if (end || n == max_pairs)
                 break;
         }
-        // The same entries near the end of the payload; the rest as a code number.
-        if (r.position <= r.load_limit) {
+        // The same entries near the end of the payload (before it the loop above found a
+        // longer code or an escape); the rest as a code number.
+        if (r.position > r.direct_limit && r.position <= r.load_limit) {
             const vlc2d_direct &d = t->direct[r.window() >> (64 - VLC2D_DIRECT_BITS)];
             if (d.length != 0 && r.position + d.length <= r.length) {
                 r.position += d.length;
@@ -260,7 +279,7 @@ int read_block(decoder_ctx *ctx, const vlc2d_table *t, int escape_order, int32_t
         }
     }
     r.sync();
-    residual_block_add(ctx, qp, n, dst, stride, small);
+    block_add(ctx, qp, n, dst, stride, small);
     return 0;
 }
 
@@ -268,18 +287,7 @@ int read_block(decoder_ctx *ctx, const vlc2d_table *t, int escape_order, int32_t
 
 void residual_block_add(decoder_ctx *ctx, int32_t qp, int32_t count, uint8_t *dst, int32_t stride, bool small)
 {
-    mb_work &mb = ctx->mb;
-    const int32_t scan = ctx->pic_structure != -1 ? 1 : 0;
-    const int size = small ? COEF_4X4 : COEF_8X8;
-    coef_funcs[size](mb.pairs, mb.coef, qp, count, scan);
-    if (coef_dc_only(mb.pairs, count, scan, small))
-        idct_dc_add(dst, mb.coef[0], stride, small, ctx->bit_depth);
-    else if (count == 1 && !small)
-        idct8x8_single_funcs[ctx->bit_depth - 8](dst, mb.coef, coef_index_8x8(mb.pairs[0], -1, scan), stride);
-    else if (count == 2 && !small)
-        idct8x8_two(ctx, dst, stride, scan);
-    else
-        idct_funcs[small ? IDCT_4X4 : IDCT_8X8][ctx->bit_depth - 8](dst, mb.coef, stride);
+    block_add(ctx, qp, count, dst, stride, small);
 }
 
 int vlc_read_coefs(decoder_ctx *ctx, const vlc2d_table *tables, int escape_order, int32_t qp, uint8_t *dst,
