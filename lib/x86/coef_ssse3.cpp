@@ -21,6 +21,7 @@ inline void expand_dequant_ssse3(const uint32_t *words, int32_t *block, int32_t 
     const int shift = qp / 7;
     const coef_dequant_entry *order = tables.t[scan & 1][qp % 7];
     uint32_t pos = ~0u;
+    #pragma GCC unroll 2
     for (int32_t i = count - 1; i >= 0; --i) {
         const int32_t word = static_cast<int32_t>(words[i]);
         pos = (pos + words[i]) & (N * N - 1);   // the step is the lower half
