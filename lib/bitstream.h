@@ -40,19 +40,25 @@ inline void bit_reader_init(bit_reader *br, const uint8_t *buf, int32_t bit_leng
 inline bool bit_reader_exhausted(const bit_reader *br) { return br->data == br->end; }
 inline int32_t bits_left(const bit_reader *br) { return br->length - br->position; }
 
-// Big-endian 32-bit window at a bit position, shifted so that its first bit is bit 31.
-inline uint32_t bit_window(const bit_reader *br, int32_t pos)
+// Big-endian window of W's width at a bit position, shifted so that its first bit is the top
+// bit; bytes past the data read as 0.
+template <typename W>
+inline W bit_window_of(const bit_reader *br, int32_t pos)
 {
+    constexpr int32_t n = sizeof(W);
     const int32_t byte = pos >> 3;
-    uint32_t w;
-    if (byte >= 0 && byte + 4 <= br->avail) {
-        std::memcpy(&w, br->base + byte, 4);
+    W w;
+    if (byte >= 0 && byte + n <= br->avail) {
+        std::memcpy(&w, br->base + byte, n);
 #if __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
-        w = __builtin_bswap32(w);
+        if constexpr (n == 8)
+            w = __builtin_bswap64(w);
+        else
+            w = __builtin_bswap32(w);
 #endif
     } else {
         w = 0;
-        for (int i = 0; i < 4; ++i) {
+        for (int32_t i = 0; i < n; ++i) {
             const int32_t at = byte + i;
             w = (w << 8) | (at >= 0 && at < br->avail ? br->base[at] : 0u);
         }
@@ -60,25 +66,10 @@ inline uint32_t bit_window(const bit_reader *br, int32_t pos)
     return w << (pos & 7);
 }
 
-// As bit_window, 64 bits wide: at least 57 sure bits.
-inline uint64_t bit_window64(const bit_reader *br, int32_t pos)
-{
-    const int32_t byte = pos >> 3;
-    uint64_t w;
-    if (byte >= 0 && byte + 8 <= br->avail) {
-        std::memcpy(&w, br->base + byte, 8);
-#if __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
-        w = __builtin_bswap64(w);
-#endif
-    } else {
-        w = 0;
-        for (int i = 0; i < 8; ++i) {
-            const int32_t at = byte + i;
-            w = (w << 8) | (at >= 0 && at < br->avail ? br->base[at] : 0u);
-        }
-    }
-    return w << (pos & 7);
-}
+// 32 bits: at least 25 sure bits.
+inline uint32_t bit_window(const bit_reader *br, int32_t pos) { return bit_window_of<uint32_t>(br, pos); }
+// 64 bits: at least 57 sure bits.
+inline uint64_t bit_window64(const bit_reader *br, int32_t pos) { return bit_window_of<uint64_t>(br, pos); }
 
 inline bool bit_reader_check(bit_reader *br)
 {

@@ -29,8 +29,8 @@ typedef void (*deblock_fn)(uint8_t *pix, int32_t stride, int32_t alpha, int32_t 
 
 extern deblock_fn deblock_funcs[N_DEBLOCK_KINDS][N_DEBLOCK_ROWS];
 
-// Filters the same chroma edge of both planes: cb and cr address q0 of its first line in
-// each plane, both with the given stride; otherwise as a chroma deblock_fn.
+// Filters the same chroma edge of both planes, as the chroma deblock_fn does each: cb and cr
+// address q0 of its first line in each plane, both with the given stride.
 typedef void (*deblock_pair_fn)(uint8_t *cb, uint8_t *cr, int32_t stride, int32_t alpha, int32_t beta,
                                 const uint8_t *clip, const uint8_t *strength);
 
@@ -72,16 +72,13 @@ void deblock_chroma_pair_v_10bit(uint8_t *cb, uint8_t *cr, int32_t stride, int32
 void deblock_chroma_pair_h_10bit(uint8_t *cb, uint8_t *cr, int32_t stride, int32_t alpha, int32_t beta,
                                  const uint8_t *clip, const uint8_t *strength);
 
-// SSSE3 forms of the 8-bit kernels (x86/deblock_ssse3.cpp). The vertical-edge forms read and
-// write back columns -4..3 of every line, chroma included.
+// SSSE3 forms of the 8-bit kernels (x86/deblock_ssse3.cpp); the decoder filters chroma only
+// through the pair slots, so the single-plane chroma slots keep their portable kernels. The
+// vertical luma form reads and writes back columns -4..3 of every line.
 void deblock_luma_v_ssse3(uint8_t *pix, int32_t stride, int32_t alpha, int32_t beta, const uint8_t *clip,
                           const uint8_t *strength);
 void deblock_luma_h_ssse3(uint8_t *pix, int32_t stride, int32_t alpha, int32_t beta, const uint8_t *clip,
                           const uint8_t *strength);
-void deblock_chroma_v_ssse3(uint8_t *pix, int32_t stride, int32_t alpha, int32_t beta, const uint8_t *clip,
-                            const uint8_t *strength);
-void deblock_chroma_h_ssse3(uint8_t *pix, int32_t stride, int32_t alpha, int32_t beta, const uint8_t *clip,
-                            const uint8_t *strength);
 // Both chroma planes in byte lanes, 8 lines of each. The vertical form reads columns -4..3
 // of every line under the strong filter, -2..1 otherwise, and writes back columns -1..0.
 void deblock_chroma_pair_v_ssse3(uint8_t *cb, uint8_t *cr, int32_t stride, int32_t alpha, int32_t beta,

@@ -30,8 +30,6 @@ void deblock_init_ssse3(uint32_t cpu_flags)
         return;
     deblock_funcs[DEBLOCK_LUMA_V][DEBLOCK_ROW_8BIT] = deblock_luma_v_ssse3;
     deblock_funcs[DEBLOCK_LUMA_H][DEBLOCK_ROW_8BIT] = deblock_luma_h_ssse3;
-    deblock_funcs[DEBLOCK_CHROMA_V][DEBLOCK_ROW_8BIT] = deblock_chroma_v_ssse3;
-    deblock_funcs[DEBLOCK_CHROMA_H][DEBLOCK_ROW_8BIT] = deblock_chroma_h_ssse3;
     deblock_pair_funcs[DEBLOCK_CHROMA_PAIR_V][DEBLOCK_ROW_8BIT] = deblock_chroma_pair_v_ssse3;
     deblock_pair_funcs[DEBLOCK_CHROMA_PAIR_H][DEBLOCK_ROW_8BIT] = deblock_chroma_pair_h_ssse3;
 }

@@ -3,6 +3,7 @@
 
 #include <cstddef>
 #include <cstdlib>
+#include <initializer_list>
 #include <type_traits>
 
 namespace {
@@ -206,30 +207,43 @@ void deblock_chroma_h_10bit(uint8_t *pix, int32_t stride, int32_t alpha, int32_t
     filter_horizontal_edge<10, true>(pix, stride, alpha, beta, clip, strength);
 }
 
+namespace {
+
+// The same edge of both chroma planes.
+template <int Bits, bool Vertical>
+void filter_chroma_pair(uint8_t *cb, uint8_t *cr, int32_t stride, int32_t alpha, int32_t beta, const uint8_t *clip,
+                        const uint8_t *strength)
+{
+    for (uint8_t *plane : {cb, cr}) {
+        if (Vertical)
+            filter_vertical_edge<Bits, true>(plane, stride, alpha, beta, clip, strength);
+        else
+            filter_horizontal_edge<Bits, true>(plane, stride, alpha, beta, clip, strength);
+    }
+}
+
+} // namespace
+
 void deblock_chroma_pair_v(uint8_t *cb, uint8_t *cr, int32_t stride, int32_t alpha, int32_t beta,
                            const uint8_t *clip, const uint8_t *strength)
 {
-    filter_vertical_edge<8, true>(cb, stride, alpha, beta, clip, strength);
-    filter_vertical_edge<8, true>(cr, stride, alpha, beta, clip, strength);
+    filter_chroma_pair<8, true>(cb, cr, stride, alpha, beta, clip, strength);
 }
 
 void deblock_chroma_pair_h(uint8_t *cb, uint8_t *cr, int32_t stride, int32_t alpha, int32_t beta,
                            const uint8_t *clip, const uint8_t *strength)
 {
-    filter_horizontal_edge<8, true>(cb, stride, alpha, beta, clip, strength);
-    filter_horizontal_edge<8, true>(cr, stride, alpha, beta, clip, strength);
+    filter_chroma_pair<8, false>(cb, cr, stride, alpha, beta, clip, strength);
 }
 
 void deblock_chroma_pair_v_10bit(uint8_t *cb, uint8_t *cr, int32_t stride, int32_t alpha, int32_t beta,
                                  const uint8_t *clip, const uint8_t *strength)
 {
-    filter_vertical_edge<10, true>(cb, stride, alpha, beta, clip, strength);
-    filter_vertical_edge<10, true>(cr, stride, alpha, beta, clip, strength);
+    filter_chroma_pair<10, true>(cb, cr, stride, alpha, beta, clip, strength);
 }
 
 void deblock_chroma_pair_h_10bit(uint8_t *cb, uint8_t *cr, int32_t stride, int32_t alpha, int32_t beta,
                                  const uint8_t *clip, const uint8_t *strength)
 {
-    filter_horizontal_edge<10, true>(cb, stride, alpha, beta, clip, strength);
-    filter_horizontal_edge<10, true>(cr, stride, alpha, beta, clip, strength);
+    filter_chroma_pair<10, false>(cb, cr, stride, alpha, beta, clip, strength);
 }

@@ -277,10 +277,6 @@ inline void store4(uint8_t *p, __m128i v)
 inline __m128i load16(const uint8_t *p) { return _mm_loadu_si128(reinterpret_cast<const __m128i *>(p)); }
 inline void store16(uint8_t *p, __m128i v) { _mm_storeu_si128(reinterpret_cast<__m128i *>(p), v); }
 
-// ---- 16-bit lanes (chroma) ----
-
-inline __m128i widen(__m128i v) { return _mm_unpacklo_epi8(v, _mm_setzero_si128()); }
-
 // Stores 16-bit lane K of v (two samples) at p.
 template <int K>
 inline void store_pair(uint8_t *p, __m128i v, std::integral_constant<int, K>)
@@ -288,65 +284,6 @@ inline void store_pair(uint8_t *p, __m128i v, std::integral_constant<int, K>)
     const uint16_t pair = static_cast<uint16_t>(_mm_extract_epi16(v, K));
     std::memcpy(p, &pair, sizeof pair);
 }
-inline __m128i words(int v) { return _mm_set1_epi16(static_cast<short>(v)); }
-
-inline __m128i absdiff16(__m128i a, __m128i b) { return _mm_abs_epi16(_mm_sub_epi16(a, b)); }
-
-// Two bytes (one per half of the edge) zero-extended over 16-bit lanes 0..3 and 4..7.
-inline __m128i spread_halves16(const uint8_t pair[2])
-{
-    const __m128i halves = _mm_setr_epi8(0, -1, 0, -1, 0, -1, 0, -1, 1, -1, 1, -1, 1, -1, 1, -1);
-    return _mm_shuffle_epi8(_mm_cvtsi32_si128(pair[0] | pair[1] << 8), halves);
-}
-
-// Filters 8 chroma lines; p2 and q2 are read only by the strong filter. Returns the new p0
-// in the low and the new q0 in the high 8 bytes.
-// Inlined into each kernel with the pass fixed, so that the rows stay in registers.
-template <Pass pass>
-__attribute__((always_inline)) inline __m128i chroma_filter(const __m128i r[EDGE_ROWS], int32_t alpha, int32_t beta,
-                                                            const uint8_t *clip, const uint8_t *strength)
-{
-    alpha = std::min(alpha, 1024);   // larger values pass every difference of 8-bit samples
-    beta = std::min(beta, 1024);
-    const __m128i p1 = r[P1], p0 = r[P0], q0 = r[Q0], q1 = r[Q1];
-    const __m128i beta_v = words(beta);
-    __m128i gate = _mm_and_si128(_mm_cmpgt_epi16(words(alpha), absdiff16(p0, q0)),
-                                 _mm_and_si128(_mm_cmpgt_epi16(beta_v, absdiff16(p1, p0)),
-                                               _mm_cmpgt_epi16(beta_v, absdiff16(q1, q0))));
-    __m128i new_p0, new_q0;
-    if constexpr (pass == Pass::strong) {
-        const __m128i p2 = r[P2], q2 = r[Q2];
-        const __m128i small = _mm_cmpgt_epi16(words((alpha >> 2) + 2), absdiff16(p0, q0));
-        const __m128i full_p = _mm_and_si128(small, _mm_cmpgt_epi16(beta_v, absdiff16(p2, p0)));
-        const __m128i full_q = _mm_and_si128(small, _mm_cmpgt_epi16(beta_v, absdiff16(q2, q0)));
-        const __m128i two = words(2), four = words(4);
-        // (p2 + p1 + 3p0 + 2q0 + q1 + 4) >> 3 and (2p1 + p0 + q1 + 2) >> 2, mirrored for q
-        const __m128i p0_full = _mm_srai_epi16(
-            _mm_add_epi16(_mm_add_epi16(_mm_add_epi16(p2, p1), _mm_add_epi16(_mm_add_epi16(p0, p0), p0)),
-                          _mm_add_epi16(_mm_add_epi16(_mm_add_epi16(q0, q0), q1), four)), 3);
-        const __m128i q0_full = _mm_srai_epi16(
-            _mm_add_epi16(_mm_add_epi16(_mm_add_epi16(q2, q1), _mm_add_epi16(_mm_add_epi16(q0, q0), q0)),
-                          _mm_add_epi16(_mm_add_epi16(_mm_add_epi16(p0, p0), p1), four)), 3);
-        const __m128i p0_one =
-            _mm_srai_epi16(_mm_add_epi16(_mm_add_epi16(_mm_add_epi16(p1, p1), p0), _mm_add_epi16(q1, two)), 2);
-        const __m128i q0_one =
-            _mm_srai_epi16(_mm_add_epi16(_mm_add_epi16(_mm_add_epi16(q1, q1), q0), _mm_add_epi16(p1, two)), 2);
-        new_p0 = pick(gate, pick(full_p, p0_full, p0_one), p0);
-        new_q0 = pick(gate, pick(full_q, q0_full, q0_one), q0);
-    } else {
-        const __m128i on = spread_halves16(strength);
-        gate = _mm_andnot_si128(_mm_cmpeq_epi16(on, _mm_setzero_si128()), gate);
-        const __m128i tc = _mm_add_epi16(spread_halves16(clip), words(1));
-        __m128i delta = _mm_add_epi16(_mm_slli_epi16(_mm_sub_epi16(q0, p0), 2), _mm_sub_epi16(p1, q1));
-        delta = _mm_srai_epi16(_mm_add_epi16(delta, words(4)), 3);
-        delta = _mm_min_epi16(_mm_max_epi16(delta, _mm_sub_epi16(_mm_setzero_si128(), tc)), tc);
-        delta = _mm_and_si128(delta, gate);
-        new_p0 = _mm_add_epi16(p0, delta);
-        new_q0 = _mm_sub_epi16(q0, delta);
-    }
-    return _mm_packus_epi16(new_p0, new_q0);
-}
-
 
 template <Pass pass>
 __attribute__((always_inline)) inline void luma_h(uint8_t *pix, ptrdiff_t s, int32_t alpha, int32_t beta,
@@ -478,90 +415,6 @@ void deblock_luma_v_ssse3(uint8_t *pix, int32_t stride, int32_t alpha, int32_t b
         luma_v_half(pix + 8 * static_cast<ptrdiff_t>(stride), stride, alpha, beta, clip[1]);
     else
         luma_v<Pass::normal>(pix, stride, alpha, beta, clip, strength);
-}
-
-void deblock_chroma_h_ssse3(uint8_t *pix, int32_t stride, int32_t alpha, int32_t beta, const uint8_t *clip,
-                            const uint8_t *strength)
-{
-    const Pass pass = edge_pass(alpha, beta, strength);
-    if (pass == Pass::skip)
-        return;
-    const ptrdiff_t s = stride;
-    __m128i r[EDGE_ROWS];
-    r[P3] = r[Q3] = _mm_setzero_si128();
-    r[P1] = widen(load8(pix - 2 * s));
-    r[P0] = widen(load8(pix - s));
-    r[Q0] = widen(load8(pix));
-    r[Q1] = widen(load8(pix + s));
-    __m128i edge;
-    if (pass == Pass::strong) {
-        r[P2] = widen(load8(pix - 3 * s));
-        r[Q2] = widen(load8(pix + 2 * s));
-        edge = chroma_filter<Pass::strong>(r, alpha, beta, clip, strength);
-    } else {
-        r[P2] = r[Q2] = _mm_setzero_si128();
-        edge = chroma_filter<Pass::normal>(r, alpha, beta, clip, strength);
-    }
-    store8(pix - s, edge);
-    store8(pix, _mm_srli_si128(edge, 8));
-}
-
-void deblock_chroma_v_ssse3(uint8_t *pix, int32_t stride, int32_t alpha, int32_t beta, const uint8_t *clip,
-                            const uint8_t *strength)
-{
-    const Pass pass = edge_pass(alpha, beta, strength);
-    if (pass == Pass::skip)
-        return;
-    const ptrdiff_t s = stride;
-    __m128i r[EDGE_ROWS];
-    r[P3] = r[Q3] = _mm_setzero_si128();
-    __m128i edge;
-    if (pass == Pass::strong) {
-        uint8_t *left = pix - 4;
-        __m128i rows[8];
-#pragma GCC unroll 16
-        for (int y = 0; y < 8; ++y)
-            rows[y] = load8(left + y * s);
-        __m128i cols[4];   // cols[k]: columns 2k - 4 and 2k - 3
-        transpose8x8<false>(rows, cols);
-#pragma GCC unroll 16
-        for (int k = 1; k < 4; ++k) {
-            r[2 * k] = widen(cols[k]);
-            r[2 * k + 1] = widen(_mm_srli_si128(cols[k], 8));
-        }
-        r[P2] = widen(_mm_srli_si128(cols[0], 8));
-        edge = chroma_filter<Pass::strong>(r, alpha, beta, clip, strength);
-    } else {
-        // Columns -2..1 only: four bytes per line, 8 lines gathered column by column.
-        uint8_t *left = pix - 2;
-        auto line = [left, s](int y) {
-            int32_t v;
-            std::memcpy(&v, left + y * s, sizeof v);
-            return _mm_cvtsi32_si128(v);
-        };
-        const __m128i a01 = _mm_unpacklo_epi8(line(0), line(1)), a23 = _mm_unpacklo_epi8(line(2), line(3));
-        const __m128i a45 = _mm_unpacklo_epi8(line(4), line(5)), a67 = _mm_unpacklo_epi8(line(6), line(7));
-        const __m128i b0 = _mm_unpacklo_epi16(a01, a23), b1 = _mm_unpacklo_epi16(a45, a67);
-        const __m128i p = _mm_unpacklo_epi32(b0, b1);   // p1 (lines 0..7), p0
-        const __m128i q = _mm_unpackhi_epi32(b0, b1);   // q0, q1
-        r[P1] = widen(p);
-        r[P0] = widen(_mm_srli_si128(p, 8));
-        r[Q0] = widen(q);
-        r[Q1] = widen(_mm_srli_si128(q, 8));
-        r[P2] = r[Q2] = _mm_setzero_si128();
-        edge = chroma_filter<Pass::normal>(r, alpha, beta, clip, strength);
-    }
-    // Only p0 and q0 change: two bytes per line.
-    const __m128i pairs = _mm_unpacklo_epi8(edge, _mm_srli_si128(edge, 8));
-    uint8_t *at = pix - 1;
-    store_pair(at, pairs, std::integral_constant<int, 0>{});
-    store_pair(at + s, pairs, std::integral_constant<int, 1>{});
-    store_pair(at + 2 * s, pairs, std::integral_constant<int, 2>{});
-    store_pair(at + 3 * s, pairs, std::integral_constant<int, 3>{});
-    store_pair(at + 4 * s, pairs, std::integral_constant<int, 4>{});
-    store_pair(at + 5 * s, pairs, std::integral_constant<int, 5>{});
-    store_pair(at + 6 * s, pairs, std::integral_constant<int, 6>{});
-    store_pair(at + 7 * s, pairs, std::integral_constant<int, 7>{});
 }
 
 namespace {

@@ -256,8 +256,9 @@ TEST_F(MbLoopFilter, ThresholdsFollowEachMacroblockWhicheverCameBefore)
         run(other);
         alone.push_back(run(r));
         EXPECT_FALSE(alone.back().empty());
-        if (alone.size() > 1)
+        if (alone.size() > 1) {
             EXPECT_NE(alone.back(), alone.front()) << "variant " << alone.size() - 1 << " changes nothing";
+        }
     }
     for (size_t a = 0; a < variants.size(); ++a)
         for (size_t b = 0; b < variants.size(); ++b) {

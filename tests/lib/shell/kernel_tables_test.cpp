@@ -109,7 +109,8 @@ std::vector<Slot> mc_slots()
     return slots;
 }
 
-// The four edge kinds of row 0 are replaced; row 1 stays empty, row 2 keeps its kernels.
+// The luma edges of row 0 are replaced (chroma, filtered through the pair slots, keeps its
+// single-plane kernels); row 1 stays empty, row 2 keeps its kernels.
 std::vector<Slot> deblock_slots()
 {
     std::vector<Slot> slots;
@@ -117,7 +118,8 @@ std::vector<Slot> deblock_slots()
     for (int row : {DEBLOCK_ROW_8BIT, DEBLOCK_ROW_10BIT})
         for (int kind = 0; kind < N_DEBLOCK_KINDS; ++kind)
             slots.push_back(slot(std::string("deblock_funcs[") + kinds[kind] + "][" + std::to_string(row) + "]",
-                                 &deblock_funcs[kind][row], row == DEBLOCK_ROW_8BIT ? Ssse3::replaces : Ssse3::keeps));
+                                 &deblock_funcs[kind][row],
+                                 row == DEBLOCK_ROW_8BIT && kind <= DEBLOCK_LUMA_H ? Ssse3::replaces : Ssse3::keeps));
     const char *pairs[N_DEBLOCK_PAIR_KINDS] = {"chroma pair v", "chroma pair h"};
     for (int row : {DEBLOCK_ROW_8BIT, DEBLOCK_ROW_10BIT})
         for (int kind = 0; kind < N_DEBLOCK_PAIR_KINDS; ++kind)
@@ -194,8 +196,6 @@ TEST(KernelTables, PortableKernelsAreTheNamedOnes)
     EXPECT_EQ(idct_funcs[IDCT_4X4][0], idct4x4_add_ssse3);
     EXPECT_EQ(deblock_funcs[DEBLOCK_LUMA_V][DEBLOCK_ROW_8BIT], deblock_luma_v_ssse3);
     EXPECT_EQ(deblock_funcs[DEBLOCK_LUMA_H][DEBLOCK_ROW_8BIT], deblock_luma_h_ssse3);
-    EXPECT_EQ(deblock_funcs[DEBLOCK_CHROMA_V][DEBLOCK_ROW_8BIT], deblock_chroma_v_ssse3);
-    EXPECT_EQ(deblock_funcs[DEBLOCK_CHROMA_H][DEBLOCK_ROW_8BIT], deblock_chroma_h_ssse3);
     EXPECT_EQ(deblock_pair_funcs[DEBLOCK_CHROMA_PAIR_V][DEBLOCK_ROW_8BIT], deblock_chroma_pair_v_ssse3);
     EXPECT_EQ(deblock_pair_funcs[DEBLOCK_CHROMA_PAIR_H][DEBLOCK_ROW_8BIT], deblock_chroma_pair_h_ssse3);
     ZQ_SVAC_Dec_Init(0);
