@@ -33,8 +33,8 @@ public:
     // it and on every widget created inside it later (the web view creates
     // its input child only after the first load).
     void WatchView(QWidget* view);
-    // Step 8 of the window's start: maximise unless told not to, lay out,
-    // show the parts and track the mouse.
+    // Shows the window: maximised unless told not to, laid out, with its
+    // parts shown and the mouse tracked.
     void StartUp(bool startMaximized);
 
     TopToolbar* Toolbar() const { return m_toolbar; }

@@ -268,7 +268,7 @@ std::string Device::Answer(const Json::Value &request, std::map<std::string, std
             else
                 answer["params"]["table"] = table;
         }
-    } else if (method == "configManager.setConfig") {
+    } else if (method == "configManager.writeTable") {
         const std::string name = TextOf(params, "name");
         const Json::Value &table = Member(params, "table");
         if (name.empty() || table.isNull()) {
@@ -284,7 +284,7 @@ std::string Device::Answer(const Json::Value &request, std::map<std::string, std
             else
                 stored = table;
             Json::Value note;
-            note["method"] = "configManager.notifyChange";
+            note["method"] = "configManager.tableChanged";
             note["params"]["name"] = name;
             note["params"]["table"] = stored;
             changed[name] = Compact(note);

@@ -10,7 +10,7 @@
 //   "remoteFiles": {device path: file}
 //   "answers": {method: answer | [answers...] | {"sequence": [...], "resetOn": method}}
 //       a list answers call by call, its last element repeating; "resetOn" restarts it
-//   "config": {name: table}                 "configManager.getConfig"/"setConfig"
+//   "config": {name: table}                 "configManager.getConfig"/"writeTable"
 //   "talk": {"audio": file}                 device audio of talks (a tone when absent)
 //   "transferBytesPerSecond": n              playbacks and downloads no faster than that (unlimited when absent)
 #ifndef OUTSIDE_QUILLNET_DEVICE_H

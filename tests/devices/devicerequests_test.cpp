@@ -133,7 +133,7 @@ TEST_F(DeviceRequests, AttachmentWhoseAnswerDoesNotParseIsDetachedAgain)
 {
     Notices notices;
     Tolvane::DeviceTransmitDelegate delegate(&notices, &Notices::OnTransmit);
-    const Json::Value request = Parse(R"({"method": "eventManager.attach", "params": {"codes": ["All"]}})");
+    const Json::Value request = Parse(R"({"method": "alarms.subscribe", "params": {"codes": ["All"]}})");
     struct Case {
         const char* what;
         const char* outcome;
@@ -176,7 +176,7 @@ TEST_F(DeviceRequests, AttachmentWhoseAnswerDoesNotParseIsDetachedAgain)
 
 TEST_F(DeviceRequests, DetachSendsItsRequestAndReportsCallAndAnswer)
 {
-    const Json::Value request = Parse(R"({"method": "eventManager.detach"})");
+    const Json::Value request = Parse(R"({"method": "alarms.unsubscribe"})");
     struct Case {
         const char* outcome;
         bool ok;
@@ -305,7 +305,7 @@ protected:
 
 TEST_F(RequestLogging, RequestTextsAppearOnlyAtTraceLevel)
 {
-    const Json::Value request = Parse(R"({"method": "userManager.modifyPassword", "params": {"pwd": "s3cret"}})");
+    const Json::Value request = Parse(R"({"method": "account.changePassword", "params": {"pwd": "s3cret"}})");
     for (int level : {3, 2, 1}) {
         SCOPED_TRACE(level);
         Tolvane::SetModuleLogLevel(&m_table, "Tolvane", level);

@@ -88,7 +88,7 @@ bool MakeDevice(const QString& devices, Json::Value& config)
     for (Json::Value& page : sequence) {
         for (Json::Value& info : page["params"]["infos"]) {
             Json::Value& ivs = info["Summary"]["IVS"];
-            ivs["Rule"] = "CrossLineDetection";
+            ivs["Rule"] = "LineCrossing";
             ivs["ObjectType"] = "Human";
             ivs["ImageInfo"]["FilePath"] = pictures[next++ % pictures.size()];
         }
@@ -139,7 +139,7 @@ std::string PageConfig(const QString& mode, const QString& root, int total, cons
     Json::Value& param = search["param"];
     param["AiType"] = "ivs";
     param["SheetName"] = "Results";
-    param["Translate"]["CrossLineDetection"] = "Line crossing";
+    param["Translate"]["LineCrossing"] = "Line crossing";
     for (const auto& [key, value] : std::vector<std::pair<const char*, const char*>>{
              {"SnapLocation", "Channel"}, {"SnapTime", "Time"}, {"Type", "Event"},
              {"ObjectPic", "Picture"}, {"VideoName", "Video"}}) {

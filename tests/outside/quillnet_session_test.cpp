@@ -131,12 +131,12 @@ TEST_F(SimTest, SetConfigNotifiesWatchersOnAnSdkThread)
     qn_config_attach_out out{sizeof out};
     const qn_handle attach = CLIENT_AttachConfigChange(h, &in, &out, 3000);
     ASSERT_NE(attach, 0);
-    EXPECT_EQ(Transmit(h, R"({"method":"configManager.setConfig","params":{"name":"VideoAnalyseRule","channel":1,"table":{"rule":"c"}}})"),
+    EXPECT_EQ(Transmit(h, R"({"method":"configManager.writeTable","params":{"name":"VideoAnalyseRule","channel":1,"table":{"rule":"c"}}})"),
               R"({"result":true})");
     {
         std::unique_lock<std::mutex> lock(seen.m);
         ASSERT_TRUE(seen.cv.wait_for(lock, std::chrono::seconds(5), [&] { return !seen.texts.empty(); }));
-        EXPECT_EQ(seen.texts[0], R"(VideoAnalyseRule {"method":"configManager.notifyChange","params":{"name":"VideoAnalyseRule","table":[{"rule":"a"},{"rule":"c"}]}})");
+        EXPECT_EQ(seen.texts[0], R"(VideoAnalyseRule {"method":"configManager.tableChanged","params":{"name":"VideoAnalyseRule","table":[{"rule":"a"},{"rule":"c"}]}})");
         EXPECT_NE(seen.thread, std::this_thread::get_id());
     }
     EXPECT_EQ(Transmit(h, R"({"method":"configManager.getConfig","params":{"name":"VideoAnalyseRule","channel":1}})"),

@@ -137,7 +137,7 @@ private:
 
 const char* const kFullInfo = R"({"Channel":3,"VideoStream":"Extra1","StartTime":"2024-05-01 08:00:00",
     "EndTime":"2024-05-01 09:00:00","SeekTime":"2024-05-01 08:30:00","Speed":2,"Disk":1,"Cluster":7,
-    "Length":12.5,"FilePath":"/mnt/dvr/0001.dav","AnalysisTask":4})";
+    "Length":12.5,"FilePath":"/mnt/dvr/0001.rec","AnalysisTask":4})";
 const char* const kShortInfo = R"({"Channel":0,"VideoStream":"Main","StartTime":"2024-05-01 08:00:00",
     "EndTime":"2024-05-01 08:00:03"})";
 
@@ -211,7 +211,7 @@ TEST_F(PlayerCtrlRoutingTest, ARecordingStartsOncePerSourceWithItsFileInfo)
     Json::Value expected;
     ASSERT_TRUE(Foundation::JsonParse(R"({"channel":3,"streamType":"Extra1","startTime":"2024-05-01 08:00:00",
         "endTime":"2024-05-01 09:00:00","seekTime":"2024-05-01 08:30:00","speed":2.0,"disk":1,"cluster":7,
-        "length":12.5,"filePath":"/mnt/dvr/0001.dav","AnalysisTask":4})",
+        "length":12.5,"filePath":"/mnt/dvr/0001.rec","AnalysisTask":4})",
                                       expected));
     // Compared as text: the page's numbers and the stored unsigned ones differ in JSON type only.
     EXPECT_EQ(Foundation::JsonStyledText(recording->lastRequest), Foundation::JsonStyledText(expected));

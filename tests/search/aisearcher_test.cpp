@@ -25,7 +25,7 @@ const char kNext[] = "mediaFileFind.findNextFile";
 const char kDestroy[] = "mediaFileFind.destroy";
 
 const char kCondition[] = R"({"Channel": [0, 1], "StartTime": "2024-05-01 00:00:00",
-                             "EndTime": "2024-05-01 23:59:59", "Types": ["dav"]})";
+                             "EndTime": "2024-05-01 23:59:59", "Types": ["rec"]})";
 
 std::string Answer(const std::string& answer)
 {
@@ -43,7 +43,7 @@ std::string Page(int found, int records, int first = 0)
     answer["params"]["infos"] = Json::Value(Json::arrayValue);
     for (int i = 0; i < records; ++i) {
         Json::Value record;
-        record["FilePath"] = "/mnt/rec/" + std::to_string(first + i) + ".dav";
+        record["FilePath"] = "/mnt/rec/" + std::to_string(first + i) + ".rec";
         answer["params"]["infos"].append(record);
     }
     Json::Value outcome;
@@ -165,8 +165,8 @@ TEST_F(AiSearcher, RequestsCarryTheFinderAndTheCondition)
     // The batches are the device's records in order.
     const std::vector<Json::Value> batches = sink.Batches();
     ASSERT_EQ(sink.Sizes(), (std::vector<int>{100, 30}));
-    EXPECT_EQ(batches[0][0]["FilePath"].asString(), "/mnt/rec/0.dav");
-    EXPECT_EQ(batches[1][29]["FilePath"].asString(), "/mnt/rec/129.dav");
+    EXPECT_EQ(batches[0][0]["FilePath"].asString(), "/mnt/rec/0.rec");
+    EXPECT_EQ(batches[1][29]["FilePath"].asString(), "/mnt/rec/129.rec");
 }
 
 TEST_F(AiSearcher, OnlyRecordsAreHandedOn)

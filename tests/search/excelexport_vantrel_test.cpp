@@ -100,7 +100,7 @@ TEST_F(VantrelExport, RowsAndLaterCellsReachTheSheet)
     const std::string jobFolder = m_folder.filePath(QStringLiteral("Deposit_20240501080000_20240501090000")).toStdString();
     const Json::Value parameters = Parse(R"({
         "AiType": "Deposit", "SaveType": 4, "Rules": {},
-        "Translate": {"LeftDetection": "Left object"},
+        "Translate": {"ObjectLeftBehind": "Left object"},
         "Headers": [{"Key": "SnapLocation", "Value": "Location"}, {"Key": "SnapTime", "Value": "Time"},
                     {"Key": "Type", "Value": "Type"}, {"Key": "RegionName", "Value": ""},
                     {"Key": "VideoName", "Value": "Video"}]})");
@@ -116,7 +116,7 @@ TEST_F(VantrelExport, RowsAndLaterCellsReachTheSheet)
     Json::Value block(Json::objectValue);
     for (int channel : {0, 1}) {
         Json::Value record = Parse(R"({"StartTime": "2024-05-01 08:00:0)" + std::to_string(channel) + R"(",
-            "SummaryNew": [{"Key": "LeftDetection", "Value": {"RegionName": "Hall <A&B>"}}]})");
+            "SummaryNew": [{"Key": "ObjectLeftBehind", "Value": {"RegionName": "Hall <A&B>"}}]})");
         record["Channel"] = channel;
         record["DownloadInfo"]["Video"]["SavedFileName"] = jobFolder + "/video/" + std::to_string(channel) + ".rkv";
         block["Data"].append(builder.BuildRow(record));

@@ -66,8 +66,8 @@ Json::Value SearchAnswers(const Json::Value &recordings)
         info["EndTime"] = r["endTime"];
         info["FilePath"] = r["filePath"];
         info["Length"] = r["length"];
-        info["Type"] = "dav";
-        info["Events"].append("CrossLineDetection");
+        info["Type"] = "rec";
+        info["Events"].append("LineCrossing");
         infos.append(info);
     }
     Json::Value page;
@@ -83,8 +83,8 @@ Json::Value SearchAnswers(const Json::Value &recordings)
     next["sequence"].append(empty);
     next["resetOn"] = "mediaFileFind.findFile";
     answers["mediaFileFind.destroy"]["result"] = true;
-    answers["magicBox.getDeviceType"]["result"] = true;
-    answers["magicBox.getDeviceType"]["params"]["type"] = "QN-SIM-4";
+    answers["device.describeModel"]["result"] = true;
+    answers["device.describeModel"]["params"]["type"] = "QN-SIM-4";
     return answers;
 }
 
@@ -94,7 +94,7 @@ Json::Value ConfigTables()
     for (int ch = 0; ch < 4; ++ch) {
         Json::Value rule;
         rule["Name"] = "Line" + std::to_string(ch + 1);
-        rule["Type"] = "CrossLineDetection";
+        rule["Type"] = "LineCrossing";
         rule["Enable"] = ch < 2;
         Json::Value line(Json::arrayValue);
         Json::Value a(Json::arrayValue), b(Json::arrayValue);
