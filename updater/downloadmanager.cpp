@@ -236,7 +236,8 @@ namespace {
 bool Download(const QString& url, const QString& path, int deadlineMs)
 {
     DownloadManager manager;
-    manager.SetDataTimeout(MillisecondsFromEnvironment("UPDATER_DATA_TIMEOUT_MS", DownloadManager::DefaultDataTimeoutMs));
+    manager.SetDataTimeout(
+        MillisecondsFromEnvironment("UPDATER_DATA_TIMEOUT_MS", DownloadManager::DefaultDataTimeoutMs));
     manager.SetDeadline(deadlineMs);
     return manager.GetAndWait(QUrl(url, QUrl::TolerantMode), path, false, true);
 }

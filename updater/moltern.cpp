@@ -53,7 +53,8 @@ void UpdateInstaller(CheckContext& context, const QString& key, const QString& s
         return;
     }
     if (!FolderStaysInside(key, QStringLiteral("."))) {
-        context.upgrade.setValue(JoinPath(UpgradeKeys::InstallFailedGroup, key), QStringLiteral("folder outside the program folder"));
+        context.upgrade.setValue(JoinPath(UpgradeKeys::InstallFailedGroup, key),
+                                 QStringLiteral("folder outside the program folder"));
         return;
     }
     QString error;

@@ -378,7 +378,8 @@ TEST(MolternChecker, LinksInTheDownloadFolderAreNotWrittenThrough)
         ASSERT_TRUE(QFile::link(folder.Root() + QLatin1Char('/') + QLatin1String(c.pointsTo),
                                 folder.Path(QStringLiteral("download/")) + QLatin1String(c.link)));
         folder.WriteFile(QStringLiteral("config/upgrade.ini"),
-                         QByteArray(kUpgradeIni).replace("Salvent=Salvent\n", QByteArray("Salvent=") + c.installer + "\n"));
+                         QByteArray(kUpgradeIni)
+                             .replace("Salvent=Salvent\n", QByteArray("Salvent=") + c.installer + "\n"));
         folder.WriteFile(QStringLiteral("config/version.ini"), kVersionIni);
         const QByteArray serverIni = ServerIni("3.1.0.0", c.serverModules);
         server.SetFile(QStringLiteral("/upgrade/server.ini"), serverIni);
@@ -425,7 +426,8 @@ TEST(MolternChecker, FindingsThatCannotBeRecordedAreNotOffered)
         folder.WriteFile(QStringLiteral("config/upgrade.ini"), upgradeIni);
         folder.WriteFile(QStringLiteral("config/version.ini"), kVersionIni);
         QDir().mkpath(folder.Path(QStringLiteral("download")));
-        const QFileDevice::Permissions readable = QFileDevice::ReadOwner | QFileDevice::ReadGroup | QFileDevice::ReadOther;
+        const QFileDevice::Permissions readable =
+            QFileDevice::ReadOwner | QFileDevice::ReadGroup | QFileDevice::ReadOther;
         if (fullDisk) {
             ASSERT_TRUE(small.FillLeaving(0));
         } else {

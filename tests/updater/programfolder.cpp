@@ -97,9 +97,9 @@ bool ProgramFolder::RunAsOrdinaryUser(QString* why)
         | QFileDevice::ReadGroup | QFileDevice::ExeGroup | QFileDevice::ReadOther | QFileDevice::ExeOther;
     for (const QString& folder : {Root(), App(), Path(QStringLiteral("config"))})
         QFile::setPermissions(folder, open);
-    m_runAs = QStringList{QStringLiteral("--reuid=%1").arg(nobody->pw_uid), QStringLiteral("--regid=%1").arg(nobody->pw_gid),
-                          QStringLiteral("--clear-groups"), QStringLiteral("--")};
-    m_runAs.prepend(setpriv);
+    m_runAs = QStringList{setpriv, QStringLiteral("--reuid=%1").arg(nobody->pw_uid),
+                          QStringLiteral("--regid=%1").arg(nobody->pw_gid), QStringLiteral("--clear-groups"),
+                          QStringLiteral("--")};
     return true;
 }
 
@@ -116,7 +116,8 @@ ProgramFolder::Run ProgramFolder::RunProgram(const QString& name, const QStringL
         environment.insert(QStringLiteral("UPDATER_DATA_TIMEOUT_MS"), QString::number(m_dataTimeoutMs));
     else
         environment.remove(QStringLiteral("UPDATER_DATA_TIMEOUT_MS"));
-    for (const char* deadline : {"UPDATER_CONFIG_DEADLINE_MS", "UPDATER_INSTALLER_DEADLINE_MS", "UPDATER_DOWNLOAD_DEADLINE_MS"})
+    for (const char* deadline :
+         {"UPDATER_CONFIG_DEADLINE_MS", "UPDATER_INSTALLER_DEADLINE_MS", "UPDATER_DOWNLOAD_DEADLINE_MS"})
         environment.remove(QString::fromLatin1(deadline));
     for (const QString& name : m_environment.keys())
         environment.insert(name, m_environment.value(name));

@@ -342,7 +342,8 @@ TEST_F(SalventTest, DownloadFolderIsNeverTheProgramFolder)
                            UpgradeIni(m_client, m_server.BaseUrl(), 0, "libplain.so=2.0\nlibhalf.so=5.5\n")
                                .replace("DownloadDir=download", "DownloadDir=" + setting.toUtf8()));
         RunSalvent();
-        EXPECT_EQ(m_folder.ReadFile(QStringLiteral("plugins/libhalf.so")), QByteArray("old half")) << setting.toStdString();
+        EXPECT_EQ(m_folder.ReadFile(QStringLiteral("plugins/libhalf.so")), QByteArray("old half"))
+            << setting.toStdString();
         EXPECT_FALSE(m_folder.Exists(QStringLiteral("plugins/halfres.dat"))) << setting.toStdString();
         EXPECT_EQ(Version(QStringLiteral("ModuleVersion/libhalf.so")), QStringLiteral("1.0")) << setting.toStdString();
         EXPECT_EQ(m_folder.ReadFile(QStringLiteral("download/plugins/libhalf.so")), QByteArray("new half"))
