@@ -166,14 +166,14 @@ void InstallModules(bool stopAndRestart, const QString& programFolder, const QSe
         QStringList madeFolders;
         QString error;
         for (const ModuleFile& file : files) {
+            if (!FolderStaysInside(file.installed, programFolder)) {
+                error = file.installed + QStringLiteral(": folder outside the program folder");
+                break;
+            }
             if (file.dependent && !QDir().exists(file.folder)) {
                 const QString folder = QDir::current().absoluteFilePath(file.folder);
                 if (QDir().mkdir(folder))
                     madeFolders.append(folder);
-            }
-            if (!FolderStaysInside(file.installed, programFolder)) {
-                error = file.installed + QStringLiteral(": folder outside the program folder");
-                break;
             }
             if (!install.Add(file.downloaded, file.installed)) {
                 error = install.Error();
@@ -234,12 +234,17 @@ void DownloadModules(QSettings& upgrade, QSettings& server, const QString& serve
                 upgrade.setValue(JoinPath(UpgradeKeys::DownloadFailedGroup, file.name), file.url);
                 continue;
             }
+            // Checked before any folder is made: one that leads outside gets nothing, not even a folder.
+            if (!FolderStaysInside(file.downloaded, downloadDir)) {
+                upgrade.setValue(JoinPath(UpgradeKeys::DownloadFailedGroup, file.name), file.url);
+                continue;
+            }
             if (file.dependent) {
                 const QString folder = QDir::current().absoluteFilePath(JoinPath(downloadDir, file.folder));
                 if (!QDir().exists(folder))
                     QDir().mkdir(folder);
             }
-            if (FolderStaysInside(file.downloaded, downloadDir) && DownloadFile(file.url, file.downloaded))
+            if (DownloadFile(file.url, file.downloaded))
                 downloaded->insert(file.downloaded);
             else
                 upgrade.setValue(JoinPath(UpgradeKeys::DownloadFailedGroup, file.name), file.url);
