@@ -15,9 +15,9 @@ class QTemporaryFile;
 // One HTTP GET into one file, waited for in a local event loop. The body goes to a temporary
 // file beside the target, which is renamed over the target only when the whole body arrived
 // with a 2xx status and was written out; a link at the target is replaced, never written
-// through. The wait gives up when no data arrives for the data
-// time-out, before the first data and between later data alike, and, when a deadline is set,
-// when the whole answer has not arrived by then. The reply buffers at most ReadBufferBytes, so
+// through. The wait gives up when no data arrives for the data time-out, before the first data
+// and between later data alike, and, when a deadline is set, when the whole answer has not
+// arrived by then. The reply buffers at most ReadBufferBytes, so
 // memory stays small whatever the size of the file.
 class DownloadManager : public QObject
 {
@@ -57,7 +57,7 @@ private:
     QNetworkAccessManager m_manager;
     QNetworkReply* m_reply = nullptr;
     QTemporaryFile* m_file = nullptr;
-    QString m_target;
+    QString m_target;   // the path the temporary file replaces
     QUrl m_url;
     bool m_success = false;
     bool m_failed = false;    // a write failed or the wait timed out: the reply is aborted
