@@ -5,9 +5,12 @@
 #include <QFileInfo>
 #include <QNetworkReply>
 #include <QNetworkRequest>
-#include <QSaveFile>
+#include <QTemporaryFile>
+
+#include <sys/stat.h>
 
 #include <cstdio>
+#include <memory>
 
 namespace {
 
@@ -17,13 +20,6 @@ void PrintLine(const char* format, const QString& first, const QString& second)
     std::fflush(stderr);
 }
 
-int MillisecondsFromEnvironment(const char* name, int fallback)
-{
-    bool ok = false;
-    const int value = qEnvironmentVariableIntValue(name, &ok);
-    return (ok && value > 0) ? value : fallback;
-}
-
 bool IsHttp(const QUrl& url)
 {
     const QString scheme = url.scheme().toLower();
@@ -31,6 +27,13 @@ bool IsHttp(const QUrl& url)
 }
 
 } // namespace
+
+int MillisecondsFromEnvironment(const char* name, int fallback)
+{
+    bool ok = false;
+    const int value = qEnvironmentVariableIntValue(name, &ok);
+    return (ok && value > 0) ? value : fallback;
+}
 
 DownloadManager::DownloadManager()
 {
@@ -62,11 +65,8 @@ void DownloadManager::SetDataTimeout(int milliseconds)
 
 void DownloadManager::DropFile()
 {
-    if (m_file) {
-        m_file->cancelWriting();
-        delete m_file;   // an uncommitted save file leaves the target untouched
-        m_file = nullptr;
-    }
+    delete m_file;   // an uncommitted temporary file removes itself; the target stays untouched
+    m_file = nullptr;
 }
 
 QString DownloadManager::PrepareSaveFile(const QUrl& url, const QString& path)
@@ -103,14 +103,21 @@ bool DownloadManager::GetAndWait(const QUrl& url, const QString& path, bool abor
     m_received = 0;
 
     // The target is opened before the request goes out, so a failed open leaves nothing running.
-    const QString fileName = PrepareSaveFile(url, path);
-    m_file = new QSaveFile(fileName);
-    if (!m_file->open(QIODevice::WriteOnly)) {
-        PrintLine("Could not open %s for writing: %s\n", fileName, m_file->errorString());
-        DropFile();
+    m_target = PrepareSaveFile(url, path);
+    QString error;
+    std::unique_ptr<QTemporaryFile> file;
+    struct stat entry;
+    const bool isFolder = ::lstat(QFile::encodeName(m_target).constData(), &entry) == 0 && S_ISDIR(entry.st_mode);
+    if (isFolder)
+        error = QStringLiteral("a folder is in the way");
+    else
+        file = OpenReplacement(m_target, &error);
+    if (!file) {
+        PrintLine("Could not open %s for writing: %s\n", m_target, error);
         emit downloadFinished(false);
         return false;
     }
+    m_file = file.release();
 
     m_reply = m_manager.get(QNetworkRequest(url));
     m_reply->setReadBufferSize(ReadBufferBytes);   // the network pauses while the disk catches up
@@ -151,7 +158,7 @@ void DownloadManager::readyRead()
     }
     m_received += data.size();
     QString error;
-    if (!WriteAll(*m_file, data, m_file->fileName(), &error))
+    if (!WriteAll(*m_file, data, m_target, &error))
         Fail(error);
 }
 
@@ -190,11 +197,9 @@ void DownloadManager::finished()
     }
     if (ok && m_file) {
         QString error;
-        ok = CommitSaveFile(*m_file, &error);
+        ok = CommitReplacement(*m_file, m_target, &error);
         if (!ok)
             PrintLine("Download of %s failed: %s\n", m_url.toString(QUrl::FullyEncoded), error);
-        delete m_file;
-        m_file = nullptr;
     }
     DropFile();
     m_timer.stop();
@@ -231,7 +236,8 @@ namespace {
 bool Download(const QString& url, const QString& path, int deadlineMs)
 {
     DownloadManager manager;
-    manager.SetDataTimeout(MillisecondsFromEnvironment("UPDATER_DATA_TIMEOUT_MS", DownloadManager::DefaultDataTimeoutMs));
+    manager.SetDataTimeout(
+        MillisecondsFromEnvironment("UPDATER_DATA_TIMEOUT_MS", DownloadManager::DefaultDataTimeoutMs));
     manager.SetDeadline(deadlineMs);
     return manager.GetAndWait(QUrl(url, QUrl::TolerantMode), path, false, true);
 }
@@ -240,10 +246,10 @@ bool Download(const QString& url, const QString& path, int deadlineMs)
 
 bool DownloadFile(const QString& url, const QString& path)
 {
-    return Download(url, path, 0);
+    return Download(url, path, MillisecondsFromEnvironment("UPDATER_DOWNLOAD_DEADLINE_MS", DefaultDownloadDeadlineMs));
 }
 
 bool DownloadFileBefore(const QString& url, const QString& path, int deadlineMs)
 {
-    return Download(url, path, MillisecondsFromEnvironment("UPDATER_CONFIG_DEADLINE_MS", deadlineMs));
+    return Download(url, path, deadlineMs);
 }

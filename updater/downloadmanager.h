@@ -10,13 +10,14 @@
 #include <QUrl>
 
 class QNetworkReply;
-class QSaveFile;
+class QTemporaryFile;
 
 // One HTTP GET into one file, waited for in a local event loop. The body goes to a temporary
-// file beside the target, which replaces the target only when the whole body arrived with a
-// 2xx status and was written out. The wait gives up when no data arrives for the data
-// time-out, before the first data and between later data alike, and, when a deadline is set,
-// when the whole answer has not arrived by then. The reply buffers at most ReadBufferBytes, so
+// file beside the target, which is renamed over the target only when the whole body arrived
+// with a 2xx status and was written out; a link at the target is replaced, never written
+// through. The wait gives up when no data arrives for the data time-out, before the first data
+// and between later data alike, and, when a deadline is set, when the whole answer has not
+// arrived by then. The reply buffers at most ReadBufferBytes, so
 // memory stays small whatever the size of the file.
 class DownloadManager : public QObject
 {
@@ -55,7 +56,8 @@ private:
 
     QNetworkAccessManager m_manager;
     QNetworkReply* m_reply = nullptr;
-    QSaveFile* m_file = nullptr;
+    QTemporaryFile* m_file = nullptr;
+    QString m_target;   // the path the temporary file replaces
     QUrl m_url;
     bool m_success = false;
     bool m_failed = false;    // a write failed or the wait timed out: the reply is aborted
@@ -65,10 +67,17 @@ private:
     QTimer m_deadline;
 };
 
-// Saves the URL under the local path; true when the complete file is in place.
-// UPDATER_DATA_TIMEOUT_MS in the environment replaces the data time-out (for tests).
+// Reads a time in milliseconds from the environment (for tests); `fallback` when it is unset
+// or not a positive number.
+int MillisecondsFromEnvironment(const char* name, int fallback);
+
+// Overall limit of a download made by DownloadFile.
+constexpr int DefaultDownloadDeadlineMs = 30 * 60 * 1000;
+
+// Saves the URL under the local path; true when the complete file is in place within the
+// default deadline. UPDATER_DATA_TIMEOUT_MS and UPDATER_DOWNLOAD_DEADLINE_MS in the environment
+// replace the data time-out and the deadline (for tests).
 bool DownloadFile(const QString& url, const QString& path);
 
 // As DownloadFile, and the whole answer must have arrived within `deadlineMs`.
-// UPDATER_CONFIG_DEADLINE_MS in the environment replaces the deadline (for tests).
 bool DownloadFileBefore(const QString& url, const QString& path, int deadlineMs);

@@ -3,7 +3,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QTemporaryFile>
 
 #include <sys/stat.h>
@@ -90,18 +89,30 @@ bool WriteAll(QFileDevice& file, const QByteArray& data, const QString& path, QS
     return false;
 }
 
-bool CommitSaveFile(QSaveFile& file, QString* error)
+std::unique_ptr<QTemporaryFile> OpenReplacement(const QString& target, QString* error)
 {
-    // A failed flush inside commit() would go unnoticed: the save would be committed truncated.
-    if (!FlushAndSync(file, file.fileName(), error)) {
-        file.cancelWriting();
-        file.commit();   // discards the temporary file
+    const QFileInfo info(target);
+    auto file = std::make_unique<QTemporaryFile>(info.absolutePath() + QStringLiteral("/.") + info.fileName()
+                                                 + QStringLiteral(".XXXXXX"));
+    if (!file->open()) {
+        *error = file->errorString();
+        return nullptr;
+    }
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    ::fchmod(file->handle(), 0666 & ~mask);
+    return file;
+}
+
+bool CommitReplacement(QTemporaryFile& file, const QString& target, QString* error)
+{
+    if (!FlushAndSync(file, target, error))
+        return false;
+    if (::rename(QFile::encodeName(file.fileName()).constData(), QFile::encodeName(target).constData()) != 0) {
+        *error = QString::fromLocal8Bit(std::strerror(errno));
         return false;
     }
-    if (!file.commit()) {
-        *error = WriteFailureText(file, file.fileName());
-        return false;
-    }
+    file.setAutoRemove(false);   // it is the target now
     return true;
 }
 
@@ -134,11 +145,11 @@ bool FileSetInstall::Add(const QString& source, const QString& destination)
     auto staged = std::make_unique<Staged>();
     staged->destination = target.absoluteFilePath();
     staged->existed = target.exists();
-    staged->file = std::make_unique<QTemporaryFile>(target.absolutePath() + QStringLiteral("/.")
-                                                    + target.fileName() + QStringLiteral(".XXXXXX"));
+    QString error;
+    staged->file = OpenReplacement(destination, &error);
+    if (!staged->file)
+        return Fail(destination, error);
     QTemporaryFile& out = *staged->file;
-    if (!out.open())
-        return Fail(destination, out.errorString());
 
     struct stat modeSource;
     const QByteArray modeFrom = QFile::encodeName(staged->existed ? destination : source);
@@ -147,7 +158,6 @@ bool FileSetInstall::Add(const QString& source, const QString& destination)
         mode = WithExecuteBits(mode);
     ::fchmod(out.handle(), mode);
 
-    QString error;
     while (!in.atEnd()) {
         const QByteArray chunk = in.read(1 << 16);
         if (chunk.isEmpty() && in.error() != QFileDevice::NoError)

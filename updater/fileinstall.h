@@ -7,7 +7,6 @@
 #include <memory>
 #include <vector>
 
-class QSaveFile;
 class QTemporaryFile;
 
 // Why a write to `file` failed, told plainly for a full disk (the device's own text is often
@@ -17,10 +16,15 @@ QString WriteFailureText(const QFileDevice& file, const QString& path);
 // Writes all of `data`; on a short or failed write sets `error` and returns false.
 bool WriteAll(QFileDevice& file, const QByteArray& data, const QString& path, QString* error);
 
-// Completes a save file: flushes what is buffered, syncs it to the disk and commits only when
-// every byte got there. On failure the save is cancelled, the target stays as it was and
-// `error` says why.
-bool CommitSaveFile(QSaveFile& file, QString* error);
+// A temporary file beside `target` that is to replace it: hidden, opened for writing, readable
+// as a new file of the user would be. Null with `error` set when it cannot be made.
+std::unique_ptr<QTemporaryFile> OpenReplacement(const QString& target, QString* error);
+
+// Completes a replacement: flushes what is buffered, syncs it to the disk and, only when every
+// byte got there, renames it over `target`. The rename replaces whatever entry is there (a link
+// included) and never writes through it. On failure the temporary file goes, the target stays
+// as it was and `error` says why.
+bool CommitReplacement(QTemporaryFile& file, const QString& target, QString* error);
 
 // Installs a set of files together. Each new file is first written in full beside its
 // destination; only when all are written are they renamed into place, and when one rename

@@ -1,36 +1,9 @@
 #include "localdata.h"
+#include "folderpaths.h"
 
 #include <QDir>
 #include <QFileInfo>
 #include <QRegularExpression>
-
-namespace {
-
-// Links resolved as far as the path exists, dot segments removed from the rest.
-QString Resolved(const QString& path)
-{
-    QString existing = QDir::cleanPath(path);
-    QString rest;
-    while (!existing.isEmpty() && !QFileInfo::exists(existing)) {
-        const int slash = existing.lastIndexOf(QLatin1Char('/'));
-        if (slash < 0)
-            return QDir::cleanPath(path);
-        rest = existing.mid(slash) + rest;
-        existing = existing.left(slash);
-    }
-    const QString canonical = QFileInfo(existing.isEmpty() ? QStringLiteral("/") : existing).canonicalFilePath();
-    return QDir::cleanPath((canonical.isEmpty() ? existing : canonical) + rest);
-}
-
-bool IsInside(const QString& path, const QString& folder)
-{
-    if (folder.isEmpty())
-        return false;
-    const QString prefix = folder.endsWith(QLatin1Char('/')) ? folder : folder + QLatin1Char('/');
-    return path.startsWith(prefix);
-}
-
-} // namespace
 
 QString ClientNameFromProgram(const QString& program)
 {
@@ -68,16 +41,19 @@ QString ClientDataFolder(const QString& folder, const QString& clientName, const
         return refuse(QStringLiteral("the client's name is unknown"));
     if (dataHome.isEmpty() || QDir::isRelativePath(dataHome))
         return refuse(QStringLiteral("the user's data location is unknown"));
-    const QString target = Resolved(folder);
-    const QString home = Resolved(dataHome);
-    if (!IsInside(target, home))
+    const QString target = ResolvedPath(folder);
+    const QString home = ResolvedPath(dataHome);
+    if (!IsInsideFolder(target, home))
         return refuse(QStringLiteral("not inside the user's data location %1").arg(home));
     if (QFileInfo(target).fileName() != clientName)
         return refuse(QStringLiteral("not named after the client %1").arg(clientName));
     if (!programFolder.isEmpty()) {
-        const QString program = Resolved(programFolder);
-        if (target == program || IsInside(target, program) || IsInside(program, target))
+        const QString program = ResolvedPath(programFolder);
+        if (target == program || IsInsideFolder(target, program) || IsInsideFolder(program, target))
             return refuse(QStringLiteral("the program folder or part of it"));
     }
+    // Removing through a link would remove whatever it leads to.
+    if (QFileInfo(QDir::cleanPath(folder)).isSymLink())
+        return refuse(QStringLiteral("a link, not a folder"));
     return target;
 }

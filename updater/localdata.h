@@ -14,6 +14,7 @@ QString DeriveClientDataFolder(const QString& ownDataFolder, const QString& ownN
 // The folder to remove as the client's own data, or empty when `folder` is not that folder.
 // After links and dot segments are resolved it must lie inside the user's data location
 // `dataHome` (not be it), carry the client's name as its last component, and be neither the
-// program folder, nor inside it, nor one of its ancestors. `why` tells what was refused.
+// program folder, nor inside it, nor one of its ancestors; the folder's own entry must not be a
+// link (links in the path above it are followed). `why` tells what was refused.
 QString ClientDataFolder(const QString& folder, const QString& clientName, const QString& dataHome,
                          const QString& programFolder, QString* why);

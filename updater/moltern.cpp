@@ -3,6 +3,7 @@
 
 #include "downloadmanager.h"
 #include "fileinstall.h"
+#include "folderpaths.h"
 #include "processcontrol.h"
 #include "upgradeconfig.h"
 #include "versioncompare.h"
@@ -11,11 +12,15 @@
 #include <QSettings>
 #include <QStringList>
 
+#include <cstdio>
+
 namespace {
 
-// The client waits for the check before it loads the page: the server configuration must
-// arrive whole within this time, however steadily it trickles.
+// The client waits for the check before it loads the page: every download of the check must
+// arrive whole within its time, however steadily it trickles. UPDATER_CONFIG_DEADLINE_MS and
+// UPDATER_INSTALLER_DEADLINE_MS in the environment replace them (for tests).
 const int ConfigDeadlineMs = 10000;
+const int InstallerDeadlineMs = 30000;
 
 enum UpgradeCheckResult {
     NoArgument = -2,
@@ -42,8 +47,14 @@ void UpdateInstaller(CheckContext& context, const QString& key, const QString& s
 {
     const QString url = JoinPath(JoinPath(context.baseUrl, context.modulePath), key);
     const QString downloaded = JoinPath(context.downloadDir, key);
-    if (!DownloadFile(url, downloaded)) {
+    const int deadline = MillisecondsFromEnvironment("UPDATER_INSTALLER_DEADLINE_MS", InstallerDeadlineMs);
+    if (!FolderStaysInside(downloaded, context.downloadDir) || !DownloadFileBefore(url, downloaded, deadline)) {
         context.upgrade.setValue(JoinPath(UpgradeKeys::DownloadFailedGroup, key), url);
+        return;
+    }
+    if (!FolderStaysInside(key, QStringLiteral("."))) {
+        context.upgrade.setValue(JoinPath(UpgradeKeys::InstallFailedGroup, key),
+                                 QStringLiteral("folder outside the program folder"));
         return;
     }
     QString error;
@@ -96,10 +107,8 @@ UpgradeCheckResult CheckModules(CheckContext& context)
     return restartNoted ? ModuleUpgradeRestart : ModuleUpgrade;
 }
 
-UpgradeCheckResult Check(const QString& baseUrl)
+UpgradeCheckResult Check(QSettings& upgrade, const QString& baseUrl)
 {
-    QSettings upgrade(UpgradeKeys::UpgradeConfigFile, QSettings::IniFormat);
-    const SettingsWriter upgradeWriter(upgrade);
     const QString downloadDir = DownloadFolder(upgrade);
     const QString savedConfig = ReadString(upgrade, UpgradeKeys::SavedUpgradeConfig);
     const QString serverConfig = ReadString(upgrade, UpgradeKeys::ServerUpgradeConfig);
@@ -129,7 +138,9 @@ UpgradeCheckResult Check(const QString& baseUrl)
 
     const QString serverConfigUrl = JoinPath(baseUrl, serverConfig);
     const QString savedConfigPath = JoinPath(downloadDir, savedConfig);
-    if (!DownloadFileBefore(serverConfigUrl, savedConfigPath, ConfigDeadlineMs)) {
+    const int deadline = MillisecondsFromEnvironment("UPDATER_CONFIG_DEADLINE_MS", ConfigDeadlineMs);
+    if (!FolderStaysInside(savedConfigPath, downloadDir)
+        || !DownloadFileBefore(serverConfigUrl, savedConfigPath, deadline)) {
         upgrade.setValue(JoinPath(UpgradeKeys::DownloadFailedGroup, serverConfig), serverConfigUrl);
         return DownloadFailed;
     }
@@ -153,6 +164,19 @@ UpgradeCheckResult Check(const QString& baseUrl)
     return CheckModules(context);
 }
 
+// The installer acts on what the update configuration holds, so an answer counts only once the
+// findings behind it are in the file; otherwise the installer would act on an earlier check's.
+UpgradeCheckResult CheckAndRecord(const QString& baseUrl)
+{
+    QSettings upgrade(UpgradeKeys::UpgradeConfigFile, QSettings::IniFormat);
+    const UpgradeCheckResult result = Check(upgrade, baseUrl);
+    if (!SyncSettings(upgrade) && result != ConfigInvalid) {
+        std::fprintf(stderr, "The findings could not be recorded; the check counts as failed\n");
+        return DownloadFailed;
+    }
+    return result;
+}
+
 } // namespace
 
 int main(int argc, char* argv[])
@@ -163,5 +187,5 @@ int main(int argc, char* argv[])
 
     QCoreApplication app(argc, argv);
     EnterProgramFolder();
-    return Check(baseUrl);
+    return CheckAndRecord(baseUrl);
 }

@@ -97,7 +97,7 @@ int StopProgramAt(const QString& executable, int waitMs)
 bool MakeExecutable(const QString& path)
 {
     QFile file(path);
-    if (!file.exists())
+    if (!file.exists() || QFileInfo(path).isSymLink())
         return false;
     QFileDevice::Permissions permissions = file.permissions();
     if (permissions & QFileDevice::ReadOwner)

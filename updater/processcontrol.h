@@ -8,7 +8,8 @@
 // gone. An empty or missing path stops nothing. Returns the number of processes signalled.
 int StopProgramAt(const QString& executable, int waitMs);
 
-// Sets the execute bits that go with the file's read bits.
+// Sets the execute bits that go with the file's read bits. A link is left alone: its mode is
+// that of whatever it leads to.
 bool MakeExecutable(const QString& path);
 
 // Starts the program by full path, detached, with `folder` as its current directory.

@@ -3,6 +3,7 @@
 
 #include "downloadmanager.h"
 #include "fileinstall.h"
+#include "folderpaths.h"
 #include "localdata.h"
 #include "processcontrol.h"
 #include "upgradeconfig.h"
@@ -163,28 +164,37 @@ void InstallModules(bool stopAndRestart, const QString& programFolder, const QSe
         }
         FileSetInstall install;
         QStringList madeFolders;
-        bool staged = true;
+        QString error;
         for (const ModuleFile& file : files) {
+            if (!FolderStaysInside(file.installed, programFolder)) {
+                error = file.installed + QStringLiteral(": folder outside the program folder");
+                break;
+            }
             if (file.dependent && !QDir().exists(file.folder)) {
                 const QString folder = QDir::current().absoluteFilePath(file.folder);
                 if (QDir().mkdir(folder))
                     madeFolders.append(folder);
             }
             if (!install.Add(file.downloaded, file.installed)) {
-                staged = false;
+                error = install.Error();
                 break;
             }
         }
-        if (!staged || !install.Commit()) {
+        if (!error.isEmpty() || !install.Commit()) {
+            if (error.isEmpty())
+                error = install.Error();
             std::fprintf(stderr, "Module %s not installed: %s\n", key.toLocal8Bit().constData(),
-                         install.Error().toLocal8Bit().constData());
-            upgrade.setValue(JoinPath(UpgradeKeys::InstallFailedGroup, key), install.Error());
+                         error.toLocal8Bit().constData());
+            upgrade.setValue(JoinPath(UpgradeKeys::InstallFailedGroup, key), error);
             for (const QString& folder : madeFolders)
                 QDir().rmdir(folder);
             continue;
         }
-        versions.setValue(JoinPath(UpgradeKeys::ModuleVersionGroup, key),
-                          ReadString(upgrade, JoinPath(UpgradeKeys::UpgradeModuleGroup, key)));
+        // The version of what was installed: the server's files are described by its
+        // configuration, whatever an earlier check may have left in UpgradeModule.
+        const QString version = ReadString(server, JoinPath(UpgradeKeys::ModuleVersionGroup, key));
+        if (!version.isEmpty())
+            versions.setValue(JoinPath(UpgradeKeys::ModuleVersionGroup, key), version);
     }
 
     // The restarted client checks at once: what was installed must be on disk by then, and
@@ -221,6 +231,11 @@ void DownloadModules(QSettings& upgrade, QSettings& server, const QString& serve
     for (const QString& key : GroupKeys(upgrade, UpgradeKeys::UpgradeModuleGroup)) {
         for (const ModuleFile& file : FilesOfModule(server, key, serverUrl, downloadDir, modulePath)) {
             if (!IsSafeModuleFile(key, file)) {
+                upgrade.setValue(JoinPath(UpgradeKeys::DownloadFailedGroup, file.name), file.url);
+                continue;
+            }
+            // Checked before any folder is made: one that leads outside gets nothing, not even a folder.
+            if (!FolderStaysInside(file.downloaded, downloadDir)) {
                 upgrade.setValue(JoinPath(UpgradeKeys::DownloadFailedGroup, file.name), file.url);
                 continue;
             }
@@ -268,7 +283,8 @@ int main(int argc, char* argv[])
 
     if (upgrade.value(UpgradeKeys::IsFullUpgrade).toInt() == 1) {
         const QString url = JoinPath(serverUrl, setupPath);
-        if (DownloadFile(url, JoinPath(downloadDir, savedSetup))) {
+        const QString target = JoinPath(downloadDir, savedSetup);
+        if (FolderStaysInside(target, downloadDir) && DownloadFile(url, target)) {
             SyncSettings(upgrade);
             InstallFullSetup(programFolder);
         } else {

@@ -1,4 +1,6 @@
 #include "upgradeconfig.h"
+#include "fileinstall.h"
+#include "folderpaths.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -12,9 +14,32 @@
 
 #include <cstdio>
 
+namespace {
+
+// The settings store writes through a link at its file's name; a file of its own, holding what
+// the link led to, takes the link's place first.
+bool ReplaceLinkByCopy(const QString& path)
+{
+    const QFileInfo info(path);
+    if (!info.isSymLink())
+        return true;
+    if (!info.exists())
+        return ::unlink(QFile::encodeName(path).constData()) == 0;   // leads nowhere: nothing to keep
+    FileSetInstall copy;
+    if (copy.Add(path, path) && copy.Commit())
+        return true;
+    std::fprintf(stderr, "Could not replace the link %s: %s\n", path.toLocal8Bit().constData(),
+                 copy.Error().toLocal8Bit().constData());
+    return false;
+}
+
+} // namespace
+
 bool SyncSettings(QSettings& settings)
 {
     const QString path = QFileInfo(settings.fileName()).absoluteFilePath();
+    if (!ReplaceLinkByCopy(path))
+        return false;
     const QByteArray file = QFile::encodeName(path);
     const QByteArray previous = QFile::encodeName(path + QStringLiteral(".previous"));
     const QByteArray check = QFile::encodeName(path + QStringLiteral(".check"));
@@ -54,7 +79,9 @@ QString JoinPath(const QString& first, const QString& second)
 QString DownloadFolder(const QSettings& upgradeConfig)
 {
     const QString folder = ReadString(upgradeConfig, UpgradeKeys::DownloadDir);
-    return folder.isEmpty() ? QStringLiteral(".") : folder;
+    if (folder.isEmpty() || ResolvedPath(folder) == ResolvedPath(QDir::currentPath()))
+        return UpgradeKeys::DefaultDownloadDir;
+    return folder;
 }
 
 QStringList GroupKeys(QSettings& settings, const QString& group)

@@ -10,6 +10,7 @@ class QSettings;
 namespace UpgradeKeys {
 inline const QString UpgradeConfigFile = QStringLiteral("./config/upgrade.ini");
 inline const QString ClientSettingsFile = QStringLiteral("./config/setting.ini");
+inline const QString DefaultDownloadDir = QStringLiteral("download");
 
 inline const QString DownloadDir = QStringLiteral("App/DownloadDir");
 inline const QString SavedUpgradeConfig = QStringLiteral("App/SavedUpgradeConfig");
@@ -40,7 +41,8 @@ inline const QString Invalid = QStringLiteral("Invalid");
 
 // Writes the store out. The settings store may commit a short file when the disk is full; when
 // the file does not read back with every value, the previous file is put back and the call
-// returns false.
+// returns false. A link at the file's name is replaced by a copy of what it leads to, never
+// written through.
 bool SyncSettings(QSettings& settings);
 
 // Syncs its store that way when it goes; declare it after the store.
@@ -59,7 +61,9 @@ private:
 // Joins two path or URL pieces with exactly one "/" and normalises nothing.
 QString JoinPath(const QString& first, const QString& second);
 
-// App/DownloadDir of the update configuration; an empty value means the program folder.
+// App/DownloadDir of the update configuration. Downloads never land on the installed files:
+// an empty value, or one that leads to the program folder (the current directory), means the
+// default folder below it.
 QString DownloadFolder(const QSettings& upgradeConfig);
 
 // Every key below a group, sub-paths included ("plugins/a.so").

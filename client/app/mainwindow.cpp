@@ -42,6 +42,9 @@ namespace {
 const char kDefaultBackground[] = "QWidget{background:rgb(240,240,240);}";
 // How long a running update check may take once the window closes.
 constexpr int kCheckerGraceMs = 5000;
+// How long the page waits for the update check: well past the checker's own download
+// deadlines, so only a checker that hangs is cut off.
+constexpr int kCheckerWaitMs = 60000;
 
 bool SameOrigin(const QUrl& a, const QUrl& b)
 {
@@ -82,7 +85,7 @@ MainWindow::MainWindow(const QString& address, bool compatibilityMode, int argc,
     m_hostContext.PostTask = fastdelegate::MakeDelegate(this, &MainWindow::PostTask);
     m_hostContext.SetCompatibilityFlag(compatibilityMode ? 1 : 0);
     m_worker = std::make_unique<CTaskWorker>();
-    m_checker = std::make_unique<UpdateChecker>(AppFolder::Path() + QStringLiteral("/Moltern"));
+    m_checker = std::make_unique<UpdateChecker>(AppFolder::Path() + QStringLiteral("/Moltern"), kCheckerWaitMs);
 
     ApplyStartGeometry(argc, m_args);
     BackgroundWidget()->setAttribute(Qt::WA_StyledBackground);

@@ -6,8 +6,16 @@
 #include <csignal>
 #include <utility>
 
-UpdateChecker::UpdateChecker(QString program)
-    : m_program(std::move(program))
+namespace {
+
+// How long a killed checker may take to be gone.
+constexpr int kKillWaitMs = 5000;
+
+}  // namespace
+
+UpdateChecker::UpdateChecker(QString program, int waitLimitMilliseconds)
+    : m_program(std::move(program)),
+      m_waitLimitMs(waitLimitMilliseconds)
 {
 }
 
@@ -24,7 +32,7 @@ int UpdateChecker::Run(const QUrl& url)
     process.setStandardOutputFile(QProcess::nullDevice());
     process.setStandardErrorFile(QProcess::nullDevice());
     process.start(m_program, {url.toString()});
-    if (process.waitForStarted(-1)) {
+    if (process.waitForStarted(m_waitLimitMs)) {
         const qint64 pid = process.processId();
         {
             std::lock_guard<std::mutex> lock(m_mutex);
@@ -32,12 +40,15 @@ int UpdateChecker::Run(const QUrl& url)
             if (m_closing)
                 ::kill(static_cast<pid_t>(pid), SIGKILL);
         }
-        process.waitForFinished(-1);
+        if (!process.waitForFinished(m_waitLimitMs)) {
+            process.kill();
+            process.waitForFinished(kKillWaitMs);
+        }
         {
             std::lock_guard<std::mutex> lock(m_mutex);
             m_running.erase(pid);
         }
-        if (process.exitStatus() == QProcess::CrashExit)
+        if (process.exitStatus() == QProcess::CrashExit || process.state() != QProcess::NotRunning)
             code = kCrashed;
         else
             code = static_cast<signed char>(process.exitCode() & 0xff);

@@ -1,6 +1,7 @@
 #include "clientprompts.h"
 #include "recordingprompter.h"
 #include "scriptedprompter.h"
+#include "updatechecker.h"
 #include "windowfixture.h"
 
 #include <QElapsedTimer>
@@ -126,6 +127,20 @@ TEST(UpdateCheck, ClosingDoesNotWaitForAHangingChecker)
     }
     // The window ended the check after its grace period instead of hanging.
     EXPECT_LT(timer.elapsed(), 30000);
+}
+
+// A checker kept busy for ever (a server that trickles) must not hold the page back: the wait
+// ends at its limit, the checker is ended and the check counts as failed, so nothing is offered.
+TEST(UpdateCheck, WaitForTheCheckerHasALimit)
+{
+    QTemporaryDir dir;
+    WriteChecker(dir.path(), "exec sleep 60\n");
+    UpdateChecker checker(dir.path() + QStringLiteral("/Moltern"), 300);
+    EXPECT_EQ(checker.Run(QUrl(QStringLiteral("http://127.0.0.1:9/"))), UpdateChecker::kCrashed);
+
+    WriteChecker(dir.path(), "exit 3\n");   // a checker that answers in time is heard
+    UpdateChecker patient(dir.path() + QStringLiteral("/Moltern"), 30000);
+    EXPECT_EQ(patient.Run(QUrl(QStringLiteral("http://127.0.0.1:9/"))), 3);
 }
 
 // Runs driven by tests answer from a script; the journal carries the place in the script

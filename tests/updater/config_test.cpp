@@ -64,6 +64,37 @@ TEST(UpgradeConfigTest, GroupKeysIncludeSubfolderKeys)
     EXPECT_EQ(ReadString(settings, QStringLiteral("ModuleVersion/plugins/libb.so")), QStringLiteral("2.0"));
 }
 
+// A settings file that is a link: the new values go to a file of its own in the link's place,
+// holding the values read through the link; what the link led to is not written.
+TEST(UpgradeConfigTest, SettingsWrittenInPlaceOfALink)
+{
+    QTemporaryDir dir;
+    const QString outside = dir.filePath(QStringLiteral("outside.ini"));
+    const QString path = dir.filePath(QStringLiteral("config/upgrade.ini"));
+    {
+        QFile file(outside);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write("[App]\nkept=1\n");
+    }
+    QDir().mkpath(dir.filePath(QStringLiteral("config")));
+    for (const QString& target : {outside, dir.filePath(QStringLiteral("missing.ini"))}) {
+        QFile::remove(path);
+        ASSERT_TRUE(QFile::link(target, path));
+        QSettings settings(path, QSettings::IniFormat);
+        settings.setValue(QStringLiteral("App/added"), 2);
+        EXPECT_TRUE(SyncSettings(settings)) << target.toStdString();
+        EXPECT_FALSE(QFileInfo(path).isSymLink()) << target.toStdString();
+        const QSettings written(path, QSettings::IniFormat);
+        EXPECT_EQ(written.value(QStringLiteral("App/added")).toString(), QStringLiteral("2"));
+        EXPECT_EQ(written.value(QStringLiteral("App/kept")).toString(),
+                  target == outside ? QStringLiteral("1") : QString());
+    }
+    QFile file(outside);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.readAll(), QByteArray("[App]\nkept=1\n"));
+    EXPECT_FALSE(QFileInfo::exists(dir.filePath(QStringLiteral("missing.ini"))));
+}
+
 TEST(LocalDataTest, ClientFolderDerivedFromOwnFolder)
 {
     EXPECT_EQ(DeriveClientDataFolder(QStringLiteral("/h/.local/share/Salvent"), QStringLiteral("Salvent"),
@@ -109,6 +140,8 @@ TEST(LocalDataTest, OnlyTheClientsOwnDataFolderMayBeRemoved)
     QDir().mkpath(data + QStringLiteral("/trap"));
     QFile::link(home, data + QStringLiteral("/trap/Brevix"));        // named like the client, leads home
     QFile::link(data, root.filePath(QStringLiteral("datalink")));   // the data location through a link
+    QDir().mkpath(data + QStringLiteral("/Linked"));
+    QFile::link(data + QStringLiteral("/Org/Brevix"), data + QStringLiteral("/Linked/Brevix"));   // another's folder
 
     const QString own = QFileInfo(data + QStringLiteral("/Brevix")).canonicalFilePath();
     const struct {
@@ -129,6 +162,8 @@ TEST(LocalDataTest, OnlyTheClientsOwnDataFolderMayBeRemoved)
         {data + QStringLiteral("/Brevix/.."), QStringLiteral("Brevix"), program, QString()},
         {data + QStringLiteral("/Other"), QStringLiteral("Brevix"), program, QString()},
         {data + QStringLiteral("/trap/Brevix"), QStringLiteral("Brevix"), program, QString()},
+        {data + QStringLiteral("/Linked/Brevix"), QStringLiteral("Brevix"), program, QString()},
+        {data + QStringLiteral("/Linked/Brevix/"), QStringLiteral("Brevix"), program, QString()},
         {home + QStringLiteral("/Documents"), QStringLiteral("Documents"), program, QString()},
         {home + QStringLiteral("/.config"), QStringLiteral(".config"), program, QString()},
         {home, QStringLiteral("home"), program, QString()},

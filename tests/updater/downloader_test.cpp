@@ -4,6 +4,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -130,6 +131,33 @@ TEST(DownloaderTest, LargeDownloadKeepsMemoryBounded)
         ASSERT_TRUE(file.getChar(&byte));
         EXPECT_EQ(byte, GeneratedByte(position)) << position;
     }
+}
+
+// A link planted at the target is replaced by the downloaded file; what it leads to is never
+// written, whether a file, a missing file or a folder.
+TEST(DownloaderTest, ALinkAtTheTargetIsReplacedNotWrittenThrough)
+{
+    LoopbackHttpServer server;
+    server.SetFile(QStringLiteral("/module.so"), "server bytes");
+    QTemporaryDir dir;
+    const QString outside = dir.filePath(QStringLiteral("outside"));
+    QDir().mkpath(outside + QStringLiteral("/folder"));
+    QFile victim(outside + QStringLiteral("/victim"));
+    ASSERT_TRUE(victim.open(QIODevice::WriteOnly));
+    victim.write("not the server's");
+    victim.close();
+    QDir().mkpath(dir.filePath(QStringLiteral("download")));
+    const char* const targets[] = {"victim", "missing", "folder"};
+    for (const char* pointsTo : targets) {
+        const QString link = dir.filePath(QStringLiteral("download/") + QLatin1String(pointsTo));
+        ASSERT_TRUE(QFile::link(outside + QLatin1Char('/') + QLatin1String(pointsTo), link));
+        EXPECT_TRUE(Download(server.Url(QStringLiteral("/module.so")), link)) << pointsTo;
+        EXPECT_FALSE(QFileInfo(link).isSymLink()) << pointsTo;
+        EXPECT_EQ(ReadAll(link), QByteArray("server bytes")) << pointsTo;
+    }
+    EXPECT_EQ(ReadAll(outside + QStringLiteral("/victim")), QByteArray("not the server's"));
+    EXPECT_FALSE(QFileInfo::exists(outside + QStringLiteral("/missing")));
+    EXPECT_TRUE(QDir(outside + QStringLiteral("/folder")).isEmpty());
 }
 
 TEST(DownloaderTest, FileNameAndFolder)

@@ -151,6 +151,24 @@ TEST(ReplaceFileTest, FullDiskKeepsTheOldFile)
     EXPECT_EQ(QDir(dir.filePath(QStringLiteral("small"))).entryList(QDir::Files | QDir::Hidden).size(), 2);
 }
 
+// Execute bits go with the read bits, on the file itself, never through a link.
+TEST(MakeExecutableTest, SetsTheFilesOwnBitsOnly)
+{
+    QTemporaryDir dir;
+    const QString program = dir.filePath(QStringLiteral("program"));
+    const QString other = dir.filePath(QStringLiteral("other"));
+    const QString link = dir.filePath(QStringLiteral("link"));
+    Write(program, "#!/bin/sh\n", kPlain);
+    Write(other, "data", kPlain);
+    ASSERT_TRUE(QFile::link(other, link));
+
+    EXPECT_TRUE(MakeExecutable(program));
+    EXPECT_EQ(QFile::permissions(program) & 0x7077, kPlain | QFileDevice::ExeOwner | QFileDevice::ExeGroup);
+    EXPECT_FALSE(MakeExecutable(link));
+    EXPECT_EQ(QFile::permissions(other) & 0x7077, kPlain);
+    EXPECT_FALSE(MakeExecutable(dir.filePath(QStringLiteral("missing"))));
+}
+
 // Two copies of one helper under the same name, one inside the folder that is stopped and one
 // outside it: only the first is ended.
 TEST(StopProgramTest, StopsOnlyTheExactExecutable)

@@ -3,11 +3,16 @@
 #include "programfolder.h"
 #include "smallfs.h"
 
+#include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QProcess>
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <cstdint>
+#include <iostream>
 
 namespace {
 
@@ -296,20 +301,150 @@ TEST(MolternChecker, DemoDeviceUpdateTreeIsOptional)
     }
 }
 
-// Without a download folder the downloads land in the program folder, never in "/".
-TEST(MolternChecker, EmptyDownloadFolderMeansProgramFolder)
+// Downloads never land on the installed files: without a download folder, or with one that is
+// the program folder, they go to a folder of their own.
+TEST(MolternChecker, DownloadFolderIsNeverTheProgramFolder)
+{
+    for (const QByteArray& setting : {QByteArray(""), QByteArray("."), QByteArray("./")}) {
+        LoopbackHttpServer server;
+        ProgramFolder folder;
+        folder.WriteFile(QStringLiteral("config/upgrade.ini"),
+                         QByteArray(kUpgradeIni).replace("DownloadDir=download\n", "DownloadDir=" + setting + "\n"));
+        folder.WriteFile(QStringLiteral("config/version.ini"), kVersionIni);
+        const QByteArray serverIni = ServerIni("3.1.0.0", "libplain.so=1.1\n");
+        server.SetFile(QStringLiteral("/upgrade/server.ini"), serverIni);
+
+        const ProgramFolder::Run run = folder.RunProgram(QStringLiteral("Moltern"), {server.BaseUrl()});
+        EXPECT_EQ(run.exitCode, 1) << setting.constData();
+        EXPECT_EQ(folder.ReadFile(QStringLiteral("download/server.ini")), serverIni) << setting.constData();
+        EXPECT_FALSE(folder.Exists(QStringLiteral("server.ini"))) << setting.constData();
+    }
+}
+
+// A server that trickles the new installer never stalls long enough for the data time-out;
+// the deadline ends the download, the old installer stays, the failure is recorded and the
+// check still answers.
+TEST(MolternChecker, InstallerMustArriveBeforeTheDeadline)
 {
     LoopbackHttpServer server;
     ProgramFolder folder;
-    folder.WriteFile(QStringLiteral("config/upgrade.ini"),
-                     QByteArray(kUpgradeIni).replace("DownloadDir=download\n", "DownloadDir=\n"));
+    folder.SetEnvironment(QStringLiteral("UPDATER_INSTALLER_DEADLINE_MS"), QStringLiteral("1500"));
+    folder.WriteFile(QStringLiteral("config/upgrade.ini"), kUpgradeIni);
     folder.WriteFile(QStringLiteral("config/version.ini"), kVersionIni);
-    const QByteArray serverIni = ServerIni("3.1.0.0", "libplain.so=1.1\n");
-    server.SetFile(QStringLiteral("/upgrade/server.ini"), serverIni);
+    server.SetFile(QStringLiteral("/upgrade/server.ini"), ServerIni("3.1.0.0", "Salvent=1.1\nlibplain.so=1.1\n"));
+    // At one byte per 100 ms this would take well over the time the test waits for a run.
+    server.SetRoute(QStringLiteral("/modules/Salvent"), HttpRoute{200, QByteArray(900, 's'), HttpRoute::Mode::Drip});
+    const QByteArray before = folder.ReadFile(QStringLiteral("Salvent"));
 
     const ProgramFolder::Run run = folder.RunProgram(QStringLiteral("Moltern"), {server.BaseUrl()});
+    ASSERT_TRUE(run.finished);
     EXPECT_EQ(run.exitCode, 1);
-    EXPECT_EQ(folder.ReadFile(QStringLiteral("server.ini")), serverIni);
+    EXPECT_TRUE(run.errorOutput.contains("no complete answer within 1500 ms")) << run.errorOutput.toStdString();
+    EXPECT_EQ(folder.ReadFile(QStringLiteral("Salvent")), before);
+    EXPECT_EQ(folder.IniValue(QStringLiteral("config/version.ini"), QStringLiteral("ModuleVersion/Salvent")),
+              QStringLiteral("1.0"));
+    EXPECT_EQ(folder.IniValue(QStringLiteral("config/upgrade.ini"), QStringLiteral("DownloadFailed/Salvent")),
+              server.BaseUrl() + QStringLiteral("/modules/Salvent"));
+    EXPECT_EQ(folder.IniValue(QStringLiteral("config/upgrade.ini"), QStringLiteral("UpgradeModule/libplain.so")),
+              QStringLiteral("1.1"));
+}
+
+// Links planted in the download folder: one at a file's name is replaced by the download and
+// what it leads to stays as it was; a sub-folder that leads out of the download folder is
+// refused.
+TEST(MolternChecker, LinksInTheDownloadFolderAreNotWrittenThrough)
+{
+    const struct {
+        const char* name;
+        const char* link;        // below the download folder
+        const char* pointsTo;    // below the test's root, outside the program folder
+        const char* installer;   // App/Salvent
+        QByteArray serverModules;
+        int exitCode;
+        const char* failed;      // DownloadFailed key expected, or nullptr
+    } cases[] = {
+        {"saved configuration", "server.ini", "victim", "Salvent", "libplain.so=1.1\n", 1, nullptr},
+        {"installer", "Salvent", "victim", "Salvent", "Salvent=1.1\n", 0, nullptr},
+        {"installer's folder", "tools", "outside", "tools/Salvent", "tools/Salvent=1.1\n", 0,
+         "DownloadFailed/tools/Salvent"},
+    };
+    for (const auto& c : cases) {
+        LoopbackHttpServer server;
+        ProgramFolder folder;
+        QDir().mkpath(folder.Root() + QStringLiteral("/outside"));
+        folder.WriteFile(QStringLiteral("../victim"), "not the server's");
+        folder.WriteFile(QStringLiteral("tools/Salvent"), "old installer");
+        QDir().mkpath(folder.Path(QStringLiteral("download")));
+        ASSERT_TRUE(QFile::link(folder.Root() + QLatin1Char('/') + QLatin1String(c.pointsTo),
+                                folder.Path(QStringLiteral("download/")) + QLatin1String(c.link)));
+        folder.WriteFile(QStringLiteral("config/upgrade.ini"),
+                         QByteArray(kUpgradeIni)
+                             .replace("Salvent=Salvent\n", QByteArray("Salvent=") + c.installer + "\n"));
+        folder.WriteFile(QStringLiteral("config/version.ini"), kVersionIni);
+        const QByteArray serverIni = ServerIni("3.1.0.0", c.serverModules);
+        server.SetFile(QStringLiteral("/upgrade/server.ini"), serverIni);
+        server.SetFile(QStringLiteral("/modules/Salvent"), "new installer");
+        server.SetFile(QStringLiteral("/modules/tools/Salvent"), "new installer");
+
+        const ProgramFolder::Run run = folder.RunProgram(QStringLiteral("Moltern"), {server.BaseUrl()});
+        EXPECT_EQ(run.exitCode, c.exitCode) << c.name << run.errorOutput.toStdString();
+        EXPECT_EQ(folder.ReadFile(QStringLiteral("../victim")), QByteArray("not the server's")) << c.name;
+        EXPECT_TRUE(QDir(folder.Root() + QStringLiteral("/outside")).isEmpty()) << c.name;
+        EXPECT_EQ(folder.ReadFile(QStringLiteral("download/server.ini")), serverIni) << c.name;
+        if (c.failed) {
+            EXPECT_TRUE(run.errorOutput.contains("Refusing to write")) << c.name << run.errorOutput.toStdString();
+            EXPECT_EQ(folder.IniValue(QStringLiteral("config/upgrade.ini"), QString::fromLatin1(c.failed)),
+                      server.BaseUrl() + QStringLiteral("/modules/") + QLatin1String(c.installer))
+                << c.name;
+            EXPECT_EQ(folder.ReadFile(QLatin1String(c.installer)), QByteArray("old installer")) << c.name;
+        } else if (QLatin1String(c.link) == QLatin1String("Salvent")) {
+            EXPECT_EQ(folder.ReadFile(QStringLiteral("Salvent")), QByteArray("new installer")) << c.name;
+        }
+    }
+}
+
+// Findings that do not reach the update configuration (a full disk, a file the checker may not
+// write) must not be answered as an offer: the installer would act on an earlier check's
+// findings. The check answers as failed and the file keeps what it held.
+TEST(MolternChecker, FindingsThatCannotBeRecordedAreNotOffered)
+{
+    const QByteArray upgradeIni = QByteArray(kUpgradeIni).replace("isFullUpgrade=1\n", "isFullUpgrade=0\n")
+                                      .replace("stale.so=0.9\n", "libplain.so=9.9\n");
+    for (const bool fullDisk : {true, false}) {
+        LoopbackHttpServer server;
+        ProgramFolder folder;
+        SmallFileSystem small;
+        QString why;
+        if (fullDisk && !small.Mount(folder.Path(QStringLiteral("config")), 256 * 1024, &why)) {
+            std::cout << "skipped the full disk: " << why.toStdString() << "\n";
+            continue;
+        }
+        if (!fullDisk && !folder.RunAsOrdinaryUser(&why)) {
+            std::cout << "skipped the read-only file: " << why.toStdString() << "\n";
+            continue;
+        }
+        folder.WriteFile(QStringLiteral("config/upgrade.ini"), upgradeIni);
+        folder.WriteFile(QStringLiteral("config/version.ini"), kVersionIni);
+        QDir().mkpath(folder.Path(QStringLiteral("download")));
+        const QFileDevice::Permissions readable =
+            QFileDevice::ReadOwner | QFileDevice::ReadGroup | QFileDevice::ReadOther;
+        if (fullDisk) {
+            ASSERT_TRUE(small.FillLeaving(0));
+        } else {
+            QFile::setPermissions(folder.Path(QStringLiteral("download")), QFileDevice::Permissions(0x7777));
+            QFile::setPermissions(folder.Path(QStringLiteral("config/upgrade.ini")), readable);
+            if (::geteuid() != 0)   // the test's own user: the folder must refuse new files too
+                QFile::setPermissions(folder.Path(QStringLiteral("config")), readable | QFileDevice::ExeOwner
+                                          | QFileDevice::ExeGroup | QFileDevice::ExeOther);
+        }
+        server.SetFile(QStringLiteral("/upgrade/server.ini"), ServerIni("3.1.0.0", "libplain.so=1.0.0.2\n"));
+
+        const ProgramFolder::Run run = folder.RunProgram(QStringLiteral("Moltern"), {server.BaseUrl()});
+        QFile::setPermissions(folder.Path(QStringLiteral("config")), QFileDevice::Permissions(0x7755));
+        EXPECT_EQ(static_cast<int8_t>(run.exitCode), -1) << fullDisk << run.errorOutput.toStdString();
+        EXPECT_TRUE(run.errorOutput.contains("Could not write")) << fullDisk << run.errorOutput.toStdString();
+        EXPECT_EQ(folder.ReadFile(QStringLiteral("config/upgrade.ini")), upgradeIni) << fullDisk;
+    }
 }
 
 } // namespace

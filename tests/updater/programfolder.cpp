@@ -8,6 +8,7 @@
 #include <QSettings>
 #include <QThread>
 
+#include <pwd.h>
 #include <signal.h>
 #include <unistd.h>
 
@@ -82,6 +83,26 @@ QString ProgramFolder::InstallHelper(const QString& source, const QString& relat
     return path;
 }
 
+bool ProgramFolder::RunAsOrdinaryUser(QString* why)
+{
+    if (::geteuid() != 0)
+        return true;
+    const QString setpriv = QStringLiteral("/usr/bin/setpriv");
+    const passwd* nobody = ::getpwnam("nobody");
+    if (!QFileInfo(setpriv).isExecutable() || nobody == nullptr) {
+        *why = QStringLiteral("no setpriv or no user nobody");
+        return false;
+    }
+    const QFileDevice::Permissions open = QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner
+        | QFileDevice::ReadGroup | QFileDevice::ExeGroup | QFileDevice::ReadOther | QFileDevice::ExeOther;
+    for (const QString& folder : {Root(), App(), Path(QStringLiteral("config"))})
+        QFile::setPermissions(folder, open);
+    m_runAs = QStringList{setpriv, QStringLiteral("--reuid=%1").arg(nobody->pw_uid),
+                          QStringLiteral("--regid=%1").arg(nobody->pw_gid), QStringLiteral("--clear-groups"),
+                          QStringLiteral("--")};
+    return true;
+}
+
 ProgramFolder::Run ProgramFolder::RunProgram(const QString& name, const QStringList& arguments) const
 {
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
@@ -95,14 +116,19 @@ ProgramFolder::Run ProgramFolder::RunProgram(const QString& name, const QStringL
         environment.insert(QStringLiteral("UPDATER_DATA_TIMEOUT_MS"), QString::number(m_dataTimeoutMs));
     else
         environment.remove(QStringLiteral("UPDATER_DATA_TIMEOUT_MS"));
-    environment.remove(QStringLiteral("UPDATER_CONFIG_DEADLINE_MS"));
+    for (const char* deadline :
+         {"UPDATER_CONFIG_DEADLINE_MS", "UPDATER_INSTALLER_DEADLINE_MS", "UPDATER_DOWNLOAD_DEADLINE_MS"})
+        environment.remove(QString::fromLatin1(deadline));
     for (const QString& name : m_environment.keys())
         environment.insert(name, m_environment.value(name));
 
     QProcess process;
     process.setProcessEnvironment(environment);
     process.setWorkingDirectory(Root());   // the programs must find their folder themselves
-    process.start(Path(name), arguments);
+    if (m_runAs.isEmpty())
+        process.start(Path(name), arguments);
+    else
+        process.start(m_runAs.first(), m_runAs.mid(1) + QStringList{Path(name)} + arguments);
     Run run;
     run.finished = process.waitForFinished(60000);
     if (!run.finished)

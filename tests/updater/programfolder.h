@@ -2,6 +2,7 @@
 
 #include <QList>
 #include <QProcess>
+#include <QStringList>
 #include <QString>
 #include <QTemporaryDir>
 
@@ -34,6 +35,11 @@ public:
     QString InstallHelper(const QString& source, const QString& relative) const;
     QString UniqueName(const QString& stem) const;
 
+    // Runs the programs as an ordinary user: as "nobody" when the test runs as root (the
+    // folders are opened for reading), else as the test's own user. False, with `why`, when
+    // that is not possible here.
+    bool RunAsOrdinaryUser(QString* why);
+
     void SetDataTimeoutMs(int milliseconds) { m_dataTimeoutMs = milliseconds; }
     void SetEnvironment(const QString& name, const QString& value) { m_environment.insert(name, value); }
 
@@ -57,4 +63,5 @@ private:
     QTemporaryDir m_root;
     int m_dataTimeoutMs = 0;
     QProcessEnvironment m_environment;
+    QStringList m_runAs;   // setpriv and its options, when the programs change their user
 };

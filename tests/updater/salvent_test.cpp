@@ -29,7 +29,9 @@ const char kServerIni[] =
     "[libdeep.so_DependModule]\nlibdeep.so=deep/er\n"
     "[libevil.so_DependModule]\nevil.so=../outside\n"
     "[libhalf.so_DependModule]\nlibhalf.so=plugins\nhalfres.dat=plugins\n"
-    "[skin.pak_DependModule]\nskin1.dat=skins\nskin2.dat=skins\n";
+    "[skin.pak_DependModule]\nskin1.dat=skins\nskin2.dat=skins\n"
+    "[ModuleVersion]\nlibplain.so=2.0\nlibpkg.so=3.0\nlibbroken.so=5.0\nlibstalled.so=6.0\nlibdeep.so=7.0\n"
+    "libevil.so=8.0\nlibhalf.so=5.5\nskin.pak=4.0\nnewtool=1.2\nfull/libbig.so=2.0\n";
 
 const char kVersionIni[] =
     "[App]\nSetupVersion=3.1.0.0\n"
@@ -313,6 +315,114 @@ TEST_F(SalventTest, FullConfigFolderKeepsItsFiles)
     EXPECT_TRUE(ClientRestarted());
 }
 
+// The version recorded is that of the files installed, as the server's configuration gives it,
+// never a value an earlier check left in the update configuration.
+TEST_F(SalventTest, RecordsTheVersionOfWhatItInstalled)
+{
+    m_folder.WriteFile(QStringLiteral("config/upgrade.ini"), UpgradeIni(m_client, m_server.BaseUrl(), 0, "libplain.so=9.9\n"));
+    m_server.SetFile(QStringLiteral("/modules/libplain.so"), "new plain");
+
+    RunSalvent();
+    EXPECT_EQ(m_folder.ReadFile(QStringLiteral("libplain.so")), QByteArray("new plain"));
+    EXPECT_EQ(Version(QStringLiteral("ModuleVersion/libplain.so")), QStringLiteral("2.0"));
+    EXPECT_TRUE(ClientRestarted());
+}
+
+// Downloads never land on the installed files: without a download folder, or with one that is
+// the program folder, they go to a folder of their own, and a module whose second file fails
+// keeps its old files.
+TEST_F(SalventTest, DownloadFolderIsNeverTheProgramFolder)
+{
+    m_server.SetFile(QStringLiteral("/modules/libplain.so"), "new plain");
+    m_server.SetFile(QStringLiteral("/modules/plugins/libhalf.so"), "new half");   // halfres.dat: 404
+    m_folder.WriteFile(QStringLiteral("server.ini"), kServerIni);   // where the program folder would hold it
+    for (const QString& setting : {QString(), QStringLiteral("."), m_folder.App() + QStringLiteral("/")}) {
+        m_folder.WriteFile(QStringLiteral("plugins/libhalf.so"), "old half");
+        m_folder.WriteFile(QStringLiteral("config/upgrade.ini"),
+                           UpgradeIni(m_client, m_server.BaseUrl(), 0, "libplain.so=2.0\nlibhalf.so=5.5\n")
+                               .replace("DownloadDir=download", "DownloadDir=" + setting.toUtf8()));
+        RunSalvent();
+        EXPECT_EQ(m_folder.ReadFile(QStringLiteral("plugins/libhalf.so")), QByteArray("old half"))
+            << setting.toStdString();
+        EXPECT_FALSE(m_folder.Exists(QStringLiteral("plugins/halfres.dat"))) << setting.toStdString();
+        EXPECT_EQ(Version(QStringLiteral("ModuleVersion/libhalf.so")), QStringLiteral("1.0")) << setting.toStdString();
+        EXPECT_EQ(m_folder.ReadFile(QStringLiteral("download/plugins/libhalf.so")), QByteArray("new half"))
+            << setting.toStdString();
+        EXPECT_EQ(m_folder.ReadFile(QStringLiteral("libplain.so")), QByteArray("new plain")) << setting.toStdString();
+    }
+    EXPECT_TRUE(ClientRestarted());
+}
+
+// Links planted where downloads and installs write: a link at a file's name is replaced and
+// what it leads to stays as it was; a sub-folder that leads out of the download folder or the
+// program folder is refused and its module is not installed.
+TEST_F(SalventTest, LinksAreReplacedOrRefusedNeverWrittenThrough)
+{
+    m_server.SetFile(QStringLiteral("/modules/libplain.so"), "new plain");
+    m_server.SetFile(QStringLiteral("/modules/plugins/libpkg.so"), "new pkg");
+    m_server.SetFile(QStringLiteral("/modules/plugins/pkgres.dat"), "new res");
+    const QString outside = m_folder.Root() + QStringLiteral("/outside");
+    const QString victim = m_folder.Root() + QStringLiteral("/victim");
+    const struct {
+        const char* name;
+        const char* link;        // below the program folder
+        QString pointsTo;
+        const char* module;
+        const char* failed;      // the failure record expected, or nullptr
+    } cases[] = {
+        {"downloaded file", "download/libplain.so", victim, "libplain.so", nullptr},
+        {"download sub-folder", "download/plugins", outside, "libpkg.so", "DownloadFailed/libpkg.so"},
+        {"installed sub-folder", "plugins", outside, "libpkg.so", "InstallFailed/libpkg.so"},
+        // The folder a dependent file needs would be made inside the link's target.
+        {"download sub-folder above a missing one", "download/deep", outside, "libdeep.so", "DownloadFailed/libdeep.so"},
+    };
+    for (const auto& c : cases) {
+        QDir().mkpath(outside);
+        m_folder.WriteFile(QStringLiteral("../victim"), "not the server's");
+        QDir(m_folder.Path(QStringLiteral("download/plugins"))).removeRecursively();
+        QDir(m_folder.Path(QStringLiteral("plugins"))).removeRecursively();
+        ASSERT_TRUE(QFile::link(c.pointsTo, m_folder.Path(QString::fromLatin1(c.link)))) << c.name;
+        m_folder.WriteFile(QStringLiteral("config/upgrade.ini"),
+                           UpgradeIni(m_client, m_server.BaseUrl(), 0, QByteArray(c.module) + "=2.0\n"));
+
+        const ProgramFolder::Run run = RunSalvent();
+        EXPECT_EQ(m_folder.ReadFile(QStringLiteral("../victim")), QByteArray("not the server's")) << c.name;
+        EXPECT_TRUE(QDir(outside).isEmpty()) << c.name;
+        if (c.failed) {
+            EXPECT_TRUE(run.errorOutput.contains("Refusing to write")) << c.name << run.errorOutput.toStdString();
+            EXPECT_NE(m_folder.IniValue(QStringLiteral("config/upgrade.ini"), QString::fromLatin1(c.failed)),
+                      QStringLiteral("<absent>"))
+                << c.name;
+            EXPECT_NE(Version(QStringLiteral("ModuleVersion/") + QLatin1String(c.module)), QStringLiteral("2.0"))
+                << c.name;
+        } else {
+            EXPECT_EQ(m_folder.ReadFile(QStringLiteral("libplain.so")), QByteArray("new plain")) << c.name;
+            EXPECT_EQ(m_folder.ReadFile(QStringLiteral("download/libplain.so")), QByteArray("new plain")) << c.name;
+        }
+        QFile::remove(m_folder.Path(QString::fromLatin1(c.link)));
+    }
+    EXPECT_TRUE(ClientRestarted());
+}
+
+// The client's data folder is itself a link (to another application's folder of the same
+// name): it is refused, and what it leads to stays.
+TEST_F(SalventTest, DataFolderThatIsALinkIsNotFollowed)
+{
+    const QString own = m_folder.DataHome() + QLatin1Char('/') + m_client;
+    const QString other = m_folder.DataHome() + QStringLiteral("/Other/") + m_client;
+    QDir().mkpath(other + QStringLiteral("/keep"));
+    QDir(own).removeRecursively();
+    ASSERT_TRUE(QFile::link(other, own));
+    m_folder.WriteFile(QStringLiteral("config/upgrade.ini"), UpgradeIni(m_client, m_server.BaseUrl(), 0, ""));
+    for (const QString& localData : {QString(), own}) {
+        m_folder.WriteFile(QStringLiteral("config/setting.ini"), "[App]\nlocalData=" + localData.toUtf8() + "\n");
+        const ProgramFolder::Run run = RunSalvent();
+        EXPECT_TRUE(run.errorOutput.contains("Refusing to remove")) << run.errorOutput.toStdString();
+        EXPECT_TRUE(QFileInfo::exists(other + QStringLiteral("/keep"))) << localData.toStdString();
+    }
+    EXPECT_TRUE(ClientRestarted());
+}
+
 TEST_F(SalventTest, FullUpgradeStartsTheSetupInsteadOfTheClient)
 {
     QFile setup(QStringLiteral(FAKE_SETUP_PATH));
@@ -347,7 +457,9 @@ TEST_F(SalventTest, FailedSetupDownloadLeavesTheClientRunning)
         {"not found", HttpRoute{404, "no", HttpRoute::Mode::Complete}},
         {"closed half-way", HttpRoute{200, QByteArray(4096, 's'), HttpRoute::Mode::CloseMidway}},
         {"no answer", HttpRoute{200, "x", HttpRoute::Mode::Silent}},
+        {"trickling past the deadline", HttpRoute{200, QByteArray(900, 's'), HttpRoute::Mode::Drip}},
     };
+    m_folder.SetEnvironment(QStringLiteral("UPDATER_DOWNLOAD_DEADLINE_MS"), QStringLiteral("1500"));
     for (const auto& c : cases) {
         m_server.SetRoute(QStringLiteral("/setup/full.bin"), c.route);
         m_folder.WriteFile(QStringLiteral("config/upgrade.ini"), UpgradeIni(m_client, m_server.BaseUrl(), 1, ""));
