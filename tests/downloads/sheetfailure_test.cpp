@@ -1,6 +1,6 @@
-// Sheets that cannot be written: the spreadsheet writer module on a full disk, and a search
-// job's sheet on a full disk or in a folder it may not write. A failed save never leaves a
-// short or empty sheet in place, and the job says the sheet failed.
+// Sheets that cannot be written, with the real spreadsheet writer: the exporter and a search
+// job on a full disk or in a folder they may not write. A failed save leaves no partial sheet
+// behind, and the job says the sheet failed.
 
 #include <sys/mount.h>
 #include <sys/stat.h>
@@ -153,47 +153,12 @@ protected:
         m_library.unload();
     }
 
-    // A small file system on a folder of the test, or a skip when it cannot be mounted.
-    QString SmallFolder(SmallFileSystem& small, qint64 bytes)
-    {
-        const QString folder = m_dir.filePath(QStringLiteral("small"));
-        QString why;
-        if (!small.Mount(folder, bytes, &why)) {
-            return QString();
-        }
-        return folder;
-    }
-
     std::unique_ptr<testsupport::TestHost> m_host = std::make_unique<testsupport::TestHost>();
     QLibrary m_library;
     void (*m_clear)(void*) = nullptr;
     Foundation::CSharedPtr<IFileOperation> m_writer;
     QTemporaryDir m_dir;
 };
-
-// The writer buffers its text: a full disk shows only when the buffer goes out. The save
-// must fail then and leave the last complete sheet in place, not an empty or short one.
-TEST_F(SheetFailure, WriterReportsAFullDiskAndKeepsTheLastCompleteSheet)
-{
-    SmallFileSystem small;
-    const QString folder = SmallFolder(small, 256 * 1024);
-    if (folder.isEmpty()) {
-        GTEST_SKIP() << "no small file system (needs the right to mount)";
-    }
-    const std::string path = (folder + QStringLiteral("/ivs.xls")).toStdString();
-    ASSERT_TRUE(m_writer->Open(path, "Results"));
-    ASSERT_TRUE(m_writer->AppendRow(path, Rows(3)));
-    ASSERT_TRUE(m_writer->Save(path));
-    ASSERT_EQ(RowsOf(QString::fromStdString(path)), 3);
-
-    // Less than the write buffer, more than the room left: the error shows only at the flush.
-    ASSERT_TRUE(small.FillLeaving(4 * 1024));
-    ASSERT_TRUE(m_writer->AppendRow(path, Rows(40)));
-    EXPECT_FALSE(m_writer->Save(path));
-    EXPECT_FALSE(m_writer->Close(path));
-    EXPECT_EQ(RowsOf(QString::fromStdString(path)), 3);
-    EXPECT_EQ(FilesBelow(folder), QStringList{QStringLiteral("ivs.xls")}) << "a temporary file was left";
-}
 
 // The exporter's sheet fails when the disk fills part way and when its folder may not be
 // written; either way the exporter says so and leaves no sheet behind.
