@@ -1,5 +1,7 @@
 #include "download.h"
 
+#include <chrono>
+
 #include <QDebug>
 #include <QFile>
 #include <QString>
@@ -22,6 +24,8 @@ constexpr int kFeedRetryMs = 50;
 constexpr int kWriteAttempts = 3;
 constexpr int kDrainPollMs = 5;
 constexpr int kDrainSettleMs = 500;
+// A player that converts nothing for this long has stalled, as one that refuses input does.
+constexpr std::chrono::milliseconds kStallTimeout(kFeedAttempts * kFeedRetryMs);
 constexpr int32_t kBufferKindDecoded = 3;
 
 }  // namespace
@@ -233,7 +237,13 @@ bool CDownloadNormal::OnData(const unsigned char* data, uint32_t size, uint32_t 
             return false;
         }
         const QString path = MakeUniqueFileName((m_folder + "/" + m_fileName).c_str());
-        m_output = OpenQFile(path.toLocal8Bit().constData(), "wb");
+        // Only a new file: an entry that took the name meanwhile (a link, a named pipe) is
+        // never opened.
+        m_output = new QFile(path);
+        if (!m_output->open(QIODevice::WriteOnly | QIODevice::NewOnly)) {
+            delete m_output;
+            m_output = nullptr;
+        }
         if (m_output == nullptr) {
             qDebug() << "CDownloadNormal::Start: ERROR: OpenFileIO failed!" << "fileName:" << path;
             lock.unlock();
@@ -273,6 +283,13 @@ void CDownloadNormal::DiscardOutput()
 
 void CDownloadNormal::OnPosition(uint32_t /*total*/, int32_t downloaded)
 {
+    if (downloaded == -1 && m_recordFormat != 0 && !FinishConversion()) {
+        // The player kept part of the stream: the converted file is incomplete.
+        qDebug() << "CDownloadNormal::OnPosition: ERROR: the player did not convert the whole stream";
+        DiscardLockedOutput();
+        SetState(StateFailed);
+        return;
+    }
     if (downloaded == -1 || downloaded == -2) {
         // Everything received is on disk before anyone hears of the end.
         if (!CloseOutput() && downloaded == -1) {
@@ -346,31 +363,59 @@ bool CDownloadNormal::Shutdown(bool onlyWithHandle)
     }
     // The file is closed whatever the device answered, so no buffered bytes are lost.
     CloseOutput();
-    if (m_recordFormat != 0 && m_port != 0) {
-        HostContext* context = &m_context;
-        for (;;) {
-            const int32_t remain = PLAY_CALL(context, PLAY_GetSourceBufferRemain, m_port);
-            const int32_t buffered = PLAY_CALL(context, PLAY_GetBufferValue, m_port, kBufferKindDecoded);
-            if (remain + buffered <= 0) {
-                break;
-            }
-            QThread::msleep(kDrainPollMs);
-        }
-        QThread::msleep(kDrainSettleMs);
-        PLAY_CALL(context, PLAY_StopDataRecord, m_port);
-        PLAY_CALL(context, PLAY_Stop, m_port);
-        ReleasePort();
-    }
+    const bool drained = m_recordFormat == 0 || FinishConversion();
     const int state = m_state.load();
-    if (state == StateDownloading || state == StatePaused) {
-        // Cut off before the device's end of data (stopped, or the player stalled): the file
-        // is a truncated copy, so it goes and the download counts as failed.
+    if (!drained || state == StateDownloading || state == StatePaused) {
+        // Cut off before the device's end of data (stopped, or the player stalled), or the
+        // player kept part of it: the file is a truncated copy, so it goes and the download
+        // counts as failed.
         DiscardLockedOutput();
-        SetState(StateFailed);
+        if (state != StateFailed) {
+            SetState(StateFailed);
+        }
     } else if (state != StateFinished && state != StateFailed) {
         SetState(StateFinished);
     }
     return true;
+}
+
+bool CDownloadNormal::FinishConversion()
+{
+    std::lock_guard<std::mutex> lock(m_portLock);
+    if (m_port == 0) {
+        return true;  // finished before, or never started
+    }
+    HostContext* context = &m_context;
+    // Waits while the player converts what it holds; ends when it has stopped taking any.
+    bool drained = false;
+    int64_t lastHeld = -1;
+    auto lastProgress = std::chrono::steady_clock::now();
+    for (;;) {
+        const int64_t remain = std::max<int32_t>(PLAY_CALL(context, PLAY_GetSourceBufferRemain, m_port), 0);
+        const int64_t buffered =
+            std::max<int32_t>(PLAY_CALL(context, PLAY_GetBufferValue, m_port, kBufferKindDecoded), 0);
+        const int64_t held = remain + buffered;
+        if (held == 0) {
+            drained = true;
+            break;
+        }
+        const auto now = std::chrono::steady_clock::now();
+        if (lastHeld < 0 || held < lastHeld) {
+            lastHeld = held;
+            lastProgress = now;
+        } else if (now - lastProgress >= kStallTimeout) {
+            qDebug() << "CDownloadNormal: ERROR: the player stalled with" << held << "bytes left";
+            break;
+        }
+        QThread::msleep(kDrainPollMs);
+    }
+    if (drained) {
+        QThread::msleep(kDrainSettleMs);
+    }
+    PLAY_CALL(context, PLAY_StopDataRecord, m_port);
+    PLAY_CALL(context, PLAY_Stop, m_port);
+    ReleasePort();
+    return drained;
 }
 
 void CDownloadNormal::StopLater()

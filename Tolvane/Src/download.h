@@ -63,7 +63,7 @@ protected:
     std::string m_folder;
     std::string m_fileName;
     bool m_byTime;
-    int m_port = 0;
+    std::atomic<int32_t> m_port{0};
     int m_recordFormat;
 };
 
@@ -95,6 +95,9 @@ protected:
     // One write of a block to the output file; -1 on failure.
     virtual qint64 WriteOutput(const char* data, qint64 size);
     void StartConverting(Json::Value& fileInfo);
+    // Lets the player convert what it holds, then ends the record and gives the port back;
+    // false when the player stalled with data left (the file is incomplete).
+    bool FinishConversion();
     void ReleasePort();
     // Stops on a thread of its own after the player kept refusing data.
     void StopLater();
@@ -109,6 +112,7 @@ protected:
     QString m_outputPath;  // the file being written, once known
     std::mutex m_outputLock;  // the output file is written on the device's thread
     std::mutex m_stopLock;
+    std::mutex m_portLock;  // the port is finished from the stop or from the device's end of data
 };
 
 class CDownloadByPlayback : public CDownloadNormal {

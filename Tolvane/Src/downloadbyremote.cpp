@@ -1,9 +1,13 @@
 #include "downloadbyremote.h"
 
+#include <stdio.h>
+#include <unistd.h>
+
 #include <QByteArray>
 #include <QDebug>
 #include <QFile>
 #include <QString>
+#include <QTemporaryFile>
 
 #include <foundation/JsonRead.h>
 
@@ -65,12 +69,11 @@ bool CDownloadByRemote::Start()
         return ok;
     }
 
+    // Written whole beside the target and renamed over it, so a failure leaves no partial
+    // file and whatever was there (a file, a link, a named pipe) is replaced, never opened.
     const bool ok = WriteContents(Foundation::JsonStringOrEmpty(*contents), local);
     if (ok) {
         m_progress = 100.0;
-    } else {
-        // A partial file is worth nothing: remove it and say so.
-        RemoveFile(local.toLocal8Bit().constData());
     }
     SetState(ok ? StateFinished : StateFailed);
     return ok;
@@ -82,13 +85,20 @@ bool CDownloadByRemote::WriteContents(const std::string& text, const QString& lo
     const std::string::size_type at = text.find(kPrefix);
     const std::string encoded = at == std::string::npos ? text : text.substr(at + kPrefix.size());
     const QByteArray bytes = QByteArray::fromBase64(QByteArray::fromStdString(encoded));
-    QFile file(localPath);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+    QTemporaryFile file(localPath + QStringLiteral(".XXXXXX"));
+    if (!file.open()) {
         return false;
     }
-    const bool written = file.write(bytes) == bytes.size() && file.flush();
+    const bool written = file.write(bytes) == bytes.size() && file.flush() && ::fsync(file.handle()) == 0 &&
+                         file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                             QFileDevice::ReadGroup | QFileDevice::ReadOther);
     file.close();
-    return written;
+    if (!written || ::rename(QFile::encodeName(file.fileName()).constData(),
+                             QFile::encodeName(localPath).constData()) != 0) {
+        return false;  // the temporary file goes with the object
+    }
+    file.setAutoRemove(false);
+    return true;
 }
 
 bool CDownloadByRemote::Stop()

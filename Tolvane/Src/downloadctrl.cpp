@@ -543,24 +543,76 @@ void CDownloadCtrl::SettleSearchTotal()
 
 Json::Value CDownloadCtrl::GetProgress()
 {
+    Json::Value record(Json::objectValue);
     if (!m_worker) {
-        Json::Value record(Json::objectValue);
         record["Process"] = 100;
-        record["State"] = StateEnded;
-        return record;
+    } else {
+        SettleSearchTotal();
+        record = m_worker->GetProgress();
+        const int state = m_state.load();
+        if (Foundation::JsonToInt(JsonMember(record, "Process")) >= 100 && state != StateEnded &&
+            state != StateFailed) {
+            End(true);
+        }
     }
-    SettleSearchTotal();
-    Json::Value record = m_worker->GetProgress();
-    if (Foundation::JsonToInt(JsonMember(record, "Process")) >= 100) {
-        m_state = StateEnded;
+    const Json::Value failedSheets = FailedSheets();
+    if (!failedSheets.empty()) {
+        record["FailedSheets"] = failedSheets;
     }
     record["State"] = m_state.load();
     return record;
 }
 
+void CDownloadCtrl::End(bool allRows)
+{
+    // Ended first, so a batch on its way is refused for good; then the search (whose thread
+    // hands batches to the worker) goes before the worker, and the files the worker
+    // accounted for decide the rows' links before the sheets are completed.
+    m_state = StateEnded;
+    m_search.reset();
+    if (m_worker) {
+        m_worker->Shutdown();
+        MarkUnfinishedRows(JsonMember(m_worker->GetProgress(), "SucceededFileIds"));
+    }
+    FinishSheets(allRows);
+    if (!m_failedSheets.empty()) {
+        m_state = StateFailed;
+    }
+}
+
+void CDownloadCtrl::FinishSheets(bool allRows)
+{
+    for (auto& exporter : m_exporters) {
+        const std::string path = exporter.second->GetFilePath();
+        const bool hadData = m_exportersWithData.count(exporter.second.get()) != 0;
+        if (!allRows) {
+            exporter.second->Stop();
+        }
+        if (!exporter.second->Finish()) {
+            m_failedSheets.append(path);  // the exporter left no partial sheet
+        } else if (!hadData) {
+            RemoveFile(path.c_str());
+        }
+        exporter.second.reset();
+    }
+    m_exporters.clear();
+    m_exportersWithData.clear();
+}
+
+Json::Value CDownloadCtrl::FailedSheets() const
+{
+    Json::Value failed = m_failedSheets;
+    for (const auto& exporter : m_exporters) {
+        if (exporter.second->IsFailed()) {
+            failed.append(exporter.second->GetFilePath());
+        }
+    }
+    return failed;
+}
+
 bool CDownloadCtrl::Pause(const Json::Value& fileIds)
 {
-    if (!fileIds.isArray() || fileIds.empty()) {
+    if (CDownloadFileCtrl::IsEmptyList(fileIds)) {
         m_state = StatePaused;
     }
     if (m_worker) {
@@ -580,31 +632,14 @@ bool CDownloadCtrl::Resume(const Json::Value& fileIds)
 
 bool CDownloadCtrl::Stop(const Json::Value& fileIds)
 {
-    if (fileIds.isArray() && !fileIds.empty()) {
+    if (!CDownloadFileCtrl::IsEmptyList(fileIds)) {
         if (m_worker) {
             m_worker->Stop(fileIds);
         }
         return true;
     }
-    // Ended first, so a batch on its way is refused for good; then the search (whose thread
-    // hands batches to the worker) goes before the worker.
-    m_state = StateEnded;
-    m_search.reset();
-    if (m_worker) {
-        m_worker->Shutdown();
-        MarkUnfinishedRows(JsonMember(m_worker->GetProgress(), "SucceededFileIds"));
-    }
+    End(false);
     m_worker.reset();
-    for (auto& exporter : m_exporters) {
-        const std::string path = exporter.second->GetFilePath();
-        const bool hadData = m_exportersWithData.count(exporter.second.get()) != 0;
-        exporter.second.reset();
-        if (!hadData) {
-            RemoveFile(path.c_str());
-        }
-    }
-    m_exporters.clear();
-    m_exportersWithData.clear();
     m_builders.clear();
     return true;
 }

@@ -5,7 +5,8 @@
 // spreadsheet per event kind. It has no thread and no lock of its own: its owner calls it
 // under the owner's locks; the search thread and the strategies' threads call back.
 //
-// States: 0 waiting, 2 running, 3 ended, 4 paused.
+// States: 0 waiting, 2 running, 3 ended, 4 paused, 5 ended with a sheet that could not be
+// written (its path is in the progress record's "FailedSheets").
 
 #include <atomic>
 #include <map>
@@ -29,7 +30,7 @@ class CExcelRowBuilder;
 
 class CDownloadCtrl {
 public:
-    enum State { StateWaiting = 0, StateRunning = 2, StateEnded = 3, StatePaused = 4 };
+    enum State { StateWaiting = 0, StateRunning = 2, StateEnded = 3, StatePaused = 4, StateFailed = 5 };
     enum SaveBits { SaveVideo = 1, SavePictures = 2, SaveSheets = 4 };
     // (job, success of the video piece that just ended)
     using FinishedHandler = fastdelegate::FastDelegate<void(CDownloadCtrl* job, bool success)>;
@@ -85,6 +86,14 @@ private:
     void SettleSearchTotal();
     // Stopped before they were complete: their rows link to nothing.
     void MarkUnfinishedRows(const Json::Value& succeededIds);
+    // Ends the job: the search and the worker stop, and the sheets are completed before the
+    // job says it has ended (state 5 when one could not be written). Rows not yet written
+    // are written when the job ended by itself (allRows) and dropped when it was stopped.
+    void End(bool allRows);
+    // Saves and closes every sheet; a sheet without data rows is removed, a failed one noted.
+    void FinishSheets(bool allRows);
+    // The paths of the sheets that could not be written, so far.
+    Json::Value FailedSheets() const;
 
     HostContext* m_context = nullptr;
     std::unique_ptr<CDownloadFileCtrl> m_worker;
@@ -92,6 +101,7 @@ private:
     std::map<std::string, std::unique_ptr<CExcelExporter>> m_exporters;
     std::map<std::string, std::unique_ptr<CExcelRowBuilder>> m_builders;
     std::set<CExcelExporter*> m_exportersWithData;
+    Json::Value m_failedSheets{Json::arrayValue};  // of the exporters finished already
     Json::Value m_channelNames{Json::objectValue};
     Json::Value m_description;
     std::string m_saveFolder;

@@ -19,15 +19,28 @@ namespace Tolvane {
 
 namespace {
 
+// The file ids of a list; elements that are not whole numbers in range name no file.
 std::vector<int> IdsOf(const Json::Value& ids)
 {
     std::vector<int> out;
     if (ids.isArray()) {
         for (const Json::Value& id : ids) {
-            out.push_back(Foundation::JsonToInt(id));
+            if (id.isNumeric() && id.isInt()) {
+                out.push_back(id.asInt());
+            }
         }
     }
     return out;
+}
+
+bool Contains(const Json::Value& array, int id)
+{
+    for (const Json::Value& element : array) {
+        if (Foundation::JsonToInt(element) == id) {
+            return true;
+        }
+    }
+    return false;
 }
 
 bool IsFinal(int state)
@@ -300,7 +313,7 @@ void CDownloadFileCtrl::PieceEnded(int id, bool succeeded)
 
 bool CDownloadFileCtrl::IsEmptyList(const Json::Value& ids)
 {
-    return !ids.isArray() || ids.empty();
+    return ids.isNull() || (ids.isArray() && ids.empty());
 }
 
 bool CDownloadFileCtrl::Pause(const Json::Value& ids)
@@ -394,20 +407,25 @@ bool CDownloadFileCtrl::Stop(const Json::Value& ids)
         bool current = false;
         {
             std::lock_guard<std::mutex> tally(m_tallyLock);
-            current = id == m_currentId && m_current.download != nullptr;
+            // Only a file of this job that has not ended counts as deleted, and only once.
+            if (id < 0 || id > m_lastId || Contains(m_deleted, id) || Contains(m_succeeded, id) ||
+                Contains(m_failed, id)) {
+                continue;
+            }
+            current = id == m_currentId;
             // A stopped file counts as deleted, never as succeeded or failed as well.
             m_tallies.erase(id);
             m_deleted.append(id);
-            RemoveFirst(m_succeeded, id);
-            RemoveFirst(m_failed, id);
         }
         if (current) {
+            // Its pieces not started yet go; the running one ends when it reports.
             for (Piece& piece : m_remaining) {
                 delete piece.download;
             }
             m_remaining.clear();
-            m_current.download->Stop();
-            continue;
+            if (m_current.download != nullptr) {
+                m_current.download->Stop();
+            }
         }
         m_waiting.erase(id);
         m_pausedWaiting.erase(id);
@@ -434,20 +452,6 @@ void CDownloadFileCtrl::StopAll()
     }
     m_remaining.clear();
     m_pieceDone.release();
-}
-
-void CDownloadFileCtrl::RemoveFirst(Json::Value& array, int id)
-{
-    Json::Value kept(Json::arrayValue);
-    bool removed = false;
-    for (const Json::Value& element : array) {
-        if (!removed && Foundation::JsonToInt(element) == id) {
-            removed = true;
-            continue;
-        }
-        kept.append(element);
-    }
-    array = kept;
 }
 
 Json::Value CDownloadFileCtrl::GetProgress()

@@ -46,7 +46,8 @@ public:
     bool Start();
     // False (the batch is not taken) while kPendingLimit or more files wait.
     bool AddFiles(const Json::Value& items);
-    // Ids are read as integers; an empty or null array means all files.
+    // Ids are whole numbers; an empty array or null means all files. Elements that name no
+    // file of the job are ignored, as is a list that is not an array.
     bool Pause(const Json::Value& ids);
     bool Resume(const Json::Value& ids);
     bool Stop(const Json::Value& ids);
@@ -58,6 +59,9 @@ public:
     void Shutdown();
 
     void OnDownloadFinished(IDownload* download, int state);
+
+    // True for a list that stands for all files: null or an empty array.
+    static bool IsEmptyList(const Json::Value& ids);
 
 protected:
     // Makes the strategy of one plan entry; the worker owns the result.
@@ -81,8 +85,6 @@ private:
     // Under the tally lock: a piece of the file ended; settles the file with its last piece.
     void PieceEnded(int id, bool succeeded);
     void StopAll();
-    static void RemoveFirst(Json::Value& array, int id);
-    static bool IsEmptyList(const Json::Value& ids);
 
     Foundation::CSharedPtr<IDeviceMgr> m_deviceMgr;  // keeps m_device alive until the pieces are gone
     IDevice* m_device = nullptr;

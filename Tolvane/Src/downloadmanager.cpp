@@ -37,6 +37,11 @@ bool Contains(const std::vector<int>& list, int value)
     return std::find(list.begin(), list.end(), value) != list.end();
 }
 
+// "errorCode" of a search job's record: every file that was not deleted failed; or a sheet
+// of the job could not be written.
+constexpr int kErrorNothingFetched = 4;
+constexpr int kErrorSheetNotWritten = 5;
+
 bool IsFinalState(int state)
 {
     return state == 3 || state == 5;
@@ -318,7 +323,9 @@ int CDownloadManager::AppendJobRecords(int token, CDownloadCtrl* job, Json::Valu
         record["token"] = token;
         if (Foundation::JsonMemberCount(failed) ==
             JsonToInt(JsonMember(progress, "TotalCount")) - Foundation::JsonMemberCount(deleted)) {
-            record["errorCode"] = 4;
+            record["errorCode"] = kErrorNothingFetched;
+        } else if (Foundation::JsonMemberCount(JsonMember(progress, "FailedSheets")) > 0) {
+            record["errorCode"] = kErrorSheetNotWritten;
         }
         jobRecords.append(record);
         return state;

@@ -26,8 +26,19 @@ CExcelExporter::CExcelExporter(HostContext* context, const std::string& folder, 
 CExcelExporter::~CExcelExporter()
 {
     Stop();
-    m_worker.waitForFinished();
+    Finish();
     m_writer = Foundation::CSharedPtr<IFileOperation>();
+}
+
+bool CExcelExporter::Finish()
+{
+    {
+        std::lock_guard<std::mutex> lock(m_queueLock);
+        m_closing = true;
+    }
+    m_rowsAvailable.notify_all();
+    m_worker.waitForFinished();
+    return !m_failed.load();
 }
 
 bool CExcelExporter::Start()
@@ -45,7 +56,7 @@ bool CExcelExporter::AddRow(const Json::Value& row)
 {
     {
         std::lock_guard<std::mutex> lock(m_queueLock);
-        if (m_stopped) {
+        if (m_stopped || m_closing) {
             return false;
         }
         m_rows.push_back(row);
@@ -87,29 +98,44 @@ void CExcelExporter::MarkStopped()
     m_rows.clear();
 }
 
+void CExcelExporter::Fail(const std::string& path, bool opened)
+{
+    qDebug() << "CExcelExporter::Worker: ERROR: the sheet cannot be written:" << QString::fromStdString(path);
+    m_failed.store(true);
+    MarkStopped();
+    if (opened) {
+        m_writer->Close(path);
+        // A sheet that lacks rows the job reported is worth nothing.
+        RemoveFileIfExists(path.c_str());
+    }
+}
+
 void CExcelExporter::Worker()
 {
     const std::string path = GetFilePath();
     if (!MakePath(m_folder.c_str()) || !m_writer || !m_writer->Open(path, m_sheetName)) {
-        qDebug() << "CExcelExporter::Worker: cannot open" << QString::fromStdString(path);
-        MarkStopped();
+        Fail(path, false);
         return;
     }
     for (;;) {
         std::unique_lock<std::mutex> lock(m_queueLock);
-        if (m_rows.empty() && !m_stopped) {
+        if (m_rows.empty() && !m_stopped && !m_closing) {
             // Waiting for rows may last as long as the job: the pool gets the thread back meanwhile.
             QThreadPool::globalInstance()->releaseThread();
-            m_rowsAvailable.wait(lock, [this] { return m_stopped || !m_rows.empty(); });
+            m_rowsAvailable.wait(lock, [this] { return m_stopped || m_closing || !m_rows.empty(); });
             QThreadPool::globalInstance()->reserveThread();
         }
-        if (m_stopped) {
-            break;
+        if (m_stopped || m_rows.empty()) {
+            break;  // stopped (queued rows are dropped), or closing with every row written
         }
         const Json::Value row = std::move(m_rows.front());
         m_rows.pop_front();
         m_writer->AppendRow(path, row);
-        m_writer->Save(path);
+        if (!m_writer->Save(path)) {
+            lock.unlock();
+            Fail(path, true);
+            return;
+        }
     }
 
     Json::Value cells;
@@ -124,8 +150,15 @@ void CExcelExporter::Worker()
     qDebug().noquote() << "CExcelExporter::Worker: cells:"
                        << QString::fromStdString(Foundation::JsonFastText(cells)).trimmed();
     m_writer->WriteCells(path, cells);
-    m_writer->Save(path);
-    m_writer->Close(path);
+    if (!m_writer->Save(path)) {
+        Fail(path, true);
+        return;
+    }
+    if (!m_writer->Close(path)) {
+        Fail(path, false);
+        RemoveFileIfExists(path.c_str());  // closed all the same; what it left is incomplete
+        return;
+    }
     MarkStopped();
 }
 

@@ -2,8 +2,10 @@
 // Writes one spreadsheet file through the outside spreadsheet writer ("class IFileOperation"):
 // rows handed in are queued and written one at a time on a pool thread, each saved at once;
 // single cells are applied after the last row, when the exporter is stopped, and the file is
-// then saved and closed.
+// then saved and closed. A sheet that cannot be opened or saved fails: nothing more is
+// written and no partial file is left behind.
 
+#include <atomic>
 #include <condition_variable>
 #include <deque>
 #include <mutex>
@@ -41,18 +43,27 @@ public:
     bool Stop();
     // folder + "/" + file name.
     std::string GetFilePath() const;
+    // Takes no more rows, writes those queued (none after Stop), then the cells, and waits
+    // until the file is saved and closed; false when the sheet failed.
+    bool Finish();
+    // The sheet could not be written (no writer, no folder, or an open or save failed).
+    bool IsFailed() const { return m_failed.load(); }
 
 private:
     void Worker();
     void MarkStopped();
+    // Ends a sheet that could not be written: no more rows, and no partial file.
+    void Fail(const std::string& path, bool opened);
 
     Foundation::CSharedPtr<IFileOperation> m_writer;
     QFuture<void> m_worker;
-    std::mutex m_queueLock;  // the queue, the stopped and started flags; held across each row's write
+    std::mutex m_queueLock;  // the queue and the flags; held across each row's write
     std::condition_variable m_rowsAvailable;
     std::deque<Json::Value> m_rows;
     bool m_stopped = false;
     bool m_started = false;
+    bool m_closing = false;
+    std::atomic<bool> m_failed{false};
     std::string m_folder;
     std::string m_fileName;
     std::string m_sheetName;

@@ -1,5 +1,9 @@
 #include "localplaymode.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <memory>
 #include <new>
 
@@ -21,6 +25,26 @@ namespace {
 constexpr const char kLogModule[] = "Tolvane";
 constexpr int32_t kStreamBufferSize = 15360000;
 constexpr unsigned long kRetryMs = 5;
+
+// Opens a regular file for reading without ever waiting on it: a named pipe, a device or a
+// socket is refused before a read could block. Links are followed.
+QFile* OpenRegularFile(const char* path)
+{
+    const int fd = ::open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        return nullptr;
+    }
+    struct stat info;
+    const int flags = ::fcntl(fd, F_GETFL);
+    auto file = std::make_unique<QFile>();
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || flags == -1 ||
+        ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) == -1 ||
+        !file->open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
+        return nullptr;
+    }
+    return file.release();
+}
 
 }  // namespace
 
@@ -52,7 +76,7 @@ bool CLocalPlayMode::PlayLocalFile(const char* path)
     }
 
     // Opened here, not by the reader: a file that cannot be read fails the start.
-    QFile* file = OpenQFile(path, "rb");
+    QFile* file = OpenRegularFile(path);
     if (file == nullptr) {
         TOLVANE_WARN(kLogModule, "Tolvane::CLocalPlayMode::PlayLocalFile", "open file(fileEntry)filed!");
         return false;

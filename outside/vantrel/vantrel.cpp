@@ -1,5 +1,7 @@
 #include "vantrel.h"
 
+#include <unistd.h>
+
 #include <QDir>
 #include <QFileInfo>
 #include <QSaveFile>
@@ -33,8 +35,10 @@ bool CFileOperation::WriteFile(OpenSheet& open)
     if (!file.open(QIODevice::WriteOnly)) {
         return false;
     }
+    // The temporary file is checked whole (written, flushed, on disk) before it replaces the
+    // sheet: a full disk shows only when the buffer goes out, and commit would not see it.
     const QByteArray text = open.sheet.ToXml();
-    if (file.write(text) != text.size()) {
+    if (file.write(text) != text.size() || !file.flush() || ::fsync(file.handle()) != 0) {
         file.cancelWriting();
         return false;
     }

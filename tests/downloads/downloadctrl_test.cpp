@@ -166,4 +166,24 @@ TEST_F(Jobs, StoppedJobEndsAndRefusesFurtherSearchBatches)
     EXPECT_EQ(job.GetProgress(), Parse(R"({"Process": 100, "State": 3})"));
 }
 
+// Only null or an empty list stands for the whole job: another list that names no file of
+// the job stops nothing.
+TEST_F(Jobs, StopOfIdsThatNameNoFileLeavesTheJobAlone)
+{
+    const Json::Value files = Parse(R"([{"FilePath": "/mnt/a.rkv", "SaveName": "a.rkv"},
+                                        {"FilePath": "/mnt/b.rkv", "SaveName": "b.rkv"}])");
+    Tolvane::CDownloadCtrl job(Context(), PlainDescription("video", false, files), Folder());
+    for (const char* ids : {R"("a")", "7", "{}", R"(["a", null, {}, [1]])", "[7, -1]"}) {
+        SCOPED_TRACE(ids);
+        EXPECT_TRUE(job.Stop(Parse(ids)));
+        const Json::Value progress = job.GetProgress();
+        EXPECT_EQ(progress["State"].asInt(), Tolvane::CDownloadCtrl::StateWaiting);
+        EXPECT_EQ(progress["DeletedFileIds"], Parse("[]"));
+    }
+    EXPECT_TRUE(job.Stop(Parse("[1, 1]")));
+    EXPECT_EQ(job.GetProgress()["DeletedFileIds"], Parse("[1]"));
+    EXPECT_TRUE(job.Stop(Parse("[]")));
+    EXPECT_EQ(job.GetProgress()["State"].asInt(), Tolvane::CDownloadCtrl::StateEnded);
+}
+
 }  // namespace

@@ -42,6 +42,9 @@ public:
     bool Stop() override
     {
         if (GetState() != StateFinished && GetState() != StateFailed) {
+            if (m_stopped != nullptr) {
+                ++*m_stopped;
+            }
             SetState(StateFinished);
         }
         return true;
@@ -56,11 +59,13 @@ public:
         SetState(StateFinished);  // a resumed piece finishes at once
         return true;
     }
+    void CountStopsIn(std::atomic<int>* stopped) { m_stopped = stopped; }
 
 private:
     bool m_endAtStart;
     int m_endState;
     std::vector<std::string>* m_started;
+    std::atomic<int>* m_stopped = nullptr;
 };
 
 class ScriptedWorker : public Tolvane::CDownloadFileCtrl {
@@ -69,6 +74,7 @@ public:
     ~ScriptedWorker() override { Shutdown(); }
 
     std::vector<std::string> started;
+    std::atomic<int> stoppedRunning{0};  // pieces stopped before they ended
     std::set<std::string> holdNames;  // pieces of these file names stay running
     int failState = 0;
     std::string failName;
@@ -79,7 +85,9 @@ protected:
     {
         const bool hold = holdNames.count(fileName) != 0;
         const int end = fileName == failName ? Tolvane::IDownload::StateFailed : Tolvane::IDownload::StateFinished;
-        return new ScriptedPiece(fileName, !hold, end, &started);
+        auto* piece = new ScriptedPiece(fileName, !hold, end, &started);
+        piece->CountStopsIn(&stoppedRunning);
+        return piece;
     }
 };
 
@@ -184,6 +192,54 @@ TEST(FileWorker, PausedPieceSettlesItsFileOnceAndStoppedFilesCountAsDeletedOnly)
     EXPECT_EQ(progress["SucceededFileIds"], Parse("[1, 0]"));
     EXPECT_EQ(progress["FailedFileIds"], Parse("[]"));
     EXPECT_EQ(worker.started, (std::vector<std::string>{"a0.jpg", "v0.rkv", "a1.jpg", "v1.rkv"}));
+}
+
+// Only a file of the job that has not ended is stopped, and it counts as deleted once: ids
+// the job never gave, elements that are not whole numbers, repeats and files that ended
+// already change nothing, so the job neither passes 100 % nor stops its running file.
+TEST(FileWorker, StopCountsOnlyFilesOfTheJobThatHaveNotEnded)
+{
+    struct Case {
+        const char* what;
+        std::vector<const char*> stops;  // lists handed to Stop one after the other
+        const char* deleted;
+    };
+    const Case cases[] = {
+        {"ids the job does not hold", {"[7, -1, 3, 2147483647]"}, "[]"},
+        {"elements that are not whole numbers",
+         {R"(["a", null, {}, [1], "1", true, 1.5, 4294967297])"}, "[]"},
+        {"a list that is not an array", {"1", R"("a")", "{}"}, "[]"},
+        {"an id repeated in one list", {"[2, 2]"}, "[2]"},
+        {"an id stopped twice", {"[2]", "[2]"}, "[2]"},
+        {"a file that has ended", {"[0]"}, "[]"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        Json::Value items(Json::arrayValue);
+        items.append(Json::Value(Json::objectValue));  // nothing needed: succeeded at once
+        Json::Value running;
+        running["DownloadInfo"]["Video"] = Entry("v1.rkv");
+        items.append(running);
+        Json::Value waiting;
+        waiting["DownloadInfo"]["Video"] = Entry("v2.rkv");
+        items.append(waiting);
+        ScriptedWorker worker(items, 3);
+        worker.holdNames = {"v1.rkv"};
+        ASSERT_TRUE(worker.Start());
+        ASSERT_TRUE(WaitFor([&] { return worker.GetProgress()["CurrentFileId"].asInt() == 1; }));
+
+        for (const char* ids : c.stops) {
+            EXPECT_TRUE(worker.Stop(Parse(ids)));
+        }
+        const Json::Value progress = worker.GetProgress();
+        EXPECT_EQ(progress["DeletedFileIds"], Parse(c.deleted));
+        EXPECT_EQ(progress["SucceededFileIds"], Parse("[0]"));
+        EXPECT_EQ(progress["FailedFileIds"], Parse("[]"));
+        EXPECT_LT(progress["Process"].asDouble(), 100.0);
+        EXPECT_EQ(progress["CurrentFileId"].asInt(), 1);
+        EXPECT_EQ(worker.stoppedRunning.load(), 0) << "the running file was stopped";
+        EXPECT_TRUE(worker.Start()) << "the whole job was stopped";
+    }
 }
 
 // The file's video runs while its picture is paused; resuming the file resumes both.

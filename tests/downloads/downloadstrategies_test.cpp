@@ -3,12 +3,19 @@
 // pauses hold blocks back, the device's end and failure markers end the download, and remote
 // files are fetched or decoded from base64.
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <atomic>
+#include <thread>
 #include <vector>
 
 #include <gtest/gtest.h>
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QThread>
 
 #include "download.h"
@@ -222,6 +229,121 @@ TEST_F(Strategies, StalledConversionEndsAsFailedWithoutItsFile)
     EXPECT_FALSE(QFile::exists(QString::fromStdString(path)));
 }
 
+// A player that holds what it was fed until told to convert some of it with each poll.
+namespace holding {
+std::atomic<int32_t> held{0};
+std::atomic<int32_t> drainPerPoll{0};
+std::atomic<bool> accept{true};
+std::atomic<int> recordsStopped{0};
+std::atomic<int> portsReleased{0};
+int32_t SourceRemain(int32_t)
+{
+    int32_t now = held.load();
+    while (now > 0 && !held.compare_exchange_weak(now, std::max(0, now - drainPerPoll.load()))) {
+    }
+    return now;
+}
+int32_t InputData(int32_t, const void*, int32_t size)
+{
+    if (!accept.load()) {
+        return 0;
+    }
+    held += size;
+    return 1;
+}
+int32_t StopDataRecord(int32_t)
+{
+    ++recordsStopped;
+    return 1;
+}
+int32_t ReleasePort(int32_t)
+{
+    ++portsReleased;
+    return 1;
+}
+}  // namespace holding
+
+// A conversion keeps its file only when the player converted everything it was fed; a
+// player that keeps data in its buffer ends the wait at the stall time-out, and the download
+// then fails without its file, whether it was stopped, reached the end of data or stalled.
+TEST_F(Strategies, ConversionEndsOnlyWhenThePlayerHasConvertedEverything)
+{
+    const std::pair<const char*, void*> functions[] = {
+        {"PLAY_GetFreePort", reinterpret_cast<void*>(&stalled::GetFreePort)},
+        {"PLAY_SetStreamOpenMode", reinterpret_cast<void*>(&stalled::OpenMode)},
+        {"PLAY_OpenStream", reinterpret_cast<void*>(&stalled::OpenStream)},
+        {"PLAY_Play", reinterpret_cast<void*>(&stalled::Play)},
+        {"PLAY_StartDataRecord", reinterpret_cast<void*>(&stalled::StartDataRecord)},
+        {"PLAY_InputData", reinterpret_cast<void*>(&holding::InputData)},
+        {"PLAY_GetSourceBufferRemain", reinterpret_cast<void*>(&holding::SourceRemain)},
+        {"PLAY_GetBufferValue", reinterpret_cast<void*>(&stalled::BufferValue)},
+        {"PLAY_StopDataRecord", reinterpret_cast<void*>(&holding::StopDataRecord)},
+        {"PLAY_Stop", reinterpret_cast<void*>(&stalled::One)},
+        {"PLAY_CloseStream", reinterpret_cast<void*>(&stalled::One)},
+        {"PLAY_ReleasePort", reinterpret_cast<void*>(&holding::ReleasePort)},
+    };
+    for (const auto& f : functions) {
+        Host().SetFunction("play", f.first, f.second);
+    }
+    enum class End { Stop, EndOfData, Refused };
+    struct Case {
+        const char* what;
+        End end;
+        int32_t drainPerPoll;
+        int expected;
+        bool fileKept;
+    };
+    const Case cases[] = {
+        {"stopped while the player keeps data", End::Stop, 0, 5, false},
+        {"end of data while the player keeps data", End::EndOfData, 0, 5, false},
+        {"the player refuses input and keeps data", End::Refused, 0, 5, false},
+        {"end of data, the player converts it all", End::EndOfData, 1, 3, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        QuillnetStandIn::ClearJournal();
+        holding::held = 0;
+        holding::drainPerPoll = c.drainPerPoll;
+        holding::accept = true;
+        holding::recordsStopped = 0;
+        holding::portsReleased = 0;
+        const std::string path = Folder() + "/clip.mp4";
+        StateLog log;
+        {
+            Tolvane::CDownloadByPlayback download(Context(), &Device(), Parse(kItem), Folder(), "clip.mp4", false);
+            download.SetStateHandler(log.Handler());
+            ASSERT_TRUE(download.Start());
+            ASSERT_EQ(download.GetState(), Tolvane::IDownload::StateDownloading);
+            const long handle = QuillnetStandIn::CallsOf("CLIENT_SetPlayBackSpeed")[0]["args"][0].asInt64();
+            const unsigned char block[] = {1, 2, 3};
+            EXPECT_EQ(QuillnetStandIn::FireData(handle, block, 3), 1);
+            switch (c.end) {
+            case End::Stop:
+                EXPECT_TRUE(download.Stop());
+                break;
+            case End::EndOfData:
+                QuillnetStandIn::FirePosition(handle, 6, -1);
+                break;
+            case End::Refused:
+                holding::accept = false;
+                EXPECT_EQ(QuillnetStandIn::FireData(handle, block, 3), 0);
+                for (int i = 0; i < 3000 && download.GetState() == Tolvane::IDownload::StateDownloading; ++i) {
+                    QThread::msleep(10);
+                }
+                break;
+            }
+            EXPECT_EQ(download.GetState(), c.expected);
+            EXPECT_EQ(log.states, (std::vector<int>{2, c.expected}));
+            EXPECT_EQ(QFile::exists(QString::fromStdString(path)), c.fileKept);
+        }
+        // The record ended and the port went back exactly once, whichever way it ended.
+        EXPECT_EQ(holding::recordsStopped.load(), 1);
+        EXPECT_EQ(holding::portsReleased.load(), 1);
+        EXPECT_EQ(QFile::exists(QString::fromStdString(path)), c.fileKept);
+        QFile::remove(QString::fromStdString(path));
+    }
+}
+
 TEST_F(Strategies, NoDeviceFailsAtStart)
 {
     StateLog log;
@@ -276,6 +398,64 @@ TEST_F(Strategies, RemoteContentsAreDecodedAndFailedFetchesLeaveNoFile)
         }
         QuillnetStandIn::ClearScript();
     }
+}
+
+// Opens the read end of a named pipe whenever a writer waits on it, so that a writer that
+// would wait for ever gets its pipe instead (and the test its answer).
+class PipeReader {
+public:
+    explicit PipeReader(const std::string& path)
+        : m_thread([this, path] {
+              while (!m_done.load()) {
+                  const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK);
+                  if (fd >= 0) {
+                      QThread::msleep(1);
+                      ::close(fd);
+                  }
+                  QThread::msleep(1);
+              }
+          })
+    {
+    }
+    ~PipeReader()
+    {
+        m_done.store(true);
+        m_thread.join();
+    }
+
+private:
+    std::atomic<bool> m_done{false};
+    std::thread m_thread;
+};
+
+// Content the page supplies replaces whatever stands at the file's name: a file, a link
+// (whose target stays as it was) or a named pipe (which is not waited on).
+TEST_F(Strategies, RemoteContentsReplaceWhatStandsAtTheName)
+{
+    const std::string folder = Folder() + "/sub";
+    ASSERT_TRUE(QDir().mkpath(QString::fromStdString(folder)));
+    const std::string outside = Folder() + "/outside.txt";
+    dltest::WriteFile(outside, "outside");
+    const std::string pipe = folder + "/pipe.bin";
+    ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+    const std::string link = folder + "/link.bin";
+    ASSERT_EQ(::symlink(outside.c_str(), link.c_str()), 0);
+    const std::string file = folder + "/file.bin";
+    dltest::WriteFile(file, "old");
+    PipeReader reader(pipe);
+    Json::Value info;
+    info["FileContents"] = "aGVsbG8=";
+    for (const std::string& path : {pipe, link, file}) {
+        SCOPED_TRACE(path);
+        const std::string name = QFileInfo(QString::fromStdString(path)).fileName().toStdString();
+        Tolvane::CDownloadByRemote remote(&Device(), info, folder, name, false, false);
+        EXPECT_TRUE(remote.Start());
+        const QFileInfo written(QString::fromStdString(path));
+        ASSERT_TRUE(written.isFile() && !written.isSymLink());
+        EXPECT_EQ(ReadFile(path), "hello");
+    }
+    EXPECT_EQ(ReadFile(outside), "outside");
+    EXPECT_EQ(QDir(QString::fromStdString(folder)).entryList(QDir::Files | QDir::Hidden | QDir::System).size(), 3);
 }
 
 }  // namespace

@@ -19,6 +19,7 @@
 
 #include "IFileOperation.h"
 #include "TestHost.h"
+#include "smallfs.h"
 
 namespace {
 
@@ -279,6 +280,48 @@ TEST_F(VantrelModule, RefusesWhatItCannotWrite)
         EXPECT_FALSE(m_writer->AppendRow(path, Parse(block))) << block;
     }
     EXPECT_TRUE(m_writer->Close(path));
+}
+
+// A block of `count` data rows of about 250 bytes each as written.
+Json::Value Rows(int count)
+{
+    Json::Value block(Json::objectValue);
+    for (int i = 0; i < count; ++i) {
+        Json::Value row(Json::objectValue);
+        row["Content"].append("Channel " + std::to_string(i));
+        row["Content"].append(std::string(60, 'x'));
+        block["Data"].append(row);
+    }
+    return block;
+}
+
+// The writer buffers its text, so a full disk shows only when the buffer goes out: the save
+// must fail then and leave the last complete sheet in place, not an empty or short one.
+TEST_F(VantrelModule, AFullDiskFailsTheSaveAndKeepsTheLastCompleteSheet)
+{
+    SmallFileSystem small;
+    const QString folder = m_folder.filePath(QStringLiteral("small"));
+    QString why;
+    if (!small.Mount(folder, 256 * 1024, &why)) {
+        GTEST_SKIP() << "no small file system: " << why.toStdString();
+    }
+    const std::string path = (folder + QStringLiteral("/ivs.xls")).toStdString();
+    ASSERT_TRUE(m_writer->Open(path, "Results"));
+    ASSERT_TRUE(m_writer->AppendRow(path, Rows(3)));
+    ASSERT_TRUE(m_writer->Save(path));
+    ASSERT_EQ(Read(QString::fromStdString(path)).rows.size(), 3u);
+
+    // Less than the write buffer, more than the room left.
+    ASSERT_TRUE(small.FillLeaving(4 * 1024));
+    ASSERT_TRUE(m_writer->AppendRow(path, Rows(40)));
+    EXPECT_FALSE(m_writer->Save(path));
+    EXPECT_FALSE(m_writer->Close(path));
+    const ReadBack sheet = Read(QString::fromStdString(path));
+    EXPECT_TRUE(sheet.error.isEmpty()) << sheet.error.toStdString();
+    EXPECT_EQ(sheet.rows.size(), 3u);
+    EXPECT_EQ(QDir(folder).entryList(QDir::Files | QDir::Hidden),
+              (QStringList{QStringLiteral(".filler"), QStringLiteral("ivs.xls")}))
+        << "a temporary file was left";
 }
 
 TEST_F(VantrelModule, SheetNamesAreCleaned)

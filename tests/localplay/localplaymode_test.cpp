@@ -1,6 +1,13 @@
 // The local file play mode against the recording player: the calls it makes and their
 // order, how the reader feeds a file and when it ends, and the control operations.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
 #include <memory>
+#include <thread>
 
 #include <gtest/gtest.h>
 
@@ -300,12 +307,44 @@ TEST_F(LocalModeTest, ASecondFileStopsTheFirstReaderAndPort)
     EXPECT_EQ(mode->GetFileSize(), 2000);
 }
 
-// A file that cannot be opened fails the start before the player is asked for a port; a
-// file played before in the same mode is closed all the same.
+// Opens the write end of a named pipe as soon as a reader waits on it, so that a reader that
+// would wait for ever gets its pipe instead (and the test its answer).
+class PipeWriter {
+public:
+    explicit PipeWriter(const std::string& path)
+        : m_thread([this, path] {
+              while (!m_done.load()) {
+                  const int fd = ::open(path.c_str(), O_WRONLY | O_NONBLOCK);
+                  if (fd >= 0) {
+                      ::close(fd);
+                  }
+                  std::this_thread::sleep_for(std::chrono::milliseconds(1));
+              }
+          })
+    {
+    }
+    ~PipeWriter()
+    {
+        m_done.store(true);
+        m_thread.join();
+    }
+
+private:
+    std::atomic<bool> m_done{false};
+    std::thread m_thread;
+};
+
+// A file that cannot be opened, or is not a regular file, fails the start before the player
+// is asked for a port and without waiting on the file; a file played before in the same mode
+// is closed all the same.
 TEST_F(LocalModeTest, AFileThatCannotBeOpenedFailsTheStartWithoutAPort)
 {
     const std::string first = WriteFile("a.rkv", 1000);
     const std::string folder = QFileInfo(QString::fromStdString(first)).absolutePath().toStdString();
+    const std::string pipe = folder + "/pipe.rkv";
+    ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+    const std::string pipeLink = folder + "/pipelink.rkv";
+    ASSERT_EQ(::symlink(pipe.c_str(), pipeLink.c_str()), 0);
     struct Case {
         const char* what;
         std::string path;
@@ -314,9 +353,13 @@ TEST_F(LocalModeTest, AFileThatCannotBeOpenedFailsTheStartWithoutAPort)
         {"missing", MissingPath()},
         {"a folder", folder},
         {"below a file", first + "/b.rkv"},
+        {"a named pipe", pipe},
+        {"a link to a named pipe", pipeLink},
+        {"a device", "/dev/zero"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
+        PipeWriter writer(pipe);
         ModePtr mode = NewMode();
         PlayToEnd(mode.get(), first);
         recplay::Reset();
