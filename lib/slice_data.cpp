@@ -32,10 +32,16 @@ void compute_distances(decoder_ctx *ctx, const layer_ctx &layer)
         ctx->sym_scale = ctx->ref_distance[0] * ctx->ref_distance_scale[1];
 }
 
+// The switches and DUMP_INFO are process-wide words that the host and every instance share, so
+// they are read and written atomically; DUMP_INFO is stored only when it changes, which keeps
+// instances decoding at once from contending for its cache line.
 void set_debug_words(decoder_ctx *ctx)
 {
-    const int32_t sw = ctx->pic_type == 1 ? dump_i : ctx->pic_type == 2 ? dump_p : dump_b;
-    DUMP_INFO = sw != 0 ? 1 : 0;
+    const int32_t *word = ctx->pic_type == 1 ? &dump_i : ctx->pic_type == 2 ? &dump_p : &dump_b;
+    const int32_t sw = __atomic_load_n(word, __ATOMIC_RELAXED);
+    const int32_t info = sw != 0 ? 1 : 0;
+    if (__atomic_load_n(&DUMP_INFO, __ATOMIC_RELAXED) != info)
+        __atomic_store_n(&DUMP_INFO, info, __ATOMIC_RELAXED);
     ctx->dump_switch = sw;
 }
 

@@ -231,27 +231,35 @@ void PacketManagerInternal::poolFree(void* pointer)
 {
     if (!pointer)
         return;
-    const ptrdiff_t offset = static_cast<uint8_t*>(pointer) - m_start;
-    const ptrdiff_t id = offset >> m_pageShift;
-    if (id < 0)
-        Infra::AssertionReporter::report("id >= 0", "PacketManagerInternal::free", "PacketManager", 483);
-
-    Infra::CCriticalSectionGuard guard(m_mutex);
-    int32_t index = int32_t(id);
-    int order = ~m_nodes[size_t(index)].tag;
-    m_nodes[size_t(index)].tag = 0;
-    // Merge with free buddies of the same order.
-    while (order + 1 < m_orders) {
-        const int32_t buddy = index ^ (int32_t(1) << order);
-        if (size_t(buddy) >= m_chunks || m_nodes[size_t(buddy)].tag != order + 1)
-            break;
-        listUnlink(buddy);
-        m_nodes[size_t(buddy)].tag = 0;
-        index &= ~(int32_t(1) << order);
-        ++order;
+    // Only the first byte of a block handed out and not yet given back is accepted: anything
+    // else (a second free, a pointer into a block, one outside the pool) would corrupt the lists.
+    const uintptr_t offset = reinterpret_cast<uintptr_t>(pointer) - reinterpret_cast<uintptr_t>(m_start);
+    const bool onPage = offset < kPoolTotal && (offset & (kPoolPage - 1)) == 0;
+    {
+        Infra::CCriticalSectionGuard guard(m_mutex);
+        int32_t index = int32_t(offset >> m_pageShift);
+        const int32_t tag = onPage ? m_nodes[size_t(index)].tag : 0;
+        if (tag < 0 && tag >= -m_orders) {
+            int order = ~tag;
+            m_nodes[size_t(index)].tag = 0;
+            // Merge with free buddies of the same order.
+            while (order + 1 < m_orders) {
+                const int32_t buddy = index ^ (int32_t(1) << order);
+                if (size_t(buddy) >= m_chunks || m_nodes[size_t(buddy)].tag != order + 1)
+                    break;
+                listUnlink(buddy);
+                m_nodes[size_t(buddy)].tag = 0;
+                index &= ~(int32_t(1) << order);
+                ++order;
+            }
+            m_nodes[size_t(index)].tag = order + 1;
+            listAppend(order, index);
+            return;
+        }
     }
-    m_nodes[size_t(index)].tag = order + 1;
-    listAppend(order, index);
+    logLine(Infra::PrintLog::kWarn, __LINE__,
+            "PacketManager::free() pointer is not an allocated block!! pointer:%p, AddrRange:%p/%p\n", pointer,
+            static_cast<void*>(m_start), static_cast<void*>(m_start + kPoolTotal));
 }
 
 PacketManagerInternal::ChunkNode PacketManagerInternal::chunk(size_t index) const

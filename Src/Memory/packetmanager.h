@@ -52,6 +52,8 @@ public:
 
     // size in: bytes wanted; out: bytes given (a whole block of pages on the pool).
     void* allocate(size_t& size);
+    // On the pool, anything but the start of a block handed out and not yet freed (a second
+    // free, a pointer into a block or outside the pool) is refused with a warn message.
     void free(void* pointer);
     void copy(void* destination, const void* source, size_t length);
 

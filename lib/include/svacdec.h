@@ -80,7 +80,8 @@ SVAC_API int32_t ZQ_SVAC_Get_LastFrame(void *handle, int32_t layer);
 SVAC_API const char *ZQ_SVAC_Dec_GetVersion(void);
 SVAC_API uint32_t ZQ_SVAC_Dec_GetCPUCaps(void);
 
-/* Debug switches, all 1 at load. */
+/* Debug switches, all 1 at load. The library reads the switches and writes DUMP_INFO with
+   relaxed atomic accesses: a host that changes or reads them while instances decode does the same. */
 SVAC_API extern int32_t dump_i;
 SVAC_API extern int32_t dump_p;
 SVAC_API extern int32_t dump_b;

@@ -35,6 +35,7 @@ extern "C" {
 
 void QNSIM_Reset(void)
 {
+    SetStartHook(nullptr, nullptr);
     StopAll(0);
     for (qn_handle login : State::Get().Logins())
         State::Get().RemoveLogin(login);
@@ -200,6 +201,8 @@ int QNSIM_FailTransfer(qn_handle handle)
     ep->ChangeControl([](TransferControl &c) { c.fail = true; });
     return 1;
 }
+
+void QNSIM_SetStartHook(qnsim_start_hook hook, void *user) { SetStartHook(hook, user); }
 
 int QNSIM_ActiveStreams(void) { return int(State::Get().EndpointCount()) + RunningWorkers().load(); }
 

@@ -235,8 +235,8 @@ qn_handle CLIENT_StartTalkEx(qn_handle login, qn_talk_cb callback, void *user)
     std::shared_ptr<const PacketList> audio;
     if (!l.device->talkAudio.empty())
         audio = l.device->Packets(l.device->talkAudio);
-    StartTalk(ep, audio);
     State::Get().AddEndpoint(ep);
+    StartTalk(ep, audio);
     return ep->handle;
 }
 

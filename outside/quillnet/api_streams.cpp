@@ -41,8 +41,8 @@ qn_handle StartClip(Kind kind, qn_handle login, std::shared_ptr<Clip> clip, cons
     ep->spanStartMs = first;
     if (record)
         ep->record = *record;
-    StartTransfer(ep, clip, options);
     State::Get().AddEndpoint(ep);
+    StartTransfer(ep, clip, options);
     return ep->handle;
 }
 
@@ -148,8 +148,8 @@ qn_handle CLIENT_RealPlayEx(qn_handle login, int channel, void *window, int stre
         return 0;
     }
     auto ep = std::make_shared<Endpoint>(Kind::Real, State::Get().NewHandle(), login);
-    StartLive(ep, packets);
     State::Get().AddEndpoint(ep);
+    StartLive(ep, packets);
     return ep->handle;
 }
 

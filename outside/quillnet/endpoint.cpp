@@ -10,6 +10,44 @@ std::atomic<int> &RunningWorkers()
     return count;
 }
 
+namespace {
+
+struct StartHook {
+    std::mutex mutex;
+    qnsim_start_hook hook = nullptr;
+    void *user = nullptr;
+};
+
+StartHook &TheStartHook()
+{
+    static StartHook *hook = new StartHook;   // outlives every thread that may still call in
+    return *hook;
+}
+
+}  // namespace
+
+void SetStartHook(qnsim_start_hook hook, void *user)
+{
+    StartHook &h = TheStartHook();
+    std::lock_guard<std::mutex> lock(h.mutex);
+    h.hook = hook;
+    h.user = user;
+}
+
+void RunStartHook(qn_handle handle)
+{
+    StartHook &h = TheStartHook();
+    qnsim_start_hook hook = nullptr;
+    void *user = nullptr;
+    {
+        std::lock_guard<std::mutex> lock(h.mutex);
+        hook = h.hook;
+        user = h.user;
+    }
+    if (hook)
+        hook(handle, user);
+}
+
 Endpoint::~Endpoint()
 {
     if (m_worker.joinable()) {
@@ -78,10 +116,16 @@ bool Endpoint::Closed()
     return m_closed;
 }
 
-void Endpoint::StartWorker(std::thread worker)
+void Endpoint::StartWorker(std::function<void()> run)
 {
-    std::lock_guard<std::mutex> lock(m_mutex);
-    m_worker = std::move(worker);
+    {
+        // Under the lock, so that a stop either comes first (nothing starts) or joins the worker.
+        std::lock_guard<std::mutex> lock(m_mutex);
+        if (m_closed)
+            return;
+        m_worker = std::thread(std::move(run));
+    }
+    RunStartHook(handle);
 }
 
 TransferControl Endpoint::Control()

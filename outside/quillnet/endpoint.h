@@ -9,6 +9,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -73,8 +74,10 @@ public:
     void Close();
     bool Closed();
 
-    // Worker support.
-    void StartWorker(std::thread worker);
+    // Worker support. Starts the worker thread unless the endpoint is already closed, then runs
+    // the test start hook on the calling thread. Register the endpoint before: a callback of the
+    // worker may stop it by its handle at once.
+    void StartWorker(std::function<void()> run);
     TransferControl Control();
     template <class Change> void ChangeControl(Change change)
     {
@@ -113,6 +116,10 @@ template <class Fn> bool WithCallbacks(Endpoint &ep, Fn fn)
 
 // Number of running worker threads (streams, transfers, talks), detached ones included.
 std::atomic<int> &RunningWorkers();
+
+// The test hook run once a worker has started, before the opening call returns.
+void SetStartHook(qnsim_start_hook hook, void *user);
+void RunStartHook(qn_handle handle);
 
 }  // namespace quillnet
 

@@ -461,6 +461,11 @@ QN_API int QNSIM_FailTransfer(qn_handle handle);
 QN_API int QNSIM_ActiveStreams(void);
 /* Simulation: bytes sent with CLIENT_TalkSendData and decoded with CLIENT_AudioDec. */
 QN_API void QNSIM_TalkCounters(long long *sent, long long *decoded);
+/* Simulation: called on the opening thread once the worker of a live stream, playback,
+   download or talk has started, before the opening call returns (so a test can hold the call
+   there while the worker runs); null removes it, and so does QNSIM_Reset. */
+typedef void (*qnsim_start_hook)(qn_handle stream, void *user);
+QN_API void QNSIM_SetStartHook(qnsim_start_hook hook, void *user);
 
 #ifdef __cplusplus
 }

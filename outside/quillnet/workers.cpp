@@ -270,18 +270,18 @@ void RunTalk(std::shared_ptr<Endpoint> ep, std::shared_ptr<const PacketList> aud
 
 void StartLive(const std::shared_ptr<Endpoint> &ep, std::shared_ptr<const PacketList> packets)
 {
-    ep->StartWorker(std::thread(RunLive, ep, std::move(packets)));
+    ep->StartWorker([ep, packets] { RunLive(ep, packets); });
 }
 
 void StartTransfer(const std::shared_ptr<Endpoint> &ep, std::shared_ptr<const Clip> clip,
                    const TransferOptions &options)
 {
-    ep->StartWorker(std::thread(RunTransfer, ep, std::move(clip), options));
+    ep->StartWorker([ep, clip, options] { RunTransfer(ep, clip, options); });
 }
 
 void StartTalk(const std::shared_ptr<Endpoint> &ep, std::shared_ptr<const PacketList> audio)
 {
-    ep->StartWorker(std::thread(RunTalk, ep, std::move(audio)));
+    ep->StartWorker([ep, audio] { RunTalk(ep, audio); });
 }
 
 }  // namespace quillnet

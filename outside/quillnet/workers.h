@@ -1,4 +1,5 @@
-// The threads that feed streams, transfers and talks.
+// The threads that feed streams, transfers and talks. Each starts on an endpoint already
+// registered, so that its callbacks may stop it by its handle from the first block on.
 #ifndef OUTSIDE_QUILLNET_WORKERS_H
 #define OUTSIDE_QUILLNET_WORKERS_H
 

@@ -178,6 +178,74 @@ TEST_P(PacketPoolTest, PacketStorageComesFromThePoolAndGoesBackToIt)
     ExpectWhole();
 }
 
+TEST_P(PacketPoolTest, AFreeOfAnythingButAnAllocatedBlockIsRefusedAndThePoolStaysSound)
+{
+    // Page 0 freed again (its buddy, page 1, is taken), pages 4-7 taken, pages 2-3 and 8 on free.
+    size_t size = 1;
+    void* first = manager->allocate(size);
+    size = 4 * kPage;
+    void* four = manager->allocate(size);
+    size = 1;
+    void* buddy = manager->allocate(size);
+    ASSERT_EQ(first, Page(0));
+    ASSERT_EQ(four, Page(4));
+    ASSERT_EQ(buddy, Page(1));
+    manager->free(first);
+    const std::vector<Blocks> lists = FreeLists();
+    const size_t freeBytes = manager->freeBytes();
+
+    const uintptr_t start = reinterpret_cast<uintptr_t>(manager->poolStart());
+    struct Case
+    {
+        const char* name;
+        uintptr_t pointer;
+    };
+    const Case cases[] = {
+        {"freed twice", start},
+        {"second page of a block", start + 5 * kPage},
+        {"last page of a block", start + 7 * kPage},
+        {"inside a block's first page", start + 4 * kPage + 1},
+        {"last byte of a block", start + 8 * kPage - 1},
+        {"head of a block never handed out", start + 2 * kPage},
+        {"inside a free block", start + 3 * kPage},
+        {"head of the large free block", start + 1024 * kPage},
+        {"one past the pool's end", start + kTotal},
+        {"a page past the pool's end", start + kTotal + kPage},
+        {"last byte of the pool", start + kTotal - 1},
+        {"a page before the pool", start - kPage},
+        {"one byte before the pool", start - 1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        StdoutCapture capture;
+        manager->free(reinterpret_cast<void*>(c.pointer));
+        const std::string log = capture.take();
+        EXPECT_NE(log.find("PacketManager::free() pointer is not an allocated block!!"), std::string::npos) << log;
+        EXPECT_EQ(FreeLists(), lists);
+        EXPECT_EQ(manager->freeBytes(), freeBytes);
+    }
+    EXPECT_EQ(manager->chunk(4).tag, ~2) << "the block that was pointed into is still taken";
+
+    manager->free(four);
+    manager->free(buddy);
+    ExpectWhole();
+    // Every page handed out exactly once, then the pool is whole again.
+    std::vector<void*> pages;
+    for (size_t i = 0; i < manager->chunkCount(); ++i) {
+        size = kPage;
+        pages.push_back(manager->allocate(size));
+        ASSERT_EQ(pages.back(), Page(i));
+    }
+    {
+        StdoutCapture capture;
+        size = 1;
+        EXPECT_EQ(manager->allocate(size), nullptr);
+    }
+    for (void* page : pages)
+        manager->free(page);
+    ExpectWhole();
+}
+
 INSTANTIATE_TEST_SUITE_P(Policies, PacketPoolTest,
                          testing::Values(int(PacketManagerInternal::kPolicyPool),
                                          int(PacketManagerInternal::kPolicyPoolAndExtra)),

@@ -331,37 +331,142 @@ TEST_F(SimTest, StopIsSynchronousUnderStress)
     EXPECT_EQ(QNSIM_ActiveStreams(), 0);
 }
 
+// A callback that stops its own stream at its first call. Run with the start hook below, which
+// holds the opening call until then, its first block comes before the opening call returns.
 struct SelfStop {
-    std::atomic<qn_handle> handle{0};
+    int (*stop)(qn_handle) = nullptr;
     std::atomic<int> calls{0};
-    std::atomic<int> stopResult{-1};
+    std::mutex m;
+    std::condition_variable cv;
+    int stopResult = -1;
+
+    void OnCall(qn_handle h)
+    {
+        if (++calls != 1)
+            return;
+        const int result = stop(h);   // calls back into the SDK from its own thread
+        std::lock_guard<std::mutex> lock(m);
+        stopResult = result;
+        cv.notify_all();
+    }
+    int WaitStopped()
+    {
+        std::unique_lock<std::mutex> lock(m);
+        cv.wait_for(lock, std::chrono::seconds(10), [&] { return stopResult >= 0; });
+        return stopResult;
+    }
 };
 
-int StopFromCallback(qn_handle h, uint32_t, const uint8_t *, uint32_t, void *user)
+int StopOnData(qn_handle h, uint32_t, const uint8_t *, uint32_t, void *user)
 {
-    auto *s = static_cast<SelfStop *>(user);
-    if (++s->calls == 1)
-        s->stopResult = CLIENT_StopPlayBack(h);   // calls back into the SDK from its own thread
+    static_cast<SelfStop *>(user)->OnCall(h);
     return 1;
+}
+
+void StopOnTalk(qn_handle h, const char *, uint32_t, int32_t, void *user)
+{
+    static_cast<SelfStop *>(user)->OnCall(h);
+}
+
+void HoldUntilStopped(qn_handle, void *user)
+{
+    static_cast<SelfStop *>(user)->WaitStopped();
+}
+
+// The streams whose worker runs at once, opened with callbacks of one user value.
+struct Opening {
+    const char *name;
+    int (*stop)(qn_handle);
+    qn_handle (*open)(qn_handle login, const qn_record_file &file, qn_data_cb data, qn_talk_cb talk, void *user);
+};
+
+const Opening kOpenings[] = {
+    {"live", CLIENT_StopRealPlay,
+     [](qn_handle login, const qn_record_file &, qn_data_cb, qn_talk_cb, void *) {
+         return CLIENT_RealPlayEx(login, 0, nullptr, 2);
+     }},
+    {"playback by file", CLIENT_StopPlayBack,
+     [](qn_handle login, const qn_record_file &file, qn_data_cb data, qn_talk_cb, void *user) {
+         qn_playback_file_in in{};
+         in.file = &file;
+         in.data_cb = data;
+         in.data_user = user;
+         qn_playback_out out{};
+         return CLIENT_PlayBackByRecordFileEx2(login, &in, &out);
+     }},
+    {"playback by time", CLIENT_StopPlayBack,
+     [](qn_handle login, const qn_record_file &, qn_data_cb data, qn_talk_cb, void *user) {
+         qn_playback_time_in in{};
+         in.start = Time(kRecStart);
+         in.end = Time(kRecEnd);
+         in.data_cb = data;
+         in.data_user = user;
+         qn_playback_out out{};
+         return CLIENT_PlayBackByTimeEx2(login, 0, &in, &out);
+     }},
+    {"download by file", CLIENT_StopDownload,
+     [](qn_handle login, const qn_record_file &file, qn_data_cb data, qn_talk_cb, void *user) {
+         return CLIENT_DownloadByRecordFileEx2(login, &file, nullptr, nullptr, nullptr, data, user, nullptr, 0);
+     }},
+    {"download by time", CLIENT_StopDownload,
+     [](qn_handle login, const qn_record_file &, qn_data_cb data, qn_talk_cb, void *user) {
+         const qn_time start = Time(kRecStart), end = Time(kRecEnd);
+         return CLIENT_DownloadByTimeEx(login, 0, 0, &start, &end, nullptr, nullptr, nullptr, data, user, nullptr);
+     }},
+    {"talk", CLIENT_StopTalkEx,
+     [](qn_handle login, const qn_record_file &, qn_data_cb, qn_talk_cb talk, void *user) {
+         return CLIENT_StartTalkEx(login, talk, user);
+     }},
+};
+
+bool WaitQuiet()
+{
+    // Workers stopped from their own callback end by themselves, just after it returns.
+    for (int i = 0; i < 1000 && QNSIM_ActiveStreams() != 0; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    return QNSIM_ActiveStreams() == 0;
 }
 
 TEST_F(SimTest, CallbackMayStopItsOwnStream)
 {
     const qn_handle login = Login();
     const qn_record_file file = Record(0, kRecStart, kRecEnd, "/rec/ch0/1000.rkv");
-    SelfStop self;
-    qn_playback_file_in in{};
-    in.file = &file;
-    in.data_cb = StopFromCallback;
-    in.data_user = &self;
-    qn_playback_out out{};
-    const qn_handle h = CLIENT_PlayBackByRecordFileEx2(login, &in, &out);
-    ASSERT_NE(h, 0);
-    for (int i = 0; i < 500 && self.stopResult < 0; ++i)
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    EXPECT_EQ(self.stopResult, 1);
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    EXPECT_EQ(self.calls, 1);
+    for (const Opening &o : kOpenings) {
+        if (std::string(o.name) == "live")
+            continue;   // its data callback is set only once the opening call has returned
+        SCOPED_TRACE(o.name);
+        SelfStop self;
+        self.stop = o.stop;
+        QNSIM_SetStartHook(HoldUntilStopped, &self);
+        const qn_handle h = o.open(login, file, StopOnData, StopOnTalk, &self);
+        QNSIM_SetStartHook(nullptr, nullptr);
+        ASSERT_NE(h, 0);
+        ASSERT_EQ(self.WaitStopped(), 1) << "the stop from the first callback did not find the stream";
+        EXPECT_TRUE(WaitQuiet());
+        EXPECT_EQ(self.calls, 1);
+        EXPECT_EQ(o.stop(h), 0) << "already stopped";
+    }
+}
+
+// Stands for a logout on another thread at the moment the stream's worker has just started.
+void LogoutNow(qn_handle, void *user)
+{
+    EXPECT_EQ(CLIENT_Logout(*static_cast<qn_handle *>(user)), 1);
+}
+
+TEST_F(SimTest, LogoutWhileAStreamOpensStopsIt)
+{
+    const qn_record_file file = Record(0, kRecStart, kRecEnd, "/rec/ch0/1000.rkv");
+    for (const Opening &o : kOpenings) {
+        SCOPED_TRACE(o.name);
+        qn_handle login = Login();
+        QNSIM_SetStartHook(LogoutNow, &login);
+        const qn_handle h = o.open(login, file, nullptr, nullptr, nullptr);
+        QNSIM_SetStartHook(nullptr, nullptr);
+        ASSERT_NE(h, 0);
+        EXPECT_EQ(QNSIM_ActiveStreams(), 0) << "the stream outlived its login";
+        EXPECT_EQ(o.stop(h), 0);
+    }
 }
 
 TEST_F(SimTest, LogoutStopsTheLoginsStreams)

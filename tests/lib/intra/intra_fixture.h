@@ -18,10 +18,9 @@ struct Decoded {
     int32_t result = 0;
 };
 
-inline Decoded decode_all(const std::vector<uint8_t> &stream, uint32_t cpu_flags = 0)
+// Decodes the whole stream on an open instance, which ends drained; the library is initialised.
+inline Decoded decode_on(void *h, const std::vector<uint8_t> &stream)
 {
-    ZQ_SVAC_Dec_Init(cpu_flags);
-    void *h = ZQ_SVAC_Dec_Open();
     Decoded out;
     std::vector<uint8_t> ext(1 << 16);
     auto drain = [&] {
@@ -53,6 +52,14 @@ inline Decoded decode_all(const std::vector<uint8_t> &stream, uint32_t cpu_flags
     for (int layer = 0; layer < 2; ++layer)
         while (ZQ_SVAC_Get_LastFrame(h, layer) == 1)
             drain();
+    return out;
+}
+
+inline Decoded decode_all(const std::vector<uint8_t> &stream, uint32_t cpu_flags = 0)
+{
+    ZQ_SVAC_Dec_Init(cpu_flags);
+    void *h = ZQ_SVAC_Dec_Open();
+    Decoded out = decode_on(h, stream);
     ZQ_SVAC_Dec_Close(h);
     return out;
 }
