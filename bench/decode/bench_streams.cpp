@@ -14,6 +14,11 @@ namespace bench {
 
 namespace {
 
+// The hard set's QPs and inter rounding: on the default pictures about a third of the
+// macroblocks skipped at the high rate, as x264 skips at the same size.
+constexpr int kHardLowQp = 24, kHardHighQp = 22;
+constexpr float kHardRounding = 0.45f;
+
 int pick(std::mt19937 &rng, int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); }
 
 // Up to max_count levels of magnitude up to max_level, at random positions of an n x n block.
@@ -187,13 +192,18 @@ ContentInfo content_info(Content c)
         return {"ipp-low", "one I then P pictures, low rate"};
     case Content::kInterHigh:
         return {"ipp-high", "one I then P pictures, high rate"};
+    case Content::kHardLow:
+        return {"hard-low", "one I then P pictures, every tool, few skipped, low rate"};
+    case Content::kHardHigh:
+        return {"hard-high", "one I then P pictures, every tool, few skipped, high rate"};
     }
     return {"", ""};
 }
 
 bool parse_content(const std::string &name, Content *c)
 {
-    for (Content k : {Content::kIntraLow, Content::kIntraHigh, Content::kInterLow, Content::kInterHigh})
+    for (Content k : {Content::kIntraLow, Content::kIntraHigh, Content::kInterLow, Content::kInterHigh,
+                      Content::kHardLow, Content::kHardHigh})
         if (name == content_info(k).name) {
             *c = k;
             return true;
@@ -216,12 +226,17 @@ void print_mix(const Mix &m)
 std::vector<uint8_t> encode_stream(Content c, const std::vector<svacenc::Yuv> &pictures, Mix *mix)
 {
     const bool intra = c == Content::kIntraLow || c == Content::kIntraHigh;
-    const bool low = c == Content::kIntraLow || c == Content::kInterLow;
+    const bool hard = c == Content::kHardLow || c == Content::kHardHigh;
+    const bool low = c == Content::kIntraLow || c == Content::kInterLow || c == Content::kHardLow;
     svacenc::Config config;
     config.width = kWidth;
     config.height = kShownHeight;
     config.gop = intra ? 1 : 1 << 20;
-    config.qp = intra ? (low ? 30 : 20) : (low ? 32 : 24);
+    config.qp = intra ? (low ? 30 : 20) : hard ? (low ? kHardLowQp : kHardHighQp) : (low ? 32 : 24);
+    if (hard) {
+        config.partitions8x8 = true;
+        config.inter_rounding = kHardRounding;
+    }
     svacenc::Encoder encoder(config);
     std::vector<uint8_t> out;
     Mix &sum = *mix;

@@ -671,12 +671,12 @@ struct Encoder::State {
         for (int b = 0; b < 4; ++b) {
             const int bx = 16 * mx + 8 * (b & 1), by = 16 * my + 8 * (b >> 1);
             uint8_t *dst = cur.at(0, bx, by);
-            if (k::quantise8x8(src.at(0, bx, by), src.w, dst, cur.w, qp, 1.0f / 6, levels[b]))
+            if (k::quantise8x8(src.at(0, bx, by), src.w, dst, cur.w, qp, cfg.inter_rounding, levels[b]))
                 cbp |= 1 << b;
         }
         for (int p = 0; p < 2; ++p) {
             uint8_t *dst = cur.at(1 + p, 8 * mx, 8 * my);
-            if (k::quantise8x8(src.at(1 + p, 8 * mx, 8 * my), src.w / 2, dst, cur.w / 2, cqp, 1.0f / 6, levels[4 + p]))
+            if (k::quantise8x8(src.at(1 + p, 8 * mx, 8 * my), src.w / 2, dst, cur.w / 2, cqp, cfg.inter_rounding, levels[4 + p]))
                 cbp |= 16 << p;
         }
         return cbp;
@@ -771,9 +771,9 @@ struct Encoder::State {
     // each partition in coding order (16x8: upper, lower; 8x16: left, right).
     struct Motion {
         PKind kind = PKind::k16x16;
-        Mv mv[2], pred[2];
+        Mv mv[4], pred[4];
 
-        int parts() const { return kind == PKind::k16x16 ? 1 : 2; }
+        int parts() const { return kind == PKind::k16x16 ? 1 : kind == PKind::k8x8 ? 4 : 2; }
         int bits() const
         {
             int b = 0;
@@ -784,11 +784,17 @@ struct Encoder::State {
         // Partition of each 8x8 block (raster order).
         int part_of(int block) const
         {
-            return kind == PKind::k16x16 ? 0 : kind == PKind::k16x8 ? block >> 1 : block & 1;
+            return kind == PKind::k16x16 ? 0 : kind == PKind::k16x8 ? block >> 1 : kind == PKind::k8x16 ? block & 1 : block;
         }
         // Region of partition i in the macroblock's luma.
         void region(int i, int *x0, int *y0, int *w, int *h) const
         {
+            if (kind == PKind::k8x8) {
+                *x0 = 8 * (i & 1);
+                *y0 = 8 * (i >> 1);
+                *w = *h = 8;
+                return;
+            }
             const bool wide = kind != PKind::k8x16;
             *x0 = wide ? 0 : 8 * i;
             *y0 = wide ? 8 * i : 0;
@@ -821,22 +827,24 @@ struct Encoder::State {
         return s;
     }
 
-    // Vectors of a 16x8 or 8x16 macroblock, each partition searched from start and its own
-    // predicted vector in whole, then half and quarter samples. *cost: SAD plus weighted bits.
+    // Vectors of a 16x8, 8x16 or 8x8 macroblock, each partition searched from start and its
+    // own predicted vector in whole, then half and quarter samples. *cost: SAD plus weighted
+    // bits.
     Motion search_split(int mx, int my, PKind kind, Mv start, int *cost) const
     {
         // The decoder's grid position of each partition's first block, its upper-right
         // neighbour and its prediction rule.
-        static const int kPos[2][2] = {{5, 9}, {5, 6}}, kUpperRight[2][2] = {{3, 4}, {2, 3}};
-        static const MvRule kRule[2][2] = {{kPreferB, kPreferA}, {kPreferA, kPreferC}};
-        const int k = kind == PKind::k16x8 ? 0 : 1;
+        static const int kPos[3][4] = {{5, 9}, {5, 6}, {5, 6, 9, 10}};
+        static const int kUpperRight[3][4] = {{3, 4}, {2, 3}, {2, 3, 6, 7}};
+        static const MvRule kRule[3][4] = {{kPreferB, kPreferA}, {kPreferA, kPreferC}, {kMedian, kMedian, kMedian, kMedian}};
+        const int k = kind == PKind::k16x8 ? 0 : kind == PKind::k8x16 ? 1 : 2;
         const int lam = lambda(), limit = 4 * std::max(1, cfg.search_range) + 3;
         Motion m;
         m.kind = kind;
         Mv own[4];
         int done = 0;
         *cost = 0;
-        for (int i = 0; i < 2; ++i) {
+        for (int i = 0; i < m.parts(); ++i) {
             int x0, y0, w, h;
             m.region(i, &x0, &y0, &w, &h);
             const Mv pred = predict_mv(mx, my, kPos[k][i], kUpperRight[k][i], kRule[k][i], own, done);
@@ -880,13 +888,13 @@ struct Encoder::State {
         return m;
     }
 
-    // Prediction of a 16x8 or 8x16 macroblock into cur: each partition's region of the
+    // Prediction of a 16x8, 8x16 or 8x8 macroblock into cur: each partition's region of the
     // whole-macroblock prediction at its vector (interpolation is the same for every sample
     // whatever the block size).
     void predict_split(int mx, int my, const Motion &m)
     {
         alignas(16) uint8_t pred[kWin * 16];
-        for (int i = 0; i < 2; ++i) {
+        for (int i = 0; i < m.parts(); ++i) {
             int x0, y0, w, h;
             m.region(i, &x0, &y0, &w, &h);
             mc_luma(mx, my, m.mv[i], pred);
@@ -1101,14 +1109,15 @@ bool Encoder::encode(const Yuv &picture, Coded *out, bool force_key)
             const Mv mv = s.search(mx, my, pred);
             motion.mv[0] = mv;
             int best = s.cfg.partitions ? s.sad_at(mx, my, mv) + lam * motion.bits() : 0;
-            for (PKind kind : {PKind::k16x8, PKind::k8x16}) {
-                if (!s.cfg.partitions)
+            for (PKind kind : {PKind::k16x8, PKind::k8x16, PKind::k8x8}) {
+                if (!s.cfg.partitions || (kind == PKind::k8x8 && !s.cfg.partitions8x8))
                     break;
                 int cost;
                 const State::Motion split = s.search_split(mx, my, kind, mv, &cost);
-                // Two vectors and a longer type.
-                if (cost + 2 * lam < best) {
-                    best = cost + 2 * lam;
+                // More vectors and a longer type.
+                const int extra = (kind == PKind::k8x8 ? 4 : 2) * lam;
+                if (cost + extra < best) {
+                    best = cost + extra;
                     motion = split;
                 }
             }
@@ -1154,6 +1163,7 @@ bool Encoder::encode(const Yuv &picture, Coded *out, bool force_key)
         mi.cbp = cbp;
         ++coded.inter;
         coded.partitioned += motion.kind != PKind::k16x16;
+        coded.partitioned8x8 += motion.kind == PKind::k8x8;
         bool fractional = false;
         PMb mb;
         mb.kind = motion.kind;
