@@ -18,8 +18,8 @@
 # TASKSET: run both decoders under taskset -c (for example 2,3).
 #
 # What is measured, the same way for both sides: each decoder runs as a whole process that
-# decodes a file (ours: pravenna_decode_bench --stream FILE --rounds 1, one decoding thread
-# plus its loop-filter worker; FFmpeg: -threads 1 -i FILE -f null -), and its CPU time is the
+# decodes a file (ours: pravenna_decode_bench --stream FILE --rounds 1, the loop filter as the
+# decoder chooses it; FFmpeg: -threads 1 -i FILE -f null -), and its CPU time is the
 # user + system time of the whole process, all threads, as the shell's time reports it.
 # Each also decodes the same file stopping after its first picture (ours --frames 1, FFmpeg
 # -frames:v 1): that is the process's start-up cost (FFmpeg loads many libraries), shown apart

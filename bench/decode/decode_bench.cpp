@@ -1,5 +1,5 @@
 // Decoding benchmark: macroblocks per second and CPU time per picture of one decoder instance
-// (the decoding thread plus its loop-filter worker).
+// (the decoding thread, plus the loop-filter worker where it is used).
 //
 // pravenna_decode_bench [options]
 //   --content KIND                     intra-low|intra-high|ipp-low|ipp-high (default intra-high):
@@ -13,6 +13,8 @@
 //   --frames N                         stop after the first N pictures (a process's start-up
 //                                      cost, measured with N = 1)
 //   --portable                         portable kernels only (cpu flags 0)
+//   --filter inline|worker             loop filter on the decoding thread, or on the worker
+//                                      thread, for every picture (default: by picture size)
 //   --save FILE                        write the stream that is decoded, then go on
 //   --yuv FILE                         write the decoded pictures (I420), then go on
 // Machine-readable lines: "mix ..." for a made stream (what it is made of), and last
@@ -30,6 +32,7 @@
 #include <vector>
 
 #include "bench_streams.h"
+#include "lf_worker.h"
 #include "svacdec.h"
 
 namespace {
@@ -42,6 +45,7 @@ struct Options {
     int rounds = 3;
     uint32_t frames = 0;      // 0: all
     bool portable = false;
+    std::string filter;
 };
 
 bool parse(int argc, char **argv, Options *o)
@@ -66,7 +70,11 @@ bool parse(int argc, char **argv, Options *o)
             o->yuv_file = argv[++i];
         else if (a == "--pictures" && has_value)
             o->pictures = static_cast<uint32_t>(std::atoi(argv[++i]));
-        else if (a == "--frames" && has_value)
+        else if (a == "--filter" && has_value) {
+            o->filter = argv[++i];
+            if (o->filter != "inline" && o->filter != "worker")
+                return false;
+        } else if (a == "--frames" && has_value)
             o->frames = static_cast<uint32_t>(std::atoi(argv[++i]));
         else if (a == "--rounds" && has_value)
             o->rounds = std::atoi(argv[++i]);
@@ -155,7 +163,7 @@ int main(int argc, char **argv)
     if (!parse(argc, argv, &o)) {
         std::fprintf(stderr, "usage: %s [--content intra-low|intra-high|ipp-low|ipp-high [--source FILE | "
                              "--writer] | --stream FILE] [--pictures N] [--rounds N] [--portable] [--save FILE] "
-                             "[--yuv FILE] [--frames N]\n", argv[0]);
+                             "[--yuv FILE] [--frames N] [--filter inline|worker]\n", argv[0]);
         return 2;
     }
     std::vector<uint8_t> stream;
@@ -190,6 +198,8 @@ int main(int argc, char **argv)
         std::ofstream out(o.save_file, std::ios::binary);
         out.write(reinterpret_cast<const char *>(stream.data()), static_cast<std::streamsize>(stream.size()));
     }
+    if (!o.filter.empty())
+        lf_worker_min_mbs = o.filter == "inline" ? INT32_MAX : 0;
     const uint32_t flags = o.portable ? 0 : ZQ_SVAC_Dec_GetCPUCaps();
     ZQ_SVAC_Dec_Init(flags);
 

@@ -11,6 +11,7 @@
 #include <string>
 
 #include "intra_fixture.h"
+#include "lf_worker.h"
 #include "intra_stream.h"
 #include "svacwriter/aec_mb_writer.h"
 #include "svacwriter/svac_writer.h"
@@ -419,6 +420,38 @@ TEST(OutputOrder, AnIntraPictureThatFollowsOnWaitsForTheBPictureBeforeIt)
         EXPECT_NE(intra_test::first_difference(ip[1], got.pictures[0][1]), "") << "B2 before I4";
         EXPECT_EQ(intra_test::first_difference(ip[1], got.pictures[0][2]), "") << "I4";
     }
+}
+
+} // namespace
+
+namespace {
+
+// The loop filter on the worker thread and inline on the decoding thread give the same pictures.
+TEST(LoopFilterThread, WorkerAndInlineFilteringDecodeAlike)
+{
+    Config cfg;
+    cfg.mb_width = 7;
+    cfg.mb_height = 5;
+    cfg.max_slices = 4;
+    cfg.seed = 31;
+    const Streams s = build(cfg);
+    const int32_t saved = lf_worker_min_mbs;
+    for (int mode = 0; mode < 2; ++mode) {
+        const Bytes &stream = mode ? s.aec : s.vlc;
+        lf_worker_min_mbs = 0;
+        const intra_test::Decoded worker = intra_test::decode_all(stream, ZQ_SVAC_Dec_GetCPUCaps());
+        lf_worker_min_mbs = INT32_MAX;
+        const intra_test::Decoded inline_ = intra_test::decode_all(stream, ZQ_SVAC_Dec_GetCPUCaps());
+        lf_worker_min_mbs = saved;
+        ASSERT_EQ(worker.result, 0);
+        ASSERT_EQ(inline_.result, 0);
+        ASSERT_EQ(worker.pictures[0].size(), s.pictures);
+        ASSERT_EQ(inline_.pictures[0].size(), s.pictures);
+        for (size_t i = 0; i < s.pictures; ++i)
+            EXPECT_EQ(intra_test::first_difference(worker.pictures[0][i], inline_.pictures[0][i]), "")
+                << (mode ? "arithmetic" : "exp-golomb") << ", picture " << i;
+    }
+    ZQ_SVAC_Dec_Init(0);
 }
 
 } // namespace
