@@ -170,12 +170,13 @@ compare() {
 
   if [ "${CALLGRIND:-0}" = 1 ]; then
     local oi=n/a pi=n/a
-    if valgrind --tool=callgrind --callgrind-out-file=/dev/null "$bench" --stream "$ours" --rounds 1 \
-         >"$work/out" 2>"$work/vg" && [ "$(ours_pictures)" = "$count" ]; then
+    if (valgrind --tool=callgrind --callgrind-out-file=/dev/null "$bench" --stream "$ours" --rounds 1 \
+          >"$work/out" 2>"$work/vg"; exit $?) 2>/dev/null && [ "$(ours_pictures)" = "$count" ]; then
       oi=$(awk '/Collected/ {print $4}' "$work/vg")
     fi
-    if valgrind --tool=callgrind --callgrind-out-file=/dev/null ffmpeg -hide_banner -nostats -threads 1 \
-         -i "$x264" -an -f null - >"$work/vg" 2>&1; then
+    # In a subshell: a side killed by a signal (SIGILL) leaves no shell message in the table.
+    if (valgrind --tool=callgrind --callgrind-out-file=/dev/null ffmpeg -hide_banner -nostats -threads 1 \
+          -i "$x264" -an -f null - >"$work/vg" 2>&1; exit $?) 2>/dev/null; then
       cp "$work/vg" "$work/out"
       [ "$(peer_pictures)" = "$count" ] && pi=$(awk '/Collected/ {print $4}' "$work/vg")
     fi
