@@ -96,6 +96,9 @@ extern "C" SVAC_API int32_t ZQ_SVAC_Dec_Decode(void *handle, const decode_input 
     if (got_picture) {
         layer_ctx &layer = ctx->layer[ctx->cur_layer];
         lf_worker_wait_idle(ctx);
+        // After a key picture, a picture of the group before may go out ahead of it.
+        if (layer.output_before)
+            output_queue_append(ctx, layer.output_before, ctx->cur_layer);
         output_queue_append(ctx, layer.output, ctx->cur_layer);
     }
     return result;

@@ -35,6 +35,7 @@ void release_state(decoder_ctx *ctx)
     for (layer_ctx &layer : ctx->layer) {
         frame_unref(&layer.cur);
         frame_unref(&layer.output);
+        frame_unref(&layer.output_before);
         frame_unref(&layer.ref0);
         frame_unref(&layer.ref1);
         frame_pool_destroy(&layer.pool);

@@ -5,6 +5,8 @@
 
 int (*lf_thread_create)(pthread_t *, const pthread_attr_t *, void *(*)(void *), void *) = pthread_create;
 
+int32_t lf_worker_min_mbs = LF_WORKER_MIN_MBS;
+
 // With the mutex held: wakes an idle worker when rows wait.
 static void wake_worker(lf_worker *w)
 {
@@ -73,8 +75,8 @@ int lf_worker_start(decoder_ctx *ctx)
     lf_worker *w = &ctx->lf;
     w->read = w->write = w->fill = w->filtered = 0;
     w->stop = 0;
-    w->running = 0;
-    w->worker_idle = w->producer_waiting = w->idle_waiting = w->row_taken = 0;
+    w->running = w->synced = 0;
+    w->worker_idle = w->producer_waiting = w->idle_waiting = w->row_taken = w->inline_rows = 0;
     w->picture_mbs = 0;
     w->filter = mb_loop_filter;
     w->ring = ring_alloc(LF_DEFAULT_ROW);
@@ -91,6 +93,10 @@ int lf_worker_start(decoder_ctx *ctx)
                 ++made;
                 if (pthread_cond_init(&w->picture_filtered, nullptr) == 0) {
                     ++made;
+                    w->synced = 1;
+                    // No thread when every picture is filtered inline.
+                    if (lf_worker_min_mbs == INT32_MAX)
+                        return 0;
                     if (lf_thread_create(&w->thread, nullptr, lf_worker_main, ctx) == 0) {
                         w->running = 1;
                         return 0;
@@ -99,6 +105,7 @@ int lf_worker_start(decoder_ctx *ctx)
             }
         }
     }
+    w->synced = 0;
     if (made > 3) pthread_cond_destroy(&w->picture_filtered);
     if (made > 2) pthread_cond_destroy(&w->slot_freed);
     if (made > 1) pthread_cond_destroy(&w->slot_filled);
@@ -117,6 +124,9 @@ void lf_worker_stop(decoder_ctx *ctx)
         pthread_mutex_unlock(&w->mutex);
         pthread_join(w->thread, nullptr);
         w->running = 0;
+    }
+    if (w->synced) {
+        w->synced = 0;
         pthread_cond_destroy(&w->picture_filtered);
         pthread_cond_destroy(&w->slot_freed);
         pthread_cond_destroy(&w->slot_filled);
@@ -153,6 +163,7 @@ int lf_worker_reset(decoder_ctx *ctx)
     if (result == 0) {
         w->row_width = ctx->mb_width;
         w->picture_mbs = ctx->mb_width * ctx->mb_height;
+        w->inline_rows = !w->running || w->picture_mbs < lf_worker_min_mbs;
     }
     pthread_mutex_unlock(&w->mutex);
     return result;
@@ -163,6 +174,13 @@ int lf_worker_reset(decoder_ctx *ctx)
 // waits for a free slot with fewer rows waiting than a batch.
 static void publish_row(lf_worker *w)
 {
+    if (w->inline_rows) {
+        const lf_record *row = w->ring + static_cast<size_t>(w->write) * w->slot_capacity;
+        for (int32_t i = 0; i < w->fill; ++i)
+            w->filter(&row[i]);
+        w->fill = 0;
+        return;
+    }
     w->slot_used[w->write] = w->fill;
     w->fill = 0;
     pthread_mutex_lock(&w->mutex);

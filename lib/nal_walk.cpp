@@ -47,14 +47,25 @@ void complete_picture(decoder_ctx *ctx, int32_t *got_picture)
     const int32_t last = layer.poc_last_out;
     const int32_t next = (last + 2) & 511;
     auto ahead = [last](int32_t poc) { return ((poc - last) & 511) >= 1 && ((poc - last) & 511) < 256; };
+    // A key picture (an IDR picture, the first picture, or an I picture whose number does not
+    // follow on from the last output: the numbering starts over) ends the group before. The
+    // reference of that group still waiting goes out first, then the key picture.
+    const bool idr = ctx->nal_type == 2 || ctx->nal_type == 4;
+    if (layer.ref0 && (idr || (ctx->pic_type == 1 && (last < 0 || !ahead(layer.poc_ref0))))) {
+        if (layer.ref1 && !layer.ref1_out && ahead(layer.poc_ref1))
+            frame_ref(&layer.output_before, layer.ref1);
+        layer.ref1_out = 1;
+        frame_ref(&layer.output, layer.ref0);
+        layer.poc_last_out = layer.poc_ref0;
+        return;
+    }
+    layer.ref1_out = 0;
     frame_buf *out = nullptr;
     int32_t out_poc = 0;
     if (layer.ref0 && next == layer.poc_ref0) {
         out = layer.ref0, out_poc = layer.poc_ref0;
     } else if (layer.ref1 && next == layer.poc_ref1) {
         out = layer.ref1, out_poc = layer.poc_ref1;
-    } else if (layer.ref0 && ctx->pic_type == 1) {
-        out = layer.ref0, out_poc = layer.poc_ref0;
     } else if (layer.ref1 && ahead(layer.poc_ref1)) {
         // A picture was lost: the older reference has not gone out although a newer one
         // followed it, so no picture can fill the gap any more. Resume with the nearer one.
@@ -133,8 +144,10 @@ int64_t nal_payload_bits(const uint8_t *buf, int32_t *len)
 int32_t decode_nal_units(decoder_ctx *ctx, int32_t *got_picture, const uint8_t *data, int32_t length)
 {
     *got_picture = 0;
-    frame_unref(&ctx->layer[0].output);
-    frame_unref(&ctx->layer[1].output);
+    for (layer_ctx &layer : ctx->layer) {
+        frame_unref(&layer.output_before);
+        frame_unref(&layer.output);
+    }
     int32_t pos = 0;
     for (;;) {
         for (;; ++pos) {

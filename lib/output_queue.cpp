@@ -135,22 +135,23 @@ extern "C" SVAC_API int32_t ZQ_SVAC_Get_LastFrame(void *handle, int32_t layer)
         return SVAC_ERR_INVALID;
     layer_ctx &l = ctx->layer[layer];
     const int32_t next = (l.poc_last_out + 2) % 512;
+    frame_buf *ref1 = l.ref1_out ? nullptr : l.ref1;   // of the group before a key picture: out
     frame_buf *pick = nullptr;
     int32_t poc = 0;
     if (l.ref0 && next == l.poc_ref0) {
         pick = l.ref0;
         poc = l.poc_ref0;
-    } else if (l.ref1 && next == l.poc_ref1) {
-        pick = l.ref1;
+    } else if (ref1 && next == l.poc_ref1) {
+        pick = ref1;
         poc = l.poc_ref1;
     } else if (!l.ref0 || l.poc_ref0 != l.poc_last_out) {
         // A reference never output whose POC does not follow at the regular step (a gap in
         // the numbering, or POC 0): the one nearest ahead of the last output goes next. Once
         // the newer reference is out (a key picture restarts the numbering) the older one is too.
         int32_t best = 256;
-        if (l.ref1) {
+        if (ref1) {
             int32_t d = poc_ahead(l.poc_ref1, l.poc_last_out);
-            if (d > 0 && d < best) { best = d; pick = l.ref1; poc = l.poc_ref1; }
+            if (d > 0 && d < best) { best = d; pick = ref1; poc = l.poc_ref1; }
         }
         if (l.ref0) {
             int32_t d = poc_ahead(l.poc_ref0, l.poc_last_out);

@@ -136,10 +136,14 @@ Encoded encode(const Config &config, int count)
 }
 
 // Coding tools of a case: loop filter, sub-sample vectors, I_4X4, intra in P pictures,
-// P_16X8 and P_8X16.
+// P_16X8 and P_8X16, P_8X8; the inter rounding offset (higher: fewer skipped macroblocks).
 struct Tools {
     bool filter = true, subsample = true, intra4x4 = true, intra_in_p = true, partitions = true;
+    bool partitions8x8 = false;
+    float inter_rounding = 1.0f / 6;
 };
+// Every tool, and residuals that skip less: the benchmark's hard set.
+constexpr Tools kHard{true, true, true, true, true, true, 0.4f};
 constexpr Tools kAll{};
 // Without the loop filter the encoder's reconstruction is its own (the decoder makes it
 // otherwise): the other tools' predictions are checked on their own.
@@ -182,10 +186,12 @@ TEST_P(EncoderMatchesDecoder, EveryPictureEqualsTheReconstruction)
     config.intra4x4 = c.tools.intra4x4;
     config.intra_in_p = c.tools.intra_in_p;
     config.partitions = c.tools.partitions;
+    config.partitions8x8 = c.tools.partitions8x8;
+    config.inter_rounding = c.tools.inter_rounding;
     const Encoded run = encode(config, c.pictures);
     ASSERT_EQ(run.coded.size(), size_t(c.pictures));
 
-    int skipped = 0, key = 0, intra4x4 = 0, intra_in_p = 0, fractional = 0, partitioned = 0;
+    int skipped = 0, key = 0, intra4x4 = 0, intra_in_p = 0, fractional = 0, partitioned = 0, partitioned8x8 = 0;
     for (const Coded &coded : run.coded) {
         skipped += coded.skipped;
         key += coded.key;
@@ -193,6 +199,7 @@ TEST_P(EncoderMatchesDecoder, EveryPictureEqualsTheReconstruction)
         intra_in_p += coded.key ? 0 : coded.intra4x4 + coded.intra8x8;
         fractional += coded.fractional;
         partitioned += coded.partitioned;
+        partitioned8x8 += coded.partitioned8x8;
     }
     EXPECT_EQ(key, (c.pictures + c.gop - 1) / c.gop);
     if (c.gop > 1 && c.qp > 20) {
@@ -207,7 +214,8 @@ TEST_P(EncoderMatchesDecoder, EveryPictureEqualsTheReconstruction)
     const Use uses[] = {{"I_4X4", c.tools.intra4x4, c.qp < 40, intra4x4},
                         {"intra in P", c.tools.intra_in_p, c.gop > 1 && c.qp < 40, intra_in_p},
                         {"sub-sample vectors", c.tools.subsample, c.gop > 1 && c.qp < 40, fractional},
-                        {"P_16X8 and P_8X16", c.tools.partitions, c.gop > 1 && c.qp < 40, partitioned}};
+                        {"P_16X8 and P_8X16", c.tools.partitions, c.gop > 1 && c.qp < 40, partitioned},
+                        {"P_8X8", c.tools.partitions8x8, c.gop > 1 && c.qp < 40, partitioned8x8}};
     for (const Use &u : uses) {
         if (!u.on) {
             EXPECT_EQ(u.count, 0) << u.tool;
@@ -236,6 +244,8 @@ INSTANTIATE_TEST_SUITE_P(
                       Case{"GopArithmetic", 96, 80, 4, 30, 9, Entropy::kArithmetic},
                       Case{"UnfilteredVlc", 96, 80, 4, 30, 9, Entropy::kVlc, kUnfiltered},
                       Case{"UnfilteredArithmetic", 96, 80, 4, 30, 9, Entropy::kArithmetic, kUnfiltered},
+                      Case{"HardVlc", 96, 80, 4, 24, 9, Entropy::kVlc, kHard},
+                      Case{"HardArithmetic", 96, 80, 4, 24, 9, Entropy::kArithmetic, kHard},
                       Case{"NoToolsVlc", 96, 80, 4, 30, 9, Entropy::kVlc, kNone},
                       Case{"NoToolsArithmetic", 96, 80, 4, 30, 9, Entropy::kArithmetic, kNone},
                       Case{"FilterOnlyVlc", 96, 80, 4, 30, 9, Entropy::kVlc, Tools{true, false, false, false, false}},

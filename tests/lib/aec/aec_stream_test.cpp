@@ -11,6 +11,7 @@
 #include <string>
 
 #include "intra_fixture.h"
+#include "lf_worker.h"
 #include "intra_stream.h"
 #include "svacwriter/aec_mb_writer.h"
 #include "svacwriter/svac_writer.h"
@@ -143,9 +144,19 @@ struct Streams {
     uint32_t pictures = 0;
 };
 
-// I0, P2, B1, P4, B3: every picture in random slices, with every macroblock kind the picture
-// type allows, skipped ones included, written in both modes from the same values.
-Streams build(const Config &cfg)
+struct Pic {
+    uint32_t frame;
+    AecPictureKind kind;
+    bool idr = false;
+};
+
+const std::vector<Pic> kGroup = {{0, AecPictureKind::kI, true}, {2, AecPictureKind::kP}, {1, AecPictureKind::kB},
+                                 {4, AecPictureKind::kP}, {3, AecPictureKind::kB}};
+
+// The pictures of plan (by default I0, P2, B1, P4, B3) in decoding order: every picture in
+// random slices, with every macroblock kind the picture type allows, skipped ones included,
+// written in both modes from the same values.
+Streams build(const Config &cfg, const std::vector<Pic> &plan = kGroup)
 {
     std::mt19937 rng(cfg.seed);
     Sps sps;
@@ -167,12 +178,6 @@ Streams build(const Config &cfg)
     g.mb_width = cfg.mb_width;
     g.mb_height = cfg.mb_height;
     const uint32_t count = cfg.mb_width * cfg.mb_height;
-    struct Pic {
-        uint32_t frame;
-        AecPictureKind kind;
-    };
-    const Pic plan[] = {{0, AecPictureKind::kI}, {2, AecPictureKind::kP}, {1, AecPictureKind::kB},
-                        {4, AecPictureKind::kP}, {3, AecPictureKind::kB}};
     int references = 0;
     for (const Pic &pic : plan) {
         std::set<uint32_t> cuts;
@@ -190,7 +195,7 @@ Streams build(const Config &cfg)
         IntraMb as_modes;   // what an inter macroblock leaves for intra mode prediction
         for (int32_t &m : as_modes.luma_modes)
             m = 2;
-        const uint32_t nal = pic.kind == AecPictureKind::kI && references == 0 ? kNalIdrBase : kNalSliceBase;
+        const uint32_t nal = pic.idr ? kNalIdrBase : kNalSliceBase;
         for (size_t s = 0; s + 1 < starts.size(); ++s) {
             SliceHeader sh;
             sh.frame_num = pic.frame;
@@ -269,7 +274,7 @@ Streams build(const Config &cfg)
     Streams out;
     out.vlc = make_stream(units[0]);
     out.aec = make_stream(units[1]);
-    out.pictures = 5;
+    out.pictures = static_cast<uint32_t>(plan.size());
     return out;
 }
 
@@ -330,5 +335,123 @@ std::string case_name(const testing::TestParamInfo<Case> &info)
 }
 
 INSTANTIATE_TEST_SUITE_P(Configurations, ArithmeticStream, testing::ValuesIn(cases()), case_name);
+
+using Bytes = std::vector<uint8_t>;
+using Pictures = std::vector<intra_model::Picture>;
+
+Bytes join(Bytes a, const Bytes &b)
+{
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+}
+
+Pictures join(Pictures a, const Pictures &b)
+{
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+}
+
+void expect_pictures(const Bytes &stream, const Pictures &want, const std::string &what)
+{
+    const intra_test::Decoded got = intra_test::decode_all(stream);
+    ASSERT_EQ(got.result, 0) << what;
+    ASSERT_EQ(got.pictures[0].size(), want.size()) << what;
+    for (size_t i = 0; i < want.size(); ++i)
+        EXPECT_EQ(intra_test::first_difference(want[i], got.pictures[0][i]), "") << what << ", output picture " << i;
+}
+
+// A key picture after a group with B pictures: what the group still holds comes out first, in
+// order, then the key picture and its group; nothing is lost or output twice. Expected
+// pictures are those of each part decoded alone.
+TEST(OutputOrder, AKeyPictureAfterBPicturesComesOutAfterTheGroupBefore)
+{
+    // Each part also as plain slices (a key picture that restarts the numbering without being
+    // an IDR picture): the same pictures, which alone could not be decoded.
+    Config cfg;
+    cfg.seed = 11;
+    std::vector<Pic> plan = kGroup;
+    const Streams group = build(cfg, plan);
+    plan[0].idr = false;
+    const Streams group_plain = build(cfg, plan);
+    cfg.seed = 12;
+    const Streams key = build(cfg, {{0, AecPictureKind::kI, true}});
+    const Streams key_plain = build(cfg, {{0, AecPictureKind::kI, false}});
+    for (int mode = 0; mode < 2; ++mode) {
+        SCOPED_TRACE(mode ? "arithmetic" : "exp-golomb");
+        const Bytes &g = mode ? group.aec : group.vlc, &gn = mode ? group_plain.aec : group_plain.vlc;
+        const Bytes &k = mode ? key.aec : key.vlc, &kn = mode ? key_plain.aec : key_plain.vlc;
+        const Pictures gp = intra_test::decode_all(g).pictures[0];
+        const Pictures kp = intra_test::decode_all(k).pictures[0];
+        ASSERT_EQ(gp.size(), 5u);
+        ASSERT_EQ(kp.size(), 1u);
+        const struct {
+            const char *name;
+            Bytes stream;
+            Pictures want;
+        } cases[] = {
+            {"group, key picture", join(g, k), join(gp, kp)},
+            {"group, key picture that is no IDR picture", join(g, kn), join(gp, kp)},
+            {"group twice", join(g, g), join(gp, gp)},
+            {"group twice, the second starting without IDR", join(g, gn), join(gp, gp)},
+            {"group, two key pictures, group", join(join(join(g, k), kn), g), join(join(join(gp, kp), kp), gp)},
+        };
+        for (const auto &c : cases)
+            expect_pictures(c.stream, c.want, c.name);
+    }
+}
+
+// I0, I4, B2: I4 follows on from I0 (it restarts nothing), so it waits like a P picture and the
+// B picture before it in display order comes out first.
+TEST(OutputOrder, AnIntraPictureThatFollowsOnWaitsForTheBPictureBeforeIt)
+{
+    Config cfg;
+    cfg.seed = 5;
+    const std::vector<Pic> refs = {{0, AecPictureKind::kI, true}, {4, AecPictureKind::kI}};
+    std::vector<Pic> plan = refs;
+    plan.push_back({2, AecPictureKind::kB});
+    const Streams two = build(cfg, refs), three = build(cfg, plan);
+    for (int mode = 0; mode < 2; ++mode) {
+        SCOPED_TRACE(mode ? "arithmetic" : "exp-golomb");
+        const Pictures ip = intra_test::decode_all(mode ? two.aec : two.vlc).pictures[0];
+        const intra_test::Decoded got = intra_test::decode_all(mode ? three.aec : three.vlc);
+        ASSERT_EQ(ip.size(), 2u);
+        ASSERT_EQ(got.pictures[0].size(), 3u);
+        EXPECT_EQ(intra_test::first_difference(ip[0], got.pictures[0][0]), "") << "I0";
+        EXPECT_NE(intra_test::first_difference(ip[1], got.pictures[0][1]), "") << "B2 before I4";
+        EXPECT_EQ(intra_test::first_difference(ip[1], got.pictures[0][2]), "") << "I4";
+    }
+}
+
+} // namespace
+
+namespace {
+
+// The loop filter on the worker thread and inline on the decoding thread give the same pictures.
+TEST(LoopFilterThread, WorkerAndInlineFilteringDecodeAlike)
+{
+    Config cfg;
+    cfg.mb_width = 7;
+    cfg.mb_height = 5;
+    cfg.max_slices = 4;
+    cfg.seed = 31;
+    const Streams s = build(cfg);
+    const int32_t saved = lf_worker_min_mbs;
+    for (int mode = 0; mode < 2; ++mode) {
+        const Bytes &stream = mode ? s.aec : s.vlc;
+        lf_worker_min_mbs = 0;
+        const intra_test::Decoded worker = intra_test::decode_all(stream, ZQ_SVAC_Dec_GetCPUCaps());
+        lf_worker_min_mbs = INT32_MAX;
+        const intra_test::Decoded inline_ = intra_test::decode_all(stream, ZQ_SVAC_Dec_GetCPUCaps());
+        lf_worker_min_mbs = saved;
+        ASSERT_EQ(worker.result, 0);
+        ASSERT_EQ(inline_.result, 0);
+        ASSERT_EQ(worker.pictures[0].size(), s.pictures);
+        ASSERT_EQ(inline_.pictures[0].size(), s.pictures);
+        for (size_t i = 0; i < s.pictures; ++i)
+            EXPECT_EQ(intra_test::first_difference(worker.pictures[0][i], inline_.pictures[0][i]), "")
+                << (mode ? "arithmetic" : "exp-golomb") << ", picture " << i;
+    }
+    ZQ_SVAC_Dec_Init(0);
+}
 
 } // namespace

@@ -78,7 +78,8 @@ TEST_F(Instance, OpenedInstanceStartsEmpty)
         EXPECT_EQ(layer.picture_done, 1);
         EXPECT_EQ(layer.buf[0], nullptr);
     }
-    EXPECT_EQ(ctx->lf.running, 1);
+    EXPECT_EQ(ctx->lf.running, lf_worker_min_mbs == INT32_MAX ? 0 : 1) << "a thread only where pictures use it";
+    EXPECT_EQ(ctx->lf.synced, 1);
     output_frame_rec rec{};
     EXPECT_EQ(ZQ_SVACDEC_ZQ_SVAC_get_output_frame(handle, &rec), SVAC_ERR_NOFRAME);
 }
@@ -163,9 +164,12 @@ TEST(DecoderApi, OpenFailsWhenTheWorkerCannotStart)
 {
     ZQ_SVAC_Dec_Init(0);
     auto *saved = lf_thread_create;
+    const int32_t saved_min_mbs = lf_worker_min_mbs;
     lf_thread_create = failing_thread_create;
+    lf_worker_min_mbs = 0;           // every picture for the worker
     void *h = ZQ_SVAC_Dec_Open();
     lf_thread_create = saved;
+    lf_worker_min_mbs = saved_min_mbs;
     EXPECT_EQ(h, nullptr);
 }
 

@@ -63,6 +63,8 @@ protected:
     void SetUp() override
     {
         ZQ_SVAC_Dec_Init(0);
+        saved_min_mbs = lf_worker_min_mbs;
+        lf_worker_min_mbs = min_mbs();
         handle = ZQ_SVAC_Dec_Open();
         ASSERT_NE(handle, nullptr);
         ctx = static_cast<decoder_ctx *>(handle);
@@ -74,7 +76,10 @@ protected:
         log.release();
         ZQ_SVAC_Dec_Close(handle);
         log_in_use = nullptr;
+        lf_worker_min_mbs = saved_min_mbs;
     }
+    // Pictures that go to the worker thread: every one here.
+    virtual int32_t min_mbs() const { return 0; }
 
     void start_picture(int mb_width, int mb_height)
     {
@@ -123,7 +128,54 @@ protected:
     FilterLog log;
     void *handle = nullptr;
     decoder_ctx *ctx = nullptr;
+    int32_t saved_min_mbs = 0;
 };
+
+// Pictures of fewer than 10 macroblocks are filtered inline.
+class InlineLoopFilter : public LoopFilterWorker {
+protected:
+    int32_t min_mbs() const override { return 10; }
+};
+
+TEST_F(InlineLoopFilter, SmallPicturesAreFilteredRowByRowOnTheDecodingThreadLargeOnesByTheWorker)
+{
+    // 3x3: each row is filtered when it is complete, before the next one starts.
+    start_picture(3, 3);
+    EXPECT_EQ(ctx->lf.inline_rows, 1);
+    produce(0, 3);
+    EXPECT_EQ(log.seen, expected(3, 3));
+    produce(3, 5);
+    EXPECT_EQ(log.seen, expected(3, 6)) << "a row that is not complete waits";
+    produce(8, 1);
+    lf_worker_wait_idle(ctx);
+    EXPECT_EQ(log.seen, expected(3, 9));
+    for (std::thread::id id : log.by)
+        ASSERT_EQ(id, std::this_thread::get_id());
+    EXPECT_EQ(producer_waits(), 0);
+
+    // 4x3: the worker's.
+    log.seen.clear();
+    log.by.clear();
+    start_picture(4, 3);
+    EXPECT_EQ(ctx->lf.inline_rows, 0);
+    produce(0, 4);
+    EXPECT_TRUE(log.seen.size() < 4u || log.by[0] != std::this_thread::get_id()) << "published, not filtered inline";
+    produce(4, 8);
+    lf_worker_wait_idle(ctx);
+    EXPECT_EQ(log.seen, expected(4, 12));
+}
+
+TEST(InlineLoopFilterInstance, AnInstanceThatFiltersEveryPictureInlineStartsNoThread)
+{
+    ZQ_SVAC_Dec_Init(0);
+    const int32_t saved = lf_worker_min_mbs;
+    lf_worker_min_mbs = INT32_MAX;
+    void *h = ZQ_SVAC_Dec_Open();
+    lf_worker_min_mbs = saved;
+    ASSERT_NE(h, nullptr);
+    EXPECT_EQ(static_cast<decoder_ctx *>(h)->lf.running, 0);
+    ZQ_SVAC_Dec_Close(h);
+}
 
 TEST_F(LoopFilterWorker, OneRowPictureIsFilteredBeforeIdle)
 {

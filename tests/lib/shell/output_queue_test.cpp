@@ -232,6 +232,22 @@ INSTANTIATE_TEST_SUITE_P(OutputQueue, LastFrame, testing::Values(
     LastFrameCase{"no_references", -1, 0, 0, false, false, {}}),
     [](const testing::TestParamInfo<LastFrameCase> &info) { return info.param.name; });
 
+// A key picture put its group's last reference out before itself; a B picture decoded after
+// the key picture moved the last output back behind that reference's number. It must not come
+// out a second time.
+TEST_F(OutputQueue, LastFrameLeavesTheGroupBeforeAKeyPictureOut)
+{
+    layer_ctx &l = ctx->layer[0];
+    l.ref0 = frame_pool_get(&l.pool, 32, 32, FRAME_FMT_420);
+    l.ref1 = frame_pool_get(&l.pool, 32, 32, FRAME_FMT_420);
+    l.poc_ref0 = 0;                  // the key picture, out
+    l.poc_ref1 = 8;                  // the group's last P picture, out before it
+    l.ref1_out = 1;
+    l.poc_last_out = 2;              // a B picture after the key picture
+    EXPECT_EQ(ZQ_SVAC_Get_LastFrame(handle, 0), 0);
+    EXPECT_EQ(ctx->queue.count, 0);
+}
+
 TEST_F(OutputQueue, LastFrameRefusesABadLayer)
 {
     EXPECT_EQ(ZQ_SVAC_Get_LastFrame(handle, 2), SVAC_ERR_INVALID);

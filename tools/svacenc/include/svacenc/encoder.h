@@ -13,7 +13,8 @@
 // Key pictures are IDR pictures that carry the parameter sets (and the security parameter set
 // of an encrypted stream), so a decoder can start at any of them. Other pictures are P
 // pictures that refer to the picture before. Intra macroblocks are I_8X8 or I_4X4; P pictures
-// add P_16X16, P_16X8 and P_8X16 with quarter-sample vectors, and skipped macroblocks. The
+// add P_16X16, P_16X8 and P_8X16 (and P_8X8 when asked) with quarter-sample vectors, and
+// skipped macroblocks. The
 // loop filter is on, so references are the deblocked pictures a decoder outputs (the
 // encoder runs the decoder library on each coded picture to get them).
 #ifndef SVACENC_ENCODER_H
@@ -63,6 +64,10 @@ struct Config {
     bool intra4x4 = true;         // I_4X4 where it beats I_8X8
     bool intra_in_p = true;       // intra macroblocks in P pictures where they beat inter
     bool partitions = true;       // P_16X8 and P_8X16 where two vectors beat one
+    bool partitions8x8 = false;   // with partitions: also P_8X8 where four vectors beat those
+    // Rounding offset of inter residual levels (0..0.5): higher codes more small levels, so
+    // fewer macroblocks are skipped at a QP.
+    float inter_rounding = 1.0f / 6;
     // Encrypted slices: cipher 1 DES (8-byte key) or 2 AES (16, 24 or 32 bytes); 0 none.
     uint32_t cipher = 0;
     std::vector<uint8_t> key;
@@ -76,7 +81,8 @@ struct Coded {
     int intra8x8 = 0;             // I_8X8 macroblocks (key and P pictures)
     int intra4x4 = 0;             // I_4X4 macroblocks
     int inter = 0;                // coded inter macroblocks
-    int partitioned = 0;          // of these, P_16X8 and P_8X16 ones
+    int partitioned = 0;          // of these, P_16X8, P_8X16 and P_8X8 ones
+    int partitioned8x8 = 0;       // of these, P_8X8 ones
     int fractional = 0;           // inter ones with a half or quarter-sample vector
 };
 
