@@ -109,8 +109,10 @@ PMb p_mb(std::mt19937 &rng, const InterLevel &level)
     return mb;
 }
 
-std::vector<uint8_t> stream(Content c, uint32_t pictures)
+std::vector<uint8_t> stream(Content c, uint32_t pictures, Mix *mix)
 {
+    *mix = Mix{};
+    mix->fractional = -1;
     std::mt19937 rng(2024);
     Sps sps;
     sps.mb_width = kMbWidth;
@@ -141,18 +143,25 @@ std::vector<uint8_t> stream(Content c, uint32_t pictures)
         uint32_t run = 0;
         for (uint32_t y = 0; y < kMbHeight; ++y)
             for (uint32_t x = 0; x < kMbWidth; ++x) {
+                ++mix->macroblocks;
                 if (intra) {
-                    write_intra_mb(w, intra_mb(rng, map, x, y), params, map, x, y, x > 0, y > 0);
+                    const IntraMb mb = intra_mb(rng, map, x, y);
+                    ++(mb.kind == IntraKind::k4x4 ? mix->intra4x4 : mix->intra8x8);
+                    write_intra_mb(w, mb, params, map, x, y, x > 0, y > 0);
                     continue;
                 }
                 map.store(x, y, as_modes);
                 if (pick(rng, 0, 99) < level.skip_percent) {
+                    ++mix->skipped;
                     ++run;
                     continue;
                 }
                 write_skip_run(w, run);
                 run = 0;
-                write_p_mb(w, p_mb(rng, level), pparams);
+                const PMb mb = p_mb(rng, level);
+                ++mix->inter;
+                mix->partitioned += mb.kind != PKind::k16x16;
+                write_p_mb(w, mb, pparams);
             }
         if (run > 0)
             write_skip_run(w, run);
@@ -192,9 +201,19 @@ bool parse_content(const std::string &name, Content *c)
     return false;
 }
 
-std::vector<uint8_t> make_stream(Content c, uint32_t pictures) { return stream(c, pictures); }
+std::vector<uint8_t> make_stream(Content c, uint32_t pictures, Mix *mix) { return stream(c, pictures, mix); }
 
-std::vector<uint8_t> encode_stream(Content c, const std::vector<svacenc::Yuv> &pictures)
+void print_mix(const Mix &m)
+{
+    const double all = m.macroblocks ? double(m.macroblocks) / 100 : 1;
+    char frac[16] = "n/a";
+    if (m.fractional >= 0)
+        std::snprintf(frac, sizeof frac, "%.1f", m.inter ? 100.0 * double(m.fractional) / double(m.inter) : 0.0);
+    std::printf("mix skip %.1f part %.1f frac %s i4 %.1f i8 %.1f\n", double(m.skipped) / all,
+                double(m.partitioned) / all, frac, double(m.intra4x4) / all, double(m.intra8x8) / all);
+}
+
+std::vector<uint8_t> encode_stream(Content c, const std::vector<svacenc::Yuv> &pictures, Mix *mix)
 {
     const bool intra = c == Content::kIntraLow || c == Content::kIntraHigh;
     const bool low = c == Content::kIntraLow || c == Content::kInterLow;
@@ -205,7 +224,8 @@ std::vector<uint8_t> encode_stream(Content c, const std::vector<svacenc::Yuv> &p
     config.qp = intra ? (low ? 30 : 20) : (low ? 32 : 24);
     svacenc::Encoder encoder(config);
     std::vector<uint8_t> out;
-    svacenc::Coded sum;
+    Mix &sum = *mix;
+    sum = Mix{};
     for (const svacenc::Yuv &p : pictures) {
         svacenc::Coded coded;
         if (!encoder.encode(p, &coded)) {
@@ -220,12 +240,7 @@ std::vector<uint8_t> encode_stream(Content c, const std::vector<svacenc::Yuv> &p
         sum.partitioned += coded.partitioned;
         sum.skipped += coded.skipped;
     }
-    // What the stream is made of.
-    const double all = double(kMbWidth * kMbHeight) * double(pictures.size()) / 100;
-    std::printf("macroblocks: I_8X8 %.1f %%, I_4X4 %.1f %%, P_16X16 %.1f %%, P_16X8 and P_8X16 %.1f %% (inter: %.1f %% "
-                "with sub-sample vectors), skipped %.1f %%\n",
-                sum.intra8x8 / all, sum.intra4x4 / all, (sum.inter - sum.partitioned) / all, sum.partitioned / all,
-                sum.inter ? 100.0 * sum.fractional / sum.inter : 0.0, sum.skipped / all);
+    sum.macroblocks = uint64_t(kMbWidth * kMbHeight) * pictures.size();
     return out;
 }
 

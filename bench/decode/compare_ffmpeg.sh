@@ -1,29 +1,55 @@
 #!/usr/bin/env bash
-# Decoding speed beside FFmpeg's H.264 decoder at the same bits per macroblock.
-#
-# For each stream kind (intra-low, intra-high, ipp-low, ipp-high) the decoding benchmark makes our
-# 1920x1088 stream with the test-side encoder from raw pictures; libx264 encodes the same raw
-# pictures at the same file size in CAVLC (intra only:
-# keyint=1; I+P: one I picture, -bf 0 -refs 1; the rate factor that lands nearest). Both
-# decoders then run, ours with its decoding thread and loop-filter worker, FFmpeg with
-# -threads 1, interleaved, ROUNDS times; the best time of each is compared per macroblock.
+# Decoding cost beside FFmpeg's H.264 decoder at the same bits per macroblock, in CPU time.
 #
 #   bench/decode/compare_ffmpeg.sh [build dir (default build)]
-#   environment: PICTURES=30 ROUNDS=7 CALLGRIND=1 RAW=pictures.yuv STREAMS=dir WRITER=1
-# RAW: the raw I420 1920x1088 pictures both encoders get (default: a moving, textured test
-# picture with noise).
-# STREAMS: a folder with KIND.svac for each kind, used instead of encoding RAW.
-# WRITER=1: the stream writer's random-syntax streams instead (x264 still encodes RAW).
-# CALLGRIND=1 also counts the instructions of one decode of each (whole process), the figure
-# that stays steady on a shared machine. ffmpeg is a benchmark tool only: installed here
-# when missing.
+#   environment: SET=default|writer|hard PICTURES=30 ROUNDS=7 CALLGRIND=1 RAW=pictures.yuv
+#                STREAMS=dir TASKSET=cpus
+#
+# Sets (1920x1088, one stream per row):
+#   default  the test-side encoder's streams from RAW: intra-low, intra-high, ipp-low, ipp-high
+#   writer   the stream writer's random-syntax streams: intra (one stream for both rates),
+#            ipp-low, ipp-high (WRITER=1 is the same)
+#   hard     the encoder's I+P streams with every tool and a low skip share: hard-low,
+#            hard-high
+# libx264 encodes RAW at the file size of ours in CAVLC (intra: keyint=1; I+P: one I picture,
+# -bf 0 -refs 1; the rate factor that lands nearest).
+# RAW: raw I420 1920x1088 pictures (default: a moving, textured test picture with noise).
+# STREAMS: a folder with ROW.svac for each row of the set, used instead of making them.
+# TASKSET: run both decoders under taskset -c (for example 2,3).
+#
+# What is measured, the same way for both sides: each decoder runs as a whole process that
+# decodes a file (ours: pravenna_decode_bench --stream FILE --rounds 1, one decoding thread
+# plus its loop-filter worker; FFmpeg: -threads 1 -i FILE -f null -), and its CPU time is the
+# user + system time of the whole process, all threads, as the shell's time reports it.
+# Each also decodes the same file stopping after its first picture (ours --frames 1, FFmpeg
+# -frames:v 1): that is the process's start-up cost (FFmpeg loads many libraries), shown apart
+# ("start ms"). Rounds alternate between the two sides; the least CPU time of each run kind
+# counts. "ns/MB" is the CPU time of the pictures after the first, (whole - start) per
+# macroblock of those pictures, and "ratio" ours over FFmpeg's of it; "whole" is the ratio
+# of the whole processes' CPU times, start-up included. A run that fails or outputs another
+# number of pictures than the stream holds prints n/a.
+# CALLGRIND=1 also counts the instructions of one whole-process decode of each under valgrind;
+# a side that does not run to the end there, or outputs fewer pictures, prints n/a.
+# Content per row ("made of"): skipped, partitioned (two or more vectors), intra 4x4 and 8x8
+# shares of all macroblocks, fractional-vector share of the coded inter ones: ours from the
+# encoder's or writer's counts, x264's from its own statistics (which do not give
+# fractional vectors: n/a). FFmpeg is a benchmark tool only: installed here when missing.
 set -euo pipefail
 top=$(cd "$(dirname "$0")/../.." && pwd)
 build=${1:-$top/build}
 bench="$build/bench/bin/pravenna_decode_bench"
-[ -x "$bench" ] || bench="$build/bin/pravenna_decode_bench"
 pictures=${PICTURES:-30}
 rounds=${ROUNDS:-7}
+set_name=${SET:-default}
+[ "${WRITER:-0}" = 1 ] && set_name=writer
+case $set_name in
+  default) rows="intra-low intra-high ipp-low ipp-high" ;;
+  writer) rows="intra ipp-low ipp-high" ;;
+  hard) rows="hard-low hard-high" ;;
+  *) echo "SET is default, writer or hard" >&2; exit 2 ;;
+esac
+pin=()
+[ -n "${TASKSET:-}" ] && pin=(taskset -c "$TASKSET")
 
 if [ ! -x "$bench" ]; then
   echo "build pravenna_decode_bench first ($bench)" >&2
@@ -38,6 +64,10 @@ if ! command -v ffmpeg >/dev/null; then
     exit 0
   fi
 fi
+if [ "${CALLGRIND:-0}" = 1 ] && ! command -v valgrind >/dev/null; then
+  echo "valgrind is not installed: CALLGRIND=1 needs it" >&2
+  exit 1
+fi
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
@@ -48,71 +78,132 @@ if [ -z "${RAW:-}" ]; then
     -frames:v "$pictures" -pix_fmt yuv420p -f rawvideo "$raw"
 fi
 
-cpu=$(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2- | sed 's/^ *//')
-echo "machine: $cpu, $(nproc) cores, load $(cut -d' ' -f1-3 /proc/loadavg)"
-printf '%-10s %8s %8s %11s %11s %15s %6s\n' stream "ours b/MB" "x264" "ours MB/s" "ffmpeg MB/s" "ns/MB ours/ff" ratio
+# Runs a command as a whole process; prints "CPU-SECONDS WALL-SECONDS" (CPU: user + system,
+# every thread) and leaves its output in $work/out. Fails when the command fails.
+measure() {
+  local t status=0
+  t=$( { TIMEFORMAT='%3U %3S %3R'; time "${pin[@]}" "$@" >"$work/out" 2>&1 || status=$?; } 2>&1 )
+  [ "$status" = 0 ] || return 1
+  awk '{ printf "%.3f %.3f\n", $1 + $2, $3 }' <<<"$t"
+}
+ours_pictures() { awk '/^result/ {print $6}' "$work/out"; }
+# FFmpeg's last progress line: "frame=   30 fps=...".
+peer_pictures() { tr '\r' '\n' <"$work/out" | awk '/^frame=/ {sub(/^frame= */, ""); n = $1} END {print n + 0}'; }
 
-best_of() { sort -g | head -1; }
+cpu=$(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2- | sed 's/^ *//')
+echo "machine: $cpu, $(nproc) cores${TASKSET:+, pinned to $TASKSET}, load $(cut -d' ' -f1-3 /proc/loadavg) at start"
+echo "set: $set_name, $pictures pictures, best of $rounds rounds; CPU time = user + system of the whole process"
+printf '%-10s %9s %9s %15s %15s %6s %6s\n' row "ours b/MB" "x264 b/MB" "start ms ours/ff" "ns/MB ours/ff" ratio whole
 
 encode() {
-  ffmpeg -v error -y -f rawvideo -pix_fmt yuv420p -s 1920x1088 -r 25 -i "$1" -frames:v "$2" \
+  ffmpeg -hide_banner -nostats -y -f rawvideo -pix_fmt yuv420p -s 1920x1088 -r 25 -i "$1" -frames:v "$2" \
     -c:v libx264 -preset medium -coder 0 -bf 0 -refs 1 -crf "$3" -x264-params "$4" -f h264 "$5"
 }
 
+# x264's statistics as "skip P part P frac n/a i4 P i8 P i16 P" over all macroblocks.
+x264_mix() {
+  awk '
+    /frame I:/ { split($0, a, "frame I:"); split(a[2], b, " "); ni = b[1] }
+    /frame P:/ { split($0, a, "frame P:"); split(a[2], b, " "); np = b[1] }
+    /mb I  I16..4:/ { sub(/.*I16..4:/, ""); gsub(/%/, ""); i16i = $1; i8i = $2; i4i = $3 }
+    /mb P  I16..4:/ {
+      sub(/.*I16..4:/, ""); gsub(/%/, ""); gsub(/P16..4:/, ""); gsub(/skip:/, "")
+      i16p = $1; i8p = $2; i4p = $3; part = $5 + $6 + $7 + $8; skip = $9 }
+    END {
+      n = ni + np; if (n == 0) { print "n/a"; exit }
+      printf "skip %.1f part %.1f frac n/a i4 %.1f i8 %.1f i16 %.1f\n", skip * np / n, part * np / n,
+             (i4i * ni + i4p * np) / n, (i8i * ni + i8p * np) / n, (i16i * ni + i16p * np) / n }' "$1"
+}
+
 compare() {
-  local kind=$1 ours=$2 params=$3
+  local row=$1 ours=$2 params=$3 mix=$4
   local size mbs count x264
   size=$(stat -c %s "$ours")
-  mbs=$("$bench" --stream "$ours" --rounds 1 | awk '/^result/ {print $3}')
-  count=$(( mbs / 8160 ))
-  x264="$work/$kind.264"
+  measure "$bench" --stream "$ours" --rounds 1 >/dev/null || { echo "$row: our decoder failed" >&2; return; }
+  mbs=$(awk '/^result/ {print $3}' "$work/out")
+  count=$(ours_pictures)
+  x264="$work/$row.264"
   # The constant rate factor whose file comes nearest our size (bisection; a bit-rate target
   # misses badly on so few pictures).
   local lo=0 hi=51 crf best_crf=26 best_gap=-1 got gap
   for _ in 1 2 3 4 5 6; do
     crf=$(( (lo + hi) / 2 ))
-    encode "$raw" "$count" "$crf" "$params" "$x264"
+    encode "$raw" "$count" "$crf" "$params" "$x264" >/dev/null 2>&1
     got=$(stat -c %s "$x264")
     gap=$(( got > size ? got - size : size - got ))
     if [ "$best_gap" -lt 0 ] || [ "$gap" -lt "$best_gap" ]; then best_gap=$gap; best_crf=$crf; fi
     if [ "$got" -gt "$size" ]; then lo=$(( crf + 1 )); else hi=$(( crf - 1 )); fi
     [ "$lo" -le "$hi" ] || break
   done
-  encode "$raw" "$count" "$best_crf" "$params" "$x264"
+  encode "$raw" "$count" "$best_crf" "$params" "$x264" >"$work/x264.log" 2>&1
 
-  local ours_t=() peer_t=() r
+  local ours_cpu=() peer_cpu=() ours_one=() peer_one=() r m
   for ((r = 0; r < rounds; ++r)); do
-    ours_t+=("$("$bench" --stream "$ours" --rounds 1 | awk '/^result/ {print $4}')")
-    peer_t+=("$(ffmpeg -hide_banner -nostats -threads 1 -i "$x264" -benchmark -f null - 2>&1 |
-                awk -F'rtime=' '/bench:/ {sub(/s.*/, "", $2); print $2}')")
+    if m=$(measure "$bench" --stream "$ours" --rounds 1) && [ "$(ours_pictures)" = "$count" ]; then
+      ours_cpu+=("${m%% *}")
+    fi
+    if m=$(measure ffmpeg -hide_banner -nostats -threads 1 -i "$x264" -an -f null -) &&
+       [ "$(peer_pictures)" = "$count" ]; then
+      peer_cpu+=("${m%% *}")
+    fi
+    if m=$(measure "$bench" --stream "$ours" --rounds 1 --frames 1) && [ "$(ours_pictures)" = 1 ]; then
+      ours_one+=("${m%% *}")
+    fi
+    if m=$(measure ffmpeg -hide_banner -nostats -threads 1 -i "$x264" -an -frames:v 1 -f null -) &&
+       [ "$(peer_pictures)" = 1 ]; then
+      peer_one+=("${m%% *}")
+    fi
   done
-  local ot pt
-  ot=$(printf '%s\n' "${ours_t[@]}" | best_of)
-  pt=$(printf '%s\n' "${peer_t[@]}" | best_of)
-  awk -v k="$kind" -v s="$size" -v xs="$(stat -c %s "$x264")" -v m="$mbs" -v o="$ot" -v p="$pt" 'BEGIN {
-    printf "%-10s %8.1f %8.1f %11.0f %11.0f %15s %6.2f\n", k, 8 * s / m, 8 * xs / m, m / o, m / p,
-           sprintf("%.0f/%.0f", 1e9 * o / m, 1e9 * p / m), o / p }'
+  least() { if [ $# -gt 0 ]; then printf '%s\n' "$@" | sort -g | head -1; else echo n/a; fi; }
+  awk -v k="$row" -v s="$size" -v xs="$(stat -c %s "$x264")" -v m="$mbs" -v n="$count" \
+      -v o="$(least "${ours_cpu[@]}")" -v p="$(least "${peer_cpu[@]}")" \
+      -v o1="$(least "${ours_one[@]}")" -v p1="$(least "${peer_one[@]}")" 'BEGIN {
+    rest = m * (n - 1) / n
+    st = (o1 == "n/a" || p1 == "n/a") ? "n/a" : sprintf("%.0f/%.0f", 1e3 * o1, 1e3 * p1)
+    ok = o != "n/a" && p != "n/a" && o1 != "n/a" && p1 != "n/a" && n > 1 && p > p1
+    ns = ok ? sprintf("%.0f/%.0f", 1e9 * (o - o1) / rest, 1e9 * (p - p1) / rest) : "n/a"
+    rs = ok ? sprintf("%.2f", (o - o1) / (p - p1)) : "n/a"
+    ws = (o != "n/a" && p != "n/a" && p > 0) ? sprintf("%.2f", o / p) : "n/a"
+    printf "%-10s %9.1f %9.1f %15s %15s %6s %6s\n", k, 8 * s / m, 8 * xs / m, st, ns, rs, ws }'
+  echo "           made of, ours: ${mix:-n/a}"
+  echo "           made of, x264: $(x264_mix "$work/x264.log")"
 
   if [ "${CALLGRIND:-0}" = 1 ]; then
-    local oi pi
-    oi=$(valgrind --tool=callgrind --callgrind-out-file=/dev/null "$bench" --stream "$ours" --rounds 1 2>&1 |
-         awk '/Collected/ {print $4}')
-    pi=$(valgrind --tool=callgrind --callgrind-out-file=/dev/null ffmpeg -hide_banner -nostats -threads 1 \
-         -i "$x264" -f null - 2>&1 | awk '/Collected/ {print $4}')
-    awk -v k="$kind" -v m="$mbs" -v o="$oi" -v p="$pi" 'BEGIN {
-      printf "%-10s instructions per macroblock: ours %.0f, ffmpeg %.0f, ratio %.2f\n", k, o / m, p / m, o / p }'
+    local oi=n/a pi=n/a
+    if valgrind --tool=callgrind --callgrind-out-file=/dev/null "$bench" --stream "$ours" --rounds 1 \
+         >"$work/out" 2>"$work/vg" && [ "$(ours_pictures)" = "$count" ]; then
+      oi=$(awk '/Collected/ {print $4}' "$work/vg")
+    fi
+    if valgrind --tool=callgrind --callgrind-out-file=/dev/null ffmpeg -hide_banner -nostats -threads 1 \
+         -i "$x264" -an -f null - >"$work/vg" 2>&1; then
+      cp "$work/vg" "$work/out"
+      [ "$(peer_pictures)" = "$count" ] && pi=$(awk '/Collected/ {print $4}' "$work/vg")
+    fi
+    awk -v k="$row" -v m="$mbs" -v o="${oi:-n/a}" -v p="${pi:-n/a}" 'BEGIN {
+      os = o == "n/a" ? "n/a" : sprintf("%.0f", o / m)
+      ps = p == "n/a" ? "n/a" : sprintf("%.0f", p / m)
+      rs = (o == "n/a" || p == "n/a") ? "n/a" : sprintf("%.2f", o / p)
+      printf "           instructions per macroblock (whole process): ours %s, ffmpeg %s, ratio %s\n", os, ps, rs }'
   fi
 }
 
-for kind in intra-low intra-high ipp-low ipp-high; do
+for row in $rows; do
+  mix=
   if [ -n "${STREAMS:-}" ]; then
-    stream="$STREAMS/$kind.svac"
+    stream="$STREAMS/$row.svac"
   else
-    stream="$work/$kind.svac"
-    if [ "${WRITER:-0}" = 1 ]; then source=(--writer); else source=(--source "$raw"); fi
-    "$bench" --content "$kind" "${source[@]}" --pictures "$pictures" --rounds 1 --save "$stream" >/dev/null
+    stream="$work/$row.svac"
+    case $set_name in
+      writer) source=(--writer) ;;
+      *) source=(--source "$raw") ;;
+    esac
+    content=$row
+    [ "$row" = intra ] && content=intra-high
+    "$bench" --content "$content" "${source[@]}" --pictures "$pictures" --rounds 1 --save "$stream" >"$work/made"
+    mix=$(awk '/^mix / {sub(/^mix /, ""); print}' "$work/made")
   fi
-  case $kind in intra-*) params="keyint=1" ;; *) params="keyint=100000:bframes=0:ref=1" ;; esac
-  compare "$kind" "$stream" "$params"
+  case $row in intra*) params="keyint=1" ;; *) params="keyint=100000:bframes=0:ref=1" ;; esac
+  compare "$row" "$stream" "$params" "$mix"
 done
-echo "ratio: our time per macroblock over FFmpeg's (-threads 1); 1.00 or less: at least as fast"
+echo "load $(cut -d' ' -f1-3 /proc/loadavg) at end"
+echo "ratio: our CPU time per macroblock after start-up over FFmpeg's (-threads 1); 1.00 or less: no more CPU than FFmpeg"

@@ -10,10 +10,13 @@
 //   --stream FILE                      decode an SVAC elementary stream file instead
 //   --pictures N                       pictures of a made stream (default 30)
 //   --rounds N                         timed decodes of the whole stream (default 3)
+//   --frames N                         stop after the first N pictures (a process's start-up
+//                                      cost, measured with N = 1)
 //   --portable                         portable kernels only (cpu flags 0)
 //   --save FILE                        write the stream that is decoded, then go on
 //   --yuv FILE                         write the decoded pictures (I420), then go on
-// The last line is machine-readable: "result <content> <macroblocks> <best seconds> <cpu seconds>".
+// Machine-readable lines: "mix ..." for a made stream (what it is made of), and last
+// "result <content> <macroblocks> <best seconds> <cpu seconds> <pictures>".
 #include <sys/resource.h>
 #include <time.h>
 
@@ -37,6 +40,7 @@ struct Options {
     bool writer = false;
     uint32_t pictures = 30;
     int rounds = 3;
+    uint32_t frames = 0;      // 0: all
     bool portable = false;
 };
 
@@ -62,6 +66,8 @@ bool parse(int argc, char **argv, Options *o)
             o->yuv_file = argv[++i];
         else if (a == "--pictures" && has_value)
             o->pictures = static_cast<uint32_t>(std::atoi(argv[++i]));
+        else if (a == "--frames" && has_value)
+            o->frames = static_cast<uint32_t>(std::atoi(argv[++i]));
         else if (a == "--rounds" && has_value)
             o->rounds = std::atoi(argv[++i]);
         else
@@ -100,7 +106,7 @@ struct Run {
     long switches = 0;
 };
 
-Run decode(const std::vector<uint8_t> &stream, std::FILE *yuv)
+Run decode(const std::vector<uint8_t> &stream, std::FILE *yuv, uint32_t frames)
 {
     Run run;
     std::vector<uint8_t> ext(SVAC_EXT_RECORD_SIZE);
@@ -121,7 +127,7 @@ Run decode(const std::vector<uint8_t> &stream, std::FILE *yuv)
     const double cpu0 = cpu_seconds();
     const auto start = std::chrono::steady_clock::now();
     size_t off = 0;
-    while (off < stream.size()) {
+    while (off < stream.size() && (frames == 0 || run.pictures < frames)) {
         decode_input in{stream.data() + off, static_cast<int32_t>(stream.size() - off), 0};
         const int32_t r = ZQ_SVAC_Dec_Decode(h, &in, reinterpret_cast<extension_data_record *>(ext.data()));
         take();
@@ -132,7 +138,7 @@ Run decode(const std::vector<uint8_t> &stream, std::FILE *yuv)
         }
         off += static_cast<size_t>(r);
     }
-    while (ZQ_SVAC_Get_LastFrame(h, 0) == 1)
+    while ((frames == 0 || run.pictures < frames) && ZQ_SVAC_Get_LastFrame(h, 0) == 1)
         take();
     run.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     run.cpu = cpu_seconds() - cpu0;
@@ -149,7 +155,7 @@ int main(int argc, char **argv)
     if (!parse(argc, argv, &o)) {
         std::fprintf(stderr, "usage: %s [--content intra-low|intra-high|ipp-low|ipp-high [--source FILE | "
                              "--writer] | --stream FILE] [--pictures N] [--rounds N] [--portable] [--save FILE] "
-                             "[--yuv FILE]\n", argv[0]);
+                             "[--yuv FILE] [--frames N]\n", argv[0]);
         return 2;
     }
     std::vector<uint8_t> stream;
@@ -159,7 +165,9 @@ int main(int argc, char **argv)
         stream.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
         name = "file";
     } else if (o.writer) {
-        stream = bench::make_stream(o.content, o.pictures);
+        bench::Mix mix;
+        stream = bench::make_stream(o.content, o.pictures, &mix);
+        bench::print_mix(mix);
         name = std::string("writer-") + bench::content_info(o.content).name;
     } else {
         const std::vector<svacenc::Yuv> pictures = o.source_file.empty()
@@ -169,7 +177,9 @@ int main(int argc, char **argv)
             std::fprintf(stderr, "no pictures in %s\n", o.source_file.c_str());
             return 1;
         }
-        stream = bench::encode_stream(o.content, pictures);
+        bench::Mix mix;
+        stream = bench::encode_stream(o.content, pictures, &mix);
+        bench::print_mix(mix);
         name = bench::content_info(o.content).name;
     }
     if (stream.empty()) {
@@ -187,13 +197,13 @@ int main(int argc, char **argv)
         std::FILE *f = std::fopen(o.yuv_file.c_str(), "wb");
         if (!f)
             return 1;
-        decode(stream, f);
+        decode(stream, f, o.frames);
         std::fclose(f);
     }
     Run best;
     double cpu_total = 0;
     for (int round = 0; round < o.rounds; ++round) {
-        const Run r = decode(stream, nullptr);
+        const Run r = decode(stream, nullptr, o.frames);
         if (r.pictures == 0)
             return 1;
         std::printf("round %d: %u pictures in %.3f s (cpu %.3f s): %.0f macroblocks/s, %.2f ms cpu and %.1f context "
@@ -207,7 +217,7 @@ int main(int argc, char **argv)
                 best.pictures, stream.size(), 8.0 * stream.size() / best.macroblocks, flags);
     std::printf("best: %.0f macroblocks/s, %.2f ms cpu per picture (mean)\n", best.macroblocks / best.seconds,
                 1e3 * cpu_total / o.rounds / best.pictures);
-    std::printf("result %s %llu %.6f %.6f\n", name.c_str(), static_cast<unsigned long long>(best.macroblocks),
-                best.seconds, cpu_total / o.rounds);
+    std::printf("result %s %llu %.6f %.6f %u\n", name.c_str(), static_cast<unsigned long long>(best.macroblocks),
+                best.seconds, cpu_total / o.rounds, best.pictures);
     return 0;
 }
