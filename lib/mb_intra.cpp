@@ -21,14 +21,6 @@ bool enhancement_slice(const decoder_ctx *ctx) { return ctx->nal_type == 3 || ct
 // else the 2-bit remainder. Reads exactly as read_bit then read_bits(2) would.
 int32_t read_mode_code(bit_reader *br)
 {
-    if (br->position < br->length) {
-        // Both reads inside the payload: the flag picks by selects, not a branch, since on
-        // varied content it is a coin toss.
-        const uint32_t w = bit_window(br, br->position);
-        const bool predicted = (w >> 31) != 0;
-        br->position += predicted ? 1 : 3;
-        return predicted ? -1 : static_cast<int32_t>((w >> 29) & 3);
-    }
     if (br->position > br->length) {
         br->data = br->end;     // the flag reads as 0, the remainder marks the reader exhausted
         return 0;
@@ -67,7 +59,8 @@ void read_luma_modes(decoder_ctx *ctx)
             }
         } else if (coded) {
             const int32_t rem = read_mode_code(&ctx->bs);
-            mode = rem < 0 ? pred : rem + (rem >= pred ? 1 : 0);
+            if (rem >= 0)
+                mode = rem >= pred ? rem + 1 : rem;
         }
         grid[p] = mode;
     }
