@@ -71,12 +71,12 @@ inline void predict_block(const mc_setup &s, const frame_buf *ref, int n, uint8_
     const int32_t fx = static_cast<int32_t>(qx & 7), fy = static_cast<int32_t>((qy * (1 << s.c422)) & 7);
     const int32_t ch = n >> (1 - s.c422);
     const int64_t off = cx * (int64_t(1) << s.hbd) + cy * s.cs;
-    // The chroma kernels read cread bytes of h + 1 rows, only w samples along a whole-sample x
-    // and only h rows along a whole-sample y; the window is padded on its own since it reaches
-    // past the luma one.
-    const int32_t cread = fx ? k.cread : (n / 2) << s.hbd;
+    // The chroma kernels read cread bytes of h + 1 rows, only w samples of h rows at a
+    // whole-sample position; the window is padded on its own since it reaches past the luma one.
+    const bool fraction = (fx | fy) != 0;
+    const int32_t cread = fraction ? k.cread : (n / 2) << s.hbd;
     if (cx >= 0 && cy >= 0 && (cx << s.hbd) + cread <= (int64_t(s.cplane_w) << s.hbd) &&
-        cy + ch + (fy ? 1 : 0) <= s.cplane_h) {
+        cy + ch + (fraction ? 1 : 0) <= s.cplane_h) {
         k.chroma(dst[1], ref->plane[1] + off, s.cs, ch, fx, fy);
         k.chroma(dst[2], ref->plane[2] + off, s.cs, ch, fx, fy);
         return;

@@ -44,8 +44,8 @@ enum PadRefSlot {
 typedef void (*luma_mc_fn)(uint8_t *dst, const uint8_t *src, int32_t stride);
 
 // Bilinear eighth-sample prediction of a w x h chroma block (w fixed by the kernel); x and y
-// are the fractions 0..7. Reads at most (w + 1) x (h + 1) samples from src; with x 0 no more
-// than w samples of a row, with y 0 no more than h rows (widths 8 and 4 of every kernel set).
+// are the fractions 0..7. Reads at most (w + 1) x (h + 1) samples from src; with x and y 0 no
+// more than w x h (widths 8 and 4 of every kernel set).
 typedef void (*chroma_mc_fn)(uint8_t *dst, const uint8_t *src, int32_t stride, int32_t h, int32_t x,
                              int32_t y);
 

@@ -1,6 +1,7 @@
 #include "mv_pred.h"
 
 #include <cstdlib>
+#include <algorithm>
 #include <cstring>
 
 #include "aec.h"
@@ -16,19 +17,18 @@ int32_t scale_index(int32_t ref_idx) { return ref_idx > 0 ? 1 : 0; }
 
 void copy_entry(int16_t *to, const int16_t *entry) { std::memcpy(to, entry, MV_FIELDS * sizeof *entry); }
 
+// The entries a fill covers besides pos, as offsets; 0 rewrites pos itself, so that every fill
+// takes the same three copies and no branch on a fill that varies from block to block.
+constexpr int8_t fill_offsets[4][3] = {{1, 4, 5}, {1, 0, 0}, {4, 0, 0}, {0, 0, 0}};
+static_assert(MV_FILL_16X16 == 0 && MV_FILL_PAIR_H == 1 && MV_FILL_PAIR_V == 2 && MV_FILL_8X8 == 3, "fill order");
+
 inline void fill_entries(mb_work &mb, int pos, int fill, const int16_t *entry)
 {
     copy_entry(mb.mv_cache[pos], entry);
-    switch (fill) {
-    case MV_FILL_16X16:
-        copy_entry(mb.mv_cache[pos + 1], entry);
-        copy_entry(mb.mv_cache[pos + 4], entry);
-        copy_entry(mb.mv_cache[pos + 5], entry);
-        break;
-    case MV_FILL_PAIR_H: copy_entry(mb.mv_cache[pos + 1], entry); break;
-    case MV_FILL_PAIR_V: copy_entry(mb.mv_cache[pos + 4], entry); break;
-    default: break;
-    }
+    const int8_t *off = fill_offsets[fill & 3];
+    copy_entry(mb.mv_cache[pos + off[0]], entry);
+    copy_entry(mb.mv_cache[pos + off[1]], entry);
+    copy_entry(mb.mv_cache[pos + off[2]], entry);
 }
 
 // scale_mv with dist * scale folded into one factor: the same value in 32-bit arithmetic, and
@@ -107,22 +107,15 @@ uint64_t vector_key(const int16_t *entry)
     const int64_t vab = std::abs(ax - bx) + std::abs(ay - by);
     const int64_t vbc = std::abs(bx - cx) + std::abs(by - cy);
     const int64_t vca = std::abs(cx - ax) + std::abs(cy - ay);
-    int64_t m;
-    if (vab <= vbc)
-        m = vca < vbc ? (vca > vab ? vca : vab) : vbc;
-    else
-        m = vca > vbc ? (vab < vca ? vab : vca) : vbc;
-    // The vector opposite the middle span.
-    if (m == vab) {
-        *px = static_cast<int32_t>(cx);
-        *py = static_cast<int32_t>(cy);
-    } else if (m == vbc) {
-        *px = static_cast<int32_t>(ax);
-        *py = static_cast<int32_t>(ay);
-    } else {
-        *px = static_cast<int32_t>(bx);
-        *py = static_cast<int32_t>(by);
-    }
+    // The middle span, and the vector opposite it, chosen by selects: with varied motion every
+    // outcome is as likely as the others.
+    const int64_t m = std::max(std::min(vab, vbc), std::min(std::max(vab, vbc), vca));
+    const bool opposite_ab = m == vab, opposite_bc = m == vbc;
+    int64_t x = opposite_bc ? ax : bx, y = opposite_bc ? ay : by;
+    x = opposite_ab ? cx : x;
+    y = opposite_ab ? cy : y;
+    *px = static_cast<int32_t>(x);
+    *py = static_cast<int32_t>(y);
 }
 
 } // namespace

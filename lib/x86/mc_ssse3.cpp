@@ -374,57 +374,48 @@ inline __m128i across_pairs(const uint8_t *p)
     return _mm_unpacklo_epi8(row, _mm_srli_si128(row, 1));
 }
 
-// Rows p and p + s as the (s, s below) byte pairs of W outputs.
-template <int W>
-inline __m128i down_pairs(const uint8_t *p, ptrdiff_t s)
-{
-    return W == 8 ? _mm_unpacklo_epi8(load8(p), load8(p + s)) : _mm_unpacklo_epi8(load_u32(p), load_u32(p + s));
-}
-
 // The h output rows of a W-wide block. pair(p) gives the byte pairs of the row whose source
 // starts at p; weigh(a, b) the 16-bit sums of rows with pairs a, b holding the pairs of the
-// row below when NEXT (only then is a row past the last one read). Width 4 weighs two rows
-// per vector.
-template <int W, bool AVG, bool NEXT, typename Pair, typename Weigh>
+// row below (h + 1 rows are read). Width 4 weighs two rows per vector.
+template <int W, bool AVG, typename Pair, typename Weigh>
 inline void chroma_rows(uint8_t *dst, const uint8_t *src, ptrdiff_t s, int32_t h, Pair pair, Weigh weigh)
 {
-    const __m128i none = _mm_setzero_si128();
     __m128i cur = pair(src);
     int32_t j = 0;
     if constexpr (W == 4) {
         for (; j + 1 < h; j += 2, src += 2 * s, dst += 2 * s) {
             const __m128i next = pair(src + s);
-            const __m128i after = NEXT ? pair(src + 2 * s) : none;
+            const __m128i after = pair(src + 2 * s);
             const __m128i out = chroma_round(weigh(_mm_unpacklo_epi64(cur, next), _mm_unpacklo_epi64(next, after)));
             store4<AVG>(dst, out);
             store4<AVG>(dst + s, _mm_srli_si128(out, 4));
-            if (j + 2 < h)
-                cur = NEXT ? after : pair(src + 2 * s);
+            cur = after;
         }
     }
 #pragma GCC unroll 2
     for (; j < h; j++, src += s, dst += s) {
-        const __m128i next = NEXT ? pair(src + s) : none;
+        const __m128i next = pair(src + s);
         const __m128i out = chroma_round(weigh(cur, next));
         if constexpr (W == 8)
             store8<AVG>(dst, out);
         else
             store4<AVG>(dst, out);
-        if (j + 1 < h)
-            cur = NEXT ? next : pair(src + s);
+        cur = next;
     }
 }
 
 // Bilinear chroma of a W-wide block. The (s, s + 1) pairs of a row come from one load and a
 // one-byte shift, weighed (w00, w10) as the upper and (w01, w11) as the lower row of an output
-// row. With one fraction zero the two taps along the other axis take one weighing.
+// row. Every fractional position takes the same path (a zero weight gives the sums of the
+// one-axis filters): on moving content the fractions vary from block to block, so a choice
+// among paths is a coin toss, dearer than the weighing it saves.
 template <int W, bool AVG>
 void chroma_mc(uint8_t *dst, const uint8_t *src, int32_t stride, int32_t h, int32_t x, int32_t y)
 {
     if (h <= 0)
         return;
     const ptrdiff_t s = stride;
-    if (x == 0 && y == 0) {
+    if ((x | y) == 0) {
         // Whole-sample position: the weights reduce to a copy of the source rows.
         for (int32_t j = 0; j < h; j++, dst += s, src += s) {
             if constexpr (W == 8)
@@ -434,24 +425,10 @@ void chroma_mc(uint8_t *dst, const uint8_t *src, int32_t stride, int32_t h, int3
         }
         return;
     }
-    if (y == 0) {
-        const __m128i w = byte_pair(8 * (8 - x), 8 * x);
-        chroma_rows<W, AVG, false>(
-            dst, src, s, h, [](const uint8_t *p) { return across_pairs<W>(p); },
-            [w](__m128i a, __m128i) { return _mm_maddubs_epi16(a, w); });
-        return;
-    }
-    if (x == 0) {
-        const __m128i w = byte_pair(8 * (8 - y), 8 * y);
-        chroma_rows<W, AVG, false>(
-            dst, src, s, h, [s](const uint8_t *p) { return down_pairs<W>(p, s); },
-            [w](__m128i a, __m128i) { return _mm_maddubs_epi16(a, w); });
-        return;
-    }
     const __m128i upper_w = byte_pair((8 - x) * (8 - y), x * (8 - y));
     const __m128i lower_w = byte_pair((8 - x) * y, x * y);
     // At most 64 * 255: no overflow.
-    chroma_rows<W, AVG, true>(
+    chroma_rows<W, AVG>(
         dst, src, s, h, [](const uint8_t *p) { return across_pairs<W>(p); },
         [upper_w, lower_w](__m128i a, __m128i b) {
             return _mm_add_epi16(_mm_maddubs_epi16(a, upper_w), _mm_maddubs_epi16(b, lower_w));

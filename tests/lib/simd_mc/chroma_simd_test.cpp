@@ -12,8 +12,8 @@ class ChromaSimdSlot : public testing::TestWithParam<ChromaPair> {};
 
 // Every fraction pair, the decoder's heights and the edge heights (1, and 0 or below, where
 // nothing is written); the source is exactly the h + 1 rows of 16, 8 or 4 bytes (widths 8, 4,
-// 2) the SSSE3 kernels may read, for widths 8 and 4 only w bytes at x 0 and only h rows at
-// y 0.
+// 2) the SSSE3 kernels may read, for widths 8 and 4 only w bytes of h rows at the whole-sample
+// position (0, 0).
 TEST_P(ChromaSimdSlot, SameBytesAsPortable)
 {
     if (!simd_mc::cpu_has_ssse3())
@@ -28,8 +28,9 @@ TEST_P(ChromaSimdSlot, SameBytesAsPortable)
         for (int fy = 0; fy < 8; fy++)
             for (int fx = 0; fx < 8; fx++)
                 for (int rep = 0; rep < 2; rep++, trial++) {
-                    const int read_w = exact && fx == 0 ? k.width : vector_w;
-                    const int rows = h > 0 ? h + (exact && fy == 0 ? 0 : 1) : 1;
+                    const bool whole = exact && fx == 0 && fy == 0;
+                    const int read_w = whole ? k.width : vector_w;
+                    const int rows = h > 0 ? h + (whole ? 0 : 1) : 1;
                     const ptrdiff_t stride = trial % 3 == 0 ? read_w : trial % 3 == 1 ? 32 : 45;
                     const int offset = trial % 5 == 0 ? 0 : trial % 5 == 1 ? 8 : 5;
                     GuardedRect src(read_w, rows, stride, 8, rep ? GuardedRect::AT_START : GuardedRect::AT_END);
