@@ -126,6 +126,7 @@ int32_t Port::CloseStream()
     m_svacTried = false;
     m_paused = false;
     m_stepBudget = 0;
+    m_showWhilePaused = false;
     m_sink = nullptr;
     m_regions.clear();
     lk.unlock();
@@ -223,10 +224,14 @@ int32_t Port::ResetBuffer(int32_t kind)
     case PLAY_BUF_AUDIO_PACKETS: break;
     case PLAY_BUF_PICTURES: drop(true); break;
     case PLAY_BUF_DEMUX:
+        // The stream goes on elsewhere (a seek): the decoder starts afresh, and a paused port
+        // shows the first picture of the new place.
         m_stats.skippedBytes += int64_t(m_reader.Buffered());
         m_reader.Reset();
         ClearFrames();
         m_needKey = true;
+        m_decoderStale = true;
+        m_showWhilePaused = m_paused;
         break;
     default: return Fail(PLAY_ERR_PARAM);
     }
@@ -277,6 +282,7 @@ int32_t Port::Play(PLAY_VIDEO_SINK *sink, TimePoint now)
     m_sink = sink;
     m_paused = false;
     m_stepBudget = 0;
+    m_showWhilePaused = false;
     Reanchor(now);
     if (m_playing) {
         WakeLocked();
@@ -302,6 +308,7 @@ int32_t Port::Stop()
     ClearFrames();
     m_paused = false;
     m_stepBudget = 0;
+    m_showWhilePaused = false;
     return 1;
 }
 
@@ -318,6 +325,7 @@ int32_t Port::Pause(bool pause, TimePoint now)
     } else if (m_paused) {
         m_paused = false;
         m_stepBudget = 0;
+        m_showWhilePaused = false;
         Reanchor(now);
     }
     WakeLocked();

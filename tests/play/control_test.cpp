@@ -113,6 +113,36 @@ TEST_F(Pacing, PauseHoldsStepsShowOneFrameEachAndPlayResumes)
         EXPECT_EQ(shown[i].sequence, i);
 }
 
+// A seek while paused: the buffers are reset and the stream of the new place is fed; the
+// port shows that place's first picture at once and then holds it until play resumes.
+TEST_F(Pacing, ASeekWhilePausedShowsTheNewPlaceAtOnceThenHolds)
+{
+    Recorder &recorder = NewRecorder();
+    const int32_t port = Start(recorder, Stream(40));
+    Advance(80, {port});
+    ASSERT_EQ(PLAY_Pause(port, 1), 1);
+    Settle(port);
+    const size_t before = recorder.ShownCount();
+
+    StreamOptions later;
+    later.frames = 20;
+    later.startMs = kStartMs + 30000;  // 30 s on
+    ASSERT_EQ(PLAY_ResetBuffer(port, PLAY_BUF_DEMUX), 1);
+    ASSERT_EQ(PLAY_ResetBuffer(port, PLAY_BUF_PICTURES), 1);
+    ASSERT_EQ(PLAY_ResetSourceBuffer(port), 1);
+    ASSERT_TRUE(FeedAll(port, Concat(MakePackets(later)), 65536));
+    Settle(port);
+    ASSERT_EQ(recorder.ShownCount(), before + 1);
+    EXPECT_EQ(recorder.ShownFrames().back().timestampMs, later.startMs);
+    Advance(1000, {port});
+    EXPECT_EQ(recorder.ShownCount(), before + 1) << "the picture holds while paused";
+
+    ASSERT_EQ(PLAY_Pause(port, 0), 1);
+    Advance(400, {port});
+    EXPECT_GT(recorder.ShownCount(), before + 1);
+    EXPECT_EQ(recorder.ShownFrames().back().timestampMs, later.startMs + 400);
+}
+
 TEST_F(Pacing, ReverseShowsEachGroupOfPicturesLastToFirst)
 {
     // Groups of four sent from the last to the first, each in decoding order, as a device
