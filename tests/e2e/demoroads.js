@@ -392,8 +392,11 @@
       .then(function () { return clickShows('objectAt', 'aiMsg', 'Window 0'); })
       .then(function () { $('aiMsg').textContent = ''; set('slaveMode', true); return shows('aiMsg', 'Window 0'); })
       .then(function () {
-        var rules = lastEvent('notifyAnalyseRule');
-        ok('the device rules reached the overlay', rules && rules.WinID === 0 && rules.events, JSON.stringify(rules));
+        // The rules come as an event of their own, whenever the device has answered.
+        return until(function () { return 'the device rules: ' + JSON.stringify(lastEvent('notifyAnalyseRule')); }, function () {
+          var rules = lastEvent('notifyAnalyseRule');
+          return rules && rules.WinID === 0 && rules.events;
+        }).then(function () { ok('the device rules reached the overlay', true, JSON.stringify(lastEvent('notifyAnalyseRule'))); });
       })
       .then(function () { return clickShows('overlayOff', 'aiMsg', 'Window 0: overlays off'); })
       .then(function () { set('day', '2024-05-01'); set('pbChannel', '0'); return clickShows('aiExport', 'aiMsg', 'Searching 2024-05-01'); })
