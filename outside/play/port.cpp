@@ -169,6 +169,7 @@ int32_t Port::InputData(const void *data, int32_t size)
     const uint8_t *p = static_cast<const uint8_t *>(data);
     m_source.emplace_back(p, p + size);
     m_sourceBytes += size_t(size);
+    m_resetBeforeInput = false;
     m_stats.fedBytes += size;
     m_flushPending = false;
     WakeLocked();
@@ -232,6 +233,7 @@ int32_t Port::ResetBuffer(int32_t kind)
         m_needKey = true;
         m_decoderStale = true;
         m_showWhilePaused = m_paused;
+        m_resetBeforeInput = true;
         break;
     default: return Fail(PLAY_ERR_PARAM);
     }
@@ -247,6 +249,14 @@ int32_t Port::ResetSource()
     m_stats.skippedBytes += int64_t(m_sourceBytes);
     m_source.clear();
     m_sourceBytes = 0;
+    if (m_resetBeforeInput) {
+        // The second half of a reset: what was made of the old source since its first half
+        // (a paused port may even have shown it) goes, and the new place's picture is shown.
+        m_reader.Reset();
+        ClearFrames();
+        m_needKey = true;
+        m_showWhilePaused = m_paused;
+    }
     WakeLocked();
     return 1;
 }
