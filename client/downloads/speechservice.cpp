@@ -2,7 +2,6 @@
 
 #include "ttssetting.h"
 
-#include <algorithm>
 #include <climits>
 
 SpeechService::SpeechService(const QString& settingsFile, QObject* parent)
@@ -33,16 +32,61 @@ TTSSetting* SpeechService::existingDialog() const
     return m_dialog;
 }
 
+QStringList SpeechService::SplitForSpeech(const QString& text)
+{
+    QStringList pieces;
+    int start = 0;
+    while (text.size() - start > MaxSayLength) {
+        int cut = start + MaxSayLength;
+        if (text.at(cut - 1).isHighSurrogate())
+            --cut;
+        int sentence = -1, space = -1;
+        for (int i = cut - 1; i > start && sentence < 0; --i) {
+            const QChar c = text.at(i);
+            if (c.isSpace()) {
+                if (space < 0)
+                    space = i + 1;
+                const QChar before = text.at(i - 1);
+                if (before == QLatin1Char('.') || before == QLatin1Char('!') || before == QLatin1Char('?'))
+                    sentence = i + 1;
+            }
+        }
+        if (sentence > start)
+            cut = sentence;
+        else if (space > start)
+            cut = space;
+        pieces << text.mid(start, cut - start);
+        start = cut;
+    }
+    if (start < text.size() || pieces.isEmpty())
+        pieces << text.mid(start);
+    return pieces;
+}
+
 bool SpeechService::say(const QString& text)
 {
     TTSSetting* dialog = settingsDialog();
     if (!dialog->isTTSEnabled() || !dialog->hasEngine() || dialog->isVisible())
         return false;
-    int length = std::min<int>(text.size(), MaxSayLength);
-    if (length < text.size() && length > 0 && text.at(length - 1).isHighSurrogate())
-        --length;
-    dialog->speech()->say(text.left(length));
+    connect(dialog->speech(), &QTextToSpeech::stateChanged, this, &SpeechService::onTtsStateChanged,
+            Qt::UniqueConnection);
+    m_pieces = SplitForSpeech(text);
+    if (!sayNextPiece())
+        dialog->speech()->say(text);  // nothing but white space: the engine has its say
     return true;
+}
+
+bool SpeechService::sayNextPiece()
+{
+    while (!m_pieces.isEmpty()) {
+        const QString piece = m_pieces.takeFirst();
+        if (piece.trimmed().isEmpty())
+            continue;
+        m_pieceStarted = false;
+        m_dialog->speech()->say(piece);
+        return true;
+    }
+    return false;
 }
 
 bool SpeechService::say(const QString& text, int seconds)
@@ -55,8 +99,6 @@ bool SpeechService::say(const QString& text, int seconds)
 
     m_repeatText = text;
     m_repeat = true;
-    connect(m_dialog->speech(), &QTextToSpeech::stateChanged, this,
-            &SpeechService::onTtsStateChanged, Qt::UniqueConnection);
     m_timer.setInterval(seconds > INT_MAX / 1000 ? INT_MAX : seconds * 1000);
     connect(&m_timer, &QTimer::timeout, this, &SpeechService::stopSay, Qt::UniqueConnection);
     m_timer.start();
@@ -65,8 +107,18 @@ bool SpeechService::say(const QString& text, int seconds)
 
 void SpeechService::onTtsStateChanged(QTextToSpeech::State state)
 {
+    // A Ready that comes before the engine spoke the piece last given belongs to what
+    // that piece interrupted.
+    if (state == QTextToSpeech::Speaking) {
+        m_pieceStarted = true;
+        return;
+    }
+    if (state != QTextToSpeech::Ready || !m_pieceStarted || !m_dialog || !m_dialog->hasEngine())
+        return;
+    if (sayNextPiece())
+        return;
     // The pause runs on a timer rather than blocking the GUI thread.
-    if (state == QTextToSpeech::Ready && m_repeat)
+    if (m_repeat)
         m_pause.start();
 }
 
@@ -78,6 +130,7 @@ void SpeechService::repeatSay()
 
 void SpeechService::stopSay()
 {
+    m_pieces.clear();
     if (!m_dialog || !m_dialog->isTTSEnabled() || !m_dialog->hasEngine())
         return;
     disconnect(m_dialog->speech(), &QTextToSpeech::stateChanged, this,

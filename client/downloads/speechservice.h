@@ -3,6 +3,7 @@
 #include <QObject>
 #include <QPointer>
 #include <QString>
+#include <QStringList>
 #include <QTextToSpeech>
 #include <QTimer>
 
@@ -32,14 +33,23 @@ public:
 
     // Speaks text, interrupting what is being said. False when speech is off,
     // there is no engine, or the settings dialog is open. A text longer than
-    // MaxSayLength characters is cut to that length: the engine cannot be
-    // interrupted while it prepares a text, and longer texts take it minutes.
+    // MaxSayLength characters is spoken piece by piece (SplitForSpeech), each
+    // piece once the one before has been said: the engine cannot be interrupted
+    // while it prepares a text, and a long one takes it minutes.
     bool say(const QString& text);
     // Speaks text and, when seconds >= 1, repeats it with a 500 ms pause
     // until that many seconds have passed.
     bool say(const QString& text, int seconds);
 
+    // The text in pieces of at most MaxSayLength characters that together are the
+    // whole text: each cut falls after the last sentence end, else the last white
+    // space, of the piece when it has one, and never inside a surrogate pair.
+    static QStringList SplitForSpeech(const QString& text);
+    // The pieces of the text being spoken that are still to come.
+    int PiecesLeft() const { return m_pieces.size(); }
+
 public slots:
+    // Stops at once: the piece being spoken and every piece still to come.
     void stopSay();
 
 private slots:
@@ -47,6 +57,9 @@ private slots:
     void repeatSay();
 
 private:
+    // Hands the next non-blank piece to the engine; false when none is left.
+    bool sayNextPiece();
+
     static constexpr int RepeatPauseMs = 500;
 
     QString m_settingsFile;
@@ -55,4 +68,6 @@ private:
     QTimer m_pause;
     QString m_repeatText;
     bool m_repeat = false;
+    QStringList m_pieces;
+    bool m_pieceStarted = false;  // the engine has reported speaking the last piece given
 };

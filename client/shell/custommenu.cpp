@@ -6,6 +6,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMenu>
+#include <QPainter>
 #include <QPixmap>
 #include <QSignalMapper>
 #include <QWidgetAction>
@@ -59,6 +60,13 @@ void CustomMenu::resizeEvent(QResizeEvent* event)
     m_arrow->move(width() - 15, 0);
     if (event)
         QWidget::resizeEvent(event);
+}
+
+void CustomMenu::paintEvent(QPaintEvent*)
+{
+    QPainter painter(this);
+    const QWidget* holder = parentWidget() != nullptr ? parentWidget() : this;
+    painter.fillRect(QRect(0, 0, width(), kArrowHeight), holder->palette().color(QPalette::Window));
 }
 
 void CustomMenu::AddRow(const QString& name, const QString& normalImage, const QString& hoverImage)

@@ -43,6 +43,9 @@ public slots:
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
+    // Paints the arrow strip above the rows in the colour of the tool bar it hangs from:
+    // without a compositing manager a translucent window shows black where it paints nothing.
+    void paintEvent(QPaintEvent* event) override;
 
 private:
     void SetRowWidget(QWidgetAction* action, const QString& name, const QString& image,

@@ -126,6 +126,7 @@ int32_t Port::CloseStream()
     m_svacTried = false;
     m_paused = false;
     m_stepBudget = 0;
+    m_showWhilePaused = false;
     m_sink = nullptr;
     m_regions.clear();
     lk.unlock();
@@ -168,6 +169,7 @@ int32_t Port::InputData(const void *data, int32_t size)
     const uint8_t *p = static_cast<const uint8_t *>(data);
     m_source.emplace_back(p, p + size);
     m_sourceBytes += size_t(size);
+    m_resetBeforeInput = false;
     m_stats.fedBytes += size;
     m_flushPending = false;
     WakeLocked();
@@ -223,10 +225,15 @@ int32_t Port::ResetBuffer(int32_t kind)
     case PLAY_BUF_AUDIO_PACKETS: break;
     case PLAY_BUF_PICTURES: drop(true); break;
     case PLAY_BUF_DEMUX:
+        // The stream goes on elsewhere (a seek): the decoder starts afresh, and a paused port
+        // shows the first picture of the new place.
         m_stats.skippedBytes += int64_t(m_reader.Buffered());
         m_reader.Reset();
         ClearFrames();
         m_needKey = true;
+        m_decoderStale = true;
+        m_showWhilePaused = m_paused;
+        m_resetBeforeInput = true;
         break;
     default: return Fail(PLAY_ERR_PARAM);
     }
@@ -242,6 +249,14 @@ int32_t Port::ResetSource()
     m_stats.skippedBytes += int64_t(m_sourceBytes);
     m_source.clear();
     m_sourceBytes = 0;
+    if (m_resetBeforeInput) {
+        // The second half of a reset: what was made of the old source since its first half
+        // (a paused port may even have shown it) goes, and the new place's picture is shown.
+        m_reader.Reset();
+        ClearFrames();
+        m_needKey = true;
+        m_showWhilePaused = m_paused;
+    }
     WakeLocked();
     return 1;
 }
@@ -277,6 +292,7 @@ int32_t Port::Play(PLAY_VIDEO_SINK *sink, TimePoint now)
     m_sink = sink;
     m_paused = false;
     m_stepBudget = 0;
+    m_showWhilePaused = false;
     Reanchor(now);
     if (m_playing) {
         WakeLocked();
@@ -302,6 +318,7 @@ int32_t Port::Stop()
     ClearFrames();
     m_paused = false;
     m_stepBudget = 0;
+    m_showWhilePaused = false;
     return 1;
 }
 
@@ -318,6 +335,7 @@ int32_t Port::Pause(bool pause, TimePoint now)
     } else if (m_paused) {
         m_paused = false;
         m_stepBudget = 0;
+        m_showWhilePaused = false;
         Reanchor(now);
     }
     WakeLocked();

@@ -166,6 +166,9 @@ private:
     bool m_reverse = false;
     bool m_paused = false;
     int m_stepBudget = 0;
+    bool m_showWhilePaused = false;  // paused and reset: the next picture is shown
+    bool m_decoderStale = false;     // reset: the worker opens the decoder again
+    bool m_resetBeforeInput = false; // buffers reset, no data fed since
     bool m_anchored = false;
     TimePoint m_anchorWall{};
     int64_t m_anchorTs = 0;

@@ -145,6 +145,13 @@ bool Port::DemuxStep(std::unique_lock<std::mutex> &lk, uint64_t generation)
     m_inflightAudio += int(audio);
     const uint64_t resetGeneration = m_resetGeneration;
     bool needKey = m_needKey;
+    if (m_decoderStale && m_calloutsStarted == m_calloutsFinished) {
+        // No decoding runs now (a worker decodes only inside a callout): pictures the
+        // decoder holds for reordering belong to the old place.
+        m_svac.reset();
+        m_svacTried = false;
+        m_decoderStale = false;
+    }
     if (m_keyDirty && m_svac) {
         m_svac->SetKey(m_key);
         m_keyDirty = false;
@@ -253,7 +260,7 @@ bool Port::ShowStep(std::unique_lock<std::mutex> &lk, TimePoint &due, bool &hasD
 {
     if (!m_playing || m_queue.empty())
         return false;
-    if (m_paused && m_stepBudget == 0)
+    if (m_paused && m_stepBudget == 0 && !m_showWhilePaused)
         return false;
     const uint64_t generation = m_workerGeneration;
     const uint64_t resetGeneration = m_resetGeneration;
@@ -261,7 +268,10 @@ bool Port::ShowStep(std::unique_lock<std::mutex> &lk, TimePoint &due, bool &hasD
     const bool watched = m_sink || m_cb.visible || m_cb.dec || !m_regions.empty();
     TimePoint when = now;
     if (m_paused) {
-        --m_stepBudget;
+        if (m_stepBudget > 0)
+            --m_stepBudget;
+        else
+            m_showWhilePaused = false;
     } else if (watched) {
         DueTime(m_queue.front(), now, when);
         if (when > now) {

@@ -17,7 +17,10 @@ VideoWindow::VideoWindow(CSorquin* owner, int winID, QWidget* parent)
 void VideoWindow::paintEvent(QPaintEvent*)
 {
     QPainter painter(this);
-    QRect area = rect();
+    // A frame line around the window, so the windows of a grid stand apart; the picture
+    // fills what is inside it.
+    painter.fillRect(rect(), QColor::fromRgb(kFrameColour));
+    QRect area = rect().adjusted(kFrameWidth, kFrameWidth, -kFrameWidth, -kFrameWidth);
     painter.fillRect(area, Qt::black);
     QImage picture;
     uint32_t frameId = 0;

@@ -1,7 +1,9 @@
 #pragma once
-// One video window: paints its window's last picture stretched over the widget (black when
-// there is none), then raises "frameDrawSignal" so overlays draw on top.
+// One video window: a frame line around it and, inside the line, its window's last picture
+// stretched over the widget (black when there is none); then raises "frameDrawSignal" so
+// overlays draw on top.
 
+#include <QRgb>
 #include <QWidget>
 
 namespace Sorquin {
@@ -10,6 +12,9 @@ class CSorquin;
 
 class VideoWindow final : public QWidget {
 public:
+    static constexpr int kFrameWidth = 1;
+    static constexpr QRgb kFrameColour = 0xff5a6470;
+
     VideoWindow(CSorquin* owner, int winID, QWidget* parent);
 
     int WindowId() const { return m_winID; }

@@ -61,7 +61,7 @@ TEST_F(Installed, HoldsExactlyTheApplicationFolder)
     for (const char* expected :
          {"Brevix", "Cindel", "Moltern", "Salvent", "libTolvane.so", "libSorquin.so", "libQuillnet.so", "libplay.so",
           "libswscale.so", "libPravenna.so", "libVantrel.so", "libHadrune.so", "libbrowser.so", "language/zh-cn.qm",
-          "language/en-us.qm", "res/logo.png", "res/applogo.png", "config/version.ini"})
+          "language/en-us.qm", "res/logo.png", "res/applogo.png", "config/version.ini", "font/Lato-Regular.ttf"})
         EXPECT_TRUE(files.contains(QString::fromLatin1(expected))) << expected;
     for (const QString& file : files) {
         const QString name = QFileInfo(file).fileName();

@@ -5,6 +5,7 @@
 
 #include <QApplication>
 #include <QClipboard>
+#include <QFontInfo>
 #include <QGlyphRun>
 #include <QRawFont>
 #include <QTextLayout>
@@ -172,6 +173,22 @@ TEST(DefaultLanguage, MenuTextsHaveGlyphs)
         EXPECT_EQ(glyphs, text.size()) << text.toStdString();
     }
     QApplication::setFont(previous);
+}
+
+// Other languages than Chinese use the Lato font of the application folder, which the
+// build puts there (and the install step installs).
+TEST(EnglishLanguage, UsesTheLatoFontOfTheApplicationFolder)
+{
+    ASSERT_TRUE(QFile::exists(QStringLiteral(BREVIX_APP_DIR "/font/Lato-Regular.ttf")));
+    AppFolder::Set(QStringLiteral(BREVIX_APP_DIR));
+    const QFont previous = QApplication::font();
+    StartupSettings::SetApplicationFont(QStringLiteral("en-us"));
+    const QFont font = QApplication::font();
+    QApplication::setFont(previous);
+    AppFolder::Set(QString());
+    EXPECT_EQ(font.family(), QStringLiteral("Lato"));
+    EXPECT_EQ(font.pixelSize(), 12);
+    EXPECT_EQ(QFontInfo(font).family(), QStringLiteral("Lato")) << "the font is not the one drawn";
 }
 
 TEST_F(StartupFolder, CompatibilityModeFollowsTheCompositorUnlessStored)

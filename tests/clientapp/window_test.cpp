@@ -19,9 +19,11 @@
 #include <QImage>
 #include <QLineEdit>
 #include <QPainter>
+#include <QPixmap>
 #include <QPushButton>
 #include <QScreen>
 #include <QSettings>
+#include <QTranslator>
 #include <QWebEngineProfile>
 #include <QWidgetAction>
 
@@ -140,6 +142,39 @@ TEST_F(WindowShell, MenuOpenOverTheWindow)
     QEvent activate(QEvent::WindowActivate);
     QApplication::sendEvent(Window().Browser(), &activate);
     EXPECT_FALSE(menu->isVisible());
+}
+
+// The arrow strip across the menu's top is painted, in English and in Chinese: opaque and
+// not black (a translucent window shows black there without a compositing manager), with
+// the arrow whole in its 15 x 8 label.
+TEST(WindowMenu, TopStripIsPaintedInBothLanguages)
+{
+    for (const char* language : {"en-us", "zh-cn"}) {
+        SCOPED_TRACE(language);
+        QTranslator translator;
+        ASSERT_TRUE(translator.load(QStringLiteral(BREVIX_APP_DIR "/language/") + QString::fromLatin1(language)
+                                    + QStringLiteral(".qm")));
+        QCoreApplication::installTranslator(&translator);
+        WindowFixture fixture({"Brevix", ""}, false, [](const QString& folder) {
+            WriteIni(folder, "customCofig.ini", "Config/TTS", 1);
+        });
+        fixture.Window().Toolbar()->MenuPushed(true);
+        CustomMenu* menu = fixture.Window().Toolbar()->Menu();
+        ASSERT_TRUE(menu->isVisible());
+        EXPECT_TRUE(SaveScreen(fixture.Window(), QStringLiteral("window-menu-") + QString::fromLatin1(language)
+                                                     + QStringLiteral(".png")));
+        const QImage shown = menu->grab().toImage().convertToFormat(QImage::Format_ARGB32);
+        int dark = 0;
+        for (int y = 0; y < CustomMenu::kArrowHeight; ++y) {
+            for (int x = 0; x < shown.width(); ++x) {
+                const QRgb pixel = shown.pixel(x, y);
+                dark += qAlpha(pixel) < 255 || qRed(pixel) + qGreen(pixel) + qBlue(pixel) < 3 * 64;
+            }
+        }
+        EXPECT_EQ(dark, 0) << "dark or see-through pixels in the arrow strip";
+        EXPECT_EQ(QPixmap(QStringLiteral(":/toolbaricon/ext.png")).size(), QSize(15, 8));
+        QCoreApplication::removeTranslator(&translator);
+    }
 }
 
 // The web view makes its input child only once a page is shown; activating

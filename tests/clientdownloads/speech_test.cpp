@@ -185,6 +185,75 @@ TEST_F(SpeechTest, SayForSecondsRepeatsUntilTheTimeIsUp)
     EXPECT_EQ(spoken(), afterStop);
 }
 
+// Pieces of a long text: together the whole text, none over the limit, cut after a sentence
+// where there is one, else after a space, never inside a character.
+TEST(SpeechPieces, CoverTheWholeTextWithinTheLimit)
+{
+    const int limit = SpeechService::MaxSayLength;
+    const QString words = QStringLiteral("camera twelve reports motion at the north gate ");
+    const QString sentences = QStringLiteral("Motion at the north gate. Camera twelve reports it! ");
+    const QString face = QString::fromUtf8("\xF0\x9F\x99\x82");  // one character, two UTF-16 units
+    struct Case {
+        const char* name;
+        QString text;
+        int pieces;
+        QString lastCharOfFirst;  // empty: not checked
+    };
+    const Case cases[] = {
+        {"empty", QString(), 1, QString()},
+        {"short", words, 1, QString()},
+        {"exactly the limit", QString(limit, QLatin1Char('a')), 1, QString()},
+        {"words", words.repeated(60), 3, QStringLiteral(" ")},
+        {"sentences", sentences.repeated(50), 3, QStringLiteral(" ")},
+        {"no space", QString(2500, QLatin1Char('x')), 3, QStringLiteral("x")},
+        {"surrogate at the cut", QString(limit - 1, QLatin1Char('y')) + face + QString(10, QLatin1Char('y')), 2,
+         QStringLiteral("y")},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const QStringList pieces = SpeechService::SplitForSpeech(c.text);
+        EXPECT_EQ(pieces.size(), c.pieces);
+        EXPECT_EQ(pieces.join(QString()), c.text);
+        for (const QString& piece : pieces) {
+            EXPECT_LE(piece.size(), limit);
+            EXPECT_FALSE(piece.isEmpty() && !c.text.isEmpty());
+        }
+        if (!c.lastCharOfFirst.isEmpty())
+            EXPECT_EQ(pieces.first().right(1), c.lastCharOfFirst);
+    }
+    // After a sentence end rather than the last space.
+    const QStringList pieces = SpeechService::SplitForSpeech(sentences.repeated(50));
+    EXPECT_TRUE(pieces.first().endsWith(QStringLiteral(". ")) || pieces.first().endsWith(QStringLiteral("! ")))
+        << pieces.first().right(20).toStdString();
+}
+
+TEST_F(SpeechTest, LongTextIsSpokenPieceByPieceAndStopsAtOnce)
+{
+    if (!fliteAvailable())
+        GTEST_SKIP() << "flite speech engine not installed";
+    store("engine", Flite);
+    SpeechService speech(m_settingsFile);
+    QTextToSpeech* engine = speech.settingsDialog()->speech();
+    QSignalSpy states(engine, &QTextToSpeech::stateChanged);
+    const auto spoken = [&states] {
+        int count = 0;
+        for (const QList<QVariant>& args : states)
+            count += args.at(0).value<QTextToSpeech::State>() == QTextToSpeech::Speaking;
+        return count;
+    };
+    const QString text = QStringLiteral("Gate two. ").repeated(260);  // 2600 characters, three pieces
+    ASSERT_TRUE(speech.say(text));
+    EXPECT_EQ(speech.PiecesLeft(), 2);
+    // Generous: flite makes each piece's sound before it reports speaking it.
+    QTRY_VERIFY_WITH_TIMEOUT(spoken() >= 2, 60000);
+    speech.stopSay();
+    EXPECT_EQ(speech.PiecesLeft(), 0);
+    QTRY_VERIFY_WITH_TIMEOUT(engine->state() != QTextToSpeech::Speaking, 10000);
+    const int afterStop = spoken();
+    QTest::qWait(1500);
+    EXPECT_EQ(spoken(), afterStop) << "a piece came after stopSay";
+}
+
 // A page's overlong text, then the client closes (or stops speaking first):
 // the client ends at once and cleanly instead of waiting for the engine.
 TEST_F(SpeechTest, LongTextLeavesExitClean)

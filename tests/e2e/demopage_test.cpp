@@ -4,6 +4,8 @@
 // controls and posts what the page showed; the files the road made are checked
 // here, and the program must end cleanly afterwards.
 #include "brevixrun.h"
+#include "demoframes.h"
+#include "sheetreader.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -11,13 +13,14 @@
 #include <QImage>
 #include <QProcess>
 #include <QTemporaryDir>
-#include <QXmlStreamReader>
 
 #include <gtest/gtest.h>
 
 #include <json/json.h>
 
+#include <map>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -28,7 +31,7 @@ struct Road
 };
 
 const Road kRoads[] = {
-    {"login", 60000},  {"live", 120000},     {"playback", 120000}, {"record", 120000},
+    {"login", 60000},  {"cameras", 60000}, {"live", 120000},     {"playback", 120000}, {"record", 120000},
     {"audio", 60000},  {"download", 150000}, {"intelligent", 120000}, {"settings", 60000},
     {"client", 60000},
 };
@@ -62,6 +65,21 @@ bool MakeDevice(const QString& devices)
         && file.write(text.data(), qint64(text.size())) == qint64(text.size());
 }
 
+// What the export road's sheet must show for a record the device's search gave, in the
+// page's columns: camera, time, event, object (with the page's texts for events and objects).
+std::vector<QString> ExpectedRow(const Json::Value& device, const Json::Value& record)
+{
+    const std::map<std::string, QString> texts = {
+        {"LineCrossing", "Line crossing"}, {"Human", "Person"}, {"Vehicle", "Vehicle"}};
+    const Json::Value& ivs = record["Summary"]["IVS"];
+    const auto text = [&](const Json::Value& value) {
+        const auto found = texts.find(value.asString());
+        return found != texts.end() ? found->second : QString::fromStdString(value.asString());
+    };
+    return {QString::fromStdString(device["channels"][record["Channel"].asUInt()]["name"].asString()),
+            QString::fromStdString(record["StartTime"].asString()), text(ivs["Rule"]), text(ivs["ObjectType"])};
+}
+
 QByteArray Quoted(const QString& text)
 {
     return QByteArray::fromStdString(Json::FastWriter().write(Json::Value(text.toStdString()))).trimmed();
@@ -91,7 +109,7 @@ TEST_P(DemoPage, Road)
     page.replace("</body>", config + "</body>");
     run.Server().AddFile("/", page, "text/html; charset=utf-8");
     run.Server().AddFile("/demoroads.js", ReadFile(QStringLiteral(E2E_DEMO_ROADS)), "text/javascript");
-    for (const char* name : {"recordings.json", "files.json"})
+    for (const char* name : {"recordings.json", "channels.json", "files.json"})
         run.Server().AddFile("/" + QByteArray(name), ReadFile(device + QStringLiteral("/www/") + name),
                              "application/json");
 
@@ -141,15 +159,36 @@ TEST_P(DemoPage, Road)
     } else if (name == "intelligent") {
         const QStringList jobs = QDir(save).entryList({QStringLiteral("aisearch_*")}, QDir::Dirs);
         ASSERT_EQ(jobs.size(), 1) << "no search folder";
-        const QString sheet = save + QLatin1Char('/') + jobs.first() + QStringLiteral("/ivs.xls");
-        ASSERT_TRUE(QFile::exists(sheet)) << "no spreadsheet";
-        QXmlStreamReader xml(ReadFile(sheet));
-        bool workbook = false;
-        while (!xml.atEnd())
-            workbook = (xml.readNext() == QXmlStreamReader::StartElement && xml.name() == QLatin1String("Workbook"))
-                || workbook;
-        EXPECT_FALSE(xml.hasError()) << xml.errorString().toStdString();
-        EXPECT_TRUE(workbook);
+        const QString xls = save + QLatin1Char('/') + jobs.first() + QStringLiteral("/ivs.xls");
+        ASSERT_TRUE(QFile::exists(xls)) << "no spreadsheet";
+        // The sheet as a spreadsheet program shows it: the page's header, then one row per
+        // record of the device's search, every cell from that record.
+        Sheet sheet;
+        ASSERT_TRUE(ReadSheet(xls, work.path(), sheet)) << "LibreOffice could not read " << xls.toStdString();
+        Json::Value deviceJson;
+        ASSERT_TRUE(Json::Reader().parse(ReadFile(device + QStringLiteral("/device.json")).toStdString(), deviceJson));
+        std::vector<Json::Value> records;
+        for (const Json::Value& page : deviceJson["answers"]["mediaFileFind.findNextFile"]["sequence"])
+            for (const Json::Value& info : page["params"]["infos"])
+                records.push_back(info);
+        ASSERT_EQ(records.size(), 5u);
+        ASSERT_EQ(sheet.cells.size(), records.size() + 1);
+        EXPECT_EQ(sheet.cells[0], (std::vector<QString>{"Camera", "Time", "Event", "Object"}));
+        for (size_t i = 0; i < records.size(); ++i)
+            EXPECT_EQ(sheet.cells[i + 1], ExpectedRow(deviceJson, records[i])) << "row " << i + 1 << ": " << Styled(records[i]);
+    } else if (name == "playback") {
+        // Paused and moved to 08:00:40 of the first recording of camera 1: the window shows
+        // the picture of that time (the recording's frame 40 s in) before play resumes.
+        Json::Value deviceJson;
+        ASSERT_TRUE(Json::Reader().parse(ReadFile(device + QStringLiteral("/device.json")).toStdString(), deviceJson));
+        const Json::Value& first = deviceJson["recordings"][0];
+        ASSERT_EQ(first["startTime"].asString(), "2024-05-01 08:00:00");
+        demodevice::StreamParams recording;
+        ASSERT_TRUE(ParamsOf(device + QLatin1Char('/') + QString::fromStdString(first["file"].asString()), &recording));
+        const std::string expected = FrameHash(recording, 40 * recording.fps);
+        ASSERT_FALSE(expected.empty());
+        EXPECT_EQ(outcome["pictures"]["paused-seek"].asString(), expected)
+            << "the window's picture while paused is not the frame of 08:00:40";
     } else if (name == "client") {
         EXPECT_EQ(ReadFile(save + QStringLiteral("/note.txt")).toStdString(), "Note from the demo device\nsecond line\n");
     }

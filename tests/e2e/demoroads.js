@@ -7,6 +7,7 @@
   window.addEventListener('error', function (e) { console.log('page error ' + e.message + ' ' + e.filename + ':' + e.lineno); });
   var steps = [];
   var events = [];
+  var pictures = {};  // digests of window pictures, by name, for the test to compare
   var probeId = 1000000;
   var probes = {};
 
@@ -97,11 +98,13 @@
     return clickShows('login', 'loginMsg', 'Logged in').then(function () { return shows('state', 'logged in as'); });
   }
   function layout(n) { return clickShows('layout' + n, 'liveMsg', n + ' windows'); }
+  // The page names camera n as the device does: "Camera n+1".
+  function camera(channel) { return 'Camera ' + (channel + 1); }
   function live(winID, channel, stream) {
     click('win' + winID);
     set('channel', String(channel));
     set('stream', stream || 'Main');
-    return clickShows('live', 'liveMsg', 'Window ' + winID + ': live channel ' + channel);
+    return clickShows('live', 'liveMsg', 'Window ' + winID + ': live ' + camera(channel));
   }
   function search(channel, day) {
     set('day', day || '2024-05-01');
@@ -156,7 +159,7 @@
       .then(function () { return live(2, 1, 'Main'); })
       .then(function () { set('slave', '1'); return live(3, 0, 'Extra1'); })
       .then(function () { set('slave', '-1'); return windowMoves(3); })
-      .then(function () { set('channel', '0'); return clickShows('subStreams', 'liveMsg', 'Channel 0 offers Extra1'); })
+      .then(function () { set('channel', '0'); return clickShows('subStreams', 'liveMsg', 'Camera 1 offers Extra1'); })
       .then(function () { return shows('details', 'window 1: 704x576'); })
       .then(function () { return shows('details', 'window 2: 1280x720'); })
       .then(function () {
@@ -185,17 +188,42 @@
       .then(function () { return layout(1); })
       .then(function () { return live(0, 3, 'Main'); })
       .then(function () { return shows('details', 'window 0: 176x144'); })
+      .then(function () { return shows('channelNote', 'Camera 4: uncompressed test pattern'); })
+      .then(function () { return windowMoves(0); })
+      .then(function () { return screenshot('demo-page-camera4.png'); })
       .then(function () { ok('DetailInfoEvent reports come once a second', eventCount('DetailInfoEvent') >= 2, eventCount('DetailInfoEvent')); })
+      .then(function () { return clickShows('stop', 'liveMsg', 'Window 0 stopped'); })
+      .then(function () { return live(0, 4, 'Main'); })
+      .then(function () { return shows('channelNote', 'Camera 5: SVAC 704x576, encrypted'); })
+      .then(function () {
+        // Its stream arrives (the details report it) but, without the key, nothing is shown.
+        var before = eventCount('DetailInfoEvent');
+        return until('two reports on the encrypted camera', function () { return eventCount('DetailInfoEvent') >= before + 2; });
+      })
+      .then(function () { return windowDark(0); })
       .then(logout);
+  };
+
+  // Every camera of the device, numbered and named as the device names them, in each list.
+  roads.cameras = function () {
+    return fetch('channels.json').then(function (r) { return r.json(); }).then(function (device) {
+      ok('the device has five cameras', device.length === 5, JSON.stringify(device));
+      ['channel', 'pbChannel'].forEach(function (id) {
+        var offered = Array.prototype.map.call($(id).options, function (o) { return o.value + '=' + o.text; });
+        var wanted = device.map(function (c) { return c.channel + '=' + c.name; });
+        ok('#' + id + ' offers every camera', offered.join() === wanted.join(), offered.join());
+      });
+      ok('camera 5 is the fifth', device[4].name === camera(4), device[4].name);
+    });
   };
 
   roads.playback = function () {
     var shown;
     return login().then(function () { return layout(4); })
       .then(function () { return search(0, '2024-04-30'); })
-      .then(function () { return shows('pbMsg', 'No recordings on channel 0 on 2024-04-30'); })
+      .then(function () { return shows('pbMsg', 'No recordings of Camera 1 on 2024-04-30'); })
       .then(function () { return search(0); })
-      .then(function () { return shows('pbMsg', '3 recordings on channel 0 on 2024-05-01'); })
+      .then(function () { return shows('pbMsg', '3 recordings of Camera 1 on 2024-05-01'); })
       .then(function () { ok('three rows listed', $('recordings').rows.length === 3, $('recordings').rows.length); })
       .then(function () { return play(0, 0); })
       .then(function () { return shows('playTime', '2024-05-01 08:00:0'); })
@@ -211,6 +239,24 @@
         });
       })
       .then(function () { ok('the picture holds while paused', true, JSON.stringify(shown)); })
+      .then(function () {
+        // Seeking while paused shows the picture of the new place before play resumes.
+        var held;
+        return probe('probeWindow', { winID: 0 }).then(function (p) {
+          held = p;
+          set('timeline', String(Number($('timeline').min) + 40));
+          return shows('pbMsg', 'Window 0: moved to 2024-05-01 08:00:40');
+        }).then(function () {
+          var now = null;
+          return until(function () { return 'the picture of 08:00:40 while paused: ' + JSON.stringify([held, now]); }, function () {
+            return probe('probeWindow', { winID: 0 }).then(function (p) { now = p; return p.frame && p.frame !== held.frame; });
+          }).then(function () {
+            pictures['paused-seek'] = now.frame;
+            ok('the window shows a new picture while paused', true, JSON.stringify(now));
+          });
+        });
+      })
+      .then(function () { return screenshot('demo-page-paused-seek.png', 'videoPart'); })
       .then(function () { return clickShows('stepForward', 'pbMsg', 'Window 0: one frame forward'); })
       .then(function () { return clickShows('stepBack', 'pbMsg', 'Window 0: one frame back'); })
       .then(function () { return clickShows('resume', 'pbMsg', 'Window 0: playing'); })
@@ -220,11 +266,11 @@
       .then(function () { click('slower'); return shows('speedText', '0.5x'); })
       .then(function () { click('faster'); return shows('speedText', '1x'); })
       .then(function () {
-        var target = Number($('timeline').min) + 40;
+        var target = Number($('timeline').min) + 20;
         set('timeline', String(target));
-        return shows('pbMsg', 'Window 0: moved to 2024-05-01 08:00:40');
+        return shows('pbMsg', 'Window 0: moved to 2024-05-01 08:00:20');
       })
-      .then(function () { return shows('playTime', '2024-05-01 08:00:4'); })
+      .then(function () { return shows('playTime', '2024-05-01 08:00:2'); })
       .then(function () { return screenshot('demo-page-playback.png', 'playbackPart'); })
       .then(function () { window.scrollTo(0, 0); })
       .then(function () { return play(1, 1); })
@@ -346,13 +392,18 @@
       .then(function () { return clickShows('objectAt', 'aiMsg', 'Window 0'); })
       .then(function () { $('aiMsg').textContent = ''; set('slaveMode', true); return shows('aiMsg', 'Window 0'); })
       .then(function () {
-        var rules = lastEvent('notifyAnalyseRule');
-        ok('the device rules reached the overlay', rules && rules.WinID === 0 && rules.events, JSON.stringify(rules));
+        // The rules come as an event of their own, whenever the device has answered.
+        return until(function () { return 'the device rules: ' + JSON.stringify(lastEvent('notifyAnalyseRule')); }, function () {
+          var rules = lastEvent('notifyAnalyseRule');
+          return rules && rules.WinID === 0 && rules.events;
+        }).then(function () { ok('the device rules reached the overlay', true, JSON.stringify(lastEvent('notifyAnalyseRule'))); });
       })
       .then(function () { return clickShows('overlayOff', 'aiMsg', 'Window 0: overlays off'); })
       .then(function () { set('day', '2024-05-01'); set('pbChannel', '0'); return clickShows('aiExport', 'aiMsg', 'Searching 2024-05-01'); })
       .then(function () { return until(function () { return 'the export to finish: ' + JSON.stringify(lastEvent('notifyDownloadAllProcess')); }, function () { return $('aiProgress').value >= 100; }, 90000); })
       .then(function () { ok('export progress reached 100', true, eventCount('notifyDownloadAllProcess')); })
+      .then(function () { return shows('aiMsg', 'Export of 2024-05-01 finished: 5 rows in ' + save + '/aisearch_20240501000000_20240501235959/ivs.xls'); })
+      .then(function () { return screenshot('demo-page-export.png', 'aiPart'); })
       .then(logout);
   };
 
@@ -398,14 +449,15 @@
     request.setRequestHeader('Content-Type', 'application/json');
     var messages = {};
     Array.prototype.forEach.call(document.querySelectorAll('.msg'), function (m) { messages[m.id] = m.textContent; });
-    request.send(JSON.stringify({ road: E2E.road, steps: steps, events: events.map(function (e) { return e.event; }),
+    request.send(JSON.stringify({ road: E2E.road, steps: steps, pictures: pictures, events: events.map(function (e) { return e.event; }),
                                   messages: messages, log: text('log').slice(-4000) }));
   }
 
   // The page attaches to the bridge first; its handler keeps running, and the
   // answers to the probes stay here.
   until('the page to attach to the bridge', function () {
-    return window.nativeBridge && window.nativeBridge.onmessage && text('log').indexOf('bridge ready') >= 0;
+    return window.nativeBridge && window.nativeBridge.onmessage && text('log').indexOf('bridge ready') >= 0 &&
+           $('channel').options.length > 0;
   }, 30000).then(function () {
     var page = window.nativeBridge.onmessage;
     window.nativeBridge.onmessage = function (t) {

@@ -102,8 +102,34 @@ E2EProbe::~E2EProbe()
     QDesktopServices::unsetUrlHandler(QStringLiteral("https"));
 }
 
-// What the window shows: its size, the share of pixels that are not black (in
-// per cent) and a digest of the picture, so that two calls tell whether it moves.
+namespace {
+
+// FNV-1a 64 over the RGB32 rows of the window's last picture at its own size, as the
+// window module keeps it; empty when the window has none.
+std::string PictureDigest(ISorquin& sorquin, int winID)
+{
+    const std::string data = sorquin.GetSnapshotData(winID);
+    const std::string prefix = "data:image/png;base64,";
+    if (data.compare(0, prefix.size(), prefix) != 0)
+        return {};
+    QImage picture;
+    if (!picture.loadFromData(QByteArray::fromBase64(QByteArray::fromStdString(data.substr(prefix.size()))), "PNG"))
+        return {};
+    picture = picture.convertToFormat(QImage::Format_RGB32);
+    uint64_t hash = 1469598103934665603ull;
+    for (int y = 0; y < picture.height(); ++y) {
+        const uchar* row = picture.constScanLine(y);
+        for (int x = 0; x < 4 * picture.width(); ++x)
+            hash = (hash ^ row[x]) * 1099511628211ull;
+    }
+    return QStringLiteral("%1").arg(hash, 16, 16, QLatin1Char('0')).toStdString();
+}
+
+}  // namespace
+
+// What the window shows: its size, the share of pixels that are not black (in per cent)
+// and a digest of what is drawn, so that two calls tell whether it moves, and the digest of
+// the picture it was last given ("frame").
 Json::Value E2EProbe::probeWindow(int winID)
 {
     Json::Value answer(Json::objectValue);
@@ -112,7 +138,8 @@ Json::Value E2EProbe::probeWindow(int winID)
     QWidget* widget = sorquin ? sorquin->GetWindowWidget(winID) : nullptr;
     if (widget == nullptr)
         return answer;
-    const QImage picture = widget->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    // Inside the window's frame line.
+    const QImage picture = widget->grab(widget->rect().adjusted(1, 1, -1, -1)).toImage().convertToFormat(QImage::Format_RGB32);
     qint64 coloured = 0;
     for (int y = 0; y < picture.height(); ++y) {
         const QRgb* line = reinterpret_cast<const QRgb*>(picture.constScanLine(y));
@@ -127,6 +154,7 @@ Json::Value E2EProbe::probeWindow(int winID)
     QCryptographicHash hash(QCryptographicHash::Md5);
     hash.addData(reinterpret_cast<const char*>(picture.constBits()), int(picture.sizeInBytes()));
     answer["digest"] = hash.result().toHex().toStdString();
+    answer["frame"] = PictureDigest(*sorquin, winID);
     return answer;
 }
 

@@ -2,6 +2,7 @@
 // recording by time with a seek and the encrypted channel, and every picture that reaches a
 // window must be, exactly, the encoder's reconstruction of a picture of that stream.
 #include "brevixrun.h"
+#include "demoframes.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -54,52 +55,6 @@ size_t CountIn(const std::vector<Picture>& pictures, int window)
     for (const Picture& p : pictures)
         n += p.window == window;
     return n;
-}
-
-std::string RgbHash(const svacenc::Yuv& yuv)
-{
-    scalecore::YuvPicture src;
-    for (int p = 0; p < 3; ++p) {
-        src.plane[p] = yuv.plane(p);
-        src.stride[p] = yuv.stride(p);
-    }
-    src.width = yuv.width;
-    src.height = yuv.height;
-    std::vector<uint8_t> rgb(size_t(yuv.width) * yuv.height * 4);
-    if (!scalecore::ToRgb32(src, rgb.data(), yuv.width, yuv.height, size_t(yuv.width) * 4))
-        return {};
-    uint64_t hash = 1469598103934665603ull;
-    for (uint8_t b : rgb)
-        hash = (hash ^ b) * 1099511628211ull;
-    char text[17];
-    std::snprintf(text, sizeof text, "%016llx", static_cast<unsigned long long>(hash));
-    return text;
-}
-
-// The demo device's stream file as generation parameters, read back from its packets.
-bool ParamsOf(const QString& file, demodevice::StreamParams* params)
-{
-    const QByteArray bytes = ReadFile(file);
-    int frames = 0, keys = 0, secondKey = -1;
-    for (const packetfmt::Packet& p : packetfmt::ParseAll(bytes.constData(), size_t(bytes.size()))) {
-        if (p.info.kind != packetfmt::kVideo)
-            continue;
-        if (frames == 0) {
-            params->encoding = p.info.encoding;
-            params->width = p.info.width;
-            params->height = p.info.height;
-            params->fps = p.info.frameRate;
-            params->startMs = p.info.timestampMs;
-        }
-        if (p.info.key && keys++ == 1)
-            secondKey = frames;
-        ++frames;
-    }
-    if (frames == 0 || params->fps == 0 || params->encoding != packetfmt::kEncSvac)
-        return false;
-    params->seconds = frames / params->fps;
-    params->gop = secondKey > 0 ? secondKey : frames;
-    return true;
 }
 
 // Hash of each reconstructed picture of the chosen chunks -> its frame number.

@@ -49,6 +49,19 @@ protected:
         return MakePackets(options);
     }
 
+    // Start() with the stream fed in blocks of about one frame, most of which wait in the
+    // source buffer.
+    int32_t StartInSmallBlocks(Recorder &recorder, const std::vector<packetfmt::Packet> &packets)
+    {
+        const int32_t port = OpenPort();
+        EXPECT_NE(port, 0);
+        m_ports.push_back(port);
+        recorder.Attach(port);
+        EXPECT_TRUE(FeedAll(port, Concat(packets), 800));
+        Settle(port);
+        return port;
+    }
+
     // Recorders outlive the ports that call them.
     Recorder &NewRecorder() { return m_recorders.emplace_back(); }
 
@@ -111,6 +124,40 @@ TEST_F(Pacing, PauseHoldsStepsShowOneFrameEachAndPlayResumes)
     const auto shown = recorder.ShownFrames();
     for (size_t i = 0; i < shown.size(); ++i)
         EXPECT_EQ(shown[i].sequence, i);
+}
+
+// A seek while paused: the buffers are reset and the stream of the new place is fed; the
+// port shows that place's first picture at once and then holds it until play resumes.
+TEST_F(Pacing, ASeekWhilePausedShowsTheNewPlaceAtOnceThenHolds)
+{
+    Recorder &recorder = NewRecorder();
+    const int32_t port = StartInSmallBlocks(recorder, Stream(40));
+    Advance(80, {port});
+    ASSERT_EQ(PLAY_Pause(port, 1), 1);
+    Settle(port);
+    const size_t before = recorder.ShownCount();
+
+    StreamOptions later;
+    later.frames = 20;
+    later.startMs = kStartMs + 30000;  // 30 s on
+    // The old stream's bytes still in the source buffer are demultiplexed between the two
+    // resets, as a caller's resets may leave them time to be.
+    ASSERT_EQ(PLAY_ResetBuffer(port, PLAY_BUF_DEMUX), 1);
+    Settle(port);
+    ASSERT_EQ(PLAY_ResetBuffer(port, PLAY_BUF_PICTURES), 1);
+    ASSERT_EQ(PLAY_ResetSourceBuffer(port), 1);
+    ASSERT_TRUE(FeedAll(port, Concat(MakePackets(later)), 65536));
+    Settle(port);
+    const size_t shown = recorder.ShownCount();
+    ASSERT_GT(shown, before);
+    EXPECT_EQ(recorder.ShownFrames().back().timestampMs, later.startMs);
+    Advance(1000, {port});
+    EXPECT_EQ(recorder.ShownCount(), shown) << "the picture holds while paused";
+
+    ASSERT_EQ(PLAY_Pause(port, 0), 1);
+    Advance(400, {port});
+    EXPECT_GT(recorder.ShownCount(), shown);
+    EXPECT_EQ(recorder.ShownFrames().back().timestampMs, later.startMs + 400);
 }
 
 TEST_F(Pacing, ReverseShowsEachGroupOfPicturesLastToFirst)

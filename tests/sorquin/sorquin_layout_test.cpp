@@ -51,6 +51,26 @@ TEST_F(SorquinTest, LayoutTilesTheRectangleRowByRow)
     EXPECT_FALSE(sorquin->IsWindowValid(-1));
 }
 
+// The windows of a 4, 9 or 16 grid are told apart by a line along each shared edge, while
+// the inside of a window without a picture stays black.
+TEST_F(SorquinTest, WindowsOfAGridAreDrawnApartByALine)
+{
+    for (int side : {2, 3, 4}) {
+        SCOPED_TRACE(std::to_string(side * side) + " windows");
+        ASSERT_NE(Layout(side, side, 0, 0, 640, 480).find(kTrue), std::string::npos);
+        ASSERT_TRUE(WaitFor([&] { return sorquin->GetWindowWidget(side * side - 1) != nullptr; }));
+        const QImage shown = content->grab().toImage();
+        const auto lit = [&](int x, int y) { return PixelAt(shown, x, y) != 0u; };
+        for (int i = 1; i < side; ++i) {
+            const int x = 640 * i / side, y = 480 * i / side;
+            const int middleX = 640 / (2 * side), middleY = 480 / (2 * side);
+            EXPECT_TRUE(lit(x - 1, middleY) && lit(x, middleY)) << "no line left of x " << x;
+            EXPECT_TRUE(lit(middleX, y - 1) && lit(middleX, y)) << "no line above y " << y;
+            EXPECT_FALSE(lit(x - 640 / (2 * side), middleY)) << "window inside not black";
+        }
+    }
+}
+
 TEST_F(SorquinTest, BadLayoutsAreRefusedAndChangeNothing)
 {
     ASSERT_NE(Layout(2, 2, 0, 0, 400, 300).find(kTrue), std::string::npos);

@@ -10,6 +10,7 @@
 
 #include <cstdio>
 #include <string>
+#include <vector>
 
 using namespace demodevice;
 
@@ -53,7 +54,9 @@ Json::Value Users()
     return users;
 }
 
-Json::Value SearchAnswers(const Json::Value &recordings)
+// The intelligent search finds every recording of the day as a line-crossing event with the
+// object that crossed and its picture, one of the device's pictures in turn.
+Json::Value SearchAnswers(const Json::Value &recordings, const std::vector<std::string> &pictures)
 {
     Json::Value answers;
     answers["mediaFileFind.factory.create"]["result"] = 3001;
@@ -68,6 +71,11 @@ Json::Value SearchAnswers(const Json::Value &recordings)
         info["Length"] = r["length"];
         info["Type"] = "rec";
         info["Events"].append("LineCrossing");
+        Json::Value &ivs = info["Summary"]["IVS"];
+        ivs["Rule"] = "LineCrossing";
+        ivs["ObjectType"] = infos.size() % 2 == 0 ? "Human" : "Vehicle";
+        if (!pictures.empty())
+            ivs["ImageInfo"]["FilePath"] = pictures[infos.size() % pictures.size()];
         infos.append(info);
     }
     Json::Value page;
@@ -163,12 +171,21 @@ int main(int argc, char **argv)
     StreamParams i420{packetfmt::kEncI420, 176, 144, 5, At("00:00:00"), 2, 1, false};
     const Live lives[] = {{0, "Main", main0}, {0, "Extra1", extra0}, {1, "Main", main1},
                           {2, "Main", main2}, {3, "Main", i420}, {4, "Main", EncryptedLive()}};
+    // What each camera shows, in words for the page.
+    const char *const about[] = {
+        "SVAC 704x576 at 25 fps, sub-stream Extra1 352x288",
+        "SVAC 1280x720 at 25 fps",
+        "SVAC 1920x1080 at 20 fps",
+        "uncompressed test pattern (colour bars, time and frame number) 176x144 at 5 fps",
+        "SVAC 704x576, encrypted: without its key it shows nothing",
+    };
     for (const Live &l : lives) {
         const std::string file = "streams/live-ch" + std::to_string(l.channel) + "-" + l.stream + ".qvp";
         ok = WriteFile(root + "/" + file, MakeStream(l.params)) && ok;
         Json::Value &ch = device["channels"][l.channel];
         ch["channel"] = l.channel;
         ch["name"] = "Camera " + std::to_string(l.channel + 1);
+        ch["about"] = about[l.channel];
         ch["streams"][l.stream] = file;
     }
 
@@ -200,10 +217,12 @@ int main(int argc, char **argv)
     }
 
     // Files that the page fetches by their device path.
+    std::vector<std::string> pictures;
     for (int i = 0; i < 3; ++i) {
         const std::string name = "snap" + std::to_string(i + 1) + ".bmp";
         ok = WriteFile(root + "/files/" + name, MakeBmp(64, 48, i)) && ok;
-        device["remoteFiles"]["/mnt/pic/" + std::string(kDay) + "/" + name] = "files/" + name;
+        pictures.push_back("/mnt/pic/" + std::string(kDay) + "/" + name);
+        device["remoteFiles"][pictures.back()] = "files/" + name;
     }
     std::vector<uint8_t> big(70000);
     for (size_t i = 0; i < big.size(); ++i)
@@ -211,7 +230,7 @@ int main(int argc, char **argv)
     ok = WriteFile(root + "/files/big.bin", big) && ok;
     device["remoteFiles"]["/mnt/data/big.bin"] = "files/big.bin";
 
-    device["answers"] = SearchAnswers(device["recordings"]);
+    device["answers"] = SearchAnswers(device["recordings"], pictures);
     device["config"] = ConfigTables();
     ok = AddPageContent(root, device) && ok;
     Json::StreamWriterBuilder builder;

@@ -57,8 +57,23 @@ bool WritePageData(const std::string &root, const Json::Value &device)
         entry["size"] = FileSize(root + "/" + remote[path].asString());
         files.append(entry);
     }
+    // Every channel as the device names it, with what it shows and its streams.
+    Json::Value channels(Json::arrayValue);
+    for (const Json::Value &c : device["channels"]) {
+        Json::Value entry;
+        entry["channel"] = c["channel"];
+        entry["name"] = c["name"];
+        entry["about"] = c["about"];
+        entry["streams"] = Json::Value(Json::arrayValue);
+        if (c["streams"].isObject()) {
+            for (const std::string &stream : c["streams"].getMemberNames())
+                entry["streams"].append(stream);
+        }
+        channels.append(entry);
+    }
     return WriteText(root + "/www/recordings.json", Compact(recordings)) &&
-           WriteText(root + "/www/files.json", Compact(files));
+           WriteText(root + "/www/files.json", Compact(files)) &&
+           WriteText(root + "/www/channels.json", Compact(channels));
 }
 
 }  // namespace demodevice

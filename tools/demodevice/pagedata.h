@@ -1,5 +1,5 @@
 // What the demo device's web server answers besides its page: the recordings of its disk
-// (the search answers) and the files a page may fetch by their device path.
+// (the search answers), its channels and the files a page may fetch by their device path.
 #ifndef TOOLS_DEMODEVICE_PAGEDATA_H
 #define TOOLS_DEMODEVICE_PAGEDATA_H
 
@@ -14,7 +14,7 @@ namespace demodevice {
 // fetches with downloaded recordings.
 bool AddPageContent(const std::string &root, Json::Value &device);
 
-// Writes <root>/www/recordings.json and <root>/www/files.json from the device description.
+// Writes <root>/www/recordings.json, channels.json and files.json from the device description.
 bool WritePageData(const std::string &root, const Json::Value &device);
 
 }  // namespace demodevice

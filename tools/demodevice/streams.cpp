@@ -18,21 +18,18 @@ namespace demodevice {
 
 namespace {
 
-std::vector<uint8_t> I420Picture(int w, int h, uint32_t frame)
+// The moving test picture (colour bars, a moving square, the time and frame number burnt in)
+// as raw I420 bytes, so that an uncompressed channel reads as a test pattern.
+std::vector<uint8_t> I420Picture(int w, int h, uint32_t frame, int64_t timestampMs)
 {
-    std::vector<uint8_t> pic(size_t(w) * h * 3 / 2);
-    const int bar = int(frame * 4 % uint32_t(w));
-    for (int y = 0; y < h; ++y) {
-        for (int x = 0; x < w; ++x)
-            pic[size_t(y) * w + x] = uint8_t(std::abs(x - bar) < 6 ? 235 : 16 + (x + y + int(frame)) % 200);
-    }
-    uint8_t *u = pic.data() + size_t(w) * h;
-    uint8_t *v = u + size_t(w / 2) * (h / 2);
-    for (int i = 0; i < (w / 2) * (h / 2); ++i) {
-        u[i] = uint8_t(128 + 60 * std::sin(0.05 * (i + frame)));
-        v[i] = uint8_t(128 + 60 * std::cos(0.03 * (i + frame)));
-    }
-    return pic;
+    packetfmt::TestPicture t;
+    t.frameNumber = frame;
+    t.timestampMs = timestampMs;
+    t.width = uint16_t(w);
+    t.height = uint16_t(h);
+    const std::vector<uint8_t> payload = packetfmt::EncodeTestPicture(t);
+    const play::PicturePtr drawn = play::DrawTestPicture(payload.data(), payload.size());
+    return drawn ? drawn->data : std::vector<uint8_t>(size_t(w) * h * 3 / 2, 16);
 }
 
 svacenc::Config SvacConfig(const StreamParams &params)
@@ -170,7 +167,7 @@ std::vector<uint8_t> MakeStream(const StreamParams &params)
             v.key = coded[size_t(f)].key;
             packetfmt::AppendPacket(v, coded[size_t(f)].stream.data(), coded[size_t(f)].stream.size(), out);
         } else if (params.encoding == packetfmt::kEncI420) {
-            const std::vector<uint8_t> pic = I420Picture(params.width, params.height, uint32_t(f));
+            const std::vector<uint8_t> pic = I420Picture(params.width, params.height, uint32_t(f), ts);
             packetfmt::AppendPacket(v, pic.data(), pic.size(), out);
         } else {
             packetfmt::TestPicture t;

@@ -6,6 +6,7 @@
 #include <QImage>
 #include <QPainter>
 #include <QPainterPath>
+#include <QPolygonF>
 #include <QString>
 #include <QStringList>
 #include <QTextStream>
@@ -90,8 +91,10 @@ void DrawGlyph(QPainter& p, const QString& stem, int w, int h)
         p.drawLine(QPointF(box.left(), c.y() - dir * 2), QPointF(c.x(), c.y() + dir * 2));
         p.drawLine(QPointF(c.x(), c.y() + dir * 2), QPointF(box.right(), c.y() - dir * 2));
     } else if (stem == "ext") {
-        p.drawRect(box);
-        p.drawLine(c, box.topRight());
+        // The menu's arrow: a white wedge pointing up at the menu button.
+        p.setBrush(Qt::white);
+        p.setPen(QPen(QColor(200, 200, 200), 1));
+        p.drawPolygon(QPolygonF({QPointF(0.5, h), QPointF(c.x(), 0.5), QPointF(w - 0.5, h)}));
     } else {
         p.drawEllipse(box);
     }
@@ -159,7 +162,8 @@ int main(int argc, char** argv)
     states("expand", "nh", 60, 10);
     states("collapse", "nh", 60, 10);
     states("sclose", "nh", 16, 16);
-    for (const char* stem : {"ext", "point", "clear"})
+    ok = WriteButton(folder, "ext", 'n', "ext.png", 15, 8, names) && ok;  // the menu's arrow label is 15 x 8
+    for (const char* stem : {"point", "clear"})
         ok = WriteButton(folder, stem, 'n', QString(stem) + ".png", 16, 16, names) && ok;
     ok = WriteFilled(folder, "applogo.png", 32, 32, QColor(40, 90, 160), QColor(90, 150, 220), names) && ok;
     ok = WriteFilled(folder, "background.png", 64, 64, QColor(60, 64, 72), QColor(30, 32, 36), names) && ok;
