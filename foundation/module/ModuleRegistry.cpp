@@ -63,12 +63,16 @@ void ModuleRegistry::ConnectReleaseHooks(HostContext* context)
         return;
     }
     Any handler(fastdelegate::FastDelegate<void()>(this, &ModuleRegistry::RunReleaseHooks));
-    context->ConnectSignal("ImplComPreRelease", &handler);
+    if (context->ConnectSignal("ImplComPreRelease", &handler)) {
+        m_releaseContext = context;
+    }
 }
 
-void ModuleRegistry::DisconnectReleaseHooks(HostContext* context)
+void ModuleRegistry::DisconnectReleaseHooks()
 {
-    if (m_releaseHooks.empty() || context == nullptr || context->DisconnectSignal.empty()) {
+    HostContext* context = m_releaseContext;
+    m_releaseContext = nullptr;
+    if (context == nullptr || context->DisconnectSignal.empty()) {
         return;
     }
     Any handler(fastdelegate::FastDelegate<void()>(this, &ModuleRegistry::RunReleaseHooks));
@@ -172,6 +176,6 @@ bool LoadImplObjects(HostContext* context, const char* argument)
 
 void ClearModule(void* argument)
 {
-    Foundation::ModuleRegistry::Instance().DisconnectReleaseHooks(static_cast<HostContext*>(argument));
+    Foundation::ModuleRegistry::Instance().DisconnectReleaseHooks();
     Foundation::ModuleRegistry::Instance().RunClearHooks(argument);
 }

@@ -49,9 +49,10 @@ public:
     void RunReleaseHooks() const;
 
     // Connects RunReleaseHooks to the host's "ImplComPreRelease" (last, so that it runs
-    // after the handlers the loaders connected); the disconnect lets go of it.
+    // after the handlers the loaders connected); the disconnect lets go of it through the
+    // same context.
     void ConnectReleaseHooks(HostContext* context);
-    void DisconnectReleaseHooks(HostContext* context);
+    void DisconnectReleaseHooks();
 
     std::size_t LoaderCount() const { return m_loaders.size(); }
 
@@ -62,6 +63,7 @@ private:
     std::vector<InitHook> m_initHooks;
     std::vector<ClearHook> m_clearHooks;
     std::vector<ReleaseHook> m_releaseHooks;
+    HostContext* m_releaseContext = nullptr;
 };
 
 // One line of a module's contents table.
