@@ -191,14 +191,12 @@ TEST_F(ManagerHookTest, AStoppedWindowDoesNotPlayASwitchThatWasPending)
 {
     struct Case {
         const char* name;
-        std::function<void(ManagerHookTest&)> stop;
+        std::function<void()> stop;
     };
     const Case cases[] = {
-        {"stopPlayer", [](ManagerHookTest& t) { EXPECT_TRUE(t.Call("stopPlayer", R"({"winID":0})")); }},
+        {"stopPlayer", [this] { EXPECT_TRUE(Call("stopPlayer", R"({"winID":0})")); }},
         {"logout",
-         [](ManagerHookTest& t) {
-             t.m_host->QueryService<Tolvane::PlayerCtrl>(Foundation::TypeName::PlayerCtrl)->OnDeviceLoginout(1);
-         }},
+         [this] { m_host->QueryService<Tolvane::PlayerCtrl>(Foundation::TypeName::PlayerCtrl)->OnDeviceLoginout(1); }},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -218,7 +216,7 @@ TEST_F(ManagerHookTest, AStoppedWindowDoesNotPlayASwitchThatWasPending)
             fakeplayer::FirePicture(pendingPort);
             Tolvane::DrainModuleTasks();
         };
-        c.stop(*this);
+        c.stop();
         manager->afterClose = nullptr;
         EXPECT_EQ(LiveModeOf(0), nullptr) << "the stopped window plays the pending switch";
         EXPECT_EQ(m_device.Stops().size(), m_device.ConnectCount()) << "a stream goes on";
