@@ -54,8 +54,7 @@ protected:
     void TearDown() override
     {
         manager = Foundation::CSharedPtr<Tolvane::IPlayerMgr>();
-        PlayTest::TearDown();
-        Foundation::RemoveHostSignal(Context(), "frameDrawSignal", &frameDraw);
+        PlayTest::TearDown();  // the host, and with it the signal's listing, goes
     }
 
     FrameDrawSignal frameDraw;
