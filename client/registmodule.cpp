@@ -189,6 +189,10 @@ void RegistModule::ReleaseComponents()
     }
     for (MethodTable& table : m_tables)
         table.Clear();
+    // The modules' tasks end before the services they call are destroyed: the running
+    // one finishes, queued ones are dropped and later posts refused.
+    if (m_worker != nullptr)
+        m_worker->Stop();
     m_objects.Clear();
     m_manager->ClearAll([this] {
         if (m_worker != nullptr)

@@ -30,7 +30,7 @@ class RegistModule : public QObject
 public:
     // Fills the caller's host context (slot 9, PostTask, is left as the caller
     // set it), copies it for the modules and loads the modules. At release the
-    // worker, when given, is stopped before the modules are unloaded. The
+    // worker, when given, is stopped before the object registry is cleared. The
     // manager defaults to the process-wide one.
     explicit RegistModule(HostContext* context, CTaskWorker* worker = nullptr,
                           ModuleManager* manager = nullptr, QObject* parent = nullptr);
@@ -49,9 +49,9 @@ public:
     // Loads, initialises and fills the modules, then raises "ImplComLoaded".
     void LoadComponents();
     // Stops taking requests and waits for running ones, raises
-    // "ImplComPreRelease", clears the method tables and the object registry,
-    // clears the modules, stops the task worker and unloads the modules.
-    // Later calls do nothing.
+    // "ImplComPreRelease", clears the method tables, stops the task worker
+    // (the running task ends first), clears the object registry, clears the
+    // modules and unloads them. Later calls do nothing.
     void ReleaseComponents();
 
     // The copy of the host context that the modules receive.

@@ -14,6 +14,7 @@ namespace Tolvane {
 namespace {
 
 using HostHandler = fastdelegate::FastDelegate<void()>;
+using LoginoutHandler = fastdelegate::FastDelegate<void(long)>;
 
 }  // namespace
 
@@ -73,12 +74,27 @@ void CAudiOutputCtrl::OnImplLoaded()
                                   PlayModeSignalHandler(this, &CAudiOutputCtrl::OnAttachPlayMode));
     Foundation::ConnectHostSignal(m_context, "SwitchWndSignal",
                                   SorquinSwitchWndHandler(this, &CAudiOutputCtrl::OnSwitchWnd));
+    Foundation::ConnectHostSignal(m_context, "deviceLoginoutSignal",
+                                  LoginoutHandler(this, &CAudiOutputCtrl::OnDeviceLoginout));
 }
 
 void CAudiOutputCtrl::OnImplPreRelease()
 {
     Foundation::DisconnectHostSignal(m_context, "ViewNodeChange",
                                      SorquinViewNodeHandler(this, &CAudiOutputCtrl::OnViewNodeChange));
+    Foundation::DisconnectHostSignal(m_context, "deviceLoginoutSignal",
+                                     LoginoutHandler(this, &CAudiOutputCtrl::OnDeviceLoginout));
+}
+
+void CAudiOutputCtrl::OnDeviceLoginout(long /*loginId*/)
+{
+    // The talk belongs to the session that ends: its capture stops with it.
+    IDevice* device = m_deviceMgr ? m_deviceMgr->GetDevice() : nullptr;
+    std::lock_guard<std::mutex> lock(m_talkLock);
+    if (m_talking && device != nullptr) {
+        device->StopTalk();
+    }
+    m_talking = false;
 }
 
 QMutex* CAudiOutputCtrl::ManagerMutex()

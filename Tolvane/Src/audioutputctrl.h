@@ -55,6 +55,8 @@ public:
     void OnViewNodeChange(int winID, enum __ViewListEvent event);
     void OnAttachPlayMode(int winID, IPlayMode* mode);
     void OnSwitchWnd(int winID, int value);
+    // "deviceLoginoutSignal": a talk of the session that ends is stopped.
+    void OnDeviceLoginout(long loginId);
 
     // The window's remembered settings; false when it has none.
     bool GetSettings(int winID, AudioSettings* settings);

@@ -123,8 +123,9 @@ CIVSFrameAnalyCtrl::DeviceActions CIVSFrameAnalyCtrl::DecideWindowState(int winI
             }
         }
     }
+    // A detach waits for the handlers' running calls, which take the mode's window lock.
+    modeLock.Unlock();
     if (connect) {
-        modeLock.Unlock();
         DetachModeHandlers(mode);
         AttachModeHandlers(mode);
     } else if (disconnect) {

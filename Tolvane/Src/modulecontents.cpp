@@ -85,6 +85,9 @@ const ModuleEntry kContents[] = {
     /* 14 */ ModuleEntry::Service(&CDownloadManager::CreateSvrObject),
     ModuleEntry::AtLoad(&RegisterExcelDataFormaters),
     /* 15 */ ModuleEntry::Service(&CWatermark::CreateSvrObject),
+    // The module's tasks end before the host lets the services they call go, and again
+    // before the module's code goes.
+    ModuleEntry::Release(&WaitForModuleTasks),
     ModuleEntry::Clear(&WaitForModuleTasks),
 };
 

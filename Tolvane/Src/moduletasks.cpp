@@ -10,9 +10,14 @@ QThreadPool& ModuleTaskPool()
     return pool;
 }
 
-void WaitForModuleTasks(void* /*argument*/)
+void DrainModuleTasks()
 {
     ModuleTaskPool().waitForDone();
+}
+
+void WaitForModuleTasks(void* /*argument*/)
+{
+    DrainModuleTasks();
 }
 
 }  // namespace Tolvane

@@ -9,7 +9,11 @@ namespace Tolvane {
 
 QThreadPool& ModuleTaskPool();
 
-// The clear hook: returns once every task has run and been destroyed.
+// Returns once every task has run and been destroyed; call it with no lock held that a
+// task may take, and never from a task.
+void DrainModuleTasks();
+
+// The clear hook and the release hook: DrainModuleTasks.
 void WaitForModuleTasks(void* argument);
 
 }  // namespace Tolvane

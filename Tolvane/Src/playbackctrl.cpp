@@ -16,6 +16,7 @@
 #include <ISorquin.h>
 
 #include "logfacade.h"
+#include "moduletasks.h"
 #include "playbackmode.h"
 #include "playlibrary.h"
 
@@ -56,6 +57,10 @@ CPlaybackCtrl::~CPlaybackCtrl()
     Foundation::DisconnectHostSignal(m_context, "ImplComPreRelease",
                                      HostHandler(this, &CPlaybackCtrl::OnImplPreRelease));
     OnImplPreRelease();
+    // First-frame calls under way end before the modes are let go of (see the live-stream
+    // control); later ones return at once.
+    m_closing.store(true);
+    DrainModuleTasks();
     if (m_playerMgr) {
         // Modes that outlive the service must not call it any more.
         const IPlayMode::FrameDecodedHandler handler(this, &CPlaybackCtrl::OnFirstFrame);
@@ -381,7 +386,7 @@ Json::Value CPlaybackCtrl::FrameEntry(int winID, const PlayFrameRecord& record)
 void CPlaybackCtrl::OnFirstFrame(IPlayMode* mode, long)
 {
     PlayFrameRecord record;
-    if (mode == nullptr || !mode->GetFrameRecord(&record, 0)) {
+    if (m_closing.load() || mode == nullptr || !mode->GetFrameRecord(&record, 0)) {
         return;
     }
     {

@@ -91,6 +91,8 @@ private:
     float m_groupSpeed = 1.0f;
 
     std::atomic<bool> m_gpuFlag{false};
+    // Set first by the destructor: a first-frame call that starts later returns at once.
+    std::atomic<bool> m_closing{false};
 
     // Modes whose first frame has not been reported yet.
     std::mutex m_firstFrameLock;

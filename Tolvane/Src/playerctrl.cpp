@@ -489,11 +489,16 @@ bool PlayerCtrl::setPlayRefWin(int winID, bool enable)
 
 bool PlayerCtrl::stopPlayer(int winID)
 {
-    if (!m_playerMgr || !m_playerMgr->CloseWindow(winID)) {
+    if (!m_playerMgr) {
         return false;
     }
+    // The pending switch goes first: a first picture that comes later finds nothing to
+    // attach to the window being stopped.
     if (m_live) {
         m_live->DropPendingWindow(winID);
+    }
+    if (!m_playerMgr->CloseWindow(winID)) {
+        return false;
     }
     QMutexLocker lock(&m_lock);
     m_playingWindows.erase(winID);
@@ -553,8 +558,12 @@ bool PlayerCtrl::setRealStreamTypes(int channel, const Json::Value& streamTypes)
 
 void PlayerCtrl::OnDeviceLoginout(long /*loginId*/)
 {
-    // The live video of the session that ends stops with it: each window showing it is
-    // cleared as "stopPlayer" clears it, and no switch still waiting for a picture goes on.
+    // The live video of the session that ends stops with it: no switch still waiting for a
+    // picture goes on (dropped first, so that a first picture coming meanwhile attaches
+    // nothing), and each window showing it is cleared as "stopPlayer" clears it.
+    if (m_live) {
+        m_live->DropPendingWindows();
+    }
     std::vector<int> liveWindows;
     if (m_playerMgr) {
         QMutexLocker managerLock(m_playerMgr->GetMutex());
@@ -566,18 +575,6 @@ void PlayerCtrl::OnDeviceLoginout(long /*loginId*/)
     }
     for (int winID : liveWindows) {
         m_playerMgr->CloseWindow(winID);
-    }
-    if (m_live) {
-        std::vector<int> sourceWindows;
-        {
-            QMutexLocker lock(&m_lock);
-            for (const auto& source : m_liveSources) {
-                sourceWindows.push_back(source.first);
-            }
-        }
-        for (int winID : sourceWindows) {
-            m_live->DropPendingWindow(winID);
-        }
     }
 
     QMutexLocker lock(&m_lock);

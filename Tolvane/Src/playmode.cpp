@@ -220,7 +220,9 @@ void CPlayMode::EmitClosing()
 
 void CPlayMode::OnFrameDraw(long winID, long frameId, void* painter, void* rect)
 {
-    if (ContainsWindow(static_cast<int>(winID))) {
+    // Connected by the constructor: a paint may come while a subclass is still being
+    // built, so nothing virtual is called here.
+    if (CPlayMode::ContainsWindow(static_cast<int>(winID))) {
         m_frameDrawSignal.Emit(winID, frameId, painter, rect, m_frameDrawLock);
     }
 }

@@ -107,7 +107,8 @@ public:
     PlayRect SetWindowZoom(int winID, int left, int top, int right, int bottom) override;
 
     // Deletes the mode now, or, while a pool task is inside it, when that task leaves; the
-    // caller never waits. Close it first.
+    // caller waits only for a paint that another thread relays to the mode (the window
+    // module's signal returns from the disconnect once none runs). Close it first.
     void Dispose();
 
     // Back to the defaults; the window list, the signals and what the constructor was given

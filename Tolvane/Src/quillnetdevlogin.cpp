@@ -109,6 +109,10 @@ bool CQuillnetDev::LogoutLocked()
     if (handle == 0) {
         return true;
     }
+    // A talk of the session ends with it, its capture too.
+    if (m_talkHandle.load() != 0) {
+        StopTalk();
+    }
     const int result = QUILLNET_CALL(m_context, CLIENT_Logout, handle);
     m_loginHandle.store(0);
     m_protocol.store(0);

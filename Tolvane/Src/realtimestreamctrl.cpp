@@ -10,6 +10,7 @@
 #include <ISorquin.h>
 
 #include "logfacade.h"
+#include "moduletasks.h"
 #include "realvideomode.h"
 #include "recordvideoctrl.h"
 
@@ -39,6 +40,12 @@ CRealtimeStreamCtrl::~CRealtimeStreamCtrl()
     Foundation::DisconnectHostSignal(m_context, "ImplComPreRelease",
                                      HostHandler(this, &CRealtimeStreamCtrl::OnImplPreRelease));
     OnImplPreRelease();
+
+    // A frame-decoded call under way takes the manager's mutex: it is waited for with no
+    // lock held. One that starts after the flag returns at once, so the detaches below,
+    // which wait for the calls they cut off, never wait for a lock held here.
+    m_closing.store(true);
+    DrainModuleTasks();
 
     const IPlayMode::FrameDecodedHandler handler(this, &CRealtimeStreamCtrl::OnFrameDecoded);
     QMutexLocker managerLock(ManagerMutex());
@@ -175,6 +182,17 @@ void CRealtimeStreamCtrl::DropPendingWindow(int winID)
     DropPendingWindowLocked(winID);
 }
 
+void CRealtimeStreamCtrl::DropPendingWindows()
+{
+    QMutexLocker lock(&m_lock);
+    std::vector<CRealVideoMode*> modes;
+    modes.swap(m_pendingModes);
+    for (CRealVideoMode* mode : modes) {
+        mode->Close();
+        mode->Dispose();
+    }
+}
+
 void CRealtimeStreamCtrl::DropPendingWindowLocked(int winID)
 {
     for (auto it = m_pendingModes.begin(); it != m_pendingModes.end(); ++it) {
@@ -212,7 +230,7 @@ bool CRealtimeStreamCtrl::DisConnectRealVideoByID(int winID)
 void CRealtimeStreamCtrl::OnFrameDecoded(IPlayMode* mode, long /*port*/)
 {
     PlayFrameRecord record;
-    if (mode == nullptr || !mode->GetFrameRecord(&record, 0)) {
+    if (m_closing.load() || mode == nullptr || !mode->GetFrameRecord(&record, 0)) {
         return;
     }
     mode->DetachFrameDecoded(IPlayMode::FrameDecodedHandler(this, &CRealtimeStreamCtrl::OnFrameDecoded));

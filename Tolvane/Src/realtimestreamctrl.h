@@ -51,6 +51,8 @@ public:
     bool DisConnectRealVideoByID(int winID);
     // Takes the window out of the modes that are still starting.
     void DropPendingWindow(int winID);
+    // Closes every mode that is still starting.
+    void DropPendingWindows();
     bool SetHardwareDecoding(bool enable);
     // The key of the live modes started from now on. Inline, so that a module holding the
     // service through the host can set it.
@@ -94,6 +96,8 @@ private:
 
     Foundation::CSharedPtr<CRecordVideoCtrl> m_recording;
     std::atomic<bool> m_hardwareDecoding{false};
+    // Set first by the destructor: a frame-decoded call that starts later returns at once.
+    std::atomic<bool> m_closing{false};
 };
 
 }  // namespace Tolvane

@@ -1,5 +1,6 @@
 #include "singlegrabctrl.h"
 
+#include <algorithm>
 #include <limits>
 
 #include <QBuffer>
@@ -34,6 +35,7 @@ using HostHandler = fastdelegate::FastDelegate<void()>;
 constexpr const char kNumKey[] = "ManulSnapNum";
 constexpr const char kIntervalKey[] = "ManulSnapInterval";
 constexpr const char kPathKey[] = "ManulSnapPath";
+constexpr int kMinSeriesInterval = 1;  // seconds
 constexpr int kFormatBmp = 2;
 // Attempts at claiming a free file name before giving up.
 constexpr int kNameAttempts = 100;
@@ -192,6 +194,9 @@ bool CSingleGrabCtrl::snapshot(const Json::Value& infos)
         StartSnapshotTask(element);
 
         if (count > 1 && m_timer) {
+            // A series keeps at least a second between its pictures: an interval of 0 or
+            // below would re-arm the timer at once, over and over.
+            interval = std::max(interval, kMinSeriesInterval);
             ITimer::Handler handler(this, &CSingleGrabCtrl::OnSnapshotTimer);
             // Holding the lock across SetTimer keeps a first run from missing its entry.
             std::lock_guard<std::mutex> lock(m_lock);

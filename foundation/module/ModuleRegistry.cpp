@@ -37,6 +37,48 @@ bool ModuleRegistry::AddClearHook(ClearHook hook)
     return true;
 }
 
+bool ModuleRegistry::AddReleaseHook(ReleaseHook hook)
+{
+    m_releaseHooks.push_back(hook);
+    return true;
+}
+
+void ModuleRegistry::RunReleaseHooks() const
+{
+    for (ReleaseHook hook : m_releaseHooks) {
+        if (hook == nullptr) {
+            continue;
+        }
+        try {
+            hook(nullptr);
+        } catch (...) {
+            qWarning("ImplComPreRelease: a release hook failed");
+        }
+    }
+}
+
+void ModuleRegistry::ConnectReleaseHooks(HostContext* context)
+{
+    if (m_releaseHooks.empty() || context == nullptr || context->ConnectSignal.empty()) {
+        return;
+    }
+    Any handler(fastdelegate::FastDelegate<void()>(this, &ModuleRegistry::RunReleaseHooks));
+    if (context->ConnectSignal("ImplComPreRelease", &handler)) {
+        m_releaseContext = context;
+    }
+}
+
+void ModuleRegistry::DisconnectReleaseHooks()
+{
+    HostContext* context = m_releaseContext;
+    m_releaseContext = nullptr;
+    if (context == nullptr || context->DisconnectSignal.empty()) {
+        return;
+    }
+    Any handler(fastdelegate::FastDelegate<void()>(this, &ModuleRegistry::RunReleaseHooks));
+    context->DisconnectSignal("ImplComPreRelease", &handler);
+}
+
 void ModuleRegistry::RunInitHooks(HostContext* context) const
 {
     for (InitHook hook : m_initHooks) {
@@ -94,6 +136,9 @@ bool RegisterModuleContents(const ModuleEntry* entries, std::size_t count)
         case ModuleEntry::Kind::ClearHook:
             registry.AddClearHook(entry.clearHook);
             break;
+        case ModuleEntry::Kind::ReleaseHook:
+            registry.AddReleaseHook(entry.clearHook);
+            break;
         case ModuleEntry::Kind::AtLoad:
             if (entry.atLoad != nullptr) {
                 try {
@@ -125,10 +170,12 @@ void InitModule(HostContext* context)
 bool LoadImplObjects(HostContext* context, const char* argument)
 {
     Foundation::ModuleRegistry::Instance().RunLoaders(context, argument);
+    Foundation::ModuleRegistry::Instance().ConnectReleaseHooks(context);
     return true;
 }
 
 void ClearModule(void* argument)
 {
+    Foundation::ModuleRegistry::Instance().DisconnectReleaseHooks();
     Foundation::ModuleRegistry::Instance().RunClearHooks(argument);
 }

@@ -1,7 +1,8 @@
 #pragma once
 // A published host signal whose handlers may be connected and disconnected from any thread
 // while it is raised on another: every operation takes the signal's own mutex, and the
-// handlers run after it is released.
+// handlers run after it is released. A disconnect returns once no call of the handler runs
+// on another thread (see Foundation's signals), so its object may then be deleted.
 
 #include <mutex>
 #include <vector>
@@ -25,8 +26,13 @@ public:
 
     bool Disconnect(Foundation::Any& handler) override
     {
-        std::lock_guard<std::mutex> guard(m_mutex);
-        return Base::DisconnectUnlocked(Base::FromAny(handler));
+        std::vector<Foundation::Detail::ConnectionLife> closed;
+        {
+            std::lock_guard<std::mutex> guard(m_mutex);
+            Base::DisconnectUnlocked(Base::FromAny(handler), closed);
+        }
+        Foundation::Detail::CloseConnections(closed);
+        return true;
     }
 
     void Emit(A... args) const

@@ -1,5 +1,6 @@
 #include "modulemanager.h"
 #include "registmodule.h"
+#include "taskworker.h"
 
 #include <cbrowser.h>
 
@@ -449,6 +450,74 @@ TEST_F(BridgeTest, AsyncTrueRunsOnThePoolAndAnswersLater)
     ASSERT_TRUE(WaitForWeb(1));
     EXPECT_EQ(m_web, Texts{Reply(11, "true")});
     EXPECT_FALSE(m_service.onGuiThread);
+}
+
+// What a registered service and a task of the worker that uses it note, kept apart from
+// both.
+struct ReleaseWitness
+{
+    std::mutex mutex;
+    std::condition_variable changed;
+    bool running = false;
+    bool destroyed = false;
+    bool destroyedWhileRunning = false;
+};
+
+struct WorkedService
+{
+    ReleaseWitness* witness;
+    ~WorkedService()
+    {
+        std::lock_guard<std::mutex> lock(witness->mutex);
+        witness->destroyed = true;
+        witness->changed.notify_all();
+    }
+};
+
+// Runs until the service is destroyed or a while has passed, and notes which came first.
+class UsingTask : public Foundation::ITask
+{
+public:
+    explicit UsingTask(ReleaseWitness* witness) : m_witness(witness) {}
+    bool Run() override
+    {
+        std::unique_lock<std::mutex> lock(m_witness->mutex);
+        m_witness->running = true;
+        m_witness->changed.notify_all();
+        m_witness->changed.wait_for(lock, std::chrono::milliseconds(300), [this] { return m_witness->destroyed; });
+        m_witness->destroyedWhileRunning = m_witness->destroyed;
+        return true;
+    }
+    bool IsRunnable() override { return true; }
+
+private:
+    ReleaseWitness* m_witness;
+};
+
+// The modules' task under way on the worker ends before the registry lets the services go.
+TEST(BridgeRelease, TheWorkersTaskEndsBeforeTheServicesAreDestroyed)
+{
+    QTemporaryDir noModules;
+    ModuleManager manager;
+    manager.SetModuleFolder(noModules.path());
+    ReleaseWitness witness;
+    CTaskWorker worker;
+    HostContext context;
+    context.PostTask = fastdelegate::MakeDelegate(&worker, &CTaskWorker::PostTask);
+    RegistModule bridge(&context, &worker, &manager);
+    {
+        Foundation::Any box(Foundation::CSharedPtr<WorkedService>(new WorkedService{&witness}));
+        ASSERT_TRUE(bridge.Context()->RegisterObject("class WorkedService", &box));
+    }
+    Foundation::CSharedPtr<Foundation::ITask> task(static_cast<Foundation::ITask*>(new UsingTask(&witness)));
+    ASSERT_TRUE(bridge.Context()->PostTask(0, &task));
+    {
+        std::unique_lock<std::mutex> lock(witness.mutex);
+        ASSERT_TRUE(witness.changed.wait_for(lock, std::chrono::seconds(30), [&] { return witness.running; }));
+    }
+    bridge.ReleaseComponents();
+    EXPECT_TRUE(witness.destroyed);
+    EXPECT_FALSE(witness.destroyedWhileRunning) << "a service was destroyed under a task that uses it";
 }
 
 TEST_F(BridgeTest, ReleaseWaitsForRunningRequestsBeforePreRelease)

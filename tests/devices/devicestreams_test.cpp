@@ -527,6 +527,15 @@ TEST_F(DeviceTalk, StartStopAndRestartSequences)
     EXPECT_EQ(Names(), std::vector<std::string>{"CLIENT_StartTalkEx"});
 }
 
+TEST_F(DeviceTalk, LogoutEndsTheTalkAndItsCapture)
+{
+    ASSERT_TRUE(Device().StartTalk(0));
+    QuillnetStandIn::ClearJournal();
+    EXPECT_TRUE(Device().LogoutDevice());
+    EXPECT_EQ(Names(), (std::vector<std::string>{"CLIENT_RecordStop", "CLIENT_StopTalkEx", "CLIENT_Logout"}));
+    EXPECT_NE(OnlyCall("CLIENT_StopTalkEx")[0].asInt64(), 0);
+}
+
 TEST_F(DeviceTalk, AudioOfTheOpenTalkIsPlayedOrSentOthersIgnored)
 {
     ASSERT_TRUE(Device().StartTalk(0));

@@ -1,4 +1,8 @@
 #include <atomic>
+#include <condition_variable>
+#include <functional>
+#include <memory>
+#include <mutex>
 #include <future>
 #include <string>
 #include <thread>
@@ -89,7 +93,9 @@ struct Remover {
 
 }  // namespace
 
-TEST(SignalTest, DisconnectDuringEmitTakesEffectFromTheNextEmit)
+// A handler may delete the object whose handler it disconnects: a disconnected handler is
+// not called again, not even by the emit under way.
+TEST(SignalTest, HandlerDisconnectedDuringAnEmitIsNotCalledByIt)
 {
     std::vector<std::string> log;
     IntSignal signal;
@@ -99,9 +105,127 @@ TEST(SignalTest, DisconnectDuringEmitTakesEffectFromTheNextEmit)
     signal.Connect(&victim, &Recorder::On);
 
     signal.Emit(1);
-    EXPECT_EQ(log, (std::vector<std::string>{"V:1"}));
     signal.Emit(2);
-    EXPECT_EQ(log, (std::vector<std::string>{"V:1"}));
+    EXPECT_TRUE(log.empty());
+}
+
+namespace {
+
+// A handler that stays inside until the test lets it go; it can disconnect itself.
+struct Gate {
+    std::mutex mutex;
+    std::condition_variable changed;
+    bool inside = false;
+    bool open = false;
+    std::atomic<int> calls{0};
+    std::function<void()> whileInside;
+
+    void On(int)
+    {
+        ++calls;
+        std::unique_lock<std::mutex> lock(mutex);
+        inside = true;
+        changed.notify_all();
+        changed.wait(lock, [this] { return open; });
+        lock.unlock();
+        if (whileInside) {
+            whileInside();
+        }
+    }
+    void WaitInside()
+    {
+        std::unique_lock<std::mutex> lock(mutex);
+        changed.wait(lock, [this] { return inside; });
+    }
+    void Open()
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        open = true;
+        changed.notify_all();
+    }
+};
+
+// Disconnects through each way a handler goes: the typed calls of both policies, the
+// published interface, and the signal's end.
+struct DisconnectWay {
+    const char* name;
+    std::function<void(Gate&)> connect;
+    std::function<void(int)> emit;
+    std::function<void(Gate&)> disconnect;
+};
+
+}  // namespace
+
+TEST(SignalTest, DisconnectReturnsOnlyOnceACallOnAnotherThreadHasEnded)
+{
+    IntSignal nolock;
+    CMutex lock;
+    Foundation::CSignal1<int, CMutex> locked;
+    auto ended = std::make_unique<IntSignal>();
+    const DisconnectWay ways[] = {
+        {"no-lock policy", [&](Gate& g) { nolock.Connect(&g, &Gate::On); }, [&](int v) { nolock.Emit(v); },
+         [&](Gate& g) { nolock.Disconnect(&g, &Gate::On); }},
+        {"mutex policy", [&](Gate& g) { locked.Connect(&g, &Gate::On, lock); }, [&](int v) { locked.Emit(v, lock); },
+         [&](Gate& g) { locked.Disconnect(&g, &Gate::On, lock); }},
+        {"published interface",
+         [&](Gate& g) {
+             Any box(Handler(&g, &Gate::On));
+             static_cast<Foundation::ISignal&>(nolock).Connect(box);
+         },
+         [&](int v) { nolock.Emit(v); },
+         [&](Gate& g) {
+             Any box(Handler(&g, &Gate::On));
+             static_cast<Foundation::ISignal&>(nolock).Disconnect(box);
+         }},
+        {"signal destroyed", [&](Gate& g) { ended->Connect(&g, &Gate::On); },
+         [&, signal = ended.get()](int v) { signal->Emit(v); }, [&](Gate&) { ended.reset(); }},
+    };
+    for (const DisconnectWay& way : ways) {
+        SCOPED_TRACE(way.name);
+        Gate gate;
+        way.connect(gate);
+        std::thread emitter([&] { way.emit(1); });
+        gate.WaitInside();
+
+        std::atomic<bool> returned{false};
+        std::thread disconnecter([&] {
+            way.disconnect(gate);
+            returned = true;
+        });
+        // The disconnect cannot return while the call runs; it must once the call ends.
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        EXPECT_FALSE(returned);
+        gate.Open();
+        disconnecter.join();
+        emitter.join();
+        EXPECT_TRUE(returned);
+        if (way.name != std::string("signal destroyed")) {
+            way.emit(2);
+        }
+        EXPECT_EQ(gate.calls, 1);
+    }
+}
+
+TEST(SignalTest, HandlersThatDisconnectThemselvesDoNotWait)
+{
+    // Two threads inside one handler, each disconnecting it: neither waits for the other.
+    CMutex lock;
+    Foundation::CSignal1<int, CMutex> signal;
+    Gate gate;
+    gate.whileInside = [&] { signal.Disconnect(&gate, &Gate::On, lock); };
+    signal.Connect(&gate, &Gate::On, lock);
+    std::thread first([&] { signal.Emit(1, lock); });
+    gate.WaitInside();
+    std::thread second([&] { signal.Emit(2, lock); });
+    while (gate.calls < 2) {
+        std::this_thread::yield();
+    }
+    gate.Open();
+    first.join();
+    second.join();
+    signal.Emit(3, lock);
+    EXPECT_EQ(gate.calls, 2);
+    EXPECT_EQ(signal.SlotCount(lock), 0u);
 }
 
 namespace {

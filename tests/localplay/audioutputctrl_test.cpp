@@ -60,6 +60,7 @@ protected:
         Foundation::AddHostSignal(Context(), "attachPlayModeSignal", &attachSignal);
         Foundation::AddHostSignal(Context(), "ViewNodeChange", &viewNodeSignal);
         Foundation::AddHostSignal(Context(), "SwitchWndSignal", &switchSignal);
+        Foundation::AddHostSignal(Context(), "deviceLoginoutSignal", &loginoutSignal);
         players = new FakePlayerMgr();
         Foundation::RegisterHostObject(Context(), Foundation::TypeName::IPlayerMgr,
                                        Foundation::CSharedPtr<Tolvane::IPlayerMgr>(players));
@@ -122,6 +123,7 @@ protected:
     Foundation::CSignal2<int, IPlayMode*, Foundation::CNolockPolicy> attachSignal;
     Foundation::CSignal2<int, enum __ViewListEvent, Foundation::CNolockPolicy> viewNodeSignal;
     Foundation::CSignal2<int, int, Foundation::CNolockPolicy> switchSignal;
+    Foundation::CSignal1<long, Foundation::CNolockPolicy> loginoutSignal;
 };
 
 TEST_F(AudioTest, ControlTalkingStartsAndStopsOneTalk)
@@ -145,6 +147,20 @@ TEST_F(AudioTest, ControlTalkingStartsAndStopsOneTalk)
         EXPECT_EQ(device.stopTalks.load(), step.stops);
     }
     EXPECT_TRUE(Call("SetDeviceMode", R"({"mode":7,"format":-3})").asBool());
+}
+
+// The talk belongs to the session: a logout stops it, and the next session can talk again.
+TEST_F(AudioTest, ALogoutEndsTheTalk)
+{
+    ASSERT_TRUE(Call("ControlTalking", R"({"flag":1})").asBool());
+    loginoutSignal.Emit(1);
+    EXPECT_EQ(device.stopTalks.load(), 1);
+    EXPECT_TRUE(Call("ControlTalking", R"({"flag":1})").asBool()) << "still taken for talking";
+    EXPECT_EQ(device.startTalks.load(), 2);
+
+    loginoutSignal.Emit(1);
+    loginoutSignal.Emit(1);  // no talk open any more: nothing to stop
+    EXPECT_EQ(device.stopTalks.load(), 2);
 }
 
 TEST_F(AudioTest, TheSoundMovesToTheLastWindowGivenSound)

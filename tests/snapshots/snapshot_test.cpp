@@ -265,6 +265,24 @@ TEST_F(SnapTest, SeriesTakesItsPicturesAtTheIntervalAndEndsItself)
     EXPECT_EQ(grab->OnSnapshotTimer(12345), -1) << "an unknown timer ends";
 }
 
+// A timer re-armed with no interval runs again at once: a series keeps a second between
+// its pictures whatever interval it is given, from the page or from the settings.
+TEST_F(SnapTest, SeriesIntervalOfZeroOrBelowBecomesOneSecond)
+{
+    customer->ints["ManulSnapNum"] = 2;
+    customer->ints["ManulSnapInterval"] = 0;
+    Load();
+    const char* intervals[] = {"0", "-3", "\"x\"", nullptr};
+    for (const char* interval : intervals) {
+        const std::string member = interval != nullptr ? std::string(",\"ManulSnapInterval\":") + interval : "";
+        CallSnapshot("[{\"winID\":3,\"ManulSnapNum\":2" + member + ",\"ManulSnapPath\":" + Quoted(Folder()) + "}]");
+        const uint64_t id = timer->LastId();
+        ASSERT_NE(id, 0u);
+        EXPECT_EQ(timer->IntervalOf(id), 1000) << (interval != nullptr ? interval : "from the settings");
+    }
+    grab->WaitForTasks();
+}
+
 TEST_F(SnapTest, NewRequestEndsTheRunningSeriesOfItsWindowOnly)
 {
     Load();

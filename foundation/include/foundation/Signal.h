@@ -1,10 +1,19 @@
 #pragma once
 // Typed multicast signals. Handlers (delegates) run in the order of their latest connect,
 // on the emitting thread, without any lock held.
+//
+// Every connection has a lifetime guard that a call enters and a disconnect closes: once a
+// disconnect (or the signal's destruction) has returned, the handler is not called again and
+// no call of it runs any more, so its object may be deleted on any thread. A disconnect made
+// from inside a call of that handler does not wait (its own call is still running). A
+// disconnect must not be made while holding a lock that the handler takes on another thread.
 
 #include <algorithm>
+#include <condition_variable>
 #include <cstdint>
+#include <memory>
 #include <mutex>
+#include <thread>
 #include <vector>
 
 #include <foundation/Any.h>
@@ -26,6 +35,64 @@ struct CNolockPolicy {};
 
 namespace Detail {
 
+// The lifetime guard of one connection.
+class CConnectionLife {
+public:
+    // False once closed; else the call counts as running until Leave.
+    bool Enter()
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        if (m_closed) {
+            return false;
+        }
+        m_running.push_back(std::this_thread::get_id());
+        return true;
+    }
+
+    void Leave()
+    {
+        {
+            std::lock_guard<std::mutex> lock(m_mutex);
+            auto self = std::find(m_running.begin(), m_running.end(), std::this_thread::get_id());
+            if (self != m_running.end()) {
+                m_running.erase(self);
+            }
+        }
+        m_left.notify_all();
+    }
+
+    // No call starts any more; returns once the calls of other threads have ended. Inside a
+    // call of its own, the closing thread does not wait: two calls that each close the
+    // connection must not wait for each other.
+    void Close()
+    {
+        std::unique_lock<std::mutex> lock(m_mutex);
+        m_closed = true;
+        const std::thread::id self = std::this_thread::get_id();
+        if (std::find(m_running.begin(), m_running.end(), self) != m_running.end()) {
+            return;
+        }
+        m_left.wait(lock, [this] { return m_running.empty(); });
+    }
+
+private:
+    std::mutex m_mutex;
+    std::condition_variable m_left;
+    bool m_closed = false;
+    std::vector<std::thread::id> m_running;
+};
+
+using ConnectionLife = std::shared_ptr<CConnectionLife>;
+
+// Closes the guards taken out of a slot list, after the signal's lock is released.
+inline void CloseConnections(std::vector<ConnectionLife>& lives)
+{
+    for (const ConnectionLife& life : lives) {
+        life->Close();
+    }
+    lives.clear();
+}
+
 template <class... A>
 class CSignalSlots {
 public:
@@ -34,7 +101,18 @@ public:
     struct SlotRecord {
         uint64_t key;
         Delegate handler;
+        ConnectionLife life;
     };
+
+    CSignalSlots() = default;
+    CSignalSlots(const CSignalSlots&) = delete;
+    CSignalSlots& operator=(const CSignalSlots&) = delete;
+    ~CSignalSlots()
+    {
+        for (const SlotRecord& record : m_slots) {
+            record.life->Close();
+        }
+    }
 
     bool ConnectUnlocked(const Delegate& handler)
     {
@@ -42,7 +120,7 @@ public:
         auto found = std::find_if(m_slots.begin(), m_slots.end(),
                                   [&](const SlotRecord& r) { return r.handler == handler; });
         if (found == m_slots.end()) {
-            m_slots.push_back(SlotRecord{m_currentKey, handler});
+            m_slots.push_back(SlotRecord{m_currentKey, handler, std::make_shared<CConnectionLife>()});
         } else {
             found->key = m_currentKey;
         }
@@ -51,13 +129,24 @@ public:
         return true;
     }
 
-    bool DisconnectUnlocked(const Delegate& handler)
+    // Takes the handler out of the list; its guard goes to closed, which the caller closes
+    // once it has released the signal's lock.
+    bool DisconnectUnlocked(const Delegate& handler, std::vector<ConnectionLife>& closed)
     {
         auto found = std::find_if(m_slots.begin(), m_slots.end(),
                                   [&](const SlotRecord& r) { return r.handler == handler; });
         if (found != m_slots.end()) {
+            closed.push_back(found->life);
             m_slots.erase(found);
         }
+        return true;
+    }
+
+    bool DisconnectUnlocked(const Delegate& handler)
+    {
+        std::vector<ConnectionLife> closed;
+        DisconnectUnlocked(handler, closed);
+        CloseConnections(closed);
         return true;
     }
 
@@ -66,9 +155,14 @@ public:
     static void CallSlots(const std::vector<SlotRecord>& records, A... args)
     {
         for (const SlotRecord& record : records) {
-            if (!record.handler.empty()) {
-                record.handler(args...);
+            if (record.handler.empty() || !record.life->Enter()) {
+                continue;
             }
+            struct Leaving {
+                CConnectionLife* life;
+                ~Leaving() { life->Leave(); }
+            } leaving{record.life.get()};
+            record.handler(args...);
         }
     }
 
@@ -122,8 +216,9 @@ public:
 };
 
 // The owner keeps one CMutex beside the signal and passes it to every typed operation.
-// Emit copies the handler list under the lock and calls the handlers after unlocking.
-// The ISignal operations have no lock at hand and take none.
+// Emit copies the handler list under the lock and calls the handlers after unlocking; a
+// disconnect waits for running calls after unlocking (the owner must not hold the lock
+// then). The ISignal operations have no lock at hand and take none.
 template <class... A>
 class CSignal<CMutex, A...> : public ISignal, private Detail::CSignalSlots<A...> {
     using Base = Detail::CSignalSlots<A...>;
@@ -141,8 +236,13 @@ public:
     }
     bool Disconnect(const Delegate& handler, CMutex& lock)
     {
-        std::lock_guard<CMutex> guard(lock);
-        return Base::DisconnectUnlocked(handler);
+        std::vector<Detail::ConnectionLife> closed;
+        {
+            std::lock_guard<CMutex> guard(lock);
+            Base::DisconnectUnlocked(handler, closed);
+        }
+        Detail::CloseConnections(closed);
+        return true;
     }
     template <class C>
     bool Connect(C* object, void (C::*member)(A...), CMutex& lock)

@@ -1,6 +1,6 @@
-// Compiled into ThreadSanitizer builds only. The toolkit's library is not instrumented, so
-// its mutexes, read-write locks and pool hand-offs are invisible to the sanitizer and everything they guard
-// looks racy. These definitions take the place of the library's entry points for the code
+// Compiled into the test programs of ThreadSanitizer builds only. The toolkit's library is
+// not instrumented, so its mutexes, read-write locks and pool hand-offs are invisible to the
+// sanitizer and everything they guard looks racy. These definitions take the place of the library's entry points for the code
 // linked into this program, call the library's own, and tell the sanitizer what was
 // acquired and released.
 
@@ -71,7 +71,8 @@ void QReadWriteLock::unlock()
     real(this);
 }
 
-// A function handed to the pool happens before its run on the pool thread.
+// A function handed to the pool happens before its run on the pool thread, and its run
+// before a waitForDone of the pool that returns true.
 void QThreadPool::start(std::function<void()> functionToRun, int priority)
 {
     static const auto real =
@@ -80,9 +81,23 @@ void QThreadPool::start(std::function<void()> functionToRun, int priority)
     __tsan_release(token.get());
     real(
         this,
-        [token, run = std::move(functionToRun)] {
+        [token, pool = this, run = std::move(functionToRun)] {
             __tsan_acquire(token.get());
+            struct Done {
+                QThreadPool* pool;
+                ~Done() { __tsan_release(pool); }
+            } done{pool};
             run();
         },
         priority);
+}
+
+bool QThreadPool::waitForDone(int msecs)
+{
+    static const auto real = Library<bool (*)(QThreadPool*, int)>("_ZN11QThreadPool11waitForDoneEi");
+    const bool done = real(this, msecs);
+    if (done) {
+        __tsan_acquire(this);
+    }
+    return done;
 }
