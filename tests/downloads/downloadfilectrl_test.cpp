@@ -24,10 +24,30 @@ namespace {
 
 using dltest::Parse;
 
+// The names of the pieces started, from the worker's thread.
+class StartLog {
+public:
+    void Add(const std::string& name)
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_names.push_back(name);
+    }
+    std::vector<std::string> Names()
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        return m_names;
+    }
+    size_t size() { return Names().size(); }
+
+private:
+    std::mutex m_mutex;
+    std::vector<std::string> m_names;
+};
+
 // A piece that ends when the test says so (or at once when it is told to).
 class ScriptedPiece : public Tolvane::IDownload {
 public:
-    ScriptedPiece(const std::string& name, bool endAtStart, int endState, std::vector<std::string>* started)
+    ScriptedPiece(const std::string& name, bool endAtStart, int endState, StartLog* started)
         : IDownload(nullptr, Json::Value(), "", name, false), m_endAtStart(endAtStart), m_endState(endState),
           m_started(started)
     {
@@ -35,7 +55,7 @@ public:
     ~ScriptedPiece() override { Stop(); }
     bool Start() override
     {
-        m_started->push_back(m_fileName);
+        m_started->Add(m_fileName);
         SetState(m_endAtStart ? m_endState : StateDownloading);
         return true;
     }
@@ -64,7 +84,7 @@ public:
 private:
     bool m_endAtStart;
     int m_endState;
-    std::vector<std::string>* m_started;
+    StartLog* m_started;
     std::atomic<int>* m_stopped = nullptr;
 };
 
@@ -73,7 +93,7 @@ public:
     ScriptedWorker(const Json::Value& items, int total) : CDownloadFileCtrl(nullptr, items, total) {}
     ~ScriptedWorker() override { Shutdown(); }
 
-    std::vector<std::string> started;
+    StartLog started;
     std::atomic<int> stoppedRunning{0};  // pieces stopped before they ended
     std::set<std::string> holdNames;  // pieces of these file names stay running
     int failState = 0;
@@ -148,7 +168,7 @@ TEST(FileWorker, PiecesRunInNameOrderAndOnlyTheVideoReports)
     ASSERT_TRUE(worker.Start());
     ASSERT_TRUE(WaitFor([&] { return worker.GetProgress()["Process"].asDouble() >= 100.0; }));
 
-    EXPECT_EQ(worker.started, (std::vector<std::string>{"a0.jpg", "b0.jpg", "v0.rkv", "v2.rkv"}));
+    EXPECT_EQ(worker.started.Names(), (std::vector<std::string>{"a0.jpg", "b0.jpg", "v0.rkv", "v2.rkv"}));
     EXPECT_EQ(finished.calls, (std::vector<std::pair<int, bool>>{{0, true}, {2, false}}));
     const Json::Value progress = worker.GetProgress();
     EXPECT_EQ(progress["SucceededFileIds"], Parse("[0, 1]"));
@@ -191,7 +211,7 @@ TEST(FileWorker, PausedPieceSettlesItsFileOnceAndStoppedFilesCountAsDeletedOnly)
     progress = worker.GetProgress();
     EXPECT_EQ(progress["SucceededFileIds"], Parse("[1, 0]"));
     EXPECT_EQ(progress["FailedFileIds"], Parse("[]"));
-    EXPECT_EQ(worker.started, (std::vector<std::string>{"a0.jpg", "v0.rkv", "a1.jpg", "v1.rkv"}));
+    EXPECT_EQ(worker.started.Names(), (std::vector<std::string>{"a0.jpg", "v0.rkv", "a1.jpg", "v1.rkv"}));
 }
 
 // Only a file of the job that has not ended is stopped, and it counts as deleted once: ids

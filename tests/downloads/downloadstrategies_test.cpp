@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <mutex>
 #include <thread>
 #include <vector>
 
@@ -28,10 +29,29 @@ using dltest::Parse;
 using dltest::ReadFile;
 using devtest::QuillnetStandIn;
 
-// Records every state a download reports.
+// Records every state a download reports, from whichever thread reports it.
 struct StateLog {
-    void On(Tolvane::IDownload*, int state) { states.push_back(state); }
+    void On(Tolvane::IDownload*, int state)
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        states.push_back(state);
+    }
     Tolvane::IDownload::StateHandler Handler() { return Tolvane::IDownload::StateHandler(this, &StateLog::On); }
+    std::vector<int> States()
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        return states;
+    }
+    // A state is reported after the download has taken it: waits until count have come.
+    std::vector<int> StatesOnceThereAre(size_t count)
+    {
+        for (int i = 0; i < 3000 && States().size() < count; ++i)
+            QThread::msleep(2);
+        return States();
+    }
+
+private:
+    std::mutex mutex;
     std::vector<int> states;
 };
 
@@ -80,7 +100,7 @@ TEST_F(Strategies, RawPlaybackWritesTakenBlocksHoldsThemWhilePausedAndEndsFinish
     EXPECT_DOUBLE_EQ(download.GetProgressPercent(), 100.0);
     EXPECT_EQ(ReadFile(Folder() + "/clip (1).rkv"), std::string("\x01\x02\x03\x04\x05\x06"));
     EXPECT_EQ(ReadFile(Folder() + "/clip.rkv"), "old");
-    EXPECT_EQ(log.states, (std::vector<int>{2, 4, 2, 3}));
+    EXPECT_EQ(log.States(), (std::vector<int>{2, 4, 2, 3}));
 }
 
 // Only a transfer that reached the device's end of data keeps its file: a failed or cut-off
@@ -130,7 +150,7 @@ TEST_F(Strategies, TransferEndsAsTheDeviceSays)
                 EXPECT_TRUE(download.Stop());
             }
             EXPECT_EQ(download.GetState(), c.expected);
-            EXPECT_EQ(log.states.back(), c.expected);
+            EXPECT_EQ(log.States().back(), c.expected);
         }
         EXPECT_EQ(QFile::exists(QString::fromStdString(Folder() + "/x.rkv")), c.fileKept);
         QuillnetStandIn::ClearScript();
@@ -168,7 +188,7 @@ TEST_F(Strategies, FailingWritesEndTheDownloadAsFailedWithoutItsFile)
     EXPECT_EQ(download.GetState(), Tolvane::IDownload::StateFailed);
     EXPECT_FALSE(QFile::exists(QString::fromStdString(Folder() + "/full.rkv")));
     EXPECT_EQ(QuillnetStandIn::FireData(handle, block, 3), 0);  // offered again: still refused
-    EXPECT_EQ(log.states, (std::vector<int>{2, 5}));
+    EXPECT_EQ(log.States(), (std::vector<int>{2, 5}));
 }
 
 // A player whose input never drains; the data record writes a file at once.
@@ -333,7 +353,7 @@ TEST_F(Strategies, ConversionEndsOnlyWhenThePlayerHasConvertedEverything)
                 break;
             }
             EXPECT_EQ(download.GetState(), c.expected);
-            EXPECT_EQ(log.states, (std::vector<int>{2, c.expected}));
+            EXPECT_EQ(log.StatesOnceThereAre(2), (std::vector<int>{2, c.expected}));
             EXPECT_EQ(QFile::exists(QString::fromStdString(path)), c.fileKept);
         }
         // The record ended and the port went back exactly once, whichever way it ended.
@@ -353,7 +373,7 @@ TEST_F(Strategies, NoDeviceFailsAtStart)
     Tolvane::CDownloadByRemote remote(nullptr, Parse(R"({"FilePath": "/a.jpg"})"), Folder(), "a.jpg", false, false);
     remote.SetStateHandler(log.Handler());
     EXPECT_FALSE(remote.Start());
-    EXPECT_EQ(log.states, (std::vector<int>{5, 5}));
+    EXPECT_EQ(log.States(), (std::vector<int>{5, 5}));
 }
 
 TEST_F(Strategies, RemoteContentsAreDecodedAndFailedFetchesLeaveNoFile)
