@@ -32,7 +32,9 @@
 # CPU time of the pictures after the first, (whole - start) per macroblock of those pictures,
 # and "ratio" ours over FFmpeg's of it, each given twice: from the least CPU time of each run
 # kind over the rounds and from the median ("least" and "median" columns); where the two lie
-# far apart the machine was noisy. "whole" is the ratio of the least whole-process CPU times,
+# far apart the machine was noisy. "paired" is the median over the rounds of each round's own
+# ratio (its two whole runs, which ran one after the other, less the least start-ups): load
+# that changes slowly between rounds touches both sides of a round alike. "whole" is the ratio of the least whole-process CPU times,
 # start-up included. A run that fails or outputs another number of pictures than the file
 # holds prints n/a.
 # CALLGRIND=1 also counts the instructions of one whole-process decode of each under valgrind
@@ -102,9 +104,9 @@ peer_pictures() { tr '\r' '\n' <"$work/out" | awk '/^frame=/ {sub(/^frame= */, "
 cpu=$(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2- | sed 's/^ *//')
 echo "machine: $cpu, $(nproc) cores${TASKSET:+, pinned to $TASKSET}, load $(cut -d' ' -f1-3 /proc/loadavg) at start"
 echo "set: $set_name, $pictures pictures written $repeat times, $rounds rounds; CPU time = user + system of the whole process"
-printf '%-10s %9s %9s %16s %15s %15s %12s %6s\n' row "ours b/MB" "x264 b/MB" "start ms ours/ff" \
-  "ns/MB least" "ns/MB median" "ratio l/med" whole
-printf '%-10s %9s %9s %16s %15s %15s %12s %6s\n' "" "" "" "" "ours/ff" "ours/ff" "" ""
+printf '%-10s %9s %9s %16s %15s %15s %6s %6s %6s %6s\n' row "ours b/MB" "x264 b/MB" "start ms ours/ff" \
+  "ns/MB least" "ns/MB median" ratio ratio ratio whole
+printf '%-10s %9s %9s %16s %15s %15s %6s %6s %6s %6s\n' "" "" "" "" "ours/ff" "ours/ff" least median paired ""
 
 encode() {
   ffmpeg -hide_banner -nostats -y -f rawvideo -pix_fmt yuv420p -s 1920x1088 -r 25 -i "$1" -frames:v "$2" \
@@ -187,7 +189,8 @@ compare() {
       -v o="$(least "${ours_cpu[@]}")" -v p="$(least "${peer_cpu[@]}")" \
       -v o1="$(least "${ours_one[@]}")" -v p1="$(least "${peer_one[@]}")" \
       -v om="$(median "${ours_cpu[@]}")" -v pm="$(median "${peer_cpu[@]}")" \
-      -v om1="$(median "${ours_one[@]}")" -v pm1="$(median "${peer_one[@]}")" '
+      -v om1="$(median "${ours_one[@]}")" -v pm1="$(median "${peer_one[@]}")" \
+      -v ol="${ours_cpu[*]}" -v pl="${peer_cpu[*]}" '
     # Per macroblock of the pictures after the first, "ours/ff", and the ratio.
     function per_mb(o, o1, p, p1) {
       if (o == "n/a" || p == "n/a" || o1 == "n/a" || p1 == "n/a" || total < 2 || p <= p1 || o <= o1) {
@@ -203,8 +206,22 @@ compare() {
     per_mb(o, o1, p, p1); nsl = ns; rsl = rs
     per_mb(om, om1, pm, pm1); nsm = ns; rsm = rs
     ws = (o != "n/a" && p != "n/a" && p > 0) ? sprintf("%.2f", o / p) : "n/a"
-    printf "%-10s %9.1f %9.1f %16s %15s %15s %12s %6s\n", k, 8 * s / m, 8 * xs / m, st, nsl, nsm,
-           rsl "/" rsm, ws }'
+    # Paired: the median of the rounds own ratios (every round of both kinds succeeded).
+    rp_s = "n/a"
+    if (rsl != "n/a") {
+      c = split(ol, ov, " "); split(pl, pv, " "); bad = 0
+      for (i = 1; i <= c; ++i) {
+        if (pv[i] <= p1 || ov[i] <= o1) bad = 1
+        else q[i] = (ov[i] - o1) / (pv[i] - p1)
+      }
+      if (!bad) {
+        for (i = 2; i <= c; ++i) for (j = i; j > 1 && q[j - 1] > q[j]; --j) { t = q[j]; q[j] = q[j - 1]; q[j - 1] = t }
+        h = int((c + 1) / 2)
+        rp_s = sprintf("%.2f", c % 2 ? q[h] : (q[h] + q[h + 1]) / 2)
+      }
+    }
+    printf "%-10s %9.1f %9.1f %16s %15s %15s %6s %6s %6s %6s\n", k, 8 * s / m, 8 * xs / m, st, nsl, nsm,
+           rsl, rsm, rp_s, ws }'
   echo "           made of, ours: ${mix:-n/a}"
   echo "           made of, x264: $(x264_mix "$work/x264.log")"
 
