@@ -2,8 +2,8 @@
 # Decoding cost beside FFmpeg's H.264 decoder at the same bits per macroblock, in CPU time.
 #
 #   bench/decode/compare_ffmpeg.sh [build dir (default build)]
-#   environment: SET=default|writer|hard PICTURES=30 ROUNDS=7 CALLGRIND=1 RAW=pictures.yuv
-#                STREAMS=dir TASKSET=cpus
+#   environment: SET=default|writer|hard PICTURES=30 REPEAT=20 ROUNDS=7 CALLGRIND=1
+#                RAW=pictures.yuv STREAMS=dir TASKSET=cpus
 #
 # Sets (1920x1088, one stream per row):
 #   default  the test-side encoder's streams from RAW: intra-low, intra-high, ipp-low, ipp-high
@@ -21,14 +21,24 @@
 # decodes a file (ours: pravenna_decode_bench --stream FILE --rounds 1, the loop filter as the
 # decoder chooses it; FFmpeg: -threads 1 -i FILE -f null -), and its CPU time is the
 # user + system time of the whole process, all threads, as the shell's time reports it.
+# The file is the row's stream of PICTURES pictures written REPEAT times one after the other
+# (each copy begins with its parameter sets and a key picture, so it decodes as REPEAT
+# consecutive groups): the decoding then outweighs the process start-up (FFmpeg's alone is
+# some hundreds of ms), which 30 pictures do not. Each side must output REPEAT x PICTURES
+# pictures, else n/a.
 # Each also decodes the same file stopping after its first picture (ours --frames 1, FFmpeg
 # -frames:v 1): that is the process's start-up cost (FFmpeg loads many libraries), shown apart
-# ("start ms"). Rounds alternate between the two sides; the least CPU time of each run kind
-# counts. "ns/MB" is the CPU time of the pictures after the first, (whole - start) per
-# macroblock of those pictures, and "ratio" ours over FFmpeg's of it; "whole" is the ratio
-# of the whole processes' CPU times, start-up included. A run that fails or outputs another
-# number of pictures than the stream holds prints n/a.
-# CALLGRIND=1 also counts the instructions of one whole-process decode of each under valgrind;
+# ("start ms", least of the rounds). Rounds alternate between the two sides. "ns/MB" is the
+# CPU time of the pictures after the first, (whole - start) per macroblock of those pictures,
+# and "ratio" ours over FFmpeg's of it, each given twice: from the least CPU time of each run
+# kind over the rounds and from the median ("least" and "median" columns); where the two lie
+# far apart the machine was noisy. "paired" is the median over the rounds of each round's own
+# ratio (its two whole runs, which ran one after the other, less the least start-ups): load
+# that changes slowly between rounds touches both sides of a round alike. "whole" is the ratio of the least whole-process CPU times,
+# start-up included. A run that fails or outputs another number of pictures than the file
+# holds prints n/a.
+# CALLGRIND=1 also counts the instructions of one whole-process decode of each under valgrind
+# (of the stream written once, PICTURES pictures);
 # a side that does not run to the end there, or outputs fewer pictures, prints n/a.
 # Content per row ("made of"): skipped, partitioned (two or more vectors), intra 4x4 and 8x8
 # shares of all macroblocks, fractional-vector share of the coded inter ones: ours from the
@@ -39,6 +49,7 @@ top=$(cd "$(dirname "$0")/../.." && pwd)
 build=${1:-$top/build}
 bench="$build/bench/bin/pravenna_decode_bench"
 pictures=${PICTURES:-30}
+repeat=${REPEAT:-20}
 rounds=${ROUNDS:-7}
 set_name=${SET:-default}
 [ "${WRITER:-0}" = 1 ] && set_name=writer
@@ -92,8 +103,10 @@ peer_pictures() { tr '\r' '\n' <"$work/out" | awk '/^frame=/ {sub(/^frame= */, "
 
 cpu=$(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2- | sed 's/^ *//')
 echo "machine: $cpu, $(nproc) cores${TASKSET:+, pinned to $TASKSET}, load $(cut -d' ' -f1-3 /proc/loadavg) at start"
-echo "set: $set_name, $pictures pictures, best of $rounds rounds; CPU time = user + system of the whole process"
-printf '%-10s %9s %9s %15s %15s %6s %6s\n' row "ours b/MB" "x264 b/MB" "start ms ours/ff" "ns/MB ours/ff" ratio whole
+echo "set: $set_name, $pictures pictures written $repeat times, $rounds rounds; CPU time = user + system of the whole process"
+printf '%-10s %9s %9s %16s %15s %15s %6s %6s %6s %6s\n' row "ours b/MB" "x264 b/MB" "start ms ours/ff" \
+  "ns/MB least" "ns/MB median" ratio ratio ratio whole
+printf '%-10s %9s %9s %16s %15s %15s %6s %6s %6s %6s\n' "" "" "" "" "ours/ff" "ours/ff" least median paired ""
 
 encode() {
   ffmpeg -hide_banner -nostats -y -f rawvideo -pix_fmt yuv420p -s 1920x1088 -r 25 -i "$1" -frames:v "$2" \
@@ -137,34 +150,78 @@ compare() {
   done
   encode "$raw" "$count" "$best_crf" "$params" "$x264" >"$work/x264.log" 2>&1
 
+  # Both streams written REPEAT times: the files the rounds decode.
+  local ours_rep="$work/$row.rep.svac" x264_rep="$work/$row.rep.264" i
+  : >"$ours_rep"
+  : >"$x264_rep"
+  for ((i = 0; i < repeat; ++i)); do
+    cat "$ours" >>"$ours_rep"
+    cat "$x264" >>"$x264_rep"
+  done
+  local total=$(( count * repeat ))
+
   local ours_cpu=() peer_cpu=() ours_one=() peer_one=() r m
   for ((r = 0; r < rounds; ++r)); do
-    if m=$(measure "$bench" --stream "$ours" --rounds 1) && [ "$(ours_pictures)" = "$count" ]; then
+    if m=$(measure "$bench" --stream "$ours_rep" --rounds 1) && [ "$(ours_pictures)" = "$total" ]; then
       ours_cpu+=("${m%% *}")
     fi
-    if m=$(measure ffmpeg -hide_banner -nostats -threads 1 -i "$x264" -an -f null -) &&
-       [ "$(peer_pictures)" = "$count" ]; then
+    if m=$(measure ffmpeg -hide_banner -nostats -threads 1 -i "$x264_rep" -an -f null -) &&
+       [ "$(peer_pictures)" = "$total" ]; then
       peer_cpu+=("${m%% *}")
     fi
-    if m=$(measure "$bench" --stream "$ours" --rounds 1 --frames 1) && [ "$(ours_pictures)" = 1 ]; then
+    if m=$(measure "$bench" --stream "$ours_rep" --rounds 1 --frames 1) && [ "$(ours_pictures)" = 1 ]; then
       ours_one+=("${m%% *}")
     fi
-    if m=$(measure ffmpeg -hide_banner -nostats -threads 1 -i "$x264" -an -frames:v 1 -f null -) &&
+    if m=$(measure ffmpeg -hide_banner -nostats -threads 1 -i "$x264_rep" -an -frames:v 1 -f null -) &&
        [ "$(peer_pictures)" = 1 ]; then
       peer_one+=("${m%% *}")
     fi
   done
-  least() { if [ $# -gt 0 ]; then printf '%s\n' "$@" | sort -g | head -1; else echo n/a; fi; }
-  awk -v k="$row" -v s="$size" -v xs="$(stat -c %s "$x264")" -v m="$mbs" -v n="$count" \
+  # Least and median of a list of CPU times; n/a unless every round of the kind succeeded.
+  least() { if [ $# -eq "$rounds" ]; then printf '%s\n' "$@" | sort -g | head -1; else echo n/a; fi; }
+  median() {
+    if [ $# -eq "$rounds" ]; then
+      printf '%s\n' "$@" | sort -g | awk '{ v[NR] = $1 } END { h = int((NR + 1) / 2)
+        printf "%.3f\n", NR % 2 ? v[h] : (v[h] + v[h + 1]) / 2 }'
+    else echo n/a; fi
+  }
+  awk -v k="$row" -v s="$size" -v xs="$(stat -c %s "$x264")" -v m="$mbs" -v n="$count" -v rp="$repeat" \
       -v o="$(least "${ours_cpu[@]}")" -v p="$(least "${peer_cpu[@]}")" \
-      -v o1="$(least "${ours_one[@]}")" -v p1="$(least "${peer_one[@]}")" 'BEGIN {
-    rest = m * (n - 1) / n
+      -v o1="$(least "${ours_one[@]}")" -v p1="$(least "${peer_one[@]}")" \
+      -v om="$(median "${ours_cpu[@]}")" -v pm="$(median "${peer_cpu[@]}")" \
+      -v om1="$(median "${ours_one[@]}")" -v pm1="$(median "${peer_one[@]}")" \
+      -v ol="${ours_cpu[*]}" -v pl="${peer_cpu[*]}" '
+    # Per macroblock of the pictures after the first, "ours/ff", and the ratio.
+    function per_mb(o, o1, p, p1) {
+      if (o == "n/a" || p == "n/a" || o1 == "n/a" || p1 == "n/a" || total < 2 || p <= p1 || o <= o1) {
+        ns = "n/a"; rs = "n/a"; return }
+      ns = sprintf("%.0f/%.0f", 1e9 * (o - o1) / rest, 1e9 * (p - p1) / rest)
+      rs = sprintf("%.2f", (o - o1) / (p - p1))
+    }
+    BEGIN {
+    # m: macroblocks of one copy of the stream (n pictures).
+    total = n * rp
+    rest = m * rp * (total - 1) / total
     st = (o1 == "n/a" || p1 == "n/a") ? "n/a" : sprintf("%.0f/%.0f", 1e3 * o1, 1e3 * p1)
-    ok = o != "n/a" && p != "n/a" && o1 != "n/a" && p1 != "n/a" && n > 1 && p > p1
-    ns = ok ? sprintf("%.0f/%.0f", 1e9 * (o - o1) / rest, 1e9 * (p - p1) / rest) : "n/a"
-    rs = ok ? sprintf("%.2f", (o - o1) / (p - p1)) : "n/a"
+    per_mb(o, o1, p, p1); nsl = ns; rsl = rs
+    per_mb(om, om1, pm, pm1); nsm = ns; rsm = rs
     ws = (o != "n/a" && p != "n/a" && p > 0) ? sprintf("%.2f", o / p) : "n/a"
-    printf "%-10s %9.1f %9.1f %15s %15s %6s %6s\n", k, 8 * s / m, 8 * xs / m, st, ns, rs, ws }'
+    # Paired: the median of the rounds own ratios (every round of both kinds succeeded).
+    rp_s = "n/a"
+    if (rsl != "n/a") {
+      c = split(ol, ov, " "); split(pl, pv, " "); bad = 0
+      for (i = 1; i <= c; ++i) {
+        if (pv[i] <= p1 || ov[i] <= o1) bad = 1
+        else q[i] = (ov[i] - o1) / (pv[i] - p1)
+      }
+      if (!bad) {
+        for (i = 2; i <= c; ++i) for (j = i; j > 1 && q[j - 1] > q[j]; --j) { t = q[j]; q[j] = q[j - 1]; q[j - 1] = t }
+        h = int((c + 1) / 2)
+        rp_s = sprintf("%.2f", c % 2 ? q[h] : (q[h] + q[h + 1]) / 2)
+      }
+    }
+    printf "%-10s %9.1f %9.1f %16s %15s %15s %6s %6s %6s %6s\n", k, 8 * s / m, 8 * xs / m, st, nsl, nsm,
+           rsl, rsm, rp_s, ws }'
   echo "           made of, ours: ${mix:-n/a}"
   echo "           made of, x264: $(x264_mix "$work/x264.log")"
 
