@@ -38,6 +38,10 @@ bool CExcelExporter::Finish()
     }
     m_rowsAvailable.notify_all();
     m_worker.waitForFinished();
+    {
+        std::unique_lock<std::mutex> lock(m_queueLock);
+        m_rowsAvailable.wait(lock, [this] { return !m_started || m_workerDone; });
+    }
     return !m_failed.load();
 }
 
@@ -48,7 +52,12 @@ bool CExcelExporter::Start()
         return false;
     }
     m_started = true;
-    m_worker = QtConcurrent::run([this] { Worker(); });
+    m_worker = QtConcurrent::run([this] {
+        Worker();
+        std::lock_guard<std::mutex> done(m_queueLock);
+        m_workerDone = true;
+        m_rowsAvailable.notify_all();
+    });
     return true;
 }
 

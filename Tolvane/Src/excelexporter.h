@@ -63,6 +63,9 @@ private:
     bool m_stopped = false;
     bool m_started = false;
     bool m_closing = false;
+    // Set by the worker under m_queueLock as its last step, so that waiting for it orders its
+    // last use of the writer before whatever follows the wait.
+    bool m_workerDone = false;
     std::atomic<bool> m_failed{false};
     std::string m_folder;
     std::string m_fileName;
