@@ -22,6 +22,15 @@ namespace {
 const QString Flite = QStringLiteral("flite");
 
 // Speech settings in a temporary folder, with the flite engine when stored.
+// How often the engine began to speak, from a spy on its state changes.
+int SpeakingCount(const QSignalSpy& states)
+{
+    int count = 0;
+    for (const QList<QVariant>& args : states)
+        count += args.at(0).value<QTextToSpeech::State>() == QTextToSpeech::Speaking;
+    return count;
+}
+
 class SpeechTest : public ::testing::Test
 {
 protected:
@@ -170,12 +179,7 @@ TEST_F(SpeechTest, SayForSecondsRepeatsUntilTheTimeIsUp)
     SpeechService speech(m_settingsFile);
     QTextToSpeech* engine = speech.settingsDialog()->speech();
     QSignalSpy states(engine, &QTextToSpeech::stateChanged);
-    const auto spoken = [&states] {
-        int count = 0;
-        for (const QList<QVariant>& args : states)
-            count += args.at(0).value<QTextToSpeech::State>() == QTextToSpeech::Speaking;
-        return count;
-    };
+    const auto spoken = [&states] { return SpeakingCount(states); };
 
     ASSERT_TRUE(speech.say("again", 1));
     QTRY_VERIFY_WITH_TIMEOUT(spoken() >= 2, 3000);
@@ -235,12 +239,7 @@ TEST_F(SpeechTest, LongTextIsSpokenPieceByPieceAndStopsAtOnce)
     SpeechService speech(m_settingsFile);
     QTextToSpeech* engine = speech.settingsDialog()->speech();
     QSignalSpy states(engine, &QTextToSpeech::stateChanged);
-    const auto spoken = [&states] {
-        int count = 0;
-        for (const QList<QVariant>& args : states)
-            count += args.at(0).value<QTextToSpeech::State>() == QTextToSpeech::Speaking;
-        return count;
-    };
+    const auto spoken = [&states] { return SpeakingCount(states); };
     const QString text = QStringLiteral("Gate two. ").repeated(260);  // 2600 characters, three pieces
     ASSERT_TRUE(speech.say(text));
     EXPECT_EQ(speech.PiecesLeft(), 2);

@@ -13,7 +13,6 @@
 #include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
-#include <QLibrary>
 #include <QTemporaryDir>
 #include <QThread>
 #include <QXmlStreamReader>
@@ -26,6 +25,7 @@
 
 #include "IFileOperation.h"
 #include "TestHost.h"
+#include "modulebypath.h"
 #include "downloadctrl.h"
 #include "downloadmanager.h"
 #include "exceldataformaterevents.h"
@@ -128,15 +128,9 @@ protected:
     void SetUp() override
     {
         ASSERT_TRUE(m_dir.isValid());
-        m_library.setFileName(QStringLiteral(VANTREL_LIBRARY_PATH));
-        ASSERT_TRUE(m_library.load()) << m_library.errorString().toStdString();
-        auto init = reinterpret_cast<void (*)(HostContext*)>(m_library.resolve("InitModule"));
-        auto load = reinterpret_cast<bool (*)(HostContext*, const char*)>(m_library.resolve("LoadImplObjects"));
-        m_clear = reinterpret_cast<void (*)(void*)>(m_library.resolve("ClearModule"));
-        ASSERT_TRUE(init && load && m_clear);
-        init(m_host->Context());
-        load(m_host->Context(), "");
-        m_writer = m_host->QueryService<IFileOperation>(Foundation::TypeName::IFileOperation);
+        ASSERT_TRUE(m_vantrel.Error().empty()) << m_vantrel.Error();
+        m_vantrel.Load();
+        m_writer = m_vantrel.Host().QueryService<IFileOperation>(Foundation::TypeName::IFileOperation);
         ASSERT_TRUE(m_writer);
         Tolvane::RegisterExcelDataFormater("ivs", &Tolvane::MakeExcelDataFormater<Tolvane::CExcelDataFormaterForIVS>);
     }
@@ -144,18 +138,10 @@ protected:
     void TearDown() override
     {
         m_writer = Foundation::CSharedPtr<IFileOperation>();
-        m_host->ClearObjects();
-        if (m_clear != nullptr) {
-            m_clear(m_host->Context());
-        }
-        m_host->StopWorker();
-        m_host.reset();
-        m_library.unload();
+        m_vantrel.Unload();
     }
 
-    std::unique_ptr<testsupport::TestHost> m_host = std::make_unique<testsupport::TestHost>();
-    QLibrary m_library;
-    void (*m_clear)(void*) = nullptr;
+    LoadedModule m_vantrel{VANTREL_LIBRARY_PATH};
     Foundation::CSharedPtr<IFileOperation> m_writer;
     QTemporaryDir m_dir;
 };
@@ -182,7 +168,7 @@ TEST_F(SheetFailure, ExporterFailsWithoutASheetWhenItCannotSave)
             GTEST_SKIP() << "no folder that cannot be written: " << why.toStdString();
         }
         const std::string jobFolder = (folder + QStringLiteral("/job")).toStdString();
-        Tolvane::CExcelExporter exporter(m_host->Context(), c.fullPartWay ? jobFolder : folder.toStdString(),
+        Tolvane::CExcelExporter exporter(m_vantrel.Context(), c.fullPartWay ? jobFolder : folder.toStdString(),
                                          "ivs.xls", "Results");
         ASSERT_TRUE(exporter.Start());
         for (int i = 0; i < 40; ++i) {
@@ -247,10 +233,10 @@ TEST_F(SheetFailure, SearchJobEndsAsFailedWhenItsSheetCannotBeWritten)
         if (c.disk == Disk::Unwritable && !unwritable.Make(folder, &why)) {
             GTEST_SKIP() << "no folder that cannot be written: " << why.toStdString();
         }
-        m_host->ClearSentTexts();
+        m_vantrel.Host().ClearSentTexts();
         Json::Value last;
         {
-            Tolvane::CDownloadManager manager(m_host->Context(), "");
+            Tolvane::CDownloadManager manager(m_vantrel.Context(), "");
             const Json::Value description = SheetOnlySearch(600);  // some 120 KiB of rows
             const int token = manager.aiSearchDownload(
                 600, Parse(R"({"Type": ["xls"]})"), folder.toStdString(), description["ExcelParam"],
@@ -262,7 +248,7 @@ TEST_F(SheetFailure, SearchJobEndsAsFailedWhenItsSheetCannotBeWritten)
             }
             ASSERT_TRUE(manager.getState(token).isNull()) << "the job did not end";
         }
-        for (const std::string& text : m_host->SentTexts()) {
+        for (const std::string& text : m_vantrel.Host().SentTexts()) {
             Json::Value event = Parse(text);
             if (event["event"] == "notifyDownloadAllProcess") {
                 last = event["params"][0];
@@ -290,7 +276,7 @@ TEST_F(SheetFailure, JobRecordNamesTheFailedSheet)
     if (!unwritable.Make(folder, &why)) {
         GTEST_SKIP() << "no folder that cannot be written: " << why.toStdString();
     }
-    Tolvane::CDownloadCtrl job(m_host->Context(), SheetOnlySearch(2), folder.toStdString());
+    Tolvane::CDownloadCtrl job(m_vantrel.Context(), SheetOnlySearch(2), folder.toStdString());
     ASSERT_TRUE(job.Start());
     Json::Value record;
     for (int i = 0; i < 1500; ++i) {

@@ -96,6 +96,18 @@ using testsupport::FakeDeviceMgr;
 
 // The real player manager, recording service and live-stream control over the fakes. The
 // one-second tick is run by the tests themselves (no timer service is registered).
+// The live mode a window shows, or null.
+inline Tolvane::IPlayMode* LiveModeOf(Tolvane::IPlayerMgr* manager, int winID)
+{
+    QMutexLocker lock(manager->GetMutex());
+    const Tolvane::IPlayerMgr::WindowModes* modes = manager->GetWindowModes(winID);
+    if (modes == nullptr) {
+        return nullptr;
+    }
+    auto found = modes->find(Tolvane::ModeId::RealVideo);
+    return found != modes->end() ? found->second : nullptr;
+}
+
 class LiveTest : public ::testing::Test {
 protected:
     void SetUp() override
@@ -151,16 +163,7 @@ protected:
         return port;
     }
 
-    Tolvane::IPlayMode* LiveModeOf(int winID)
-    {
-        QMutexLocker lock(manager->GetMutex());
-        const Tolvane::IPlayerMgr::WindowModes* modes = manager->GetWindowModes(winID);
-        if (modes == nullptr) {
-            return nullptr;
-        }
-        auto found = modes->find(Tolvane::ModeId::RealVideo);
-        return found != modes->end() ? found->second : nullptr;
-    }
+    Tolvane::IPlayMode* LiveModeOf(int winID) { return livetest::LiveModeOf(manager.get(), winID); }
 
     // The params of every "DetailInfoEvent" sent so far.
     std::vector<Json::Value> Reports()

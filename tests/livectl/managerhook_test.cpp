@@ -145,16 +145,7 @@ protected:
         return Foundation::JsonParse(m_host->CallMethod(method, params), reply)
                && Foundation::JsonMember(reply, "result") == true;
     }
-    Tolvane::IPlayMode* LiveModeOf(int winID)
-    {
-        QMutexLocker lock(manager->GetMutex());
-        const Tolvane::IPlayerMgr::WindowModes* modes = manager->GetWindowModes(winID);
-        if (modes == nullptr) {
-            return nullptr;
-        }
-        auto found = modes->find(Tolvane::ModeId::RealVideo);
-        return found != modes->end() ? found->second : nullptr;
-    }
+    Tolvane::IPlayMode* LiveModeOf(int winID) { return livetest::LiveModeOf(manager, winID); }
 
     std::unique_ptr<testsupport::TestHost> m_host;
     HookedPlayerMgr* manager = nullptr;

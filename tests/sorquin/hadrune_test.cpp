@@ -3,7 +3,7 @@
 #include <foundation/Any.h>
 #include <foundation/FastDelegate.h>
 
-#include "loadedmodule.h"
+#include "modulebypath.h"
 
 namespace {
 

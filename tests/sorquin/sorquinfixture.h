@@ -20,7 +20,7 @@
 #include <foundation/TypeNames.h>
 
 #include "ISorquin.h"
-#include "loadedmodule.h"
+#include "modulebypath.h"
 
 struct SignalRecorder {
     struct FrameDraw {
