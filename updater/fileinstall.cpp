@@ -5,6 +5,8 @@
 #include <QFileInfo>
 #include <QTemporaryFile>
 
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
@@ -89,15 +91,42 @@ bool WriteAll(QFileDevice& file, const QByteArray& data, const QString& path, QS
     return false;
 }
 
+namespace {
+
+// Replacements of `target` left by a process that ended before it committed or discarded
+// them (killed in the middle of a download). A live writer holds a lock on its file, so only
+// regular files nobody holds are removed; links and anything else are left alone.
+void RemoveAbandonedReplacements(const QFileInfo& target)
+{
+    const QString prefix = QStringLiteral(".") + target.fileName() + QLatin1Char('.');
+    const QDir folder(target.absolutePath());
+    const QStringList names = folder.entryList({prefix + QStringLiteral("??????")},
+                                               QDir::Files | QDir::Hidden | QDir::System | QDir::NoSymLinks);
+    for (const QString& name : names) {
+        const QByteArray path = QFile::encodeName(folder.filePath(name));
+        const int fd = ::open(path.constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+        if (fd < 0)
+            continue;
+        struct stat entry;
+        if (::fstat(fd, &entry) == 0 && S_ISREG(entry.st_mode) && ::flock(fd, LOCK_EX | LOCK_NB) == 0)
+            ::unlink(path.constData());
+        ::close(fd);
+    }
+}
+
+} // namespace
+
 std::unique_ptr<QTemporaryFile> OpenReplacement(const QString& target, QString* error)
 {
     const QFileInfo info(target);
+    RemoveAbandonedReplacements(info);
     auto file = std::make_unique<QTemporaryFile>(info.absolutePath() + QStringLiteral("/.") + info.fileName()
                                                  + QStringLiteral(".XXXXXX"));
     if (!file->open()) {
         *error = file->errorString();
         return nullptr;
     }
+    ::flock(file->handle(), LOCK_EX);   // held until the file is closed: marks it as in use
     const mode_t mask = ::umask(0);
     ::umask(mask);
     ::fchmod(file->handle(), 0666 & ~mask);

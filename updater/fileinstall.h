@@ -17,7 +17,9 @@ QString WriteFailureText(const QFileDevice& file, const QString& path);
 bool WriteAll(QFileDevice& file, const QByteArray& data, const QString& path, QString* error);
 
 // A temporary file beside `target` that is to replace it: hidden, opened for writing, readable
-// as a new file of the user would be. Null with `error` set when it cannot be made.
+// as a new file of the user would be, locked while open. Replacements of `target` that a
+// process left behind when it ended (locked by nobody) are removed first. Null with `error`
+// set when it cannot be made.
 std::unique_ptr<QTemporaryFile> OpenReplacement(const QString& target, QString* error);
 
 // Completes a replacement: flushes what is buffered, syncs it to the disk and, only when every

@@ -1,14 +1,19 @@
 #include "downloadmanager.h"
 #include "httpserver.h"
+#include "qstringprint.h"
 #include "smallfs.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
 #include <QSignalSpy>
 #include <QTemporaryDir>
+#include <QThread>
 #include <gtest/gtest.h>
+
+#include <sys/file.h>
 
 namespace {
 
@@ -158,6 +163,52 @@ TEST(DownloaderTest, ALinkAtTheTargetIsReplacedNotWrittenThrough)
     EXPECT_EQ(ReadAll(outside + QStringLiteral("/victim")), QByteArray("not the server's"));
     EXPECT_FALSE(QFileInfo::exists(outside + QStringLiteral("/missing")));
     EXPECT_TRUE(QDir(outside + QStringLiteral("/folder")).isEmpty());
+}
+
+// A process killed in the middle of a download leaves nothing behind where the file system
+// gives unnamed temporary files, else its hidden temporary file (planted here as
+// ".module.so.aB3xYz"); the next download of the same file removes that, but never one another
+// process is still writing, a link of that name or a file of another name.
+TEST(DownloaderTest, TemporaryFilesOfAKilledDownloadAreRemovedByTheNext)
+{
+    LoopbackHttpServer server;
+    server.SetRoute(QStringLiteral("/stalls.so"), {200, Body(4000), HttpRoute::Mode::StallMidway});
+    server.SetFile(QStringLiteral("/module.so"), "server bytes");
+    QTemporaryDir dir;
+    const QString target = dir.filePath(QStringLiteral("module.so"));
+
+    QProcess fetch;
+    fetch.start(QStringLiteral(UPDATER_FETCH_PATH), {server.Url(QStringLiteral("/stalls.so")), target});
+    QElapsedTimer waited;
+    waited.start();
+    while (!server.Requests().contains(QStringLiteral("/stalls.so")) && waited.elapsed() < 30000)
+        QThread::msleep(10);
+    ASSERT_TRUE(server.Requests().contains(QStringLiteral("/stalls.so")));
+    fetch.kill();
+    ASSERT_TRUE(fetch.waitForFinished(30000));
+
+    const auto make = [&](const char* name) {
+        QFile file(dir.filePath(QLatin1String(name)));
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly)) << name;
+        file.write("partial");
+    };
+    make(".module.so.aB3xYz");     // abandoned
+    make(".module.so.Q9w8e7");     // being written by a live process
+    make(".other.so.aB3xYz");      // another file's
+    make(".module.so.toolong1");   // not a temporary name
+    make("outside");
+    ASSERT_TRUE(QFile::link(dir.filePath(QStringLiteral("outside")), dir.filePath(QStringLiteral(".module.so.L1nk00"))));
+    QFile live(dir.filePath(QStringLiteral(".module.so.Q9w8e7")));
+    ASSERT_TRUE(live.open(QIODevice::ReadWrite));
+    ASSERT_EQ(::flock(live.handle(), LOCK_EX), 0);
+
+    ASSERT_TRUE(Download(server.Url(QStringLiteral("/module.so")), target));
+    QStringList left = QDir(dir.path()).entryList(QDir::Files | QDir::Hidden | QDir::System);
+    left.sort();
+    EXPECT_EQ(left, QStringList({".module.so.L1nk00", ".module.so.Q9w8e7", ".module.so.toolong1",
+                                 ".other.so.aB3xYz", "module.so", "outside"}));
+    EXPECT_EQ(ReadAll(target), QByteArray("server bytes"));
+    EXPECT_EQ(ReadAll(dir.filePath(QStringLiteral("outside"))), QByteArray("partial"));
 }
 
 TEST(DownloaderTest, FileNameAndFolder)
