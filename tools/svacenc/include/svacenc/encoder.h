@@ -65,6 +65,19 @@ struct Config {
     bool intra_in_p = true;       // intra macroblocks in P pictures where they beat inter
     bool partitions = true;       // P_16X8 and P_8X16 where two vectors beat one
     bool partitions8x8 = false;   // with partitions: also P_8X8 where four vectors beat those
+    // Inter macroblocks by rate-distortion cost: skipped, P_16X16 and each partitioning that
+    // is on are each predicted, quantised and reconstructed, and the least squared error plus
+    // lambda x bits wins, lambda following the quantiser step (vectors are searched with its
+    // square root); each residual block is coded only where it pays. Off: skipped where the
+    // predicted vector leaves no level, split where the prediction SAD says so.
+    bool rd_modes = false;
+    // With rd_modes: weight of each luma block's texture energy (its transform's AC
+    // magnitudes) in the error, so that a reconstruction that flattens the source's grain or
+    // noise costs more than its squared error says; 0: squared error alone.
+    float psy = 0;
+    // With rd_modes: the weight of a bit against error, relative to the customary one at the
+    // QP; below 1 spends bits on detail (more vectors, fewer skipped macroblocks).
+    float lambda_scale = 1;
     // Rounding offset of inter residual levels (0..0.5): higher codes more small levels, so
     // fewer macroblocks are skipped at a QP.
     float inter_rounding = 1.0f / 6;
