@@ -137,13 +137,20 @@ Encoded encode(const Config &config, int count)
 
 // Coding tools of a case: loop filter, sub-sample vectors, I_4X4, intra in P pictures,
 // P_16X8 and P_8X16, P_8X8; the inter rounding offset (higher: fewer skipped macroblocks).
+// Modes by cost (with the texture weight and the lambda scale).
 struct Tools {
     bool filter = true, subsample = true, intra4x4 = true, intra_in_p = true, partitions = true;
     bool partitions8x8 = false;
     float inter_rounding = 1.0f / 6;
+    bool rd_modes = false;
+    float psy = 0, lambda_scale = 1;
 };
-// Every tool, and residuals that skip less: the benchmark's hard set.
+// Every tool, and residuals that skip less.
 constexpr Tools kHard{true, true, true, true, true, true, 0.4f};
+// Every tool, modes by cost: plain, and as the benchmark's hard set (texture kept, bits
+// weighed lightly).
+constexpr Tools kCost{true, true, true, true, true, true, 1.0f / 6, true};
+constexpr Tools kCostHard{true, true, true, true, true, true, 0.45f, true, 8, 0.15f};
 constexpr Tools kAll{};
 // Without the loop filter the encoder's reconstruction is its own (the decoder makes it
 // otherwise): the other tools' predictions are checked on their own.
@@ -188,6 +195,9 @@ TEST_P(EncoderMatchesDecoder, EveryPictureEqualsTheReconstruction)
     config.partitions = c.tools.partitions;
     config.partitions8x8 = c.tools.partitions8x8;
     config.inter_rounding = c.tools.inter_rounding;
+    config.rd_modes = c.tools.rd_modes;
+    config.psy = c.tools.psy;
+    config.lambda_scale = c.tools.lambda_scale;
     const Encoded run = encode(config, c.pictures);
     ASSERT_EQ(run.coded.size(), size_t(c.pictures));
 
@@ -246,6 +256,12 @@ INSTANTIATE_TEST_SUITE_P(
                       Case{"UnfilteredArithmetic", 96, 80, 4, 30, 9, Entropy::kArithmetic, kUnfiltered},
                       Case{"HardVlc", 96, 80, 4, 24, 9, Entropy::kVlc, kHard},
                       Case{"HardArithmetic", 96, 80, 4, 24, 9, Entropy::kArithmetic, kHard},
+                      Case{"CostVlc", 96, 80, 4, 24, 9, Entropy::kVlc, kCost},
+                      Case{"CostArithmetic", 96, 80, 4, 24, 9, Entropy::kArithmetic, kCost},
+                      Case{"CostHardVlc", 96, 80, 4, 20, 9, Entropy::kVlc, kCostHard},
+                      Case{"CostHardArithmetic", 96, 80, 4, 20, 9, Entropy::kArithmetic, kCostHard},
+                      Case{"CostUnfilteredVlc", 96, 80, 4, 24, 9, Entropy::kVlc,
+                           Tools{false, true, true, true, true, true, 1.0f / 6, true, 4}},
                       Case{"NoToolsVlc", 96, 80, 4, 30, 9, Entropy::kVlc, kNone},
                       Case{"NoToolsArithmetic", 96, 80, 4, 30, 9, Entropy::kArithmetic, kNone},
                       Case{"FilterOnlyVlc", 96, 80, 4, 30, 9, Entropy::kVlc, Tools{true, false, false, false, false}},
