@@ -16,9 +16,11 @@ namespace {
 
 // The hard set: modes by cost, texture kept (psy) and bits weighed lightly, so that on the
 // default pictures (flat areas with noise) as few macroblocks are skipped and as many split as
-// x264 does at the same size: at the high rate nearly none skipped, about half split.
-constexpr int kHardLowQp = 22, kHardHighQp = 18;
-constexpr float kHardRounding = 0.45f, kHardPsy = 8, kHardLambdaScale = 0.15f;
+// x264 does at the same size: at the low rate about an eighth skipped and a third split, at
+// the high rate nearly none skipped and three fifths split (every partitioning costed).
+constexpr int kHardLowQp = 20, kHardHighQp = 18;
+constexpr float kHardRounding = 0.45f, kHardPsy = 4, kHardLambdaScale = 0.1f;
+constexpr float kHardLowSplitMargin = 0.01f, kHardHighSplitMargin = 1;
 
 int pick(std::mt19937 &rng, int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); }
 
@@ -239,6 +241,7 @@ std::vector<uint8_t> encode_stream(Content c, const std::vector<svacenc::Yuv> &p
         config.rd_modes = true;
         config.psy = kHardPsy;
         config.lambda_scale = kHardLambdaScale;
+        config.split_margin = low ? kHardLowSplitMargin : kHardHighSplitMargin;
         config.inter_rounding = kHardRounding;
     }
     svacenc::Encoder encoder(config);

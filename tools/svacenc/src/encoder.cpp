@@ -240,20 +240,7 @@ bool Encoder::encode(const Yuv &picture, Coded *out, bool force_key)
         }
         if (cbp && !s.cfg.rd_modes) {
             const Mv mv = s.search(mx, my, pred);
-            motion.mv[0] = mv;
-            int best = s.cfg.partitions ? s.sad_at(mx, my, mv) + lam * motion.bits() : 0;
-            for (PKind kind : {PKind::k16x8, PKind::k8x16, PKind::k8x8}) {
-                if (!s.cfg.partitions || (kind == PKind::k8x8 && !s.cfg.partitions8x8))
-                    break;
-                int cost;
-                const State::Motion split = s.search_split(mx, my, kind, mv, &cost);
-                // More vectors and a longer type.
-                const int extra = (kind == PKind::k8x8 ? 4 : 2) * lam;
-                if (cost + extra < best) {
-                    best = cost + extra;
-                    motion = split;
-                }
-            }
+            motion = s.choose_shape(mx, my, mv, pred);
             if (motion.kind != PKind::k16x16) {
                 s.predict_split(mx, my, motion);
                 cbp = s.inter_residual(mx, my, levels);
@@ -298,6 +285,7 @@ bool Encoder::encode(const Yuv &picture, Coded *out, bool force_key)
         mi.cbp = cbp;
         ++coded.inter;
         coded.partitioned += motion.kind != PKind::k16x16;
+        coded.partitioned16x8 += motion.kind == PKind::k16x8;
         coded.partitioned8x8 += motion.kind == PKind::k8x8;
         bool fractional = false;
         for (int i = 0; i < motion.parts(); ++i)

@@ -331,6 +331,18 @@ struct Encoder::State {
     // bits.
     Motion search_split(int mx, int my, PKind kind, Mv start, int *cost) const;
 
+    // The partitioning after *kind (P_16X16 first) among those that are on; false after the
+    // last.
+    bool next_shape(PKind *kind) const;
+
+    // search_split, with the longer type's weighted bits added to *cost.
+    Motion search_shape(int mx, int my, PKind kind, Mv mv, int *cost) const;
+
+    // Shape of an inter macroblock by prediction SAD plus weighted vector and type bits:
+    // P_16X16 at mv (whole-macroblock search from pred), or the best of the partitionings
+    // that are on.
+    Motion choose_shape(int mx, int my, Mv mv, Mv pred) const;
+
     // Prediction of a 16x8, 8x16 or 8x8 macroblock into cur: each partition's region of the
     // whole-macroblock prediction at its vector (interpolation is the same for every sample
     // whatever the block size).

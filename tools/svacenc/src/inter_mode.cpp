@@ -67,6 +67,8 @@ double Encoder::State::decide_inter(int mx, int my, Mv pred, Motion *motion, int
         }
     };
     consider(at_pred);
+    // P_16X16 at the searched vector, and each partitioning whose motion cost comes near
+    // P_16X16's (cfg.split_margin).
     const Mv mv = search(mx, my, pred);
     Motion whole;
     whole.mv[0] = mv;
@@ -75,13 +77,14 @@ double Encoder::State::decide_inter(int mx, int my, Mv pred, Motion *motion, int
         predict_inter(mx, my, mv);
         consider(whole);
     }
-    for (PKind kind : {PKind::k16x8, PKind::k8x16, PKind::k8x8}) {
-        if (!cfg.partitions || (kind == PKind::k8x8 && !cfg.partitions8x8))
-            break;
-        int sad_cost;
-        const Motion split = search_split(mx, my, kind, mv, &sad_cost);
-        predict_split(mx, my, split);
-        consider(split);
+    const int whole_cost = sad_at(mx, my, mv) + lambda() * whole.bits();
+    for (PKind kind = PKind::k16x16; next_shape(&kind);) {
+        int cost;
+        const Motion split = search_shape(mx, my, kind, mv, &cost);
+        if (cost < whole_cost * (1 + double(cfg.split_margin))) {
+            predict_split(mx, my, split);
+            consider(split);
+        }
     }
     if (motion->kind != PKind::k16x16)
         predict_split(mx, my, *motion);

@@ -78,6 +78,10 @@ struct Config {
     // With rd_modes: the weight of a bit against error, relative to the customary one at the
     // QP; below 1 spends bits on detail (more vectors, fewer skipped macroblocks).
     float lambda_scale = 1;
+    // With rd_modes: a partitioning is costed in full where its prediction SAD plus weighted
+    // vector bits is below (1 + split_margin) x P_16X16's; 0: only those that beat P_16X16 by
+    // that measure, 1: nearly all (more partitioned macroblocks, slower).
+    float split_margin = 0;
     // Rounding offset of inter residual levels (0..0.5): higher codes more small levels, so
     // fewer macroblocks are skipped at a QP.
     float inter_rounding = 1.0f / 6;
@@ -95,6 +99,7 @@ struct Coded {
     int intra4x4 = 0;             // I_4X4 macroblocks
     int inter = 0;                // coded inter macroblocks
     int partitioned = 0;          // of these, P_16X8, P_8X16 and P_8X8 ones
+    int partitioned16x8 = 0;      // of these, P_16X8 ones
     int partitioned8x8 = 0;       // of these, P_8X8 ones
     int fractional = 0;           // inter ones with a half or quarter-sample vector
 };
