@@ -296,7 +296,8 @@ Yuv moving_bands(int w, int h, int frame, Bands bands, int shift)
             const int band = bands == Bands::kRows ? y / 8 : bands == Bands::kColumns ? x / 8 : 0;
             const int d = (band & 1 ? -shift : shift) * frame;
             // Rows move sideways, columns up and down.
-            p.plane(0)[size_t(y) * w + x] = uint8_t(bands == Bands::kColumns ? texture_at(x, y - d) : texture_at(x - d, y));
+            const int v = bands == Bands::kColumns ? texture_at(x, y - d) : texture_at(x - d, y);
+            p.plane(0)[size_t(y) * w + x] = uint8_t(v);
         }
     std::fill(p.data.begin() + w * h, p.data.end(), uint8_t(128));
     return p;
@@ -352,6 +353,59 @@ TEST(EncoderModesByCost, SplitsWhereTheHalvesOfAMacroblockMoveApart)
                 EXPECT_GT(2 * by_shape[c.most == Shape::k16x8 ? 0 : 1], inter) << counts;
             }
         }
+}
+
+// A flat picture with fresh noise in every picture: nothing moves, only grain changes.
+Yuv noisy_flat(int w, int h, int frame)
+{
+    Yuv p;
+    p.allocate(w, h);
+    uint32_t state = 977u + 7919u * uint32_t(frame);
+    for (size_t i = 0; i < size_t(w) * h; ++i) {
+        state = state * 1103515245u + 12345u;
+        p.data[i] = uint8_t(100 + int(state >> 29) - 4);
+    }
+    std::fill(p.data.begin() + w * h, p.data.end(), uint8_t(128));
+    return p;
+}
+
+TEST(EncoderModesByCost, TextureWeightAndLightBitsCodeTheGrainThatSquaredErrorSkips)
+{
+    struct Run {
+        float psy, lambda_scale;
+        int skipped = 0;
+        size_t bytes = 0;
+    };
+    Run runs[] = {{0, 1}, {8, 1}, {0, 0.1f}};
+    for (Run &r : runs) {
+        Config config;
+        config.width = 64;
+        config.height = 64;
+        config.gop = 8;
+        config.qp = 20;
+        config.rd_modes = true;
+        config.partitions8x8 = true;
+        config.psy = r.psy;
+        config.lambda_scale = r.lambda_scale;
+        Encoder encoder(config);
+        Decoder decoder;
+        for (int f = 0; f < 4; ++f) {
+            Coded coded;
+            ASSERT_TRUE(encoder.encode(noisy_flat(64, 64, f), &coded)) << encoder.error();
+            r.skipped += coded.skipped;
+            r.bytes += coded.stream.size();
+            ASSERT_EQ(decoder.feed(coded.stream), 0);
+            ASSERT_EQ(decoder.frames.size(), size_t(f + 1));
+            EXPECT_EQ(first_difference(decoder.frames.back(), encoder.reconstruction()), "") << "picture " << f;
+        }
+    }
+    // Squared error alone skips much of it; the texture weight, or bits weighed lightly, code
+    // more of it.
+    EXPECT_GT(runs[0].skipped, 12) << "of 48";
+    EXPECT_LT(2 * runs[1].skipped, runs[0].skipped) << "texture weight";
+    EXPECT_LT(2 * runs[2].skipped, runs[0].skipped) << "lambda scale";
+    EXPECT_GT(runs[1].bytes, runs[0].bytes);
+    EXPECT_GT(runs[2].bytes, runs[0].bytes);
 }
 
 TEST(EncoderRateControl, HoldsTheTargetOverTheStream)
