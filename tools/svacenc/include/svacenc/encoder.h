@@ -15,8 +15,8 @@
 // pictures that refer to the picture before. Intra macroblocks are I_8X8 or I_4X4; P pictures
 // add P_16X16, P_16X8 and P_8X16 (and P_8X8 when asked) with quarter-sample vectors, and
 // skipped macroblocks, chosen by thresholds on the prediction SAD or, when asked, by
-// rate-distortion cost. The loop filter is on, so references are the deblocked pictures a decoder outputs (the
-// encoder runs the decoder library on each coded picture to get them).
+// rate-distortion cost. The loop filter is on, so references are the deblocked pictures a
+// decoder outputs (the encoder runs the decoder library on each coded picture to get them).
 #ifndef SVACENC_ENCODER_H
 #define SVACENC_ENCODER_H
 
