@@ -252,8 +252,8 @@ bool Encoder::encode(const Yuv &picture, Coded *out, bool force_key)
         const Mv mv = motion.mv[0];
         const bool skip = motion.kind == PKind::k16x16 && mv == pred && cbp == 0;
         // Intra where its prediction costs less; a coded intra type takes a few more bits, and
-        // its modes at least one each.
-        // By cost (rd_modes): an intra macroblock takes at least 9 bits.
+        // its modes at least one each. By cost (rd_modes): intra where its error plus weighted
+        // bits (at least 9) is less.
         const int inter_cost =
             skip || !s.cfg.intra_in_p || s.cfg.rd_modes ? 0 : s.prediction_sad(mx, my) + lam * (motion.bits() + 1);
         if (inter_cost > 9 * lam || (s.cfg.rd_modes && s.cfg.intra_in_p && inter_rd > 9 * s.rd_lambda())) {

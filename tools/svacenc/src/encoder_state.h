@@ -1,8 +1,8 @@
 // Internals of the test-side encoder, shared by its parts: intra mode decision (intra.cpp),
 // inter mode decision by cost (inter_mode.cpp), motion search and inter prediction
-// (motion.cpp), inter residuals (residual.cpp; the
-// transforms and quantisers are in kernels.cpp), rate control (rate_control.cpp), and the
-// picture loop with its stream writing (encoder.cpp).
+// (motion.cpp), inter residuals and their errors (residual.cpp; the transforms and quantisers
+// are in kernels.cpp), rate control (rate_control.cpp), and the picture loop with its stream
+// writing (encoder.cpp).
 #ifndef SVACENC_ENCODER_STATE_H
 #define SVACENC_ENCODER_STATE_H
 
@@ -348,7 +348,7 @@ struct Encoder::State {
     // whatever the block size).
     void predict_split(int mx, int my, const Motion &m);
 
-    // ---- inter mode decision by cost (inter_mode.cpp) ----------------------------------
+    // ---- inter mode decision by cost (inter_mode.cpp; errors in residual.cpp) ----------
 
     // Syntax values of a coded P macroblock.
     static PMb p_syntax(const Motion &m, int cbp, const int16_t levels[6][64]);
