@@ -14,8 +14,9 @@ constexpr uint32_t kMbWidth = 120, kMbHeight = 68;
 constexpr int kWidth = 16 * kMbWidth, kHeight = 16 * kMbHeight;
 constexpr int kShownHeight = 1080;   // what the encoder takes; a decoder crops 1088 to it
 
-// Hard: I+P with every tool (P_8X8 too) and residuals coded down to small levels, so that
-// fewer macroblocks are skipped, as another encoder does at the same size.
+// Hard: I+P with every tool (P_8X8 too), modes chosen by rate-distortion cost with the source's
+// texture kept, so that few macroblocks are skipped and many split, as another encoder does at
+// the same size.
 enum class Content { kIntraLow, kIntraHigh, kInterLow, kInterHigh, kHardLow, kHardHigh };
 
 struct ContentInfo {

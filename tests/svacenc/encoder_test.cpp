@@ -137,13 +137,20 @@ Encoded encode(const Config &config, int count)
 
 // Coding tools of a case: loop filter, sub-sample vectors, I_4X4, intra in P pictures,
 // P_16X8 and P_8X16, P_8X8; the inter rounding offset (higher: fewer skipped macroblocks).
+// Modes by cost (with the texture weight and the lambda scale).
 struct Tools {
     bool filter = true, subsample = true, intra4x4 = true, intra_in_p = true, partitions = true;
     bool partitions8x8 = false;
     float inter_rounding = 1.0f / 6;
+    bool rd_modes = false;
+    float psy = 0, lambda_scale = 1, split_margin = 0;
 };
-// Every tool, and residuals that skip less: the benchmark's hard set.
+// Every tool, and residuals that skip less.
 constexpr Tools kHard{true, true, true, true, true, true, 0.4f};
+// Every tool, modes by cost: plain, and as the benchmark's hard set (texture kept, bits
+// weighed lightly).
+constexpr Tools kCost{true, true, true, true, true, true, 1.0f / 6, true};
+constexpr Tools kCostHard{true, true, true, true, true, true, 0.45f, true, 4, 0.1f, 1};
 constexpr Tools kAll{};
 // Without the loop filter the encoder's reconstruction is its own (the decoder makes it
 // otherwise): the other tools' predictions are checked on their own.
@@ -188,6 +195,10 @@ TEST_P(EncoderMatchesDecoder, EveryPictureEqualsTheReconstruction)
     config.partitions = c.tools.partitions;
     config.partitions8x8 = c.tools.partitions8x8;
     config.inter_rounding = c.tools.inter_rounding;
+    config.rd_modes = c.tools.rd_modes;
+    config.psy = c.tools.psy;
+    config.lambda_scale = c.tools.lambda_scale;
+    config.split_margin = c.tools.split_margin;
     const Encoded run = encode(config, c.pictures);
     ASSERT_EQ(run.coded.size(), size_t(c.pictures));
 
@@ -246,6 +257,12 @@ INSTANTIATE_TEST_SUITE_P(
                       Case{"UnfilteredArithmetic", 96, 80, 4, 30, 9, Entropy::kArithmetic, kUnfiltered},
                       Case{"HardVlc", 96, 80, 4, 24, 9, Entropy::kVlc, kHard},
                       Case{"HardArithmetic", 96, 80, 4, 24, 9, Entropy::kArithmetic, kHard},
+                      Case{"CostVlc", 96, 80, 4, 24, 9, Entropy::kVlc, kCost},
+                      Case{"CostArithmetic", 96, 80, 4, 24, 9, Entropy::kArithmetic, kCost},
+                      Case{"CostHardVlc", 96, 80, 4, 20, 9, Entropy::kVlc, kCostHard},
+                      Case{"CostHardArithmetic", 96, 80, 4, 20, 9, Entropy::kArithmetic, kCostHard},
+                      Case{"CostUnfilteredVlc", 96, 80, 4, 24, 9, Entropy::kVlc,
+                           Tools{false, true, true, true, true, true, 1.0f / 6, true, 4}},
                       Case{"NoToolsVlc", 96, 80, 4, 30, 9, Entropy::kVlc, kNone},
                       Case{"NoToolsArithmetic", 96, 80, 4, 30, 9, Entropy::kArithmetic, kNone},
                       Case{"FilterOnlyVlc", 96, 80, 4, 30, 9, Entropy::kVlc, Tools{true, false, false, false, false}},
@@ -259,6 +276,137 @@ INSTANTIATE_TEST_SUITE_P(
                       // A height the decoder crops (736 coded rows shown as 720).
                       Case{"CroppedHeight", 1280, 720, 2, 34, 2, Entropy::kVlc}),
     [](const ::testing::TestParamInfo<Case> &info) { return std::string(info.param.name); });
+
+// Smooth texture without repeats nearby, so that a search finds the true displacement.
+int texture_at(int x, int y)
+{
+    return int(128 + 60 * std::sin(0.37 * x + 0.11 * y) * std::cos(0.23 * y - 0.05 * x) +
+               30 * std::sin(0.013 * x * y + 0.2 * x));
+}
+
+// Picture `frame` of a texture whose bands move apart: rows (or columns) of 8 samples,
+// alternately displaced by +shift and -shift samples a picture, or all by +shift.
+enum class Bands { kRows, kColumns, kNone };
+Yuv moving_bands(int w, int h, int frame, Bands bands, int shift)
+{
+    Yuv p;
+    p.allocate(w, h);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            const int band = bands == Bands::kRows ? y / 8 : bands == Bands::kColumns ? x / 8 : 0;
+            const int d = (band & 1 ? -shift : shift) * frame;
+            // Rows move sideways, columns up and down.
+            const int v = bands == Bands::kColumns ? texture_at(x, y - d) : texture_at(x - d, y);
+            p.plane(0)[size_t(y) * w + x] = uint8_t(v);
+        }
+    std::fill(p.data.begin() + w * h, p.data.end(), uint8_t(128));
+    return p;
+}
+
+TEST(EncoderModesByCost, SplitsWhereTheHalvesOfAMacroblockMoveApart)
+{
+    // Shape that most coded inter macroblocks take; whole: fewer than half are split (the pan
+    // splits only where new content enters at the picture's edge).
+    enum class Shape { kWhole, k16x8, k8x16 };
+    struct Split {
+        const char *name;
+        Bands bands;
+        int shift;   // samples a picture
+        Shape most;
+    };
+    const Split cases[] = {{"rows apart", Bands::kRows, 2, Shape::k16x8},
+                           {"columns apart", Bands::kColumns, 3, Shape::k8x16},
+                           {"one pan", Bands::kNone, 2, Shape::kWhole}};
+    for (const Split &c : cases)
+        for (Entropy entropy : {Entropy::kVlc, Entropy::kArithmetic}) {
+            Config config;
+            config.width = 64;
+            config.height = 64;
+            config.gop = 8;
+            config.qp = 24;
+            config.entropy = entropy;
+            config.rd_modes = true;
+            config.partitions8x8 = true;
+            Encoder encoder(config);
+            Decoder decoder;
+            int inter = 0, split = 0, by_shape[3] = {};
+            for (int f = 0; f < 4; ++f) {
+                Coded coded;
+                ASSERT_TRUE(encoder.encode(moving_bands(64, 64, f, c.bands, c.shift), &coded)) << encoder.error();
+                inter += coded.inter;
+                split += coded.partitioned;
+                by_shape[0] += coded.partitioned16x8;
+                by_shape[1] += coded.partitioned - coded.partitioned16x8 - coded.partitioned8x8;
+                by_shape[2] += coded.partitioned8x8;
+                ASSERT_EQ(decoder.feed(coded.stream), 0) << c.name;
+                ASSERT_EQ(decoder.frames.size(), size_t(f + 1)) << c.name;
+                EXPECT_EQ(first_difference(decoder.frames.back(), encoder.reconstruction()), "")
+                    << c.name << ", picture " << f;
+            }
+            ASSERT_GT(inter, 0) << c.name;
+            const std::string counts = std::string(c.name) + ": " + std::to_string(by_shape[0]) + " P_16X8, " +
+                                       std::to_string(by_shape[1]) + " P_8X16, " + std::to_string(by_shape[2]) +
+                                       " P_8X8 of " + std::to_string(inter);
+            if (c.most == Shape::kWhole) {
+                EXPECT_LT(2 * split, inter) << counts;
+            } else {
+                EXPECT_GT(2 * by_shape[c.most == Shape::k16x8 ? 0 : 1], inter) << counts;
+            }
+        }
+}
+
+// A flat picture with fresh noise in every picture: nothing moves, only grain changes.
+Yuv noisy_flat(int w, int h, int frame)
+{
+    Yuv p;
+    p.allocate(w, h);
+    uint32_t state = 977u + 7919u * uint32_t(frame);
+    for (size_t i = 0; i < size_t(w) * h; ++i) {
+        state = state * 1103515245u + 12345u;
+        p.data[i] = uint8_t(100 + int(state >> 29) - 4);
+    }
+    std::fill(p.data.begin() + w * h, p.data.end(), uint8_t(128));
+    return p;
+}
+
+TEST(EncoderModesByCost, TextureWeightAndLightBitsCodeTheGrainThatSquaredErrorSkips)
+{
+    struct Run {
+        float psy, lambda_scale;
+        int skipped = 0;
+        size_t bytes = 0;
+    };
+    Run runs[] = {{0, 1}, {8, 1}, {0, 0.1f}};
+    for (Run &r : runs) {
+        Config config;
+        config.width = 64;
+        config.height = 64;
+        config.gop = 8;
+        config.qp = 20;
+        config.rd_modes = true;
+        config.partitions8x8 = true;
+        config.psy = r.psy;
+        config.lambda_scale = r.lambda_scale;
+        Encoder encoder(config);
+        Decoder decoder;
+        for (int f = 0; f < 4; ++f) {
+            Coded coded;
+            ASSERT_TRUE(encoder.encode(noisy_flat(64, 64, f), &coded)) << encoder.error();
+            r.skipped += coded.skipped;
+            r.bytes += coded.stream.size();
+            ASSERT_EQ(decoder.feed(coded.stream), 0);
+            ASSERT_EQ(decoder.frames.size(), size_t(f + 1));
+            EXPECT_EQ(first_difference(decoder.frames.back(), encoder.reconstruction()), "") << "picture " << f;
+        }
+    }
+    // Squared error alone skips much of it; the texture weight, or bits weighed lightly, code
+    // more of it.
+    EXPECT_GT(runs[0].skipped, 12) << "of 48";
+    EXPECT_LT(2 * runs[1].skipped, runs[0].skipped) << "texture weight";
+    EXPECT_LT(2 * runs[2].skipped, runs[0].skipped) << "lambda scale";
+    EXPECT_GT(runs[1].bytes, runs[0].bytes);
+    EXPECT_GT(runs[2].bytes, runs[0].bytes);
+}
 
 TEST(EncoderRateControl, HoldsTheTargetOverTheStream)
 {

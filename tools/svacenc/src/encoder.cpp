@@ -147,6 +147,7 @@ bool Encoder::encode(const Yuv &picture, Coded *out, bool force_key)
         s.since_key = 0;
     const int frame_num = s.since_key & 255;
     s.pic_qp = s.picture_qp(key);
+    s.sad_lambda = std::max(1, int(std::lround(std::sqrt(s.rd_lambda()))));
 
     const Sps sps = s.sps();
     const Pps pps = s.pps();
@@ -221,30 +222,25 @@ bool Encoder::encode(const Yuv &picture, Coded *out, bool force_key)
             continue;
         }
 
-        // P macroblock: skipped when the predicted vector leaves nothing to code.
+        // P macroblock: skipped when the predicted vector leaves nothing to code (or costs
+        // least).
         const Mv pred = s.predict_mv(mx, my);
-        s.predict_inter(mx, my, pred);
-        const bool still = s.still[size_t(addr)] && s.pic_qp + 1 >= s.still[size_t(addr)] && pred == Mv{} &&
-                           s.same_source(mx, my);
-        int cbp = still || s.unchanged(mx, my) ? 0 : s.inter_residual(mx, my, levels);
         State::Motion motion;
         motion.mv[0] = motion.pred[0] = pred;
-        if (cbp) {
+        bool still = false;
+        int cbp = 0;
+        double inter_rd = 0;
+        if (s.cfg.rd_modes) {
+            inter_rd = s.decide_inter(mx, my, pred, &motion, &cbp, levels);
+        } else {
+            s.predict_inter(mx, my, pred);
+            still = s.still[size_t(addr)] && s.pic_qp + 1 >= s.still[size_t(addr)] && pred == Mv{} &&
+                    s.same_source(mx, my);
+            cbp = still || s.unchanged(mx, my) ? 0 : s.inter_residual(mx, my, levels);
+        }
+        if (cbp && !s.cfg.rd_modes) {
             const Mv mv = s.search(mx, my, pred);
-            motion.mv[0] = mv;
-            int best = s.cfg.partitions ? s.sad_at(mx, my, mv) + lam * motion.bits() : 0;
-            for (PKind kind : {PKind::k16x8, PKind::k8x16, PKind::k8x8}) {
-                if (!s.cfg.partitions || (kind == PKind::k8x8 && !s.cfg.partitions8x8))
-                    break;
-                int cost;
-                const State::Motion split = s.search_split(mx, my, kind, mv, &cost);
-                // More vectors and a longer type.
-                const int extra = (kind == PKind::k8x8 ? 4 : 2) * lam;
-                if (cost + extra < best) {
-                    best = cost + extra;
-                    motion = split;
-                }
-            }
+            motion = s.choose_shape(mx, my, mv, pred);
             if (motion.kind != PKind::k16x16) {
                 s.predict_split(mx, my, motion);
                 cbp = s.inter_residual(mx, my, levels);
@@ -256,14 +252,16 @@ bool Encoder::encode(const Yuv &picture, Coded *out, bool force_key)
         const Mv mv = motion.mv[0];
         const bool skip = motion.kind == PKind::k16x16 && mv == pred && cbp == 0;
         // Intra where its prediction costs less; a coded intra type takes a few more bits, and
-        // its modes at least one each.
-        const int inter_cost = skip || !s.cfg.intra_in_p ? 0 : s.prediction_sad(mx, my) + lam * (motion.bits() + 1);
-        if (inter_cost > 9 * lam) {
+        // its modes at least one each. By cost (rd_modes): intra where its error plus weighted
+        // bits (at least 9) is less.
+        const int inter_cost =
+            skip || !s.cfg.intra_in_p || s.cfg.rd_modes ? 0 : s.prediction_sad(mx, my) + lam * (motion.bits() + 1);
+        if (inter_cost > 9 * lam || (s.cfg.rd_modes && s.cfg.intra_in_p && inter_rd > 9 * s.rd_lambda())) {
             State::MbSamples inter_pred;
             s.save_mb(mx, my, &inter_pred);
             IntraMb mb;
             const int intra_cost = s.intra_mb(mx, my, modes, mb, intra_levels) + 4 * lam;
-            if (intra_cost < inter_cost) {
+            if (s.cfg.rd_modes ? s.intra_rd_cost(mx, my, mb) < inter_rd : intra_cost < inter_cost) {
                 if (!put_intra(mb))
                     break;
                 continue;
@@ -287,23 +285,13 @@ bool Encoder::encode(const Yuv &picture, Coded *out, bool force_key)
         mi.cbp = cbp;
         ++coded.inter;
         coded.partitioned += motion.kind != PKind::k16x16;
+        coded.partitioned16x8 += motion.kind == PKind::k16x8;
         coded.partitioned8x8 += motion.kind == PKind::k8x8;
         bool fractional = false;
-        PMb mb;
-        mb.kind = motion.kind;
-        for (int i = 0; i < motion.parts(); ++i) {
-            mb.mvd[i][0] = motion.mv[i].x - motion.pred[i].x;
-            mb.mvd[i][1] = motion.mv[i].y - motion.pred[i].y;
+        for (int i = 0; i < motion.parts(); ++i)
             fractional |= ((motion.mv[i].x | motion.mv[i].y) & 3) != 0;
-        }
         coded.fractional += fractional;
-        mb.cbp = uint32_t(cbp);
-        for (int b = 0; b < 4; ++b)
-            if (cbp & (1 << b))
-                mb.luma[b] = vlc_pairs(levels[b], 64);
-        for (int p = 0; p < 2; ++p)
-            if (cbp & (16 << p))
-                mb.chroma[p] = vlc_pairs(levels[4 + p], 64);
+        const PMb mb = State::p_syntax(motion, cbp, levels);
         if (s.aec) {
             if (!aec.p(uint32_t(addr), avail, mb))
                 break;

@@ -1,7 +1,8 @@
 // Internals of the test-side encoder, shared by its parts: intra mode decision (intra.cpp),
-// motion search and inter prediction (motion.cpp), inter residuals (residual.cpp; the
-// transforms and quantisers are in kernels.cpp), rate control (rate_control.cpp), and the
-// picture loop with its stream writing (encoder.cpp).
+// inter mode decision by cost (inter_mode.cpp), motion search and inter prediction
+// (motion.cpp), inter residuals and their errors (residual.cpp; the transforms and quantisers
+// are in kernels.cpp), rate control (rate_control.cpp), and the picture loop with its stream
+// writing (encoder.cpp).
 #ifndef SVACENC_ENCODER_STATE_H
 #define SVACENC_ENCODER_STATE_H
 
@@ -178,6 +179,7 @@ struct Encoder::State {
 
     // Per picture.
     int pic_qp = 0;
+    int sad_lambda = 1;     // lambda() under rd_modes
     bool aec = false;
 
     Sps sps() const;
@@ -206,7 +208,10 @@ struct Encoder::State {
     static int sad8(const uint8_t *a, int as, const uint8_t *b, int bs);
 
     // Weight of a mode's or vector's bits against SAD: the quantiser step doubles every 7 QP.
-    int lambda() const { return std::max(1, (1 << (pic_qp / 7)) * 2); }
+    // Under rd_modes the square root of rd_lambda, which follows the step itself.
+    int lambda() const { return cfg.rd_modes ? sad_lambda : std::max(1, (1 << (pic_qp / 7)) * 2); }
+    // Weight of a bit against squared error at the picture's QP (rd_modes).
+    double rd_lambda() const;
 
     // Kernel of luma mode `mode` for a block on the macroblock's left or top edge (no_left,
     // no_top: that neighbour is missing); -1 where the mode cannot be used.
@@ -326,10 +331,52 @@ struct Encoder::State {
     // bits.
     Motion search_split(int mx, int my, PKind kind, Mv start, int *cost) const;
 
+    // The partitioning after *kind (P_16X16 first) among those that are on; false after the
+    // last.
+    bool next_shape(PKind *kind) const;
+
+    // search_split, with the longer type's weighted bits added to *cost.
+    Motion search_shape(int mx, int my, PKind kind, Mv mv, int *cost) const;
+
+    // Shape of an inter macroblock by prediction SAD plus weighted vector and type bits:
+    // P_16X16 at mv (whole-macroblock search from pred), or the best of the partitionings
+    // that are on.
+    Motion choose_shape(int mx, int my, Mv mv, Mv pred) const;
+
     // Prediction of a 16x8, 8x16 or 8x8 macroblock into cur: each partition's region of the
     // whole-macroblock prediction at its vector (interpolation is the same for every sample
     // whatever the block size).
     void predict_split(int mx, int my, const Motion &m);
+
+    // ---- inter mode decision by cost (inter_mode.cpp; errors in residual.cpp) ----------
+
+    // Syntax values of a coded P macroblock.
+    static PMb p_syntax(const Motion &m, int cbp, const int16_t levels[6][64]);
+
+    // Bits of a coded P macroblock in VLC mode, the skip run before it included (also the
+    // estimate for arithmetic coding).
+    static int mb_bits(const Motion &m, int cbp, const int16_t levels[6][64]);
+
+    // Error of 8x8 block r (stride r_stride) of a plane against source block s: squared
+    // error, plus for luma the weighted loss or gain of texture energy (cfg.psy).
+    double block_error(int plane, const uint8_t *s, const uint8_t *r, int r_stride) const;
+
+    // Error of the prediction in cur, all three planes.
+    double prediction_error(int mx, int my) const;
+
+    // Residual of the prediction in cur, each block kept only where the error it saves
+    // outweighs lambda x its bits; cur is left as it was. *error: of the reconstruction, all
+    // three planes. Returns the cbp.
+    int rd_residual(int mx, int my, double lambda, int16_t levels[6][64], double *error) const;
+
+    // Chooses skip (the predicted vector pred, nothing coded), P_16X16 or a partitioning by
+    // cost; leaves the chosen prediction in cur. *cbp and levels: its residual. Returns its
+    // cost.
+    double decide_inter(int mx, int my, Mv pred, Motion *motion, int *cbp, int16_t levels[6][64]);
+
+    // Cost of intra macroblock mb, coded into cur: its error plus lambda x its bits (the
+    // coefficients' exactly, the modes' estimated).
+    double intra_rd_cost(int mx, int my, const IntraMb &mb) const;
 
     // The decoder's output for the picture just coded, into cur. With the loop filter on, the
     // reference is the deblocked picture, which the decoder's own filter makes exactly.

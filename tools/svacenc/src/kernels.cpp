@@ -211,6 +211,12 @@ int quantise4x4(const uint8_t *src, int src_stride, const uint8_t *pred, int pre
     return count;
 }
 
+double quant_step(int qp)
+{
+    // fill8's level of an orthonormal DC coefficient d: 512 d x 16384 / (512 x 512 x step).
+    return double(dequant_scale_table_8x8[qp % 7][0]) * double(1 << (qp / 7)) / 32;
+}
+
 void reconstruct4x4(const int16_t levels[16], int qp, uint8_t *dst, int stride)
 {
     alignas(16) int32_t coef[16] = {};

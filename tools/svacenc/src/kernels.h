@@ -19,6 +19,9 @@ void reconstruct8x8(const int16_t levels[64], int qp, uint8_t *dst, int stride);
 int quantise4x4(const uint8_t *src, int src_stride, const uint8_t *pred, int pred_stride, int qp,
                 float deadzone, int16_t levels[16]);
 void reconstruct4x4(const int16_t levels[16], int qp, uint8_t *dst, int stride);
+// Quantiser step of an 8x8 block's DC level at qp, in residual units of an orthonormal
+// transform.
+double quant_step(int qp);
 
 // Neighbour arrays of an N x N block (N 8 or 4): [0] the corner, [1..N] the row above (or
 // column left), [N+1..2N] the row above right (column below left), repeated from [2N] on.

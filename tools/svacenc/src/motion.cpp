@@ -295,6 +295,39 @@ Encoder::State::Motion Encoder::State::search_split(int mx, int my, PKind kind, 
     return m;
 }
 
+bool Encoder::State::next_shape(PKind *kind) const
+{
+    if (!cfg.partitions || *kind == PKind::k8x8 || (*kind == PKind::k8x16 && !cfg.partitions8x8))
+        return false;
+    *kind = *kind == PKind::k16x16 ? PKind::k16x8 : *kind == PKind::k16x8 ? PKind::k8x16 : PKind::k8x8;
+    return true;
+}
+
+Encoder::State::Motion Encoder::State::search_shape(int mx, int my, PKind kind, Mv mv, int *cost) const
+{
+    Motion m = search_split(mx, my, kind, mv, cost);
+    // More vectors and a longer type.
+    *cost += (kind == PKind::k8x8 ? 4 : 2) * lambda();
+    return m;
+}
+
+Encoder::State::Motion Encoder::State::choose_shape(int mx, int my, Mv mv, Mv pred) const
+{
+    Motion best;
+    best.mv[0] = mv;
+    best.pred[0] = pred;
+    int least = cfg.partitions ? sad_at(mx, my, mv) + lambda() * best.bits() : 0;
+    for (PKind kind = PKind::k16x16; next_shape(&kind);) {
+        int cost;
+        const Motion split = search_shape(mx, my, kind, mv, &cost);
+        if (cost < least) {
+            least = cost;
+            best = split;
+        }
+    }
+    return best;
+}
+
 void Encoder::State::predict_split(int mx, int my, const Motion &m)
 {
     alignas(16) uint8_t pred[kWin * 16];

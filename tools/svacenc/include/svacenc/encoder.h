@@ -14,9 +14,9 @@
 // of an encrypted stream), so a decoder can start at any of them. Other pictures are P
 // pictures that refer to the picture before. Intra macroblocks are I_8X8 or I_4X4; P pictures
 // add P_16X16, P_16X8 and P_8X16 (and P_8X8 when asked) with quarter-sample vectors, and
-// skipped macroblocks. The
-// loop filter is on, so references are the deblocked pictures a decoder outputs (the
-// encoder runs the decoder library on each coded picture to get them).
+// skipped macroblocks, chosen by thresholds on the prediction SAD or, when asked, by
+// rate-distortion cost. The loop filter is on, so references are the deblocked pictures a
+// decoder outputs (the encoder runs the decoder library on each coded picture to get them).
 #ifndef SVACENC_ENCODER_H
 #define SVACENC_ENCODER_H
 
@@ -65,6 +65,23 @@ struct Config {
     bool intra_in_p = true;       // intra macroblocks in P pictures where they beat inter
     bool partitions = true;       // P_16X8 and P_8X16 where two vectors beat one
     bool partitions8x8 = false;   // with partitions: also P_8X8 where four vectors beat those
+    // Inter macroblocks by rate-distortion cost: skipped, P_16X16 and each partitioning that
+    // is on are each predicted, quantised and reconstructed, and the least squared error plus
+    // lambda x bits wins, lambda following the quantiser step (vectors are searched with its
+    // square root); each residual block is coded only where it pays. Off: skipped where the
+    // predicted vector leaves no level, split where the prediction SAD says so.
+    bool rd_modes = false;
+    // With rd_modes: weight of each luma block's texture energy (its transform's AC
+    // magnitudes) in the error, so that a reconstruction that flattens the source's grain or
+    // noise costs more than its squared error says; 0: squared error alone.
+    float psy = 0;
+    // With rd_modes: the weight of a bit against error, relative to the customary one at the
+    // QP; below 1 spends bits on detail (more vectors, fewer skipped macroblocks).
+    float lambda_scale = 1;
+    // With rd_modes: a partitioning is costed in full where its prediction SAD plus weighted
+    // vector bits is below (1 + split_margin) x P_16X16's; 0: only those that beat P_16X16 by
+    // that measure, 1: nearly all (more partitioned macroblocks, slower).
+    float split_margin = 0;
     // Rounding offset of inter residual levels (0..0.5): higher codes more small levels, so
     // fewer macroblocks are skipped at a QP.
     float inter_rounding = 1.0f / 6;
@@ -82,6 +99,7 @@ struct Coded {
     int intra4x4 = 0;             // I_4X4 macroblocks
     int inter = 0;                // coded inter macroblocks
     int partitioned = 0;          // of these, P_16X8, P_8X16 and P_8X8 ones
+    int partitioned16x8 = 0;      // of these, P_16X8 ones
     int partitioned8x8 = 0;       // of these, P_8X8 ones
     int fractional = 0;           // inter ones with a half or quarter-sample vector
 };
