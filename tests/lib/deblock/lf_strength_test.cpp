@@ -81,6 +81,28 @@ const StrengthCase kStrengthCases[] = {
     {"left neighbour's lower vector", [](lf_record &r) { move_entry(r, 0, 8, MV_Y, 7); }, {0, 1, 0, 0, 0, 0, 0, 0, 0, 0}},
     {"upper neighbour's right vector", [](lf_record &r) { move_entry(r, 0, 2, MV_X, 9); }, {0, 0, 0, 0, 0, 1, 0, 0, 0, 0}},
     {"other reference", [](lf_record &r) { move_entry(r, 0, 9, MV_REF_IDX, 1); }, {0, 1, 0, 1, 0, 0, 1, 0, 0, 0}},
+    // Differences beyond 16 bits must not wrap to small ones.
+    {"vectors at opposite extremes",
+     [](lf_record &r) {
+         for (auto &entry : r.motion[0])
+             entry[MV_X] = INT16_MIN;
+         move_entry(r, 0, 5, MV_X, INT16_MAX);
+     },
+     {1, 0, 1, 0, 1, 0, 1, 0, 0, 0}},
+    {"vectors apart by 3 at the extreme",
+     [](lf_record &r) {
+         for (auto &entry : r.motion[0])
+             entry[MV_Y] = INT16_MAX;
+         move_entry(r, 0, 10, MV_Y, INT16_MAX - 3);
+     },
+     {0, 0, 0, 0, 0, 0, 0, 0, 0, 0}},
+    {"references at opposite extremes",
+     [](lf_record &r) {
+         for (auto &entry : r.motion[0])
+             entry[MV_REF_IDX] = INT16_MIN;
+         move_entry(r, 0, 9, MV_REF_IDX, INT16_MAX);
+     },
+     {0, 1, 0, 1, 0, 0, 1, 0, 0, 0}},
     {"distance field ignored",
      [](lf_record &r) {
          move_entry(r, 0, 5, MV_DISTANCE, 3);
