@@ -167,66 +167,82 @@ int32_t lf_chroma_qp(int32_t q, int32_t luma_shift, int32_t chroma_shift)
 
 namespace {
 
-// What the thresholds of every QP of one macroblock share: the depth shift and the rows of
-// QP 0 for alpha and for beta, so that a QP needs one clamp per index.
-struct QpRows {
-    int32_t shift, alpha_offset, beta_offset;
-    int64_t alpha0, beta0;
+// Thresholds and chroma QPs of QPs 0..QPS-1 at one depth shift (luma and chroma alike) and
+// pair of offsets, filled when a macroblock brings others. Each filtering thread keeps its own.
+constexpr int32_t QPS = 128;
+struct QpTable {
+    int32_t shift = -1, alpha_offset = 0, beta_offset = 0;
+    bool chroma_inside = false;   // every chroma QP below QPS
+    lf_qp_params at[QPS] = {};
+    int32_t chroma[QPS] = {};
 };
 
-[[gnu::always_inline]] inline void group_thresholds(const QpRows &m, bool used, int32_t q, lf_qp_params *t)
+thread_local QpTable qp_table;
+
+[[gnu::noinline, gnu::cold]] void fill(QpTable &t, int32_t shift, int32_t alpha_offset, int32_t beta_offset)
 {
-    if (!used) {
-        t->alpha = 0;
-        return;
+    t.chroma_inside = true;
+    for (int32_t q = 0; q < QPS; ++q) {
+        qp_thresholds(q, shift, alpha_offset, beta_offset, &t.at[q]);
+        t.chroma[q] = lf_chroma_qp(q, shift, shift);
+        t.chroma_inside = t.chroma_inside && t.chroma[q] < QPS;
     }
-    if (m.shift > 5) {
-        qp_thresholds(q, m.shift, m.alpha_offset, m.beta_offset, t);
-        return;
-    }
-    constexpr int64_t last = LF_INDEX_MAX - LF_INDEX_MIN;
-    const lf_threshold_row &a = deblock_threshold_rows[std::clamp<int64_t>(q + m.alpha0, 0, last)];
-    t->alpha = a.alpha << m.shift;
-    t->beta = deblock_threshold_rows[std::clamp<int64_t>(q + m.beta0, 0, last)].beta << m.shift;
-    uint32_t clips;
-    std::memcpy(&clips, a.clip, sizeof clips);
-    clips <<= m.shift;
-    std::memcpy(t->clip, &clips, sizeof clips);
+    t.shift = shift;
+    t.alpha_offset = alpha_offset;
+    t.beta_offset = beta_offset;
 }
+
+bool inside(int32_t q) { return uint32_t(q) < uint32_t(QPS); }
 
 bool any(const uint8_t pair[2]) { return (pair[0] | pair[1]) != 0; }
 
-QpRows qp_rows(const lf_record *r, int32_t shift)
+// Alpha 0 marks a group with no edge to filter.
+void keep_if(bool used, lf_qp_params *group) { group->alpha &= -int32_t(used); }
+
+// Every group's thresholds: at(s, q, out) gives those of QP q at depth shift s, chroma_qp(q)
+// the chroma QP of luma QP q; mean(a, b) the rounded mean of two QPs.
+template <class At, class ChromaQp, class Mean>
+[[gnu::always_inline]] inline void groups(const lf_record *r, const lf_strengths &bs, At at, ChromaQp chroma_qp,
+                                          Mean mean, lf_mb_thresholds *out)
 {
-    return {shift, r->alpha_offset, r->beta_offset, int64_t(r->alpha_offset) - 7 * int64_t(shift) - LF_INDEX_MIN,
-            int64_t(r->beta_offset) - 7 * int64_t(shift) - LF_INDEX_MIN};
+    const int32_t shift = r->luma_shift, cshift = r->chroma_shift;
+    const bool left = (r->avail & MB_LEFT) && any(bs.left), top = (r->avail & MB_TOP) && any(bs.top);
+    at(shift, r->qp, &out->inner);
+    at(shift, mean(r->qp, r->qp_left), &out->left);
+    at(shift, mean(r->qp, r->qp_top), &out->top);
+    keep_if(any(bs.inner_v) || any(bs.inner_h) || any(bs.inner4), &out->inner);
+    keep_if(left, &out->left);
+    keep_if(top, &out->top);
+    if (r->chroma_format != 1 && r->chroma_format != 2) {
+        out->chroma_inner.alpha = out->chroma_left.alpha = out->chroma_top.alpha = 0;
+        return;
+    }
+    const int32_t qc = chroma_qp(r->qp);
+    at(cshift, qc, &out->chroma_inner);
+    at(cshift, mean(qc, chroma_qp(r->qp_left)), &out->chroma_left);
+    at(cshift, mean(qc, chroma_qp(r->qp_top)), &out->chroma_top);
+    keep_if(r->chroma_format == 2 && any(bs.inner_h), &out->chroma_inner);
+    keep_if(left, &out->chroma_left);
+    keep_if(top, &out->chroma_top);
 }
 
 } // namespace
 
 void lf_macroblock_thresholds(const lf_record *r, const lf_strengths &bs, lf_mb_thresholds *out)
 {
-    const int32_t shift = r->luma_shift;
-    const QpRows m = qp_rows(r, shift);
-    const bool chroma = r->chroma_format == 1 || r->chroma_format == 2;
-    const bool left = (r->avail & MB_LEFT) && any(bs.left), top = (r->avail & MB_TOP) && any(bs.top);
-    group_thresholds(m, any(bs.inner_v) || any(bs.inner_h) || any(bs.inner4), r->qp, &out->inner);
-    group_thresholds(m, left, (r->qp + 1 + r->qp_left) >> 1, &out->left);
-    group_thresholds(m, top, (r->qp + 1 + r->qp_top) >> 1, &out->top);
-    if (!chroma) {
-        out->chroma_inner.alpha = out->chroma_left.alpha = out->chroma_top.alpha = 0;
+    const int32_t shift = r->luma_shift, cshift = r->chroma_shift;
+    QpTable &t = qp_table;
+    if (t.shift != shift || t.alpha_offset != r->alpha_offset || t.beta_offset != r->beta_offset)
+        fill(t, shift, r->alpha_offset, r->beta_offset);
+    // With the three QPs in the table, so are their means and chroma QPs.
+    if (cshift == shift && t.chroma_inside && inside(r->qp) && inside(r->qp_left) && inside(r->qp_top)) {
+        groups(
+            r, bs, [&t](int32_t, int32_t q, lf_qp_params *o) { std::memcpy(o, &t.at[q], sizeof *o); },
+            [&t](int32_t q) { return t.chroma[q]; }, [](int32_t a, int32_t b) { return (a + 1 + b) >> 1; }, out);
         return;
     }
-    const bool chroma_inner = r->chroma_format == 2 && any(bs.inner_h);
-    if (!(left || top || chroma_inner)) {
-        out->chroma_inner.alpha = out->chroma_left.alpha = out->chroma_top.alpha = 0;
-        return;
-    }
-    const int32_t cshift = r->chroma_shift;
-    const QpRows c = cshift == shift ? m : qp_rows(r, cshift);
-    const int32_t qc = lf_chroma_qp(r->qp, shift, cshift);
-    group_thresholds(c, chroma_inner, qc, &out->chroma_inner);
-    // Chroma QPs of the neighbours only for an edge that is filtered.
-    group_thresholds(c, left, left ? (qc + 1 + lf_chroma_qp(r->qp_left, shift, cshift)) >> 1 : 0, &out->chroma_left);
-    group_thresholds(c, top, top ? (qc + 1 + lf_chroma_qp(r->qp_top, shift, cshift)) >> 1 : 0, &out->chroma_top);
+    groups(
+        r, bs, [r](int32_t s, int32_t q, lf_qp_params *o) { qp_thresholds(q, s, r->alpha_offset, r->beta_offset, o); },
+        [=](int32_t q) { return lf_chroma_qp(q, shift, cshift); },
+        [](int32_t a, int32_t b) { return static_cast<int32_t>((int64_t(a) + 1 + b) >> 1); }, out);
 }
