@@ -78,7 +78,7 @@ const lf_mb_thresholds &thresholds_of(const lf_record *r)
     if (!luma_v || !luma_h || !chroma_v || !chroma_h)
         return;
 
-    const lf_mb_thresholds &t = thresholds_of(r);
+    const lf_mb_thresholds t = thresholds_of(r);   // a copy: the kernel calls would reload the memo
 
     const int32_t sample = row ? 2 : 1;
     const int32_t ls = r->luma_stride, cs = r->chroma_stride;

@@ -1,6 +1,10 @@
 #include "lf_strength.h"
 
+#include <emmintrin.h>
+
 #include <algorithm>
+#include <array>
+#include <cstddef>
 #include <cstring>
 
 #include "lf_record.h"
@@ -11,88 +15,91 @@ namespace {
 
 bool is_intra(int32_t kind) { return kind == 0 || kind == 1; }
 
-// Whether bit `bit` of either coded-block pattern is set, as 0 or 1.
-uint32_t coded(int32_t cbp_a, int bit_a, int32_t cbp_b, int bit_b)
+// Entries e and e + 1 of one list of the motion copy.
+inline __m128i entry_pair(const lf_record *r, int list, int e)
 {
-    return ((uint32_t(cbp_a) >> bit_a) | (uint32_t(cbp_b) >> bit_b)) & 1;
+    return _mm_loadu_si128(reinterpret_cast<const __m128i *>(r->motion[list][e]));
 }
 
-// Vector, distance and reference of an entry as one word: entries with equal words never
-// show an edge.
-static_assert(MV_X == 0 && MV_Y == 1 && MV_REF_IDX == 3, "key fields");
-inline uint64_t key(const int16_t *e)
+// All-ones in the 16-bit lanes of two entry pairs (a, b) whose difference shows an edge: a
+// vector component apart by 4 or more, or another reference; the distance lane never.
+inline __m128i moves(__m128i a, __m128i b)
 {
-    uint64_t k;
-    std::memcpy(&k, e, sizeof k);
-    return k;
+    static_assert(MV_X == 0 && MV_Y == 1 && MV_DISTANCE == 2 && MV_REF_IDX == 3, "lane limits");
+    const __m128i limits = _mm_setr_epi16(3, 3, INT16_MAX, 0, 3, 3, INT16_MAX, 0);
+    // Saturated, so that no difference wraps to a small one; its magnitude stays below 2^15.
+    const __m128i d = _mm_subs_epi16(a, b);
+    const __m128i magnitude = _mm_max_epi16(d, _mm_subs_epi16(_mm_setzero_si128(), d));
+    return _mm_cmpgt_epi16(magnitude, limits);
 }
 
-// Nonzero when entries p and q differ in a word of any of the Lists lists.
+// Per half-edge, in the byte order of lf_strengths' left, inner_v, top and inner_h: 1 where
+// the motion of the two blocks differs in any of the Lists lists, else 0.
 template <int Lists>
-inline uint64_t motion_differs(const lf_record *r, int p, int q)
+uint64_t motion_edges(const lf_record *r)
 {
-    uint64_t d = 0;
-    for (int list = 0; list < Lists; ++list)
-        d |= key(r->motion[list][p]) ^ key(r->motion[list][q]);
-    return d;
-}
-
-// 1 when the vectors of entries p and q differ by a whole sample or more, or their
-// references differ, in any of the Lists lists. Written without branches: on content with
-// varied motion the outcome is a coin toss.
-template <int Lists>
-inline uint32_t moved(const lf_record *r, int p, int q)
-{
-    uint32_t m = 0;
+    __m128i left = _mm_setzero_si128(), inner_v = left, top = left, inner_h = left;
     for (int list = 0; list < Lists; ++list) {
-        const int16_t *a = r->motion[list][p], *b = r->motion[list][q];
-        m |= uint32_t(uint32_t(a[MV_X] - b[MV_X] + 3) > 6) | uint32_t(uint32_t(a[MV_Y] - b[MV_Y] + 3) > 6) |
-             uint32_t(a[MV_REF_IDX] != b[MV_REF_IDX]);
+        const __m128i e12 = entry_pair(r, list, 1), e45 = entry_pair(r, list, 4), e56 = entry_pair(r, list, 5);
+        const __m128i e89 = entry_pair(r, list, 8), e910 = entry_pair(r, list, 9);
+        // Across vertical edges: (4, 5) and (8, 9); (5, 6) and (9, 10).
+        left = _mm_or_si128(left, moves(_mm_unpacklo_epi64(e45, e89), _mm_unpackhi_epi64(e45, e89)));
+        inner_v = _mm_or_si128(inner_v, moves(_mm_unpacklo_epi64(e56, e910), _mm_unpackhi_epi64(e56, e910)));
+        // Across horizontal edges: (1, 5) and (2, 6); (5, 9) and (6, 10).
+        top = _mm_or_si128(top, moves(e12, e56));
+        inner_h = _mm_or_si128(inner_h, moves(e56, e910));
     }
-    return m;
+    // Four lanes per half-edge to four bytes, then to one.
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i still_vertical = _mm_cmpeq_epi32(_mm_packs_epi16(left, inner_v), zero);
+    const __m128i still_horizontal = _mm_cmpeq_epi32(_mm_packs_epi16(top, inner_h), zero);
+    const __m128i still = _mm_packs_epi32(still_vertical, still_horizontal);
+    const __m128i moved = _mm_andnot_si128(_mm_packs_epi16(still, still), _mm_set1_epi8(1));
+    return static_cast<uint64_t>(_mm_cvtsi128_si64(moved));
 }
 
-// Strength of one half-edge between two 8x8 blocks of inter macroblocks: coded (0 or 1)
-// whether either block has residual, p and q the entries of the two blocks in the motion copy.
-template <int Lists>
-inline uint8_t inter_strength(const lf_record *r, uint32_t coded_blocks, int p, int q)
+// Per half-edge, in the same byte order, 1 where a block on either side has residual: by the
+// current macroblock's cbp, the left neighbour's blocks 1 and 3, the upper one's 2 and 3.
+constexpr uint64_t byte_at(int i, bool set) { return set ? uint64_t{1} << (8 * i) : 0; }
+
+constexpr std::array<uint64_t, 16> kOwnCoded = [] {
+    std::array<uint64_t, 16> t{};
+    for (int c = 0; c < 16; ++c) {
+        auto b = [c](int k) { return ((c >> k) & 1) != 0; };
+        t[c] = byte_at(0, b(0)) | byte_at(1, b(2)) | byte_at(2, b(0) || b(1)) | byte_at(3, b(2) || b(3)) |
+               byte_at(4, b(0)) | byte_at(5, b(1)) | byte_at(6, b(0) || b(2)) | byte_at(7, b(1) || b(3));
+    }
+    return t;
+}();
+
+inline uint64_t coded_edges(const lf_record *r)
 {
-    return static_cast<uint8_t>((coded_blocks << 1) | (moved<Lists>(r, p, q) & (coded_blocks ^ 1)));
+    const uint32_t left = uint32_t(r->cbp_left), top = uint32_t(r->cbp_top);
+    return kOwnCoded[r->cbp & 15] | byte_at(0, (left >> 1) & 1) | byte_at(1, (left >> 3) & 1) |
+           byte_at(4, (top >> 2) & 1) | byte_at(5, (top >> 3) & 1);
 }
 
-// Strengths of the edges of an inter macroblock comparing Lists lists of motion; bs comes
-// cleared.
+// Strengths of the edges of an inter macroblock comparing Lists lists of motion: 2 where a
+// side has residual, else 1 where the motion differs; 3 across an intra neighbour, none
+// across a missing one.
 template <int Lists>
 void inter_strengths(const lf_record *r, bool intra_left, bool intra_top, lf_strengths *bs)
 {
-    const int32_t cbp = r->cbp;
-    if (r->avail & MB_LEFT) {
-        if (intra_left) {
-            bs->left[0] = bs->left[1] = 3;
-        } else if ((((r->cbp_left & 10) | (cbp & 5)) | motion_differs<Lists>(r, 4, 5) |
-                    motion_differs<Lists>(r, 8, 9)) != 0) {
-            bs->left[0] = inter_strength<Lists>(r, coded(r->cbp_left, 1, cbp, 0), 4, 5);
-            bs->left[1] = inter_strength<Lists>(r, coded(r->cbp_left, 3, cbp, 2), 8, 9);
-        }
-    }
-    if (r->avail & MB_TOP) {
-        if (intra_top) {
-            bs->top[0] = bs->top[1] = 3;
-        } else if ((((r->cbp_top & 12) | (cbp & 3)) | motion_differs<Lists>(r, 1, 5) |
-                    motion_differs<Lists>(r, 2, 6)) != 0) {
-            bs->top[0] = inter_strength<Lists>(r, coded(r->cbp_top, 2, cbp, 0), 1, 5);
-            bs->top[1] = inter_strength<Lists>(r, coded(r->cbp_top, 3, cbp, 1), 2, 6);
-        }
-    }
-    // One vector for the whole macroblock and no residual: no inner edge. (Each edge above is
-    // settled the same way first: one test, taken on content that moves as its neighbours.)
-    if (((cbp & 15) | motion_differs<Lists>(r, 5, 6) | motion_differs<Lists>(r, 5, 9) |
-         motion_differs<Lists>(r, 5, 10)) == 0)
-        return;
-    bs->inner_v[0] = inter_strength<Lists>(r, coded(cbp, 0, cbp, 1), 5, 6);
-    bs->inner_v[1] = inter_strength<Lists>(r, coded(cbp, 2, cbp, 3), 9, 10);
-    bs->inner_h[0] = inter_strength<Lists>(r, coded(cbp, 0, cbp, 2), 5, 9);
-    bs->inner_h[1] = inter_strength<Lists>(r, coded(cbp, 1, cbp, 3), 6, 10);
+    const uint64_t coded = coded_edges(r);
+    uint64_t s = (coded << 1) | (motion_edges<Lists>(r) & ~coded);
+    constexpr uint64_t kLeft = 0xFFFF, kTop = uint64_t{0xFFFF} << 32, kStrong = 0x0000030300000303;
+    if (!(r->avail & MB_LEFT))
+        s &= ~kLeft;
+    else if (intra_left)
+        s = (s & ~kLeft) | (kStrong & kLeft);
+    if (!(r->avail & MB_TOP))
+        s &= ~kTop;
+    else if (intra_top)
+        s = (s & ~kTop) | (kStrong & kTop);
+    static_assert(offsetof(lf_strengths, left) == 0 && offsetof(lf_strengths, inner_v) == 2 &&
+                      offsetof(lf_strengths, top) == 4 && offsetof(lf_strengths, inner_h) == 6,
+                  "byte order of the edges");
+    std::memcpy(bs, &s, sizeof s);
 }
 
 int64_t clip_index(int64_t v) { return std::clamp<int64_t>(v, 0, 55); }
@@ -160,66 +167,82 @@ int32_t lf_chroma_qp(int32_t q, int32_t luma_shift, int32_t chroma_shift)
 
 namespace {
 
-// What the thresholds of every QP of one macroblock share: the depth shift and the rows of
-// QP 0 for alpha and for beta, so that a QP needs one clamp per index.
-struct QpRows {
-    int32_t shift, alpha_offset, beta_offset;
-    int64_t alpha0, beta0;
+// Thresholds and chroma QPs of QPs 0..QPS-1 at one depth shift (luma and chroma alike) and
+// pair of offsets, filled when a macroblock brings others. Each filtering thread keeps its own.
+constexpr int32_t QPS = 128;
+struct QpTable {
+    int32_t shift = -1, alpha_offset = 0, beta_offset = 0;
+    bool chroma_inside = false;   // every chroma QP below QPS
+    lf_qp_params at[QPS] = {};
+    int32_t chroma[QPS] = {};
 };
 
-[[gnu::always_inline]] inline void group_thresholds(const QpRows &m, bool used, int32_t q, lf_qp_params *t)
+thread_local QpTable qp_table;
+
+[[gnu::noinline, gnu::cold]] void fill(QpTable &t, int32_t shift, int32_t alpha_offset, int32_t beta_offset)
 {
-    if (!used) {
-        t->alpha = 0;
-        return;
+    t.chroma_inside = true;
+    for (int32_t q = 0; q < QPS; ++q) {
+        qp_thresholds(q, shift, alpha_offset, beta_offset, &t.at[q]);
+        t.chroma[q] = lf_chroma_qp(q, shift, shift);
+        t.chroma_inside = t.chroma_inside && t.chroma[q] < QPS;
     }
-    if (m.shift > 5) {
-        qp_thresholds(q, m.shift, m.alpha_offset, m.beta_offset, t);
-        return;
-    }
-    constexpr int64_t last = LF_INDEX_MAX - LF_INDEX_MIN;
-    const lf_threshold_row &a = deblock_threshold_rows[std::clamp<int64_t>(q + m.alpha0, 0, last)];
-    t->alpha = a.alpha << m.shift;
-    t->beta = deblock_threshold_rows[std::clamp<int64_t>(q + m.beta0, 0, last)].beta << m.shift;
-    uint32_t clips;
-    std::memcpy(&clips, a.clip, sizeof clips);
-    clips <<= m.shift;
-    std::memcpy(t->clip, &clips, sizeof clips);
+    t.shift = shift;
+    t.alpha_offset = alpha_offset;
+    t.beta_offset = beta_offset;
 }
+
+bool inside(int32_t q) { return uint32_t(q) < uint32_t(QPS); }
 
 bool any(const uint8_t pair[2]) { return (pair[0] | pair[1]) != 0; }
 
-QpRows qp_rows(const lf_record *r, int32_t shift)
+// Alpha 0 marks a group with no edge to filter.
+void keep_if(bool used, lf_qp_params *group) { group->alpha &= -int32_t(used); }
+
+// Every group's thresholds: at(s, q, out) gives those of QP q at depth shift s, chroma_qp(q)
+// the chroma QP of luma QP q; mean(a, b) the rounded mean of two QPs.
+template <class At, class ChromaQp, class Mean>
+[[gnu::always_inline]] inline void groups(const lf_record *r, const lf_strengths &bs, At at, ChromaQp chroma_qp,
+                                          Mean mean, lf_mb_thresholds *out)
 {
-    return {shift, r->alpha_offset, r->beta_offset, int64_t(r->alpha_offset) - 7 * int64_t(shift) - LF_INDEX_MIN,
-            int64_t(r->beta_offset) - 7 * int64_t(shift) - LF_INDEX_MIN};
+    const int32_t shift = r->luma_shift, cshift = r->chroma_shift;
+    const bool left = (r->avail & MB_LEFT) && any(bs.left), top = (r->avail & MB_TOP) && any(bs.top);
+    at(shift, r->qp, &out->inner);
+    at(shift, mean(r->qp, r->qp_left), &out->left);
+    at(shift, mean(r->qp, r->qp_top), &out->top);
+    keep_if(any(bs.inner_v) || any(bs.inner_h) || any(bs.inner4), &out->inner);
+    keep_if(left, &out->left);
+    keep_if(top, &out->top);
+    if (r->chroma_format != 1 && r->chroma_format != 2) {
+        out->chroma_inner.alpha = out->chroma_left.alpha = out->chroma_top.alpha = 0;
+        return;
+    }
+    const int32_t qc = chroma_qp(r->qp);
+    at(cshift, qc, &out->chroma_inner);
+    at(cshift, mean(qc, chroma_qp(r->qp_left)), &out->chroma_left);
+    at(cshift, mean(qc, chroma_qp(r->qp_top)), &out->chroma_top);
+    keep_if(r->chroma_format == 2 && any(bs.inner_h), &out->chroma_inner);
+    keep_if(left, &out->chroma_left);
+    keep_if(top, &out->chroma_top);
 }
 
 } // namespace
 
 void lf_macroblock_thresholds(const lf_record *r, const lf_strengths &bs, lf_mb_thresholds *out)
 {
-    const int32_t shift = r->luma_shift;
-    const QpRows m = qp_rows(r, shift);
-    const bool chroma = r->chroma_format == 1 || r->chroma_format == 2;
-    const bool left = (r->avail & MB_LEFT) && any(bs.left), top = (r->avail & MB_TOP) && any(bs.top);
-    group_thresholds(m, any(bs.inner_v) || any(bs.inner_h) || any(bs.inner4), r->qp, &out->inner);
-    group_thresholds(m, left, (r->qp + 1 + r->qp_left) >> 1, &out->left);
-    group_thresholds(m, top, (r->qp + 1 + r->qp_top) >> 1, &out->top);
-    if (!chroma) {
-        out->chroma_inner.alpha = out->chroma_left.alpha = out->chroma_top.alpha = 0;
+    const int32_t shift = r->luma_shift, cshift = r->chroma_shift;
+    QpTable &t = qp_table;
+    if (t.shift != shift || t.alpha_offset != r->alpha_offset || t.beta_offset != r->beta_offset)
+        fill(t, shift, r->alpha_offset, r->beta_offset);
+    // With the three QPs in the table, so are their means and chroma QPs.
+    if (cshift == shift && t.chroma_inside && inside(r->qp) && inside(r->qp_left) && inside(r->qp_top)) {
+        groups(
+            r, bs, [&t](int32_t, int32_t q, lf_qp_params *o) { std::memcpy(o, &t.at[q], sizeof *o); },
+            [&t](int32_t q) { return t.chroma[q]; }, [](int32_t a, int32_t b) { return (a + 1 + b) >> 1; }, out);
         return;
     }
-    const bool chroma_inner = r->chroma_format == 2 && any(bs.inner_h);
-    if (!(left || top || chroma_inner)) {
-        out->chroma_inner.alpha = out->chroma_left.alpha = out->chroma_top.alpha = 0;
-        return;
-    }
-    const int32_t cshift = r->chroma_shift;
-    const QpRows c = cshift == shift ? m : qp_rows(r, cshift);
-    const int32_t qc = lf_chroma_qp(r->qp, shift, cshift);
-    group_thresholds(c, chroma_inner, qc, &out->chroma_inner);
-    // Chroma QPs of the neighbours only for an edge that is filtered.
-    group_thresholds(c, left, left ? (qc + 1 + lf_chroma_qp(r->qp_left, shift, cshift)) >> 1 : 0, &out->chroma_left);
-    group_thresholds(c, top, top ? (qc + 1 + lf_chroma_qp(r->qp_top, shift, cshift)) >> 1 : 0, &out->chroma_top);
+    groups(
+        r, bs, [r](int32_t s, int32_t q, lf_qp_params *o) { qp_thresholds(q, s, r->alpha_offset, r->beta_offset, o); },
+        [=](int32_t q) { return lf_chroma_qp(q, shift, cshift); },
+        [](int32_t a, int32_t b) { return static_cast<int32_t>((int64_t(a) + 1 + b) >> 1); }, out);
 }

@@ -50,6 +50,16 @@ void move_entry(lf_record &r, int list, int entry, int field, int16_t v)
     r.motion[list][entry][field] = v;
 }
 
+// Sets `field` of every list-0 entry to `all`, then that of `entry` to `one`.
+std::function<void(lf_record &)> spread_then_move(int field, int16_t all, int entry, int16_t one)
+{
+    return [=](lf_record &r) {
+        for (auto &e : r.motion[0])
+            e[field] = all;
+        move_entry(r, 0, entry, field, one);
+    };
+}
+
 const StrengthCase kStrengthCases[] = {
     {"intra 4x4 without neighbours", [](lf_record &r) { r.kind = 0; r.avail = 0; r.kind_left = r.kind_top = 0; },
      {0, 0, 2, 2, 0, 0, 2, 2, 2, 2}},
@@ -81,6 +91,12 @@ const StrengthCase kStrengthCases[] = {
     {"left neighbour's lower vector", [](lf_record &r) { move_entry(r, 0, 8, MV_Y, 7); }, {0, 1, 0, 0, 0, 0, 0, 0, 0, 0}},
     {"upper neighbour's right vector", [](lf_record &r) { move_entry(r, 0, 2, MV_X, 9); }, {0, 0, 0, 0, 0, 1, 0, 0, 0, 0}},
     {"other reference", [](lf_record &r) { move_entry(r, 0, 9, MV_REF_IDX, 1); }, {0, 1, 0, 1, 0, 0, 1, 0, 0, 0}},
+    // Differences beyond 16 bits must not wrap to small ones.
+    {"vectors at opposite extremes", spread_then_move(MV_X, INT16_MIN, 5, INT16_MAX), {1, 0, 1, 0, 1, 0, 1, 0, 0, 0}},
+    {"vectors apart by 3 at the extreme", spread_then_move(MV_Y, INT16_MAX, 10, INT16_MAX - 3),
+     {0, 0, 0, 0, 0, 0, 0, 0, 0, 0}},
+    {"references at opposite extremes", spread_then_move(MV_REF_IDX, INT16_MIN, 9, INT16_MAX),
+     {0, 1, 0, 1, 0, 0, 1, 0, 0, 0}},
     {"distance field ignored",
      [](lf_record &r) {
          move_entry(r, 0, 5, MV_DISTANCE, 3);
