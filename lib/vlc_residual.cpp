@@ -170,10 +170,12 @@ void idct8x8_two(decoder_ctx *ctx, uint8_t *dst, int32_t stride, int32_t scan)
         idct8x8_pair_funcs[ctx->bit_depth - 8](dst, mb.coef, i0, i1, stride);
 }
 
-// The expansion and the transform of a block's count words.
+// The expansion and the transform of a block's count words; none leave the prediction as it is.
 __attribute__((always_inline)) inline void block_add(decoder_ctx *ctx, int32_t qp, int32_t count, uint8_t *dst,
                                                      int32_t stride, bool small)
 {
+    if (count == 0)
+        return;
     mb_work &mb = ctx->mb;
     const int32_t scan = ctx->pic_structure != -1 ? 1 : 0;
     const int size = small ? COEF_4X4 : COEF_8X8;
