@@ -27,41 +27,6 @@ __attribute__((noinline)) int32_t read_code_slow(bit_reader *br, int k)
     return u;
 }
 
-// Code number and length of every k-th order Exp-Golomb code (k = 0..VLC2D_MAX_ORDER) that
-// fits in the next SHORT_CODE_BITS bits, by those bits; length 0 where the code is longer.
-constexpr int SHORT_CODE_BITS = 10;
-
-struct short_code {
-    uint8_t code;
-    uint8_t length;
-};
-
-struct short_code_tables {
-    short_code t[VLC2D_MAX_ORDER + 1][1 << SHORT_CODE_BITS];
-};
-
-constexpr short_code_tables make_short_codes()
-{
-    short_code_tables s{};
-    for (int k = 0; k <= VLC2D_MAX_ORDER; ++k)
-        for (int p = 0; p < (1 << SHORT_CODE_BITS); ++p) {
-            int z = 0;
-            while (z < SHORT_CODE_BITS && !(p & (1 << (SHORT_CODE_BITS - 1 - z))))
-                ++z;
-            const int prefix = 2 * z + 1;
-            if (prefix + k > SHORT_CODE_BITS)
-                continue;
-            const int u = (p >> (SHORT_CODE_BITS - prefix)) - 1;
-            const int suffix = (p >> (SHORT_CODE_BITS - prefix - k)) & ((1 << k) - 1);
-            s.t[k][p] = short_code{static_cast<uint8_t>((u << k) + suffix), static_cast<uint8_t>(prefix + k)};
-        }
-    return s;
-}
-
-constexpr short_code_tables short_codes = make_short_codes();
-static_assert(short_codes.t[3][(1 << SHORT_CODE_BITS) - 1].code == 7 && short_codes.t[0][1].length == 0,
-              "short codes");
-
 // As read_code_slow; a short prefix and its suffix come from one window when both lie in its
 // 25 sure bits.
 __attribute__((noinline)) int32_t read_code_long(bit_reader *br, int k)
@@ -125,26 +90,18 @@ struct block_reader {
     }
 
     // As read_code_slow. A code of order k <= VLC2D_MAX_ORDER with z <= 15 leading zeros that
-    // ends within the payload comes from one 64-bit window (at least 57 sure bits): a short
-    // one from short_codes, a longer one as its 2z + 1 + k bits read as a number, which are
-    // the code number plus 2^k. The others go to read_code_long.
+    // ends within the payload comes from one 64-bit window (at least 57 sure bits): its
+    // 2z + 1 + k bits read as a number are the code number plus 2^k. The others go to
+    // read_code_long.
     template <bool order_checked = false>
     __attribute__((always_inline)) int32_t read_code(int k)
     {
         if (position <= load_limit && (order_checked || static_cast<unsigned>(k) <= VLC2D_MAX_ORDER)) {
             const uint64_t w = window();
-            const short_code c = short_codes.t[k][w >> (64 - SHORT_CODE_BITS)];
-            if (c.length != 0) {
-                if (position + c.length <= length) {
-                    position += c.length;
-                    return c.code;
-                }
-            } else if (w >= (uint64_t{1} << 48)) {
-                const int len = 2 * __builtin_clzll(w) + 1 + k;
-                if (position + len <= length) {
-                    position += len;
-                    return static_cast<int32_t>((w >> (64 - len)) - (uint64_t{1} << k));
-                }
+            const int len = 2 * __builtin_clzll(w | 1) + 1 + k;
+            if (w >= (uint64_t{1} << 48) && position + len <= length) {
+                position += len;
+                return static_cast<int32_t>((w >> (64 - len)) - (uint64_t{1} << k));
             }
         }
         sync();
@@ -268,10 +225,8 @@ int read_block(decoder_ctx *ctx, const vlc2d_table *t, int escape_order, int32_t
                 r.sync();
                 return -8;
             }
-            const int64_t magnitude =
-                static_cast<int64_t>(esc) + (advance > t->max_advance ? 1 : t->ref_level[advance - 1]);
-            while (magnitude > t->threshold)
-                ++t;
+            const int64_t magnitude = static_cast<int64_t>(esc) + t->ref_level[advance - 1];
+            t += t->escape_step[magnitude < VLC2D_ESCAPE_STEPS - 1 ? magnitude : VLC2D_ESCAPE_STEPS - 1];
             level = static_cast<int32_t>(code & 1 ? -magnitude : magnitude);
         }
         pairs[n++] = static_cast<uint32_t>(advance) | (static_cast<uint32_t>(level) << 16);
