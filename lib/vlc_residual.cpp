@@ -78,16 +78,18 @@ struct block_reader {
             br->data = br->end;
     }
 
-    // The next 64 bits; position <= load_limit.
-    uint64_t window() const
+    // The 64 bits at a position <= load_limit.
+    uint64_t window_at(int32_t at) const
     {
         uint64_t w;
-        std::memcpy(&w, base + (position >> 3), 8);
+        std::memcpy(&w, base + (at >> 3), 8);
 #if __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
         w = __builtin_bswap64(w);
 #endif
-        return w << (position & 7);
+        return w << (at & 7);
     }
+
+    uint64_t window() const { return window_at(position); }
 
     // As read_code_slow. A code of order k <= VLC2D_MAX_ORDER with z <= 15 leading zeros that
     // ends within the payload comes from one 64-bit window (at least 57 sure bits): its
@@ -158,30 +160,31 @@ int read_block(decoder_ctx *ctx, const vlc2d_table *t, int escape_order, int32_t
     int n = 0;
     while (n < max_pairs) {
         // Short codes other than escapes straight from the table's direct entries while their
-        // window lies in the payload; the loop holds its state in locals.
+        // window lies in the payload; the loop holds its state in locals. The next entry is
+        // found from this code's window shifted past the code (at least 49 sure bits left)
+        // while the window at the next position loads, so the loads do not chain.
         {
-            const uint8_t *base = r.base;
             const int32_t limit = r.direct_limit;
             int32_t position = r.position;
             bool end = false;
-            while (position <= limit) {
-                uint64_t w;
-                std::memcpy(&w, base + (position >> 3), 8);
-#if __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
-                w = __builtin_bswap64(w);
-#endif
-                const vlc2d_direct d = t->direct[(w << (position & 7)) >> (64 - VLC2D_DIRECT_BITS)];
-                if (d.length == 0)
-                    break;
-                position += d.length;
-                if (d.level == 0) {
-                    end = true;
-                    break;
+            if (position <= limit) {
+                uint64_t here = r.window_at(position), w = here;
+                for (;;) {
+                    const vlc2d_direct d = t->direct[w >> (64 - VLC2D_DIRECT_BITS)];
+                    if (d.length == 0)
+                        break;
+                    position += d.length;
+                    if (d.level == 0) {
+                        end = true;
+                        break;
+                    }
+                    pairs[n++] = static_cast<uint32_t>(d.advance) | (static_cast<uint32_t>(d.level) << 16);
+                    t += d.step;
+                    if (n == max_pairs || position > limit)
+                        break;
+                    w = here << d.length;
+                    here = r.window_at(position);
                 }
-                pairs[n++] = static_cast<uint32_t>(d.advance) | (static_cast<uint32_t>(d.level) << 16);
-                t += d.step;
-                if (n == max_pairs)
-                    break;
             }
             r.position = position;
             if (end || n == max_pairs)
