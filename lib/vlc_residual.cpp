@@ -114,6 +114,32 @@ struct block_reader {
             load_limit = direct_limit = -1;
         return code;
     }
+
+    // A residual code of order k and, when it is an escape (VLC2D_CODES or above), the escape's
+    // level code of order e behind it, both from one window: false, having read nothing, unless
+    // each has z <= 15 leading zeros and both end within the window's 57 sure bits and the
+    // payload.
+    bool read_code_pair(int k, int e, int32_t &code, int32_t &escape)
+    {
+        if (position > load_limit || static_cast<unsigned>(e) > VLC2D_MAX_ORDER)
+            return false;
+        // Leading zeros counted up to 16, so that every shift stays defined.
+        auto zeros = [](uint64_t x) { return __builtin_clzll(x | (uint64_t{1} << 47)); };
+        const uint64_t w = window();
+        const int len = 2 * zeros(w) + 1 + k;
+        const uint32_t c = static_cast<uint32_t>(w >> (64 - len)) - (1u << k);
+        const uint64_t v = w << len;
+        const int escape_len = 2 * zeros(v) + 1 + e;
+        const bool is_escape = c >= VLC2D_CODES;
+        const int total = is_escape ? len + escape_len : len;
+        if ((w < (uint64_t{1} << 48)) | (is_escape & (v < (uint64_t{1} << 48))) | (total > 57) |
+            (position + total > length))
+            return false;
+        code = static_cast<int32_t>(c);
+        escape = static_cast<int32_t>((v >> (64 - escape_len)) - (uint64_t{1} << e));
+        position += total;
+        return true;
+    }
 };
 
 // Two words: the positions as the expansion walks them, the last word first. A step of 64
@@ -203,35 +229,38 @@ int read_block(decoder_ctx *ctx, const vlc2d_table *t, int escape_order, int32_t
                 continue;
             }
         }
-        const int32_t code = r.read_code<true>(t->order);
-        if (code < 0) {
+        int32_t code, esc = 0;
+        if (!r.read_code_pair(t->order, escape_order, code, esc)) {
+            code = r.read_code<true>(t->order);
+            if (code < 0) {
+                r.sync();
+                return -8;
+            }
+            if (code >= VLC2D_CODES && ((code - VLC2D_CODES) >> 1) < max_advance) {
+                esc = r.read_code(escape_order);
+                if (esc < 0) {
+                    r.sync();
+                    return -8;
+                }
+            }
+        }
+        // A table entry or an escape: both are worked out and one is picked, since which of
+        // them comes is data.
+        const bool escape = code >= VLC2D_CODES;
+        const int32_t escape_advance = escape ? ((code - VLC2D_CODES) >> 1) + 1 : 1;
+        if (escape_advance > max_advance) {
             r.sync();
+            std::printf("run %d is too large\n", escape_advance);
             return -8;
         }
-        int32_t level, advance;
-        if (code < VLC2D_CODES) {
-            const vlc2d_entry &e = t->entries[code];
-            if (e.level == 0)
-                break;
-            level = e.level;
-            advance = e.advance;
-            t += e.step;
-        } else {
-            advance = ((code - VLC2D_CODES) >> 1) + 1;
-            if (advance > max_advance) {
-                r.sync();
-                std::printf("run %d is too large\n", advance);
-                return -8;
-            }
-            const int32_t esc = r.read_code(escape_order);
-            if (esc < 0) {
-                r.sync();
-                return -8;
-            }
-            const int64_t magnitude = static_cast<int64_t>(esc) + t->ref_level[advance - 1];
-            t += t->escape_step[magnitude < VLC2D_ESCAPE_STEPS - 1 ? magnitude : VLC2D_ESCAPE_STEPS - 1];
-            level = static_cast<int32_t>(code & 1 ? -magnitude : magnitude);
-        }
+        const vlc2d_entry &e = t->entries[escape ? 0 : code];
+        if (!escape && e.level == 0)
+            break;
+        const int64_t magnitude = static_cast<int64_t>(esc) + t->ref_level[escape_advance - 1];
+        const int32_t level = escape ? static_cast<int32_t>(code & 1 ? -magnitude : magnitude) : e.level;
+        const int32_t advance = escape ? escape_advance : e.advance;
+        t += escape ? t->escape_step[magnitude < VLC2D_ESCAPE_STEPS - 1 ? magnitude : VLC2D_ESCAPE_STEPS - 1]
+                    : e.step;
         pairs[n++] = static_cast<uint32_t>(advance) | (static_cast<uint32_t>(level) << 16);
         if (r.exhausted) {
             r.sync();
