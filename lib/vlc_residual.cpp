@@ -244,23 +244,22 @@ int read_block(decoder_ctx *ctx, const vlc2d_table *t, int escape_order, int32_t
                 }
             }
         }
-        // A table entry or an escape: both are worked out and one is picked, since which of
-        // them comes is data.
-        const bool escape = code >= VLC2D_CODES;
-        const int32_t escape_advance = escape ? ((code - VLC2D_CODES) >> 1) + 1 : 1;
-        if (escape_advance > max_advance) {
+        if (code >= VLC2D_CODES + 2 * max_advance) {
             r.sync();
-            std::printf("run %d is too large\n", escape_advance);
+            std::printf("run %d is too large\n", ((code - VLC2D_CODES) >> 1) + 1);
             return -8;
         }
-        const vlc2d_entry &e = t->entries[escape ? 0 : code];
-        if (!escape && e.level == 0)
+        // Table entries and escapes alike from the entry table; an escape's level and table
+        // move are worked out for every entry and masked in, since which of them comes is data.
+        const vlc2d_entry e = t->entries[code];
+        if (e.advance == 0)
             break;
-        const int64_t magnitude = static_cast<int64_t>(esc) + t->ref_level[escape_advance - 1];
-        const int32_t level = escape ? static_cast<int32_t>(code & 1 ? -magnitude : magnitude) : e.level;
-        const int32_t advance = escape ? escape_advance : e.advance;
-        t += escape ? t->escape_step[magnitude < VLC2D_ESCAPE_STEPS - 1 ? magnitude : VLC2D_ESCAPE_STEPS - 1]
-                    : e.step;
+        const int64_t magnitude = static_cast<int64_t>(esc) + t->ref_level[e.advance];
+        const int32_t escaped = static_cast<int32_t>(e.level * magnitude);
+        const int32_t level = e.level ^ ((e.level ^ escaped) & e.escape);
+        const int32_t advance = e.advance;
+        t += e.step + (t->escape_step[magnitude < VLC2D_ESCAPE_STEPS - 1 ? magnitude : VLC2D_ESCAPE_STEPS - 1] &
+                       e.escape);
         pairs[n++] = static_cast<uint32_t>(advance) | (static_cast<uint32_t>(level) << 16);
         if (r.exhausted) {
             r.sync();
