@@ -311,9 +311,9 @@ int vlc_read_chroma_coefs(decoder_ctx *ctx)
     layer_ctx &layer = ctx->layer[ctx->cur_layer];
     const int32_t qp = chroma_qp(ctx, ctx->mb_qp);
     const int32_t cs = layer.chroma_stride;
-    for (int bit = 4; bit < 8; ++bit) {
-        if (!(ctx->mb.cbp & (1 << bit)))
-            continue;
+    // Only the set bits are visited: which are set is data.
+    for (uint32_t bits = ctx->mb.cbp & 0xF0; bits != 0; bits &= bits - 1) {
+        const int bit = __builtin_ctz(bits);
         uint8_t *dst = layer.mb_plane[1 + (bit & 1)] + (bit >= 6 ? 8 * cs : 0);
         if (vlc_read_coefs(ctx, vlc2d_chroma_tables, 0, qp, dst, cs) != 0)
             return -8;
@@ -377,9 +377,10 @@ int read_b_residual(decoder_ctx *ctx)
                 aec_read_coefs(ctx, qp, layer.mb_plane[1 + (bit & 1)] + (bit >= 6 ? 8 * cs : 0), cs, 0);
         return 0;
     }
-    for (int i = 0; i < 4; ++i)
-        if ((mb.cbp & (1 << i)) &&
-            vlc_read_coefs(ctx, vlc2d_inter_tables, 0, ctx->mb_qp, layer.mb_plane[0] + layer.blk_offset[i], ls) != 0)
+    for (uint32_t bits = mb.cbp & 15; bits != 0; bits &= bits - 1) {
+        const int i = __builtin_ctz(bits);
+        if (vlc_read_coefs(ctx, vlc2d_inter_tables, 0, ctx->mb_qp, layer.mb_plane[0] + layer.blk_offset[i], ls) != 0)
             return -8;
+    }
     return vlc_read_chroma_coefs(ctx) ? -8 : 0;
 }
