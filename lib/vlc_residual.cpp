@@ -27,41 +27,6 @@ __attribute__((noinline)) int32_t read_code_slow(bit_reader *br, int k)
     return u;
 }
 
-// Code number and length of every k-th order Exp-Golomb code (k = 0..VLC2D_MAX_ORDER) that
-// fits in the next SHORT_CODE_BITS bits, by those bits; length 0 where the code is longer.
-constexpr int SHORT_CODE_BITS = 10;
-
-struct short_code {
-    uint8_t code;
-    uint8_t length;
-};
-
-struct short_code_tables {
-    short_code t[VLC2D_MAX_ORDER + 1][1 << SHORT_CODE_BITS];
-};
-
-constexpr short_code_tables make_short_codes()
-{
-    short_code_tables s{};
-    for (int k = 0; k <= VLC2D_MAX_ORDER; ++k)
-        for (int p = 0; p < (1 << SHORT_CODE_BITS); ++p) {
-            int z = 0;
-            while (z < SHORT_CODE_BITS && !(p & (1 << (SHORT_CODE_BITS - 1 - z))))
-                ++z;
-            const int prefix = 2 * z + 1;
-            if (prefix + k > SHORT_CODE_BITS)
-                continue;
-            const int u = (p >> (SHORT_CODE_BITS - prefix)) - 1;
-            const int suffix = (p >> (SHORT_CODE_BITS - prefix - k)) & ((1 << k) - 1);
-            s.t[k][p] = short_code{static_cast<uint8_t>((u << k) + suffix), static_cast<uint8_t>(prefix + k)};
-        }
-    return s;
-}
-
-constexpr short_code_tables short_codes = make_short_codes();
-static_assert(short_codes.t[3][(1 << SHORT_CODE_BITS) - 1].code == 7 && short_codes.t[0][1].length == 0,
-              "short codes");
-
 // As read_code_slow; a short prefix and its suffix come from one window when both lie in its
 // 25 sure bits.
 __attribute__((noinline)) int32_t read_code_long(bit_reader *br, int k)
@@ -113,38 +78,32 @@ struct block_reader {
             br->data = br->end;
     }
 
-    // The next 64 bits; position <= load_limit.
-    uint64_t window() const
+    // The 64 bits at a position <= load_limit.
+    uint64_t window_at(int32_t at) const
     {
         uint64_t w;
-        std::memcpy(&w, base + (position >> 3), 8);
+        std::memcpy(&w, base + (at >> 3), 8);
 #if __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
         w = __builtin_bswap64(w);
 #endif
-        return w << (position & 7);
+        return w << (at & 7);
     }
 
+    uint64_t window() const { return window_at(position); }
+
     // As read_code_slow. A code of order k <= VLC2D_MAX_ORDER with z <= 15 leading zeros that
-    // ends within the payload comes from one 64-bit window (at least 57 sure bits): a short
-    // one from short_codes, a longer one as its 2z + 1 + k bits read as a number, which are
-    // the code number plus 2^k. The others go to read_code_long.
+    // ends within the payload comes from one 64-bit window (at least 57 sure bits): its
+    // 2z + 1 + k bits read as a number are the code number plus 2^k. The others go to
+    // read_code_long.
     template <bool order_checked = false>
     __attribute__((always_inline)) int32_t read_code(int k)
     {
         if (position <= load_limit && (order_checked || static_cast<unsigned>(k) <= VLC2D_MAX_ORDER)) {
             const uint64_t w = window();
-            const short_code c = short_codes.t[k][w >> (64 - SHORT_CODE_BITS)];
-            if (c.length != 0) {
-                if (position + c.length <= length) {
-                    position += c.length;
-                    return c.code;
-                }
-            } else if (w >= (uint64_t{1} << 48)) {
-                const int len = 2 * __builtin_clzll(w) + 1 + k;
-                if (position + len <= length) {
-                    position += len;
-                    return static_cast<int32_t>((w >> (64 - len)) - (uint64_t{1} << k));
-                }
+            const int len = 2 * __builtin_clzll(w | 1) + 1 + k;
+            if (w >= (uint64_t{1} << 48) && position + len <= length) {
+                position += len;
+                return static_cast<int32_t>((w >> (64 - len)) - (uint64_t{1} << k));
             }
         }
         sync();
@@ -154,6 +113,32 @@ struct block_reader {
         if (exhausted)
             load_limit = direct_limit = -1;
         return code;
+    }
+
+    // A residual code of order k and, when it is an escape (VLC2D_CODES or above), the escape's
+    // level code of order e behind it, both from one window: false, having read nothing, unless
+    // each has z <= 15 leading zeros and both end within the window's 57 sure bits and the
+    // payload.
+    bool read_code_pair(int k, int e, int32_t &code, int32_t &escape)
+    {
+        if (position > load_limit || static_cast<unsigned>(e) > VLC2D_MAX_ORDER)
+            return false;
+        // Leading zeros counted up to 16, so that every shift stays defined.
+        auto zeros = [](uint64_t x) { return __builtin_clzll(x | (uint64_t{1} << 47)); };
+        const uint64_t w = window();
+        const int len = 2 * zeros(w) + 1 + k;
+        const uint32_t c = static_cast<uint32_t>(w >> (64 - len)) - (1u << k);
+        const uint64_t v = w << len;
+        const int escape_len = 2 * zeros(v) + 1 + e;
+        const bool is_escape = c >= VLC2D_CODES;
+        const int total = is_escape ? len + escape_len : len;
+        if ((w < (uint64_t{1} << 48)) | (is_escape & (v < (uint64_t{1} << 48))) | (total > 57) |
+            (position + total > length))
+            return false;
+        code = static_cast<int32_t>(c);
+        escape = static_cast<int32_t>((v >> (64 - escape_len)) - (uint64_t{1} << e));
+        position += total;
+        return true;
     }
 };
 
@@ -170,10 +155,12 @@ void idct8x8_two(decoder_ctx *ctx, uint8_t *dst, int32_t stride, int32_t scan)
         idct8x8_pair_funcs[ctx->bit_depth - 8](dst, mb.coef, i0, i1, stride);
 }
 
-// The expansion and the transform of a block's count words.
+// The expansion and the transform of a block's count words; none leave the prediction as it is.
 __attribute__((always_inline)) inline void block_add(decoder_ctx *ctx, int32_t qp, int32_t count, uint8_t *dst,
                                                      int32_t stride, bool small)
 {
+    if (count == 0)
+        return;
     mb_work &mb = ctx->mb;
     const int32_t scan = ctx->pic_structure != -1 ? 1 : 0;
     const int size = small ? COEF_4X4 : COEF_8X8;
@@ -199,30 +186,31 @@ int read_block(decoder_ctx *ctx, const vlc2d_table *t, int escape_order, int32_t
     int n = 0;
     while (n < max_pairs) {
         // Short codes other than escapes straight from the table's direct entries while their
-        // window lies in the payload; the loop holds its state in locals.
+        // window lies in the payload; the loop holds its state in locals. The next entry is
+        // found from this code's window shifted past the code (at least 49 sure bits left)
+        // while the window at the next position loads, so the loads do not chain.
         {
-            const uint8_t *base = r.base;
             const int32_t limit = r.direct_limit;
             int32_t position = r.position;
             bool end = false;
-            while (position <= limit) {
-                uint64_t w;
-                std::memcpy(&w, base + (position >> 3), 8);
-#if __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
-                w = __builtin_bswap64(w);
-#endif
-                const vlc2d_direct d = t->direct[(w << (position & 7)) >> (64 - VLC2D_DIRECT_BITS)];
-                if (d.length == 0)
-                    break;
-                position += d.length;
-                if (d.level == 0) {
-                    end = true;
-                    break;
+            if (position <= limit) {
+                uint64_t here = r.window_at(position), w = here;
+                for (;;) {
+                    const vlc2d_direct d = t->direct[w >> (64 - VLC2D_DIRECT_BITS)];
+                    if (d.length == 0)
+                        break;
+                    position += d.length;
+                    if (d.level == 0) {
+                        end = true;
+                        break;
+                    }
+                    pairs[n++] = static_cast<uint32_t>(d.advance) | (static_cast<uint32_t>(d.level) << 16);
+                    t += d.step;
+                    if (n == max_pairs || position > limit)
+                        break;
+                    w = here << d.length;
+                    here = r.window_at(position);
                 }
-                pairs[n++] = static_cast<uint32_t>(d.advance) | (static_cast<uint32_t>(d.level) << 16);
-                t += d.step;
-                if (n == max_pairs)
-                    break;
             }
             r.position = position;
             if (end || n == max_pairs)
@@ -241,37 +229,37 @@ int read_block(decoder_ctx *ctx, const vlc2d_table *t, int escape_order, int32_t
                 continue;
             }
         }
-        const int32_t code = r.read_code<true>(t->order);
-        if (code < 0) {
+        int32_t code, esc = 0;
+        if (!r.read_code_pair(t->order, escape_order, code, esc)) {
+            code = r.read_code<true>(t->order);
+            if (code < 0) {
+                r.sync();
+                return -8;
+            }
+            if (code >= VLC2D_CODES && ((code - VLC2D_CODES) >> 1) < max_advance) {
+                esc = r.read_code(escape_order);
+                if (esc < 0) {
+                    r.sync();
+                    return -8;
+                }
+            }
+        }
+        if (code >= VLC2D_CODES + 2 * max_advance) {
             r.sync();
+            std::printf("run %d is too large\n", ((code - VLC2D_CODES) >> 1) + 1);
             return -8;
         }
-        int32_t level, advance;
-        if (code < VLC2D_CODES) {
-            const vlc2d_entry &e = t->entries[code];
-            if (e.level == 0)
-                break;
-            level = e.level;
-            advance = e.advance;
-            t += e.step;
-        } else {
-            advance = ((code - VLC2D_CODES) >> 1) + 1;
-            if (advance > max_advance) {
-                r.sync();
-                std::printf("run %d is too large\n", advance);
-                return -8;
-            }
-            const int32_t esc = r.read_code(escape_order);
-            if (esc < 0) {
-                r.sync();
-                return -8;
-            }
-            const int64_t magnitude =
-                static_cast<int64_t>(esc) + (advance > t->max_advance ? 1 : t->ref_level[advance - 1]);
-            while (magnitude > t->threshold)
-                ++t;
-            level = static_cast<int32_t>(code & 1 ? -magnitude : magnitude);
-        }
+        // Table entries and escapes alike from the entry table; an escape's level and table
+        // move are worked out for every entry and masked in, since which of them comes is data.
+        const vlc2d_entry e = t->entries[code];
+        if (e.advance == 0)
+            break;
+        const int64_t magnitude = static_cast<int64_t>(esc) + t->ref_level[e.advance];
+        const int32_t escaped = static_cast<int32_t>(e.level * magnitude);
+        const int32_t level = e.level ^ ((e.level ^ escaped) & e.escape);
+        const int32_t advance = e.advance;
+        t += e.step + (t->escape_step[magnitude < VLC2D_ESCAPE_STEPS - 1 ? magnitude : VLC2D_ESCAPE_STEPS - 1] &
+                       e.escape);
         pairs[n++] = static_cast<uint32_t>(advance) | (static_cast<uint32_t>(level) << 16);
         if (r.exhausted) {
             r.sync();
@@ -323,9 +311,9 @@ int vlc_read_chroma_coefs(decoder_ctx *ctx)
     layer_ctx &layer = ctx->layer[ctx->cur_layer];
     const int32_t qp = chroma_qp(ctx, ctx->mb_qp);
     const int32_t cs = layer.chroma_stride;
-    for (int bit = 4; bit < 8; ++bit) {
-        if (!(ctx->mb.cbp & (1 << bit)))
-            continue;
+    // Only the set bits are visited: which are set is data.
+    for (uint32_t bits = ctx->mb.cbp & 0xF0; bits != 0; bits &= bits - 1) {
+        const int bit = __builtin_ctz(bits);
         uint8_t *dst = layer.mb_plane[1 + (bit & 1)] + (bit >= 6 ? 8 * cs : 0);
         if (vlc_read_coefs(ctx, vlc2d_chroma_tables, 0, qp, dst, cs) != 0)
             return -8;
@@ -389,9 +377,10 @@ int read_b_residual(decoder_ctx *ctx)
                 aec_read_coefs(ctx, qp, layer.mb_plane[1 + (bit & 1)] + (bit >= 6 ? 8 * cs : 0), cs, 0);
         return 0;
     }
-    for (int i = 0; i < 4; ++i)
-        if ((mb.cbp & (1 << i)) &&
-            vlc_read_coefs(ctx, vlc2d_inter_tables, 0, ctx->mb_qp, layer.mb_plane[0] + layer.blk_offset[i], ls) != 0)
+    for (uint32_t bits = mb.cbp & 15; bits != 0; bits &= bits - 1) {
+        const int i = __builtin_ctz(bits);
+        if (vlc_read_coefs(ctx, vlc2d_inter_tables, 0, ctx->mb_qp, layer.mb_plane[0] + layer.blk_offset[i], ls) != 0)
             return -8;
+    }
     return vlc_read_chroma_coefs(ctx) ? -8 : 0;
 }

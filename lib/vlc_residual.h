@@ -14,7 +14,8 @@ int vlc_read_coefs2(decoder_ctx *ctx, const vlc2d_table *tables, int escape_orde
                     int32_t stride);
 
 // Expands the macroblock's count run/level words (mb.pairs) at qp into mb.coef and adds their
-// inverse transform to dst: blocks with one or two coefficients through the sparse kernels.
+// inverse transform to dst: blocks with one or two coefficients through the sparse kernels,
+// blocks with none not at all.
 void residual_block_add(decoder_ctx *ctx, int32_t qp, int32_t count, uint8_t *dst, int32_t stride, bool small);
 
 // The chroma blocks of the current macroblock whose cbp bits 4..7 are set: 0 or -8.

@@ -31,10 +31,15 @@ constexpr vlc2d_set<N> build_set(const vlc2d_row (&rows)[N])
         vlc2d_table &t = set.t[i];
         t.order = r.order;
         t.threshold = r.threshold;
-        t.max_advance = r.max_advance;
-        for (int a = 0; a < VLC2D_MAX_REF_LEVELS; ++a)
-            t.ref_level[a] = r.ref_level[a];
-        t.entries[r.eob_code] = vlc2d_entry{0, 0, 0};
+        for (int a = 1; a <= VLC2D_MAX_ADVANCE; ++a)
+            t.ref_level[a] = static_cast<int8_t>(a <= r.max_advance ? r.ref_level[a - 1] : 1);
+        for (int m = 0; m < VLC2D_ESCAPE_STEPS; ++m) {
+            int step = 0;
+            while (i + step < N - 1 && rows[i + step].threshold < m)
+                ++step;
+            t.escape_step[m] = static_cast<int8_t>(step);
+        }
+        t.entries[r.eob_code] = vlc2d_entry{0, 0, 0, 0};
         int code = 0;
         for (int p = 0; p < 29; ++p) {
             const int level = r.pairs[p][0];
@@ -45,10 +50,13 @@ constexpr vlc2d_set<N> build_set(const vlc2d_row (&rows)[N])
                 if (code == r.eob_code)
                     ++code;
                 t.entries[code] = vlc2d_entry{static_cast<int8_t>(sign ? -level : level), r.pairs[p][1],
-                                              static_cast<int8_t>(step)};
+                                              static_cast<int8_t>(step), 0};
                 ++code;
             }
         }
+        for (int c = VLC2D_CODES; c < VLC2D_CODES + VLC2D_ESCAPE_CODES; ++c)
+            t.entries[c] = vlc2d_entry{static_cast<int8_t>(c & 1 ? -1 : 1),
+                                       static_cast<int8_t>(((c - VLC2D_CODES) >> 1) + 1), 0, -1};
         for (int p = 0; p < (1 << VLC2D_DIRECT_BITS); ++p) {
             int z = 0;
             while (z < VLC2D_DIRECT_BITS && !(p & (1 << (VLC2D_DIRECT_BITS - 1 - z))))
@@ -157,6 +165,15 @@ constexpr bool orders_within(const vlc2d_set<N> &set)
     return true;
 }
 static_assert(orders_within(intra_set) && orders_within(inter_set) && orders_within(chroma_set), "table orders");
+
+// An escape's level above the last entry of escape_step moves on to the set's last table.
+template <int N>
+constexpr bool escape_steps_cover(const vlc2d_row (&rows)[N])
+{
+    return rows[N - 2].threshold < VLC2D_ESCAPE_STEPS - 1;
+}
+static_assert(escape_steps_cover(intra_rows) && escape_steps_cover(inter_rows) && escape_steps_cover(chroma_rows),
+              "escape steps");
 
 } // namespace
 
