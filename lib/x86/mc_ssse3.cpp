@@ -435,6 +435,72 @@ void chroma_mc(uint8_t *dst, const uint8_t *src, int32_t stride, int32_t h, int3
         });
 }
 
+// The (s, s + 1) byte pairs of a W-wide row from its W + 1 samples and no more: two loads one
+// sample apart. Width 4 fills the low half.
+template <int W>
+inline __m128i exact_pairs(const uint8_t *p)
+{
+    return W == 8 ? _mm_unpacklo_epi8(load8(p), load8(p + 1)) : _mm_unpacklo_epi8(load_u32(p), load_u32(p + 1));
+}
+
+// Bilinear chroma of a W-wide block in both planes with one weighing per row: width 8 takes
+// the two planes' rows into one pack, width 4 one vector of pairs for both.
+template <int W, bool AVG>
+void chroma_mc_cbcr(uint8_t *dst_cb, uint8_t *dst_cr, const uint8_t *src_cb, const uint8_t *src_cr, int32_t stride,
+                    int32_t h, int32_t x, int32_t y)
+{
+    if (h <= 0)
+        return;
+    const ptrdiff_t s = stride;
+    if ((x | y) == 0) {
+        for (int32_t j = 0; j < h; j++, dst_cb += s, dst_cr += s, src_cb += s, src_cr += s) {
+            if constexpr (W == 8) {
+                store8<AVG>(dst_cb, load8(src_cb));
+                store8<AVG>(dst_cr, load8(src_cr));
+            } else {
+                store4<AVG>(dst_cb, load_u32(src_cb));
+                store4<AVG>(dst_cr, load_u32(src_cr));
+            }
+        }
+        return;
+    }
+    const __m128i upper_w = byte_pair((8 - x) * (8 - y), x * (8 - y));
+    const __m128i lower_w = byte_pair((8 - x) * y, x * y);
+    // At most 64 * 255: no overflow.
+    auto weigh = [upper_w, lower_w](__m128i a, __m128i b) {
+        const __m128i sum = _mm_add_epi16(_mm_maddubs_epi16(a, upper_w), _mm_maddubs_epi16(b, lower_w));
+        return _mm_srai_epi16(_mm_add_epi16(sum, _mm_set1_epi16(32)), 6);
+    };
+    if constexpr (W == 8) {
+        __m128i cb = exact_pairs<8>(src_cb), cr = exact_pairs<8>(src_cr);
+        for (int32_t j = 0; j < h; j++, dst_cb += s, dst_cr += s) {
+            src_cb += s;
+            src_cr += s;
+            const __m128i next_cb = exact_pairs<8>(src_cb), next_cr = exact_pairs<8>(src_cr);
+            const __m128i out = _mm_packus_epi16(weigh(cb, next_cb), weigh(cr, next_cr));
+            store8<AVG>(dst_cb, out);
+            store8<AVG>(dst_cr, _mm_unpackhi_epi64(out, out));
+            cb = next_cb;
+            cr = next_cr;
+        }
+    } else {
+        auto pairs = [](const uint8_t *p_cb, const uint8_t *p_cr) {
+            return _mm_unpacklo_epi64(exact_pairs<4>(p_cb), exact_pairs<4>(p_cr));
+        };
+        __m128i cur = pairs(src_cb, src_cr);
+        for (int32_t j = 0; j < h; j++, dst_cb += s, dst_cr += s) {
+            src_cb += s;
+            src_cr += s;
+            const __m128i next = pairs(src_cb, src_cr);
+            const __m128i words = weigh(cur, next);
+            const __m128i out = _mm_packus_epi16(words, words);
+            store4<AVG>(dst_cb, out);
+            store4<AVG>(dst_cr, _mm_srli_si128(out, 4));
+            cur = next;
+        }
+    }
+}
+
 inline int load_u16(const uint8_t *p)
 {
     uint16_t v;
@@ -599,4 +665,29 @@ void chroma_mc2_put_ssse3(uint8_t *dst, const uint8_t *src, int32_t stride, int3
 void chroma_mc2_avg_ssse3(uint8_t *dst, const uint8_t *src, int32_t stride, int32_t h, int32_t x, int32_t y)
 {
     chroma_mc_w2<true>(dst, src, stride, h, x, y);
+}
+
+// Chroma, both planes.
+void chroma_mc8_cbcr_put_ssse3(uint8_t *dst_cb, uint8_t *dst_cr, const uint8_t *src_cb, const uint8_t *src_cr,
+                               int32_t stride, int32_t h, int32_t x, int32_t y)
+{
+    chroma_mc_cbcr<8, false>(dst_cb, dst_cr, src_cb, src_cr, stride, h, x, y);
+}
+
+void chroma_mc4_cbcr_put_ssse3(uint8_t *dst_cb, uint8_t *dst_cr, const uint8_t *src_cb, const uint8_t *src_cr,
+                               int32_t stride, int32_t h, int32_t x, int32_t y)
+{
+    chroma_mc_cbcr<4, false>(dst_cb, dst_cr, src_cb, src_cr, stride, h, x, y);
+}
+
+void chroma_mc8_cbcr_avg_ssse3(uint8_t *dst_cb, uint8_t *dst_cr, const uint8_t *src_cb, const uint8_t *src_cr,
+                               int32_t stride, int32_t h, int32_t x, int32_t y)
+{
+    chroma_mc_cbcr<8, true>(dst_cb, dst_cr, src_cb, src_cr, stride, h, x, y);
+}
+
+void chroma_mc4_cbcr_avg_ssse3(uint8_t *dst_cb, uint8_t *dst_cr, const uint8_t *src_cb, const uint8_t *src_cr,
+                               int32_t stride, int32_t h, int32_t x, int32_t y)
+{
+    chroma_mc_cbcr<4, true>(dst_cb, dst_cr, src_cb, src_cr, stride, h, x, y);
 }
