@@ -89,32 +89,42 @@ inline void predict_block(const mc_setup &s, const frame_buf *ref, int n, uint8_
     return !chroma || (ref->plane[1] && ref->plane[2] && ref->stride[1] == cs && ref->stride[2] == cs);
 }
 
+// One list-0 prediction of an N x N block (16 or 8) of an 8-bit 4:2:0 picture, at quarter-
+// sample position (qx, qy) of a reference that fits, when its reference windows (luma six-tap
+// and bilinear chroma) lie inside the w x h picture: two kernel calls. False, with nothing
+// written, for any other case.
+template <int N>
+bool predict_inside(const frame_buf *ref, uint8_t *const dst[3], int64_t qx, int64_t qy, int32_t w, int32_t h,
+                    int32_t ls, int32_t cs)
+{
+    const int64_t ix = qx >> 2, iy = qy >> 2;
+    // Luma reads columns ix - 2 .. ix + N + 2 and rows iy - 2 .. iy + N + 2; chroma columns
+    // ix / 2 .. ix / 2 + N / 2 of rows iy / 2 .. iy / 2 + N / 2. The plane sizes are even.
+    if (ix < 3 || iy < 3 || ix + N + 3 > w || iy + N + 3 > h)
+        return false;
+    constexpr int luma_size = N == 16 ? LUMA_MC_16X16 : LUMA_MC_8X8;
+    constexpr int chroma_width = N == 16 ? CHROMA_CBCR_W8 : CHROMA_CBCR_W4;
+    luma_mc_put_funcs[MC_ROW_8BIT][luma_size][(qx & 3) + 4 * (qy & 3)](dst[0], ref->plane[0] + ix + iy * ls, ls);
+    const int64_t off = (qx >> 3) + (qy >> 3) * cs;
+    const int32_t fx = static_cast<int32_t>(qx & 7), fy = static_cast<int32_t>(qy & 7);
+    chroma_mc_cbcr_put_funcs[MC_ROW_8BIT][chroma_width](dst[1], dst[2], ref->plane[1] + off, ref->plane[2] + off, cs,
+                                                        N / 2, fx, fy);
+    return true;
+}
+
 // The common macroblock: one list-0 vector for all of an 8-bit 4:2:0 macroblock whose
-// reference windows (luma six-tap and bilinear chroma) lie inside the picture: two
-// kernel calls. False, with nothing written, for any other case.
+// reference windows lie inside the picture.
 bool predict_whole_inside(const decoder_ctx *ctx, const layer_ctx &layer, const int16_t *e)
 {
     const int32_t r = e[MV_REF_IDX];
     if (r < 0 || r >= 2)
         return false;
-    const int64_t qx = 64 * int64_t(layer.mb_x) + e[MV_X], qy = 64 * int64_t(layer.mb_y) + e[MV_Y];
-    const int64_t ix = qx >> 2, iy = qy >> 2;
-    // Luma reads columns ix - 2 .. ix + 18 and rows iy - 2 .. iy + 18; chroma reads columns
-    // ix / 2 .. ix / 2 + 8 of rows iy / 2 .. iy / 2 + 8. The plane sizes are even.
-    const int32_t w = 16 * ctx->mb_width, h = 16 * ctx->mb_height;
-    if (ix < 3 || iy < 3 || ix + 19 > w || iy + 19 > h)
-        return false;
     const frame_buf *ref = r == 0 ? layer.ref0 : layer.ref1;
     const int32_t ls = layer.luma_stride, cs = layer.chroma_stride;
     if (!reference_fits(ref, layer.cur, ls, cs, true))
         return false;
-    luma_mc_put_funcs[MC_ROW_8BIT][LUMA_MC_16X16][(qx & 3) + 4 * (qy & 3)](layer.mb_plane[0],
-                                                                         ref->plane[0] + ix + iy * ls, ls);
-    const int64_t off = (qx >> 3) + (qy >> 3) * cs;
-    const int32_t fx = static_cast<int32_t>(qx & 7), fy = static_cast<int32_t>(qy & 7);
-    chroma_mc_cbcr_put_funcs[MC_ROW_8BIT][CHROMA_CBCR_W8](layer.mb_plane[1], layer.mb_plane[2], ref->plane[1] + off,
-                                                          ref->plane[2] + off, cs, 8, fx, fy);
-    return true;
+    const int64_t qx = 64 * int64_t(layer.mb_x) + e[MV_X], qy = 64 * int64_t(layer.mb_y) + e[MV_Y];
+    return predict_inside<16>(ref, layer.mb_plane, qx, qy, 16 * ctx->mb_width, 16 * ctx->mb_height, ls, cs);
 }
 
 // Any macroblock: the list-0 and list-1 predictions of each 16x16 or 8x8 block.
@@ -145,6 +155,8 @@ bool predict_whole_inside(const decoder_ctx *ctx, const layer_ctx &layer, const 
     };
 
     const int row = ctx->bit_depth - 8;
+    // List-0 blocks of 8-bit 4:2:0 pictures take the short way when they lie inside.
+    const bool common = row == MC_ROW_8BIT && ctx->chroma_format == 1;
     const mc_kernels put = kernels_of(luma_mc_put_funcs, chroma_mc_cbcr_put_funcs, row, whole);
     const int n = whole ? 16 : 8;
     const int blocks = whole ? 1 : 4;
@@ -164,8 +176,15 @@ bool predict_whole_inside(const decoder_ctx *ctx, const layer_ctx &layer, const 
                                  s.chroma ? layer.mb_plane[1] + coff : nullptr,
                                  s.chroma ? layer.mb_plane[2] + coff : nullptr};
         const int64_t qx0 = qx_mb + 4 * bx, qy0 = qy_mb + 4 * by;
-        if (r0 >= 0)
-            predict_block(s, refs[r0], n, dst, qx0 + e0[MV_X], qy0 + e0[MV_Y], put);
+        if (r0 >= 0) {
+            const int64_t qx = qx0 + e0[MV_X], qy = qy0 + e0[MV_Y];
+            const bool inside =
+                common && !has1 &&
+                (whole ? predict_inside<16>(refs[r0], dst, qx, qy, s.plane_w, s.plane_h, s.ls, s.cs)
+                       : predict_inside<8>(refs[r0], dst, qx, qy, s.plane_w, s.plane_h, s.ls, s.cs));
+            if (!inside)
+                predict_block(s, refs[r0], n, dst, qx, qy, put);
+        }
         if (has1) {
             const mc_kernels second =
                 r0 >= 0 ? kernels_of(luma_mc_avg_funcs, chroma_mc_cbcr_avg_funcs, row, whole) : put;
