@@ -86,40 +86,68 @@ inline __m128i widen(__m128i a)
     return interleave<HI>(a, _mm_setzero_si128());
 }
 
-// Tap inputs: t[k] holds in byte lane x the k-th sample the filter reads for output x.
+// Tap inputs of eight outputs: pairs<K>() the byte pairs (K-th, K + 1-th sample the filter
+// reads) of each output, widened<K>() the K-th sample as 16-bit lanes.
+
+// Vertical filters: t[k] holds in byte lane x the k-th sample of output x (HI: lanes 8..15).
+template <bool HI>
+struct RowTaps {
+    const __m128i *t;
+    template <int K>
+    __m128i pairs() const { return interleave<HI>(t[K], t[K + 1]); }
+    template <int K>
+    __m128i widened() const { return widen<HI>(t[K]); }
+};
+
+// Horizontal filters: one 16-byte load starting at the first tap, shuffled into place.
+struct LoadTaps {
+    __m128i row;
+    template <int K>
+    __m128i pairs() const
+    {
+        return _mm_shuffle_epi8(row, _mm_setr_epi8(K, K + 1, K + 1, K + 2, K + 2, K + 3, K + 3, K + 4, K + 4, K + 5,
+                                                   K + 5, K + 6, K + 6, K + 7, K + 7, K + 8));
+    }
+    template <int K>
+    __m128i widened() const
+    {
+        return _mm_shuffle_epi8(row, _mm_setr_epi8(K, -1, K + 1, -1, K + 2, -1, K + 3, -1, K + 4, -1, K + 5, -1,
+                                                   K + 6, -1, K + 7, -1));
+    }
+};
 
 // Unrounded HALF sum of eight outputs, -510 .. 2550.
-template <bool HI>
-inline __m128i half_sum(const __m128i *t)
+template <typename Taps>
+inline __m128i half_sum(const Taps &t)
 {
-    const __m128i a = _mm_maddubs_epi16(interleave<HI>(t[0], t[1]), byte_pair(-1, 5));
-    const __m128i b = _mm_maddubs_epi16(interleave<HI>(t[2], t[3]), byte_pair(5, -1));
+    const __m128i a = _mm_maddubs_epi16(t.template pairs<0>(), byte_pair(-1, 5));
+    const __m128i b = _mm_maddubs_epi16(t.template pairs<2>(), byte_pair(5, -1));
     return _mm_add_epi16(a, b);
 }
 
 // The Q1 or Q3 sum of eight outputs as two exact 16-bit parts: `big` holds the 96 tap, its
 // neighbour and the odd single tap (-765 .. 24480), `small` the other two taps (-1785 .. 10710).
-template <Filter F, bool HI>
-inline void quarter_parts(const __m128i *t, __m128i &big, __m128i &small)
+template <Filter F, typename Taps>
+inline void quarter_parts(const Taps &t, __m128i &big, __m128i &small)
 {
     if constexpr (F == Filter::Q1) {
-        big = _mm_sub_epi16(_mm_maddubs_epi16(interleave<HI>(t[1], t[2]), byte_pair(-2, 96)), widen<HI>(t[0]));
-        small = _mm_maddubs_epi16(interleave<HI>(t[3], t[4]), byte_pair(42, -7));
+        big = _mm_sub_epi16(_mm_maddubs_epi16(t.template pairs<1>(), byte_pair(-2, 96)), t.template widened<0>());
+        small = _mm_maddubs_epi16(t.template pairs<3>(), byte_pair(42, -7));
     } else {
-        big = _mm_sub_epi16(_mm_maddubs_epi16(interleave<HI>(t[2], t[3]), byte_pair(96, -2)), widen<HI>(t[4]));
-        small = _mm_maddubs_epi16(interleave<HI>(t[0], t[1]), byte_pair(-7, 42));
+        big = _mm_sub_epi16(_mm_maddubs_epi16(t.template pairs<2>(), byte_pair(96, -2)), t.template widened<4>());
+        small = _mm_maddubs_epi16(t.template pairs<0>(), byte_pair(-7, 42));
     }
 }
 
 // Rounded one-stage prediction of eight outputs, 16-bit, before the clip of the final pack.
-template <Filter F, bool HI>
-inline __m128i one_stage(const __m128i *t)
+template <Filter F, typename Taps>
+inline __m128i one_stage(const Taps &t)
 {
     if constexpr (F == Filter::HALF) {
-        return _mm_srai_epi16(_mm_add_epi16(half_sum<HI>(t), _mm_set1_epi16(4)), 3);
+        return _mm_srai_epi16(_mm_add_epi16(half_sum(t), _mm_set1_epi16(4)), 3);
     } else {
         __m128i big, small;
-        quarter_parts<F, HI>(t, big, small);
+        quarter_parts<F>(t, big, small);
         // big + 64 stays below 24545; only the last, saturating, addition can overflow, and
         // then the exact value is at least 256 while 32767 >> 7 gives 255.
         const __m128i sum = _mm_adds_epi16(_mm_add_epi16(big, _mm_set1_epi16(64)), small);
@@ -143,22 +171,11 @@ constexpr Filter filter_of(int fraction)
     return fraction == 1 ? Filter::Q1 : fraction == 2 ? Filter::HALF : Filter::Q3;
 }
 
-// The tap inputs of eight horizontal outputs from one 16-byte load starting at the first tap.
-inline void horizontal_taps(__m128i row, __m128i *t)
-{
-    t[0] = row;
-    t[1] = _mm_srli_si128(row, 1);
-    t[2] = _mm_srli_si128(row, 2);
-    t[3] = _mm_srli_si128(row, 3);
-    t[4] = _mm_srli_si128(row, 4);
-}
-
+// Eight horizontal outputs from one 16-byte load starting at the first tap.
 template <Filter F>
 inline __m128i horizontal(__m128i row)
 {
-    __m128i t[5];
-    horizontal_taps(row, t);
-    return one_stage<F, false>(t);
+    return one_stage<F>(LoadTaps{row});
 }
 
 // Full-sample position: copy or average.
@@ -199,9 +216,9 @@ void luma_vertical(uint8_t *dst, const uint8_t *src, ptrdiff_t s)
         t[k] = load(p);
     for (int y = 0; y < N; y++, p += s, dst += s) {
         t[taps - 1] = load(p);
-        const __m128i left = one_stage<F, false>(t);
+        const __m128i left = one_stage<F>(RowTaps<false>{t});
         if constexpr (N == 16)
-            store16<AVG>(dst, _mm_packus_epi16(left, one_stage<F, true>(t)));
+            store16<AVG>(dst, _mm_packus_epi16(left, one_stage<F>(RowTaps<true>{t})));
         else
             store8<AVG>(dst, _mm_packus_epi16(left, left));
         for (int k = 0; k + 1 < taps; k++)
@@ -252,10 +269,8 @@ void centre_strip(uint8_t *dst, const uint8_t *src, ptrdiff_t s)
     const uint8_t *p = src - 1 + first_tap(VF) * s;
     __m128i raw[5] = {}, h[5] = {};
     auto filter_row = [&raw, &h](int k, const uint8_t *q) {
-        __m128i t[5];
         raw[k] = load16(q);
-        horizontal_taps(raw[k], t);
-        h[k] = half_sum<false>(t);
+        h[k] = half_sum(LoadTaps{raw[k]});
     };
     for (int k = 0; k < taps - 1; k++, p += s)
         filter_row(k, p);
@@ -297,9 +312,8 @@ struct WideRow {
 template <Filter HF>
 inline WideRow quarter_row(const uint8_t *p)
 {
-    __m128i t[5], big, small;
-    horizontal_taps(load16(p), t);
-    quarter_parts<HF, false>(t, big, small);
+    __m128i big, small;
+    quarter_parts<HF>(LoadTaps{load16(p)}, big, small);
     const __m128i ones = _mm_set1_epi16(1);
     return {_mm_madd_epi16(_mm_unpacklo_epi16(big, small), ones),
             _mm_madd_epi16(_mm_unpackhi_epi16(big, small), ones)};
