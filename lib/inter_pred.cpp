@@ -43,8 +43,8 @@ mc_kernels kernels_of(luma_mc_fn const (*luma)[N_LUMA_MC_SIZES][N_LUMA_MC_POSITI
 }
 
 // One list's prediction of a 16x16 (n 16) or 8x8 (n 8) block whose luma origin lies at
-// quarter-sample position (qx, qy) of the reference. The reference window is copied with its
-// borders repeated only when it reaches outside the picture.
+// quarter-sample position (qx, qy) of the reference. The reference window, n + 5 samples
+// square, is copied with its borders repeated only when it reaches outside the picture.
 inline void predict_block(const mc_setup &s, const frame_buf *ref, int n, uint8_t *const dst[3], int64_t qx,
                           int64_t qy, const mc_kernels &k)
 {
@@ -53,8 +53,8 @@ inline void predict_block(const mc_setup &s, const frame_buf *ref, int n, uint8_
     // fractional axis.
     const int64_t mx = (qx & 3) ? 3 : 0, my = (qy & 3) ? 3 : 0;
     const uint8_t *src = sample_at(ref->plane[0], ix, iy, s.ls, s.hbd);
-    if (ix < mx || iy < my || ix + 16 > s.plane_w - mx || iy + 16 > s.plane_h - my) {
-        s.pad(s.scratch, sample_at(ref->plane[0], ix - 2, iy - 2, s.ls, s.hbd), s.ls, s.ls, 21, 21,
+    if (ix < mx || iy < my || ix + n > s.plane_w - mx || iy + n > s.plane_h - my) {
+        s.pad(s.scratch, sample_at(ref->plane[0], ix - 2, iy - 2, s.ls, s.hbd), s.ls, s.ls, n + 5, n + 5,
               static_cast<int32_t>(ix - 2), static_cast<int32_t>(iy - 2), s.plane_w, s.plane_h);
         src = s.scratch + (2 << s.hbd) + 2 * s.ls;
     }
