@@ -231,43 +231,49 @@ inline __m128i times5_epi16(__m128i v)
     return _mm_add_epi16(_mm_slli_epi16(v, 2), v);
 }
 
-inline __m128i times5_epi32(__m128i v)
+// Eight 32-bit lanes in two vectors (outputs 0..3 and 4..7), or the 16-bit pairs from which
+// PMADDWD forms them.
+struct Wide {
+    __m128i lo, hi;
+};
+
+// Rows a and b of 16-bit values interleaved: the (a, b) pair of each output.
+inline Wide word_pairs(__m128i a, __m128i b)
 {
-    return _mm_add_epi32(_mm_slli_epi32(v, 2), v);
+    return {_mm_unpacklo_epi16(a, b), _mm_unpackhi_epi16(a, b)};
 }
 
-// Eight 32-bit sums, packed to bytes after (+512) >> 10.
-inline __m128i round10_pack(__m128i lo, __m128i hi)
+// wa a + wb b of each output of word_pairs(a, b).
+inline Wide weigh(const Wide &pairs, int wa, int wb)
 {
-    const __m128i r = _mm_set1_epi32(512);
-    lo = _mm_srai_epi32(_mm_add_epi32(lo, r), 10);
-    hi = _mm_srai_epi32(_mm_add_epi32(hi, r), 10);
+    const __m128i w = word_pair(wa, wb);
+    return {_mm_madd_epi16(pairs.lo, w), _mm_madd_epi16(pairs.hi, w)};
+}
+
+inline Wide operator+(const Wide &a, const Wide &b)
+{
+    return {_mm_add_epi32(a.lo, b.lo), _mm_add_epi32(a.hi, b.hi)};
+}
+
+// Eight 32-bit sums, packed to bytes after (sum + bias) >> 10.
+inline __m128i round10_pack(const Wide &sum, int bias)
+{
+    const __m128i r = _mm_set1_epi32(bias);
+    const __m128i lo = _mm_srai_epi32(_mm_add_epi32(sum.lo, r), 10);
+    const __m128i hi = _mm_srai_epi32(_mm_add_epi32(sum.hi, r), 10);
     const __m128i words = _mm_packs_epi32(lo, hi);
     return _mm_packus_epi16(words, words);
 }
 
-// Q1 (or Q3) of five 16-bit rows h[0..4] in 32-bit lanes, four outputs (HI: the other four).
-template <Filter VF, bool HI>
-inline __m128i quarter_of_rows(const __m128i *h)
-{
-    auto pairs = [](__m128i a, __m128i b) { return HI ? _mm_unpackhi_epi16(a, b) : _mm_unpacklo_epi16(a, b); };
-    constexpr int w0 = VF == Filter::Q1 ? -1 : -7, w1 = VF == Filter::Q1 ? -2 : 42;
-    constexpr int w2 = 96, w3 = VF == Filter::Q1 ? 42 : -2, w4 = VF == Filter::Q1 ? -7 : -1;
-    const __m128i a = _mm_madd_epi16(pairs(h[0], h[1]), word_pair(w0, w1));
-    const __m128i b = _mm_madd_epi16(pairs(h[2], h[3]), word_pair(w2, w3));
-    const __m128i c = _mm_madd_epi16(pairs(h[4], h[4]), word_pair(w4, 0));
-    return _mm_add_epi32(_mm_add_epi32(a, b), c);
-}
-
-// Positions filtered horizontally with HALF first, one strip of 8 columns: (2,2) and the
-// diagonals vertically with HALF, (2,1) with Q1 and (2,3) with Q3. DIAG adds the full sample
-// EX columns right of and EY rows below the output before the single rounding.
-template <Filter VF, bool DIAG, int EX, int EY, bool AVG, int ROWS>
+// Positions filtered with HALF both ways, one strip of 8 columns: (2,2) and the diagonals.
+// DIAG adds the full sample EX columns right of and EY rows below the output before the
+// single rounding.
+template <bool DIAG, int EX, int EY, bool AVG, int ROWS>
 void centre_strip(uint8_t *dst, const uint8_t *src, ptrdiff_t s)
 {
-    constexpr int taps = tap_count(VF);
-    const uint8_t *p = src - 1 + first_tap(VF) * s;
-    __m128i raw[5] = {}, h[5] = {};
+    constexpr int taps = tap_count(Filter::HALF);
+    const uint8_t *p = src - 1 + first_tap(Filter::HALF) * s;
+    __m128i raw[4] = {}, h[4] = {};
     auto filter_row = [&raw, &h](int k, const uint8_t *q) {
         raw[k] = load16(q);
         h[k] = half_sum(LoadTaps{raw[k]});
@@ -278,25 +284,19 @@ void centre_strip(uint8_t *dst, const uint8_t *src, ptrdiff_t s)
 #pragma GCC unroll 16
     for (int y = 0; y < ROWS; y++, p += s, dst += s) {
         filter_row(taps - 1, p);
-        __m128i out;
-        if constexpr (VF == Filter::HALF) {
-            // 5 (h1 + h2) - (h0 + h3): -10200 .. 26520, exact.
-            const __m128i v = _mm_sub_epi16(times5_epi16(_mm_add_epi16(h[1], h[2])), _mm_add_epi16(h[0], h[3]));
-            __m128i words;
-            if constexpr (DIAG) {
-                // The raw rows start one column left of the block; row 1 is the output row.
-                const __m128i full = widen<false>(_mm_srli_si128(raw[1 + EY], 1 + EX));
-                // Saturates only where the exact sum is past 32767, which clips to 255 too.
-                const __m128i sum = _mm_adds_epi16(_mm_add_epi16(v, _mm_set1_epi16(64)), _mm_slli_epi16(full, 6));
-                words = _mm_srai_epi16(sum, 7);
-            } else {
-                words = _mm_srai_epi16(_mm_add_epi16(v, _mm_set1_epi16(32)), 6);
-            }
-            out = _mm_packus_epi16(words, words);
+        // 5 (h1 + h2) - (h0 + h3): -10200 .. 26520, exact.
+        const __m128i v = _mm_sub_epi16(times5_epi16(_mm_add_epi16(h[1], h[2])), _mm_add_epi16(h[0], h[3]));
+        __m128i words;
+        if constexpr (DIAG) {
+            // The raw rows start one column left of the block; row 1 is the output row.
+            const __m128i full = LoadTaps{raw[1 + EY]}.widened<1 + EX>();
+            // Saturates only where the exact sum is past 32767, which clips to 255 too.
+            const __m128i sum = _mm_adds_epi16(_mm_add_epi16(v, _mm_set1_epi16(64)), _mm_slli_epi16(full, 6));
+            words = _mm_srai_epi16(sum, 7);
         } else {
-            out = round10_pack(quarter_of_rows<VF, false>(h), quarter_of_rows<VF, true>(h));
+            words = _mm_srai_epi16(_mm_add_epi16(v, _mm_set1_epi16(32)), 6);
         }
-        store8<AVG>(dst, out);
+        store8<AVG>(dst, _mm_packus_epi16(words, words));
         for (int k = 0; k + 1 < taps; k++) {
             raw[k] = raw[k + 1];
             h[k] = h[k + 1];
@@ -304,38 +304,63 @@ void centre_strip(uint8_t *dst, const uint8_t *src, ptrdiff_t s)
     }
 }
 
-// One row of Q1 or Q3 sums (up to 35190) as 32-bit lanes.
-struct WideRow {
-    __m128i lo, hi;
-};
-
-template <Filter HF>
-inline WideRow quarter_row(const uint8_t *p)
+// Positions (2,1) and (2,3), one strip of 8 columns: HALF across into exact 16-bit rows, Q1
+// or Q3 down in 32 bits. (Keeping each interleaved pair of rows for the later output rows it
+// serves spills registers: the rows are interleaved anew for each output row.)
+template <Filter VF, bool AVG, int ROWS>
+void half_quarter_strip(uint8_t *dst, const uint8_t *src, ptrdiff_t s)
 {
-    __m128i big, small;
-    quarter_parts<HF>(LoadTaps{load16(p)}, big, small);
-    const __m128i ones = _mm_set1_epi16(1);
-    return {_mm_madd_epi16(_mm_unpacklo_epi16(big, small), ones),
-            _mm_madd_epi16(_mm_unpackhi_epi16(big, small), ones)};
+    constexpr int w0 = VF == Filter::Q1 ? -1 : -7, w1 = VF == Filter::Q1 ? -2 : 42;
+    constexpr int w2 = 96, w3 = VF == Filter::Q1 ? 42 : -2, w4 = VF == Filter::Q1 ? -7 : -1;
+    auto row = [](const uint8_t *q) { return half_sum(LoadTaps{load16(q)}); };
+    const uint8_t *p = src - 1 + first_tap(VF) * s;
+    __m128i h[5];
+    for (int k = 0; k < 4; k++, p += s)
+        h[k] = row(p);
+#pragma GCC unroll 16
+    for (int y = 0; y < ROWS; y++, p += s, dst += s) {
+        h[4] = row(p);
+        const Wide sum = weigh(word_pairs(h[0], h[1]), w0, w1) + weigh(word_pairs(h[2], h[3]), w2, w3) +
+                         weigh(word_pairs(h[4], h[4]), w4, 0);
+        store8<AVG>(dst, round10_pack(sum, 512));
+        for (int k = 0; k < 4; k++)
+            h[k] = h[k + 1];
+    }
 }
 
-// Positions (1,2) and (3,2), one strip of 8 columns: Q1 or Q3 across, HALF down, in 32 bits.
+// Positions (1,2) and (3,2), one strip of 8 columns: Q1 or Q3 across, HALF down in 32 bits.
+// A row's Q sum (-2550 .. 35190) is kept as the exact 16-bit q - 16384; the HALF taps add up
+// to 8, so the vertical sum lacks 8 * 16384, which the rounding adds back. pairs[k]
+// interleaves rows k and k + 1 of the four the filter reads.
 template <Filter HF, bool AVG, int ROWS>
 void quarter_half_strip(uint8_t *dst, const uint8_t *src, ptrdiff_t s)
 {
+    constexpr int bias = 16384;
+    auto row = [](const uint8_t *q) {
+        __m128i big, small;
+        quarter_parts<HF>(LoadTaps{load16(q)}, big, small);
+        // Wrapping 16-bit arithmetic, exact since the result lies in range.
+        return _mm_add_epi16(_mm_sub_epi16(big, _mm_set1_epi16(bias)), small);
+    };
     const uint8_t *p = src + first_tap(HF) - s;
-    WideRow q[4];
-    for (int k = 0; k < 3; k++, p += s)
-        q[k] = quarter_row<HF>(p);
+    __m128i last = row(p);
+    Wide pairs[3];
+    for (int k = 0; k < 2; k++) {
+        p += s;
+        const __m128i next = row(p);
+        pairs[k] = word_pairs(last, next);
+        last = next;
+    }
 #pragma GCC unroll 16
-    for (int y = 0; y < ROWS; y++, p += s, dst += s) {
-        q[3] = quarter_row<HF>(p);
-        const __m128i lo = _mm_sub_epi32(times5_epi32(_mm_add_epi32(q[1].lo, q[2].lo)), _mm_add_epi32(q[0].lo, q[3].lo));
-        const __m128i hi = _mm_sub_epi32(times5_epi32(_mm_add_epi32(q[1].hi, q[2].hi)), _mm_add_epi32(q[0].hi, q[3].hi));
-        store8<AVG>(dst, round10_pack(lo, hi));
-        q[0] = q[1];
-        q[1] = q[2];
-        q[2] = q[3];
+    for (int y = 0; y < ROWS; y++, dst += s) {
+        p += s;
+        const __m128i next = row(p);
+        pairs[2] = word_pairs(last, next);
+        last = next;
+        const Wide sum = weigh(pairs[0], -1, 5) + weigh(pairs[2], 5, -1);
+        store8<AVG>(dst, round10_pack(sum, 512 + 8 * bias));
+        pairs[0] = pairs[1];
+        pairs[1] = pairs[2];
     }
 }
 
@@ -360,10 +385,12 @@ void luma_mc(uint8_t *dst, const uint8_t *src, int32_t stride)
         luma_vertical<filter_of(DY), N, AVG>(dst, src, s);
     else if constexpr (DY == 2 && DX != 2)
         strips<N>(quarter_half_strip<filter_of(DX), AVG, N>, dst, src, s);
+    else if constexpr (DX == 2 && DY != 2)
+        strips<N>(half_quarter_strip<filter_of(DY), AVG, N>, dst, src, s);
     else if constexpr (DX == 2)
-        strips<N>(centre_strip<filter_of(DY), false, 0, 0, AVG, N>, dst, src, s);
+        strips<N>(centre_strip<false, 0, 0, AVG, N>, dst, src, s);
     else
-        strips<N>(centre_strip<Filter::HALF, true, DX == 3, DY == 3, AVG, N>, dst, src, s);
+        strips<N>(centre_strip<true, DX == 3, DY == 3, AVG, N>, dst, src, s);
 }
 
 inline __m128i load_u32(const uint8_t *p)
