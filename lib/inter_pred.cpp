@@ -127,16 +127,19 @@ bool predict_whole_inside(const decoder_ctx *ctx, const layer_ctx &layer, const 
     return predict_inside<16>(ref, layer.mb_plane, qx, qy, 16 * ctx->mb_width, 16 * ctx->mb_height, ls, cs);
 }
 
-// Any macroblock: the list-0 and list-1 predictions of each 16x16 or 8x8 block.
+// Any macroblock: the list-0 and list-1 predictions of each 16x16 or 8x8 block. COMMON: an
+// 8-bit 4:2:0 picture, whose sample layout the compiler then folds into the block offsets;
+// list-0 blocks of those take the short way when they lie inside.
+template <bool COMMON>
 [[gnu::noinline]] int predict_blocks(decoder_ctx *ctx, bool whole)
 {
     layer_ctx &layer = ctx->layer[ctx->cur_layer];
     const mb_work &mb = ctx->mb;
     mc_setup s;
     s.scratch = ctx->pad_block_buf;
-    s.hbd = ctx->bit_depth > 8 ? 1 : 0;
-    s.c422 = ctx->chroma_format == 2 ? 1 : 0;
-    s.chroma = ctx->chroma_format >= 1;
+    s.hbd = COMMON ? 0 : ctx->bit_depth > 8 ? 1 : 0;
+    s.c422 = COMMON ? 0 : ctx->chroma_format == 2 ? 1 : 0;
+    s.chroma = COMMON || ctx->chroma_format >= 1;
     s.ls = layer.luma_stride;
     s.cs = layer.chroma_stride;
     s.plane_w = 16 * ctx->mb_width;
@@ -154,9 +157,7 @@ bool predict_whole_inside(const decoder_ctx *ctx, const layer_ctx &layer, const 
         return fits[r] != 0;
     };
 
-    const int row = ctx->bit_depth - 8;
-    // List-0 blocks of 8-bit 4:2:0 pictures take the short way when they lie inside.
-    const bool common = row == MC_ROW_8BIT && ctx->chroma_format == 1;
+    const int row = COMMON ? MC_ROW_8BIT : ctx->bit_depth - 8;
     const mc_kernels put = kernels_of(luma_mc_put_funcs, chroma_mc_cbcr_put_funcs, row, whole);
     const int n = whole ? 16 : 8;
     const int blocks = whole ? 1 : 4;
@@ -179,7 +180,7 @@ bool predict_whole_inside(const decoder_ctx *ctx, const layer_ctx &layer, const 
         if (r0 >= 0) {
             const int64_t qx = qx0 + e0[MV_X], qy = qy0 + e0[MV_Y];
             const bool inside =
-                common && !has1 &&
+                COMMON && !has1 &&
                 (whole ? predict_inside<16>(refs[r0], dst, qx, qy, s.plane_w, s.plane_h, s.ls, s.cs)
                        : predict_inside<8>(refs[r0], dst, qx, qy, s.plane_w, s.plane_h, s.ls, s.cs));
             if (!inside)
@@ -201,8 +202,10 @@ int inter_pred_mb(decoder_ctx *ctx, int32_t kind)
     if (!ctx->pad_block_buf)
         return -2;
     const bool whole = mc_shape_table[kind >= 0 && kind < 31 ? kind : 0] == 0;
-    if (whole && ctx->bit_depth == 8 && ctx->chroma_format == 1 && ctx->mb.mv_cache[17][MV_REF_IDX] < 0 &&
+    if (ctx->bit_depth != 8 || ctx->chroma_format != 1)
+        return predict_blocks<false>(ctx, whole);
+    if (whole && ctx->mb.mv_cache[17][MV_REF_IDX] < 0 &&
         predict_whole_inside(ctx, ctx->layer[ctx->cur_layer], ctx->mb.mv_cache[5]))
         return 0;
-    return predict_blocks(ctx, whole);
+    return predict_blocks<true>(ctx, whole);
 }
