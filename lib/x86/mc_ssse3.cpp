@@ -244,7 +244,7 @@ inline Wide word_pairs(__m128i a, __m128i b)
 }
 
 // wa a + wb b of each output of word_pairs(a, b).
-inline Wide weigh(const Wide &pairs, int wa, int wb)
+inline Wide weigh_pairs(const Wide &pairs, int wa, int wb)
 {
     const __m128i w = word_pair(wa, wb);
     return {_mm_madd_epi16(pairs.lo, w), _mm_madd_epi16(pairs.hi, w)};
@@ -320,8 +320,8 @@ void half_quarter_strip(uint8_t *dst, const uint8_t *src, ptrdiff_t s)
 #pragma GCC unroll 16
     for (int y = 0; y < ROWS; y++, p += s, dst += s) {
         h[4] = row(p);
-        const Wide sum = weigh(word_pairs(h[0], h[1]), w0, w1) + weigh(word_pairs(h[2], h[3]), w2, w3) +
-                         weigh(word_pairs(h[4], h[4]), w4, 0);
+        const Wide sum = weigh_pairs(word_pairs(h[0], h[1]), w0, w1) + weigh_pairs(word_pairs(h[2], h[3]), w2, w3) +
+                         weigh_pairs(word_pairs(h[4], h[4]), w4, 0);
         store8<AVG>(dst, round10_pack(sum, 512));
         for (int k = 0; k < 4; k++)
             h[k] = h[k + 1];
@@ -357,7 +357,7 @@ void quarter_half_strip(uint8_t *dst, const uint8_t *src, ptrdiff_t s)
         const __m128i next = row(p);
         pairs[2] = word_pairs(last, next);
         last = next;
-        const Wide sum = weigh(pairs[0], -1, 5) + weigh(pairs[2], 5, -1);
+        const Wide sum = weigh_pairs(pairs[0], -1, 5) + weigh_pairs(pairs[2], 5, -1);
         store8<AVG>(dst, round10_pack(sum, 512 + 8 * bias));
         pairs[0] = pairs[1];
         pairs[1] = pairs[2];
@@ -508,7 +508,7 @@ void chroma_mc_cbcr(uint8_t *dst_cb, uint8_t *dst_cr, const uint8_t *src_cb, con
     const __m128i upper_w = byte_pair((8 - x) * (8 - y), x * (8 - y));
     const __m128i lower_w = byte_pair((8 - x) * y, x * y);
     // At most 64 * 255: no overflow.
-    auto weigh = [upper_w, lower_w](__m128i a, __m128i b) {
+    auto bilinear = [upper_w, lower_w](__m128i a, __m128i b) {
         const __m128i sum = _mm_add_epi16(_mm_maddubs_epi16(a, upper_w), _mm_maddubs_epi16(b, lower_w));
         return _mm_srai_epi16(_mm_add_epi16(sum, _mm_set1_epi16(32)), 6);
     };
@@ -518,7 +518,7 @@ void chroma_mc_cbcr(uint8_t *dst_cb, uint8_t *dst_cr, const uint8_t *src_cb, con
             src_cb += s;
             src_cr += s;
             const __m128i next_cb = exact_pairs<8>(src_cb), next_cr = exact_pairs<8>(src_cr);
-            const __m128i out = _mm_packus_epi16(weigh(cb, next_cb), weigh(cr, next_cr));
+            const __m128i out = _mm_packus_epi16(bilinear(cb, next_cb), bilinear(cr, next_cr));
             store8<AVG>(dst_cb, out);
             store8<AVG>(dst_cr, _mm_unpackhi_epi64(out, out));
             cb = next_cb;
@@ -533,7 +533,7 @@ void chroma_mc_cbcr(uint8_t *dst_cb, uint8_t *dst_cr, const uint8_t *src_cb, con
             src_cb += s;
             src_cr += s;
             const __m128i next = pairs(src_cb, src_cr);
-            const __m128i words = weigh(cur, next);
+            const __m128i words = bilinear(cur, next);
             const __m128i out = _mm_packus_epi16(words, words);
             store4<AVG>(dst_cb, out);
             store4<AVG>(dst_cr, _mm_srli_si128(out, 4));
