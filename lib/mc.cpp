@@ -513,6 +513,53 @@ void chroma_mc_avg1(uint8_t *dst, const uint8_t *src, int32_t stride, int32_t h,
     mc::chroma_mc<uint8_t, 1, mc::AVG>(dst, src, stride, h, x, y);
 }
 
+// Both chroma planes of a block.
+void chroma_mc_put8_cbcr(uint8_t *dst_cb, uint8_t *dst_cr, const uint8_t *src_cb, const uint8_t *src_cr,
+                         int32_t stride, int32_t h, int32_t x, int32_t y)
+{
+    MC_CHECK_OR_RETURN(x<8 && y<8 && x>=0 && y>=0);
+    mc::chroma_mc_cbcr<uint8_t, 8, mc::PUT>(dst_cb, dst_cr, src_cb, src_cr, stride, h, x, y);
+}
+
+void chroma_mc_put4_cbcr(uint8_t *dst_cb, uint8_t *dst_cr, const uint8_t *src_cb, const uint8_t *src_cr,
+                         int32_t stride, int32_t h, int32_t x, int32_t y)
+{
+    MC_CHECK_OR_RETURN(x<8 && y<8 && x>=0 && y>=0);
+    mc::chroma_mc_cbcr<uint8_t, 4, mc::PUT>(dst_cb, dst_cr, src_cb, src_cr, stride, h, x, y);
+}
+
+void chroma_mc_avg8_cbcr(uint8_t *dst_cb, uint8_t *dst_cr, const uint8_t *src_cb, const uint8_t *src_cr,
+                         int32_t stride, int32_t h, int32_t x, int32_t y)
+{
+    MC_CHECK_OR_RETURN(x<8 && y<8 && x>=0 && y>=0);
+    mc::chroma_mc_cbcr<uint8_t, 8, mc::AVG>(dst_cb, dst_cr, src_cb, src_cr, stride, h, x, y);
+}
+
+void chroma_mc_avg4_cbcr(uint8_t *dst_cb, uint8_t *dst_cr, const uint8_t *src_cb, const uint8_t *src_cr,
+                         int32_t stride, int32_t h, int32_t x, int32_t y)
+{
+    MC_CHECK_OR_RETURN(x<8 && y<8 && x>=0 && y>=0);
+    mc::chroma_mc_cbcr<uint8_t, 4, mc::AVG>(dst_cb, dst_cr, src_cb, src_cr, stride, h, x, y);
+}
+
+// Copies n bytes; the short rows of a reference window as two overlapping fixed-size copies
+// each, which compile to a few moves where a library call would cost more than the copy.
+static inline void copy_row(uint8_t *dst, const uint8_t *src, size_t n)
+{
+    if (n >= 16 && n <= 32) {
+        std::memcpy(dst, src, 16);
+        std::memcpy(dst + n - 16, src + n - 16, 16);
+    } else if (n >= 8 && n < 16) {
+        std::memcpy(dst, src, 8);
+        std::memcpy(dst + n - 8, src + n - 8, 8);
+    } else if (n >= 4 && n < 8) {
+        std::memcpy(dst, src, 4);
+        std::memcpy(dst + n - 4, src + n - 4, 4);
+    } else {
+        std::memcpy(dst, src, n);
+    }
+}
+
 // Reference window padding: block sample (j, i) = plane sample (clamp(x + j, 0, width - 1),
 // clamp(y + i, 0, height - 1)). Rows of the plane are copied, the columns beyond them repeat
 // the first and last copied sample. Offsets stay 64-bit so that no position overflows.
@@ -553,7 +600,7 @@ static void pad_ref_block(uint8_t *dst, const uint8_t *src, int32_t dst_stride, 
         const int64_t r = std::min(std::max(i, start_y), end_y - 1);
         uint8_t *drow = dst + ptrdiff_t(i) * dst_stride;
         pixel *d = reinterpret_cast<pixel *>(drow);
-        std::memcpy(drow + start_x * ps, first + ptrdiff_t(r - start_y) * src_stride, w * ps);
+        copy_row(drow + start_x * ps, first + ptrdiff_t(r - start_y) * src_stride, w * ps);
         for (int64_t j = 0; j < start_x; j++)
             d[j] = d[start_x];
         for (int64_t j = end_x; j < block_w; j++)

@@ -32,6 +32,13 @@ enum ChromaMcWidth {
     N_CHROMA_MC_WIDTHS
 };
 
+// Widths of the chroma kernels that predict both chroma planes of one block.
+enum ChromaCbcrWidth {
+    CHROMA_CBCR_W8,
+    CHROMA_CBCR_W4,
+    N_CHROMA_CBCR_WIDTHS
+};
+
 enum PadRefSlot {
     PAD_REF_8BIT,
     PAD_REF_16BIT,
@@ -49,6 +56,11 @@ typedef void (*luma_mc_fn)(uint8_t *dst, const uint8_t *src, int32_t stride);
 typedef void (*chroma_mc_fn)(uint8_t *dst, const uint8_t *src, int32_t stride, int32_t h, int32_t x,
                              int32_t y);
 
+// The chroma kernel of one width on the Cb and then the Cr plane, the two sharing the stride,
+// the height and the fractions; reads what two calls of that kernel read.
+typedef void (*chroma_mc_cbcr_fn)(uint8_t *dst_cb, uint8_t *dst_cr, const uint8_t *src_cb,
+                                  const uint8_t *src_cr, int32_t stride, int32_t h, int32_t x, int32_t y);
+
 // Copies the block_w x block_h window whose top-left sample is plane sample (x, y) into dst,
 // every position outside the width x height plane replaced by the nearest border sample. src
 // is the address that plane sample (x, y) would have; only samples inside the plane are read.
@@ -60,6 +72,8 @@ extern luma_mc_fn luma_mc_put_funcs[N_MC_ROWS][N_LUMA_MC_SIZES][N_LUMA_MC_POSITI
 extern luma_mc_fn luma_mc_avg_funcs[N_MC_ROWS][N_LUMA_MC_SIZES][N_LUMA_MC_POSITIONS];
 extern chroma_mc_fn chroma_mc_put_funcs[N_MC_ROWS][N_CHROMA_MC_WIDTHS];
 extern chroma_mc_fn chroma_mc_avg_funcs[N_MC_ROWS][N_CHROMA_MC_WIDTHS];
+extern chroma_mc_cbcr_fn chroma_mc_cbcr_put_funcs[N_MC_ROWS][N_CHROMA_CBCR_WIDTHS];
+extern chroma_mc_cbcr_fn chroma_mc_cbcr_avg_funcs[N_MC_ROWS][N_CHROMA_CBCR_WIDTHS];
 extern pad_ref_fn pad_ref_block_funcs[N_PAD_REF_SLOTS];
 
 // Fills the tables above; called by the library initialisation.

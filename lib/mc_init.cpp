@@ -7,6 +7,8 @@ luma_mc_fn luma_mc_put_funcs[N_MC_ROWS][N_LUMA_MC_SIZES][N_LUMA_MC_POSITIONS];
 luma_mc_fn luma_mc_avg_funcs[N_MC_ROWS][N_LUMA_MC_SIZES][N_LUMA_MC_POSITIONS];
 chroma_mc_fn chroma_mc_put_funcs[N_MC_ROWS][N_CHROMA_MC_WIDTHS];
 chroma_mc_fn chroma_mc_avg_funcs[N_MC_ROWS][N_CHROMA_MC_WIDTHS];
+chroma_mc_cbcr_fn chroma_mc_cbcr_put_funcs[N_MC_ROWS][N_CHROMA_CBCR_WIDTHS];
+chroma_mc_cbcr_fn chroma_mc_cbcr_avg_funcs[N_MC_ROWS][N_CHROMA_CBCR_WIDTHS];
 pad_ref_fn pad_ref_block_funcs[N_PAD_REF_SLOTS];
 
 void mc_init(uint32_t cpu_flags)
@@ -167,6 +169,15 @@ void mc_init(uint32_t cpu_flags)
     chroma_mc_avg_funcs[MC_ROW_10BIT][CHROMA_MC_W2] = chroma_mc_avg2_10bit;
     chroma_mc_avg_funcs[MC_ROW_10BIT][CHROMA_MC_W1] = chroma_mc_avg1_10bit;
 
+    chroma_mc_cbcr_put_funcs[MC_ROW_8BIT][CHROMA_CBCR_W8] = chroma_mc_put8_cbcr;
+    chroma_mc_cbcr_put_funcs[MC_ROW_8BIT][CHROMA_CBCR_W4] = chroma_mc_put4_cbcr;
+    chroma_mc_cbcr_avg_funcs[MC_ROW_8BIT][CHROMA_CBCR_W8] = chroma_mc_avg8_cbcr;
+    chroma_mc_cbcr_avg_funcs[MC_ROW_8BIT][CHROMA_CBCR_W4] = chroma_mc_avg4_cbcr;
+    chroma_mc_cbcr_put_funcs[MC_ROW_10BIT][CHROMA_CBCR_W8] = chroma_mc_put8_cbcr_10bit;
+    chroma_mc_cbcr_put_funcs[MC_ROW_10BIT][CHROMA_CBCR_W4] = chroma_mc_put4_cbcr_10bit;
+    chroma_mc_cbcr_avg_funcs[MC_ROW_10BIT][CHROMA_CBCR_W8] = chroma_mc_avg8_cbcr_10bit;
+    chroma_mc_cbcr_avg_funcs[MC_ROW_10BIT][CHROMA_CBCR_W4] = chroma_mc_avg4_cbcr_10bit;
+
     pad_ref_block_funcs[PAD_REF_8BIT] = pad_ref_block_8bit;
     pad_ref_block_funcs[PAD_REF_16BIT] = pad_ref_block_10bit;
 
@@ -174,7 +185,8 @@ void mc_init(uint32_t cpu_flags)
 }
 
 // Row 0 only: every luma position of both sizes but the full-sample put, chroma widths 8, 4
-// and 2. Chroma width 1, row 2 and the padding routines keep their portable kernels.
+// and 2, both-plane chroma widths 8 and 4. Chroma width 1, row 2 and the padding routines
+// keep their portable kernels.
 void mc_init_ssse3(uint32_t cpu_flags)
 {
     if (!(cpu_flags & 0x80))
@@ -254,4 +266,9 @@ void mc_init_ssse3(uint32_t cpu_flags)
     chroma_mc_avg_funcs[MC_ROW_8BIT][CHROMA_MC_W4] = chroma_mc4_avg_ssse3;
     chroma_mc_put_funcs[MC_ROW_8BIT][CHROMA_MC_W2] = chroma_mc2_put_ssse3;
     chroma_mc_avg_funcs[MC_ROW_8BIT][CHROMA_MC_W2] = chroma_mc2_avg_ssse3;
+
+    chroma_mc_cbcr_put_funcs[MC_ROW_8BIT][CHROMA_CBCR_W8] = chroma_mc8_cbcr_put_ssse3;
+    chroma_mc_cbcr_put_funcs[MC_ROW_8BIT][CHROMA_CBCR_W4] = chroma_mc4_cbcr_put_ssse3;
+    chroma_mc_cbcr_avg_funcs[MC_ROW_8BIT][CHROMA_CBCR_W8] = chroma_mc8_cbcr_avg_ssse3;
+    chroma_mc_cbcr_avg_funcs[MC_ROW_8BIT][CHROMA_CBCR_W4] = chroma_mc4_cbcr_avg_ssse3;
 }

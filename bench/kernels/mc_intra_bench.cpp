@@ -41,6 +41,7 @@ void bench_mc(int rounds, std::mt19937 &rng)
     struct Tables {
         luma_mc_fn put[N_LUMA_MC_SIZES][N_LUMA_MC_POSITIONS], avg[N_LUMA_MC_SIZES][N_LUMA_MC_POSITIONS];
         chroma_mc_fn cput[N_CHROMA_MC_WIDTHS], cavg[N_CHROMA_MC_WIDTHS];
+        chroma_mc_cbcr_fn bput[N_CHROMA_CBCR_WIDTHS], bavg[N_CHROMA_CBCR_WIDTHS];
     } t[2];
     for (int k = 0; k < 2; ++k) {
         mc_init(k ? 0x80 : 0);
@@ -48,6 +49,8 @@ void bench_mc(int rounds, std::mt19937 &rng)
         std::memcpy(t[k].avg, luma_mc_avg_funcs[MC_ROW_8BIT], sizeof t[k].avg);
         std::memcpy(t[k].cput, chroma_mc_put_funcs[MC_ROW_8BIT], sizeof t[k].cput);
         std::memcpy(t[k].cavg, chroma_mc_avg_funcs[MC_ROW_8BIT], sizeof t[k].cavg);
+        std::memcpy(t[k].bput, chroma_mc_cbcr_put_funcs[MC_ROW_8BIT], sizeof t[k].bput);
+        std::memcpy(t[k].bavg, chroma_mc_cbcr_avg_funcs[MC_ROW_8BIT], sizeof t[k].bavg);
     }
     auto reset = [] {};
     const int sizes[N_LUMA_MC_SIZES] = {16, 8};
@@ -89,6 +92,27 @@ void bench_mc(int rounds, std::mt19937 &rng)
             const chroma_mc_fn s = avg ? t[1].cavg[w] : t[1].cput[w];
             char name[64];
             std::snprintf(name, sizeof name, "chroma mc %s %dx%d", avg ? "avg" : "put", widths[w], h);
+            report_pair(name, run(p), reinterpret_cast<const void *>(p), reinterpret_cast<const void *>(s),
+                        [&] { return run(s); });
+        }
+    // Both planes: the Cr block 20 rows below the Cb one.
+    const int cbcr_widths[N_CHROMA_CBCR_WIDTHS] = {8, 4};
+    for (int avg = 0; avg < 2; ++avg)
+        for (int w = 0; w < N_CHROMA_CBCR_WIDTHS; ++w) {
+            const int h = cbcr_widths[w];
+            auto run = [&](chroma_mc_cbcr_fn fn) {
+                return time_per_call(rounds, reset, [&, fn] {
+                    for (int b = 0; b < kBatch; ++b) {
+                        uint8_t *d = dst.data() + 2 * stride + 16 * b;
+                        const uint8_t *r = ref.data() + 2 * stride + 16 * b + 3;
+                        fn(d, d + 10 * stride, r, r + 20 * stride, stride, h, fx[b], fy[b]);
+                    }
+                });
+            };
+            const chroma_mc_cbcr_fn p = avg ? t[0].bavg[w] : t[0].bput[w];
+            const chroma_mc_cbcr_fn s = avg ? t[1].bavg[w] : t[1].bput[w];
+            char name[64];
+            std::snprintf(name, sizeof name, "chroma mc cbcr %s %dx%d", avg ? "avg" : "put", cbcr_widths[w], h);
             report_pair(name, run(p), reinterpret_cast<const void *>(p), reinterpret_cast<const void *>(s),
                         [&] { return run(s); });
         }

@@ -86,40 +86,68 @@ inline __m128i widen(__m128i a)
     return interleave<HI>(a, _mm_setzero_si128());
 }
 
-// Tap inputs: t[k] holds in byte lane x the k-th sample the filter reads for output x.
+// Tap inputs of eight outputs: pairs<K>() the byte pairs (K-th, K + 1-th sample the filter
+// reads) of each output, widened<K>() the K-th sample as 16-bit lanes.
+
+// Vertical filters: t[k] holds in byte lane x the k-th sample of output x (HI: lanes 8..15).
+template <bool HI>
+struct RowTaps {
+    const __m128i *t;
+    template <int K>
+    __m128i pairs() const { return interleave<HI>(t[K], t[K + 1]); }
+    template <int K>
+    __m128i widened() const { return widen<HI>(t[K]); }
+};
+
+// Horizontal filters: one 16-byte load starting at the first tap, shuffled into place.
+struct LoadTaps {
+    __m128i row;
+    template <int K>
+    __m128i pairs() const
+    {
+        return _mm_shuffle_epi8(row, _mm_setr_epi8(K, K + 1, K + 1, K + 2, K + 2, K + 3, K + 3, K + 4, K + 4, K + 5,
+                                                   K + 5, K + 6, K + 6, K + 7, K + 7, K + 8));
+    }
+    template <int K>
+    __m128i widened() const
+    {
+        return _mm_shuffle_epi8(row, _mm_setr_epi8(K, -1, K + 1, -1, K + 2, -1, K + 3, -1, K + 4, -1, K + 5, -1,
+                                                   K + 6, -1, K + 7, -1));
+    }
+};
 
 // Unrounded HALF sum of eight outputs, -510 .. 2550.
-template <bool HI>
-inline __m128i half_sum(const __m128i *t)
+template <typename Taps>
+inline __m128i half_sum(const Taps &t)
 {
-    const __m128i a = _mm_maddubs_epi16(interleave<HI>(t[0], t[1]), byte_pair(-1, 5));
-    const __m128i b = _mm_maddubs_epi16(interleave<HI>(t[2], t[3]), byte_pair(5, -1));
+    const __m128i a = _mm_maddubs_epi16(t.template pairs<0>(), byte_pair(-1, 5));
+    const __m128i b = _mm_maddubs_epi16(t.template pairs<2>(), byte_pair(5, -1));
     return _mm_add_epi16(a, b);
 }
 
 // The Q1 or Q3 sum of eight outputs as two exact 16-bit parts: `big` holds the 96 tap, its
 // neighbour and the odd single tap (-765 .. 24480), `small` the other two taps (-1785 .. 10710).
-template <Filter F, bool HI>
-inline void quarter_parts(const __m128i *t, __m128i &big, __m128i &small)
+template <Filter F, typename Taps>
+inline void quarter_parts(const Taps &t, __m128i &big, __m128i &small)
 {
     if constexpr (F == Filter::Q1) {
-        big = _mm_sub_epi16(_mm_maddubs_epi16(interleave<HI>(t[1], t[2]), byte_pair(-2, 96)), widen<HI>(t[0]));
-        small = _mm_maddubs_epi16(interleave<HI>(t[3], t[4]), byte_pair(42, -7));
+        big = _mm_sub_epi16(_mm_maddubs_epi16(t.template pairs<1>(), byte_pair(-2, 96)), t.template widened<0>());
+        small = _mm_maddubs_epi16(t.template pairs<3>(), byte_pair(42, -7));
     } else {
-        big = _mm_sub_epi16(_mm_maddubs_epi16(interleave<HI>(t[2], t[3]), byte_pair(96, -2)), widen<HI>(t[4]));
-        small = _mm_maddubs_epi16(interleave<HI>(t[0], t[1]), byte_pair(-7, 42));
+        big = _mm_sub_epi16(_mm_maddubs_epi16(t.template pairs<2>(), byte_pair(96, -2)), t.template widened<4>());
+        small = _mm_maddubs_epi16(t.template pairs<0>(), byte_pair(-7, 42));
     }
 }
 
 // Rounded one-stage prediction of eight outputs, 16-bit, before the clip of the final pack.
-template <Filter F, bool HI>
-inline __m128i one_stage(const __m128i *t)
+template <Filter F, typename Taps>
+inline __m128i one_stage(const Taps &t)
 {
     if constexpr (F == Filter::HALF) {
-        return _mm_srai_epi16(_mm_add_epi16(half_sum<HI>(t), _mm_set1_epi16(4)), 3);
+        return _mm_srai_epi16(_mm_add_epi16(half_sum(t), _mm_set1_epi16(4)), 3);
     } else {
         __m128i big, small;
-        quarter_parts<F, HI>(t, big, small);
+        quarter_parts<F>(t, big, small);
         // big + 64 stays below 24545; only the last, saturating, addition can overflow, and
         // then the exact value is at least 256 while 32767 >> 7 gives 255.
         const __m128i sum = _mm_adds_epi16(_mm_add_epi16(big, _mm_set1_epi16(64)), small);
@@ -143,22 +171,11 @@ constexpr Filter filter_of(int fraction)
     return fraction == 1 ? Filter::Q1 : fraction == 2 ? Filter::HALF : Filter::Q3;
 }
 
-// The tap inputs of eight horizontal outputs from one 16-byte load starting at the first tap.
-inline void horizontal_taps(__m128i row, __m128i *t)
-{
-    t[0] = row;
-    t[1] = _mm_srli_si128(row, 1);
-    t[2] = _mm_srli_si128(row, 2);
-    t[3] = _mm_srli_si128(row, 3);
-    t[4] = _mm_srli_si128(row, 4);
-}
-
+// Eight horizontal outputs from one 16-byte load starting at the first tap.
 template <Filter F>
 inline __m128i horizontal(__m128i row)
 {
-    __m128i t[5];
-    horizontal_taps(row, t);
-    return one_stage<F, false>(t);
+    return one_stage<F>(LoadTaps{row});
 }
 
 // Full-sample position: copy or average.
@@ -199,9 +216,9 @@ void luma_vertical(uint8_t *dst, const uint8_t *src, ptrdiff_t s)
         t[k] = load(p);
     for (int y = 0; y < N; y++, p += s, dst += s) {
         t[taps - 1] = load(p);
-        const __m128i left = one_stage<F, false>(t);
+        const __m128i left = one_stage<F>(RowTaps<false>{t});
         if constexpr (N == 16)
-            store16<AVG>(dst, _mm_packus_epi16(left, one_stage<F, true>(t)));
+            store16<AVG>(dst, _mm_packus_epi16(left, one_stage<F>(RowTaps<true>{t})));
         else
             store8<AVG>(dst, _mm_packus_epi16(left, left));
         for (int k = 0; k + 1 < taps; k++)
@@ -214,48 +231,52 @@ inline __m128i times5_epi16(__m128i v)
     return _mm_add_epi16(_mm_slli_epi16(v, 2), v);
 }
 
-inline __m128i times5_epi32(__m128i v)
+// Eight 32-bit lanes in two vectors (outputs 0..3 and 4..7), or the 16-bit pairs from which
+// PMADDWD forms them.
+struct Wide {
+    __m128i lo, hi;
+};
+
+// Rows a and b of 16-bit values interleaved: the (a, b) pair of each output.
+inline Wide word_pairs(__m128i a, __m128i b)
 {
-    return _mm_add_epi32(_mm_slli_epi32(v, 2), v);
+    return {_mm_unpacklo_epi16(a, b), _mm_unpackhi_epi16(a, b)};
 }
 
-// Eight 32-bit sums, packed to bytes after (+512) >> 10.
-inline __m128i round10_pack(__m128i lo, __m128i hi)
+// wa a + wb b of each output of word_pairs(a, b).
+inline Wide weigh_pairs(const Wide &pairs, int wa, int wb)
 {
-    const __m128i r = _mm_set1_epi32(512);
-    lo = _mm_srai_epi32(_mm_add_epi32(lo, r), 10);
-    hi = _mm_srai_epi32(_mm_add_epi32(hi, r), 10);
+    const __m128i w = word_pair(wa, wb);
+    return {_mm_madd_epi16(pairs.lo, w), _mm_madd_epi16(pairs.hi, w)};
+}
+
+inline Wide operator+(const Wide &a, const Wide &b)
+{
+    return {_mm_add_epi32(a.lo, b.lo), _mm_add_epi32(a.hi, b.hi)};
+}
+
+// Eight 32-bit sums, packed to bytes after (sum + bias) >> 10.
+inline __m128i round10_pack(const Wide &sum, int bias)
+{
+    const __m128i r = _mm_set1_epi32(bias);
+    const __m128i lo = _mm_srai_epi32(_mm_add_epi32(sum.lo, r), 10);
+    const __m128i hi = _mm_srai_epi32(_mm_add_epi32(sum.hi, r), 10);
     const __m128i words = _mm_packs_epi32(lo, hi);
     return _mm_packus_epi16(words, words);
 }
 
-// Q1 (or Q3) of five 16-bit rows h[0..4] in 32-bit lanes, four outputs (HI: the other four).
-template <Filter VF, bool HI>
-inline __m128i quarter_of_rows(const __m128i *h)
-{
-    auto pairs = [](__m128i a, __m128i b) { return HI ? _mm_unpackhi_epi16(a, b) : _mm_unpacklo_epi16(a, b); };
-    constexpr int w0 = VF == Filter::Q1 ? -1 : -7, w1 = VF == Filter::Q1 ? -2 : 42;
-    constexpr int w2 = 96, w3 = VF == Filter::Q1 ? 42 : -2, w4 = VF == Filter::Q1 ? -7 : -1;
-    const __m128i a = _mm_madd_epi16(pairs(h[0], h[1]), word_pair(w0, w1));
-    const __m128i b = _mm_madd_epi16(pairs(h[2], h[3]), word_pair(w2, w3));
-    const __m128i c = _mm_madd_epi16(pairs(h[4], h[4]), word_pair(w4, 0));
-    return _mm_add_epi32(_mm_add_epi32(a, b), c);
-}
-
-// Positions filtered horizontally with HALF first, one strip of 8 columns: (2,2) and the
-// diagonals vertically with HALF, (2,1) with Q1 and (2,3) with Q3. DIAG adds the full sample
-// EX columns right of and EY rows below the output before the single rounding.
-template <Filter VF, bool DIAG, int EX, int EY, bool AVG, int ROWS>
+// Positions filtered with HALF both ways, one strip of 8 columns: (2,2) and the diagonals.
+// DIAG adds the full sample EX columns right of and EY rows below the output before the
+// single rounding.
+template <bool DIAG, int EX, int EY, bool AVG, int ROWS>
 void centre_strip(uint8_t *dst, const uint8_t *src, ptrdiff_t s)
 {
-    constexpr int taps = tap_count(VF);
-    const uint8_t *p = src - 1 + first_tap(VF) * s;
-    __m128i raw[5] = {}, h[5] = {};
+    constexpr int taps = tap_count(Filter::HALF);
+    const uint8_t *p = src - 1 + first_tap(Filter::HALF) * s;
+    __m128i raw[4] = {}, h[4] = {};
     auto filter_row = [&raw, &h](int k, const uint8_t *q) {
-        __m128i t[5];
         raw[k] = load16(q);
-        horizontal_taps(raw[k], t);
-        h[k] = half_sum<false>(t);
+        h[k] = half_sum(LoadTaps{raw[k]});
     };
     for (int k = 0; k < taps - 1; k++, p += s)
         filter_row(k, p);
@@ -263,25 +284,19 @@ void centre_strip(uint8_t *dst, const uint8_t *src, ptrdiff_t s)
 #pragma GCC unroll 16
     for (int y = 0; y < ROWS; y++, p += s, dst += s) {
         filter_row(taps - 1, p);
-        __m128i out;
-        if constexpr (VF == Filter::HALF) {
-            // 5 (h1 + h2) - (h0 + h3): -10200 .. 26520, exact.
-            const __m128i v = _mm_sub_epi16(times5_epi16(_mm_add_epi16(h[1], h[2])), _mm_add_epi16(h[0], h[3]));
-            __m128i words;
-            if constexpr (DIAG) {
-                // The raw rows start one column left of the block; row 1 is the output row.
-                const __m128i full = widen<false>(_mm_srli_si128(raw[1 + EY], 1 + EX));
-                // Saturates only where the exact sum is past 32767, which clips to 255 too.
-                const __m128i sum = _mm_adds_epi16(_mm_add_epi16(v, _mm_set1_epi16(64)), _mm_slli_epi16(full, 6));
-                words = _mm_srai_epi16(sum, 7);
-            } else {
-                words = _mm_srai_epi16(_mm_add_epi16(v, _mm_set1_epi16(32)), 6);
-            }
-            out = _mm_packus_epi16(words, words);
+        // 5 (h1 + h2) - (h0 + h3): -10200 .. 26520, exact.
+        const __m128i v = _mm_sub_epi16(times5_epi16(_mm_add_epi16(h[1], h[2])), _mm_add_epi16(h[0], h[3]));
+        __m128i words;
+        if constexpr (DIAG) {
+            // The raw rows start one column left of the block; row 1 is the output row.
+            const __m128i full = LoadTaps{raw[1 + EY]}.widened<1 + EX>();
+            // Saturates only where the exact sum is past 32767, which clips to 255 too.
+            const __m128i sum = _mm_adds_epi16(_mm_add_epi16(v, _mm_set1_epi16(64)), _mm_slli_epi16(full, 6));
+            words = _mm_srai_epi16(sum, 7);
         } else {
-            out = round10_pack(quarter_of_rows<VF, false>(h), quarter_of_rows<VF, true>(h));
+            words = _mm_srai_epi16(_mm_add_epi16(v, _mm_set1_epi16(32)), 6);
         }
-        store8<AVG>(dst, out);
+        store8<AVG>(dst, _mm_packus_epi16(words, words));
         for (int k = 0; k + 1 < taps; k++) {
             raw[k] = raw[k + 1];
             h[k] = h[k + 1];
@@ -289,39 +304,63 @@ void centre_strip(uint8_t *dst, const uint8_t *src, ptrdiff_t s)
     }
 }
 
-// One row of Q1 or Q3 sums (up to 35190) as 32-bit lanes.
-struct WideRow {
-    __m128i lo, hi;
-};
-
-template <Filter HF>
-inline WideRow quarter_row(const uint8_t *p)
+// Positions (2,1) and (2,3), one strip of 8 columns: HALF across into exact 16-bit rows, Q1
+// or Q3 down in 32 bits. (Keeping each interleaved pair of rows for the later output rows it
+// serves spills registers: the rows are interleaved anew for each output row.)
+template <Filter VF, bool AVG, int ROWS>
+void half_quarter_strip(uint8_t *dst, const uint8_t *src, ptrdiff_t s)
 {
-    __m128i t[5], big, small;
-    horizontal_taps(load16(p), t);
-    quarter_parts<HF, false>(t, big, small);
-    const __m128i ones = _mm_set1_epi16(1);
-    return {_mm_madd_epi16(_mm_unpacklo_epi16(big, small), ones),
-            _mm_madd_epi16(_mm_unpackhi_epi16(big, small), ones)};
+    constexpr int w0 = VF == Filter::Q1 ? -1 : -7, w1 = VF == Filter::Q1 ? -2 : 42;
+    constexpr int w2 = 96, w3 = VF == Filter::Q1 ? 42 : -2, w4 = VF == Filter::Q1 ? -7 : -1;
+    auto row = [](const uint8_t *q) { return half_sum(LoadTaps{load16(q)}); };
+    const uint8_t *p = src - 1 + first_tap(VF) * s;
+    __m128i h[5];
+    for (int k = 0; k < 4; k++, p += s)
+        h[k] = row(p);
+#pragma GCC unroll 16
+    for (int y = 0; y < ROWS; y++, p += s, dst += s) {
+        h[4] = row(p);
+        const Wide sum = weigh_pairs(word_pairs(h[0], h[1]), w0, w1) + weigh_pairs(word_pairs(h[2], h[3]), w2, w3) +
+                         weigh_pairs(word_pairs(h[4], h[4]), w4, 0);
+        store8<AVG>(dst, round10_pack(sum, 512));
+        for (int k = 0; k < 4; k++)
+            h[k] = h[k + 1];
+    }
 }
 
-// Positions (1,2) and (3,2), one strip of 8 columns: Q1 or Q3 across, HALF down, in 32 bits.
+// Positions (1,2) and (3,2), one strip of 8 columns: Q1 or Q3 across, HALF down in 32 bits.
+// A row's Q sum (-2550 .. 35190) is kept as the exact 16-bit q - 16384; the HALF taps add up
+// to 8, so the vertical sum lacks 8 * 16384, which the rounding adds back. pairs[k]
+// interleaves rows k and k + 1 of the four the filter reads.
 template <Filter HF, bool AVG, int ROWS>
 void quarter_half_strip(uint8_t *dst, const uint8_t *src, ptrdiff_t s)
 {
+    constexpr int bias = 16384;
+    auto row = [](const uint8_t *q) {
+        __m128i big, small;
+        quarter_parts<HF>(LoadTaps{load16(q)}, big, small);
+        // Wrapping 16-bit arithmetic, exact since the result lies in range.
+        return _mm_add_epi16(_mm_sub_epi16(big, _mm_set1_epi16(bias)), small);
+    };
     const uint8_t *p = src + first_tap(HF) - s;
-    WideRow q[4];
-    for (int k = 0; k < 3; k++, p += s)
-        q[k] = quarter_row<HF>(p);
+    __m128i last = row(p);
+    Wide pairs[3];
+    for (int k = 0; k < 2; k++) {
+        p += s;
+        const __m128i next = row(p);
+        pairs[k] = word_pairs(last, next);
+        last = next;
+    }
 #pragma GCC unroll 16
-    for (int y = 0; y < ROWS; y++, p += s, dst += s) {
-        q[3] = quarter_row<HF>(p);
-        const __m128i lo = _mm_sub_epi32(times5_epi32(_mm_add_epi32(q[1].lo, q[2].lo)), _mm_add_epi32(q[0].lo, q[3].lo));
-        const __m128i hi = _mm_sub_epi32(times5_epi32(_mm_add_epi32(q[1].hi, q[2].hi)), _mm_add_epi32(q[0].hi, q[3].hi));
-        store8<AVG>(dst, round10_pack(lo, hi));
-        q[0] = q[1];
-        q[1] = q[2];
-        q[2] = q[3];
+    for (int y = 0; y < ROWS; y++, dst += s) {
+        p += s;
+        const __m128i next = row(p);
+        pairs[2] = word_pairs(last, next);
+        last = next;
+        const Wide sum = weigh_pairs(pairs[0], -1, 5) + weigh_pairs(pairs[2], 5, -1);
+        store8<AVG>(dst, round10_pack(sum, 512 + 8 * bias));
+        pairs[0] = pairs[1];
+        pairs[1] = pairs[2];
     }
 }
 
@@ -346,10 +385,12 @@ void luma_mc(uint8_t *dst, const uint8_t *src, int32_t stride)
         luma_vertical<filter_of(DY), N, AVG>(dst, src, s);
     else if constexpr (DY == 2 && DX != 2)
         strips<N>(quarter_half_strip<filter_of(DX), AVG, N>, dst, src, s);
+    else if constexpr (DX == 2 && DY != 2)
+        strips<N>(half_quarter_strip<filter_of(DY), AVG, N>, dst, src, s);
     else if constexpr (DX == 2)
-        strips<N>(centre_strip<filter_of(DY), false, 0, 0, AVG, N>, dst, src, s);
+        strips<N>(centre_strip<false, 0, 0, AVG, N>, dst, src, s);
     else
-        strips<N>(centre_strip<Filter::HALF, true, DX == 3, DY == 3, AVG, N>, dst, src, s);
+        strips<N>(centre_strip<true, DX == 3, DY == 3, AVG, N>, dst, src, s);
 }
 
 inline __m128i load_u32(const uint8_t *p)
@@ -433,6 +474,72 @@ void chroma_mc(uint8_t *dst, const uint8_t *src, int32_t stride, int32_t h, int3
         [upper_w, lower_w](__m128i a, __m128i b) {
             return _mm_add_epi16(_mm_maddubs_epi16(a, upper_w), _mm_maddubs_epi16(b, lower_w));
         });
+}
+
+// The (s, s + 1) byte pairs of a W-wide row from its W + 1 samples and no more: two loads one
+// sample apart. Width 4 fills the low half.
+template <int W>
+inline __m128i exact_pairs(const uint8_t *p)
+{
+    return W == 8 ? _mm_unpacklo_epi8(load8(p), load8(p + 1)) : _mm_unpacklo_epi8(load_u32(p), load_u32(p + 1));
+}
+
+// Bilinear chroma of a W-wide block in both planes with one weighing per row: width 8 takes
+// the two planes' rows into one pack, width 4 one vector of pairs for both.
+template <int W, bool AVG>
+void chroma_mc_cbcr(uint8_t *dst_cb, uint8_t *dst_cr, const uint8_t *src_cb, const uint8_t *src_cr, int32_t stride,
+                    int32_t h, int32_t x, int32_t y)
+{
+    if (h <= 0)
+        return;
+    const ptrdiff_t s = stride;
+    if ((x | y) == 0) {
+        for (int32_t j = 0; j < h; j++, dst_cb += s, dst_cr += s, src_cb += s, src_cr += s) {
+            if constexpr (W == 8) {
+                store8<AVG>(dst_cb, load8(src_cb));
+                store8<AVG>(dst_cr, load8(src_cr));
+            } else {
+                store4<AVG>(dst_cb, load_u32(src_cb));
+                store4<AVG>(dst_cr, load_u32(src_cr));
+            }
+        }
+        return;
+    }
+    const __m128i upper_w = byte_pair((8 - x) * (8 - y), x * (8 - y));
+    const __m128i lower_w = byte_pair((8 - x) * y, x * y);
+    // At most 64 * 255: no overflow.
+    auto bilinear = [upper_w, lower_w](__m128i a, __m128i b) {
+        const __m128i sum = _mm_add_epi16(_mm_maddubs_epi16(a, upper_w), _mm_maddubs_epi16(b, lower_w));
+        return _mm_srai_epi16(_mm_add_epi16(sum, _mm_set1_epi16(32)), 6);
+    };
+    if constexpr (W == 8) {
+        __m128i cb = exact_pairs<8>(src_cb), cr = exact_pairs<8>(src_cr);
+        for (int32_t j = 0; j < h; j++, dst_cb += s, dst_cr += s) {
+            src_cb += s;
+            src_cr += s;
+            const __m128i next_cb = exact_pairs<8>(src_cb), next_cr = exact_pairs<8>(src_cr);
+            const __m128i out = _mm_packus_epi16(bilinear(cb, next_cb), bilinear(cr, next_cr));
+            store8<AVG>(dst_cb, out);
+            store8<AVG>(dst_cr, _mm_unpackhi_epi64(out, out));
+            cb = next_cb;
+            cr = next_cr;
+        }
+    } else {
+        auto pairs = [](const uint8_t *p_cb, const uint8_t *p_cr) {
+            return _mm_unpacklo_epi64(exact_pairs<4>(p_cb), exact_pairs<4>(p_cr));
+        };
+        __m128i cur = pairs(src_cb, src_cr);
+        for (int32_t j = 0; j < h; j++, dst_cb += s, dst_cr += s) {
+            src_cb += s;
+            src_cr += s;
+            const __m128i next = pairs(src_cb, src_cr);
+            const __m128i words = bilinear(cur, next);
+            const __m128i out = _mm_packus_epi16(words, words);
+            store4<AVG>(dst_cb, out);
+            store4<AVG>(dst_cr, _mm_srli_si128(out, 4));
+            cur = next;
+        }
+    }
 }
 
 inline int load_u16(const uint8_t *p)
@@ -599,4 +706,29 @@ void chroma_mc2_put_ssse3(uint8_t *dst, const uint8_t *src, int32_t stride, int3
 void chroma_mc2_avg_ssse3(uint8_t *dst, const uint8_t *src, int32_t stride, int32_t h, int32_t x, int32_t y)
 {
     chroma_mc_w2<true>(dst, src, stride, h, x, y);
+}
+
+// Chroma, both planes.
+void chroma_mc8_cbcr_put_ssse3(uint8_t *dst_cb, uint8_t *dst_cr, const uint8_t *src_cb, const uint8_t *src_cr,
+                               int32_t stride, int32_t h, int32_t x, int32_t y)
+{
+    chroma_mc_cbcr<8, false>(dst_cb, dst_cr, src_cb, src_cr, stride, h, x, y);
+}
+
+void chroma_mc4_cbcr_put_ssse3(uint8_t *dst_cb, uint8_t *dst_cr, const uint8_t *src_cb, const uint8_t *src_cr,
+                               int32_t stride, int32_t h, int32_t x, int32_t y)
+{
+    chroma_mc_cbcr<4, false>(dst_cb, dst_cr, src_cb, src_cr, stride, h, x, y);
+}
+
+void chroma_mc8_cbcr_avg_ssse3(uint8_t *dst_cb, uint8_t *dst_cr, const uint8_t *src_cb, const uint8_t *src_cr,
+                               int32_t stride, int32_t h, int32_t x, int32_t y)
+{
+    chroma_mc_cbcr<8, true>(dst_cb, dst_cr, src_cb, src_cr, stride, h, x, y);
+}
+
+void chroma_mc4_cbcr_avg_ssse3(uint8_t *dst_cb, uint8_t *dst_cr, const uint8_t *src_cb, const uint8_t *src_cr,
+                               int32_t stride, int32_t h, int32_t x, int32_t y)
+{
+    chroma_mc_cbcr<4, true>(dst_cb, dst_cr, src_cb, src_cr, stride, h, x, y);
 }

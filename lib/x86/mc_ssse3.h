@@ -91,3 +91,14 @@ void chroma_mc2_put_ssse3(uint8_t *dst, const uint8_t *src, int32_t stride, int3
 void chroma_mc2_avg_ssse3(uint8_t *dst, const uint8_t *src, int32_t stride, int32_t h, int32_t x,
                           int32_t y);
 
+// Both chroma planes of a block, Cb then Cr: (dst_cb, dst_cr, src_cb, src_cr, stride, h, x, y).
+// Read w + 1 samples of h + 1 rows of each plane, the most the portable kernels read, and w
+// samples of h rows when x and y are 0; h <= 0 writes nothing.
+void chroma_mc8_cbcr_put_ssse3(uint8_t *dst_cb, uint8_t *dst_cr, const uint8_t *src_cb, const uint8_t *src_cr,
+                               int32_t stride, int32_t h, int32_t x, int32_t y);
+void chroma_mc4_cbcr_put_ssse3(uint8_t *dst_cb, uint8_t *dst_cr, const uint8_t *src_cb, const uint8_t *src_cr,
+                               int32_t stride, int32_t h, int32_t x, int32_t y);
+void chroma_mc8_cbcr_avg_ssse3(uint8_t *dst_cb, uint8_t *dst_cr, const uint8_t *src_cb, const uint8_t *src_cr,
+                               int32_t stride, int32_t h, int32_t x, int32_t y);
+void chroma_mc4_cbcr_avg_ssse3(uint8_t *dst_cb, uint8_t *dst_cr, const uint8_t *src_cb, const uint8_t *src_cr,
+                               int32_t stride, int32_t h, int32_t x, int32_t y);

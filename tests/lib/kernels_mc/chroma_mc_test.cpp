@@ -144,6 +144,90 @@ INSTANTIATE_TEST_SUITE_P(AllSlots, ChromaMcSlot,
                                           testing::Bool()),
                          chroma_param_name);
 
+// depth, both-plane width slot, average
+using CbcrParam = std::tuple<int, int, bool>;
+
+class ChromaMcCbcrSlot : public testing::TestWithParam<CbcrParam> {
+protected:
+    void SetUp() override { mc_init(0); }
+};
+
+// Each plane gets the bilinear formula from its own source, read no further than the w + 1
+// samples of h + 1 rows (one plane's area against the guard page at its start, the other's at
+// its end); nothing is written beside either block; a bad fraction is refused for both.
+TEST_P(ChromaMcCbcrSlot, EachPlaneMatchesFormula)
+{
+    const auto [depth, slot, avg] = GetParam();
+    const int w = slot == CHROMA_CBCR_W8 ? 8 : 4;
+    const int bytes = depth > 8 ? 2 : 1;
+    std::mt19937 rng(unsigned(depth * 100 + slot * 2 + avg));
+    const chroma_mc_cbcr_fn fn = avg ? chroma_mc_cbcr_avg_funcs[depth - 8][slot]
+                                     : chroma_mc_cbcr_put_funcs[depth - 8][slot];
+    ASSERT_NE(fn, nullptr);
+
+    for (int h : {w, 2 * w})
+        for (int fy = 0; fy < 8; fy++)
+            for (int fx = 0; fx < 8; fx++)
+                for (int trial = 0; trial < 2; trial++) {
+                    const int read_w = w + (fx ? 1 : 0), read_h = h + (fy ? 1 : 0);
+                    const ptrdiff_t stride = read_w * bytes;
+                    const GuardedRect::Placement first = trial ? GuardedRect::AT_START : GuardedRect::AT_END;
+                    const GuardedRect::Placement second = trial ? GuardedRect::AT_END : GuardedRect::AT_START;
+                    GuardedRect src_cb(read_w, read_h, stride, depth, first), src_cr(read_w, read_h, stride, depth, second);
+                    src_cb.randomise(rng, max_of(depth));
+                    src_cr.randomise(rng, max_of(depth), true);
+                    GuardedRect dst_cb(w, h, stride, depth), dst_cr(w, h, stride, depth);
+                    dst_cb.randomise(rng, max_of(depth));
+                    dst_cr.randomise(rng, max_of(depth));
+                    std::vector<int> before_cb, before_cr;
+                    for (int y = 0; y < h; y++)
+                        for (int x = 0; x < w; x++) {
+                            before_cb.push_back(dst_cb.get(x, y));
+                            before_cr.push_back(dst_cr.get(x, y));
+                        }
+
+                    fn(dst_cb.origin(), dst_cr.origin(), src_cb.origin(), src_cr.origin(), int32_t(stride), h, fx, fy);
+
+                    const struct {
+                        const char *name;
+                        const GuardedRect &src, &dst;
+                        const std::vector<int> &before;
+                    } planes[] = {{"Cb", src_cb, dst_cb, before_cb}, {"Cr", src_cr, dst_cr, before_cr}};
+                    for (const auto &p : planes) {
+                        const ref::Source s = [&p](int x, int y) { return p.src.get(x, y); };
+                        for (int y = 0; y < h; y++)
+                            for (int x = 0; x < w; x++) {
+                                const int v = ref::chroma(s, fx, fy, x, y);
+                                const int want = avg ? ref::average(p.before[size_t(y * w + x)], v) : v;
+                                ASSERT_EQ(p.dst.get(x, y), want) << p.name << ", h " << h << " fraction (" << fx
+                                                                 << ", " << fy << ") sample (" << x << ", " << y << ")";
+                            }
+                        ASSERT_TRUE(p.dst.gaps_untouched()) << p.name << " written beside the block";
+                    }
+                }
+
+    GuardedRect dst(w, 4, w * bytes, depth);
+    dst.fill(77);
+    testing::internal::CaptureStdout();
+    fn(dst.origin(), dst.origin(), nullptr, nullptr, w * bytes, 4, 8, 0);
+    EXPECT_EQ(testing::internal::GetCapturedStdout().rfind("x<8 && y<8 && x>=0 && y>=0 failed at ", 0), 0u);
+    for (int y = 0; y < 4; y++)
+        for (int x = 0; x < w; x++)
+            ASSERT_EQ(dst.get(x, y), 77) << "written with a bad fraction";
+}
+
+std::string cbcr_param_name(const testing::TestParamInfo<CbcrParam> &info)
+{
+    const auto [depth, slot, avg] = info.param;
+    return std::string(avg ? "avg" : "put") + (slot == CHROMA_CBCR_W8 ? "8" : "4") + "_" + std::to_string(depth) +
+           "bit";
+}
+
+INSTANTIATE_TEST_SUITE_P(AllSlots, ChromaMcCbcrSlot,
+                         testing::Combine(testing::Values(8, 10), testing::Range(0, int(N_CHROMA_CBCR_WIDTHS)),
+                                          testing::Bool()),
+                         cbcr_param_name);
+
 // Worked values at sample (0, 0): the two source rows of a 2 x 2 area, fractions, mode.
 struct ChromaExample {
     const char *what;

@@ -9,7 +9,7 @@
 namespace {
 
 struct Snapshot {
-    std::vector<void *> luma_put, luma_avg, chroma_put, chroma_avg, pad;
+    std::vector<void *> luma_put, luma_avg, chroma_put, chroma_avg, cbcr_put, cbcr_avg, pad;
 
     static Snapshot take()
     {
@@ -28,6 +28,12 @@ struct Snapshot {
         for (auto &row : chroma_mc_avg_funcs)
             for (auto fn : row)
                 s.chroma_avg.push_back(reinterpret_cast<void *>(fn));
+        for (auto &row : chroma_mc_cbcr_put_funcs)
+            for (auto fn : row)
+                s.cbcr_put.push_back(reinterpret_cast<void *>(fn));
+        for (auto &row : chroma_mc_cbcr_avg_funcs)
+            for (auto fn : row)
+                s.cbcr_avg.push_back(reinterpret_cast<void *>(fn));
         for (auto fn : pad_ref_block_funcs)
             s.pad.push_back(reinterpret_cast<void *>(fn));
         return s;
@@ -35,7 +41,7 @@ struct Snapshot {
     bool operator==(const Snapshot &o) const
     {
         return luma_put == o.luma_put && luma_avg == o.luma_avg && chroma_put == o.chroma_put &&
-               chroma_avg == o.chroma_avg && pad == o.pad;
+               chroma_avg == o.chroma_avg && cbcr_put == o.cbcr_put && cbcr_avg == o.cbcr_avg && pad == o.pad;
     }
 };
 
@@ -53,14 +59,18 @@ TEST(McTables, RowsEightAndTenFilledNineEmpty)
             EXPECT_EQ(chroma_mc_put_funcs[row][w] != nullptr, filled) << row << " " << w;
             EXPECT_EQ(chroma_mc_avg_funcs[row][w] != nullptr, filled) << row << " " << w;
         }
+        for (int w = 0; w < N_CHROMA_CBCR_WIDTHS; w++) {
+            EXPECT_EQ(chroma_mc_cbcr_put_funcs[row][w] != nullptr, filled) << row << " " << w;
+            EXPECT_EQ(chroma_mc_cbcr_avg_funcs[row][w] != nullptr, filled) << row << " " << w;
+        }
     }
     EXPECT_NE(pad_ref_block_funcs[PAD_REF_8BIT], nullptr);
     EXPECT_NE(pad_ref_block_funcs[PAD_REF_16BIT], nullptr);
     EXPECT_NE(pad_ref_block_funcs[PAD_REF_8BIT], pad_ref_block_funcs[PAD_REF_16BIT]);
 }
 
-// Only bit 0x80 may change anything, only in row 0 of the luma tables and chroma widths 8,
-// 4 and 2; the last installation wins.
+// Only bit 0x80 may change anything, only in row 0 of the luma tables, chroma widths 8, 4
+// and 2 and the both-plane chroma tables; the last installation wins.
 TEST(McTables, FeatureWordSelectsOnlyTheEightBitSlots)
 {
     mc_init(0);
@@ -84,6 +94,12 @@ TEST(McTables, FeatureWordSelectsOnlyTheEightBitSlots)
             const size_t i = size_t(row * N_CHROMA_MC_WIDTHS + w);
             EXPECT_EQ(simd.chroma_put[i], portable.chroma_put[i]) << row << " " << w;
             EXPECT_EQ(simd.chroma_avg[i], portable.chroma_avg[i]) << row << " " << w;
+        }
+    for (int row = MC_ROW_9BIT; row < N_MC_ROWS; row++)
+        for (int w = 0; w < N_CHROMA_CBCR_WIDTHS; w++) {
+            const size_t i = size_t(row * N_CHROMA_CBCR_WIDTHS + w);
+            EXPECT_EQ(simd.cbcr_put[i], portable.cbcr_put[i]) << row << " " << w;
+            EXPECT_EQ(simd.cbcr_avg[i], portable.cbcr_avg[i]) << row << " " << w;
         }
     EXPECT_EQ(simd.pad, portable.pad);
 

@@ -29,12 +29,23 @@ struct ChromaPair {
     chroma_mc_fn portable, simd;
 };
 
+struct CbcrPair {
+    std::string name; // e.g. put_w8_8bit
+    int width;
+    chroma_mc_cbcr_fn portable, simd;
+};
+
 inline void PrintTo(const LumaPair &k, std::ostream *os)
 {
     *os << k.name;
 }
 
 inline void PrintTo(const ChromaPair &k, std::ostream *os)
+{
+    *os << k.name;
+}
+
+inline void PrintTo(const CbcrPair &k, std::ostream *os)
 {
     *os << k.name;
 }
@@ -70,25 +81,39 @@ inline std::vector<LumaPair> differing_luma_slots()
     return pairs;
 }
 
+// The same for a chroma table pair indexed [row][width slot].
+template <typename Pair, typename Fn, size_t WIDTHS>
+std::vector<Pair> differing_width_slots(Fn (&put_table)[N_MC_ROWS][WIDTHS], Fn (&avg_table)[N_MC_ROWS][WIDTHS],
+                                        const int (&widths)[WIDTHS])
+{
+    Fn put[N_MC_ROWS][WIDTHS];
+    Fn avg[N_MC_ROWS][WIDTHS];
+    mc_init(0x80);
+    std::memcpy(put, put_table, sizeof put);
+    std::memcpy(avg, avg_table, sizeof avg);
+    mc_init(0);
+    std::vector<Pair> pairs;
+    for (int row = 0; row < N_MC_ROWS; row++)
+        for (size_t w = 0; w < WIDTHS; w++) {
+            const std::string tail = "_w" + std::to_string(widths[w]) + "_" + std::to_string(row + 8) + "bit";
+            if (put[row][w] != put_table[row][w])
+                pairs.push_back({"put" + tail, widths[w], put_table[row][w], put[row][w]});
+            if (avg[row][w] != avg_table[row][w])
+                pairs.push_back({"avg" + tail, widths[w], avg_table[row][w], avg[row][w]});
+        }
+    return pairs;
+}
+
 inline std::vector<ChromaPair> differing_chroma_slots()
 {
     static const int widths[N_CHROMA_MC_WIDTHS] = {8, 4, 2, 1};
-    chroma_mc_fn put[N_MC_ROWS][N_CHROMA_MC_WIDTHS];
-    chroma_mc_fn avg[N_MC_ROWS][N_CHROMA_MC_WIDTHS];
-    mc_init(0x80);
-    std::memcpy(put, chroma_mc_put_funcs, sizeof put);
-    std::memcpy(avg, chroma_mc_avg_funcs, sizeof avg);
-    mc_init(0);
-    std::vector<ChromaPair> pairs;
-    for (int row = 0; row < N_MC_ROWS; row++)
-        for (int w = 0; w < N_CHROMA_MC_WIDTHS; w++) {
-            const std::string tail = "_w" + std::to_string(widths[w]) + "_" + std::to_string(row + 8) + "bit";
-            if (put[row][w] != chroma_mc_put_funcs[row][w])
-                pairs.push_back({"put" + tail, widths[w], chroma_mc_put_funcs[row][w], put[row][w]});
-            if (avg[row][w] != chroma_mc_avg_funcs[row][w])
-                pairs.push_back({"avg" + tail, widths[w], chroma_mc_avg_funcs[row][w], avg[row][w]});
-        }
-    return pairs;
+    return differing_width_slots<ChromaPair>(chroma_mc_put_funcs, chroma_mc_avg_funcs, widths);
+}
+
+inline std::vector<CbcrPair> differing_cbcr_slots()
+{
+    static const int widths[N_CHROMA_CBCR_WIDTHS] = {8, 4};
+    return differing_width_slots<CbcrPair>(chroma_mc_cbcr_put_funcs, chroma_mc_cbcr_avg_funcs, widths);
 }
 
 // A destination block inside a band of random bytes: BAND_ROWS rows of `stride` bytes above
