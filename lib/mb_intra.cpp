@@ -205,6 +205,7 @@ int predict_intra_depth(decoder_ctx *ctx)
     const uint8_t *t = mb.top, *l = mb.left;
     if (is8) {
         const uint8_t *ready = intra_ready.blk8[view.avail & 15];
+#pragma GCC unroll 4
         for (int i = 0; i < 4; ++i) {
             gather_luma<P, 8>(view, blk8_x[i], blk8_y[i], ready[i]);
             intra_pred8x8_funcs[row][mb.mode8[mode8_grid_pos[i]]](layer.mb_plane[0] + layer.blk_offset[i], t, l, ls);
@@ -213,6 +214,7 @@ int predict_intra_depth(decoder_ctx *ctx)
         }
     } else {
         const uint8_t *ready = intra_ready.blk4[view.avail & 15];
+#pragma GCC unroll 16
         for (int i = 0; i < 16; ++i) {
             gather_luma<P, 4>(view, blk4_x[i], blk4_y[i], ready[i]);
             intra_pred4x4_funcs[row][mb.mode4[mode4_grid_pos[i]]](layer.mb_plane[0] + layer.blk_offset[4 + i], t, l,
