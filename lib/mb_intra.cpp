@@ -153,7 +153,7 @@ int read_cbp_and_qp(decoder_ctx *ctx, int32_t mb_type, bool is8, bool aec)
 
 // Residual of luma block i (4x4 or 8x8) when coded: 0 or -8.
 template <bool is8, bool aec>
-int luma_residual(decoder_ctx *ctx, int i)
+[[gnu::always_inline]] inline int luma_residual(decoder_ctx *ctx, int i)
 {
     layer_ctx &layer = ctx->layer[ctx->cur_layer];
     mb_work &mb = ctx->mb;
