@@ -225,6 +225,7 @@ int predict_intra_depth(decoder_ctx *ctx)
     }
     const int passes = ctx->chroma_format == 2 ? 2 : ctx->chroma_format == 1 ? 1 : 0;
     const int32_t cs = layer.chroma_stride;
+#pragma GCC unroll 2
     for (int j = 0; j < passes; ++j) {
         gather_chroma<P>(ctx, j);
         const intra_pred_fn pred = intra_pred_chroma_funcs[row][mb.chroma_mode[j]];
