@@ -118,6 +118,7 @@ void pred_lptp(uint8_t *dst, const uint8_t *top, const uint8_t *, int32_t stride
     pixel_t<BD> ft[N];
     for (int x = 0; x < N; ++x)
         ft[x] = pixel_t<BD>(lowpass(t, x));
+#pragma GCC unroll 8
     for (int y = 0; y < N; ++y) {
         pixel_t<BD> *d = pixel_row<BD>(dst, stride, y);
         for (int x = 0; x < N; ++x)
@@ -129,6 +130,7 @@ template <int BD, int N>
 void pred_d128(uint8_t *dst, const uint8_t *, const uint8_t *, int32_t stride)
 {
     constexpr pixel_t<BD> mid = pixel_t<BD>(1 << (BD - 1));
+#pragma GCC unroll 8
     for (int y = 0; y < N; ++y) {
         pixel_t<BD> *d = pixel_row<BD>(dst, stride, y);
         for (int x = 0; x < N; ++x)

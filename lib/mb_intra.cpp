@@ -37,6 +37,20 @@ int32_t read_mode_code(bit_reader *br)
     return static_cast<int32_t>((w >> 29) & 3);
 }
 
+// The mode of a block from its prediction and a mode code of read_mode_code.
+inline int32_t luma_mode(int32_t pred, int32_t code)
+{
+    return code < 0 ? pred : code + (code >= pred);
+}
+
+// The predicted mode of the block at grid position p: the lesser of the modes above and to
+// the left, 2 where either is unavailable.
+inline int32_t predicted_mode(const int32_t *grid, int p, int w)
+{
+    const int32_t pred = std::min(grid[p - w], grid[p - 1]);
+    return pred < 0 ? 2 : pred;
+}
+
 // Luma modes of the macroblock into the work-area grid, each predicted from the grid.
 template <bool is8, bool aec>
 void read_luma_modes(decoder_ctx *ctx)
@@ -44,25 +58,37 @@ void read_luma_modes(decoder_ctx *ctx)
     mb_work &mb = ctx->mb;
     int32_t *grid = is8 ? mb.mode8 : mb.mode4;
     const int w = is8 ? 3 : 5;
-    const int count = is8 ? 4 : 16;
-    const bool coded = !mb.base_pred_flag;
-    for (int i = 0; i < count; ++i) {
-        const int p = is8 ? mode8_grid_pos[i] : mode4_grid_pos[i];
-        int32_t pred = std::min(grid[p - w], grid[p - 1]);
-        if (pred < 0)
-            pred = 2;
-        int32_t mode = pred;
-        if (coded && aec) {
-            if (!aec_read_pred_mode_flag(ctx)) {
-                const int32_t rem = aec_read_intra_luma_pred_mode(ctx);
-                mode = rem >= pred ? rem + 1 : rem;
-            }
-        } else if (coded) {
-            const int32_t rem = read_mode_code(&ctx->bs);
-            if (rem >= 0)
-                mode = rem >= pred ? rem + 1 : rem;
+    constexpr int count = is8 ? 4 : 16;
+    const uint8_t *pos = is8 ? mode8_grid_pos : mode4_grid_pos;
+    bit_reader *br = &ctx->bs;
+    if (mb.base_pred_flag) {
+        for (int i = 0; i < count; ++i)
+            grid[pos[i]] = predicted_mode(grid, pos[i], w);
+    } else if (aec) {
+        for (int i = 0; i < count; ++i) {
+            const int32_t pred = predicted_mode(grid, pos[i], w);
+            grid[pos[i]] = aec_read_pred_mode_flag(ctx) ? pred : luma_mode(pred, aec_read_intra_luma_pred_mode(ctx));
         }
-        grid[p] = mode;
+    } else if (br->position + 3 * count <= br->length) {
+        // Every code (a 1 flag, or a 0 flag and two bits) lies in the payload: all from one window
+        // of at least 57 sure bits, without branches.
+        uint64_t bits = bit_window64(br, br->position);
+        int32_t used = 0;
+#pragma GCC unroll 16
+        for (int i = 0; i < count; ++i) {
+            const int32_t pred = predicted_mode(grid, pos[i], w);
+            // A mask of ones for a 1 flag: the predicted mode, one bit.
+            const int32_t flag = -static_cast<int32_t>(bits >> 63);
+            const int32_t rem = static_cast<int32_t>(bits >> 61) & 3;
+            grid[pos[i]] = (pred & flag) | ((rem + (rem >= pred)) & ~flag);
+            const int n = 3 + 2 * flag;
+            bits <<= n;
+            used += n;
+        }
+        br->position += used;
+    } else {
+        for (int i = 0; i < count; ++i)
+            grid[pos[i]] = luma_mode(predicted_mode(grid, pos[i], w), read_mode_code(br));
     }
 }
 
@@ -127,7 +153,7 @@ int read_cbp_and_qp(decoder_ctx *ctx, int32_t mb_type, bool is8, bool aec)
 
 // Residual of luma block i (4x4 or 8x8) when coded: 0 or -8.
 template <bool is8, bool aec>
-int luma_residual(decoder_ctx *ctx, int i)
+[[gnu::always_inline]] inline int luma_residual(decoder_ctx *ctx, int i)
 {
     layer_ctx &layer = ctx->layer[ctx->cur_layer];
     mb_work &mb = ctx->mb;
@@ -179,6 +205,7 @@ int predict_intra_depth(decoder_ctx *ctx)
     const uint8_t *t = mb.top, *l = mb.left;
     if (is8) {
         const uint8_t *ready = intra_ready.blk8[view.avail & 15];
+#pragma GCC unroll 4
         for (int i = 0; i < 4; ++i) {
             gather_luma<P, 8>(view, blk8_x[i], blk8_y[i], ready[i]);
             intra_pred8x8_funcs[row][mb.mode8[mode8_grid_pos[i]]](layer.mb_plane[0] + layer.blk_offset[i], t, l, ls);
@@ -187,6 +214,7 @@ int predict_intra_depth(decoder_ctx *ctx)
         }
     } else {
         const uint8_t *ready = intra_ready.blk4[view.avail & 15];
+#pragma GCC unroll 16
         for (int i = 0; i < 16; ++i) {
             gather_luma<P, 4>(view, blk4_x[i], blk4_y[i], ready[i]);
             intra_pred4x4_funcs[row][mb.mode4[mode4_grid_pos[i]]](layer.mb_plane[0] + layer.blk_offset[4 + i], t, l,
@@ -197,6 +225,7 @@ int predict_intra_depth(decoder_ctx *ctx)
     }
     const int passes = ctx->chroma_format == 2 ? 2 : ctx->chroma_format == 1 ? 1 : 0;
     const int32_t cs = layer.chroma_stride;
+#pragma GCC unroll 2
     for (int j = 0; j < passes; ++j) {
         gather_chroma<P>(ctx, j);
         const intra_pred_fn pred = intra_pred_chroma_funcs[row][mb.chroma_mode[j]];

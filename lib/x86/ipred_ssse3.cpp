@@ -88,12 +88,14 @@ inline void store_rows4(uint8_t *dst, int32_t stride, __m128i rows)
 
 inline void store_same4(uint8_t *dst, int32_t stride, __m128i row)
 {
+#pragma GCC unroll 4
     for (int y = 0; y < 4; ++y)
         store4(row_ptr(dst, stride, y), row);
 }
 
 inline void store_same8(uint8_t *dst, int32_t stride, __m128i row)
 {
+#pragma GCC unroll 8
     for (int y = 0; y < 8; ++y)
         store8(row_ptr(dst, stride, y), row);
 }
@@ -217,6 +219,7 @@ void intra_pred8x8_lp_ssse3(uint8_t *dst, const uint8_t *top, const uint8_t *lef
     // Broadcasts lane y of fl; advanced by one lane per row.
     __m128i pick = _mm_setr_epi8(0, 1, 0, 1, 0, 1, 0, 1, 0, 1, 0, 1, 0, 1, 0, 1);
     const __m128i next = _mm_set1_epi8(2);
+#pragma GCC unroll 4
     for (int y = 0; y < 8; y += 2) {
         const __m128i r0 = _mm_srli_epi16(_mm_add_epi16(ft, _mm_shuffle_epi8(fl, pick)), 1);
         pick = _mm_add_epi8(pick, next);
@@ -235,6 +238,7 @@ void intra_pred8x8_dnlf_ssse3(uint8_t *dst, const uint8_t *top, const uint8_t *l
     const __m128i hi = _mm_add_epi16(lowpass8(load16(top + 9)), lowpass8(load16(left + 9)));
     // Byte k: D(k + 1), k = 0..15.
     __m128i d = _mm_packus_epi16(_mm_srli_epi16(lo, 1), _mm_srli_epi16(hi, 1));
+#pragma GCC unroll 4
     for (int y = 0; y < 8; y += 2) {
         store8(row_ptr(dst, stride, y), d);
         store8(row_ptr(dst, stride, y + 1), _mm_srli_si128(d, 1));
@@ -279,6 +283,7 @@ void intra_pred_chroma_plane_ssse3(uint8_t *dst, const uint8_t *top, const uint8
     __m128i acc = _mm_add_epi16(_mm_set1_epi16(int16_t(start)),
                                 _mm_mullo_epi16(_mm_set1_epi16(int16_t(gx)), _mm_setr_epi16(-3, -2, -1, 0, 1, 2, 3, 4)));
     const __m128i step = _mm_set1_epi16(int16_t(gy));
+#pragma GCC unroll 4
     for (int y = 0; y < 8; y += 2) {
         const __m128i r0 = _mm_srai_epi16(acc, 5);
         acc = _mm_add_epi16(acc, step);
