@@ -107,15 +107,17 @@ uint64_t vector_key(const int16_t *entry)
     const int64_t vab = std::abs(ax - bx) + std::abs(ay - by);
     const int64_t vbc = std::abs(bx - cx) + std::abs(by - cy);
     const int64_t vca = std::abs(cx - ax) + std::abs(cy - ay);
-    // The middle span, and the vector opposite it, chosen by selects: with varied motion every
-    // outcome is as likely as the others.
-    const int64_t m = std::max(std::min(vab, vbc), std::min(std::max(vab, vbc), vca));
-    const bool opposite_ab = m == vab, opposite_bc = m == vbc;
-    int64_t x = opposite_bc ? ax : bx, y = opposite_bc ? ay : by;
-    x = opposite_ab ? cx : x;
-    y = opposite_ab ? cy : y;
-    *px = static_cast<int32_t>(x);
-    *py = static_cast<int32_t>(y);
+    // The middle span, and the vector opposite it, picked by index: with varied motion every
+    // outcome is as likely as the others, so a branch would miss a third of the time.
+    const bool ab_shorter = vab < vbc;
+    const int64_t lo = ab_shorter ? vab : vbc, hi = ab_shorter ? vbc : vab;
+    const int64_t capped = vca < hi ? vca : hi;
+    const int64_t m = capped > lo ? capped : lo;
+    static constexpr uint8_t kOpposite[2][2] = {{1, 0}, {2, 2}};   // [middle is ab][middle is bc]
+    const int pick = kOpposite[m == vab][m == vbc];
+    const int64_t xs[3] = {ax, bx, cx}, ys[3] = {ay, by, cy};
+    *px = static_cast<int32_t>(xs[pick]);
+    *py = static_cast<int32_t>(ys[pick]);
 }
 
 } // namespace
