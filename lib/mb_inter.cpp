@@ -157,6 +157,15 @@ void direct_blocks(decoder_ctx *ctx, unsigned direct)
 
 void clear_intra_mode_context(decoder_ctx *ctx) { clear_intra_modes(ctx); }
 
+void start_p_slice(decoder_ctx *ctx)
+{
+    // A B picture before may have left its vectors in the list-1 entries that prediction
+    // reads; within P slices only intra macroblocks write them, with a negative reference too.
+    mb_work &mb = ctx->mb;
+    for (int pos : kBlockPos)
+        std::memcpy(mb.mv_cache[12 + pos], kListUnused, sizeof kListUnused);
+}
+
 void b_direct_mv(decoder_ctx *ctx, int pos, const int16_t *col)
 {
     mb_work &mb = ctx->mb;
@@ -188,11 +197,6 @@ int decode_p_mb(decoder_ctx *ctx, int32_t t)
         return -2;
     mb_work &mb = ctx->mb;
     mb_inter_context_load(ctx);
-    // List 1 is not used: a B picture before may have left its vectors here.
-    std::memcpy(mb.mv_cache[17], kListUnused, sizeof kListUnused);
-    std::memcpy(mb.mv_cache[18], kListUnused, sizeof kListUnused);
-    std::memcpy(mb.mv_cache[21], kListUnused, sizeof kListUnused);
-    std::memcpy(mb.mv_cache[22], kListUnused, sizeof kListUnused);
     if (t == P_SKIP) {
         if (aec_mode(ctx))
             aec_record_mb_type_code(ctx, P_SKIP);
