@@ -144,7 +144,7 @@ void store_motion(decoder_ctx *ctx, int pos, int c_pos, int rule, int fill, int 
 {
     mb_work &mb = ctx->mb;
     int32_t px, py;
-    predict_motion(ctx, pos, c_pos, rule, ref_idx, &px, &py);
+    predict(ctx, pos, c_pos, rule, ref_idx, &px, &py);
     int32_t dx = 0, dy = 0;
     if (rule < MV_MEDIAN_NO_MVD) {
         mb.current_mv_pos = pos;
@@ -169,7 +169,7 @@ void store_motion_sym(decoder_ctx *ctx, int pos, int c_pos, int rule, int fill, 
 {
     mb_work &mb = ctx->mb;
     int32_t px, py;
-    predict_motion(ctx, pos, c_pos, rule, ref_idx, &px, &py);
+    predict(ctx, pos, c_pos, rule, ref_idx, &px, &py);
     const int16_t *fwd = mb.mv_cache[pos - 12];
     const int32_t bx = -(add32(mul32(fwd[MV_X], ctx->sym_scale), 256) >> 9);
     const int32_t by = -(add32(mul32(fwd[MV_Y], ctx->sym_scale), 256) >> 9);
