@@ -140,7 +140,10 @@ void store_skip_motion(decoder_ctx *ctx)
     copy_entry(mb.mv_cache[10], entry);
 }
 
-void store_motion(decoder_ctx *ctx, int pos, int c_pos, int rule, int fill, int ref_idx)
+namespace {
+
+// store_motion, inline where the rule and fill are constants.
+[[gnu::always_inline]] inline void store(decoder_ctx *ctx, int pos, int c_pos, int rule, int fill, int ref_idx)
 {
     mb_work &mb = ctx->mb;
     int32_t px, py;
@@ -163,6 +166,37 @@ void store_motion(decoder_ctx *ctx, int pos, int c_pos, int rule, int fill, int 
                                       static_cast<int16_t>(dx),
                                       static_cast<int16_t>(dy)};
     fill_entries(mb, pos, fill, entry);
+}
+
+} // namespace
+
+const int mv_block_pos[4] = {5, 6, 9, 10};
+const int mv_block_c[4] = {2, 3, 6, 5};
+
+void store_motion(decoder_ctx *ctx, int pos, int c_pos, int rule, int fill, int ref_idx)
+{
+    store(ctx, pos, c_pos, rule, fill, ref_idx);
+}
+
+void store_p_motion(decoder_ctx *ctx, int shape, const int32_t *ref_idx)
+{
+    switch (shape) {
+    case MV_P_16X16:
+        store(ctx, 5, 3, MV_MEDIAN, MV_FILL_16X16, ref_idx[0]);
+        break;
+    case MV_P_16X8:
+        store(ctx, 5, 3, MV_PREFER_B, MV_FILL_PAIR_H, ref_idx[0]);
+        store(ctx, 9, 4, MV_PREFER_A, MV_FILL_PAIR_H, ref_idx[1]);
+        break;
+    case MV_P_8X16:
+        store(ctx, 5, 2, MV_PREFER_A, MV_FILL_PAIR_V, ref_idx[0]);
+        store(ctx, 6, 3, MV_PREFER_C, MV_FILL_PAIR_V, ref_idx[1]);
+        break;
+    default:
+        for (int i = 0; i < 4; ++i)
+            store(ctx, mv_block_pos[i], mv_block_c[i], MV_MEDIAN, MV_FILL_8X8, ref_idx[i]);
+        break;
+    }
 }
 
 void store_motion_sym(decoder_ctx *ctx, int pos, int c_pos, int rule, int fill, int ref_idx)
