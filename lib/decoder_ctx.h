@@ -147,6 +147,7 @@ struct decoder_ctx {
     uint8_t *pad_block_buf;
     size_t pad_block_cap;
     int32_t saved_top_left_slice;
+    int32_t walk_in_rows;       // the slice's pictures have no rectangles: mb_advance steps along rows inline
     int32_t cur_top_slice;      // top_slice_ids entry of the current column before the current macroblock took it
 
     // Per call

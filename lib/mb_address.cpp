@@ -345,8 +345,8 @@ int mb_advance(decoder_ctx *ctx)
 {
     layer_ctx &layer = ctx->layer[ctx->cur_layer];
     keep_motion(ctx, layer);
-    if (layer.mb_x + 1 < ctx->mb_width && layer.cur_mb_addr + 1 < ctx->mb_total && layer.mbs_left > 1 &&
-        !(ctx->cur_pps && ctx->cur_pps->num_roi >= 1) && !(ctx->cur_sps && ctx->cur_sps->roi_flag)) {
+    if (ctx->walk_in_rows && layer.mb_x + 1 < ctx->mb_width && layer.cur_mb_addr + 1 < ctx->mb_total &&
+        layer.mbs_left > 1) {
         advance_in_row(ctx, layer, layer.mbs_left - 1);
         return 1;
     }

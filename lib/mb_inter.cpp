@@ -17,10 +17,6 @@ namespace {
 enum { P_16X16 = 2, P_16X8, P_8X16, P_8X8, P_SKIP, B_DIRECT, B_FWD, B_BWD, B_SYM, B_8X8 = 29, B_SKIP = 30 };
 enum { DIR_FWD, DIR_BWD, DIR_SYM, DIR_DIRECT = -1 };
 
-// Cache position, neighbour C and rule of each 8x8 block of the four-block shape.
-const int kBlockPos[4] = {5, 6, 9, 10};
-const int kBlockC[4] = {2, 3, 6, 5};
-
 const int16_t kUnsetEntry[MV_FIELDS] = {0, 0, 1, -3, 0, 0};
 const int16_t kListUnused[MV_FIELDS] = {0, 0, 1, -1, 0, 0};
 
@@ -133,29 +129,38 @@ void direct_blocks(decoder_ctx *ctx, unsigned direct)
                                                                         48 * static_cast<int64_t>(layer.cur_mb_addr));
         for (int i = 0; i < 4; ++i)
             if (direct & (1u << i))
-                b_direct_mv(ctx, kBlockPos[i], col[i]);
+                b_direct_mv(ctx, mv_block_pos[i], col[i]);
         return;
     }
     // Spatial prediction of the whole macroblock, made once; entries of the blocks that are
     // not direct keep what they hold.
     int16_t saved[8][MV_FIELDS];
     for (int i = 0; i < 4; ++i) {
-        std::memcpy(saved[i], mb.mv_cache[kBlockPos[i]], sizeof saved[i]);
-        std::memcpy(saved[4 + i], mb.mv_cache[12 + kBlockPos[i]], sizeof saved[i]);
+        std::memcpy(saved[i], mb.mv_cache[mv_block_pos[i]], sizeof saved[i]);
+        std::memcpy(saved[4 + i], mb.mv_cache[12 + mv_block_pos[i]], sizeof saved[i]);
     }
     set_block_pos(mb, 0);
     store_motion(ctx, 5, 3, MV_MEDIAN_DERIVED, MV_FILL_16X16, 1);
     store_motion(ctx, 17, 15, MV_MEDIAN_DERIVED, MV_FILL_16X16, 0);
     for (int i = 0; i < 4; ++i)
         if (!(direct & (1u << i))) {
-            std::memcpy(mb.mv_cache[kBlockPos[i]], saved[i], sizeof saved[i]);
-            std::memcpy(mb.mv_cache[12 + kBlockPos[i]], saved[4 + i], sizeof saved[i]);
+            std::memcpy(mb.mv_cache[mv_block_pos[i]], saved[i], sizeof saved[i]);
+            std::memcpy(mb.mv_cache[12 + mv_block_pos[i]], saved[4 + i], sizeof saved[i]);
         }
 }
 
 } // namespace
 
 void clear_intra_mode_context(decoder_ctx *ctx) { clear_intra_modes(ctx); }
+
+void start_p_slice(decoder_ctx *ctx)
+{
+    // A B picture before may have left its vectors in the list-1 entries that prediction
+    // reads; within P slices only intra macroblocks write them, with a negative reference too.
+    mb_work &mb = ctx->mb;
+    for (int pos : mv_block_pos)
+        std::memcpy(mb.mv_cache[12 + pos], kListUnused, sizeof kListUnused);
+}
 
 void b_direct_mv(decoder_ctx *ctx, int pos, const int16_t *col)
 {
@@ -188,11 +193,6 @@ int decode_p_mb(decoder_ctx *ctx, int32_t t)
         return -2;
     mb_work &mb = ctx->mb;
     mb_inter_context_load(ctx);
-    // List 1 is not used: a B picture before may have left its vectors here.
-    std::memcpy(mb.mv_cache[17], kListUnused, sizeof kListUnused);
-    std::memcpy(mb.mv_cache[18], kListUnused, sizeof kListUnused);
-    std::memcpy(mb.mv_cache[21], kListUnused, sizeof kListUnused);
-    std::memcpy(mb.mv_cache[22], kListUnused, sizeof kListUnused);
     if (t == P_SKIP) {
         if (aec_mode(ctx))
             aec_record_mb_type_code(ctx, P_SKIP);
@@ -211,23 +211,9 @@ int decode_p_mb(decoder_ctx *ctx, int32_t t)
             return -2;
         mb.mv_cache[parts[i]][MV_REF_IDX] = static_cast<int16_t>(ref[i]);
     }
-    switch (t) {
-    case P_16X16:
-        store_motion(ctx, 5, 3, MV_MEDIAN, MV_FILL_16X16, ref[0]);
-        break;
-    case P_16X8:
-        store_motion(ctx, 5, 3, MV_PREFER_B, MV_FILL_PAIR_H, ref[0]);
-        store_motion(ctx, 9, 4, MV_PREFER_A, MV_FILL_PAIR_H, ref[1]);
-        break;
-    case P_8X16:
-        store_motion(ctx, 5, 2, MV_PREFER_A, MV_FILL_PAIR_V, ref[0]);
-        store_motion(ctx, 6, 3, MV_PREFER_C, MV_FILL_PAIR_V, ref[1]);
-        break;
-    default:
-        for (int i = 0; i < 4; ++i)
-            store_motion(ctx, kBlockPos[i], kBlockC[i], MV_MEDIAN, MV_FILL_8X8, ref[i]);
-        break;
-    }
+    static_assert(P_16X8 - P_16X16 == MV_P_16X8 && P_8X16 - P_16X16 == MV_P_8X16 && P_8X8 - P_16X16 == MV_P_8X8,
+                  "shape order");
+    store_p_motion(ctx, t - P_16X16, ref);
     return finish_inter_mb(ctx, t, false);
 }
 
@@ -244,7 +230,7 @@ int decode_b_mb(decoder_ctx *ctx, int32_t t)
     mb_work &mb = ctx->mb;
     mb_inter_context_load(ctx);
     for (int list = 0; list < 2; ++list)
-        for (int pos : kBlockPos)
+        for (int pos : mv_block_pos)
             std::memcpy(mb.mv_cache[12 * list + pos], kUnsetEntry, sizeof kUnsetEntry);
     // Field B slices code reference indices; they select nothing (forward 1, backward 0).
     const bool coded_refs = !ctx->single_ref_flag && ctx->pic_structure != -1;
@@ -322,10 +308,10 @@ int decode_b_mb(decoder_ctx *ctx, int32_t t)
             sub[i] = aec_mode(ctx) ? (aec_read_mb_part_type(ctx) & 3) : static_cast<int32_t>(read_bits(&ctx->bs, 2));
         for (int i = 0; i < 4; ++i)
             if (sub[i] == 1 || sub[i] == 3)
-                skip_ref(kBlockPos[i]);
+                skip_ref(mv_block_pos[i]);
         for (int i = 0; i < 4; ++i)
             if (sub[i] == 2)
-                skip_ref(kBlockPos[i] + 12);
+                skip_ref(mv_block_pos[i] + 12);
         static const int kDir[4] = {DIR_DIRECT, DIR_FWD, DIR_BWD, DIR_SYM};
         unsigned direct = 0;
         for (int i = 0; i < 4; ++i) {
@@ -343,15 +329,15 @@ int decode_b_mb(decoder_ctx *ctx, int32_t t)
             set_dir(mb, i, kDir[sub[i]]);
             if (sub[i] == 1 || sub[i] == 3) {
                 set_block_pos(mb, i);
-                store_motion(ctx, kBlockPos[i], kBlockC[i], MV_MEDIAN, MV_FILL_8X8, 1);
+                store_motion(ctx, mv_block_pos[i], mv_block_c[i], MV_MEDIAN, MV_FILL_8X8, 1);
             }
         }
         for (int i = 0; i < 4; ++i) {
             set_block_pos(mb, i);
             if (sub[i] == 2)
-                store_motion(ctx, 12 + kBlockPos[i], 12 + kBlockC[i], MV_MEDIAN, MV_FILL_8X8, 0);
+                store_motion(ctx, 12 + mv_block_pos[i], 12 + mv_block_c[i], MV_MEDIAN, MV_FILL_8X8, 0);
             else if (sub[i] == 3)
-                store_motion_sym(ctx, 12 + kBlockPos[i], 12 + kBlockC[i], MV_MEDIAN, MV_FILL_8X8, 0);
+                store_motion_sym(ctx, 12 + mv_block_pos[i], 12 + mv_block_c[i], MV_MEDIAN, MV_FILL_8X8, 0);
         }
     }
     return finish_inter_mb(ctx, t, t == B_SKIP);

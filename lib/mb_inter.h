@@ -13,5 +13,8 @@ int decode_b_mb(decoder_ctx *ctx, int32_t mb_type);
 // the co-located block's entry col of the backward reference.
 void b_direct_mv(decoder_ctx *ctx, int pos, const int16_t *col);
 
+// Marks list 1 unused for the macroblocks of a P slice.
+void start_p_slice(decoder_ctx *ctx);
+
 // Marks the macroblock as inter for the intra mode prediction of its neighbours.
 void clear_intra_mode_context(decoder_ctx *ctx);

@@ -107,15 +107,17 @@ uint64_t vector_key(const int16_t *entry)
     const int64_t vab = std::abs(ax - bx) + std::abs(ay - by);
     const int64_t vbc = std::abs(bx - cx) + std::abs(by - cy);
     const int64_t vca = std::abs(cx - ax) + std::abs(cy - ay);
-    // The middle span, and the vector opposite it, chosen by selects: with varied motion every
-    // outcome is as likely as the others.
-    const int64_t m = std::max(std::min(vab, vbc), std::min(std::max(vab, vbc), vca));
-    const bool opposite_ab = m == vab, opposite_bc = m == vbc;
-    int64_t x = opposite_bc ? ax : bx, y = opposite_bc ? ay : by;
-    x = opposite_ab ? cx : x;
-    y = opposite_ab ? cy : y;
-    *px = static_cast<int32_t>(x);
-    *py = static_cast<int32_t>(y);
+    // The middle span, and the vector opposite it, picked by index: with varied motion every
+    // outcome is as likely as the others, so a branch would miss a third of the time.
+    const bool ab_shorter = vab < vbc;
+    const int64_t lo = ab_shorter ? vab : vbc, hi = ab_shorter ? vbc : vab;
+    const int64_t capped = vca < hi ? vca : hi;
+    const int64_t m = capped > lo ? capped : lo;
+    static constexpr uint8_t kOpposite[2][2] = {{1, 0}, {2, 2}};   // [middle is ab][middle is bc]
+    const int pick = kOpposite[m == vab][m == vbc];
+    const int64_t xs[3] = {ax, bx, cx}, ys[3] = {ay, by, cy};
+    *px = static_cast<int32_t>(xs[pick]);
+    *py = static_cast<int32_t>(ys[pick]);
 }
 
 } // namespace
@@ -138,11 +140,14 @@ void store_skip_motion(decoder_ctx *ctx)
     copy_entry(mb.mv_cache[10], entry);
 }
 
-void store_motion(decoder_ctx *ctx, int pos, int c_pos, int rule, int fill, int ref_idx)
+namespace {
+
+// store_motion, inline where the rule and fill are constants.
+[[gnu::always_inline]] inline void store(decoder_ctx *ctx, int pos, int c_pos, int rule, int fill, int ref_idx)
 {
     mb_work &mb = ctx->mb;
     int32_t px, py;
-    predict_motion(ctx, pos, c_pos, rule, ref_idx, &px, &py);
+    predict(ctx, pos, c_pos, rule, ref_idx, &px, &py);
     int32_t dx = 0, dy = 0;
     if (rule < MV_MEDIAN_NO_MVD) {
         mb.current_mv_pos = pos;
@@ -163,11 +168,42 @@ void store_motion(decoder_ctx *ctx, int pos, int c_pos, int rule, int fill, int 
     fill_entries(mb, pos, fill, entry);
 }
 
+} // namespace
+
+const int mv_block_pos[4] = {5, 6, 9, 10};
+const int mv_block_c[4] = {2, 3, 6, 5};
+
+void store_motion(decoder_ctx *ctx, int pos, int c_pos, int rule, int fill, int ref_idx)
+{
+    store(ctx, pos, c_pos, rule, fill, ref_idx);
+}
+
+void store_p_motion(decoder_ctx *ctx, int shape, const int32_t *ref_idx)
+{
+    switch (shape) {
+    case MV_P_16X16:
+        store(ctx, 5, 3, MV_MEDIAN, MV_FILL_16X16, ref_idx[0]);
+        break;
+    case MV_P_16X8:
+        store(ctx, 5, 3, MV_PREFER_B, MV_FILL_PAIR_H, ref_idx[0]);
+        store(ctx, 9, 4, MV_PREFER_A, MV_FILL_PAIR_H, ref_idx[1]);
+        break;
+    case MV_P_8X16:
+        store(ctx, 5, 2, MV_PREFER_A, MV_FILL_PAIR_V, ref_idx[0]);
+        store(ctx, 6, 3, MV_PREFER_C, MV_FILL_PAIR_V, ref_idx[1]);
+        break;
+    default:
+        for (int i = 0; i < 4; ++i)
+            store(ctx, mv_block_pos[i], mv_block_c[i], MV_MEDIAN, MV_FILL_8X8, ref_idx[i]);
+        break;
+    }
+}
+
 void store_motion_sym(decoder_ctx *ctx, int pos, int c_pos, int rule, int fill, int ref_idx)
 {
     mb_work &mb = ctx->mb;
     int32_t px, py;
-    predict_motion(ctx, pos, c_pos, rule, ref_idx, &px, &py);
+    predict(ctx, pos, c_pos, rule, ref_idx, &px, &py);
     const int16_t *fwd = mb.mv_cache[pos - 12];
     const int32_t bx = -(add32(mul32(fwd[MV_X], ctx->sym_scale), 256) >> 9);
     const int32_t by = -(add32(mul32(fwd[MV_Y], ctx->sym_scale), 256) >> 9);

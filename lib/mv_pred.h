@@ -20,6 +20,17 @@ void predict_motion(const decoder_ctx *ctx, int pos, int c_pos, int rule, int re
 // positions 5, 6, 9, 10; list 1 twelve further) and the other entries of the fill pattern.
 void store_motion(decoder_ctx *ctx, int pos, int c_pos, int rule, int fill, int ref_idx);
 
+// Partition shapes of coded P macroblocks.
+enum mv_p_shape { MV_P_16X16, MV_P_16X8, MV_P_8X16, MV_P_8X8 };
+
+// Cache position and neighbour C of each 8x8 block of the four-block shape.
+extern const int mv_block_pos[4];
+extern const int mv_block_c[4];
+
+// store_motion for every partition of a coded P macroblock of the given shape, with the
+// partitions' reference indices.
+void store_p_motion(decoder_ctx *ctx, int shape, const int32_t *ref_idx);
+
 // The vector of a skipped P macroblock: the prediction of reference 0 with no difference,
 // stored at the four list-0 positions (as store_motion(ctx, 5, 3, MV_MEDIAN_NO_MVD,
 // MV_FILL_16X16, 0)).

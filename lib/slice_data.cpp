@@ -85,6 +85,9 @@ int32_t decode_slice_data(decoder_ctx *ctx)
     ctx->pic_type = ctx->slice_type == 2 ? 1 : ctx->slice_type == 0 ? 2 : 3;
     layer.poc_cur = (2 * ctx->frame_num) & 511;
     compute_distances(ctx, layer);
+    if (ctx->pic_type == 2)
+        start_p_slice(ctx);
+    ctx->walk_in_rows = ctx->cur_pps->num_roi < 1 && !ctx->cur_sps->roi_flag;
 
     const bool aec = ctx->cur_pps->aec_flag != 0;
     if (aec) {
