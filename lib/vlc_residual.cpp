@@ -116,16 +116,15 @@ struct block_reader {
     }
 
     // A residual code of order k and, when it is an escape (VLC2D_CODES or above), the escape's
-    // level code of order e behind it, both from one window: false, having read nothing, unless
-    // each has z <= 15 leading zeros and both end within the window's 57 sure bits and the
-    // payload.
-    bool read_code_pair(int k, int e, int32_t &code, int32_t &escape)
+    // level code of order e behind it, both from w, the window at the position: false, having
+    // read nothing, unless each has z <= 15 leading zeros and both end within the window's 57
+    // sure bits and the payload.
+    bool read_code_pair(uint64_t w, int k, int e, int32_t &code, int32_t &escape)
     {
-        if (position > load_limit || static_cast<unsigned>(e) > VLC2D_MAX_ORDER)
+        if (static_cast<unsigned>(e) > VLC2D_MAX_ORDER)
             return false;
         // Leading zeros counted up to 16, so that every shift stays defined.
         auto zeros = [](uint64_t x) { return __builtin_clzll(x | (uint64_t{1} << 47)); };
-        const uint64_t w = window();
         const int len = 2 * zeros(w) + 1 + k;
         const uint32_t c = static_cast<uint32_t>(w >> (64 - len)) - (1u << k);
         const uint64_t v = w << len;
@@ -189,16 +188,21 @@ int read_block(decoder_ctx *ctx, const vlc2d_table *t, int escape_order, int32_t
         // window lies in the payload; the loop holds its state in locals. The next entry is
         // found from this code's window shifted past the code (at least 49 sure bits left)
         // while the window at the next position loads, so the loads do not chain.
+        uint64_t here = 0;
+        bool loaded = false;   // here holds the window at r.position
         {
             const int32_t limit = r.direct_limit;
             int32_t position = r.position;
             bool end = false;
             if (position <= limit) {
-                uint64_t here = r.window_at(position), w = here;
+                here = r.window_at(position);
+                uint64_t w = here;
                 for (;;) {
                     const vlc2d_direct d = t->direct[w >> (64 - VLC2D_DIRECT_BITS)];
-                    if (d.length == 0)
+                    if (d.length == 0) {
+                        loaded = true;
                         break;
+                    }
                     position += d.length;
                     if (d.level == 0) {
                         end = true;
@@ -219,7 +223,9 @@ int read_block(decoder_ctx *ctx, const vlc2d_table *t, int escape_order, int32_t
         // The same entries near the end of the payload (before it the loop above found a
         // longer code or an escape); the rest as a code number.
         if (r.position > r.direct_limit && r.position <= r.load_limit) {
-            const vlc2d_direct &d = t->direct[r.window() >> (64 - VLC2D_DIRECT_BITS)];
+            here = r.window();
+            loaded = true;
+            const vlc2d_direct &d = t->direct[here >> (64 - VLC2D_DIRECT_BITS)];
             if (d.length != 0 && r.position + d.length <= r.length) {
                 r.position += d.length;
                 if (d.level == 0)
@@ -230,7 +236,7 @@ int read_block(decoder_ctx *ctx, const vlc2d_table *t, int escape_order, int32_t
             }
         }
         int32_t code, esc = 0;
-        if (!r.read_code_pair(t->order, escape_order, code, esc)) {
+        if (!(loaded && r.read_code_pair(here, t->order, escape_order, code, esc))) {
             code = r.read_code<true>(t->order);
             if (code < 0) {
                 r.sync();

@@ -1,5 +1,5 @@
 // SSSE3 forms of the coefficient expansion: the block is cleared with aligned vector stores,
-// the words are walked as in the portable kernels.
+// the words are walked as in the portable kernels, two at a time.
 #include <tmmintrin.h>
 
 #include "coef.h"
@@ -21,14 +21,23 @@ inline void expand_dequant_ssse3(const uint32_t *words, int32_t *block, int32_t 
     const int shift = qp / 7;
     const coef_dequant_entry *order = tables.t[scan & 1][qp % 7];
     uint32_t pos = ~0u;
-    #pragma GCC unroll 2
-    for (int32_t i = count - 1; i >= 0; --i) {
-        const int32_t word = static_cast<int32_t>(words[i]);
-        pos = (pos + words[i]) & (N * N - 1);   // the step is the lower half
+    auto place = [&](uint32_t word) {
+        pos = (pos + word) & (N * N - 1);   // the step is the lower half
         const coef_dequant_entry e = order[pos];
         // The level is the upper half of the word; the product fits in 32 bits and the shift
         // wraps like the portable kernel.
-        block[e.index] = static_cast<int32_t>(static_cast<uint32_t>((word >> 16) * e.scale) << shift);
+        block[e.index] = static_cast<int32_t>(static_cast<uint32_t>((static_cast<int32_t>(word) >> 16) * e.scale)
+                                              << shift);
+    };
+    // Words two at a time, with no branch on the count's parity: an odd count starts with a
+    // zero word, a step of none that writes zero at the last scan position (already clear).
+    const uint32_t odd = static_cast<uint32_t>(count) & 1;
+    int32_t i = count - 1 + static_cast<int32_t>(odd);
+    place(words[count - 1] & (odd - 1));
+    place(words[i - 1]);
+    for (i -= 2; i > 0; i -= 2) {
+        place(words[i]);
+        place(words[i - 1]);
     }
 }
 
