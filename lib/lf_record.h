@@ -22,13 +22,13 @@ struct lf_record {
     int32_t alpha_offset, beta_offset;
     int32_t cbp, cbp_left, cbp_top;
     int32_t kind, kind_left, kind_top;
-    // Vector, distance and reference (the first LF_MOTION_FIELDS fields) of the compared
-    // entries by lf_motion_slot, list 0 then list 1; only the lists the strengths read: none
-    // for intra kinds, list 1 from kind 7.
-    int16_t motion[2][LF_MOTION_ENTRIES][LF_MOTION_FIELDS];
     int32_t lf_disabled;
     int32_t luma_stride, chroma_stride;
     int32_t mb_x, mb_y;
+    // Vector, distance and reference (the first LF_MOTION_FIELDS fields) of the compared
+    // entries by lf_motion_slot, list 0 then list 1; only the lists the strengths read: none
+    // for intra kinds, list 1 from kind 7. Last, so that other records leave list 1 untouched.
+    int16_t motion[2][LF_MOTION_ENTRIES][LF_MOTION_FIELDS];
 };
 
 // Deblocks the macroblock of one record (runs on the worker thread).
