@@ -14,10 +14,10 @@ static_assert(MV_X == 0 && MV_Y == 1 && MV_DISTANCE == 2 && MV_REF_IDX == 3 && L
 // neighbours across its left and top edges.
 inline void copy_motion(int16_t (*to)[LF_MOTION_FIELDS], const int16_t (*cache)[MV_FIELDS])
 {
-    static constexpr int kCompared[] = {1, 2, 4, 5, 6, 8, 9, 10};
+    static constexpr int kCompared[LF_MOTION_ENTRIES] = {1, 2, 4, 5, 6, 8, 9, 10};
 #pragma GCC unroll 8
     for (int e : kCompared)
-        std::memcpy(to[e], cache[e], sizeof to[e]);
+        std::memcpy(to[lf_motion_slot(e)], cache[e], sizeof to[0]);
 }
 
 } // namespace

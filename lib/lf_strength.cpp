@@ -15,10 +15,10 @@ namespace {
 
 bool is_intra(int32_t kind) { return kind == 0 || kind == 1; }
 
-// Entries e and e + 1 of one list of the motion copy.
+// Cache entries e and e + 1 of one list of the motion copy, side by side there.
 inline __m128i entry_pair(const lf_record *r, int list, int e)
 {
-    return _mm_loadu_si128(reinterpret_cast<const __m128i *>(r->motion[list][e]));
+    return _mm_loadu_si128(reinterpret_cast<const __m128i *>(r->motion[list][lf_motion_slot(e)]));
 }
 
 // All-ones in the 16-bit lanes of two entry pairs (a, b) whose difference shows an edge: a

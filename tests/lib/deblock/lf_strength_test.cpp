@@ -47,7 +47,7 @@ struct StrengthCase {
 void move_entry(lf_record &r, int list, int entry, int field, int16_t v)
 {
     ASSERT_LT(field, LF_MOTION_FIELDS);
-    r.motion[list][entry][field] = v;
+    r.motion[list][lf_motion_slot(entry)][field] = v;
 }
 
 // Sets `field` of every list-0 entry to `all`, then that of `entry` to `one`.
@@ -146,7 +146,7 @@ uint8_t edge_rule(const lf_record &r, bool intra_across, bool coded_blocks, int 
         return 2;
     const int lists = r.kind >= 7 ? 2 : 1;
     for (int list = 0; list < lists; ++list) {
-        const int16_t *a = r.motion[list][p], *b = r.motion[list][q];
+        const int16_t *a = r.motion[list][lf_motion_slot(p)], *b = r.motion[list][lf_motion_slot(q)];
         if (std::abs(a[MV_X] - b[MV_X]) >= 4 || std::abs(a[MV_Y] - b[MV_Y]) >= 4 || a[MV_REF_IDX] != b[MV_REF_IDX])
             return 1;
     }
@@ -210,7 +210,7 @@ TEST(LoopFilterStrength, MostlyStillMacroblocksFollowTheEdgeRule)
         for (int c = 0; c < changes; ++c) {
             const int field = static_cast<int>(rng() % LF_MOTION_FIELDS);
             const int16_t step = static_cast<int16_t>(static_cast<int>(rng() % 11) - 5);
-            r.motion[rng() % 2][rng() % 12][field] += step != 0 ? step : 1;
+            r.motion[rng() % 2][rng() % LF_MOTION_ENTRIES][field] += step != 0 ? step : 1;
         }
         const Strengths want = strengths_by_rule(r);
         ASSERT_EQ(strengths_of(r), want) << "record " << n;
