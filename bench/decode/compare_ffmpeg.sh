@@ -165,8 +165,8 @@ compare() {
   # A bit-rate target misses badly on so few pictures: the rate factor is searched instead.
   encode_nearest "$count" "$params" size "$size" "$x264"
   time_pair "$row" "$ours" "$x264" "$mix"
-  # Where our content is far less skipped than x264's at the same size (the writer's random
-  # syntax), also against x264 at our skipped share.
+  # Where the skipped shares at the same size lie far apart (the writer's random syntax skips
+  # far less than x264 does, the default encoder far more), also against x264 at ours.
   local our_skip
   our_skip=$(awk '{ for (i = 1; i < NF; ++i) if ($i == "skip") printf "%.0f", 10 * $(i + 1) }' <<<"$mix")
   if [ -n "$our_skip" ] && [ "$our_skip" -gt 0 ] && [ "$(x264_mix "$work/x264.log" | awk -v s="$our_skip" \
