@@ -510,31 +510,3 @@ void chroma_mc_avg1_10bit(uint8_t *dst, const uint8_t *src, int32_t stride, int3
     mc::chroma_mc<uint16_t, 1, mc::AVG>(dst, src, stride, h, x, y);
 }
 
-// Both chroma planes of a block.
-void chroma_mc_put8_cbcr_10bit(uint8_t *dst_cb, uint8_t *dst_cr, const uint8_t *src_cb, const uint8_t *src_cr,
-                         int32_t stride, int32_t h, int32_t x, int32_t y)
-{
-    MC_CHECK_OR_RETURN(x<8 && y<8 && x>=0 && y>=0);
-    mc::chroma_mc_cbcr<uint16_t, 8, mc::PUT>(dst_cb, dst_cr, src_cb, src_cr, stride, h, x, y);
-}
-
-void chroma_mc_put4_cbcr_10bit(uint8_t *dst_cb, uint8_t *dst_cr, const uint8_t *src_cb, const uint8_t *src_cr,
-                         int32_t stride, int32_t h, int32_t x, int32_t y)
-{
-    MC_CHECK_OR_RETURN(x<8 && y<8 && x>=0 && y>=0);
-    mc::chroma_mc_cbcr<uint16_t, 4, mc::PUT>(dst_cb, dst_cr, src_cb, src_cr, stride, h, x, y);
-}
-
-void chroma_mc_avg8_cbcr_10bit(uint8_t *dst_cb, uint8_t *dst_cr, const uint8_t *src_cb, const uint8_t *src_cr,
-                         int32_t stride, int32_t h, int32_t x, int32_t y)
-{
-    MC_CHECK_OR_RETURN(x<8 && y<8 && x>=0 && y>=0);
-    mc::chroma_mc_cbcr<uint16_t, 8, mc::AVG>(dst_cb, dst_cr, src_cb, src_cr, stride, h, x, y);
-}
-
-void chroma_mc_avg4_cbcr_10bit(uint8_t *dst_cb, uint8_t *dst_cr, const uint8_t *src_cb, const uint8_t *src_cr,
-                         int32_t stride, int32_t h, int32_t x, int32_t y)
-{
-    MC_CHECK_OR_RETURN(x<8 && y<8 && x>=0 && y>=0);
-    mc::chroma_mc_cbcr<uint16_t, 4, mc::AVG>(dst_cb, dst_cr, src_cb, src_cr, stride, h, x, y);
-}

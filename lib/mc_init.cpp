@@ -1,6 +1,7 @@
 // Installation of the motion-compensation and padding tables.
 #include "mc.h"
 #include "mc_kernels.h"
+#include "mc_tmpl.h"
 #include "x86/mc_ssse3.h"
 
 luma_mc_fn luma_mc_put_funcs[N_MC_ROWS][N_LUMA_MC_SIZES][N_LUMA_MC_POSITIONS];
@@ -169,14 +170,14 @@ void mc_init(uint32_t cpu_flags)
     chroma_mc_avg_funcs[MC_ROW_10BIT][CHROMA_MC_W2] = chroma_mc_avg2_10bit;
     chroma_mc_avg_funcs[MC_ROW_10BIT][CHROMA_MC_W1] = chroma_mc_avg1_10bit;
 
-    chroma_mc_cbcr_put_funcs[MC_ROW_8BIT][CHROMA_CBCR_W8] = chroma_mc_put8_cbcr;
-    chroma_mc_cbcr_put_funcs[MC_ROW_8BIT][CHROMA_CBCR_W4] = chroma_mc_put4_cbcr;
-    chroma_mc_cbcr_avg_funcs[MC_ROW_8BIT][CHROMA_CBCR_W8] = chroma_mc_avg8_cbcr;
-    chroma_mc_cbcr_avg_funcs[MC_ROW_8BIT][CHROMA_CBCR_W4] = chroma_mc_avg4_cbcr;
-    chroma_mc_cbcr_put_funcs[MC_ROW_10BIT][CHROMA_CBCR_W8] = chroma_mc_put8_cbcr_10bit;
-    chroma_mc_cbcr_put_funcs[MC_ROW_10BIT][CHROMA_CBCR_W4] = chroma_mc_put4_cbcr_10bit;
-    chroma_mc_cbcr_avg_funcs[MC_ROW_10BIT][CHROMA_CBCR_W8] = chroma_mc_avg8_cbcr_10bit;
-    chroma_mc_cbcr_avg_funcs[MC_ROW_10BIT][CHROMA_CBCR_W4] = chroma_mc_avg4_cbcr_10bit;
+    chroma_mc_cbcr_put_funcs[MC_ROW_8BIT][CHROMA_CBCR_W8] = mc::chroma_mc_cbcr<uint8_t, 8, mc::PUT>;
+    chroma_mc_cbcr_put_funcs[MC_ROW_8BIT][CHROMA_CBCR_W4] = mc::chroma_mc_cbcr<uint8_t, 4, mc::PUT>;
+    chroma_mc_cbcr_avg_funcs[MC_ROW_8BIT][CHROMA_CBCR_W8] = mc::chroma_mc_cbcr<uint8_t, 8, mc::AVG>;
+    chroma_mc_cbcr_avg_funcs[MC_ROW_8BIT][CHROMA_CBCR_W4] = mc::chroma_mc_cbcr<uint8_t, 4, mc::AVG>;
+    chroma_mc_cbcr_put_funcs[MC_ROW_10BIT][CHROMA_CBCR_W8] = mc::chroma_mc_cbcr<uint16_t, 8, mc::PUT>;
+    chroma_mc_cbcr_put_funcs[MC_ROW_10BIT][CHROMA_CBCR_W4] = mc::chroma_mc_cbcr<uint16_t, 4, mc::PUT>;
+    chroma_mc_cbcr_avg_funcs[MC_ROW_10BIT][CHROMA_CBCR_W8] = mc::chroma_mc_cbcr<uint16_t, 8, mc::AVG>;
+    chroma_mc_cbcr_avg_funcs[MC_ROW_10BIT][CHROMA_CBCR_W4] = mc::chroma_mc_cbcr<uint16_t, 4, mc::AVG>;
 
     pad_ref_block_funcs[PAD_REF_8BIT] = pad_ref_block_8bit;
     pad_ref_block_funcs[PAD_REF_16BIT] = pad_ref_block_10bit;

@@ -237,22 +237,4 @@ void chroma_mc_avg2_10bit(uint8_t *dst, const uint8_t *src, int32_t stride, int3
 void chroma_mc_avg1_10bit(uint8_t *dst, const uint8_t *src, int32_t stride, int32_t h, int32_t x,
                           int32_t y);
 
-// Both chroma planes, 8-bit samples: (dst_cb, dst_cr, src_cb, src_cr, stride, h, x, y).
-void chroma_mc_put8_cbcr(uint8_t *dst_cb, uint8_t *dst_cr, const uint8_t *src_cb, const uint8_t *src_cr,
-                         int32_t stride, int32_t h, int32_t x, int32_t y);
-void chroma_mc_put4_cbcr(uint8_t *dst_cb, uint8_t *dst_cr, const uint8_t *src_cb, const uint8_t *src_cr,
-                         int32_t stride, int32_t h, int32_t x, int32_t y);
-void chroma_mc_avg8_cbcr(uint8_t *dst_cb, uint8_t *dst_cr, const uint8_t *src_cb, const uint8_t *src_cr,
-                         int32_t stride, int32_t h, int32_t x, int32_t y);
-void chroma_mc_avg4_cbcr(uint8_t *dst_cb, uint8_t *dst_cr, const uint8_t *src_cb, const uint8_t *src_cr,
-                         int32_t stride, int32_t h, int32_t x, int32_t y);
 
-// Both chroma planes, 10-bit samples.
-void chroma_mc_put8_cbcr_10bit(uint8_t *dst_cb, uint8_t *dst_cr, const uint8_t *src_cb, const uint8_t *src_cr,
-                         int32_t stride, int32_t h, int32_t x, int32_t y);
-void chroma_mc_put4_cbcr_10bit(uint8_t *dst_cb, uint8_t *dst_cr, const uint8_t *src_cb, const uint8_t *src_cr,
-                         int32_t stride, int32_t h, int32_t x, int32_t y);
-void chroma_mc_avg8_cbcr_10bit(uint8_t *dst_cb, uint8_t *dst_cr, const uint8_t *src_cb, const uint8_t *src_cr,
-                         int32_t stride, int32_t h, int32_t x, int32_t y);
-void chroma_mc_avg4_cbcr_10bit(uint8_t *dst_cb, uint8_t *dst_cr, const uint8_t *src_cb, const uint8_t *src_cr,
-                         int32_t stride, int32_t h, int32_t x, int32_t y);

@@ -176,11 +176,16 @@ void chroma_mc(uint8_t *dst, const uint8_t *src, int32_t stride, int32_t h, int3
     }
 }
 
-// Both chroma planes of one block, Cb then Cr, with the same fractions.
+// Both chroma planes of one block, Cb then Cr, with the same fractions: the kernel of the
+// two-plane tables, so it checks its fractions as the named kernels do.
 template <typename pixel, int W, bool MODE>
 void chroma_mc_cbcr(uint8_t *dst_cb, uint8_t *dst_cr, const uint8_t *src_cb, const uint8_t *src_cr, int32_t stride,
                     int32_t h, int32_t x, int32_t y)
 {
+    if (!(x < 8 && y < 8 && x >= 0 && y >= 0)) {
+        std::printf("x<8 && y<8 && x>=0 && y>=0 failed at %s:%d.\n", __FILE__, __LINE__);
+        return;
+    }
     chroma_mc<pixel, W, MODE>(dst_cb, src_cb, stride, h, x, y);
     chroma_mc<pixel, W, MODE>(dst_cr, src_cr, stride, h, x, y);
 }
