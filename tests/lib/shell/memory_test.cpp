@@ -16,7 +16,8 @@ TEST(AlignedMemory, BlocksAreAlignedAndZeroSizesRefused)
     EXPECT_EQ(mem_alloc(0), nullptr);
     EXPECT_EQ(mem_malloc(SVAC_MEM_MAX + 1), nullptr);
     EXPECT_EQ(mem_calloc(0x7FFFFFFF, 2), nullptr);
-    for (size_t size : {1, 31, 32, 33, 1000, 4096}) {
+    for (size_t size : {size_t(1), size_t(31), size_t(32), size_t(33), size_t(1000), size_t(4096),
+                        (size_t(2) << 20) - 32, size_t(2) << 20, (size_t(3) << 20) + 1}) {
         auto *p = static_cast<unsigned char *>(mem_alloc(size));
         ASSERT_NE(p, nullptr);
         EXPECT_TRUE(aligned32(p));
@@ -47,6 +48,19 @@ TEST(AlignedMemory, ReallocGrowsWithHeadroomOnly)
     ASSERT_NE(p, nullptr);
     EXPECT_TRUE(aligned32(p));
     EXPECT_EQ(static_cast<unsigned char *>(p)[137], 0x5A);
+    // Past the large-block size and back: the contents travel both ways.
+    static_cast<unsigned char *>(p)[99999] = 0xA5;
+    p = mem_realloc(p, &cap, 3 << 20);
+    ASSERT_NE(p, nullptr);
+    EXPECT_TRUE(aligned32(p));
+    EXPECT_EQ(static_cast<unsigned char *>(p)[137], 0x5A);
+    EXPECT_EQ(static_cast<unsigned char *>(p)[99999], 0xA5);
+    static_cast<unsigned char *>(p)[(3 << 20) - 1] = 0x3C;
+    p = mem_resize(p, 200000);
+    ASSERT_NE(p, nullptr);
+    EXPECT_TRUE(aligned32(p));
+    EXPECT_EQ(static_cast<unsigned char *>(p)[99999], 0xA5);
+    cap = 200000;
 
     void *kept = p;
     mem_fail_countdown = 0;
