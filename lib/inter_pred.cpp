@@ -80,6 +80,18 @@ inline void predict_block(const mc_setup &s, const frame_buf *ref, int n, uint8_
     k.chroma(dst[1], dst[2], padded[0], padded[1], s.cs, ch, fx, fy);
 }
 
+// Asks for the cache lines of `rows` rows of a reference window that starts at p and is at
+// most 9 samples wide.
+template <int rows, int last>
+[[gnu::always_inline]] inline void prefetch_rows(const uint8_t *p, int32_t stride)
+{
+#pragma GCC unroll 21
+    for (int r = 0; r < rows; ++r, p += stride) {
+        __builtin_prefetch(p);
+        __builtin_prefetch(p + last);
+    }
+}
+
 // A reference can serve the picture in decoding only with its geometry and every plane read.
 [[gnu::always_inline]] inline bool reference_fits(const frame_buf *ref, const frame_buf *cur, int32_t ls, int32_t cs, bool chroma)
 {
@@ -104,8 +116,14 @@ bool predict_inside(const frame_buf *ref, uint8_t *const dst[3], int64_t qx, int
         return false;
     constexpr int luma_size = N == 16 ? LUMA_MC_16X16 : LUMA_MC_8X8;
     constexpr int chroma_width = N == 16 ? CHROMA_CBCR_W8 : CHROMA_CBCR_W4;
-    luma_mc_put_funcs[MC_ROW_8BIT][luma_size][(qx & 3) + 4 * (qy & 3)](dst[0], ref->plane[0] + ix + iy * ls, ls);
     const int64_t off = (qx >> 3) + (qy >> 3) * cs;
+    // The chroma rows are asked for before the luma kernel runs, so that their misses overlap
+    // its work.
+    const uint8_t *luma = ref->plane[0] + ix + iy * ls;
+    prefetch_rows<N + 5, N + 4>(luma - 2 - 2 * ls, ls);
+    prefetch_rows<N / 2 + 1, N / 2>(ref->plane[1] + off, cs);
+    prefetch_rows<N / 2 + 1, N / 2>(ref->plane[2] + off, cs);
+    luma_mc_put_funcs[MC_ROW_8BIT][luma_size][(qx & 3) + 4 * (qy & 3)](dst[0], luma, ls);
     const int32_t fx = static_cast<int32_t>(qx & 7), fy = static_cast<int32_t>(qy & 7);
     chroma_mc_cbcr_put_funcs[MC_ROW_8BIT][chroma_width](dst[1], dst[2], ref->plane[1] + off, ref->plane[2] + off, cs,
                                                         N / 2, fx, fy);
