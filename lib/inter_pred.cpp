@@ -180,6 +180,7 @@ bool predict_parts_inside(const decoder_ctx *ctx, const layer_ctx &layer)
     const int32_t w = 16 * ctx->mb_width, h = 16 * ctx->mb_height;
     const frame_buf *const refs[2] = {layer.ref0, layer.ref1};
     part_source parts[count];
+#pragma GCC unroll 4
     for (int i = 0; i < count; ++i) {
         // Cache positions 5, 6, 9, 10 for blocks across, then down.
         const int bx = W == 16 ? 0 : 8 * (i & 1), by = H == 16 ? 0 : 8 * (W == 16 ? i : i >> 1);
@@ -194,6 +195,7 @@ bool predict_parts_inside(const decoder_ctx *ctx, const layer_ctx &layer)
         if (!locate_inside<W, H>(parts[i], refs[r], qx, qy, w, h, ls, cs))
             return false;
     }
+#pragma GCC unroll 4
     for (int i = 0; i < count; ++i) {
         const int bx = W == 16 ? 0 : 8 * (i & 1), by = H == 16 ? 0 : 8 * (W == 16 ? i : i >> 1);
         const int64_t coff = bx / 2 + int64_t(by / 2) * cs;
