@@ -187,8 +187,7 @@ bool predict_parts_inside(const decoder_ctx *ctx, const layer_ctx &layer)
         const int pos = 5 + bx / 8 + 4 * (by / 8);
         const int16_t *e = mb.mv_cache[pos];
         const int32_t r = e[MV_REF_IDX];
-        if (r < 0 || r >= 2 || mb.mv_cache[pos + 12][MV_REF_IDX] >= 0 ||
-            !reference_fits(refs[r], layer.cur, ls, cs, true))
+        if (r < 0 || r >= 2 || mb.mv_cache[pos + 12][MV_REF_IDX] >= 0 || !((layer.refs_fit >> r) & 1))
             return false;
         const int64_t qx = 64 * int64_t(layer.mb_x) + 4 * bx + e[MV_X];
         const int64_t qy = 64 * int64_t(layer.mb_y) + 4 * by + e[MV_Y];
@@ -274,6 +273,16 @@ template <bool COMMON>
 }
 
 } // namespace
+
+void inter_pred_start_slice(decoder_ctx *ctx)
+{
+    layer_ctx &layer = ctx->layer[ctx->cur_layer];
+    const bool chroma = ctx->chroma_format >= 1;
+    layer.refs_fit = 0;
+    for (int r = 0; r < 2; ++r)
+        if (reference_fits(r == 0 ? layer.ref0 : layer.ref1, layer.cur, layer.luma_stride, layer.chroma_stride, chroma))
+            layer.refs_fit |= static_cast<uint8_t>(1 << r);
+}
 
 int inter_pred_mb(decoder_ctx *ctx, int32_t kind)
 {
