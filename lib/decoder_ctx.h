@@ -42,6 +42,7 @@ struct layer_ctx {
     frame_buf *output_before; // a picture of the group before a key picture, output ahead of it
     frame_buf *cur;         // picture in decoding
     frame_buf *ref0, *ref1; // newest reference, the one before
+    uint8_t refs_fit;       // bit r: reference r fits the picture in decoding (set per slice)
     int32_t poc_cur, poc_last_out, poc_ref0, poc_ref1;
     int32_t ref1_out;       // reference 1 is of the group before a key picture, so already output
     uint8_t *mb_plane[3];

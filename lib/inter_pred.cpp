@@ -10,6 +10,9 @@ const uint8_t mc_shape_table[31] = {
 
 namespace {
 
+// Macroblock kinds of coded P partitions.
+enum { P_16X8 = 3, P_8X16, P_8X8 };
+
 // What every prediction of one macroblock shares.
 struct mc_setup {
     int hbd;                    // 1 for 16-bit samples
@@ -80,6 +83,18 @@ inline void predict_block(const mc_setup &s, const frame_buf *ref, int n, uint8_
     k.chroma(dst[1], dst[2], padded[0], padded[1], s.cs, ch, fx, fy);
 }
 
+// Asks for the cache lines of `rows` rows of a reference window that starts at p, the last
+// sample of each row `last` samples after its first.
+template <int rows, int last>
+[[gnu::always_inline]] inline void prefetch_rows(const uint8_t *p, int32_t stride)
+{
+#pragma GCC unroll 21
+    for (int r = 0; r < rows; ++r, p += stride) {
+        __builtin_prefetch(p);
+        __builtin_prefetch(p + last);
+    }
+}
+
 // A reference can serve the picture in decoding only with its geometry and every plane read.
 [[gnu::always_inline]] inline bool reference_fits(const frame_buf *ref, const frame_buf *cur, int32_t ls, int32_t cs, bool chroma)
 {
@@ -89,42 +104,104 @@ inline void predict_block(const mc_setup &s, const frame_buf *ref, int n, uint8_
     return !chroma || (ref->plane[1] && ref->plane[2] && ref->stride[1] == cs && ref->stride[2] == cs);
 }
 
+// Where the list-0 prediction of a W x H partition (16x16, 16x8, 8x16 or 8x8) of an 8-bit
+// 4:2:0 picture reads its reference: luma at the output's top-left sample, chroma per plane.
+struct part_source {
+    const uint8_t *luma, *cb, *cr;
+    int luma_pos;        // quarter-sample position 4 * dy + dx
+    int32_t fx, fy;      // chroma fractions
+};
+
+// Locates the partition at quarter-sample position (qx, qy) of a reference that fits and asks
+// for its windows (luma six-tap and bilinear chroma) when they lie inside the w x h picture;
+// false for a window that reaches outside.
+template <int W, int H>
+[[gnu::always_inline]] inline bool locate_inside(part_source &p, const frame_buf *ref, int64_t qx, int64_t qy,
+                                                 int32_t w, int32_t h, int32_t ls, int32_t cs)
+{
+    const int64_t ix = qx >> 2, iy = qy >> 2;
+    // Luma reads columns ix - 2 .. ix + W + 2 and rows iy - 2 .. iy + H + 2; chroma columns
+    // ix / 2 .. ix / 2 + W / 2 of rows iy / 2 .. iy / 2 + H / 2. The plane sizes are even.
+    if (ix < 3 || iy < 3 || ix + W + 3 > w || iy + H + 3 > h)
+        return false;
+    const int64_t off = (qx >> 3) + (qy >> 3) * cs;
+    p.luma = ref->plane[0] + ix + iy * ls;
+    p.cb = ref->plane[1] + off;
+    p.cr = ref->plane[2] + off;
+    p.luma_pos = static_cast<int>((qx & 3) + 4 * (qy & 3));
+    p.fx = static_cast<int32_t>(qx & 7);
+    p.fy = static_cast<int32_t>(qy & 7);
+    prefetch_rows<H + 5, W + 4>(p.luma - 2 - 2 * ls, ls);
+    prefetch_rows<H / 2 + 1, W / 2>(p.cb, cs);
+    prefetch_rows<H / 2 + 1, W / 2>(p.cr, cs);
+    return true;
+}
+
+// The prediction of a located partition: a 16x16 luma block or 8x8 ones, one chroma call for
+// both planes.
+template <int W, int H>
+[[gnu::always_inline]] inline void predict_located(const part_source &p, uint8_t *y, uint8_t *cb, uint8_t *cr,
+                                                   int32_t ls, int32_t cs)
+{
+    constexpr bool whole = W == 16 && H == 16;
+    const luma_mc_fn luma = luma_mc_put_funcs[MC_ROW_8BIT][whole ? LUMA_MC_16X16 : LUMA_MC_8X8][p.luma_pos];
+    luma(y, p.luma, ls);
+    if (W == 16 && H == 8)
+        luma(y + 8, p.luma + 8, ls);
+    if (W == 8 && H == 16)
+        luma(y + 8 * ls, p.luma + 8 * ls, ls);
+    chroma_mc_cbcr_put_funcs[MC_ROW_8BIT][W == 16 ? CHROMA_CBCR_W8 : CHROMA_CBCR_W4](cb, cr, p.cb, p.cr, cs, H / 2,
+                                                                                   p.fx, p.fy);
+}
+
 // One list-0 prediction of an N x N block (16 or 8) of an 8-bit 4:2:0 picture, at quarter-
-// sample position (qx, qy) of a reference that fits, when its reference windows (luma six-tap
-// and bilinear chroma) lie inside the w x h picture: two kernel calls. False, with nothing
-// written, for any other case.
+// sample position (qx, qy) of a reference that fits, when its reference windows lie inside the
+// w x h picture. False, with nothing written, for any other case.
 template <int N>
 bool predict_inside(const frame_buf *ref, uint8_t *const dst[3], int64_t qx, int64_t qy, int32_t w, int32_t h,
                     int32_t ls, int32_t cs)
 {
-    const int64_t ix = qx >> 2, iy = qy >> 2;
-    // Luma reads columns ix - 2 .. ix + N + 2 and rows iy - 2 .. iy + N + 2; chroma columns
-    // ix / 2 .. ix / 2 + N / 2 of rows iy / 2 .. iy / 2 + N / 2. The plane sizes are even.
-    if (ix < 3 || iy < 3 || ix + N + 3 > w || iy + N + 3 > h)
+    part_source p;
+    if (!locate_inside<N, N>(p, ref, qx, qy, w, h, ls, cs))
         return false;
-    constexpr int luma_size = N == 16 ? LUMA_MC_16X16 : LUMA_MC_8X8;
-    constexpr int chroma_width = N == 16 ? CHROMA_CBCR_W8 : CHROMA_CBCR_W4;
-    luma_mc_put_funcs[MC_ROW_8BIT][luma_size][(qx & 3) + 4 * (qy & 3)](dst[0], ref->plane[0] + ix + iy * ls, ls);
-    const int64_t off = (qx >> 3) + (qy >> 3) * cs;
-    const int32_t fx = static_cast<int32_t>(qx & 7), fy = static_cast<int32_t>(qy & 7);
-    chroma_mc_cbcr_put_funcs[MC_ROW_8BIT][chroma_width](dst[1], dst[2], ref->plane[1] + off, ref->plane[2] + off, cs,
-                                                        N / 2, fx, fy);
+    predict_located<N, N>(p, dst[0], dst[1], dst[2], ls, cs);
     return true;
 }
 
-// The common macroblock: one list-0 vector for all of an 8-bit 4:2:0 macroblock whose
-// reference windows lie inside the picture.
-bool predict_whole_inside(const decoder_ctx *ctx, const layer_ctx &layer, const int16_t *e)
+// The common P macroblock: each W x H partition of an 8-bit 4:2:0 macroblock with one list-0
+// vector whose reference windows lie inside the picture. Every window is asked for before the
+// first kernel runs. False, with nothing written, for any other case.
+template <int W, int H>
+bool predict_parts_inside(const decoder_ctx *ctx, const layer_ctx &layer)
 {
-    const int32_t r = e[MV_REF_IDX];
-    if (r < 0 || r >= 2)
-        return false;
-    const frame_buf *ref = r == 0 ? layer.ref0 : layer.ref1;
+    constexpr int count = 256 / (W * H);
+    const mb_work &mb = ctx->mb;
     const int32_t ls = layer.luma_stride, cs = layer.chroma_stride;
-    if (!reference_fits(ref, layer.cur, ls, cs, true))
-        return false;
-    const int64_t qx = 64 * int64_t(layer.mb_x) + e[MV_X], qy = 64 * int64_t(layer.mb_y) + e[MV_Y];
-    return predict_inside<16>(ref, layer.mb_plane, qx, qy, 16 * ctx->mb_width, 16 * ctx->mb_height, ls, cs);
+    const int32_t w = 16 * ctx->mb_width, h = 16 * ctx->mb_height;
+    const frame_buf *const refs[2] = {layer.ref0, layer.ref1};
+    part_source parts[count];
+#pragma GCC unroll 4
+    for (int i = 0; i < count; ++i) {
+        // Cache positions 5, 6, 9, 10 for blocks across, then down.
+        const int bx = W == 16 ? 0 : 8 * (i & 1), by = H == 16 ? 0 : 8 * (W == 16 ? i : i >> 1);
+        const int pos = 5 + bx / 8 + 4 * (by / 8);
+        const int16_t *e = mb.mv_cache[pos];
+        const int32_t r = e[MV_REF_IDX];
+        if (r < 0 || r >= 2 || mb.mv_cache[pos + 12][MV_REF_IDX] >= 0 || !((layer.refs_fit >> r) & 1))
+            return false;
+        const int64_t qx = 64 * int64_t(layer.mb_x) + 4 * bx + e[MV_X];
+        const int64_t qy = 64 * int64_t(layer.mb_y) + 4 * by + e[MV_Y];
+        if (!locate_inside<W, H>(parts[i], refs[r], qx, qy, w, h, ls, cs))
+            return false;
+    }
+#pragma GCC unroll 4
+    for (int i = 0; i < count; ++i) {
+        const int bx = W == 16 ? 0 : 8 * (i & 1), by = H == 16 ? 0 : 8 * (W == 16 ? i : i >> 1);
+        const int64_t coff = bx / 2 + int64_t(by / 2) * cs;
+        predict_located<W, H>(parts[i], layer.mb_plane[0] + bx + int64_t(by) * ls, layer.mb_plane[1] + coff,
+                              layer.mb_plane[2] + coff, ls, cs);
+    }
+    return true;
 }
 
 // Any macroblock: the list-0 and list-1 predictions of each 16x16 or 8x8 block. COMMON: an
@@ -197,6 +274,16 @@ template <bool COMMON>
 
 } // namespace
 
+void inter_pred_start_slice(decoder_ctx *ctx)
+{
+    layer_ctx &layer = ctx->layer[ctx->cur_layer];
+    const bool chroma = ctx->chroma_format >= 1;
+    layer.refs_fit = 0;
+    for (int r = 0; r < 2; ++r)
+        if (reference_fits(r == 0 ? layer.ref0 : layer.ref1, layer.cur, layer.luma_stride, layer.chroma_stride, chroma))
+            layer.refs_fit |= static_cast<uint8_t>(1 << r);
+}
+
 int inter_pred_mb(decoder_ctx *ctx, int32_t kind)
 {
     if (!ctx->pad_block_buf)
@@ -204,8 +291,21 @@ int inter_pred_mb(decoder_ctx *ctx, int32_t kind)
     const bool whole = mc_shape_table[kind >= 0 && kind < 31 ? kind : 0] == 0;
     if (ctx->bit_depth != 8 || ctx->chroma_format != 1)
         return predict_blocks<false>(ctx, whole);
-    if (whole && ctx->mb.mv_cache[17][MV_REF_IDX] < 0 &&
-        predict_whole_inside(ctx, ctx->layer[ctx->cur_layer], ctx->mb.mv_cache[5]))
-        return 0;
-    return predict_blocks<true>(ctx, whole);
+    const layer_ctx &layer = ctx->layer[ctx->cur_layer];
+    bool done;
+    switch (kind) {
+    case P_16X8:
+        done = predict_parts_inside<16, 8>(ctx, layer);
+        break;
+    case P_8X16:
+        done = predict_parts_inside<8, 16>(ctx, layer);
+        break;
+    case P_8X8:
+        done = predict_parts_inside<8, 8>(ctx, layer);
+        break;
+    default:
+        done = whole && predict_parts_inside<16, 16>(ctx, layer);
+        break;
+    }
+    return done ? 0 : predict_blocks<true>(ctx, whole);
 }

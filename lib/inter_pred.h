@@ -14,3 +14,7 @@ extern const uint8_t mc_shape_table[31];
 // (and when a list-1 vector meets a missing backward reference); a reference whose size,
 // format, strides or planes differ from the picture in decoding counts as missing.
 int inter_pred_mb(decoder_ctx *ctx, int32_t kind);
+
+// Notes for the slice about to be decoded which references fit the picture in decoding (size,
+// format, strides, every plane), so that its macroblocks need not ask again.
+void inter_pred_start_slice(decoder_ctx *ctx);

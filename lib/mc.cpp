@@ -531,6 +531,34 @@ static inline void copy_row(uint8_t *dst, const uint8_t *src, size_t n)
     }
 }
 
+// Sets n bytes at dst to the repeated 8-byte pattern v (a sample repeated; n a whole number of
+// samples), in overlapping fixed-size stores like copy_row.
+static inline void fill_row(uint8_t *dst, uint64_t v, size_t n)
+{
+    if (n >= 8) {
+        for (size_t j = 0; j + 8 < n; j += 8)
+            std::memcpy(dst + j, &v, 8);
+        std::memcpy(dst + n - 8, &v, 8);
+    } else if (n >= 4) {
+        const uint32_t w = uint32_t(v);
+        std::memcpy(dst, &w, 4);
+        std::memcpy(dst + n - 4, &w, 4);
+    } else if (n >= 2) {
+        const uint16_t w = uint16_t(v);
+        std::memcpy(dst, &w, 2);
+        std::memcpy(dst + n - 2, &w, 2);
+    } else if (n == 1) {
+        *dst = uint8_t(v);
+    }
+}
+
+// A sample repeated over 8 bytes.
+template <typename pixel>
+static inline uint64_t repeated(pixel p)
+{
+    return uint64_t(p) * (sizeof(pixel) == 1 ? 0x0101010101010101ull : 0x0001000100010001ull);
+}
+
 // Reference window padding: block sample (j, i) = plane sample (clamp(x + j, 0, width - 1),
 // clamp(y + i, 0, height - 1)). Rows of the plane are copied, the columns beyond them repeat
 // the first and last copied sample. Offsets stay 64-bit so that no position overflows.
@@ -572,10 +600,10 @@ static void pad_ref_block(uint8_t *dst, const uint8_t *src, int32_t dst_stride, 
         uint8_t *drow = dst + ptrdiff_t(i) * dst_stride;
         pixel *d = reinterpret_cast<pixel *>(drow);
         copy_row(drow + start_x * ps, first + ptrdiff_t(r - start_y) * src_stride, w * ps);
-        for (int64_t j = 0; j < start_x; j++)
-            d[j] = d[start_x];
-        for (int64_t j = end_x; j < block_w; j++)
-            d[j] = d[end_x - 1];
+        if (start_x > 0)
+            fill_row(drow, repeated(d[start_x]), size_t(start_x) * ps);
+        if (end_x < block_w)
+            fill_row(drow + end_x * ps, repeated(d[end_x - 1]), size_t(block_w - end_x) * ps);
     }
 }
 

@@ -15,20 +15,39 @@ int32_t add32(int32_t a, int32_t b) { return static_cast<int32_t>(static_cast<ui
 
 int32_t scale_index(int32_t ref_idx) { return ref_idx > 0 ? 1 : 0; }
 
-void copy_entry(int16_t *to, const int16_t *entry) { std::memcpy(to, entry, MV_FIELDS * sizeof *entry); }
+// An entry in two words, built in registers: storing it from a stack copy of 16-bit fields
+// would make the wide loads of the copy wait on the narrow stores.
+struct packed_entry {
+    uint64_t head;   // vector, distance, reference
+    uint32_t mvd;
+};
+
+packed_entry pack(int32_t x, int32_t y, int32_t dist, int32_t ref, int32_t dx, int32_t dy)
+{
+    static_assert(MV_X == 0 && MV_Y == 1 && MV_DISTANCE == 2 && MV_REF_IDX == 3 && MV_MVD_X == 4 && MV_MVD_Y == 5,
+                  "entry layout");
+    auto u = [](int32_t v) { return uint64_t(uint16_t(v)); };
+    return {u(x) | u(y) << 16 | u(dist) << 32 | u(ref) << 48, uint32_t(u(dx) | u(dy) << 16)};
+}
+
+void put_entry(int16_t *to, const packed_entry &e)
+{
+    std::memcpy(to, &e.head, sizeof e.head);
+    std::memcpy(to + MV_MVD_X, &e.mvd, sizeof e.mvd);
+}
 
 // The entries a fill covers besides pos, as offsets; 0 rewrites pos itself, so that every fill
 // takes the same three copies and no branch on a fill that varies from block to block.
 constexpr int8_t fill_offsets[4][3] = {{1, 4, 5}, {1, 0, 0}, {4, 0, 0}, {0, 0, 0}};
 static_assert(MV_FILL_16X16 == 0 && MV_FILL_PAIR_H == 1 && MV_FILL_PAIR_V == 2 && MV_FILL_8X8 == 3, "fill order");
 
-inline void fill_entries(mb_work &mb, int pos, int fill, const int16_t *entry)
+inline void fill_entries(mb_work &mb, int pos, int fill, const packed_entry &entry)
 {
-    copy_entry(mb.mv_cache[pos], entry);
+    put_entry(mb.mv_cache[pos], entry);
     const int8_t *off = fill_offsets[fill & 3];
-    copy_entry(mb.mv_cache[pos + off[0]], entry);
-    copy_entry(mb.mv_cache[pos + off[1]], entry);
-    copy_entry(mb.mv_cache[pos + off[2]], entry);
+    put_entry(mb.mv_cache[pos + off[0]], entry);
+    put_entry(mb.mv_cache[pos + off[1]], entry);
+    put_entry(mb.mv_cache[pos + off[2]], entry);
 }
 
 // scale_mv with dist * scale folded into one factor: the same value in 32-bit arithmetic, and
@@ -132,12 +151,11 @@ void store_skip_motion(decoder_ctx *ctx)
     mb_work &mb = ctx->mb;
     int32_t px, py;
     predict(ctx, 5, 3, MV_MEDIAN_NO_MVD, 0, &px, &py);
-    const int16_t entry[MV_FIELDS] = {static_cast<int16_t>(px), static_cast<int16_t>(py),
-                                      static_cast<int16_t>(ctx->ref_distance[0]), 0, 0, 0};
-    copy_entry(mb.mv_cache[5], entry);
-    copy_entry(mb.mv_cache[6], entry);
-    copy_entry(mb.mv_cache[9], entry);
-    copy_entry(mb.mv_cache[10], entry);
+    const packed_entry entry = pack(px, py, ctx->ref_distance[0], 0, 0, 0);
+    put_entry(mb.mv_cache[5], entry);
+    put_entry(mb.mv_cache[6], entry);
+    put_entry(mb.mv_cache[9], entry);
+    put_entry(mb.mv_cache[10], entry);
 }
 
 namespace {
@@ -159,13 +177,8 @@ namespace {
             dy = read_se(&ctx->bs);
         }
     }
-    const int16_t entry[MV_FIELDS] = {static_cast<int16_t>(add32(px, dx)),
-                                      static_cast<int16_t>(add32(py, dy)),
-                                      static_cast<int16_t>(ctx->ref_distance[scale_index(ref_idx)]),
-                                      static_cast<int16_t>(ref_idx),
-                                      static_cast<int16_t>(dx),
-                                      static_cast<int16_t>(dy)};
-    fill_entries(mb, pos, fill, entry);
+    fill_entries(mb, pos, fill,
+                 pack(add32(px, dx), add32(py, dy), ctx->ref_distance[scale_index(ref_idx)], ref_idx, dx, dy));
 }
 
 } // namespace
@@ -207,11 +220,5 @@ void store_motion_sym(decoder_ctx *ctx, int pos, int c_pos, int rule, int fill, 
     const int16_t *fwd = mb.mv_cache[pos - 12];
     const int32_t bx = -(add32(mul32(fwd[MV_X], ctx->sym_scale), 256) >> 9);
     const int32_t by = -(add32(mul32(fwd[MV_Y], ctx->sym_scale), 256) >> 9);
-    const int16_t entry[MV_FIELDS] = {static_cast<int16_t>(bx),
-                                      static_cast<int16_t>(by),
-                                      static_cast<int16_t>(ctx->ref_distance[0]),
-                                      0,
-                                      static_cast<int16_t>(bx - px),
-                                      static_cast<int16_t>(by - py)};
-    fill_entries(mb, pos, fill, entry);
+    fill_entries(mb, pos, fill, pack(bx, by, ctx->ref_distance[0], 0, bx - px, by - py));
 }

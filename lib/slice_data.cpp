@@ -4,6 +4,7 @@
 
 #include "aec.h"
 #include "decoder_ctx.h"
+#include "inter_pred.h"
 #include "mb_address.h"
 #include "mb_inter.h"
 #include "mb_intra.h"
@@ -87,6 +88,8 @@ int32_t decode_slice_data(decoder_ctx *ctx)
     compute_distances(ctx, layer);
     if (ctx->pic_type == 2)
         start_p_slice(ctx);
+    if (ctx->pic_type != 1)
+        inter_pred_start_slice(ctx);
     ctx->walk_in_rows = ctx->cur_pps->num_roi < 1 && !ctx->cur_sps->roi_flag;
 
     const bool aec = ctx->cur_pps->aec_flag != 0;

@@ -297,6 +297,9 @@ void centre_strip(uint8_t *dst, const uint8_t *src, ptrdiff_t s)
             words = _mm_srai_epi16(_mm_add_epi16(v, _mm_set1_epi16(32)), 6);
         }
         store8<AVG>(dst, _mm_packus_epi16(words, words));
+        // Unrolled too: as a loop the compiler makes the shift a library move of the arrays,
+        // which then live in memory.
+#pragma GCC unroll 4
         for (int k = 0; k + 1 < taps; k++) {
             raw[k] = raw[k + 1];
             h[k] = h[k + 1];

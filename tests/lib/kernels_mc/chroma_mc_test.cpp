@@ -165,7 +165,7 @@ TEST_P(ChromaMcCbcrSlot, EachPlaneMatchesFormula)
                                      : chroma_mc_cbcr_put_funcs[depth - 8][slot];
     ASSERT_NE(fn, nullptr);
 
-    for (int h : {w, 2 * w})
+    for (int h : {w / 2, w, 2 * w})
         for (int fy = 0; fy < 8; fy++)
             for (int fx = 0; fx < 8; fx++)
                 for (int trial = 0; trial < 2; trial++) {
