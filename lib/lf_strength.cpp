@@ -168,7 +168,8 @@ int32_t lf_chroma_qp(int32_t q, int32_t luma_shift, int32_t chroma_shift)
 namespace {
 
 // Thresholds and chroma QPs of QPs 0..QPS-1 at one depth shift (luma and chroma alike) and
-// pair of offsets, filled when a macroblock brings others. Each filtering thread keeps its own.
+// pair of offsets, filled when a macroblock brings others; alpha 0 where beta is. Each
+// filtering thread keeps its own.
 constexpr int32_t QPS = 128;
 struct QpTable {
     int32_t shift = -1, alpha_offset = 0, beta_offset = 0;
@@ -184,6 +185,8 @@ thread_local QpTable qp_table;
     t.chroma_inside = true;
     for (int32_t q = 0; q < QPS; ++q) {
         qp_thresholds(q, shift, alpha_offset, beta_offset, &t.at[q]);
+        if (t.at[q].beta == 0)
+            t.at[q].alpha = 0;
         t.chroma[q] = lf_chroma_qp(q, shift, shift);
         t.chroma_inside = t.chroma_inside && t.chroma[q] < QPS;
     }
@@ -192,12 +195,10 @@ thread_local QpTable qp_table;
     t.beta_offset = beta_offset;
 }
 
-bool inside(int32_t q) { return uint32_t(q) < uint32_t(QPS); }
-
 bool any(const uint8_t pair[2]) { return (pair[0] | pair[1]) != 0; }
 
 // Alpha 0 marks a group with no edge to filter.
-void keep_if(bool used, lf_qp_params *group) { group->alpha &= -int32_t(used); }
+void keep_if(bool used, lf_qp_params *group) { group->alpha &= -int32_t(used && group->beta != 0); }
 
 // Every group's thresholds: at(s, q, out) gives those of QP q at depth shift s, chroma_qp(q)
 // the chroma QP of luma QP q; mean(a, b) the rounded mean of two QPs.
@@ -205,7 +206,8 @@ template <class At, class ChromaQp, class Mean>
 [[gnu::always_inline]] inline void groups(const lf_record *r, const lf_strengths &bs, At at, ChromaQp chroma_qp,
                                           Mean mean, lf_mb_thresholds *out)
 {
-    const int32_t shift = r->luma_shift, cshift = r->chroma_shift;
+    const lf_slice &s = *r->slice;
+    const int32_t shift = s.luma_shift, cshift = s.chroma_shift;
     const bool left = (r->avail & MB_LEFT) && any(bs.left), top = (r->avail & MB_TOP) && any(bs.top);
     at(shift, r->qp, &out->inner);
     at(shift, mean(r->qp, r->qp_left), &out->left);
@@ -213,7 +215,7 @@ template <class At, class ChromaQp, class Mean>
     keep_if(any(bs.inner_v) || any(bs.inner_h) || any(bs.inner4), &out->inner);
     keep_if(left, &out->left);
     keep_if(top, &out->top);
-    if (r->chroma_format != 1 && r->chroma_format != 2) {
+    if (s.chroma_format != 1 && s.chroma_format != 2) {
         out->chroma_inner.alpha = out->chroma_left.alpha = out->chroma_top.alpha = 0;
         return;
     }
@@ -221,28 +223,93 @@ template <class At, class ChromaQp, class Mean>
     at(cshift, qc, &out->chroma_inner);
     at(cshift, mean(qc, chroma_qp(r->qp_left)), &out->chroma_left);
     at(cshift, mean(qc, chroma_qp(r->qp_top)), &out->chroma_top);
-    keep_if(r->chroma_format == 2 && any(bs.inner_h), &out->chroma_inner);
+    keep_if(s.chroma_format == 2 && any(bs.inner_h), &out->chroma_inner);
     keep_if(left, &out->chroma_left);
     keep_if(top, &out->chroma_top);
 }
 
 } // namespace
 
+namespace {
+
+// The thread's table, filled for the record's depth and offsets; null where it cannot serve
+// the record (chroma at another depth, a QP outside it).
+[[gnu::always_inline]] inline const QpTable *table_for(const lf_record *r)
+{
+    const lf_slice &s = *r->slice;
+    const int32_t shift = s.luma_shift;
+    QpTable &t = qp_table;
+    if (((t.shift ^ shift) | (t.alpha_offset ^ s.alpha_offset) | (t.beta_offset ^ s.beta_offset)) != 0)
+        fill(t, shift, s.alpha_offset, s.beta_offset);
+    static_assert((QPS & (QPS - 1)) == 0, "one test for the three QPs");
+    // With the three QPs in the table, so are their means and chroma QPs.
+    if (s.chroma_shift != shift || !t.chroma_inside || ((r->qp | r->qp_left | r->qp_top) & -QPS) != 0)
+        return nullptr;
+    return &t;
+}
+
+} // namespace
+
 void lf_macroblock_thresholds(const lf_record *r, const lf_strengths &bs, lf_mb_thresholds *out)
 {
-    const int32_t shift = r->luma_shift, cshift = r->chroma_shift;
-    QpTable &t = qp_table;
-    if (t.shift != shift || t.alpha_offset != r->alpha_offset || t.beta_offset != r->beta_offset)
-        fill(t, shift, r->alpha_offset, r->beta_offset);
-    // With the three QPs in the table, so are their means and chroma QPs.
-    if (cshift == shift && t.chroma_inside && inside(r->qp) && inside(r->qp_left) && inside(r->qp_top)) {
+    const lf_slice &s = *r->slice;
+    const int32_t shift = s.luma_shift, cshift = s.chroma_shift;
+    if (const QpTable *table = table_for(r)) {
+        const QpTable &t = *table;
         groups(
             r, bs, [&t](int32_t, int32_t q, lf_qp_params *o) { std::memcpy(o, &t.at[q], sizeof *o); },
             [&t](int32_t q) { return t.chroma[q]; }, [](int32_t a, int32_t b) { return (a + 1 + b) >> 1; }, out);
         return;
     }
     groups(
-        r, bs, [r](int32_t s, int32_t q, lf_qp_params *o) { qp_thresholds(q, s, r->alpha_offset, r->beta_offset, o); },
+        r, bs, [&s](int32_t d, int32_t q, lf_qp_params *o) { qp_thresholds(q, d, s.alpha_offset, s.beta_offset, o); },
         [=](int32_t q) { return lf_chroma_qp(q, shift, cshift); },
         [](int32_t a, int32_t b) { return static_cast<int32_t>((int64_t(a) + 1 + b) >> 1); }, out);
+}
+
+namespace {
+
+// The groups' references into a table that holds the record's QPs.
+[[gnu::always_inline]] inline void table_refs(const QpTable &t, const lf_record *r, lf_mb_threshold_refs *out)
+{
+    static constexpr lf_qp_params kNone = {};
+    const int32_t format = r->slice->chroma_format;
+    const int32_t q = r->qp, left = r->qp_left, top = r->qp_top;
+    out->inner = &t.at[q];
+    out->left = &t.at[(q + 1 + left) >> 1];
+    out->top = &t.at[(q + 1 + top) >> 1];
+    if (format != 1 && format != 2) {
+        out->chroma_inner = out->chroma_left = out->chroma_top = &kNone;
+        return;
+    }
+    const int32_t qc = t.chroma[q];
+    out->chroma_inner = format == 2 ? &t.at[qc] : &kNone;
+    out->chroma_left = &t.at[(qc + 1 + t.chroma[left]) >> 1];
+    out->chroma_top = &t.at[(qc + 1 + t.chroma[top]) >> 1];
+}
+
+// A table of other offsets or depth is filled first; thresholds the table does not hold are
+// computed into the thread's own groups.
+[[gnu::noinline]] void refs_refilled(const lf_record *r, const lf_strengths &bs, lf_mb_threshold_refs *out)
+{
+    if (const QpTable *table = table_for(r))
+        return table_refs(*table, r, out);
+    thread_local lf_mb_thresholds own;
+    lf_macroblock_thresholds(r, bs, &own);
+    *out = {&own.inner, &own.left, &own.top, &own.chroma_inner, &own.chroma_left, &own.chroma_top};
+}
+
+} // namespace
+
+void lf_macroblock_threshold_refs(const lf_record *r, const lf_strengths &bs, lf_mb_threshold_refs *out)
+{
+    const lf_slice &s = *r->slice;
+    const QpTable &t = qp_table;
+    const int32_t shift = s.luma_shift;
+    const bool held = ((t.shift ^ shift) | (t.alpha_offset ^ s.alpha_offset) | (t.beta_offset ^ s.beta_offset) |
+                       (s.chroma_shift ^ shift) | ((r->qp | r->qp_left | r->qp_top) & -QPS)) == 0 &&
+                      t.chroma_inside;
+    if (!held)
+        return refs_refilled(r, bs, out);
+    table_refs(t, r, out);
 }

@@ -42,13 +42,23 @@ struct lf_qp_params {
 
 // Thresholds of every edge group of a macroblock with strengths bs, each group with its QP
 // and depth as lf_edge_thresholds has them; a group with no edge to filter (strengths 0,
-// neighbour missing, no chroma) gets alpha 0.
+// neighbour missing, no chroma, beta 0) gets alpha 0.
 struct lf_mb_thresholds {
     lf_qp_params inner, left, top;            // luma
     lf_qp_params chroma_inner, chroma_left, chroma_top;
 };
 
 void lf_macroblock_thresholds(const lf_record *rec, const lf_strengths &bs, lf_mb_thresholds *out);
+
+// The same groups by reference, each with alpha 0 where it filters nothing (beta 0, no chroma,
+// or 4:2:0 chroma inside); the strengths then pick the edges. The references stay valid until
+// the calling thread's next call.
+struct lf_mb_threshold_refs {
+    const lf_qp_params *inner, *left, *top;
+    const lf_qp_params *chroma_inner, *chroma_left, *chroma_top;
+};
+
+void lf_macroblock_threshold_refs(const lf_record *rec, const lf_strengths &bs, lf_mb_threshold_refs *out);
 
 // Thresholds of an edge with QP q (bit-depth offset included) and depth shift s (bit depth
 // - 8); the clip value of each half follows its strength. False when alpha or beta is 0:

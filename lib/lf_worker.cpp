@@ -14,9 +14,17 @@ static void wake_worker(lf_worker *w)
         pthread_cond_signal(&w->slot_filled);
 }
 
+// Records of LF_RING_SLOTS rows, then as many slice headers.
 static lf_record *ring_alloc(int32_t row)
 {
-    return static_cast<lf_record *>(mem_malloc(sizeof(lf_record) * LF_RING_SLOTS * static_cast<size_t>(row)));
+    static_assert(alignof(lf_slice) <= alignof(lf_record), "headers follow the records");
+    const size_t n = LF_RING_SLOTS * static_cast<size_t>(row);
+    return static_cast<lf_record *>(mem_malloc((sizeof(lf_record) + sizeof(lf_slice)) * n));
+}
+
+static lf_slice *slices_of(lf_record *ring, int32_t row)
+{
+    return reinterpret_cast<lf_slice *>(ring + LF_RING_SLOTS * static_cast<size_t>(row));
 }
 
 // Consumer: filters published rows in order, taking every row that is waiting before it sleeps
@@ -82,6 +90,8 @@ int lf_worker_start(decoder_ctx *ctx)
     w->ring = ring_alloc(LF_DEFAULT_ROW);
     if (!w->ring)
         return -1;
+    w->slices = slices_of(w->ring, LF_DEFAULT_ROW);
+    w->slice = nullptr;
     w->slot_capacity = w->row_width = LF_DEFAULT_ROW;
 
     int made = 0;
@@ -155,6 +165,7 @@ int lf_worker_reset(decoder_ctx *ctx)
         if (grown) {
             mem_free(w->ring);
             w->ring = grown;
+            w->slices = slices_of(grown, ctx->mb_width);
             w->slot_capacity = ctx->mb_width;
         } else {
             result = -1;

@@ -31,6 +31,10 @@ extern int32_t lf_worker_min_mbs;
 
 struct lf_worker {
     lf_record *ring;                 // LF_RING_SLOTS * slot_capacity records
+    lf_slice *slices;                // one beside each record, in the same allocation: the slice
+                                     // header of the records from there on in its slot
+    const lf_slice *slice;           // the header of the records being handed out
+    int32_t slice_count;             // the decoder's slice count when it was written
     int32_t slot_capacity;           // records per slot, at least the picture's mb_width
     int32_t slot_used[LF_RING_SLOTS];// records published in each slot
     int32_t fill;                    // records handed out in the slot being filled

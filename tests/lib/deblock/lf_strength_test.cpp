@@ -260,7 +260,8 @@ TEST(LoopFilterThresholds, TablesOffsetsAndDepth)
 }
 
 // The thresholds a macroblock works out once per edge group are those of each edge alone,
-// over the QPs, offsets (to the int32 extremes) and depths.
+// over the QPs, offsets (to the int32 extremes) and depths; a group whose edges are not
+// filtered has alpha 0.
 TEST(LoopFilterThresholds, MacroblockGroupsMatchTheEdgeThresholds)
 {
     const int32_t offsets[] = {INT32_MIN, -70, -13, -1, 0, 1, 6, 13, 70, INT32_MAX};
@@ -269,16 +270,18 @@ TEST(LoopFilterThresholds, MacroblockGroupsMatchTheEdgeThresholds)
         for (int32_t qp = -4; qp <= 80; qp += 3)
             for (int32_t aoff : offsets)
                 for (int32_t boff : {offsets[0], offsets[2], offsets[4], offsets[7], offsets[9]}) {
+                    lf_slice slice{};
+                    slice.chroma_format = 2;
+                    slice.luma_shift = slice.chroma_shift = shift;
+                    slice.alpha_offset = aoff;
+                    slice.beta_offset = boff;
                     lf_record r{};
+                    r.slice = &slice;
                     r.kind = r.kind_left = r.kind_top = 1;
                     r.avail = MB_LEFT | MB_TOP;
-                    r.chroma_format = 2;
-                    r.luma_shift = r.chroma_shift = shift;
                     r.qp = qp;
                     r.qp_left = qp + 7;
                     r.qp_top = qp - 5;
-                    r.alpha_offset = aoff;
-                    r.beta_offset = boff;
                     lf_strengths bs;
                     lf_boundary_strengths(&r, &bs);
                     lf_mb_thresholds t;
@@ -299,10 +302,15 @@ TEST(LoopFilterThresholds, MacroblockGroupsMatchTheEdgeThresholds)
                     for (const auto &g : groups)
                         for (const auto &pair : strengths) {
                             lf_edge_params e;
-                            lf_edge_thresholds(g.q, shift, aoff, boff, pair, &e);
+                            const bool filtered = lf_edge_thresholds(g.q, shift, aoff, boff, pair, &e);
                             const std::string name = std::string(g.name) + " qp " + std::to_string(qp) + " shift " +
                                                      std::to_string(shift) + " offsets " + std::to_string(aoff) + "/" +
                                                      std::to_string(boff);
+                            // A group that filters nothing says so by alpha alone.
+                            if (!filtered) {
+                                ASSERT_EQ(g.got.alpha, 0) << name;
+                                continue;
+                            }
                             ASSERT_EQ(g.got.alpha, e.alpha) << name;
                             ASSERT_EQ(g.got.beta, e.beta) << name;
                             ASSERT_EQ(g.got.clip[pair[0]], e.clip[0]) << name;
@@ -327,11 +335,13 @@ TEST(LoopFilterThresholds, GroupsWithoutEdgesAreMarked)
         {"still inter", MB_LEFT | MB_TOP, 2, 2, false, false, false, false, false, false},
     };
     for (const Case &c : cases) {
+        lf_slice slice{};
+        slice.chroma_format = c.chroma_format;
         lf_record r{};
+        r.slice = &slice;
         r.kind = c.kind;
         r.kind_left = r.kind_top = 2;
         r.avail = c.avail;
-        r.chroma_format = c.chroma_format;
         r.qp = r.qp_left = r.qp_top = 40;
         lf_strengths bs;
         lf_boundary_strengths(&r, &bs);
