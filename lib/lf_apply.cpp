@@ -42,8 +42,9 @@ inline void filter_pair(deblock_pair_fn fn, uint8_t *cb, uint8_t *cr, int32_t st
     if (!luma_v || !luma_h || !chroma_v || !chroma_h)
         return;
 
+    lf_mb_thresholds computed;
     lf_mb_threshold_refs t;
-    lf_macroblock_threshold_refs(r, bs, &t);
+    lf_macroblock_threshold_refs(r, bs, &computed, &t);
 
     const int32_t sample = row ? 2 : 1;
     const int32_t ls = s.luma_stride, cs = s.chroma_stride;

@@ -14,7 +14,10 @@ static_assert(lf_motion_slot(1) == 0 && lf_motion_slot(4) == 2 && lf_motion_slot
 
 // What a record's slice and picture layer fix for all its macroblocks; written once per slice
 // and per ring row, next to the row's records.
+struct lf_qp_table;
+
 struct lf_slice {
+    const lf_qp_table *table;       // thresholds of the depth and offsets; null: computed
     int32_t lf_disabled;
     int32_t chroma_format;
     int32_t luma_shift, chroma_shift;

@@ -38,6 +38,7 @@ inline void copy_motion(int16_t (*to)[LF_MOTION_FIELDS], const int16_t (*cache)[
     s->beta_offset = ctx->beta_offset;
     s->luma_stride = layer.luma_stride;
     s->chroma_stride = layer.chroma_stride;
+    s->table = lf_worker_table(&w, shift, ctx->alpha_offset, ctx->beta_offset);
     w.slice = s;
     w.slice_count = ctx->slice_count;
     return r;

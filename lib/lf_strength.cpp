@@ -165,35 +165,22 @@ int32_t lf_chroma_qp(int32_t q, int32_t luma_shift, int32_t chroma_shift)
     return chroma_qp_table[clip_index(int64_t(q) - 7 * int64_t(luma_shift))] + 7 * chroma_shift;
 }
 
-namespace {
-
-// Thresholds and chroma QPs of QPs 0..QPS-1 at one depth shift (luma and chroma alike) and
-// pair of offsets, filled when a macroblock brings others; alpha 0 where beta is. Each
-// filtering thread keeps its own.
-constexpr int32_t QPS = 128;
-struct QpTable {
-    int32_t shift = -1, alpha_offset = 0, beta_offset = 0;
-    bool chroma_inside = false;   // every chroma QP below QPS
-    lf_qp_params at[QPS] = {};
-    int32_t chroma[QPS] = {};
-};
-
-thread_local QpTable qp_table;
-
-[[gnu::noinline, gnu::cold]] void fill(QpTable &t, int32_t shift, int32_t alpha_offset, int32_t beta_offset)
+void lf_qp_table_fill(lf_qp_table *t, int32_t shift, int32_t alpha_offset, int32_t beta_offset)
 {
-    t.chroma_inside = true;
-    for (int32_t q = 0; q < QPS; ++q) {
-        qp_thresholds(q, shift, alpha_offset, beta_offset, &t.at[q]);
-        if (t.at[q].beta == 0)
-            t.at[q].alpha = 0;
-        t.chroma[q] = lf_chroma_qp(q, shift, shift);
-        t.chroma_inside = t.chroma_inside && t.chroma[q] < QPS;
+    t->chroma_inside = true;
+    for (int32_t q = 0; q < LF_TABLE_QPS; ++q) {
+        qp_thresholds(q, shift, alpha_offset, beta_offset, &t->at[q]);
+        if (t->at[q].beta == 0)
+            t->at[q].alpha = 0;
+        t->chroma[q] = lf_chroma_qp(q, shift, shift);
+        t->chroma_inside = t->chroma_inside && t->chroma[q] < LF_TABLE_QPS;
     }
-    t.shift = shift;
-    t.alpha_offset = alpha_offset;
-    t.beta_offset = beta_offset;
+    t->shift = shift;
+    t->alpha_offset = alpha_offset;
+    t->beta_offset = beta_offset;
 }
+
+namespace {
 
 bool any(const uint8_t pair[2]) { return (pair[0] | pair[1]) != 0; }
 
@@ -230,32 +217,12 @@ template <class At, class ChromaQp, class Mean>
 
 } // namespace
 
-namespace {
-
-// The thread's table, filled for the record's depth and offsets; null where it cannot serve
-// the record (chroma at another depth, a QP outside it).
-[[gnu::always_inline]] inline const QpTable *table_for(const lf_record *r)
-{
-    const lf_slice &s = *r->slice;
-    const int32_t shift = s.luma_shift;
-    QpTable &t = qp_table;
-    if (((t.shift ^ shift) | (t.alpha_offset ^ s.alpha_offset) | (t.beta_offset ^ s.beta_offset)) != 0)
-        fill(t, shift, s.alpha_offset, s.beta_offset);
-    static_assert((QPS & (QPS - 1)) == 0, "one test for the three QPs");
-    // With the three QPs in the table, so are their means and chroma QPs.
-    if (s.chroma_shift != shift || !t.chroma_inside || ((r->qp | r->qp_left | r->qp_top) & -QPS) != 0)
-        return nullptr;
-    return &t;
-}
-
-} // namespace
-
 void lf_macroblock_thresholds(const lf_record *r, const lf_strengths &bs, lf_mb_thresholds *out)
 {
     const lf_slice &s = *r->slice;
     const int32_t shift = s.luma_shift, cshift = s.chroma_shift;
-    if (const QpTable *table = table_for(r)) {
-        const QpTable &t = *table;
+    if (lf_table_holds(r)) {
+        const lf_qp_table &t = *s.table;
         groups(
             r, bs, [&t](int32_t, int32_t q, lf_qp_params *o) { std::memcpy(o, &t.at[q], sizeof *o); },
             [&t](int32_t q) { return t.chroma[q]; }, [](int32_t a, int32_t b) { return (a + 1 + b) >> 1; }, out);
@@ -267,49 +234,10 @@ void lf_macroblock_thresholds(const lf_record *r, const lf_strengths &bs, lf_mb_
         [](int32_t a, int32_t b) { return static_cast<int32_t>((int64_t(a) + 1 + b) >> 1); }, out);
 }
 
-namespace {
-
-// The groups' references into a table that holds the record's QPs.
-[[gnu::always_inline]] inline void table_refs(const QpTable &t, const lf_record *r, lf_mb_threshold_refs *out)
+void lf_computed_threshold_refs(const lf_record *r, const lf_strengths &bs, lf_mb_thresholds *scratch,
+                                lf_mb_threshold_refs *out)
 {
-    static constexpr lf_qp_params kNone = {};
-    const int32_t format = r->slice->chroma_format;
-    const int32_t q = r->qp, left = r->qp_left, top = r->qp_top;
-    out->inner = &t.at[q];
-    out->left = &t.at[(q + 1 + left) >> 1];
-    out->top = &t.at[(q + 1 + top) >> 1];
-    if (format != 1 && format != 2) {
-        out->chroma_inner = out->chroma_left = out->chroma_top = &kNone;
-        return;
-    }
-    const int32_t qc = t.chroma[q];
-    out->chroma_inner = format == 2 ? &t.at[qc] : &kNone;
-    out->chroma_left = &t.at[(qc + 1 + t.chroma[left]) >> 1];
-    out->chroma_top = &t.at[(qc + 1 + t.chroma[top]) >> 1];
-}
-
-// A table of other offsets or depth is filled first; thresholds the table does not hold are
-// computed into the thread's own groups.
-[[gnu::noinline]] void refs_refilled(const lf_record *r, const lf_strengths &bs, lf_mb_threshold_refs *out)
-{
-    if (const QpTable *table = table_for(r))
-        return table_refs(*table, r, out);
-    thread_local lf_mb_thresholds own;
-    lf_macroblock_thresholds(r, bs, &own);
-    *out = {&own.inner, &own.left, &own.top, &own.chroma_inner, &own.chroma_left, &own.chroma_top};
-}
-
-} // namespace
-
-void lf_macroblock_threshold_refs(const lf_record *r, const lf_strengths &bs, lf_mb_threshold_refs *out)
-{
-    const lf_slice &s = *r->slice;
-    const QpTable &t = qp_table;
-    const int32_t shift = s.luma_shift;
-    const bool held = ((t.shift ^ shift) | (t.alpha_offset ^ s.alpha_offset) | (t.beta_offset ^ s.beta_offset) |
-                       (s.chroma_shift ^ shift) | ((r->qp | r->qp_left | r->qp_top) & -QPS)) == 0 &&
-                      t.chroma_inside;
-    if (!held)
-        return refs_refilled(r, bs, out);
-    table_refs(t, r, out);
+    lf_macroblock_thresholds(r, bs, scratch);
+    *out = {&scratch->inner,        &scratch->left,        &scratch->top,
+            &scratch->chroma_inner, &scratch->chroma_left, &scratch->chroma_top};
 }

@@ -15,6 +15,7 @@
 struct decoder_ctx;
 
 constexpr int LF_RING_SLOTS = 16;
+constexpr int LF_TABLES = 4;          // threshold tables of different depths or offsets kept
 constexpr int LF_DEFAULT_ROW = 120;
 constexpr int LF_BATCH_ROWS = 4;      // waiting rows that wake an idle worker
 // Default of lf_worker_min_mbs: every picture inline, and no thread. On two cores the hand-over
@@ -35,6 +36,8 @@ struct lf_worker {
                                      // header of the records from there on in its slot
     const lf_slice *slice;           // the header of the records being handed out
     int32_t slice_count;             // the decoder's slice count when it was written
+    lf_qp_table *tables;             // LF_TABLES, the first tables_used filled; headers point at
+    int32_t tables_used;             // them, so they are only emptied with the ring
     int32_t slot_capacity;           // records per slot, at least the picture's mb_width
     int32_t slot_used[LF_RING_SLOTS];// records published in each slot
     int32_t fill;                    // records handed out in the slot being filled
@@ -72,6 +75,9 @@ inline lf_record *lf_worker_take_record(lf_worker *w)
     return w->ring + static_cast<size_t>(w->write) * w->slot_capacity + w->fill++;
 }
 void lf_worker_flush(decoder_ctx *ctx);
+// The threshold table of a depth shift and offsets for a new slice header, or null when every
+// table holds others while records are in flight (thresholds are then computed).
+const lf_qp_table *lf_worker_table(lf_worker *w, int32_t shift, int32_t alpha_offset, int32_t beta_offset);
 void lf_worker_wait_idle(decoder_ctx *ctx);
 // Filters what was handed out and empties the ring, as for a new instance.
 void lf_worker_drain(decoder_ctx *ctx);

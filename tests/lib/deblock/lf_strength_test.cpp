@@ -286,6 +286,13 @@ TEST(LoopFilterThresholds, MacroblockGroupsMatchTheEdgeThresholds)
                     lf_boundary_strengths(&r, &bs);
                     lf_mb_thresholds t;
                     lf_macroblock_thresholds(&r, bs, &t);
+                    // Looked up in a table of the slice's depth and offsets where it holds the QPs.
+                    lf_qp_table table;
+                    lf_qp_table_fill(&table, shift, aoff, boff);
+                    slice.table = &table;
+                    lf_mb_thresholds looked_up;
+                    lf_macroblock_thresholds(&r, bs, &looked_up);
+                    slice.table = nullptr;
                     const int32_t qc = lf_chroma_qp(qp, shift, shift);
                     const struct {
                         const char *name;
@@ -298,6 +305,14 @@ TEST(LoopFilterThresholds, MacroblockGroupsMatchTheEdgeThresholds)
                         {"chroma inner", t.chroma_inner, qc},
                         {"chroma left", t.chroma_left, (qc + 1 + lf_chroma_qp(qp + 7, shift, shift)) >> 1},
                         {"chroma top", t.chroma_top, (qc + 1 + lf_chroma_qp(qp - 5, shift, shift)) >> 1},
+                        {"inner, table", looked_up.inner, qp},
+                        {"left, table", looked_up.left, (2 * qp + 8) >> 1},
+                        {"top, table", looked_up.top, (2 * qp - 4) >> 1},
+                        {"chroma inner, table", looked_up.chroma_inner, qc},
+                        {"chroma left, table", looked_up.chroma_left,
+                         (qc + 1 + lf_chroma_qp(qp + 7, shift, shift)) >> 1},
+                        {"chroma top, table", looked_up.chroma_top,
+                         (qc + 1 + lf_chroma_qp(qp - 5, shift, shift)) >> 1},
                     };
                     for (const auto &g : groups)
                         for (const auto &pair : strengths) {

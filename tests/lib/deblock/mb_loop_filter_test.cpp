@@ -8,6 +8,7 @@
 
 #include "deblock.h"
 #include "lf_record.h"
+#include "lf_strength.h"
 #include "mb_work.h"
 
 namespace {
@@ -119,14 +120,24 @@ protected:
         return r;
     }
 
+    // The calls for the macroblock, which are the same with thresholds computed per
+    // macroblock and looked up in a table of its slice's depth and offsets.
     std::vector<Call> run(const Mb &mb)
     {
         Mb r = mb;
         r.slice = &r;
-        g_calls.clear();
         g_record = &r;
+        r.table = nullptr;
+        g_calls.clear();
+        mb_loop_filter(&r);
+        const std::vector<Call> computed = g_calls;
+        lf_qp_table table;
+        lf_qp_table_fill(&table, r.luma_shift, r.alpha_offset, r.beta_offset);
+        r.table = &table;
+        g_calls.clear();
         mb_loop_filter(&r);
         g_record = nullptr;
+        EXPECT_EQ(g_calls, computed) << "looked up against computed thresholds";
         return g_calls;
     }
 
