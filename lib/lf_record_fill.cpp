@@ -44,17 +44,12 @@ inline void copy_motion(int16_t (*to)[LF_MOTION_FIELDS], const int16_t (*cache)[
     return r;
 }
 
-} // namespace
-
-lf_record *write_lf_record(decoder_ctx *ctx, int32_t kind)
+// The macroblock's fields of a taken record.
+[[gnu::always_inline]] inline void fill(decoder_ctx *ctx, int32_t kind, lf_record *r)
 {
-    layer_ctx &layer = ctx->layer[ctx->cur_layer];
+    const layer_ctx &layer = ctx->layer[ctx->cur_layer];
     const mb_work &mb = ctx->mb;
     const int32_t x = layer.mb_x;
-    // Slice values change only where a slice starts: at its first macroblock, under a new count.
-    lf_record *r = lf_worker_take_record(&ctx->lf);
-    if (!r || layer.cur_mb_addr == layer.first_mb || ctx->slice_count != ctx->lf.slice_count)
-        r = start_header(ctx, r);
     r->slice = ctx->lf.slice;
     r->luma = layer.mb_plane[0];
     r->cb = layer.mb_plane[1];
@@ -77,5 +72,25 @@ lf_record *write_lf_record(decoder_ctx *ctx, int32_t kind)
     }
     r->mb_x = x;
     r->mb_y = layer.mb_y;
+}
+
+// A record that starts a ring row or a slice.
+[[gnu::noinline]] lf_record *write_first(decoder_ctx *ctx, int32_t kind, lf_record *r)
+{
+    r = start_header(ctx, r);
+    fill(ctx, kind, r);
+    return r;
+}
+
+} // namespace
+
+lf_record *write_lf_record(decoder_ctx *ctx, int32_t kind)
+{
+    const layer_ctx &layer = ctx->layer[ctx->cur_layer];
+    // Slice values change only where a slice starts: at its first macroblock, under a new count.
+    lf_record *r = lf_worker_take_record(&ctx->lf);
+    if (!r || layer.cur_mb_addr == layer.first_mb || ctx->slice_count != ctx->lf.slice_count)
+        return write_first(ctx, kind, r);
+    fill(ctx, kind, r);
     return r;
 }

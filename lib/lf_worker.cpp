@@ -230,7 +230,8 @@ lf_record *lf_worker_next_record(decoder_ctx *ctx)
         }
         pthread_mutex_unlock(&w->mutex);
     }
-    return w->ring + static_cast<size_t>(w->write) * w->slot_capacity + w->fill++;
+    w->row = w->ring + static_cast<size_t>(w->write) * w->slot_capacity;
+    return w->row + w->fill++;
 }
 
 const lf_qp_table *lf_worker_table(lf_worker *w, int32_t shift, int32_t alpha_offset, int32_t beta_offset)

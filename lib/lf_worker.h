@@ -41,6 +41,7 @@ struct lf_worker {
     int32_t slot_capacity;           // records per slot, at least the picture's mb_width
     int32_t slot_used[LF_RING_SLOTS];// records published in each slot
     int32_t fill;                    // records handed out in the slot being filled
+    lf_record *row;                  // its first record, once fill is above 0
     int32_t row_width;               // mb_width of the picture being decoded
     int32_t picture_mbs;             // macroblocks of that picture
     pthread_t thread;
@@ -72,7 +73,7 @@ inline lf_record *lf_worker_take_record(lf_worker *w)
 {
     if (w->fill == 0 || w->fill >= w->slot_capacity)
         return nullptr;
-    return w->ring + static_cast<size_t>(w->write) * w->slot_capacity + w->fill++;
+    return w->row + w->fill++;
 }
 void lf_worker_flush(decoder_ctx *ctx);
 // The threshold table of a depth shift and offsets for a new slice header, or null when every
