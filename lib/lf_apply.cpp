@@ -28,7 +28,7 @@ inline void filter_pair(deblock_pair_fn fn, uint8_t *cb, uint8_t *cr, int32_t st
 }
 
 // The edges of a macroblock with some strength, in filter order.
-[[gnu::noinline]] void filter_edges(const lf_record *r, const lf_strengths &bs)
+void filter_edges(const lf_record *r, const lf_strengths &bs)
 {
     const lf_slice &s = *r->slice;
     const int32_t row = s.luma_shift;
