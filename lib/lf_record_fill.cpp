@@ -20,16 +20,37 @@ inline void copy_motion(int16_t (*to)[LF_MOTION_FIELDS], const int16_t (*cache)[
         std::memcpy(to[lf_motion_slot(e)], cache[e], sizeof to[0]);
 }
 
-} // namespace
-
-lf_record *write_lf_record(decoder_ctx *ctx, int32_t kind)
+// Takes the record when a ring row starts (r null) or a slice does, and writes the header its
+// records point at from there on beside it.
+[[gnu::noinline]] lf_record *start_header(decoder_ctx *ctx, lf_record *r)
 {
-    layer_ctx &layer = ctx->layer[ctx->cur_layer];
-    const mb_work &mb = ctx->mb;
-    const int32_t x = layer.mb_x;
-    lf_record *r = lf_worker_take_record(&ctx->lf);
+    lf_worker &w = ctx->lf;
     if (!r)
         r = lf_worker_next_record(ctx);
+    const layer_ctx &layer = ctx->layer[ctx->cur_layer];
+    lf_slice *s = w.slices + (r - w.ring);
+    s->lf_disabled = ctx->lf_disabled;
+    s->chroma_format = ctx->chroma_format;
+    const int32_t shift = ctx->bit_depth - 8;
+    s->luma_shift = shift;
+    s->chroma_shift = shift;
+    s->alpha_offset = ctx->alpha_offset;
+    s->beta_offset = ctx->beta_offset;
+    s->luma_stride = layer.luma_stride;
+    s->chroma_stride = layer.chroma_stride;
+    s->table = lf_worker_table(&w, shift, ctx->alpha_offset, ctx->beta_offset);
+    w.slice = s;
+    w.slice_count = ctx->slice_count;
+    return r;
+}
+
+// The macroblock's fields of a taken record.
+[[gnu::always_inline]] inline void fill(decoder_ctx *ctx, int32_t kind, lf_record *r)
+{
+    const layer_ctx &layer = ctx->layer[ctx->cur_layer];
+    const mb_work &mb = ctx->mb;
+    const int32_t x = layer.mb_x;
+    r->slice = ctx->lf.slice;
     r->luma = layer.mb_plane[0];
     r->cb = layer.mb_plane[1];
     r->cr = layer.mb_plane[2];
@@ -49,16 +70,27 @@ lf_record *write_lf_record(decoder_ctx *ctx, int32_t kind)
         if (kind >= 7)
             copy_motion(r->motion[1], mb.mv_cache + 12);
     }
-    r->lf_disabled = ctx->lf_disabled;
-    r->luma_stride = layer.luma_stride;
-    r->chroma_stride = layer.chroma_stride;
-    r->chroma_format = ctx->chroma_format;
-    const int32_t shift = ctx->bit_depth - 8;
-    r->luma_shift = shift;
-    r->chroma_shift = shift;
-    r->alpha_offset = ctx->alpha_offset;
-    r->beta_offset = ctx->beta_offset;
     r->mb_x = x;
     r->mb_y = layer.mb_y;
+}
+
+// A record that starts a ring row or a slice.
+[[gnu::noinline]] lf_record *write_first(decoder_ctx *ctx, int32_t kind, lf_record *r)
+{
+    r = start_header(ctx, r);
+    fill(ctx, kind, r);
+    return r;
+}
+
+} // namespace
+
+lf_record *write_lf_record(decoder_ctx *ctx, int32_t kind)
+{
+    const layer_ctx &layer = ctx->layer[ctx->cur_layer];
+    // Slice values change only where a slice starts: at its first macroblock, under a new count.
+    lf_record *r = lf_worker_take_record(&ctx->lf);
+    if (!r || layer.cur_mb_addr == layer.first_mb || ctx->slice_count != ctx->lf.slice_count)
+        return write_first(ctx, kind, r);
+    fill(ctx, kind, r);
     return r;
 }

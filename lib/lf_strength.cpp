@@ -165,39 +165,27 @@ int32_t lf_chroma_qp(int32_t q, int32_t luma_shift, int32_t chroma_shift)
     return chroma_qp_table[clip_index(int64_t(q) - 7 * int64_t(luma_shift))] + 7 * chroma_shift;
 }
 
-namespace {
-
-// Thresholds and chroma QPs of QPs 0..QPS-1 at one depth shift (luma and chroma alike) and
-// pair of offsets, filled when a macroblock brings others. Each filtering thread keeps its own.
-constexpr int32_t QPS = 128;
-struct QpTable {
-    int32_t shift = -1, alpha_offset = 0, beta_offset = 0;
-    bool chroma_inside = false;   // every chroma QP below QPS
-    lf_qp_params at[QPS] = {};
-    int32_t chroma[QPS] = {};
-};
-
-thread_local QpTable qp_table;
-
-[[gnu::noinline, gnu::cold]] void fill(QpTable &t, int32_t shift, int32_t alpha_offset, int32_t beta_offset)
+void lf_qp_table_fill(lf_qp_table *t, int32_t shift, int32_t alpha_offset, int32_t beta_offset)
 {
-    t.chroma_inside = true;
-    for (int32_t q = 0; q < QPS; ++q) {
-        qp_thresholds(q, shift, alpha_offset, beta_offset, &t.at[q]);
-        t.chroma[q] = lf_chroma_qp(q, shift, shift);
-        t.chroma_inside = t.chroma_inside && t.chroma[q] < QPS;
+    t->chroma_inside = true;
+    for (int32_t q = 0; q < LF_TABLE_QPS; ++q) {
+        qp_thresholds(q, shift, alpha_offset, beta_offset, &t->at[q]);
+        if (t->at[q].beta == 0)
+            t->at[q].alpha = 0;
+        t->chroma[q] = lf_chroma_qp(q, shift, shift);
+        t->chroma_inside = t->chroma_inside && t->chroma[q] < LF_TABLE_QPS;
     }
-    t.shift = shift;
-    t.alpha_offset = alpha_offset;
-    t.beta_offset = beta_offset;
+    t->shift = shift;
+    t->alpha_offset = alpha_offset;
+    t->beta_offset = beta_offset;
 }
 
-bool inside(int32_t q) { return uint32_t(q) < uint32_t(QPS); }
+namespace {
 
 bool any(const uint8_t pair[2]) { return (pair[0] | pair[1]) != 0; }
 
 // Alpha 0 marks a group with no edge to filter.
-void keep_if(bool used, lf_qp_params *group) { group->alpha &= -int32_t(used); }
+void keep_if(bool used, lf_qp_params *group) { group->alpha &= -int32_t(used && group->beta != 0); }
 
 // Every group's thresholds: at(s, q, out) gives those of QP q at depth shift s, chroma_qp(q)
 // the chroma QP of luma QP q; mean(a, b) the rounded mean of two QPs.
@@ -205,7 +193,8 @@ template <class At, class ChromaQp, class Mean>
 [[gnu::always_inline]] inline void groups(const lf_record *r, const lf_strengths &bs, At at, ChromaQp chroma_qp,
                                           Mean mean, lf_mb_thresholds *out)
 {
-    const int32_t shift = r->luma_shift, cshift = r->chroma_shift;
+    const lf_slice &s = *r->slice;
+    const int32_t shift = s.luma_shift, cshift = s.chroma_shift;
     const bool left = (r->avail & MB_LEFT) && any(bs.left), top = (r->avail & MB_TOP) && any(bs.top);
     at(shift, r->qp, &out->inner);
     at(shift, mean(r->qp, r->qp_left), &out->left);
@@ -213,7 +202,7 @@ template <class At, class ChromaQp, class Mean>
     keep_if(any(bs.inner_v) || any(bs.inner_h) || any(bs.inner4), &out->inner);
     keep_if(left, &out->left);
     keep_if(top, &out->top);
-    if (r->chroma_format != 1 && r->chroma_format != 2) {
+    if (s.chroma_format != 1 && s.chroma_format != 2) {
         out->chroma_inner.alpha = out->chroma_left.alpha = out->chroma_top.alpha = 0;
         return;
     }
@@ -221,7 +210,7 @@ template <class At, class ChromaQp, class Mean>
     at(cshift, qc, &out->chroma_inner);
     at(cshift, mean(qc, chroma_qp(r->qp_left)), &out->chroma_left);
     at(cshift, mean(qc, chroma_qp(r->qp_top)), &out->chroma_top);
-    keep_if(r->chroma_format == 2 && any(bs.inner_h), &out->chroma_inner);
+    keep_if(s.chroma_format == 2 && any(bs.inner_h), &out->chroma_inner);
     keep_if(left, &out->chroma_left);
     keep_if(top, &out->chroma_top);
 }
@@ -230,19 +219,25 @@ template <class At, class ChromaQp, class Mean>
 
 void lf_macroblock_thresholds(const lf_record *r, const lf_strengths &bs, lf_mb_thresholds *out)
 {
-    const int32_t shift = r->luma_shift, cshift = r->chroma_shift;
-    QpTable &t = qp_table;
-    if (t.shift != shift || t.alpha_offset != r->alpha_offset || t.beta_offset != r->beta_offset)
-        fill(t, shift, r->alpha_offset, r->beta_offset);
-    // With the three QPs in the table, so are their means and chroma QPs.
-    if (cshift == shift && t.chroma_inside && inside(r->qp) && inside(r->qp_left) && inside(r->qp_top)) {
+    const lf_slice &s = *r->slice;
+    const int32_t shift = s.luma_shift, cshift = s.chroma_shift;
+    if (lf_table_holds(r)) {
+        const lf_qp_table &t = *s.table;
         groups(
             r, bs, [&t](int32_t, int32_t q, lf_qp_params *o) { std::memcpy(o, &t.at[q], sizeof *o); },
             [&t](int32_t q) { return t.chroma[q]; }, [](int32_t a, int32_t b) { return (a + 1 + b) >> 1; }, out);
         return;
     }
     groups(
-        r, bs, [r](int32_t s, int32_t q, lf_qp_params *o) { qp_thresholds(q, s, r->alpha_offset, r->beta_offset, o); },
+        r, bs, [&s](int32_t d, int32_t q, lf_qp_params *o) { qp_thresholds(q, d, s.alpha_offset, s.beta_offset, o); },
         [=](int32_t q) { return lf_chroma_qp(q, shift, cshift); },
         [](int32_t a, int32_t b) { return static_cast<int32_t>((int64_t(a) + 1 + b) >> 1); }, out);
+}
+
+void lf_computed_threshold_refs(const lf_record *r, const lf_strengths &bs, lf_mb_thresholds *scratch,
+                                lf_mb_threshold_refs *out)
+{
+    lf_macroblock_thresholds(r, bs, scratch);
+    *out = {&scratch->inner,        &scratch->left,        &scratch->top,
+            &scratch->chroma_inner, &scratch->chroma_left, &scratch->chroma_top};
 }

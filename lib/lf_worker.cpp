@@ -1,6 +1,7 @@
 #include "lf_worker.h"
 
 #include "decoder_ctx.h"
+#include "lf_strength.h"
 #include "mem.h"
 
 int (*lf_thread_create)(pthread_t *, const pthread_attr_t *, void *(*)(void *), void *) = pthread_create;
@@ -14,9 +15,17 @@ static void wake_worker(lf_worker *w)
         pthread_cond_signal(&w->slot_filled);
 }
 
+// Records of LF_RING_SLOTS rows, then as many slice headers.
 static lf_record *ring_alloc(int32_t row)
 {
-    return static_cast<lf_record *>(mem_malloc(sizeof(lf_record) * LF_RING_SLOTS * static_cast<size_t>(row)));
+    static_assert(alignof(lf_slice) <= alignof(lf_record), "headers follow the records");
+    const size_t n = LF_RING_SLOTS * static_cast<size_t>(row);
+    return static_cast<lf_record *>(mem_malloc((sizeof(lf_record) + sizeof(lf_slice)) * n));
+}
+
+static lf_slice *slices_of(lf_record *ring, int32_t row)
+{
+    return reinterpret_cast<lf_slice *>(ring + LF_RING_SLOTS * static_cast<size_t>(row));
 }
 
 // Consumer: filters published rows in order, taking every row that is waiting before it sleeps
@@ -79,9 +88,18 @@ int lf_worker_start(decoder_ctx *ctx)
     w->worker_idle = w->producer_waiting = w->idle_waiting = w->row_taken = w->inline_rows = 0;
     w->picture_mbs = 0;
     w->filter = mb_loop_filter;
+    w->tables = nullptr;
     w->ring = ring_alloc(LF_DEFAULT_ROW);
     if (!w->ring)
         return -1;
+    w->slices = slices_of(w->ring, LF_DEFAULT_ROW);
+    w->slice = nullptr;
+    w->tables_used = 0;
+    w->tables = static_cast<lf_qp_table *>(mem_malloc(sizeof(lf_qp_table) * LF_TABLES));
+    if (!w->tables) {
+        mem_freep(&w->ring);
+        return -1;
+    }
     w->slot_capacity = w->row_width = LF_DEFAULT_ROW;
 
     int made = 0;
@@ -111,6 +129,7 @@ int lf_worker_start(decoder_ctx *ctx)
     if (made > 1) pthread_cond_destroy(&w->slot_filled);
     if (made > 0) pthread_mutex_destroy(&w->mutex);
     mem_freep(&w->ring);
+    mem_freep(&w->tables);
     return -1;
 }
 
@@ -133,6 +152,7 @@ void lf_worker_stop(decoder_ctx *ctx)
         pthread_mutex_destroy(&w->mutex);
     }
     mem_freep(&w->ring);
+    mem_freep(&w->tables);
 }
 
 int lf_worker_reset(decoder_ctx *ctx)
@@ -149,12 +169,16 @@ int lf_worker_reset(decoder_ctx *ctx)
         --w->producer_waiting;
     }
     w->fill = w->read = w->write = w->filtered = 0;
+    // No record points at a table now: a full set makes room for the picture's offsets.
+    if (w->tables_used == LF_TABLES)
+        w->tables_used = 0;
     if (ctx->mb_width > w->slot_capacity) {
         // The worker is idle and holds no slot, so the ring can be replaced.
         lf_record *grown = ring_alloc(ctx->mb_width);
         if (grown) {
             mem_free(w->ring);
             w->ring = grown;
+            w->slices = slices_of(grown, ctx->mb_width);
             w->slot_capacity = ctx->mb_width;
         } else {
             result = -1;
@@ -206,7 +230,22 @@ lf_record *lf_worker_next_record(decoder_ctx *ctx)
         }
         pthread_mutex_unlock(&w->mutex);
     }
-    return w->ring + static_cast<size_t>(w->write) * w->slot_capacity + w->fill++;
+    w->row = w->ring + static_cast<size_t>(w->write) * w->slot_capacity;
+    return w->row + w->fill++;
+}
+
+const lf_qp_table *lf_worker_table(lf_worker *w, int32_t shift, int32_t alpha_offset, int32_t beta_offset)
+{
+    for (int32_t i = 0; i < w->tables_used; ++i) {
+        const lf_qp_table &t = w->tables[i];
+        if (t.shift == shift && t.alpha_offset == alpha_offset && t.beta_offset == beta_offset)
+            return &t;
+    }
+    if (w->tables_used == LF_TABLES)
+        return nullptr;
+    lf_qp_table *t = &w->tables[w->tables_used++];
+    lf_qp_table_fill(t, shift, alpha_offset, beta_offset);
+    return t;
 }
 
 void lf_worker_flush(decoder_ctx *ctx)

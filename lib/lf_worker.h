@@ -15,6 +15,7 @@
 struct decoder_ctx;
 
 constexpr int LF_RING_SLOTS = 16;
+constexpr int LF_TABLES = 4;          // threshold tables of different depths or offsets kept
 constexpr int LF_DEFAULT_ROW = 120;
 constexpr int LF_BATCH_ROWS = 4;      // waiting rows that wake an idle worker
 // Default of lf_worker_min_mbs: every picture inline, and no thread. On two cores the hand-over
@@ -31,9 +32,16 @@ extern int32_t lf_worker_min_mbs;
 
 struct lf_worker {
     lf_record *ring;                 // LF_RING_SLOTS * slot_capacity records
+    lf_slice *slices;                // one beside each record, in the same allocation: the slice
+                                     // header of the records from there on in its slot
+    const lf_slice *slice;           // the header of the records being handed out
+    int32_t slice_count;             // the decoder's slice count when it was written
+    lf_qp_table *tables;             // LF_TABLES, the first tables_used filled; headers point at
+    int32_t tables_used;             // them, so they are only emptied with the ring
     int32_t slot_capacity;           // records per slot, at least the picture's mb_width
     int32_t slot_used[LF_RING_SLOTS];// records published in each slot
     int32_t fill;                    // records handed out in the slot being filled
+    lf_record *row;                  // its first record, once fill is above 0
     int32_t row_width;               // mb_width of the picture being decoded
     int32_t picture_mbs;             // macroblocks of that picture
     pthread_t thread;
@@ -65,9 +73,12 @@ inline lf_record *lf_worker_take_record(lf_worker *w)
 {
     if (w->fill == 0 || w->fill >= w->slot_capacity)
         return nullptr;
-    return w->ring + static_cast<size_t>(w->write) * w->slot_capacity + w->fill++;
+    return w->row + w->fill++;
 }
 void lf_worker_flush(decoder_ctx *ctx);
+// The threshold table of a depth shift and offsets for a new slice header, or null when every
+// table holds others while records are in flight (thresholds are then computed).
+const lf_qp_table *lf_worker_table(lf_worker *w, int32_t shift, int32_t alpha_offset, int32_t beta_offset);
 void lf_worker_wait_idle(decoder_ctx *ctx);
 // Filters what was handed out and empties the ring, as for a new instance.
 void lf_worker_drain(decoder_ctx *ctx);

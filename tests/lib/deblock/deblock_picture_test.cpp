@@ -2,8 +2,11 @@
 // independent model reconstructs and then deblocks.
 #include <gtest/gtest.h>
 
+#include <climits>
+
 #include "intra_fixture.h"
 #include "intra_stream.h"
+#include "lf_worker.h"
 
 namespace {
 
@@ -57,7 +60,7 @@ std::vector<Case> cases()
     roi_svc.svc = true;
     roi_svc.rects = {{5, 6}};
     out.push_back({"regions_two_layers", roi_svc});
-    // Taller than the worker's ring, so the decoder waits for free slots.
+    // Taller than the worker's ring, so that the decoder waits for free slots there.
     StreamConfig tall = config(2, 9, 1, 8);
     tall.pictures = 3;
     out.push_back({"tall", tall});
@@ -112,6 +115,23 @@ TEST(FilteredIntraPicture, SameSamplesWithTheProcessorsKernels)
         cfg.max_coefs = 20;
         expect_decoder_equals_model(cfg, ZQ_SVAC_Dec_GetCPUCaps(), 3);
     }
+    ZQ_SVAC_Dec_Init(0);
+}
+
+// On the worker thread, rows wait in the ring while later slices start: each row's
+// macroblocks keep their own slice's offsets and format, also once the ring comes round.
+TEST(FilteredIntraPicture, SameSamplesOnTheWorkerThread)
+{
+    const int32_t saved = lf_worker_min_mbs;
+    lf_worker_min_mbs = 0;
+    StreamConfig plain = config(5, 4, 2, 8);
+    plain.max_slices = 3;
+    StreamConfig beyond_ring = config(2, LF_RING_SLOTS + 5, 1, 8);
+    beyond_ring.max_slices = 4;
+    beyond_ring.pictures = 2;
+    for (const StreamConfig &cfg : {plain, beyond_ring})
+        expect_decoder_equals_model(cfg, ZQ_SVAC_Dec_GetCPUCaps(), 3);
+    lf_worker_min_mbs = saved;
     ZQ_SVAC_Dec_Init(0);
 }
 

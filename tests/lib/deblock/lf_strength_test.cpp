@@ -260,7 +260,8 @@ TEST(LoopFilterThresholds, TablesOffsetsAndDepth)
 }
 
 // The thresholds a macroblock works out once per edge group are those of each edge alone,
-// over the QPs, offsets (to the int32 extremes) and depths.
+// over the QPs, offsets (to the int32 extremes) and depths; a group whose edges are not
+// filtered has alpha 0.
 TEST(LoopFilterThresholds, MacroblockGroupsMatchTheEdgeThresholds)
 {
     const int32_t offsets[] = {INT32_MIN, -70, -13, -1, 0, 1, 6, 13, 70, INT32_MAX};
@@ -269,20 +270,29 @@ TEST(LoopFilterThresholds, MacroblockGroupsMatchTheEdgeThresholds)
         for (int32_t qp = -4; qp <= 80; qp += 3)
             for (int32_t aoff : offsets)
                 for (int32_t boff : {offsets[0], offsets[2], offsets[4], offsets[7], offsets[9]}) {
+                    lf_slice slice{};
+                    slice.chroma_format = 2;
+                    slice.luma_shift = slice.chroma_shift = shift;
+                    slice.alpha_offset = aoff;
+                    slice.beta_offset = boff;
                     lf_record r{};
+                    r.slice = &slice;
                     r.kind = r.kind_left = r.kind_top = 1;
                     r.avail = MB_LEFT | MB_TOP;
-                    r.chroma_format = 2;
-                    r.luma_shift = r.chroma_shift = shift;
                     r.qp = qp;
                     r.qp_left = qp + 7;
                     r.qp_top = qp - 5;
-                    r.alpha_offset = aoff;
-                    r.beta_offset = boff;
                     lf_strengths bs;
                     lf_boundary_strengths(&r, &bs);
                     lf_mb_thresholds t;
                     lf_macroblock_thresholds(&r, bs, &t);
+                    // Looked up in a table of the slice's depth and offsets where it holds the QPs.
+                    lf_qp_table table;
+                    lf_qp_table_fill(&table, shift, aoff, boff);
+                    slice.table = &table;
+                    lf_mb_thresholds looked_up;
+                    lf_macroblock_thresholds(&r, bs, &looked_up);
+                    slice.table = nullptr;
                     const int32_t qc = lf_chroma_qp(qp, shift, shift);
                     const struct {
                         const char *name;
@@ -295,14 +305,27 @@ TEST(LoopFilterThresholds, MacroblockGroupsMatchTheEdgeThresholds)
                         {"chroma inner", t.chroma_inner, qc},
                         {"chroma left", t.chroma_left, (qc + 1 + lf_chroma_qp(qp + 7, shift, shift)) >> 1},
                         {"chroma top", t.chroma_top, (qc + 1 + lf_chroma_qp(qp - 5, shift, shift)) >> 1},
+                        {"inner, table", looked_up.inner, qp},
+                        {"left, table", looked_up.left, (2 * qp + 8) >> 1},
+                        {"top, table", looked_up.top, (2 * qp - 4) >> 1},
+                        {"chroma inner, table", looked_up.chroma_inner, qc},
+                        {"chroma left, table", looked_up.chroma_left,
+                         (qc + 1 + lf_chroma_qp(qp + 7, shift, shift)) >> 1},
+                        {"chroma top, table", looked_up.chroma_top,
+                         (qc + 1 + lf_chroma_qp(qp - 5, shift, shift)) >> 1},
                     };
                     for (const auto &g : groups)
                         for (const auto &pair : strengths) {
                             lf_edge_params e;
-                            lf_edge_thresholds(g.q, shift, aoff, boff, pair, &e);
+                            const bool filtered = lf_edge_thresholds(g.q, shift, aoff, boff, pair, &e);
                             const std::string name = std::string(g.name) + " qp " + std::to_string(qp) + " shift " +
                                                      std::to_string(shift) + " offsets " + std::to_string(aoff) + "/" +
                                                      std::to_string(boff);
+                            // A group that filters nothing says so by alpha alone.
+                            if (!filtered) {
+                                ASSERT_EQ(g.got.alpha, 0) << name;
+                                continue;
+                            }
                             ASSERT_EQ(g.got.alpha, e.alpha) << name;
                             ASSERT_EQ(g.got.beta, e.beta) << name;
                             ASSERT_EQ(g.got.clip[pair[0]], e.clip[0]) << name;
@@ -327,11 +350,13 @@ TEST(LoopFilterThresholds, GroupsWithoutEdgesAreMarked)
         {"still inter", MB_LEFT | MB_TOP, 2, 2, false, false, false, false, false, false},
     };
     for (const Case &c : cases) {
+        lf_slice slice{};
+        slice.chroma_format = c.chroma_format;
         lf_record r{};
+        r.slice = &slice;
         r.kind = c.kind;
         r.kind_left = r.kind_top = 2;
         r.avail = c.avail;
-        r.chroma_format = c.chroma_format;
         r.qp = r.qp_left = r.qp_top = 40;
         lf_strengths bs;
         lf_boundary_strengths(&r, &bs);

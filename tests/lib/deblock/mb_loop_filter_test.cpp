@@ -8,6 +8,7 @@
 
 #include "deblock.h"
 #include "lf_record.h"
+#include "lf_strength.h"
 #include "mb_work.h"
 
 namespace {
@@ -37,13 +38,17 @@ std::ostream &operator<<(std::ostream &os, const Call &c)
               << "/" << c.bs[1];
 }
 
+// A record with its own slice header, so that copies vary both.
+struct Mb : lf_record, lf_slice {
+};
+
 std::vector<Call> g_calls;
-const lf_record *g_record = nullptr;
+const Mb *g_record = nullptr;
 
 template <int Kind, int Row>
 void recorder(uint8_t *pix, int32_t stride, int32_t alpha, int32_t beta, const uint8_t *clip, const uint8_t *bs)
 {
-    const lf_record &r = *g_record;
+    const Mb &r = *g_record;
     const int sample = Row == DEBLOCK_ROW_10BIT ? 2 : 1;
     char plane = 'Y';
     const uint8_t *origin = r.luma;
@@ -99,9 +104,9 @@ protected:
     }
 
     // A macroblock in the middle of a small picture buffer.
-    lf_record record(int32_t kind, int32_t avail, int32_t chroma_format, int32_t shift)
+    Mb record(int32_t kind, int32_t avail, int32_t chroma_format, int32_t shift)
     {
-        lf_record r{};
+        Mb r{};
         const int32_t sample = shift ? 2 : 1;
         r.luma_stride = 48 * sample;
         r.chroma_stride = 24 * sample;
@@ -115,11 +120,24 @@ protected:
         return r;
     }
 
-    std::vector<Call> run(const lf_record &r)
+    // The calls for the macroblock, which are the same with thresholds computed per
+    // macroblock and looked up in a table of its slice's depth and offsets.
+    std::vector<Call> run(const Mb &mb)
     {
-        g_calls.clear();
+        Mb r = mb;
+        r.slice = &r;
         g_record = &r;
+        r.table = nullptr;
+        g_calls.clear();
         mb_loop_filter(&r);
+        const std::vector<Call> computed = g_calls;
+        lf_qp_table table;
+        lf_qp_table_fill(&table, r.luma_shift, r.alpha_offset, r.beta_offset);
+        r.table = &table;
+        g_calls.clear();
+        mb_loop_filter(&r);
+        g_record = nullptr;
+        EXPECT_EQ(g_calls, computed) << "looked up against computed thresholds";
         return g_calls;
     }
 
@@ -134,7 +152,7 @@ constexpr int LV = DEBLOCK_LUMA_V, LH = DEBLOCK_LUMA_H, CV = DEBLOCK_CHROMA_V, C
 
 TEST_F(MbLoopFilter, FirstMacroblockFiltersOnlyItsInnerEdges)
 {
-    lf_record r = record(0, 0, 1, 0);
+    Mb r = record(0, 0, 1, 0);
     r.qp = r.qp_left = r.qp_top = 30;
     const std::vector<Call> want = {
         {LV, 0, 'Y', 4, 0, 25, 8, {2, 2}, {2, 2}},  {LV, 0, 'Y', 8, 0, 25, 8, {2, 2}, {2, 2}},
@@ -153,7 +171,7 @@ TEST_F(MbLoopFilter, FirstMacroblockFiltersOnlyItsInnerEdges)
 
 TEST_F(MbLoopFilter, EveryEdgeOfAnIntraMacroblockIn422)
 {
-    lf_record r = record(1, MB_LEFT | MB_TOP, 2, 0);
+    Mb r = record(1, MB_LEFT | MB_TOP, 2, 0);
     r.qp = 44;
     r.qp_left = 48;
     r.qp_top = 40;
@@ -170,7 +188,7 @@ TEST_F(MbLoopFilter, EveryEdgeOfAnIntraMacroblockIn422)
 
 TEST_F(MbLoopFilter, TenBitUsesTheSecondRowForEveryPlane)
 {
-    lf_record r = record(1, MB_LEFT, 1, 2);
+    Mb r = record(1, MB_LEFT, 1, 2);
     r.qp = 58;
     r.qp_left = 50;
     const std::vector<Call> want = {
@@ -184,7 +202,7 @@ TEST_F(MbLoopFilter, TenBitUsesTheSecondRowForEveryPlane)
 TEST_F(MbLoopFilter, HalfStrengthsReachTheRightChromaCalls)
 {
     // Only the upper half of the left edge has a coded block beside it.
-    lf_record r = record(2, MB_LEFT | MB_TOP, 2, 0);
+    Mb r = record(2, MB_LEFT | MB_TOP, 2, 0);
     r.qp = r.qp_left = r.qp_top = 30;
     r.cbp_left = 2;
     const std::vector<Call> want = {
@@ -208,7 +226,7 @@ TEST_F(MbLoopFilter, HalfStrengthsReachTheRightChromaCalls)
 TEST_F(MbLoopFilter, ChromaFilteredWhereTheLumaQpFiltersNothing)
 {
     // 10-bit chroma QPs are clamped up to 14, so low luma QPs leave only chroma above the tables.
-    lf_record r = record(1, MB_LEFT | MB_TOP, 1, 2);
+    Mb r = record(1, MB_LEFT | MB_TOP, 1, 2);
     r.qp = r.qp_left = r.qp_top = 4;
     r.alpha_offset = r.beta_offset = 16;
     const std::vector<Call> want = {
@@ -224,35 +242,35 @@ TEST_F(MbLoopFilter, ChromaFilteredWhereTheLumaQpFiltersNothing)
 // its own QPs, offsets, neighbours and format, whichever macroblock came before.
 TEST_F(MbLoopFilter, ThresholdsFollowEachMacroblockWhicheverCameBefore)
 {
-    lf_record base = record(1, MB_LEFT | MB_TOP, 2, 0);
+    Mb base = record(1, MB_LEFT | MB_TOP, 2, 0);
     base.qp = 40;
     base.qp_left = 44;
     base.qp_top = 34;
-    std::vector<lf_record> variants = {base};
-    auto vary = [&](void (*change)(lf_record &)) {
-        lf_record r = base;
+    std::vector<Mb> variants = {base};
+    auto vary = [&](void (*change)(Mb &)) {
+        Mb r = base;
         change(r);
         variants.push_back(r);
     };
-    vary([](lf_record &r) { r.qp = 42; });
-    vary([](lf_record &r) { r.qp_left = 30; });
-    vary([](lf_record &r) { r.qp_top = 50; });
-    vary([](lf_record &r) { r.alpha_offset = 4; });
-    vary([](lf_record &r) { r.beta_offset = -6; });
-    vary([](lf_record &r) { r.avail = MB_LEFT; });
-    vary([](lf_record &r) { r.avail = MB_TOP; });
-    vary([](lf_record &r) { r.chroma_format = 1; });
-    lf_record ten = record(1, MB_LEFT | MB_TOP, 2, 2);
+    vary([](Mb &r) { r.qp = 42; });
+    vary([](Mb &r) { r.qp_left = 30; });
+    vary([](Mb &r) { r.qp_top = 50; });
+    vary([](Mb &r) { r.alpha_offset = 4; });
+    vary([](Mb &r) { r.beta_offset = -6; });
+    vary([](Mb &r) { r.avail = MB_LEFT; });
+    vary([](Mb &r) { r.avail = MB_TOP; });
+    vary([](Mb &r) { r.chroma_format = 1; });
+    Mb ten = record(1, MB_LEFT | MB_TOP, 2, 2);
     ten.qp = base.qp;
     ten.qp_left = base.qp_left;
     ten.qp_top = base.qp_top;
     variants.push_back(ten);
 
-    lf_record other = record(1, MB_LEFT | MB_TOP, 1, 0);
+    Mb other = record(1, MB_LEFT | MB_TOP, 1, 0);
     other.qp = other.qp_left = other.qp_top = 24;
     other.alpha_offset = other.beta_offset = 2;
     std::vector<std::vector<Call>> alone;
-    for (const lf_record &r : variants) {
+    for (const Mb &r : variants) {
         run(other);
         alone.push_back(run(r));
         EXPECT_FALSE(alone.back().empty());
@@ -267,27 +285,46 @@ TEST_F(MbLoopFilter, ThresholdsFollowEachMacroblockWhicheverCameBefore)
         }
 }
 
+// QPs far above the tables (as a corrupt stream may carry) clamp to their last row, the same
+// on the per-thread table's path and off it.
+TEST_F(MbLoopFilter, QpsBeyondTheTablesFilterAsTheirLastRow)
+{
+    for (int32_t format : {1, 2}) {
+        Mb top = record(1, MB_LEFT | MB_TOP, format, 0);
+        top.qp = top.qp_left = top.qp_top = 60;
+        const std::vector<Call> want = run(top);
+        ASSERT_FALSE(want.empty());
+        for (int32_t q : {127, 128, 300}) {
+            Mb far = top;
+            far.qp = far.qp_left = far.qp_top = q;
+            EXPECT_EQ(run(far), want) << "QP " << q << " format " << format;
+            far.qp = 60;
+            EXPECT_EQ(run(far), want) << "neighbours' QP " << q << " format " << format;
+        }
+    }
+}
+
 TEST_F(MbLoopFilter, NothingCalled)
 {
     struct Case {
         const char *name;
-        lf_record r;
+        Mb r;
     };
     std::vector<Case> cases;
-    lf_record disabled = record(0, MB_LEFT | MB_TOP, 1, 0);
+    Mb disabled = record(0, MB_LEFT | MB_TOP, 1, 0);
     disabled.qp = disabled.qp_left = disabled.qp_top = 40;
     disabled.lf_disabled = 1;
     cases.push_back({"filter disabled", disabled});
-    lf_record still = record(2, MB_LEFT | MB_TOP, 1, 0);
+    Mb still = record(2, MB_LEFT | MB_TOP, 1, 0);
     still.qp = still.qp_left = still.qp_top = 40;
     cases.push_back({"equal motion, nothing coded", still});
-    lf_record low = record(0, MB_LEFT | MB_TOP, 2, 0);
+    Mb low = record(0, MB_LEFT | MB_TOP, 2, 0);
     low.qp = low.qp_left = low.qp_top = 15;
     cases.push_back({"QP below the tables", low});
-    lf_record ten = record(0, MB_LEFT | MB_TOP, 1, 2);
+    Mb ten = record(0, MB_LEFT | MB_TOP, 1, 2);
     ten.qp = ten.qp_left = ten.qp_top = 29;
     cases.push_back({"10-bit QP below the tables", ten});
-    lf_record depth = record(0, MB_LEFT | MB_TOP, 1, 1);
+    Mb depth = record(0, MB_LEFT | MB_TOP, 1, 1);
     depth.qp = depth.qp_left = depth.qp_top = 40;
     cases.push_back({"depth without kernels", depth});
     for (const Case &c : cases)
@@ -296,7 +333,7 @@ TEST_F(MbLoopFilter, NothingCalled)
 
 TEST_F(MbLoopFilter, MonochromeHasNoChromaCalls)
 {
-    lf_record r = record(1, MB_LEFT | MB_TOP, 0, 0);
+    Mb r = record(1, MB_LEFT | MB_TOP, 0, 0);
     r.cb = r.cr = nullptr;
     r.qp = r.qp_left = r.qp_top = 30;
     for (const Call &c : run(r))
