@@ -186,7 +186,7 @@ int read_block(decoder_ctx *ctx, const vlc2d_table *t, int escape_order, int32_t
     while (n < max_pairs) {
         // Short codes other than escapes straight from the table's direct entries while their
         // window lies in the payload; the loop holds its state in locals. The next entry is
-        // found from this code's window shifted past the code (at least 49 sure bits left)
+        // found from this code's window shifted past the code (at least 48 sure bits left)
         // while the window at the next position loads, so the loads do not chain.
         uint64_t here = 0;
         bool loaded = false;   // here holds the window at r.position

@@ -104,8 +104,9 @@ TEST(BitReader, ExpGolombCodesAsTheReadableBytesRunOut)
                 EXPECT_EQ(ue, c.ue);
                 EXPECT_EQ(read_se(&b), c.se);
                 EXPECT_EQ(b.position, length);
-                if (c.ue >= 0)
+                if (c.ue >= 0) {
                     EXPECT_EQ(a.position, length);
+                }
             }
 }
 
