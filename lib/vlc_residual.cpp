@@ -174,8 +174,9 @@ __attribute__((always_inline)) inline void block_add(decoder_ctx *ctx, int32_t q
         idct_funcs[small ? IDCT_4X4 : IDCT_8X8][ctx->bit_depth - 8](dst, mb.coef, stride);
 }
 
-int read_block(decoder_ctx *ctx, const vlc2d_table *t, int escape_order, int32_t qp, uint8_t *dst,
-               int32_t stride, bool small)
+// One form per block size, so that the limits of each are constants.
+template <bool small>
+int read_block(decoder_ctx *ctx, const vlc2d_table *t, int escape_order, int32_t qp, uint8_t *dst, int32_t stride)
 {
     block_reader r(&ctx->bs);
     mb_work &mb = ctx->mb;
@@ -287,12 +288,12 @@ void residual_block_add(decoder_ctx *ctx, int32_t qp, int32_t count, uint8_t *ds
 int vlc_read_coefs(decoder_ctx *ctx, const vlc2d_table *tables, int escape_order, int32_t qp, uint8_t *dst,
                    int32_t stride)
 {
-    return read_block(ctx, tables, escape_order, qp, dst, stride, false);
+    return read_block<false>(ctx, tables, escape_order, qp, dst, stride);
 }
 
 int vlc_read_coefs2(decoder_ctx *ctx, const vlc2d_table *tables, int, int32_t qp, uint8_t *dst, int32_t stride)
 {
-    return read_block(ctx, tables, 1, qp, dst, stride, true);
+    return read_block<true>(ctx, tables, 1, qp, dst, stride);
 }
 
 int32_t chroma_qp(const decoder_ctx *ctx, int32_t qp)
