@@ -42,3 +42,41 @@ extern const std::array<int8_t, 512> se_value_table = prefix_table<int8_t>([](in
     return (k & 1) ? (k + 1) / 2 : -(k / 2);
 });
 extern const std::array<uint8_t, 256> log2_table = make_log2();
+
+int32_t read_ue_long(bit_reader *br)
+{
+    if (!bit_reader_check(br))
+        return 0;
+    const uint32_t w = bit_window(br, br->position);
+    if (w >= (1u << 27)) {
+        const uint32_t p = w >> 23;
+        br->position += ue_len_table[p];
+        return ue_value_table[p];
+    }
+    const int log = 2 * floor_log2(w) - 31;
+    const int32_t pos = br->position;
+    br->position += 32 - log;
+    if (!(log >= 0)) {
+        SVAC_ASSERT(log >= 0);
+        return -3;
+    }
+    // The 32 - log code bits may pass the window's 25 sure bits.
+    return static_cast<int32_t>(bit_window64(br, pos) >> (32 + log)) - 1;
+}
+
+int32_t read_se_long(bit_reader *br)
+{
+    if (!bit_reader_check(br))
+        return 0;
+    const uint32_t w = bit_window(br, br->position);
+    if (w >= (1u << 27)) {
+        const uint32_t p = w >> 23;
+        br->position += ue_len_table[p];
+        return se_value_table[p];
+    }
+    const int l = floor_log2(w);
+    const int z = 31 - l;
+    const uint32_t t = bit_window(br, br->position + z) >> l;
+    br->position += 2 * z + 1;
+    return (t & 1) ? -static_cast<int32_t>(t >> 1) : static_cast<int32_t>(t >> 1);
+}

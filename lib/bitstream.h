@@ -128,44 +128,52 @@ inline int floor_log2(uint32_t x)
     return b + log2_table[x];
 }
 
-// ue(v): codes of up to 15 leading zeros (values 0..65534); longer ones give -3.
-inline int32_t read_ue(bit_reader *br)
+// The out-of-line forms of read_ue and read_se: codes whose 64-bit window passes the readable
+// bytes or that have more than 15 leading zeros, and readers past their length.
+int32_t read_ue_long(bit_reader *br);
+int32_t read_se_long(bit_reader *br);
+
+// The 64-bit window at the position when the reader is within its length and all 8 bytes are
+// readable; a code with at most 15 leading zeros then ends within its 57 sure bits.
+inline bool bit_window64_inline(const bit_reader *br, uint64_t *w)
 {
-    if (!bit_reader_check(br))
-        return 0;
-    const uint32_t w = bit_window(br, br->position);
-    if (w >= (1u << 27)) {
-        const uint32_t p = w >> 23;
-        br->position += ue_len_table[p];
-        return ue_value_table[p];
-    }
-    const int log = 2 * floor_log2(w) - 31;
     const int32_t pos = br->position;
-    br->position += 32 - log;
-    if (!(log >= 0)) {
-        SVAC_ASSERT(log >= 0);
-        return -3;
+    if (pos < 0 || pos > br->length || (pos >> 3) > br->avail - 8)
+        return false;
+    uint64_t v;
+    std::memcpy(&v, br->base + (pos >> 3), 8);
+#if __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+    v = __builtin_bswap64(v);
+#endif
+    *w = v << (pos & 7);
+    return true;
+}
+
+// ue(v): codes of up to 15 leading zeros (values 0..65534); longer ones give -3.
+__attribute__((always_inline)) inline int32_t read_ue(bit_reader *br)
+{
+    uint64_t w;
+    if (bit_window64_inline(br, &w) && w >= (uint64_t{1} << 48)) {
+        const int len = 2 * __builtin_clzll(w) + 1;
+        br->position += len;
+        return static_cast<int32_t>(w >> (64 - len)) - 1;
     }
-    // The 32 - log code bits may pass the window's 25 sure bits.
-    return static_cast<int32_t>(bit_window64(br, pos) >> (32 + log)) - 1;
+    return read_ue_long(br);
 }
 
 // se(v): up to 31 leading zeros.
-inline int32_t read_se(bit_reader *br)
+__attribute__((always_inline)) inline int32_t read_se(bit_reader *br)
 {
-    if (!bit_reader_check(br))
-        return 0;
-    const uint32_t w = bit_window(br, br->position);
-    if (w >= (1u << 27)) {
-        const uint32_t p = w >> 23;
-        br->position += ue_len_table[p];
-        return se_value_table[p];
+    uint64_t w;
+    if (bit_window64_inline(br, &w) && w >= (uint64_t{1} << 48)) {
+        const int len = 2 * __builtin_clzll(w) + 1;
+        br->position += len;
+        // code number + 1: odd values are negative, negated without a branch
+        const uint32_t t = static_cast<uint32_t>(w >> (64 - len));
+        const uint32_t negative = 0u - (t & 1);
+        return static_cast<int32_t>(((t >> 1) ^ negative) - negative);
     }
-    const int l = floor_log2(w);
-    const int z = 31 - l;
-    const uint32_t t = bit_window(br, br->position + z) >> l;
-    br->position += 2 * z + 1;
-    return (t & 1) ? -static_cast<int32_t>(t >> 1) : static_cast<int32_t>(t >> 1);
+    return read_se_long(br);
 }
 
 // Exp-Golomb code of order k. The caller checks the prefix against 2^31 >> k.

@@ -13,9 +13,9 @@ static void expand_dequant(const uint32_t *words, int32_t *block, int32_t qp, in
     std::memset(block, 0, sizeof(int32_t) * N * N);
     if (count <= 0)
         return;
-    qp = coef_qp_guard(qp);
-    const int shift = qp / 7;
-    const coef_dequant_entry *order = tables.t[scan & 1][qp % 7];
+    const coef_qp_split q = coef_qp_splits.t[coef_qp_guard(qp)];
+    const int shift = q.shift;
+    const coef_dequant_entry *order = tables.t[scan & 1][q.row];
     int pos = -1;
     for (int32_t i = count - 1; i >= 0; --i) {
         const int step = static_cast<int>(words[i] & 0xFFFF);

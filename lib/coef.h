@@ -60,3 +60,13 @@ static inline int32_t coef_qp_guard(int32_t qp)
 {
     return qp < 0 ? 0 : qp > 7 * 32 - 1 ? 7 * 32 - 1 : qp;
 }
+
+// qp / 7 (the dequantisation shift) and qp mod 7 (the scale row) by guarded qp.
+struct coef_qp_split {
+    uint8_t shift;
+    uint8_t row;
+};
+struct coef_qp_split_table {
+    coef_qp_split t[7 * 32];
+};
+extern const coef_qp_split_table coef_qp_splits;

@@ -70,7 +70,16 @@ constexpr coef_dequant_tables<N> fold_scales(const coef_scan_entry (&scans)[2][N
     return d;
 }
 
+constexpr coef_qp_split_table split_qps()
+{
+    coef_qp_split_table s{};
+    for (int qp = 0; qp < 7 * 32; ++qp)
+        s.t[qp] = {static_cast<uint8_t>(qp / 7), static_cast<uint8_t>(qp % 7)};
+    return s;
+}
+
 } // namespace
 
+constexpr coef_qp_split_table coef_qp_splits = split_qps();
 constexpr coef_dequant_tables<4> coef_dequant_4x4 = fold_scales<4>(coef_scan_table_4x4, dequant_scale_table_4x4);
 constexpr coef_dequant_tables<8> coef_dequant_8x8 = fold_scales<8>(coef_scan_table_8x8, dequant_scale_table_8x8);

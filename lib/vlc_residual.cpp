@@ -174,8 +174,9 @@ __attribute__((always_inline)) inline void block_add(decoder_ctx *ctx, int32_t q
         idct_funcs[small ? IDCT_4X4 : IDCT_8X8][ctx->bit_depth - 8](dst, mb.coef, stride);
 }
 
-int read_block(decoder_ctx *ctx, const vlc2d_table *t, int escape_order, int32_t qp, uint8_t *dst,
-               int32_t stride, bool small)
+// One form per block size, so that the limits of each are constants.
+template <bool small>
+int read_block(decoder_ctx *ctx, const vlc2d_table *t, int escape_order, int32_t qp, uint8_t *dst, int32_t stride)
 {
     block_reader r(&ctx->bs);
     mb_work &mb = ctx->mb;
@@ -186,7 +187,7 @@ int read_block(decoder_ctx *ctx, const vlc2d_table *t, int escape_order, int32_t
     while (n < max_pairs) {
         // Short codes other than escapes straight from the table's direct entries while their
         // window lies in the payload; the loop holds its state in locals. The next entry is
-        // found from this code's window shifted past the code (at least 49 sure bits left)
+        // found from this code's window shifted past the code (at least 48 sure bits left)
         // while the window at the next position loads, so the loads do not chain.
         uint64_t here = 0;
         bool loaded = false;   // here holds the window at r.position
@@ -287,12 +288,12 @@ void residual_block_add(decoder_ctx *ctx, int32_t qp, int32_t count, uint8_t *ds
 int vlc_read_coefs(decoder_ctx *ctx, const vlc2d_table *tables, int escape_order, int32_t qp, uint8_t *dst,
                    int32_t stride)
 {
-    return read_block(ctx, tables, escape_order, qp, dst, stride, false);
+    return read_block<false>(ctx, tables, escape_order, qp, dst, stride);
 }
 
 int vlc_read_coefs2(decoder_ctx *ctx, const vlc2d_table *tables, int, int32_t qp, uint8_t *dst, int32_t stride)
 {
-    return read_block(ctx, tables, 1, qp, dst, stride, true);
+    return read_block<true>(ctx, tables, 1, qp, dst, stride);
 }
 
 int32_t chroma_qp(const decoder_ctx *ctx, int32_t qp)

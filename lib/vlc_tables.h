@@ -14,7 +14,7 @@ struct vlc2d_entry {
     int8_t escape;    // -1 for an escape, else 0
 };
 
-constexpr int VLC2D_DIRECT_BITS = 8;
+constexpr int VLC2D_DIRECT_BITS = 9;
 
 // A code of at most VLC2D_DIRECT_BITS bits that is no escape, by the next bits of the stream.
 struct vlc2d_direct {
@@ -28,8 +28,8 @@ constexpr int VLC2D_MAX_ADVANCE = 64;
 constexpr int VLC2D_ESCAPE_CODES = 2 * VLC2D_MAX_ADVANCE;   // escapes of advance 1..64, each sign
 constexpr int VLC2D_ESCAPE_STEPS = 12;                      // above every finite threshold of a set
 
-// 2048 bytes apart: moving on by a step is a shift and an add.
-struct alignas(2048) vlc2d_table {
+// 4096 bytes apart: moving on by a step is a shift and an add.
+struct alignas(4096) vlc2d_table {
     vlc2d_direct direct[1 << VLC2D_DIRECT_BITS];
     vlc2d_entry entries[VLC2D_CODES + VLC2D_ESCAPE_CODES];
     int8_t ref_level[VLC2D_MAX_ADVANCE + 1];  // escape base level by advance (1 past the

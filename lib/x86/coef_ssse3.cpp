@@ -17,9 +17,9 @@ inline void expand_dequant_ssse3(const uint32_t *words, int32_t *block, int32_t 
         _mm_store_si128(out + i, zero);
     if (count <= 0)
         return;
-    qp = coef_qp_guard(qp);
-    const int shift = qp / 7;
-    const coef_dequant_entry *order = tables.t[scan & 1][qp % 7];
+    const coef_qp_split q = coef_qp_splits.t[coef_qp_guard(qp)];
+    const int shift = q.shift;
+    const coef_dequant_entry *order = tables.t[scan & 1][q.row];
     uint32_t pos = ~0u;
     auto place = [&](uint32_t word) {
         pos = (pos + word) & (N * N - 1);   // the step is the lower half

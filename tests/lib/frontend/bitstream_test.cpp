@@ -73,6 +73,43 @@ TEST(BitReader, LongCodesAtEveryBitOffset)
         }
 }
 
+TEST(BitReader, ExpGolombCodesAsTheReadableBytesRunOut)
+{
+    // Each code at every bit offset, with 0 to 8 readable bytes behind the payload and the buffer
+    // ending with them: the code reads alike whether its 64-bit window lies in the readable bytes
+    // or not, and no read passes them (the sanitizer pass sees one that does).
+    struct Case { const char *bits; int32_t ue, se; };
+    const Case cases[] = {
+        {"1", 0, 0},
+        {"00111", 6, -3},
+        {"000000000000000 1000000000000001", 32768, -16384},   // 15 zeros: the longest inline code
+        {"0000000000000000 10000000000000000", -3, 32768},      // 16 zeros
+    };
+    for (const Case &c : cases)
+        for (int offset = 0; offset < 8; ++offset)
+            for (int32_t slack = 0; slack <= 8; ++slack) {
+                SCOPED_TRACE(std::string(c.bits) + ", offset " + std::to_string(offset) + ", slack " +
+                             std::to_string(slack));
+                const Bits code(std::string(offset, '1') + c.bits);
+                const int32_t length = code.br.length;
+                const int32_t avail = (length + 7) / 8 + slack;
+                const std::vector<uint8_t> readable(code.bytes.begin(), code.bytes.begin() + avail);
+                bit_reader a{}, b{};
+                bit_reader_init(&a, readable.data(), length, avail);
+                bit_reader_init(&b, readable.data(), length, avail);
+                read_bits(&a, offset);
+                read_bits(&b, offset);
+                int32_t ue = 0;
+                printed([&] { ue = read_ue(&a); });
+                EXPECT_EQ(ue, c.ue);
+                EXPECT_EQ(read_se(&b), c.se);
+                EXPECT_EQ(b.position, length);
+                if (c.ue >= 0) {
+                    EXPECT_EQ(a.position, length);
+                }
+            }
+}
+
 TEST(BitReader, OverlongUeCodeFailsButSeDecodesIt)
 {
     const std::string code = std::string(16, '0') + "1" + std::string(16, '0');

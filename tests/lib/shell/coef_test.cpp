@@ -80,6 +80,22 @@ TEST_P(CoefExpand, WorkedCases)
     }
 }
 
+TEST_P(CoefExpand, DcDoublesEverySevenQpsUpToTheGuard)
+{
+    // A DC level of 1 at qp is the row's first scale shifted by qp / 7; qp outside 0..223 is
+    // taken as the nearest end.
+    const Kernel &k = GetParam();
+    const int dc16[7] = {16, 18, 20, 22, 26, 28, 30}, dc32[7] = {32, 36, 40, 44, 52, 56, 60};
+    const uint32_t w = word(1, 1);
+    for (int qp = -3; qp <= 230; ++qp) {
+        alignas(16) int32_t block[64];
+        k.fn(&w, block, qp, 1, 0);
+        const int q = qp < 0 ? 0 : qp > 223 ? 223 : qp;
+        const uint32_t scale = static_cast<uint32_t>(k.n == 4 ? dc16[q % 7] : dc32[q % 7]);
+        ASSERT_EQ(block[0], static_cast<int32_t>(scale << (q / 7))) << "qp " << qp;
+    }
+}
+
 TEST_P(CoefExpand, NegativeCountClearsTheBlock)
 {
     alignas(16) int32_t block[64];
