@@ -43,16 +43,22 @@ extern const std::array<int8_t, 512> se_value_table = prefix_table<int8_t>([](in
 });
 extern const std::array<uint8_t, 256> log2_table = make_log2();
 
+// A code of at most 9 bits at the top of window w: its value from the table, the reader past it.
+template <typename T>
+static int32_t short_code(bit_reader *br, uint32_t w, const std::array<T, 512> &values)
+{
+    const uint32_t p = w >> 23;
+    br->position += ue_len_table[p];
+    return values[p];
+}
+
 int32_t read_ue_long(bit_reader *br)
 {
     if (!bit_reader_check(br))
         return 0;
     const uint32_t w = bit_window(br, br->position);
-    if (w >= (1u << 27)) {
-        const uint32_t p = w >> 23;
-        br->position += ue_len_table[p];
-        return ue_value_table[p];
-    }
+    if (w >= (1u << 27))
+        return short_code(br, w, ue_value_table);
     const int log = 2 * floor_log2(w) - 31;
     const int32_t pos = br->position;
     br->position += 32 - log;
@@ -69,11 +75,8 @@ int32_t read_se_long(bit_reader *br)
     if (!bit_reader_check(br))
         return 0;
     const uint32_t w = bit_window(br, br->position);
-    if (w >= (1u << 27)) {
-        const uint32_t p = w >> 23;
-        br->position += ue_len_table[p];
-        return se_value_table[p];
-    }
+    if (w >= (1u << 27))
+        return short_code(br, w, se_value_table);
     const int l = floor_log2(w);
     const int z = 31 - l;
     const uint32_t t = bit_window(br, br->position + z) >> l;
