@@ -200,16 +200,19 @@ int decode_p_mb(decoder_ctx *ctx, int32_t t)
         return finish_inter_mb(ctx, t, true);
     }
 
-    static const int kParts[4][4] = {{5}, {5, 9}, {5, 6}, {5, 6, 9, 10}};
-    const int count = t == P_16X16 ? 1 : t == P_8X8 ? 4 : 2;
-    const int *parts = kParts[t - P_16X16];
-    const bool two_bits = ctx->pic_structure != -1;
     int32_t ref[4] = {};
-    for (int i = 0; i < count; ++i) {
-        ref[i] = ctx->single_ref_flag ? 0 : read_ref_idx(ctx, parts[i], two_bits);
-        if (ref[i] < 0)
-            return -2;
-        mb.mv_cache[parts[i]][MV_REF_IDX] = static_cast<int16_t>(ref[i]);
+    // With one reference nothing is read; the vector stores write every reference entry.
+    if (!ctx->single_ref_flag) {
+        static const int kParts[4][4] = {{5}, {5, 9}, {5, 6}, {5, 6, 9, 10}};
+        const int count = t == P_16X16 ? 1 : t == P_8X8 ? 4 : 2;
+        const int *parts = kParts[t - P_16X16];
+        const bool two_bits = ctx->pic_structure != -1;
+        for (int i = 0; i < count; ++i) {
+            ref[i] = read_ref_idx(ctx, parts[i], two_bits);
+            if (ref[i] < 0)
+                return -2;
+            mb.mv_cache[parts[i]][MV_REF_IDX] = static_cast<int16_t>(ref[i]);
+        }
     }
     static_assert(P_16X8 - P_16X16 == MV_P_16X8 && P_8X16 - P_16X16 == MV_P_8X16 && P_8X8 - P_16X16 == MV_P_8X8,
                   "shape order");

@@ -132,11 +132,12 @@ uint64_t vector_key(const int16_t *entry)
     const int64_t lo = ab_shorter ? vab : vbc, hi = ab_shorter ? vbc : vab;
     const int64_t capped = vca < hi ? vca : hi;
     const int64_t m = capped > lo ? capped : lo;
-    static constexpr uint8_t kOpposite[2][2] = {{1, 0}, {2, 2}};   // [middle is ab][middle is bc]
-    const int pick = kOpposite[m == vab][m == vbc];
-    const int64_t xs[3] = {ax, bx, cx}, ys[3] = {ay, by, cy};
-    *px = static_cast<int32_t>(xs[pick]);
-    *py = static_cast<int32_t>(ys[pick]);
+    // Middle ab: C; middle bc: A; else (middle ca) B. Conditional moves, not a table in
+    // memory, so the result does not wait on stores of the candidates.
+    const bool mid_ab = m == vab, mid_bc = !mid_ab && m == vbc;
+    const int64_t x1 = mid_ab ? cx : bx, y1 = mid_ab ? cy : by;
+    *px = static_cast<int32_t>(mid_bc ? ax : x1);
+    *py = static_cast<int32_t>(mid_bc ? ay : y1);
 }
 
 } // namespace
