@@ -303,6 +303,19 @@ Yuv moving_bands(int w, int h, int frame, Bands bands, int shift)
     return p;
 }
 
+// A 64x64 encoder at quantiser qp that decides modes by cost, 8x8 partitions allowed.
+Config modes_by_cost(int qp)
+{
+    Config config;
+    config.width = 64;
+    config.height = 64;
+    config.gop = 8;
+    config.qp = qp;
+    config.rd_modes = true;
+    config.partitions8x8 = true;
+    return config;
+}
+
 TEST(EncoderModesByCost, SplitsWhereTheHalvesOfAMacroblockMoveApart)
 {
     // Shape that most coded inter macroblocks take; whole: fewer than half are split (the pan
@@ -319,14 +332,8 @@ TEST(EncoderModesByCost, SplitsWhereTheHalvesOfAMacroblockMoveApart)
                            {"one pan", Bands::kNone, 2, Shape::kWhole}};
     for (const Split &c : cases)
         for (Entropy entropy : {Entropy::kVlc, Entropy::kArithmetic}) {
-            Config config;
-            config.width = 64;
-            config.height = 64;
-            config.gop = 8;
-            config.qp = 24;
+            Config config = modes_by_cost(24);
             config.entropy = entropy;
-            config.rd_modes = true;
-            config.partitions8x8 = true;
             Encoder encoder(config);
             Decoder decoder;
             int inter = 0, split = 0, by_shape[3] = {};
@@ -378,13 +385,7 @@ TEST(EncoderModesByCost, TextureWeightAndLightBitsCodeTheGrainThatSquaredErrorSk
     };
     Run runs[] = {{0, 1}, {8, 1}, {0, 0.1f}};
     for (Run &r : runs) {
-        Config config;
-        config.width = 64;
-        config.height = 64;
-        config.gop = 8;
-        config.qp = 20;
-        config.rd_modes = true;
-        config.partitions8x8 = true;
+        Config config = modes_by_cost(20);
         config.psy = r.psy;
         config.lambda_scale = r.lambda_scale;
         Encoder encoder(config);
