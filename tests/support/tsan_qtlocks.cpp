@@ -7,7 +7,7 @@
 #include <dlfcn.h>
 
 #include <functional>
-#include <memory>
+#include <utility>
 
 #include <QMutex>
 #include <QReadWriteLock>
@@ -71,25 +71,72 @@ void QReadWriteLock::unlock()
     real(this);
 }
 
-// A function handed to the pool happens before its run on the pool thread, and its run
-// before a waitForDone of the pool that returns true.
+namespace {
+
+// A task handed to the pool is built on the caller's thread and read on a pool thread, which may
+// have been waiting since an earlier task: the hand-off goes through the library's queue. The
+// wrapper is built here, in instrumented code, and acquires the hand-off in run() before any of
+// its members is read; the task's address names the hand-off, the pool's address the task's end
+// for waitForDone.
+class HandedOver final : public QRunnable {
+public:
+    HandedOver(QThreadPool* pool, QRunnable* task)
+        : m_pool(pool), m_task(task)
+    {
+        __tsan_release(this);
+    }
+
+    HandedOver(QThreadPool* pool, std::function<void()> function)
+        : m_pool(pool), m_function(std::move(function))
+    {
+        __tsan_release(this);
+    }
+
+    void run() override
+    {
+        __tsan_acquire(this);
+        struct Done {
+            QThreadPool* pool;
+            ~Done() { __tsan_release(pool); }
+        } done{m_pool};
+        if (m_task == nullptr) {
+            m_function();
+            return;
+        }
+        const bool owned = m_task->autoDelete();
+        m_task->run();
+        if (owned) {
+            delete m_task;
+        }
+    }
+
+    static void Start(QThreadPool* pool, HandedOver* task, int priority)
+    {
+        static const auto real =
+            Library<void (*)(QThreadPool*, QRunnable*, int)>("_ZN11QThreadPool5startEP9QRunnablei");
+        real(pool, task, priority);
+    }
+
+private:
+    QThreadPool* m_pool;
+    QRunnable* m_task = nullptr;
+    std::function<void()> m_function;
+};
+
+}  // namespace
+
+// A task handed to the pool happens before its run on the pool thread, and its run before a
+// waitForDone of the pool that returns true.
+void QThreadPool::start(QRunnable* runnable, int priority)
+{
+    if (runnable != nullptr) {
+        HandedOver::Start(this, new HandedOver(this, runnable), priority);
+    }
+}
+
 void QThreadPool::start(std::function<void()> functionToRun, int priority)
 {
-    static const auto real =
-        Library<void (*)(QThreadPool*, std::function<void()>, int)>("_ZN11QThreadPool5startESt8functionIFvvEEi");
-    auto token = std::make_shared<char>(0);
-    __tsan_release(token.get());
-    real(
-        this,
-        [token, pool = this, run = std::move(functionToRun)] {
-            __tsan_acquire(token.get());
-            struct Done {
-                QThreadPool* pool;
-                ~Done() { __tsan_release(pool); }
-            } done{pool};
-            run();
-        },
-        priority);
+    HandedOver::Start(this, new HandedOver(this, std::move(functionToRun)), priority);
 }
 
 bool QThreadPool::waitForDone(int msecs)
