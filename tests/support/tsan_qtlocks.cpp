@@ -204,22 +204,26 @@ void QThread::start(Priority priority)
     real(this, priority);
 }
 
+namespace {
+
+bool Joined(QThread* thread, bool ended)
+{
+    if (ended) {
+        __tsan_acquire(thread);
+    }
+    return ended;
+}
+
+}  // namespace
+
 bool QThread::wait(QDeadlineTimer deadline)
 {
     static const auto real = Library<bool (*)(QThread*, QDeadlineTimer)>("_ZN7QThread4waitE14QDeadlineTimer");
-    const bool ended = real(this, deadline);
-    if (ended) {
-        __tsan_acquire(this);
-    }
-    return ended;
+    return Joined(this, real(this, deadline));
 }
 
 bool QThread::wait(unsigned long time)
 {
     static const auto real = Library<bool (*)(QThread*, unsigned long)>("_ZN7QThread4waitEm");
-    const bool ended = real(this, time);
-    if (ended) {
-        __tsan_acquire(this);
-    }
-    return ended;
+    return Joined(this, real(this, time));
 }
