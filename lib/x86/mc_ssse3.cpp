@@ -265,31 +265,29 @@ inline __m128i round10_pack(const Wide &sum, int bias)
     return _mm_packus_epi16(words, words);
 }
 
-// Positions filtered with HALF both ways, one strip of 8 columns: (2,2) and the diagonals.
-// DIAG adds the full sample EX columns right of and EY rows below the output before the
-// single rounding.
-template <bool DIAG, int EX, int EY, bool AVG, int ROWS>
-void centre_strip(uint8_t *dst, const uint8_t *src, ptrdiff_t s)
+// The two-stage positions go by strips of 8 columns, the rows in a loop: one strip function
+// per position and form serves both block sizes (16x16 is two strips of 16 rows, 8x8 one of
+// 8). On moving content the positions change from block to block, and kernels unrolled row
+// by row outgrew the instruction cache; the loop keeps the sliding rows in registers.
+
+// Positions filtered with HALF both ways: (2,2) and the diagonals. DIAG adds the full sample
+// EX columns right of and EY rows below the output before the single rounding.
+template <bool DIAG, int EX, int EY, bool AVG>
+[[gnu::noinline, gnu::noclone]] void centre_strip(uint8_t *dst, const uint8_t *src, ptrdiff_t s, int rows)
 {
-    constexpr int taps = tap_count(Filter::HALF);
+    // The raw rows start one column left of the block; r1 (r2) is the output row (the row below).
     const uint8_t *p = src - 1 + first_tap(Filter::HALF) * s;
-    __m128i raw[4] = {}, h[4] = {};
-    auto filter_row = [&raw, &h](int k, const uint8_t *q) {
-        raw[k] = load16(q);
-        h[k] = half_sum(LoadTaps{raw[k]});
-    };
-    for (int k = 0; k < taps - 1; k++, p += s)
-        filter_row(k, p);
-    // Unrolled whole, so that the sliding rows stay in registers.
-#pragma GCC unroll 16
-    for (int y = 0; y < ROWS; y++, p += s, dst += s) {
-        filter_row(taps - 1, p);
+    auto filter_row = [](const __m128i &raw) { return half_sum(LoadTaps{raw}); };
+    __m128i r1 = load16(p + s), r2 = load16(p + 2 * s);
+    __m128i h0 = filter_row(load16(p)), h1 = filter_row(r1), h2 = filter_row(r2);
+    p += 3 * s;
+    for (int y = 0; y < rows; y++, p += s, dst += s) {
+        const __m128i r3 = load16(p), h3 = filter_row(r3);
         // 5 (h1 + h2) - (h0 + h3): -10200 .. 26520, exact.
-        const __m128i v = _mm_sub_epi16(times5_epi16(_mm_add_epi16(h[1], h[2])), _mm_add_epi16(h[0], h[3]));
+        const __m128i v = _mm_sub_epi16(times5_epi16(_mm_add_epi16(h1, h2)), _mm_add_epi16(h0, h3));
         __m128i words;
         if constexpr (DIAG) {
-            // The raw rows start one column left of the block; row 1 is the output row.
-            const __m128i full = LoadTaps{raw[1 + EY]}.widened<1 + EX>();
+            const __m128i full = LoadTaps{EY ? r2 : r1}.widened<1 + EX>();
             // Saturates only where the exact sum is past 32767, which clips to 255 too.
             const __m128i sum = _mm_adds_epi16(_mm_add_epi16(v, _mm_set1_epi16(64)), _mm_slli_epi16(full, 6));
             words = _mm_srai_epi16(sum, 7);
@@ -297,46 +295,43 @@ void centre_strip(uint8_t *dst, const uint8_t *src, ptrdiff_t s)
             words = _mm_srai_epi16(_mm_add_epi16(v, _mm_set1_epi16(32)), 6);
         }
         store8<AVG>(dst, _mm_packus_epi16(words, words));
-        // Unrolled too: as a loop the compiler makes the shift a library move of the arrays,
-        // which then live in memory.
-#pragma GCC unroll 4
-        for (int k = 0; k + 1 < taps; k++) {
-            raw[k] = raw[k + 1];
-            h[k] = h[k + 1];
-        }
+        r1 = r2;
+        r2 = r3;
+        h0 = h1;
+        h1 = h2;
+        h2 = h3;
     }
 }
 
-// Positions (2,1) and (2,3), one strip of 8 columns: HALF across into exact 16-bit rows, Q1
-// or Q3 down in 32 bits. (Keeping each interleaved pair of rows for the later output rows it
-// serves spills registers: the rows are interleaved anew for each output row.)
-template <Filter VF, bool AVG, int ROWS>
-void half_quarter_strip(uint8_t *dst, const uint8_t *src, ptrdiff_t s)
+// Positions (2,1) and (2,3): HALF across into exact 16-bit rows, Q1 or Q3 down in 32 bits.
+// (Keeping each interleaved pair of rows for the later output rows it serves spills
+// registers: the rows are interleaved anew for each output row.)
+template <Filter VF, bool AVG>
+[[gnu::noinline, gnu::noclone]] void half_quarter_strip(uint8_t *dst, const uint8_t *src, ptrdiff_t s, int rows)
 {
     constexpr int w0 = VF == Filter::Q1 ? -1 : -7, w1 = VF == Filter::Q1 ? -2 : 42;
     constexpr int w2 = 96, w3 = VF == Filter::Q1 ? 42 : -2, w4 = VF == Filter::Q1 ? -7 : -1;
     auto row = [](const uint8_t *q) { return half_sum(LoadTaps{load16(q)}); };
     const uint8_t *p = src - 1 + first_tap(VF) * s;
-    __m128i h[5];
-    for (int k = 0; k < 4; k++, p += s)
-        h[k] = row(p);
-#pragma GCC unroll 16
-    for (int y = 0; y < ROWS; y++, p += s, dst += s) {
-        h[4] = row(p);
-        const Wide sum = weigh_pairs(word_pairs(h[0], h[1]), w0, w1) + weigh_pairs(word_pairs(h[2], h[3]), w2, w3) +
-                         weigh_pairs(word_pairs(h[4], h[4]), w4, 0);
+    __m128i h0 = row(p), h1 = row(p + s), h2 = row(p + 2 * s), h3 = row(p + 3 * s);
+    p += 4 * s;
+    for (int y = 0; y < rows; y++, p += s, dst += s) {
+        const __m128i h4 = row(p);
+        const Wide sum = weigh_pairs(word_pairs(h0, h1), w0, w1) + weigh_pairs(word_pairs(h2, h3), w2, w3) +
+                         weigh_pairs(word_pairs(h4, h4), w4, 0);
         store8<AVG>(dst, round10_pack(sum, 512));
-        for (int k = 0; k < 4; k++)
-            h[k] = h[k + 1];
+        h0 = h1;
+        h1 = h2;
+        h2 = h3;
+        h3 = h4;
     }
 }
 
-// Positions (1,2) and (3,2), one strip of 8 columns: Q1 or Q3 across, HALF down in 32 bits.
-// A row's Q sum (-2550 .. 35190) is kept as the exact 16-bit q - 16384; the HALF taps add up
-// to 8, so the vertical sum lacks 8 * 16384, which the rounding adds back. pairs[k]
-// interleaves rows k and k + 1 of the four the filter reads.
-template <Filter HF, bool AVG, int ROWS>
-void quarter_half_strip(uint8_t *dst, const uint8_t *src, ptrdiff_t s)
+// Positions (1,2) and (3,2): Q1 or Q3 across, HALF down in 32 bits. A row's Q sum (-2550 ..
+// 35190) is kept as the exact 16-bit q - 16384; the HALF taps add up to 8, so the vertical
+// sum lacks 8 * 16384, which the rounding adds back.
+template <Filter HF, bool AVG>
+[[gnu::noinline, gnu::noclone]] void quarter_half_strip(uint8_t *dst, const uint8_t *src, ptrdiff_t s, int rows)
 {
     constexpr int bias = 16384;
     auto row = [](const uint8_t *q) {
@@ -346,24 +341,15 @@ void quarter_half_strip(uint8_t *dst, const uint8_t *src, ptrdiff_t s)
         return _mm_add_epi16(_mm_sub_epi16(big, _mm_set1_epi16(bias)), small);
     };
     const uint8_t *p = src + first_tap(HF) - s;
-    __m128i last = row(p);
-    Wide pairs[3];
-    for (int k = 0; k < 2; k++) {
-        p += s;
-        const __m128i next = row(p);
-        pairs[k] = word_pairs(last, next);
-        last = next;
-    }
-#pragma GCC unroll 16
-    for (int y = 0; y < ROWS; y++, dst += s) {
-        p += s;
-        const __m128i next = row(p);
-        pairs[2] = word_pairs(last, next);
-        last = next;
-        const Wide sum = weigh_pairs(pairs[0], -1, 5) + weigh_pairs(pairs[2], 5, -1);
+    __m128i q0 = row(p), q1 = row(p + s), q2 = row(p + 2 * s);
+    p += 3 * s;
+    for (int y = 0; y < rows; y++, p += s, dst += s) {
+        const __m128i q3 = row(p);
+        const Wide sum = weigh_pairs(word_pairs(q0, q1), -1, 5) + weigh_pairs(word_pairs(q2, q3), 5, -1);
         store8<AVG>(dst, round10_pack(sum, 512 + 8 * bias));
-        pairs[0] = pairs[1];
-        pairs[1] = pairs[2];
+        q0 = q1;
+        q1 = q2;
+        q2 = q3;
     }
 }
 
@@ -372,7 +358,7 @@ template <int N, typename Strip>
 inline void strips(Strip strip, uint8_t *dst, const uint8_t *src, ptrdiff_t s)
 {
     for (int x = 0; x < N; x += 8)
-        strip(dst + x, src + x, s);
+        strip(dst + x, src + x, s, N);
 }
 
 // The kernel of position (DX, DY) for an N x N block.
@@ -387,13 +373,13 @@ void luma_mc(uint8_t *dst, const uint8_t *src, int32_t stride)
     else if constexpr (DX == 0)
         luma_vertical<filter_of(DY), N, AVG>(dst, src, s);
     else if constexpr (DY == 2 && DX != 2)
-        strips<N>(quarter_half_strip<filter_of(DX), AVG, N>, dst, src, s);
+        strips<N>(quarter_half_strip<filter_of(DX), AVG>, dst, src, s);
     else if constexpr (DX == 2 && DY != 2)
-        strips<N>(half_quarter_strip<filter_of(DY), AVG, N>, dst, src, s);
+        strips<N>(half_quarter_strip<filter_of(DY), AVG>, dst, src, s);
     else if constexpr (DX == 2)
-        strips<N>(centre_strip<false, 0, 0, AVG, N>, dst, src, s);
+        strips<N>(centre_strip<false, 0, 0, AVG>, dst, src, s);
     else
-        strips<N>(centre_strip<true, DX == 3, DY == 3, AVG, N>, dst, src, s);
+        strips<N>(centre_strip<true, DX == 3, DY == 3, AVG>, dst, src, s);
 }
 
 inline __m128i load_u32(const uint8_t *p)
