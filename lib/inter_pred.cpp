@@ -84,11 +84,12 @@ inline void predict_block(const mc_setup &s, const frame_buf *ref, int n, uint8_
 }
 
 // Asks for the cache lines of `rows` rows of a reference window that starts at p, the last
-// sample of each row `last` samples after its first.
+// sample of each row `last` samples after its first. A loop: unrolled, the requests of a
+// macroblock's windows made the code that predicts it too large for the instruction cache.
 template <int rows, int last>
 [[gnu::always_inline]] inline void prefetch_rows(const uint8_t *p, int32_t stride)
 {
-#pragma GCC unroll 21
+#pragma GCC unroll 1
     for (int r = 0; r < rows; ++r, p += stride) {
         __builtin_prefetch(p);
         __builtin_prefetch(p + last);
