@@ -83,17 +83,17 @@ inline void predict_block(const mc_setup &s, const frame_buf *ref, int n, uint8_
     k.chroma(dst[1], dst[2], padded[0], padded[1], s.cs, ch, fx, fy);
 }
 
-// Asks for the cache lines of `rows` rows of a reference window that starts at p, the last
-// sample of each row `last` samples after its first. A loop: unrolled, the requests of a
-// macroblock's windows made the code that predicts it too large for the instruction cache.
+// Asks for the cache line of the last sample of each of `rows` rows of a reference window
+// that starts at p, the last sample `last` samples after the first. The window's left part
+// mostly shares its lines with the window of the macroblock before, already asked for; asking
+// again only fills the queue of outstanding misses, which stalls the core. A loop: unrolled,
+// the requests made the code that predicts a macroblock too large for the instruction cache.
 template <int rows, int last>
 [[gnu::always_inline]] inline void prefetch_rows(const uint8_t *p, int32_t stride)
 {
 #pragma GCC unroll 1
-    for (int r = 0; r < rows; ++r, p += stride) {
-        __builtin_prefetch(p);
+    for (int r = 0; r < rows; ++r, p += stride)
         __builtin_prefetch(p + last);
-    }
 }
 
 // A reference can serve the picture in decoding only with its geometry and every plane read.
