@@ -83,19 +83,6 @@ inline void predict_block(const mc_setup &s, const frame_buf *ref, int n, uint8_
     k.chroma(dst[1], dst[2], padded[0], padded[1], s.cs, ch, fx, fy);
 }
 
-// Asks for the cache line of the last sample of each of `rows` rows of a reference window
-// that starts at p, the last sample `last` samples after the first. The window's left part
-// mostly shares its lines with the window of the macroblock before, already asked for; asking
-// again only fills the queue of outstanding misses, which stalls the core. A loop: unrolled,
-// the requests made the code that predicts a macroblock too large for the instruction cache.
-template <int rows, int last>
-[[gnu::always_inline]] inline void prefetch_rows(const uint8_t *p, int32_t stride)
-{
-#pragma GCC unroll 1
-    for (int r = 0; r < rows; ++r, p += stride)
-        __builtin_prefetch(p + last);
-}
-
 // A reference can serve the picture in decoding only with its geometry and every plane read.
 [[gnu::always_inline]] inline bool reference_fits(const frame_buf *ref, const frame_buf *cur, int32_t ls, int32_t cs, bool chroma)
 {
@@ -113,9 +100,9 @@ struct part_source {
     int32_t fx, fy;      // chroma fractions
 };
 
-// Locates the partition at quarter-sample position (qx, qy) of a reference that fits and asks
-// for its windows (luma six-tap and bilinear chroma) when they lie inside the w x h picture;
-// false for a window that reaches outside.
+// Locates the partition at quarter-sample position (qx, qy) of a reference that fits when its
+// windows (luma six-tap and bilinear chroma) lie inside the w x h picture; false for a window
+// that reaches outside.
 template <int W, int H>
 [[gnu::always_inline]] inline bool locate_inside(part_source &p, const frame_buf *ref, int64_t qx, int64_t qy,
                                                  int32_t w, int32_t h, int32_t ls, int32_t cs)
@@ -132,9 +119,6 @@ template <int W, int H>
     p.luma_pos = static_cast<int>((qx & 3) + 4 * (qy & 3));
     p.fx = static_cast<int32_t>(qx & 7);
     p.fy = static_cast<int32_t>(qy & 7);
-    prefetch_rows<H + 5, W + 4>(p.luma - 2 - 2 * ls, ls);
-    prefetch_rows<H / 2 + 1, W / 2>(p.cb, cs);
-    prefetch_rows<H / 2 + 1, W / 2>(p.cr, cs);
     return true;
 }
 
@@ -170,8 +154,8 @@ bool predict_inside(const frame_buf *ref, uint8_t *const dst[3], int64_t qx, int
 }
 
 // The common P macroblock: each W x H partition of an 8-bit 4:2:0 macroblock with one list-0
-// vector whose reference windows lie inside the picture. Every window is asked for before the
-// first kernel runs. False, with nothing written, for any other case.
+// vector whose reference windows lie inside the picture. Every partition is located before
+// the first kernel runs. False, with nothing written, for any other case.
 template <int W, int H>
 bool predict_parts_inside(const decoder_ctx *ctx, const layer_ctx &layer)
 {
