@@ -188,31 +188,34 @@ static int32_t *slice_ids(layer_ctx &layer, int which)
     return mask;
 }
 
-// Asks for the cache lines 64 bytes right of each of the given rows from p, which the
+// Asks for the cache lines 64 bytes right of rows first, first + step, ... from p, which the
 // macroblocks a few steps ahead write: lines of a picture in decoding are written first long
 // after the picture before last was done with them, and are far from the core by then.
 template <int rows>
-[[gnu::always_inline]] static inline void ask_ahead(const uint8_t *p, int32_t stride)
+[[gnu::always_inline]] static inline void ask_ahead(const uint8_t *p, int32_t stride, int first = 0, int step = 1)
 {
     const uintptr_t a = reinterpret_cast<uintptr_t>(p) + 64;
-#pragma GCC unroll 16
-    for (int r = 0; r < rows; ++r)
+#pragma GCC unroll 1
+    for (int r = first; r < rows; r += step)
         __builtin_prefetch(reinterpret_cast<const void *>(a + static_cast<uintptr_t>(int64_t(r) * stride)), 1);
 }
 
-// ask_ahead for every plane of the macroblock at layer.mb_plane.
+// ask_ahead for every plane of the macroblock at layer.mb_plane. A line serves 4 macroblocks
+// across in luma and 8 in chroma: each step asks for every other luma row and every fourth
+// chroma row, by the column.
 [[gnu::always_inline]] static inline void ask_ahead_planes(const decoder_ctx *ctx, const layer_ctx &layer,
                                                            bool chroma)
 {
-    ask_ahead<16>(layer.mb_plane[0], layer.luma_stride);
+    const int x = layer.mb_x;
+    ask_ahead<16>(layer.mb_plane[0], layer.luma_stride, x & 1, 2);
     if (!chroma)
         return;
     if (ctx->chroma_format == 2) {
-        ask_ahead<16>(layer.mb_plane[1], layer.chroma_stride);
-        ask_ahead<16>(layer.mb_plane[2], layer.chroma_stride);
+        ask_ahead<16>(layer.mb_plane[1], layer.chroma_stride, x & 3, 4);
+        ask_ahead<16>(layer.mb_plane[2], layer.chroma_stride, x & 3, 4);
     } else {
-        ask_ahead<8>(layer.mb_plane[1], layer.chroma_stride);
-        ask_ahead<8>(layer.mb_plane[2], layer.chroma_stride);
+        ask_ahead<8>(layer.mb_plane[1], layer.chroma_stride, x & 3, 4);
+        ask_ahead<8>(layer.mb_plane[2], layer.chroma_stride, x & 3, 4);
     }
 }
 
