@@ -219,16 +219,17 @@ template <int rows>
     }
 }
 
-// In a P picture, asks for the lines of the reference around the macroblock four ahead, 64
-// luma and 64 chroma samples right of the one at x, y: from 8 rows above to 8 below in luma,
-// 4 above and below in chroma, where its prediction reads when it moves little. Lines of the
-// reference come from far; asked for only once a macroblock's vectors are known, they arrive
-// while its kernels wait. A line serves 4 macroblocks across in luma and 8 in chroma: each
-// macroblock asks for every other luma row and every fourth chroma row, by its column.
+// In an 8-bit P picture, asks for the lines of the reference around the macroblock four
+// ahead, 64 luma and 64 chroma samples right of the one at x, y: from 8 rows above to 8 below
+// in luma, 4 above and below in chroma, where its prediction reads when it moves little.
+// Lines of the reference come from far: asked for when a block's vectors are known, they
+// would arrive while its kernels wait. A line serves 4 macroblocks across in luma and 8 in
+// chroma: each macroblock asks for every other luma row and every fourth chroma row, by its
+// column.
 [[gnu::always_inline]] static inline void ask_ahead_reference(const decoder_ctx *ctx, const layer_ctx &layer,
                                                               int32_t x, int32_t y)
 {
-    if (ctx->pic_type != 2 || !(layer.refs_fit & 1))
+    if (ctx->pic_type != 2 || ctx->bit_depth != 8 || !(layer.refs_fit & 1))
         return;
     const frame_buf *ref = layer.ref0;
     const int64_t ls = layer.luma_stride, cs = layer.chroma_stride;
