@@ -149,27 +149,34 @@ inline bool bit_window64_inline(const bit_reader *br, uint64_t *w)
     return true;
 }
 
+// Code number + 1 of an Exp-Golomb code of at most 15 leading zeros, read from the inline
+// window; false, with the reader unmoved, for any other code or position.
+__attribute__((always_inline)) inline bool read_short_code(bit_reader *br, uint32_t *t)
+{
+    uint64_t w;
+    if (!bit_window64_inline(br, &w) || w < (uint64_t{1} << 48))
+        return false;
+    const int len = 2 * __builtin_clzll(w) + 1;
+    br->position += len;
+    *t = static_cast<uint32_t>(w >> (64 - len));
+    return true;
+}
+
 // ue(v): codes of up to 15 leading zeros (values 0..65534); longer ones give -3.
 __attribute__((always_inline)) inline int32_t read_ue(bit_reader *br)
 {
-    uint64_t w;
-    if (bit_window64_inline(br, &w) && w >= (uint64_t{1} << 48)) {
-        const int len = 2 * __builtin_clzll(w) + 1;
-        br->position += len;
-        return static_cast<int32_t>(w >> (64 - len)) - 1;
-    }
+    uint32_t t;
+    if (read_short_code(br, &t))
+        return static_cast<int32_t>(t) - 1;
     return read_ue_long(br);
 }
 
 // se(v): up to 31 leading zeros.
 __attribute__((always_inline)) inline int32_t read_se(bit_reader *br)
 {
-    uint64_t w;
-    if (bit_window64_inline(br, &w) && w >= (uint64_t{1} << 48)) {
-        const int len = 2 * __builtin_clzll(w) + 1;
-        br->position += len;
+    uint32_t t;
+    if (read_short_code(br, &t)) {
         // code number + 1: odd values are negative, negated without a branch
-        const uint32_t t = static_cast<uint32_t>(w >> (64 - len));
         const uint32_t negative = 0u - (t & 1);
         return static_cast<int32_t>(((t >> 1) ^ negative) - negative);
     }
