@@ -188,16 +188,23 @@ static int32_t *slice_ids(layer_ctx &layer, int which)
     return mask;
 }
 
-// Asks for the cache lines 64 bytes right of rows first, first + step, ... from p, which the
+// Asks for the cache lines at a + r * stride, r = first, first + step, ... below rows, to be
+// written or read.
+template <int rows, bool write>
+[[gnu::always_inline]] static inline void ask_rows(uintptr_t a, int64_t stride, int first, int step)
+{
+#pragma GCC unroll 1
+    for (int64_t r = first; r < rows; r += step)
+        __builtin_prefetch(reinterpret_cast<const void *>(a + uintptr_t(r * stride)), write);
+}
+
+// Asks for the lines 64 bytes right of rows first, first + step, ... from p, which the
 // macroblocks a few steps ahead write: lines of a picture in decoding are written first long
 // after the picture before last was done with them, and are far from the core by then.
 template <int rows>
-[[gnu::always_inline]] static inline void ask_ahead(const uint8_t *p, int32_t stride, int first = 0, int step = 1)
+[[gnu::always_inline]] static inline void ask_ahead(const uint8_t *p, int32_t stride, int first, int step)
 {
-    const uintptr_t a = reinterpret_cast<uintptr_t>(p) + 64;
-#pragma GCC unroll 1
-    for (int r = first; r < rows; r += step)
-        __builtin_prefetch(reinterpret_cast<const void *>(a + static_cast<uintptr_t>(int64_t(r) * stride)), 1);
+    ask_rows<rows, true>(reinterpret_cast<uintptr_t>(p) + 64, stride, first, step);
 }
 
 // ask_ahead for every plane of the macroblock at layer.mb_plane. A line serves 4 macroblocks
@@ -235,19 +242,12 @@ template <int rows>
     const int64_t ls = layer.luma_stride, cs = layer.chroma_stride;
     const uintptr_t luma = reinterpret_cast<uintptr_t>(ref->plane[0]) + uintptr_t(int64_t(x) * 16 + 64) +
                            uintptr_t((int64_t(y) * 16 - 8) * ls);
-#pragma GCC unroll 1
-    for (int64_t r = x & 1; r < 32; r += 2)
-        __builtin_prefetch(reinterpret_cast<const void *>(luma + uintptr_t(r * ls)));
+    ask_rows<32, false>(luma, ls, x & 1, 2);
     if (ref->plane_count != 3 || ctx->chroma_format != 1)
         return;
     const uintptr_t off = uintptr_t(int64_t(x) * 8 + 64) + uintptr_t((int64_t(y) * 8 - 4) * cs);
-    const uintptr_t cb = reinterpret_cast<uintptr_t>(ref->plane[1]) + off;
-    const uintptr_t cr = reinterpret_cast<uintptr_t>(ref->plane[2]) + off;
-#pragma GCC unroll 1
-    for (int64_t r = x & 3; r < 16; r += 4) {
-        __builtin_prefetch(reinterpret_cast<const void *>(cb + uintptr_t(r * cs)));
-        __builtin_prefetch(reinterpret_cast<const void *>(cr + uintptr_t(r * cs)));
-    }
+    ask_rows<16, false>(reinterpret_cast<uintptr_t>(ref->plane[1]) + off, cs, x & 3, 4);
+    ask_rows<16, false>(reinterpret_cast<uintptr_t>(ref->plane[2]) + off, cs, x & 3, 4);
 }
 
 [[gnu::always_inline]] static inline void place_macroblock(decoder_ctx *ctx)
